@@ -1,0 +1,15 @@
+# Cross build for x86_64 Windows with Debian's mingw-w64 (posix thread model, so that the C++
+# runtime has std::mutex and std::call_once). Windows programs are run under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(ZR_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${ZR_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZR_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${ZR_TRIPLET}-windres)
+set(CMAKE_AR ${ZR_TRIPLET}-gcc-ar-posix CACHE FILEPATH "")
+set(CMAKE_RANLIB ${ZR_TRIPLET}-gcc-ranlib-posix CACHE FILEPATH "")
+set(CMAKE_FIND_ROOT_PATH /usr/${ZR_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,56 @@
+// Everything the update engine asks of the operating system, in one narrow interface.
+//
+// The engine's decisions (attempt loop, closing stage, replacing and rollback, report) are
+// portable and talk only to this. CWin32Platform (app/update_platform_win.cpp) does the real
+// work and is tested under Wine; tests/support/fake_platform.h drives the same decisions
+// natively with an in-memory file and process table, scripted box answers, a message log and
+// a virtual clock. All calls come from the update worker thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zr {
+
+struct CUpdateContext;
+
+class IUpdatePlatform {
+ public:
+  virtual ~IUpdatePlatform() = default;
+
+  // Files. Paths are full wide paths.
+  virtual bool PathExists(const std::wstring& path) = 0;  // a file or a directory
+  // Moves a file, replacing the destination, across volumes, returning once the data is on
+  // disk (MoveFileExW with flags 11).
+  virtual bool MoveReplace(const std::wstring& from, const std::wstring& to) = 0;
+  virtual void RemoveFile(const std::wstring& path) = 0;  // result never needed
+  virtual bool CreateDirectoryChain(const std::wstring& path) = 0;
+  virtual std::string ReadWholeFile(const std::wstring& path) = 0;  // empty on any failure
+  virtual bool DeleteDirectoryTree(const std::wstring& directory) = 0;
+  virtual std::wstring ModuleDirectory() = 0;  // the updater's directory, no trailing "\"
+
+  // The running product.
+  virtual uint32_t FindProcessByPath(const std::wstring& exePath) = 0;  // 0: not running
+  virtual void TerminateProcessById(uint32_t processId, uint32_t exitCode) = 0;
+  // Posts WM_QUIT to the product's main window; false when no such window exists.
+  virtual bool PostQuitToProductWindow() = 0;
+
+  // The main window (messages are posted, never sent) and the user (modal boxes owned by
+  // the main window, run on the calling thread).
+  virtual bool PostToMainWindow(uint32_t message, intptr_t lParam) = 0;
+  // Link box, one-button layout, error icon. secondButton null hides the second button.
+  // Answers 6 (first), 7 (second), 8 (closed any other way).
+  virtual int ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
+                          const std::wstring& message, const std::wstring& firstButton,
+                          const std::wstring* secondButton) = 0;
+  // Two-button question box with the warning icon. Answers 6, 7, 8 as above.
+  virtual int ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
+                              const std::wstring& confirmButton,
+                              const std::wstring& cancelButton) = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
+
+  // Builds the usage report for a failed run and POSTs it; the outcome is not needed.
+  virtual void SendUsageReport(const CUpdateContext& context, int32_t code) = 0;
+};
+
+}  // namespace zr

@@ -1,0 +1,76 @@
+// Exact UTF-8 <-> UTF-32 conversions for the native build, where wchar_t holds a whole code
+// point and both local code pages are taken to be UTF-8. Invalid input bytes become U+FFFD
+// (as Windows does for flags 0); surrogate code points are written as U+FFFD on the way out.
+#include "util/text.h"
+
+#include <cstdint>
+
+namespace zr {
+namespace {
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+  if (c > 0x10FFFF) c = 0xFFFD;
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+std::wstring DecodeUtf8(const char* text) {
+  std::wstring out;
+  if (text == nullptr) return out;
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != 0) {
+    unsigned char b = *p;
+    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0) {
+      out += static_cast<wchar_t>(0xFFFD);
+      ++p;
+      continue;
+    }
+    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
+    int i = 1;
+    for (; i <= extra; ++i) {
+      if ((p[i] & 0xC0) != 0x80) break;
+      c = (c << 6) | (p[i] & 0x3F);
+    }
+    static const char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (i <= extra || c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      out += static_cast<wchar_t>(0xFFFD);
+      p += i;  // skip the lead byte and the continuation bytes that were valid
+      continue;
+    }
+    out += static_cast<wchar_t>(c);
+    p += i;
+  }
+  return out;
+}
+
+std::string EncodeUtf8(const wchar_t* text) {
+  std::string out;
+  if (text == nullptr) return out;
+  for (const wchar_t* p = text; *p != 0; ++p) AppendUtf8(out, static_cast<char32_t>(*p));
+  return out;
+}
+
+}  // namespace
+
+std::string WideToUtf8(const wchar_t* text) { return EncodeUtf8(text); }
+std::wstring Utf8ToWide(const char* text) { return DecodeUtf8(text); }
+std::string WideToLocal(const wchar_t* text) { return EncodeUtf8(text); }
+std::wstring LocalToWide(const char* text) { return DecodeUtf8(text); }
+std::string AnsiToUtf8(const char* text) { return WideToUtf8(LocalToWide(text).c_str()); }
+
+}  // namespace zr
