@@ -25,7 +25,8 @@ function(zr_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_17)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
   if(WIN32)
+    # C99 printf family everywhere, so that truncation and "%s" behave as on the native build.
     target_compile_definitions(${target} PUBLIC UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
-                               _WIN32_WINNT=0x0601 WINVER=0x0601)
+                               _WIN32_WINNT=0x0601 WINVER=0x0601 __USE_MINGW_ANSI_STDIO=1)
   endif()
 endfunction()

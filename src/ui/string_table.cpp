@@ -1,0 +1,61 @@
+#include "ui/string_table.h"
+
+#include <memory>
+#include <mutex>
+
+#include <pugixml.hpp>
+
+#include "util/text.h"
+
+namespace zr {
+namespace {
+
+constexpr wchar_t kWhitespace[] = L" \t\n\r\f\v";
+
+using Table = std::unordered_map<std::wstring, std::wstring>;
+
+// The first character-data child: text after a nested element is not part of the value.
+const char* FirstCharacterData(const pugi::xml_node& element) {
+  for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+    if (child.type() == pugi::node_pcdata) return child.value();
+  }
+  return "";
+}
+
+}  // namespace
+
+std::wstring TrimLeft(const std::wstring& text) {
+  const size_t first = text.find_first_not_of(kWhitespace);
+  return first == std::wstring::npos ? std::wstring() : text.substr(first);
+}
+
+std::wstring TrimRight(const std::wstring& text) {
+  const size_t last = text.find_last_not_of(kWhitespace);
+  return last == std::wstring::npos ? std::wstring() : text.substr(0, last + 1);
+}
+
+Table StringTable::Parse(std::string_view document) {
+  Table table;
+  const size_t zero = document.find('\0');
+  if (zero != std::string_view::npos) document = document.substr(0, zero);
+  pugi::xml_document parsed;
+  if (!parsed.load_buffer(document.data(), document.size(), pugi::parse_pi, pugi::encoding_utf8)) {
+    return table;  // nothing parsed before an error is used
+  }
+  const pugi::xml_node bundle = parsed.child("StringBundle");
+  for (pugi::xml_node entry = bundle.child("String"); entry; entry = entry.next_sibling("String")) {
+    table[Utf8ToWide(entry.attribute("id").value())] = Utf8ToWide(FirstCharacterData(entry));
+  }
+  return table;
+}
+
+std::wstring StringTable::Get(const std::wstring& id) {
+  // Built once, by whichever thread asks first, and never changed or freed afterwards.
+  static std::once_flag built;
+  static const Table* table = nullptr;
+  std::call_once(built, [] { table = new Table(Parse(LoadDocument())); });
+  const auto it = table->find(id);
+  return it == table->end() ? std::wstring() : TrimRight(TrimLeft(it->second));
+}
+
+}  // namespace zr

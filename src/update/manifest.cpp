@@ -1,0 +1,54 @@
+#include "update/manifest.h"
+
+#include <cstring>
+
+#include <pugixml.hpp>
+
+#include "update/outcome.h"
+#include "update/update_context.h"
+#include "util/text.h"
+
+namespace zr {
+namespace {
+
+// The value of an element's first text or CDATA child; empty when it has none.
+std::string TextOf(const pugi::xml_node& element) {
+  for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) return child.value();
+  }
+  return {};
+}
+
+std::string ChildText(const pugi::xml_node& parent, const char* name) {
+  return TextOf(parent.child(name));
+}
+
+}  // namespace
+
+int32_t ParseUpdateManifest(CUpdateContext& context, const std::string& content) {
+  const size_t length = std::strlen(content.c_str());  // the content ends at its first zero byte
+  pugi::xml_document document;
+  pugi::xml_parse_result parsed =
+      document.load_buffer(content.data(), length, pugi::parse_default, pugi::encoding_utf8);
+  if (!parsed) return RESULT_MANIFEST_INVALID;  // an empty content included
+
+  pugi::xml_node config = document.child("config");
+  if (!config) return RESULT_MANIFEST_INVALID;
+
+  context.version = ChildText(config, "version");
+  for (pugi::xml_node item : config.child("removedfiles").children("item")) {
+    context.removedFiles.push_back(Utf8ToWide(ChildText(item, "path")));
+  }
+  for (pugi::xml_node file : config.children("file")) {
+    UpdateFileEntry entry;
+    entry.url = ChildText(file, "url");
+    entry.md5 = ChildText(file, "md5");
+    entry.tmp = Utf8ToWide(ChildText(file, "tmp"));
+    entry.path = Utf8ToWide(ChildText(file, "path"));
+    entry.state = 0;
+    context.files.push_back(std::move(entry));
+  }
+  return context.files.empty() ? RESULT_MANIFEST_INVALID : RESULT_OK;
+}
+
+}  // namespace zr

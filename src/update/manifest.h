@@ -1,0 +1,26 @@
+// The update manifest: the XML document the product writes before it starts the updater.
+//
+//   <config>
+//     <version>3.2.0</version>                        optional, first one used
+//     <removedfiles><item><path>...</path></item></removedfiles>   optional, first one used
+//     <file>                                           one or more, in order
+//       <url>...</url><md5>...</md5>                   optional, kept but unused
+//       <tmp>C:\...\staged file</tmp>                  where the new content waits
+//       <path>C:\...\product file</path>               where it goes
+//     </file>
+//   </config>
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zr {
+
+struct CUpdateContext;
+
+// Parses the manifest's bytes (UTF-8, up to the first zero byte) into the context, adding to
+// what is there. RESULT_OK, or RESULT_MANIFEST_INVALID for empty content, malformed XML, no
+// "config" element, or no "file" entry (the version and removed files are stored even then).
+int32_t ParseUpdateManifest(CUpdateContext& context, const std::string& content);
+
+}  // namespace zr

@@ -1,0 +1,21 @@
+// The Win32 operations the closing stage needs, used by the Win32 platform.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zr {
+
+// Id of the first process (snapshot order) whose main module's full path equals exePath,
+// letters A-Z compared without regard to case; 0 when none or when the list cannot be read.
+// Processes that cannot be opened with 0x410 are skipped.
+uint32_t FindProcessByPath(const std::wstring& exePath);
+
+// Opens the process for termination and ends it with exitCode; failures are not reported.
+void TerminateProcessById(uint32_t processId, uint32_t exitCode);
+
+// Posts WM_QUIT to the product's main window (class "Qt5QWindowIcon", title "Zoria投屏助手");
+// false when no such window exists.
+bool PostQuitToProductWindow();
+
+}  // namespace zr

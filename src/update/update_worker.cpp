@@ -1,0 +1,65 @@
+#include "update/update_worker.h"
+
+#include "ui/string_table.h"
+#include "update/apply.h"
+#include "update/manifest.h"
+#include "update/outcome.h"
+#include "update/platform.h"
+#include "update/progress.h"
+#include "update/update_context.h"
+
+namespace zr {
+namespace {
+
+constexpr int kAnswerFirstButton = 6;
+
+// The failure box: title "update", the official-site message and link, and the buttons given.
+int ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, const wchar_t* secondButton) {
+  const std::wstring second = secondButton ? StringTable::Get(secondButton) : std::wstring();
+  return platform.ShowLinkBox(StringTable::Get(L"update"), StringTable::Get(L"goto_offical_site"),
+                              StringTable::Get(L"box_update_failed_goto_offical_site"),
+                              StringTable::Get(firstButton), secondButton ? &second : nullptr);
+}
+
+}  // namespace
+
+int32_t LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
+                         const std::wstring& configPath) {
+  return ParseUpdateManifest(context, platform.ReadWholeFile(configPath));
+}
+
+void ClearUpdateCache(IUpdatePlatform& platform) {
+  platform.DeleteDirectoryTree(platform.ModuleDirectory() + L"\\cache\\update\\");
+}
+
+int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath) {
+  for (;;) {
+    context.files.clear();
+    PostStatusText(platform, StringTable::Get(L"pro_parsing_config").c_str());
+    platform.PostToMainWindow(WM_UPDATE_PROGRESS, 0);
+    platform.PostToMainWindow(WM_UPDATE_SPEED, -1);
+
+    const int32_t loaded = LoadUpdateConfig(context, platform, configPath);
+    if (loaded == RESULT_OK) break;
+
+    PostStatusText(platform, StringTable::Get(L"pro_parse_config_failed").c_str());
+    if (ShowFailureBox(platform, L"retry", L"ok") == kAnswerFirstButton) continue;  // read again
+    platform.PostToMainWindow(WM_UPDATE_FINISHED, 0);
+    return loaded;
+  }
+
+  const int32_t applied = ApplyUpdate(context, platform);
+  if (applied == RESULT_OK) {
+    platform.PostToMainWindow(WM_UPDATE_SUCCEEDED, 2);
+    return RESULT_OK;
+  }
+
+  ShowFailureBox(platform, L"ok", nullptr);
+  RollbackFiles(context, platform);
+  ClearUpdateCache(platform);
+  platform.SendUsageReport(context, applied);
+  platform.PostToMainWindow(WM_UPDATE_FINISHED, 0);
+  return applied;
+}
+
+}  // namespace zr

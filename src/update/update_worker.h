@@ -1,0 +1,27 @@
+// The update worker: one background thread that carries an update from start to end and
+// reports to the main window only through posted messages and modal boxes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zr {
+
+class IUpdatePlatform;
+struct CUpdateContext;
+
+// Reads the manifest file (missing or unreadable reads as empty) and parses it into the
+// context: RESULT_OK or RESULT_MANIFEST_INVALID.
+int32_t LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
+                         const std::wstring& configPath);
+
+// Deletes "<updater directory>\cache\update\" with everything in it.
+void ClearUpdateCache(IUpdatePlatform& platform);
+
+// The whole run: attempts of reading the manifest (retry as often as the user asks), then
+// applying; on failure the failure box, rollback, cache removal and the usage report. Posts
+// WM_UPDATE_SUCCEEDED on success and WM_UPDATE_FINISHED on every other end. Returns the final
+// outcome code.
+int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath);
+
+}  // namespace zr
