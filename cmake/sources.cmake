@@ -30,3 +30,8 @@ function(zr_target_defaults target)
                                _WIN32_WINNT=0x0601 WINVER=0x0601 __USE_MINGW_ANSI_STDIO=1)
   endif()
 endfunction()
+
+# Windows test programs run under Wine with the build's own prefix.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/wine-run.sh;${CMAKE_BINARY_DIR}/wineprefix")
+endif()

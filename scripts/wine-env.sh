@@ -1,0 +1,57 @@
+# Wine harness, sourced by the test and demo scripts (and by wine-run.sh, the emulator CTest
+# uses for Windows test programs).
+#
+#   zr_wine_init PREFIX   make PREFIX a ready 64-bit Wine prefix (once; safe in parallel):
+#                         wineboot, the font replacement that draws "微软雅黑" with
+#                         WenQuanYi Micro Hei, no Mono/Gecko prompts
+#   zr_display_up         start a private Xvfb on a free display unless DISPLAY is set
+#   zr_display_down       stop it again (also done by the EXIT trap that zr_display_up sets)
+#   zr_wine PROGRAM ARGS  run a Windows program in ZR_WINEPREFIX
+#   zr_wineserver ARGS    wineserver of that prefix (e.g. -w to wait for every process)
+#
+# Everything is per prefix and per display: two test programs can run at once.
+
+ZR_WINE_BIN=/usr/lib/wine/wine64
+ZR_WINESERVER_BIN=/usr/lib/wine/wineserver
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+zr_wine() { WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINE_BIN" "$@"; }
+zr_wineserver() { WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINESERVER_BIN" "$@"; }
+
+zr_wine_init() {
+  export ZR_WINEPREFIX=$1
+  mkdir -p "$(dirname "$ZR_WINEPREFIX")"
+  [ -f "$ZR_WINEPREFIX/.zr-ready" ] && return 0
+  (
+    flock 9
+    [ -f "$ZR_WINEPREFIX/.zr-ready" ] && exit 0
+    export WINEPREFIX="$ZR_WINEPREFIX"
+    LANG=C.UTF-8 DISPLAY= "$ZR_WINE_BIN" wineboot -i >/dev/null 2>&1
+    LANG=C.UTF-8 DISPLAY= "$ZR_WINE_BIN" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+      /v '微软雅黑' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+    "$ZR_WINESERVER_BIN" -w
+    touch "$ZR_WINEPREFIX/.zr-ready"
+  ) 9>"$ZR_WINEPREFIX.lock"
+}
+
+ZR_XVFB_PID=
+zr_display_up() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  local fifo; fifo=$(mktemp -u); mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  ZR_XVFB_PID=$!
+  local number; read -r number <"$fifo"; rm -f "$fifo"
+  export DISPLAY=":$number"
+  trap zr_display_down EXIT
+}
+
+zr_display_down() {
+  if [ -n "$ZR_XVFB_PID" ]; then
+    [ -n "${ZR_WINEPREFIX:-}" ] && zr_wineserver -k >/dev/null 2>&1
+    kill "$ZR_XVFB_PID" 2>/dev/null; wait "$ZR_XVFB_PID" 2>/dev/null
+    ZR_XVFB_PID=
+    unset DISPLAY
+  fi
+}

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# CTest's emulator for Windows programs: wine-run.sh PREFIX PROGRAM [ARGS...]
+# Runs PROGRAM under Wine with the build's prefix, on the caller's display or a private Xvfb,
+# and exits with the program's exit code.
+set -u
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/wine-env.sh"
+prefix=$1; shift
+zr_wine_init "$prefix"
+started_display=0
+if [ -z "${DISPLAY:-}" ]; then zr_display_up; started_display=1; fi
+zr_wine "$@"
+code=$?
+[ "$started_display" = 1 ] && zr_display_down
+exit $code

@@ -1,0 +1,34 @@
+// The update engine's view of the real Windows system, and the worker thread's entry.
+#pragma once
+
+#include "update/platform.h"
+
+namespace zr {
+
+class CWin32Platform : public IUpdatePlatform {
+ public:
+  bool PathExists(const std::wstring& path) override;
+  bool MoveReplace(const std::wstring& from, const std::wstring& to) override;
+  void RemoveFile(const std::wstring& path) override;
+  bool CreateDirectoryChain(const std::wstring& path) override;
+  std::string ReadWholeFile(const std::wstring& path) override;
+  bool DeleteDirectoryTree(const std::wstring& directory) override;
+  std::wstring ModuleDirectory() override;
+  uint32_t FindProcessByPath(const std::wstring& exePath) override;
+  void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
+  bool PostQuitToProductWindow() override;
+  bool PostToMainWindow(uint32_t message, intptr_t lParam) override;
+  int ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
+                  const std::wstring& message, const std::wstring& firstButton,
+                  const std::wstring* secondButton) override;
+  int ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
+                      const std::wstring& confirmButton, const std::wstring& cancelButton) override;
+  void Sleep(uint32_t milliseconds) override;
+  void SendUsageReport(const CUpdateContext& context, int32_t code) override;
+};
+
+// _beginthreadex entry of the update worker; the argument is the run's CUpdateContext.
+// Returns the final outcome code as the thread's exit code.
+unsigned __stdcall UpdateWorkerProc(void* context);
+
+}  // namespace zr
