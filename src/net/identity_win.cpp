@@ -1,0 +1,101 @@
+// The identity readers on Windows: registry (ADVAPI32), version and bitness (KERNEL32), and the
+// source file beside the executable.
+#include <windows.h>
+
+#include <string>
+
+#include "net/identity.h"
+#include "util/files.h"
+
+namespace zr {
+
+namespace {
+
+class RegistryKey {
+ public:
+  RegistryKey() = default;
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  ~RegistryKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+  HKEY* Receive() { return &key_; }
+  HKEY get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+
+}  // namespace
+
+std::string ReadMachineGuid() {
+  wchar_t keyPath[MAX_PATH] = {};
+  lstrcpynW(keyPath, kMachineGuidKeyPrefix, MAX_PATH);
+  lstrcatW(keyPath, kProductExeName);
+
+  RegistryKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+    return kMachineGuidFallback;
+  }
+  unsigned char buffer[kMachineGuidBufferBytes] = {};
+  DWORD size = sizeof buffer;
+  if (RegQueryValueExW(key.get(), kMachineGuidValueName, nullptr, nullptr, buffer, &size) !=
+      ERROR_SUCCESS) {
+    return kMachineGuidFallback;
+  }
+  // The query tells the size in bytes; only byteCount / 2 UTF-16 units were returned.
+  return NarrowRegistryText(buffer, size);
+}
+
+std::string DescribeOs() {
+  OSVERSIONINFOEXW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  // The result is not examined: on failure the fields stay zero.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info));
+#pragma GCC diagnostic pop
+
+  BOOL wow64 = FALSE;
+  // Looked up at run time: the function is missing from the oldest kernel32 versions.
+  HMODULE kernel = GetModuleHandleW(L"kernel32");
+  if (kernel != nullptr) {
+    auto isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+    if (isWow64Process != nullptr && !isWow64Process(GetCurrentProcess(), &wow64)) {
+      wow64 = FALSE;
+    }
+  }
+  return FormatOsDescription(info.dwMajorVersion, info.dwMinorVersion,
+                             info.wProductType == VER_NT_SERVER, wow64 != FALSE);
+}
+
+std::string ReadSourceId() {
+  const std::wstring path = GetModuleDirectory() + L"\\source.dat";
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return std::string();
+  char buffer[kSourceIdMaxBytes] = {};
+  DWORD read = 0;
+  if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return std::string();
+  return SourceIdFromBytes(buffer, read);
+}
+
+}  // namespace zr

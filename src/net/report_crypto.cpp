@@ -1,0 +1,136 @@
+#include "net/report_crypto.h"
+
+// The DES key schedule and block operation of libcrypto are its "legacy" low-level API; they
+// are the only way to schedule a key without parity and weak-key checks.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/crypto.h>
+#include <openssl/des.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace zr {
+
+namespace {
+
+constexpr char kBase64Alphabet[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::size_t kBase64LineLength = 76;
+
+bool IsUnreserved(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+         c == '-' || c == '.' || c == '_' || c == '~';
+}
+
+}  // namespace
+
+KeyBlock MakeKeyBlock(const std::string& keyString) {
+  KeyBlock block{};
+  const std::size_t count = std::min(keyString.size(), block.size());
+  std::memcpy(block.data(), keyString.data(), count);
+  return block;
+}
+
+std::optional<std::string> TripleDesEcbEncrypt(const std::string& data, const KeyBlock& key) {
+  const std::size_t padding = 8 - data.size() % 8;
+  std::string buffer;
+  try {
+    buffer.reserve(data.size() + padding);
+    buffer = data;
+    buffer.append(padding, static_cast<char>(padding));
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+
+  DES_cblock k1, k2, k3;
+  std::memcpy(k1, key.data(), 8);
+  std::memcpy(k2, key.data() + 8, 8);
+  std::memcpy(k3, key.data() + 16, 8);
+  DES_key_schedule s1, s2, s3;
+  DES_set_key_unchecked(&k1, &s1);
+  DES_set_key_unchecked(&k2, &s2);
+  DES_set_key_unchecked(&k3, &s3);
+
+  // In place, block by block: ECB has no chaining, so each block depends on itself alone.
+  for (std::size_t offset = 0; offset < buffer.size(); offset += 8) {
+    auto* block = reinterpret_cast<DES_cblock*>(&buffer[offset]);
+    DES_cblock out;
+    DES_ecb3_encrypt(block, &out, &s1, &s2, &s3, DES_ENCRYPT);
+    std::memcpy(block, out, 8);
+  }
+  OPENSSL_cleanse(&s1, sizeof s1);
+  OPENSSL_cleanse(&s2, sizeof s2);
+  OPENSSL_cleanse(&s3, sizeof s3);
+  return buffer;
+}
+
+std::string Base64EncodeWrapped(const std::string& bytes) {
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t size = bytes.size();
+  const std::size_t groups = size / 3;
+  std::string out;
+  out.reserve((size + 2) / 3 * 4 + (groups * 4 / kBase64LineLength) * 2);
+
+  std::size_t lineCount = 0;
+  for (std::size_t g = 0; g < groups; ++g) {
+    const unsigned char b1 = in[3 * g], b2 = in[3 * g + 1], b3 = in[3 * g + 2];
+    out += kBase64Alphabet[b1 >> 2];
+    out += kBase64Alphabet[((b1 & 0x03) << 4) | (b2 >> 4)];
+    out += kBase64Alphabet[((b2 & 0x0F) << 2) | (b3 >> 6)];
+    out += kBase64Alphabet[b3 & 0x3F];
+    lineCount += 4;
+    if (lineCount == kBase64LineLength) {
+      out += "\r\n";
+      lineCount = 0;
+    }
+  }
+
+  const std::size_t left = size - groups * 3;
+  if (left == 1) {
+    const unsigned char b1 = in[size - 1];
+    out += kBase64Alphabet[b1 >> 2];
+    out += kBase64Alphabet[(b1 & 0x03) << 4];
+    out += "==";
+  } else if (left == 2) {
+    const unsigned char b1 = in[size - 2], b2 = in[size - 1];
+    out += kBase64Alphabet[b1 >> 2];
+    out += kBase64Alphabet[((b1 & 0x03) << 4) | (b2 >> 4)];
+    out += kBase64Alphabet[(b2 & 0x0F) << 2];
+    out += '=';
+  }
+  return out;
+}
+
+std::string PercentEncode(const std::string& text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (IsUnreserved(c)) {
+      out += ch;
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0x0F];
+    }
+  }
+  return out;
+}
+
+std::string EncryptReportPayload(const std::string& text) {
+  // Memory can run out in any of the three steps; the caller only ever sees an empty body.
+  try {
+    const KeyBlock key = MakeKeyBlock(kReportKeyString);
+    std::optional<std::string> cipher = TripleDesEcbEncrypt(text, key);
+    if (!cipher) return std::string();
+    std::string base64 = Base64EncodeWrapped(*cipher);
+    cipher.reset();
+    return PercentEncode(base64);
+  } catch (const std::bad_alloc&) {
+    return std::string();
+  }
+}
+
+}  // namespace zr
