@@ -55,3 +55,42 @@ zr_display_down() {
     unset DISPLAY
   fi
 }
+
+# --- driving windows (xdotool on the current DISPLAY) -------------------------------------
+# zr_wait_window NAME [SECONDS]: prints the id of the first visible window whose title is
+# exactly NAME, or fails after SECONDS (default 20).
+zr_wait_window() {
+  local name=$1 limit=${2:-20} id
+  local end=$((SECONDS + limit))
+  while [ $SECONDS -lt $end ]; do
+    id=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && { printf '%s\n' "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# zr_click WINDOW X Y: a real press and release at X,Y inside WINDOW (client of the X window).
+zr_click() {
+  local id=$1 x=$2 y=$3 wx wy
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  wx=$((X + x)); wy=$((Y + y))
+  xdotool mousemove "$wx" "$wy"; sleep 0.15
+  xdotool mousedown 1; sleep 0.15; xdotool mouseup 1; sleep 0.15
+}
+
+# zr_wait_exit PID [SECONDS]: waits for a background process; prints its exit code. Fails
+# (and kills it) if it is still running after SECONDS (default 30).
+zr_wait_exit() {
+  local pid=$1 limit=${2:-30}
+  local end=$((SECONDS + limit))
+  while kill -0 "$pid" 2>/dev/null; do
+    if [ $SECONDS -ge $end ]; then kill "$pid" 2>/dev/null; return 1; fi
+    sleep 0.2
+  done
+  local code=0; wait "$pid" || code=$?
+  printf '%s\n' "$code"
+}
+
+# zr_winpath PATH: the Windows (Z:) form of a Unix path.
+zr_winpath() { printf 'Z:%s\n' "$1" | tr '/' '\\'; }
