@@ -1,0 +1,78 @@
+// The records and interfaces through which windows, the paint manager and controls talk.
+// Message parameters use the Windows integer widths (WPARAM, LPARAM, LRESULT) without
+// naming Windows types, so that the core stays portable.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "skin/geometry.h"
+
+namespace Skin {
+
+using WParam = std::uintptr_t;
+using LParam = std::intptr_t;
+using LResult = std::intptr_t;
+
+class CControlUI;
+
+// A notification from a control to the window's notifiers: "click", "selectchanged",
+// "tabselect", "timer". The program reads only `type` and `sender`.
+struct SkinNotify {
+  std::wstring type;
+  CControlUI* sender = nullptr;
+  WParam wparam = 0;
+  LParam lparam = 0;
+  SkinPoint point;
+};
+
+// An event delivered to one control by its paint manager.
+enum class EventType {
+  kMouseEnter,
+  kMouseLeave,
+  kMouseMove,
+  kButtonDown,
+  kButtonUp,
+  kTimer,
+  kSetFocus,
+  kKillFocus,
+};
+
+struct SkinEvent {
+  EventType type = EventType::kMouseMove;
+  CControlUI* sender = nullptr;
+  SkinPoint point;
+  WParam wparam = 0;  // the control's own timer id for kTimer
+};
+
+class INotifySink {
+ public:
+  virtual ~INotifySink() = default;
+  virtual void Notify(SkinNotify& msg) = 0;
+};
+
+// Sees every message of the window before the paint manager routes it.
+class IMessageFilter {
+ public:
+  virtual ~IMessageFilter() = default;
+  virtual LResult FilterMessage(unsigned msg, WParam wparam, LParam lparam, bool& handled) = 0;
+};
+
+// Makes controls for element names the builder does not know. Returns a new control that
+// the tree will own, or nullptr to skip the element.
+class IControlFactory {
+ public:
+  virtual ~IControlFactory() = default;
+  virtual CControlUI* CreateControl(const wchar_t* class_name) = 0;
+};
+
+// Supplies a control's text by its name when the document is built; an empty answer keeps
+// the document's text.
+class IControlTextSource {
+ public:
+  virtual ~IControlTextSource() = default;
+  virtual std::wstring GetControlText(const std::wstring& control_name,
+                                      const std::wstring& class_name) = 0;
+};
+
+}  // namespace Skin

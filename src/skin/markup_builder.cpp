@@ -1,0 +1,220 @@
+#include "skin/markup_builder.h"
+
+#include <pugixml.hpp>
+
+#include <vector>
+
+#include "skin/button.h"
+#include "skin/container.h"
+#include "skin/image_desc.h"
+#include "skin/label.h"
+#include "skin/paint_manager.h"
+#include "skin/progress.h"
+#include "skin/resources.h"
+#include "skin/skin_string.h"
+#include "util/text.h"
+
+namespace Skin {
+namespace {
+
+// Includes nest at most this deep, so that a document including itself cannot loop.
+constexpr int kMaxIncludeDepth = 8;
+
+std::wstring W(const char* utf8) { return zr::Utf8ToWide(utf8); }
+
+bool LoadDocument(const std::wstring& file, pugi::xml_document* doc) {
+  std::vector<std::uint8_t> bytes;
+  if (!CResourceSettings::LoadResource(file, &bytes) || bytes.empty()) return false;
+  return static_cast<bool>(doc->load_buffer(bytes.data(), bytes.size(), pugi::parse_default,
+                                            pugi::encoding_utf8));
+}
+
+class Builder {
+ public:
+  Builder(CPaintManager* manager, IControlFactory* factory, IControlTextSource* text_source)
+      : manager_(manager), factory_(factory), text_source_(text_source) {}
+
+  CControlUI* Build(const pugi::xml_document& doc) {
+    pugi::xml_node window = doc.document_element();
+    if (!window) return nullptr;
+    if (EqualsNoCase(W(window.name()), L"Window")) {
+      ApplyWindowAttributes(window);
+    }
+    return WindowChildren(window, 0);
+  }
+
+ private:
+  void ApplyWindowAttributes(pugi::xml_node window) {
+    if (!manager_) return;
+    WindowSettings& w = manager_->Window();
+    for (pugi::xml_attribute a : window.attributes()) {
+      std::wstring name = W(a.name());
+      std::wstring value = W(a.value());
+      if (name == L"size") {
+        w.size = ParseSize(value);
+      } else if (name == L"caption") {
+        w.caption = ParseRect(value);
+      } else if (name == L"roundcorner") {
+        w.roundcorner = ParseSize(value);
+      } else if (name == L"sizebox") {
+        w.sizebox = ParseRect(value);
+      } else if (name == L"mininfo") {
+        w.mininfo = ParseSize(value);
+      } else if (name == L"maxinfo") {
+        w.maxinfo = ParseSize(value);
+      } else if (name == L"defaultfontcolor") {
+        w.default_font_colour = ParseColour(value);
+      } else if (name == L"disabledfontcolor") {
+        w.disabled_font_colour = ParseColour(value);
+      } else if (name == L"linkfontcolor") {
+        w.link_font_colour = ParseColour(value);
+      } else if (name == L"linkhoverfontcolor") {
+        w.link_hover_font_colour = ParseColour(value);
+      } else if (name == L"showshadow") {
+        w.show_shadow = ParseBool(value);
+      } else if (name == L"shadowimage") {
+        w.shadow_image = value;
+      } else if (name == L"shadowsize") {
+        w.shadow_size = ParseInt(value);
+      } else if (name == L"shadowcorner") {
+        w.shadow_corner = ParseRect(value);
+      }
+    }
+  }
+
+  void AddFont(pugi::xml_node node) {
+    if (!manager_) return;
+    FontInfo f;
+    f.name = W(node.attribute("name").value());
+    if (f.name.empty()) f.name = CFontTable::BuiltInDefault().name;
+    f.size = node.attribute("size") ? ParseInt(W(node.attribute("size").value())) : 12;
+    f.bold = ParseBool(W(node.attribute("bold").value()));
+    f.underline = ParseBool(W(node.attribute("underline").value()));
+    f.italic = ParseBool(W(node.attribute("italic").value()));
+    int id = node.attribute("id") ? ParseInt(W(node.attribute("id").value())) : font_count_;
+    ++font_count_;
+    manager_->Fonts().Add(id, f, ParseBool(W(node.attribute("shared").value())),
+                          ParseBool(W(node.attribute("default").value())));
+  }
+
+  // The window-level children: fonts, defaults, includes, then the first control.
+  CControlUI* WindowChildren(pugi::xml_node parent, int depth) {
+    CControlUI* root = nullptr;
+    for (pugi::xml_node node : parent.children()) {
+      if (node.type() != pugi::node_element) continue;
+      std::wstring name = W(node.name());
+      if (EqualsNoCase(name, L"Include")) {
+        if (depth >= kMaxIncludeDepth) continue;
+        pugi::xml_document included;
+        if (!LoadDocument(W(node.attribute("source").value()), &included)) continue;
+        CControlUI* sub = WindowChildren(included.document_element(), depth + 1);
+        if (sub && !root) {
+          root = sub;
+        } else {
+          delete sub;
+        }
+      } else if (EqualsNoCase(name, L"Font")) {
+        AddFont(node);
+      } else if (EqualsNoCase(name, L"Default")) {
+        if (manager_) {
+          manager_->AddDefaultAttributeList(W(node.attribute("name").value()),
+                                            W(node.attribute("value").value()));
+        }
+      } else if (EqualsNoCase(name, L"Image") || EqualsNoCase(name, L"Style")) {
+        // Pictures load on first use; nothing to do.
+      } else if (!root) {
+        root = Control(node, depth);
+      }
+    }
+    return root;
+  }
+
+  CControlUI* MakeControl(const std::wstring& element) {
+    CControlUI* c = CMarkupBuilder::CreateBuiltIn(element);
+    if (!c && factory_) c = factory_->CreateControl(element.c_str());
+    return c;
+  }
+
+  void ChildrenInto(CContainerUI* box, pugi::xml_node parent, int depth) {
+    for (pugi::xml_node node : parent.children()) {
+      if (node.type() != pugi::node_element) continue;
+      std::wstring name = W(node.name());
+      if (EqualsNoCase(name, L"Include")) {
+        if (depth >= kMaxIncludeDepth) continue;
+        pugi::xml_document included;
+        if (!LoadDocument(W(node.attribute("source").value()), &included)) continue;
+        pugi::xml_node top = included.document_element();
+        if (EqualsNoCase(W(top.name()), L"Window")) {
+          CControlUI* sub = WindowChildren(top, depth + 1);
+          if (sub) box->Add(sub);
+        } else {
+          if (CControlUI* sub = Control(top, depth + 1)) box->Add(sub);
+        }
+        continue;
+      }
+      if (CControlUI* child = Control(node, depth)) box->Add(child);
+    }
+  }
+
+  CControlUI* Control(pugi::xml_node node, int depth) {
+    std::wstring element = W(node.name());
+    CControlUI* control = MakeControl(element);
+    if (!control) return nullptr;
+    control->SetManager(manager_, nullptr);
+    if (manager_) {
+      if (const std::wstring* list = manager_->GetDefaultAttributeList(element)) {
+        control->ApplyAttributeList(*list);
+      }
+    }
+    for (pugi::xml_attribute a : node.attributes()) {
+      control->SetAttribute(W(a.name()), W(a.value()));
+    }
+    if (text_source_ && !control->GetName().empty()) {
+      std::wstring text = text_source_->GetControlText(control->GetName(), control->GetClass());
+      if (!text.empty()) control->SetText(text);
+    }
+    if (auto* box = static_cast<CContainerUI*>(control->GetInterface(L"Container"))) {
+      ChildrenInto(box, node, depth);
+    }
+    return control;
+  }
+
+  CPaintManager* manager_;
+  IControlFactory* factory_;
+  IControlTextSource* text_source_;
+  int font_count_ = 0;
+};
+
+}  // namespace
+
+CControlUI* CMarkupBuilder::CreateBuiltIn(const std::wstring& e) {
+  if (e == L"Control") return new CControlUI();
+  if (e == L"Label") return new CLabelUI();
+  if (e == L"Text") return new CTextUI();
+  if (e == L"Button") return new CButtonUI();
+  if (e == L"Option") return new COptionUI();
+  if (e == L"Progress") return new CProgressUI();
+  if (e == L"Container") return new CContainerUI();
+  if (e == L"VerticalLayout") return new CVerticalLayoutUI();
+  if (e == L"HorizontalLayout") return new CHorizontalLayoutUI();
+  if (e == L"TabLayout") return new CTabLayoutUI();
+  return nullptr;
+}
+
+CControlUI* CMarkupBuilder::Create(const std::wstring& file, CPaintManager* manager,
+                                   IControlFactory* factory, IControlTextSource* text_source) {
+  pugi::xml_document doc;
+  if (!LoadDocument(file, &doc)) return nullptr;
+  return Builder(manager, factory, text_source).Build(doc);
+}
+
+CControlUI* CMarkupBuilder::CreateFromText(const std::string& text, CPaintManager* manager,
+                                           IControlFactory* factory,
+                                           IControlTextSource* text_source) {
+  pugi::xml_document doc;
+  if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8))
+    return nullptr;
+  return Builder(manager, factory, text_source).Build(doc);
+}
+
+}  // namespace Skin

@@ -1,0 +1,170 @@
+// CPaintManager: one per window. Owns the control tree built from the window's document,
+// the window's own fonts, default attribute lists and decoded pictures; keeps the per-control
+// timers, the notifier list and the pre-message filter list; routes the mouse to controls
+// (hot, pushed, click) and paints the tree through an ISurface.
+//
+// The portable part below talks to the window only through IPaintHost. On Windows the
+// manager makes its own host for an HWND (InitWindow, MessageHandler: paint_manager_win.cpp).
+//
+// Threads: a manager and its controls are used only on the thread that owns the window.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "skin/control.h"
+#include "skin/font_table.h"
+#include "skin/interfaces.h"
+#include "skin/surface.h"
+
+namespace Skin {
+
+// What the manager asks of its window.
+class IPaintHost {
+ public:
+  virtual ~IPaintHost() = default;
+  virtual void InvalidateRect(const SkinRect& rect) = 0;
+  virtual bool StartTimer(unsigned native_id, unsigned period_ms) = 0;
+  virtual void StopTimer(unsigned native_id) = 0;
+  // Asks for ProcessDeferredWork to be called soon, from the window's message loop.
+  virtual void PostDeferredWork() = 0;
+  virtual void CaptureMouse(bool capture) = 0;
+};
+
+// The `Window` element's attributes.
+struct WindowSettings {
+  SkinSize size;
+  SkinRect caption;     // l, t, r, b; a bottom of 0 means no caption. r counts from the right.
+  SkinSize roundcorner;
+  SkinRect sizebox;
+  SkinSize mininfo;
+  SkinSize maxinfo;
+  Colour default_font_colour = 0xFF000000;
+  Colour disabled_font_colour = 0xFFA7A6AA;
+  Colour link_font_colour = 0xFF0000FF;
+  Colour link_hover_font_colour = 0xFFD3215F;
+  bool show_shadow = false;
+  std::wstring shadow_image;
+  int shadow_size = 0;
+  SkinRect shadow_corner;
+};
+
+class CPaintManager {
+ public:
+  CPaintManager();
+  ~CPaintManager();
+  CPaintManager(const CPaintManager&) = delete;
+  CPaintManager& operator=(const CPaintManager&) = delete;
+
+  // Portable initialisation with a host the caller owns (tests, other hosts).
+  void Init(IPaintHost* host, const std::wstring& name);
+  // Windows: the window handle (HWND); the manager makes and owns a host for it.
+  void InitWindow(void* hwnd, const std::wstring& name);
+  void* GetPaintWindow() const { return hwnd_; }
+  const std::wstring& GetName() const { return name_; }
+
+  // Takes ownership of the tree (the previous one is deleted) and attaches it.
+  bool AttachDialog(CControlUI* root);
+  CControlUI* GetRoot() const { return root_; }
+
+  WindowSettings& Window() { return window_; }
+  const WindowSettings& Window() const { return window_; }
+  CFontTable& Fonts() { return fonts_; }
+  const CFontTable& Fonts() const { return fonts_; }
+  void AddDefaultAttributeList(const std::wstring& class_name, const std::wstring& list);
+  // nullptr when none was declared for that name (compared without regard to case).
+  const std::wstring* GetDefaultAttributeList(const std::wstring& class_name) const;
+
+  // A decoded picture of the package, decoded once and kept; nullptr when missing.
+  const SkinBitmap* GetImage(const std::wstring& file, bool use_mask = false, Colour mask = 0);
+
+  CControlUI* FindControl(const std::wstring& name) const;
+  CControlUI* FindControl(SkinPoint point) const;
+
+  // Per-control timers: the control gets a kTimer event with `id` every period.
+  bool SetTimer(CControlUI* control, unsigned id, unsigned period_ms);
+  bool KillTimer(CControlUI* control, unsigned id);
+  void KillTimers(CControlUI* control);
+  bool HasTimer(CControlUI* control, unsigned id) const;
+  // Called by the host when its timer `native_id` fires; false if it is not one of ours.
+  bool OnHostTimer(unsigned native_id);
+
+  bool AddNotifier(INotifySink* sink);
+  bool RemoveNotifier(INotifySink* sink);
+  bool AddPreMessageFilter(IMessageFilter* filter);
+  bool RemovePreMessageFilter(IMessageFilter* filter);
+  // Runs the pre-message filters in order; true (and the result) when one handled it.
+  bool PreMessageFilter(unsigned msg, WParam wparam, LParam lparam, LResult& result);
+
+  // Delivers a notification to every notifier now, or (async) from the deferred work.
+  void SendNotify(CControlUI* sender, const std::wstring& type, WParam wparam = 0,
+                  LParam lparam = 0, bool async = false);
+  // Deletes the control later, from the deferred work (e.g. a control removed while its own
+  // notification is being delivered). Takes ownership.
+  void AddDelayedCleanup(CControlUI* control);
+  // Delivers queued notifications and deletes delayed controls.
+  void ProcessDeferredWork();
+  bool HasDeferredWork() const { return !async_notify_.empty() || !delayed_cleanup_.empty(); }
+
+  void SetClientSize(SkinSize size);
+  SkinSize GetClientSize() const { return client_; }
+  void Invalidate(const SkinRect& rect);
+  void NeedUpdate();
+  bool IsUpdateNeeded() const { return update_needed_; }
+  // Arranges the tree over the client area if something changed since the last layout.
+  void Layout();
+  // Lays out if needed, then paints the tree clipped to `paint`.
+  void Paint(ISurface& surface, const SkinRect& paint);
+
+  // Mouse routing (client coordinates).
+  void OnMouseMove(SkinPoint point);
+  void OnMouseLeave();
+  void OnButtonDown(SkinPoint point);
+  void OnButtonUp(SkinPoint point);
+  CControlUI* GetHot() const { return hot_; }
+  CControlUI* GetPushed() const { return pushed_; }
+  CControlUI* GetFocus() const { return focus_; }
+
+  // A control going away: forget every reference to it (hot, pushed, focus, timers).
+  void ReleaseControl(CControlUI* control);
+
+  // Windows half: painting, mouse, timers, deferred work and shadow tracking for the HWND.
+  // True when the manager took the message (result set).
+  bool MessageHandler(unsigned msg, WParam wparam, LParam lparam, LResult& result);
+  // The id of the engine's deferred-work message on Windows (a registered message, so it
+  // never equals WM_APP + n).
+  static unsigned DeferredWorkMessage();
+
+ private:
+  struct Timer {
+    CControlUI* control;
+    unsigned id;
+    unsigned native_id;
+    unsigned period;
+  };
+
+  IPaintHost* host_ = nullptr;
+  void* hwnd_ = nullptr;
+  std::unique_ptr<IPaintHost> own_host_;  // the Windows host (with the shadow), if made here
+  std::wstring name_;
+  CControlUI* root_ = nullptr;  // owned
+  WindowSettings window_;
+  CFontTable fonts_;
+  std::map<std::wstring, std::wstring> default_attributes_;  // key in lower case
+  std::map<std::wstring, std::unique_ptr<SkinBitmap>> images_;
+  std::vector<Timer> timers_;
+  unsigned next_native_timer_ = 0x2000;
+  std::vector<INotifySink*> notifiers_;
+  std::vector<IMessageFilter*> filters_;
+  std::vector<SkinNotify> async_notify_;
+  std::vector<CControlUI*> delayed_cleanup_;  // owned
+  SkinSize client_;
+  bool update_needed_ = true;
+  CControlUI* hot_ = nullptr;
+  CControlUI* pushed_ = nullptr;
+  CControlUI* focus_ = nullptr;
+};
+
+}  // namespace Skin

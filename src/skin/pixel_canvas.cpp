@@ -1,0 +1,187 @@
+#include "skin/pixel_canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace Skin {
+namespace {
+
+// Coverage (0..255) of pixel (px, py) by a rounded rectangle with corner radii rx, ry,
+// sampled 4 x 4 in the pixel. Pixels away from the corners are fully in or out.
+int RoundCoverage(const SkinRect& r, double rx, double ry, int px, int py) {
+  if (px < r.left || px >= r.right || py < r.top || py >= r.bottom) return 0;
+  const double cx_left = r.left + rx, cx_right = r.right - rx;
+  const double cy_top = r.top + ry, cy_bottom = r.bottom - ry;
+  bool near_x = px < cx_left || px + 1 > cx_right;
+  bool near_y = py < cy_top || py + 1 > cy_bottom;
+  if (!(near_x && near_y) || rx <= 0 || ry <= 0) return 255;
+  int inside = 0;
+  for (int sy = 0; sy < 4; ++sy) {
+    for (int sx = 0; sx < 4; ++sx) {
+      double x = px + (sx + 0.5) / 4.0;
+      double y = py + (sy + 0.5) / 4.0;
+      double cx = x < cx_left ? cx_left : (x > cx_right ? cx_right : x);
+      double cy = y < cy_top ? cy_top : (y > cy_bottom ? cy_bottom : y);
+      double dx = (x - cx) / rx, dy = (y - cy) / ry;
+      if (dx * dx + dy * dy <= 1.0) ++inside;
+    }
+  }
+  return inside * 255 / 16;
+}
+
+// Filter taps along one axis: for each destination index, (source index, weight) pairs
+// whose weights sum to 65536.
+struct Tap {
+  int index;
+  int weight;
+};
+std::vector<std::vector<Tap>> Taps(int dest_len, int src_start, int src_len) {
+  std::vector<std::vector<Tap>> taps(dest_len);
+  const double scale = static_cast<double>(src_len) / dest_len;
+  for (int d = 0; d < dest_len; ++d) {
+    auto& t = taps[d];
+    if (scale >= 1.0) {
+      // Shrinking: average the source span that this destination pixel covers.
+      double a = d * scale, b = (d + 1) * scale;
+      for (int s = static_cast<int>(a); s < src_len && s < b; ++s) {
+        double w = std::min<double>(b, s + 1) - std::max<double>(a, s);
+        if (w > 0) t.push_back({src_start + s, static_cast<int>(w / scale * 65536 + 0.5)});
+      }
+    } else {
+      // Enlarging: bilinear between the two nearest source centres.
+      double c = (d + 0.5) * scale - 0.5;
+      int s0 = static_cast<int>(std::floor(c));
+      double f = c - s0;
+      int a = std::clamp(s0, 0, src_len - 1), b = std::clamp(s0 + 1, 0, src_len - 1);
+      t.push_back({src_start + a, static_cast<int>((1 - f) * 65536 + 0.5)});
+      t.push_back({src_start + b, static_cast<int>(f * 65536 + 0.5)});
+    }
+    int sum = 0;
+    for (auto& tap : t) sum += tap.weight;
+    if (!t.empty()) t.back().weight += 65536 - sum;
+  }
+  return taps;
+}
+
+}  // namespace
+
+std::uint32_t Premultiply(Colour c) {
+  std::uint32_t a = c >> 24;
+  std::uint32_t r = ((c >> 16) & 0xFF) * a / 255;
+  std::uint32_t g = ((c >> 8) & 0xFF) * a / 255;
+  std::uint32_t b = (c & 0xFF) * a / 255;
+  return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+CPixelCanvas::CPixelCanvas(std::uint32_t* pixels, int width, int height)
+    : pixels_(pixels), width_(width), height_(height), clip_{0, 0, width, height} {}
+
+void CPixelCanvas::SetClip(const SkinRect& clip) {
+  clip_ = clip.Intersect(SkinRect{0, 0, width_, height_});
+}
+
+void CPixelCanvas::Blend(int x, int y, std::uint32_t src, int coverage) {
+  if (coverage <= 0) return;
+  std::uint32_t& d = pixels_[y * width_ + x];
+  std::uint32_t sa = (src >> 24) * coverage / 255;
+  if (coverage < 255) {
+    std::uint32_t r = ((src >> 16) & 0xFF) * coverage / 255;
+    std::uint32_t g = ((src >> 8) & 0xFF) * coverage / 255;
+    std::uint32_t b = (src & 0xFF) * coverage / 255;
+    src = (sa << 24) | (r << 16) | (g << 8) | b;
+  }
+  if (sa == 255) {
+    d = src;
+    return;
+  }
+  std::uint32_t inv = 255 - sa;
+  auto ch = [&](int shift) {
+    std::uint32_t v = ((src >> shift) & 0xFF) + ((d >> shift) & 0xFF) * inv / 255;
+    return std::min<std::uint32_t>(v, 255) << shift;
+  };
+  d = ch(24) | ch(16) | ch(8) | ch(0);
+}
+
+void CPixelCanvas::FillRect(const SkinRect& rect, Colour colour) {
+  if (AlphaOf(colour) == 0) return;
+  SkinRect r = rect.Intersect(clip_);
+  std::uint32_t p = Premultiply(colour);
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) Blend(x, y, p, 255);
+  }
+}
+
+void CPixelCanvas::FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) {
+  if (round.cx <= 0 || round.cy <= 0) return FillRect(rect, colour);
+  if (AlphaOf(colour) == 0) return;
+  double rx = std::min(round.cx / 2.0, rect.Width() / 2.0);
+  double ry = std::min(round.cy / 2.0, rect.Height() / 2.0);
+  SkinRect r = rect.Intersect(clip_);
+  std::uint32_t p = Premultiply(colour);
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) Blend(x, y, p, RoundCoverage(rect, rx, ry, x, y));
+  }
+}
+
+void CPixelCanvas::DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) {
+  if (size <= 0 || AlphaOf(colour) == 0 || rect.IsEmpty()) return;
+  std::uint32_t p = Premultiply(colour);
+  SkinRect inner = rect.Inflated(-size, -size);
+  double rx = std::max(0.0, std::min(round.cx / 2.0, rect.Width() / 2.0));
+  double ry = std::max(0.0, std::min(round.cy / 2.0, rect.Height() / 2.0));
+  double irx = std::max(0.0, rx - size), iry = std::max(0.0, ry - size);
+  SkinRect r = rect.Intersect(clip_);
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) {
+      int outer = RoundCoverage(rect, rx, ry, x, y);
+      int in = inner.IsEmpty() ? 0 : RoundCoverage(inner, irx, iry, x, y);
+      Blend(x, y, p, std::max(0, outer - in));
+    }
+  }
+}
+
+void CPixelCanvas::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest,
+                              const SkinRect& source, int alpha) {
+  SkinRect src = source.Intersect(SkinRect{0, 0, bitmap.width, bitmap.height});
+  if (src.IsEmpty() || dest.IsEmpty() || alpha <= 0) return;
+  SkinRect r = dest.Intersect(clip_);
+  if (r.IsEmpty()) return;
+  alpha = std::min(alpha, 255);
+  auto xt = Taps(dest.Width(), src.left, src.Width());
+  auto yt = Taps(dest.Height(), src.top, src.Height());
+  for (int y = r.top; y < r.bottom; ++y) {
+    const auto& ty = yt[y - dest.top];
+    for (int x = r.left; x < r.right; ++x) {
+      const auto& tx = xt[x - dest.left];
+      std::uint64_t acc[4] = {0, 0, 0, 0};
+      for (const auto& a : ty) {
+        const std::uint32_t* row = &bitmap.pixels[static_cast<size_t>(a.index) * bitmap.width];
+        for (const auto& b : tx) {
+          std::uint64_t w = static_cast<std::uint64_t>(a.weight) * b.weight;
+          std::uint32_t px = row[b.index];
+          acc[0] += w * (px >> 24);
+          acc[1] += w * ((px >> 16) & 0xFF);
+          acc[2] += w * ((px >> 8) & 0xFF);
+          acc[3] += w * (px & 0xFF);
+        }
+      }
+      std::uint32_t out = 0;
+      for (int c = 0; c < 4; ++c) {
+        std::uint32_t v = static_cast<std::uint32_t>((acc[c] + (1ull << 31)) >> 32);
+        out = (out << 8) | std::min<std::uint32_t>(v, 255);
+      }
+      if (alpha < 255) {
+        // Scale all four premultiplied channels together.
+        std::uint32_t s = 0;
+        for (int shift = 24; shift >= 0; shift -= 8) {
+          s |= (((out >> shift) & 0xFF) * alpha / 255) << shift;
+        }
+        out = s;
+      }
+      if (out >> 24) Blend(x, y, out, 255);
+    }
+  }
+}
+
+}  // namespace Skin

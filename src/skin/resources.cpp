@@ -1,0 +1,112 @@
+#include "skin/resources.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_BMP
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+#include "util/text.h"
+
+namespace Skin {
+namespace {
+
+struct Settings {
+  void* instance = nullptr;
+  std::wstring instance_path;
+  ResourceKind kind = ResourceKind::kFile;
+  std::wstring resource_path;
+  void* resource_module = nullptr;
+  CZipArchive package;
+};
+
+Settings& TheSettings() {
+  static Settings* settings = new Settings();  // lives until the process ends
+  return *settings;
+}
+
+std::wstring WithBackslash(const std::wstring& path) {
+  if (path.empty() || path.back() == L'\\' || path.back() == L'/') return path;
+  return path + L'\\';
+}
+
+}  // namespace
+
+void CResourceSettings::SetInstance(void* instance) {
+  TheSettings().instance = instance;
+  std::wstring dir = ModuleDirectoryOf(instance);
+  if (!dir.empty()) SetInstancePath(dir);
+}
+
+void* CResourceSettings::GetInstance() { return TheSettings().instance; }
+std::wstring CResourceSettings::GetInstancePath() { return TheSettings().instance_path; }
+void CResourceSettings::SetInstancePath(const std::wstring& path) {
+  TheSettings().instance_path = WithBackslash(path);
+}
+void CResourceSettings::SetResourceKind(ResourceKind kind) { TheSettings().kind = kind; }
+ResourceKind CResourceSettings::GetResourceKind() { return TheSettings().kind; }
+void CResourceSettings::SetResourcePath(const std::wstring& path) {
+  TheSettings().resource_path = WithBackslash(path);
+}
+std::wstring CResourceSettings::GetResourcePath() { return TheSettings().resource_path; }
+void CResourceSettings::SetResourceModule(void* module) { TheSettings().resource_module = module; }
+void* CResourceSettings::GetResourceModule() {
+  auto& s = TheSettings();
+  return s.resource_module ? s.resource_module : s.instance;
+}
+
+bool CResourceSettings::SetResourceZip(const void* data, std::size_t size,
+                                       const wchar_t* password) {
+  if (password && *password) return false;
+  return TheSettings().package.Open(data, size);
+}
+
+const ByteView* CResourceSettings::FindInPackage(const std::wstring& name) {
+  return TheSettings().package.Find(zr::WideToUtf8(name));
+}
+
+bool CResourceSettings::LoadResource(const std::wstring& name, std::vector<std::uint8_t>* out) {
+  out->clear();
+  if (name.empty()) return false;
+  if (TheSettings().kind == ResourceKind::kZipInMemory) {
+    const ByteView* view = FindInPackage(name);
+    if (!view) return false;
+    out->assign(view->data, view->data + view->size);
+    return true;
+  }
+  return ReadFileBytes(TheSettings().resource_path + name, out);
+}
+
+bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool use_mask,
+                   Colour mask) {
+  *out = SkinBitmap{};
+  if (!data || size == 0 || size > 0x7FFFFFFF) return false;
+  int w = 0, h = 0, channels = 0;
+  stbi_uc* rgba = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4);
+  if (!rgba) return false;
+  out->width = w;
+  out->height = h;
+  out->pixels.resize(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < out->pixels.size(); ++i) {
+    std::uint32_t r = rgba[i * 4], g = rgba[i * 4 + 1], b = rgba[i * 4 + 2], a = rgba[i * 4 + 3];
+    if (use_mask && ((r << 16) | (g << 8) | b) == (mask & 0xFFFFFF)) a = 0;
+    if (a != 255) out->has_alpha = true;
+    out->pixels[i] = (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
+  }
+  stbi_image_free(rgba);
+  return true;
+}
+
+}  // namespace Skin

@@ -1,0 +1,51 @@
+// The engine's text value: a wide string with printf-style formatting.
+//
+// Progress messages carry heap objects of this type from the update worker to the window;
+// whoever receives such a pointer owns it. Formatting uses the C runtime's wide printf, so
+// "%d" and "%.2f" behave as in printf. Wide strings must be passed with "%ls", which means
+// a wide string on every runtime (a bare "%s" does not on all of them).
+#pragma once
+
+#include <cstdarg>
+#include <string>
+
+namespace Skin {
+
+class CSkinString {
+ public:
+  CSkinString() = default;
+  CSkinString(const wchar_t* text) : text_(text ? text : L"") {}  // NOLINT: implicit by design
+  CSkinString(std::wstring text) : text_(std::move(text)) {}      // NOLINT
+
+  // Replaces the contents with the formatted text; returns the new length. A format that
+  // the runtime rejects leaves the string empty.
+  int Format(const wchar_t* format, ...);
+  int FormatV(const wchar_t* format, va_list args);
+
+  bool IsEmpty() const { return text_.empty(); }
+  int GetLength() const { return static_cast<int>(text_.size()); }
+  void Empty() { text_.clear(); }
+  void Append(const wchar_t* text) { text_ += text ? text : L""; }
+  const wchar_t* GetData() const { return text_.c_str(); }
+  operator const wchar_t*() const { return text_.c_str(); }  // NOLINT
+  const std::wstring& str() const { return text_; }
+
+  int Compare(const wchar_t* other) const { return text_.compare(other ? other : L""); }
+  // Case-insensitive for ASCII letters, which is all the engine's names use.
+  int CompareNoCase(const wchar_t* other) const;
+
+  CSkinString& operator+=(const wchar_t* text) { Append(text); return *this; }
+  CSkinString& operator+=(const CSkinString& text) { text_ += text.text_; return *this; }
+  bool operator==(const wchar_t* other) const { return Compare(other) == 0; }
+  bool operator!=(const wchar_t* other) const { return Compare(other) != 0; }
+  bool operator==(const CSkinString& other) const { return text_ == other.text_; }
+
+ private:
+  std::wstring text_;
+};
+
+// Lower-cases ASCII letters only; other characters pass unchanged.
+std::wstring AsciiLower(const std::wstring& text);
+bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
+
+}  // namespace Skin

@@ -1,0 +1,62 @@
+// Read-only zip archive over a block of memory (the skin package).
+//
+// The archive does not own the block: the caller keeps it alive and unchanged for the
+// archive's life (the package is a resource of the executable, mapped for the process's
+// life). Stored entries are handed out in place; deflated ones are inflated with zlib the
+// first time they are asked for and kept, so each entry is inflated at most once. An entry
+// whose size, offsets or CRC-32 do not check out is reported as missing.
+//
+// Thread safety: Find may be called from several threads at once (the main window and a
+// message box on the update worker both read the package).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace Skin {
+
+struct ByteView {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+};
+
+class CZipArchive {
+ public:
+  // Reads the central directory. Returns false (and holds no entries) when the block is no
+  // zip archive this reader understands.
+  bool Open(const void* data, std::size_t size);
+  bool IsOpen() const { return open_; }
+
+  // The entry's bytes, or nullptr when the entry is missing, uses a method other than
+  // stored (0) and deflate (8), or is damaged. The view lives as long as the archive.
+  // Names are compared exactly first, then without regard to ASCII case.
+  const ByteView* Find(const std::string& utf8_name) const;
+
+  std::size_t EntryCount() const { return entries_.size(); }
+
+ private:
+  struct Entry {
+    std::uint16_t method = 0;
+    std::uint32_t crc = 0;
+    std::uint32_t compressed = 0;
+    std::uint32_t uncompressed = 0;
+    std::uint32_t local_offset = 0;
+  };
+  const ByteView* Extract(const std::string& name, const Entry& e) const;
+
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  bool open_ = false;
+  std::map<std::string, Entry> entries_;
+  mutable std::mutex mutex_;
+  // Extracted entries: a view, plus the inflated bytes it points into (none for stored).
+  mutable std::map<std::string, std::pair<ByteView, std::unique_ptr<std::vector<std::uint8_t>>>>
+      extracted_;
+};
+
+}  // namespace Skin
