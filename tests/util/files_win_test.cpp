@@ -1,0 +1,165 @@
+// The file helpers on real files under Wine.
+#include "util/files.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "support/temp_dir_win.h"
+
+namespace zr {
+namespace {
+
+using test::DirectoryExists;
+using test::FileExists;
+using test::ReadFileBytes;
+using test::TempDir;
+using test::WriteFileBytes;
+
+TEST(GetModuleDirectory, IsTheExecutablesDirectoryWithoutTrailingBackslash) {
+  wchar_t exe[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  const std::wstring directory = GetModuleDirectory();
+  ASSERT_FALSE(directory.empty());
+  EXPECT_NE(directory.back(), L'\\');
+  EXPECT_EQ(std::wstring(exe).rfind(directory + L"\\", 0), 0u);
+  EXPECT_TRUE(DirectoryExists(directory));
+}
+
+TEST(CreateDirectoryChain, CreatesBothMissingDirectoriesButNeverTheFileName) {
+  TempDir temp;
+  EXPECT_TRUE(CreateDirectoryChain((temp / L"one\\two\\file.dll").c_str()));
+  EXPECT_TRUE(DirectoryExists(temp / L"one"));
+  EXPECT_TRUE(DirectoryExists(temp / L"one\\two"));
+  EXPECT_FALSE(DirectoryExists(temp / L"one\\two\\file.dll"));
+  EXPECT_FALSE(FileExists(temp / L"one\\two\\file.dll"));
+}
+
+TEST(CreateDirectoryChain, TrailingSeparatorCreatesTheSameDirectories) {
+  TempDir temp;
+  EXPECT_TRUE(CreateDirectoryChain((temp / L"a b\\投屏\\").c_str()));
+  EXPECT_TRUE(DirectoryExists(temp / L"a b\\投屏"));
+  EXPECT_TRUE(CreateDirectoryChain((temp / L"a b\\投屏\\").c_str()));  // already there: still true
+}
+
+TEST(CreateDirectoryChain, AcceptsForwardSlashes) {
+  TempDir temp;
+  EXPECT_TRUE(CreateDirectoryChain((temp.path() + L"/x/y/z.txt").c_str()));
+  EXPECT_TRUE(DirectoryExists(temp / L"x\\y"));
+}
+
+TEST(CreateDirectoryChain, FailsForNetworkPathsEmptyPathsAndFilesInTheWay) {
+  EXPECT_FALSE(CreateDirectoryChain(L"\\\\server\\share\\dir\\file.txt"));
+  EXPECT_FALSE(CreateDirectoryChain(L""));
+  EXPECT_FALSE(CreateDirectoryChain(nullptr));
+  TempDir temp;
+  WriteFileBytes(temp / L"blocker", "a file, not a directory");
+  EXPECT_FALSE(CreateDirectoryChain((temp / L"blocker\\inner\\f.txt").c_str()));
+}
+
+TEST(ReadWholeFile, ReturnsEveryByteIncludingZeros) {
+  TempDir temp;
+  std::string content("head\0middle\0tail", 16);
+  content += std::string(300000, 'x');
+  WriteFileBytes(temp / L"data.bin", content);
+  EXPECT_EQ(ReadWholeFile((temp / L"data.bin").c_str()), content);
+}
+
+TEST(ReadWholeFile, EmptyMissingAndLockedFilesReadAsEmpty) {
+  TempDir temp;
+  WriteFileBytes(temp / L"empty.xml", "");
+  EXPECT_EQ(ReadWholeFile((temp / L"empty.xml").c_str()), "");
+  EXPECT_EQ(ReadWholeFile((temp / L"missing.xml").c_str()), "");
+  EXPECT_EQ(ReadWholeFile(nullptr), "");
+
+  WriteFileBytes(temp / L"locked.xml", "<config/>");
+  HANDLE exclusive = CreateFileW((temp / L"locked.xml").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadWholeFile((temp / L"locked.xml").c_str()), "");
+  CloseHandle(exclusive);
+  EXPECT_EQ(ReadWholeFile((temp / L"locked.xml").c_str()), "<config/>");
+}
+
+TEST(DeleteDirectoryTree, RemovesEverythingBelowAndTheDirectory) {
+  TempDir temp;
+  const std::wstring root = temp / L"cache";
+  CreateDirectoryChain((root + L"\\update\\deep\\er\\").c_str());
+  WriteFileBytes(root + L"\\a.txt", "a");
+  WriteFileBytes(root + L"\\update\\b 投.dll", "b");
+  WriteFileBytes(root + L"\\update\\deep\\er\\c", "c");
+  EXPECT_TRUE(DeleteDirectoryTree(root));
+  EXPECT_FALSE(DirectoryExists(root));
+  EXPECT_TRUE(DirectoryExists(temp.path()));
+}
+
+TEST(DeleteDirectoryTree, TrailingBackslashWorksTheSame) {
+  TempDir temp;
+  CreateDirectoryChain((temp / L"cache\\update\\sub\\").c_str());
+  WriteFileBytes(temp / L"cache\\update\\sub\\f", "f");
+  EXPECT_TRUE(DeleteDirectoryTree(temp / L"cache\\update\\"));
+  EXPECT_FALSE(DirectoryExists(temp / L"cache\\update"));
+  EXPECT_TRUE(DirectoryExists(temp / L"cache"));
+}
+
+TEST(DeleteDirectoryTree, HiddenFileStaysWithItsDirectoryAndTheResultIsFalse) {
+  TempDir temp;
+  const std::wstring root = temp / L"tree";
+  CreateDirectoryChain((root + L"\\sub\\").c_str());
+  WriteFileBytes(root + L"\\visible.txt", "v");
+  WriteFileBytes(root + L"\\sub\\other.txt", "o");
+  WriteFileBytes(root + L"\\hidden.txt", "h");
+  SetFileAttributesW((root + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_FALSE(DeleteDirectoryTree(root));
+  EXPECT_TRUE(FileExists(root + L"\\hidden.txt"));
+  EXPECT_FALSE(FileExists(root + L"\\visible.txt"));
+  EXPECT_FALSE(DirectoryExists(root + L"\\sub"));
+}
+
+TEST(DeleteDirectoryTree, MissingDirectoryGivesFalse) {
+  TempDir temp;
+  EXPECT_FALSE(DeleteDirectoryTree(temp / L"nothing-here"));
+}
+
+TEST(DeleteDirectoryTree, ShortPathIsNotListedOnlyRemovalIsTried) {
+  // A path of three characters (like a drive root "C:\") is never emptied.
+  TempDir temp;
+  wchar_t previous[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryW(temp.path().c_str()));
+  CreateDirectoryW(L"abc", nullptr);
+  WriteFileBytes(L"abc\\inside.txt", "kept");
+  EXPECT_FALSE(DeleteDirectoryTree(L"abc"));
+  EXPECT_EQ(ReadFileBytes(L"abc\\inside.txt"), "kept");
+  CreateDirectoryW(L"xyz", nullptr);
+  EXPECT_TRUE(DeleteDirectoryTree(L"xyz"));  // empty: the removal itself succeeds
+  EXPECT_FALSE(DirectoryExists(L"xyz"));
+  SetCurrentDirectoryW(previous);
+}
+
+// Run by delete_tree_link_win_test.sh, which makes a Unix symbolic link inside a tree (Wine
+// lists it as a directory with the reparse-point attribute) and names the tree and the
+// link's target in the environment.
+TEST(DeleteDirectoryTreeLinks, NeverDescendsIntoALinkedDirectory) {
+  const char* tree = std::getenv("ZR_LINK_TREE");
+  const char* outside = std::getenv("ZR_LINK_OUTSIDE");
+  if (tree == nullptr || outside == nullptr) GTEST_SKIP() << "needs the link tree of the script test";
+  const std::wstring treePath(tree, tree + std::char_traits<char>::length(tree));
+  const std::wstring outsidePath(outside, outside + std::char_traits<char>::length(outside));
+
+  WIN32_FIND_DATAW entry = {};
+  HANDLE found = FindFirstFileW((treePath + L"\\update\\link").c_str(), &entry);
+  ASSERT_NE(found, INVALID_HANDLE_VALUE);
+  FindClose(found);
+  ASSERT_TRUE(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) << "the link is not seen as one";
+
+  DeleteDirectoryTree(treePath + L"\\update");
+  EXPECT_EQ(ReadFileBytes(outsidePath + L"\\precious.txt"), "outside the cache");
+  EXPECT_TRUE(DirectoryExists(outsidePath + L"\\sub"));
+  EXPECT_FALSE(FileExists(treePath + L"\\update\\regular.txt"));
+}
+
+}  // namespace
+}  // namespace zr
