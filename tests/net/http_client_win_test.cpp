@@ -1,0 +1,223 @@
+// The report POST for real: WinINet under Wine against the project's loopback server
+// (tools/report_server), which records every request it receives.
+#include "net/http_client.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "test_helpers_win.h"
+#include "util/text.h"
+
+namespace zr {
+namespace {
+
+using testing::Quoted;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WindowsPathOf;
+
+// One report server process answering `status`, ended when the object goes.
+class ReportServer {
+ public:
+  explicit ReportServer(int status) {
+    const std::wstring exe = WindowsPathOf(ZR_REPORT_SERVER_EXE);
+    std::wstring commandLine = Quoted(exe) + L" " + Quoted(records_.path()) + L" " +
+                               Quoted(records_ / L"port") + L" " + std::to_wstring(status) +
+                               L" 60";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &process_)) {
+      return;
+    }
+    for (int i = 0; i < 200 && port_ == 0; ++i) {
+      bool exists = false;
+      const std::string text = ReadBytes(records_ / L"port", &exists);
+      if (exists && !text.empty()) port_ = std::stoi(text);
+      else Sleep(50);
+    }
+  }
+  ~ReportServer() {
+    if (process_.hProcess != nullptr) {
+      TerminateProcess(process_.hProcess, 0);
+      WaitForSingleObject(process_.hProcess, 10000);
+      CloseHandle(process_.hThread);
+      CloseHandle(process_.hProcess);
+    }
+  }
+  ReportServer(const ReportServer&) = delete;
+  ReportServer& operator=(const ReportServer&) = delete;
+
+  int port() const { return port_; }
+  std::wstring Url(const std::wstring& target) const {
+    return L"http://127.0.0.1:" + std::to_wstring(port_) + target;
+  }
+  // The n-th recorded request (from 1): header block and body; exists false if none.
+  std::string Head(int n, bool* exists = nullptr) const { return ReadBytes(Name(n, L".head"), exists); }
+  std::string Body(int n) const { return ReadBytes(Name(n, L".body")); }
+
+ private:
+  std::wstring Name(int n, const wchar_t* suffix) const {
+    wchar_t name[16];
+    swprintf(name, 16, L"%03d", n);
+    return records_ / (name + std::wstring(suffix));
+  }
+
+  TempDir records_;
+  PROCESS_INFORMATION process_ = {};
+  int port_ = 0;
+};
+
+struct Request {
+  std::string line;
+  std::vector<std::pair<std::string, std::string>> headers;  // in the order received
+
+  // Values of every header of that name (case-insensitive), in order.
+  std::vector<std::string> Values(const std::string& name) const {
+    std::vector<std::string> values;
+    for (const auto& [n, v] : headers) {
+      if (_stricmp(n.c_str(), name.c_str()) == 0) values.push_back(v);
+    }
+    return values;
+  }
+  int IndexOf(const std::string& name) const {
+    for (std::size_t i = 0; i < headers.size(); ++i) {
+      if (_stricmp(headers[i].first.c_str(), name.c_str()) == 0) return static_cast<int>(i);
+    }
+    return -1;
+  }
+};
+
+Request ParseHead(const std::string& head) {
+  Request request;
+  std::size_t start = 0;
+  bool first = true;
+  while (start < head.size()) {
+    const std::size_t end = head.find("\r\n", start);
+    if (end == std::string::npos || end == start) break;
+    const std::string line = head.substr(start, end - start);
+    start = end + 2;
+    if (first) {
+      request.line = line;
+      first = false;
+      continue;
+    }
+    const std::size_t colon = line.find(':');
+    std::string value = colon == std::string::npos ? "" : line.substr(colon + 1);
+    while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+    request.headers.emplace_back(line.substr(0, colon), value);
+  }
+  return request;
+}
+
+const wchar_t kTarget[] = L"/log/info/uploadLog.go?type=2";
+
+TEST(UploadReportTo, SendsTheReportRequest) {
+  ReportServer server(200);
+  ASSERT_NE(0, server.port());
+  const std::string body = "U2FsdGVk%2BX1%2F%3D%0D%0AAbc";
+  ASSERT_EQ(0, UploadReportTo(server.Url(kTarget), body));
+
+  bool exists = false;
+  const Request request = ParseHead(server.Head(1, &exists));
+  ASSERT_TRUE(exists);
+  EXPECT_EQ("POST /log/info/uploadLog.go?type=2 HTTP/1.1", request.line);
+  EXPECT_EQ(std::vector<std::string>{"zh-cn"}, request.Values("Accept-Language"));
+  EXPECT_EQ(std::vector<std::string>{"application/text;charset=UTF-8"},
+            request.Values("Content-Type"));
+  EXPECT_LT(request.IndexOf("Accept-Language"), request.IndexOf("Content-Type"));
+  EXPECT_EQ(std::vector<std::string>{"127.0.0.1:" + std::to_string(server.port())},
+            request.Values("Host"));
+  EXPECT_EQ(std::vector<std::string>{WideToUtf8(kReportAgent)}, request.Values("User-Agent"));
+  EXPECT_EQ(std::vector<std::string>{
+                "User-Agent: Mozilla / 5.0 (Windows NT 10.0; WOW64; Trident / 7.0; rv:11.0) "
+                "like Gecko"},
+            request.Values("User-Agent"));
+  EXPECT_EQ(std::vector<std::string>{std::to_string(body.size())},
+            request.Values("Content-Length"));
+  // "Expect:" removes the header; Wine still writes the name with an empty value.
+  for (const std::string& value : request.Values("Expect")) EXPECT_EQ("", value);
+  EXPECT_EQ(body, server.Body(1));
+  bool second = true;
+  server.Head(2, &second);
+  EXPECT_FALSE(second) << "exactly one request";
+}
+
+TEST(UploadReportTo, AnyStatusCountsAsSent) {
+  for (const int status : {500, 404, 302}) {
+    ReportServer server(status);
+    ASSERT_NE(0, server.port());
+    EXPECT_EQ(0, UploadReportTo(server.Url(kTarget), "x")) << status;
+    EXPECT_EQ("x", server.Body(1)) << status;
+  }
+}
+
+TEST(UploadReportTo, EmptyBodyIsSentWithContentLengthZero) {
+  ReportServer server(200);
+  ASSERT_NE(0, server.port());
+  ASSERT_EQ(0, UploadReportTo(server.Url(kTarget), ""));
+  const Request request = ParseHead(server.Head(1));
+  EXPECT_EQ("POST /log/info/uploadLog.go?type=2 HTTP/1.1", request.line);
+  EXPECT_EQ(std::vector<std::string>{"0"}, request.Values("Content-Length"));
+  EXPECT_EQ("", server.Body(1));
+}
+
+TEST(UploadReportTo, AnsiBodyGoesOutAsUtf8) {
+  ASSERT_EQ(1252u, GetACP()) << "Wine's code page under LANG=C";
+  ReportServer server(200);
+  ASSERT_NE(0, server.port());
+  ASSERT_EQ(0, UploadReportTo(server.Url(kTarget), "caf\xE9 \x80"));
+  EXPECT_EQ("caf\xC3\xA9 \xE2\x82\xAC", server.Body(1));
+  EXPECT_EQ(std::vector<std::string>{"9"}, ParseHead(server.Head(1)).Values("Content-Length"));
+}
+
+TEST(UploadReportTo, FailsWithoutAServer) {
+  int port = 0;
+  {
+    // A port that was free a moment ago and has nobody listening now.
+    ReportServer server(200);
+    port = server.port();
+  }
+  ASSERT_NE(0, port);
+  EXPECT_EQ(-1, UploadReportTo(L"http://127.0.0.1:" + std::to_wstring(port) + kTarget, "x"));
+}
+
+TEST(UploadReportTo, FailsForAUrlThatDoesNotSplit) {
+  EXPECT_EQ(-1, UploadReportTo(L"not a url", "x"));
+  EXPECT_EQ(-1, UploadReportTo(L"http://" + std::wstring(600, L'h') + L".example/x", "x"));
+}
+
+// UploadReport takes the built-in URL and the system's proxy settings. A probe process started
+// with http_proxy naming the loopback server (Wine reads it when a program starts) posts
+// through it, and the server sees the request for the built-in URL.
+TEST(UploadReport, PostsTheBuiltInUrlThroughThePreconfiguredProxy) {
+  ReportServer server(200);
+  ASSERT_NE(0, server.port());
+  TempDir work;
+  ASSERT_TRUE(testing::WriteBytes(work / L"body", "payload%3D"));
+  const std::wstring proxy = L"http://127.0.0.1:" + std::to_wstring(server.port());
+  ASSERT_TRUE(SetEnvironmentVariableW(L"http_proxy", proxy.c_str()));
+  const long exitCode = testing::RunToEnd(Quoted(WindowsPathOf(ZR_REPORT_PROBE_EXE)) +
+                                          L" upload " + Quoted(work / L"body") + L" " +
+                                          Quoted(work / L"result"));
+  SetEnvironmentVariableW(L"http_proxy", nullptr);
+  ASSERT_EQ(0, exitCode);
+  EXPECT_EQ("0", ReadBytes(work / L"result"));
+
+  const std::string url = WideToUtf8(ReportUrl());
+  const std::size_t hostStart = url.find("://") + 3;
+  const std::string host = url.substr(hostStart, url.find('/', hostStart) - hostStart);
+  const Request request = ParseHead(server.Head(1));
+  EXPECT_EQ(0u, request.line.find("POST http://" + host)) << request.line;
+  const std::string tail = "/log/info/uploadLog.go?type=2 HTTP/1.1";
+  EXPECT_EQ(request.line.size() - tail.size(), request.line.rfind(tail)) << request.line;
+  EXPECT_EQ(std::vector<std::string>{host}, request.Values("Host"));
+  EXPECT_EQ(std::vector<std::string>{WideToUtf8(kReportAgent)}, request.Values("User-Agent"));
+  EXPECT_EQ("payload%3D", server.Body(1));
+}
+
+}  // namespace
+}  // namespace zr

@@ -1,0 +1,148 @@
+// The identity readers against the real registry, version query and files under Wine.
+#include "net/identity.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_helpers_win.h"
+
+namespace zr {
+namespace {
+
+using testing::Quoted;
+using testing::ReadBytes;
+using testing::RunToEnd;
+using testing::TempDir;
+using testing::WindowsPathOf;
+using testing::WriteBytes;
+
+const wchar_t kKey[] = L"HKLM\\SOFTWARE\\WOW6432Node\\zrCastrix.exe";
+
+std::wstring RegExe() {
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  return Quoted(std::wstring(system) + L"\\reg.exe");
+}
+
+// The machine's one "GUID" value is shared by every test program of this Wine prefix: the
+// fixture holds a named mutex while it changes the value, and removes the key afterwards.
+class MachineGuidTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mutex_ = CreateMutexW(nullptr, FALSE, L"zr-net-test-machine-guid");
+    ASSERT_NE(nullptr, mutex_);
+    const DWORD wait = WaitForSingleObject(mutex_, 120000);
+    ASSERT_TRUE(wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
+    owned_ = true;
+    DeleteKey();
+  }
+  void TearDown() override {
+    DeleteKey();
+    if (owned_) ReleaseMutex(mutex_);
+    if (mutex_ != nullptr) CloseHandle(mutex_);
+  }
+  static long SetGuid(const std::wstring& value) {
+    return RunToEnd(RegExe() + L" add " + Quoted(kKey) + L" /v GUID /t REG_SZ /d " +
+                    Quoted(value) + L" /f");
+  }
+  static void DeleteKey() { RunToEnd(RegExe() + L" delete " + Quoted(kKey) + L" /f"); }
+
+ private:
+  HANDLE mutex_ = nullptr;
+  bool owned_ = false;
+};
+
+TEST_F(MachineGuidTest, ReadsTheValueSetByReg) {
+  ASSERT_EQ(0, SetGuid(L"{2F6E9A10-7C4B-4E0D-9B1A-5D3C8E7F6A21}"));
+  EXPECT_EQ("{2F6E9A10-7C4B-4E0D-9B1A-5D3C8E7F6A21}", ReadMachineGuid());
+  ASSERT_EQ(0, SetGuid(L"short"));  // a shorter value after a longer one
+  EXPECT_EQ("short", ReadMachineGuid());
+}
+
+TEST_F(MachineGuidTest, FallsBackWhenKeyOrValueIsMissing) {
+  EXPECT_EQ("N/A", ReadMachineGuid());  // no key
+  ASSERT_EQ(0, RunToEnd(RegExe() + L" add " + Quoted(kKey) + L" /v Other /d x /f"));
+  EXPECT_EQ("N/A", ReadMachineGuid());  // key without "GUID"
+}
+
+TEST_F(MachineGuidTest, ValueMustFitTheBuffer) {
+  struct Case {
+    std::size_t characters;
+    bool fits;
+  };
+  // 1023 characters and the terminator are exactly 2048 bytes.
+  const Case cases[] = {{1023, true}, {1024, false}, {1500, false}};
+  for (const Case& c : cases) {
+    std::wstring value;
+    for (std::size_t i = 0; i < c.characters; ++i) value += static_cast<wchar_t>(L'A' + i % 26);
+    ASSERT_EQ(0, SetGuid(value)) << c.characters;
+    EXPECT_EQ(c.fits ? std::string(value.begin(), value.end()) : std::string("N/A"),
+              ReadMachineGuid())
+        << c.characters;
+  }
+}
+
+TEST_F(MachineGuidTest, EmptyValueIsEmpty) {
+  ASSERT_EQ(0, SetGuid(L""));
+  EXPECT_EQ("", ReadMachineGuid());
+}
+
+// ReadSourceId reads beside the running executable: the probe is copied into a folder of the
+// test's own next to the source.dat of each case.
+TEST(ReadSourceId, ReadsTheFileBesideTheExecutable) {
+  std::string long3000;
+  for (int i = 0; i < 3000; ++i) long3000 += static_cast<char>('0' + i % 10);
+  struct Case {
+    const char* name;
+    bool present;
+    std::string content;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"3000 bytes", true, long3000, long3000.substr(0, 1024)},
+      {"line break kept", true, "abc\n", "abc\n"},
+      {"empty", true, "", ""},
+      {"zero byte", true, std::string("web\0tail", 8), "web"},
+      {"no file", false, "", ""},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(CopyFileW(WindowsPathOf(ZR_REPORT_PROBE_EXE).c_str(),
+                          (dir / L"report_probe.exe").c_str(), FALSE))
+        << c.name;
+    if (c.present) ASSERT_TRUE(WriteBytes(dir / L"source.dat", c.content)) << c.name;
+    ASSERT_EQ(0, RunToEnd(Quoted(dir / L"report_probe.exe") + L" source-id " +
+                          Quoted(dir / L"out")))
+        << c.name;
+    EXPECT_EQ(c.expected, ReadBytes(dir / L"out")) << c.name;
+  }
+}
+
+// GetVersionExW tells a program without a compatibility manifest at most 6.2; RtlGetVersion
+// tells the version Wine really reports.
+TEST(DescribeOs, MatchesWhatWineReports) {
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+  auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll"), "RtlGetVersion")));
+  ASSERT_NE(nullptr, rtlGetVersion);
+  OSVERSIONINFOEXW real = {};
+  real.dwOSVersionInfoSize = sizeof real;
+  ASSERT_EQ(0, rtlGetVersion(&real));
+  DWORD major = real.dwMajorVersion, minor = real.dwMinorVersion;
+  if (major > 6 || (major == 6 && minor > 2)) {
+    major = 6;
+    minor = 2;
+  }
+  BOOL wow64 = FALSE;
+  ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
+  const std::string expected = std::to_string(major) + "_" + std::to_string(minor) + "_" +
+                               (real.wProductType == VER_NT_SERVER ? "1" : "0") + "_" +
+                               (wow64 ? "64" : "32");
+  EXPECT_EQ(expected, DescribeOs());
+  // This test program is 64-bit and so not under WOW64; the shipped 32-bit updater is.
+  if (sizeof(void*) == 8) EXPECT_EQ("_32", DescribeOs().substr(DescribeOs().size() - 3));
+}
+
+}  // namespace
+}  // namespace zr

@@ -1,0 +1,150 @@
+// report_server.exe RECORD_DIR PORT_FILE STATUS [IDLE_SECONDS]
+//
+// A loopback HTTP server that stands in for the report endpoint. It listens on 127.0.0.1 at a
+// port the system picks and writes that port, in decimal, to PORT_FILE (complete when it
+// appears). Each request, one per connection, is recorded as RECORD_DIR\NNN.body (the body
+// bytes, after Content-Length) and then RECORD_DIR\NNN.head (the request line and header lines
+// exactly as received, up to and including the blank line), numbered from 001; both are
+// complete before the answer goes out. Every answer is "HTTP/1.1 STATUS" with an empty body.
+// The server runs until it is ended, or after IDLE_SECONDS (default 120) without a connection.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+class Socket {
+ public:
+  explicit Socket(SOCKET s) : s_(s) {}
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  ~Socket() {
+    if (s_ != INVALID_SOCKET) closesocket(s_);
+  }
+  SOCKET get() const { return s_; }
+  bool valid() const { return s_ != INVALID_SOCKET; }
+
+ private:
+  SOCKET s_;
+};
+
+bool WriteFileAtomically(const std::wstring& path, const std::string& bytes) {
+  const std::wstring part = path + L".part";
+  HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                            nullptr);
+  CloseHandle(file);
+  return ok && written == bytes.size() &&
+         MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The Content-Length of a header block, 0 when absent.
+std::size_t ContentLength(const std::string& head) {
+  const std::string lower = Lower(head);
+  const std::size_t pos = lower.find("\r\ncontent-length:");
+  if (pos == std::string::npos) return 0;
+  return static_cast<std::size_t>(std::strtoull(lower.c_str() + pos + 17, nullptr, 10));
+}
+
+// Reads one request: the header block and then the body it announces.
+bool ReadRequest(SOCKET s, std::string& head, std::string& body) {
+  std::string data;
+  char buffer[4096];
+  std::size_t headEnd = std::string::npos;
+  while (headEnd == std::string::npos) {
+    const int n = recv(s, buffer, sizeof buffer, 0);
+    if (n <= 0) return false;
+    data.append(buffer, static_cast<std::size_t>(n));
+    headEnd = data.find("\r\n\r\n");
+  }
+  head = data.substr(0, headEnd + 4);
+  body = data.substr(headEnd + 4);
+  const std::size_t length = ContentLength(head);
+  while (body.size() < length) {
+    const int n = recv(s, buffer, sizeof buffer, 0);
+    if (n <= 0) return false;
+    body.append(buffer, static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+void SendAll(SOCKET s, const std::string& bytes) {
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const int n = send(s, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+    if (n <= 0) return;
+    sent += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4) {
+    std::fputs("usage: report_server RECORD_DIR PORT_FILE STATUS [IDLE_SECONDS]\n", stderr);
+    return 2;
+  }
+  const std::wstring recordDir = argv[1];
+  const std::wstring portFile = argv[2];
+  const int status = _wtoi(argv[3]);
+  const int idleSeconds = argc > 4 ? _wtoi(argv[4]) : 120;
+
+  WSADATA wsa;
+  if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 3;
+  Socket listener(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  int addressSize = sizeof address;
+  if (!listener.valid() ||
+      bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener.get(), 16) != 0 ||
+      getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &addressSize) != 0) {
+    return 4;
+  }
+  if (!WriteFileAtomically(portFile, std::to_string(ntohs(address.sin_port)))) return 5;
+
+  const std::string answer = "HTTP/1.1 " + std::to_string(status) +
+                             " Recorded\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+  for (int number = 1;; ++number) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(listener.get(), &readable);
+    timeval idle = {idleSeconds, 0};
+    if (select(0, &readable, nullptr, nullptr, &idle) <= 0) break;
+    Socket client(accept(listener.get(), nullptr, nullptr));
+    if (!client.valid()) continue;
+    DWORD timeoutMs = 5000;
+    setsockopt(client.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
+               sizeof timeoutMs);
+    std::string head, body;
+    if (!ReadRequest(client.get(), head, body)) {
+      --number;  // a probe that connected and left records nothing
+      continue;
+    }
+    wchar_t name[16];
+    swprintf(name, 16, L"\\%03d", number);
+    WriteFileAtomically(recordDir + name + L".body", body);
+    WriteFileAtomically(recordDir + name + L".head", head);
+    SendAll(client.get(), answer);
+    shutdown(client.get(), SD_SEND);
+  }
+  WSACleanup();
+  return 0;
+}
