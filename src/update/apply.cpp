@@ -83,15 +83,17 @@ void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform) {
     const std::wstring parked = entry.target + L".tmp";
 
     if (!entry.backup.empty()) {
-      const bool wasParked = platform.MoveReplace(entry.target, parked);
+      const bool targetParked = platform.MoveReplace(entry.target, parked);
       if (platform.MoveReplace(entry.backup, entry.target)) {
-        if (wasParked) platform.RemoveFile(parked);
-      } else if (wasParked) {
-        // The original could not come back: keep what the target held rather than lose it.
+        platform.RemoveFile(parked);
+      } else if (targetParked) {
+        // The original could not come back and stays at its backup; the target gets back
+        // what it held instead of losing it with the parked file.
         platform.MoveReplace(parked, entry.target);
       }
     } else if (platform.PathExists(entry.target)) {
-      if (platform.MoveReplace(entry.target, parked)) platform.RemoveFile(parked);
+      platform.MoveReplace(entry.target, parked);
+      platform.RemoveFile(parked);
     }
     platform.Sleep(kRollbackPauseMs);
   }

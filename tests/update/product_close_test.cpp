@@ -1,0 +1,200 @@
+// The closing stage against the fake: the exact sequence of process checks, sleeps, the one
+// question, quit requests and terminations for each way the product can behave.
+
+#include "update/product_close.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/fake_platform.h"
+#include "update/outcome.h"
+#include "update/progress.h"
+#include "util/text.h"
+
+namespace zr {
+namespace {
+
+using test::FakePlatform;
+using test::FakeProcess;
+
+constexpr uint32_t kProductId = 4242;
+constexpr uint32_t kWmQuit = 0x0012;
+const std::wstring kQuestion =
+    L"questionbox 更新|继续更新会强行退出正在运行的Zoria投屏助手，您确定要更新吗？|更新|取消";
+const std::wstring kTerminate = L"terminate 4242 4294967295";
+
+// The fake with the product running from the updater's own directory.
+FakePlatform WithProduct(FakeProcess process) {
+  FakePlatform platform;
+  process.path = platform.moduleDirectory + L"\\zrCastrix.exe";
+  platform.processes[kProductId] = process;
+  return platform;
+}
+
+std::vector<std::wstring> Repeat(int times, const std::vector<std::wstring>& lines) {
+  std::vector<std::wstring> out;
+  for (int i = 0; i < times; ++i) out.insert(out.end(), lines.begin(), lines.end());
+  return out;
+}
+
+std::vector<std::wstring> Join(std::initializer_list<std::vector<std::wstring>> parts) {
+  std::vector<std::wstring> out;
+  for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+// Log lines as UTF-8, so that a mismatch prints readably.
+std::vector<std::string> Narrow(const std::vector<std::wstring>& lines) {
+  std::vector<std::string> out;
+  for (const auto& line : lines) out.push_back(WideToUtf8(line));
+  return out;
+}
+
+const std::vector<std::wstring> kWaitPoll = {L"find 4242", L"sleep 1000"};
+
+TEST(CloseRunningProduct, NotRunningPassesStraightThrough) {
+  FakePlatform platform;
+  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(Narrow(platform.log), Narrow({L"find 0", L"find 0"}));
+  EXPECT_EQ(platform.clock, 0u);
+  EXPECT_TRUE(platform.posted.empty());
+}
+
+TEST(CloseRunningProduct, ProductInAnotherDirectoryIsLeftAlone) {
+  FakePlatform platform;
+  platform.processes[kProductId] = {L"C:\\Program Files\\Other\\zrCastrix.exe"};
+  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(Narrow(platform.log), Narrow({L"find 0", L"find 0"}));
+  EXPECT_EQ(platform.processes.count(kProductId), 1u);
+}
+
+TEST(CloseRunningProduct, ProductEndingDuringTheWaitIsNotAsked) {
+  FakeProcess process;
+  process.exitsAfterMs = 2500;
+  FakePlatform platform = WithProduct(process);
+  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(Narrow(platform.log), Narrow(Join({Repeat(3, kWaitPoll), {L"find 0", L"find 0"}})));
+  EXPECT_EQ(platform.clock, 3000u);
+}
+
+TEST(CloseRunningProduct, ProductThatQuitsOnRequestIsNeverTerminated) {
+  FakeProcess process;  // quits 500 ms after its window is asked
+  FakePlatform platform = WithProduct(process);
+  platform.boxAnswers = {6};
+  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(Narrow(platform.log),
+            Narrow(Join({Repeat(5, kWaitPoll),
+                         {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000", L"find 0"}})));
+  EXPECT_EQ(platform.clock, 6000u);
+  EXPECT_TRUE(platform.posted.empty());
+}
+
+TEST(CloseRunningProduct, ProductIgnoringTheRequestIsTerminatedInAttemptOne) {
+  FakeProcess process;
+  process.quitsOnRequest = false;
+  FakePlatform platform = WithProduct(process);
+  platform.boxAnswers = {6};
+  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(Narrow(platform.log),
+            Narrow(Join({Repeat(5, kWaitPoll),
+                         {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000"},
+                         {L"find 4242", L"find 4242", kTerminate, L"sleep 2000"},
+                         {L"find 0"}})));
+  EXPECT_EQ(platform.clock, 8000u);
+}
+
+TEST(CloseRunningProduct, ProductWithoutWindowIsTerminatedAtOnce) {
+  FakeProcess process;
+  process.hasWindow = false;
+  FakePlatform platform = WithProduct(process);
+  platform.boxAnswers = {6};
+  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(Narrow(platform.log),
+            Narrow(Join({Repeat(5, kWaitPoll),
+                         {L"find 4242", kQuestion, L"quit-window none"},
+                         {L"find 4242", L"find 4242", kTerminate, L"sleep 2000"},
+                         {L"find 0"}})));
+  EXPECT_EQ(platform.clock, 7000u);
+}
+
+TEST(CloseRunningProduct, ProductThatNeverEndsGivesUpAfterFourteenSeconds) {
+  FakeProcess process;
+  process.quitsOnRequest = false;
+  process.terminable = false;
+  FakePlatform platform = WithProduct(process);
+  platform.boxAnswers = {6, 6, 6};
+  EXPECT_EQ(CloseRunningProduct(platform), RESULT_CLOSE_FAILED);
+  EXPECT_EQ(Narrow(platform.log),
+            Narrow(Join({Repeat(5, kWaitPoll),
+                         {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000"},
+                         Repeat(4, {L"find 4242", L"find 4242", kTerminate, L"sleep 2000"}),
+                         {L"find 4242", L"post 4 退出Zoria投屏助手失败，请重启电脑后重试！"}})));
+  EXPECT_EQ(platform.clock, 5000u + 1000u + 8000u);
+  EXPECT_EQ(platform.boxAnswers.size(), 2u) << "the user is asked once";
+  ASSERT_EQ(platform.posted.size(), 1u);
+  EXPECT_EQ(platform.posted[0].message, WM_UPDATE_FATAL_TEXT);
+}
+
+TEST(CloseRunningProduct, CancelTellsTheUpdaterToQuitAndKeepsTheProduct) {
+  FakeProcess process;
+  FakePlatform platform = WithProduct(process);
+  platform.boxAnswers = {7};
+  EXPECT_EQ(CloseRunningProduct(platform), RESULT_USER_CANCELLED);
+  ASSERT_EQ(platform.posted.size(), 1u);
+  EXPECT_EQ(platform.posted[0].message, kWmQuit);
+  EXPECT_EQ(platform.posted[0].value, 0);
+  EXPECT_EQ(platform.processes.count(kProductId), 1u);
+  EXPECT_EQ(platform.clock, 5000u);
+  const auto& log = platform.log;
+  EXPECT_EQ(log.size(), 5u * 2 + 3);
+  EXPECT_EQ(WideToUtf8(log[log.size() - 2]), WideToUtf8(kQuestion));
+  for (const auto& line : log) {
+    EXPECT_EQ(line.find(L"terminate"), std::wstring::npos);
+    EXPECT_EQ(line.find(L"quit-window"), std::wstring::npos);
+  }
+}
+
+TEST(CloseRunningProduct, AnyAnswerButCancelConfirms) {
+  for (int answer : {6, 8, 0, 1, 2, -1, 1000}) {
+    SCOPED_TRACE(answer);
+    FakeProcess process;
+    process.quitsOnRequest = false;
+    FakePlatform platform = WithProduct(process);
+    platform.boxAnswers = {answer};
+    EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+    EXPECT_EQ(platform.processes.count(kProductId), 0u) << "terminated";
+    EXPECT_EQ(platform.clock, 8000u);
+    EXPECT_TRUE(platform.posted.empty());
+  }
+}
+
+TEST(CloseRunningProduct, LooksForTheProductBesideTheUpdater) {
+  struct Case {
+    const char* name;
+    std::wstring moduleDirectory;
+    std::wstring processPath;
+    bool found;
+  } cases[] = {
+      {"same directory", L"C:\\Zoria", L"C:\\Zoria\\zrCastrix.exe", true},
+      {"directory with trailing separator", L"C:\\Zoria\\", L"C:\\Zoria\\zrCastrix.exe", true},
+      {"ASCII case differs", L"C:\\Program Files\\Zoria", L"c:\\PROGRAM FILES\\zoria\\ZRCASTRIX.EXE", true},
+      {"parent directory", L"C:\\Zoria\\bin", L"C:\\Zoria\\zrCastrix.exe", false},
+      {"another file name", L"C:\\Zoria", L"C:\\Zoria\\zrCastrix2.exe", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform;
+    platform.moduleDirectory = c.moduleDirectory;
+    FakeProcess process;
+    process.path = c.processPath;
+    process.exitsAfterMs = 1;  // ends during the first sleep if it is waited for
+    platform.processes[kProductId] = process;
+    EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+    EXPECT_EQ(platform.clock, c.found ? 1000u : 0u);
+  }
+}
+
+}  // namespace
+}  // namespace zr

@@ -1,0 +1,147 @@
+// Stand-in for the product, built as "zrCastrix.exe": it opens a window of the product's class
+// and title and behaves as the tests ask on its command line.
+//
+//   --quit-on-request   end when WM_QUIT arrives (the default), exit code 0
+//   --ignore-quit       keep running after WM_QUIT; only termination ends it
+//   --no-window         run without the product window
+//   --hold <file>       keep <file> open without delete sharing, so that moving it fails
+//   --ready <file>      once the window is up and the file held, write our process id there
+//                       (written under another name, then renamed: it appears complete)
+//   --lifetime <ms>     end by itself after this long (default 120000, exit code 3), so that
+//                       a test that fails half-way leaves no process behind
+//
+// Exit code 2: bad command line or the file to hold cannot be opened.
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"Qt5QWindowIcon";
+constexpr wchar_t kWindowTitle[] = L"Zoria投屏助手";
+constexpr UINT_PTR kLifetimeTimer = 1;
+
+struct Options {
+  bool ignoreQuit = false;
+  bool window = true;
+  std::wstring holdPath;
+  std::wstring readyPath;
+  UINT lifetimeMs = 120000;
+};
+
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+  ~ScopedHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+bool ParseOptions(Options& options) {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argv == nullptr) return false;
+  bool ok = true;
+  for (int i = 1; i < argc && ok; ++i) {
+    const std::wstring arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == L"--quit-on-request") {
+      options.ignoreQuit = false;
+    } else if (arg == L"--ignore-quit") {
+      options.ignoreQuit = true;
+    } else if (arg == L"--no-window") {
+      options.window = false;
+    } else if (arg == L"--hold" && hasValue) {
+      options.holdPath = argv[++i];
+    } else if (arg == L"--ready" && hasValue) {
+      options.readyPath = argv[++i];
+    } else if (arg == L"--lifetime" && hasValue) {
+      options.lifetimeMs = static_cast<UINT>(wcstoul(argv[++i], nullptr, 10));
+    } else {
+      ok = false;
+    }
+  }
+  LocalFree(argv);
+  return ok;
+}
+
+bool WriteReadyMarker(const std::wstring& path) {
+  const std::wstring partial = path + L".part";
+  {
+    ScopedHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    const std::string pid = std::to_string(GetCurrentProcessId());
+    DWORD written = 0;
+    if (!WriteFile(file.get(), pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr)) return false;
+  }
+  return MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND CreateProductWindow(HINSTANCE instance) {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = kWindowClass;
+  if (RegisterClassExW(&windowClass) == 0) return nullptr;
+  HWND window = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 320, 200, nullptr, nullptr, instance, nullptr);
+  if (window != nullptr) ShowWindow(window, SW_SHOWNOACTIVATE);
+  return window;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+  Options options;
+  if (!ParseOptions(options)) return 2;
+
+  // Read and write sharing only: a move or delete of the held file fails while we live.
+  ScopedHandle held(options.holdPath.empty()
+                        ? INVALID_HANDLE_VALUE
+                        : CreateFileW(options.holdPath.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!options.holdPath.empty() && !held.valid()) return 2;
+
+  HWND window = options.window ? CreateProductWindow(instance) : nullptr;
+  if (options.window && window == nullptr) return 2;
+  // A thread timer, so that it also works without a window.
+  SetTimer(nullptr, kLifetimeTimer, options.lifetimeMs, nullptr);
+
+  if (!options.readyPath.empty() && !WriteReadyMarker(options.readyPath)) return 2;
+
+  MSG message;
+  for (;;) {
+    BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == -1) return 2;
+    if (got == 0) {
+      if (options.ignoreQuit) continue;
+      return 0;
+    }
+    if (message.message == WM_TIMER && message.hwnd == nullptr) return 3;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
