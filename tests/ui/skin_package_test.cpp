@@ -1,0 +1,786 @@
+// The skin package as the windows find it: the packed zip (entries, methods, bytes), the
+// pictures (sizes and the roles the documents give them) and the four documents (encoding,
+// the controls the windows look up, button order, fonts, picture references).
+//
+// The zip comes from the build tree when the build made one ($ZR_BUILD_DIR/src/resources/
+// skin.zip, the Windows builds); otherwise the test runs tools/skin_packer/pack_skin.py
+// itself into a temporary folder of its own.
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------------------
+// Files and folders
+
+std::string SourceDir() {
+  if (const char* dir = std::getenv("ZR_SOURCE_DIR"); dir && *dir) return dir;
+  std::string here = __FILE__;  // <source>/tests/ui/skin_package_test.cpp
+  for (int i = 0; i < 3; ++i) here = here.substr(0, here.find_last_of("/\\"));
+  return here;
+}
+
+std::string SkinDir() { return SourceDir() + "/src/resources/skin"; }
+
+std::optional<std::string> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempDir {
+ public:
+  TempDir() {
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      fs::path candidate = fs::temp_directory_path() / ("zr_skin_test_" + std::to_string(random()));
+      std::error_code error;
+      if (fs::create_directory(candidate, error)) path_ = candidate;
+    }
+  }
+  ~TempDir() {
+    std::error_code error;
+    if (!path_.empty()) fs::remove_all(path_, error);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Runs the packer into `output`; empty on success, else what went wrong.
+std::string RunPacker(const fs::path& output) {
+  const std::string command = "python3 \"" + SourceDir() + "/tools/skin_packer/pack_skin.py\" \"" +
+                              SkinDir() + "\" \"" + output.string() + "\"";
+  const int status = std::system(command.c_str());
+  if (status != 0) return "the packer failed (" + std::to_string(status) + "): " + command;
+  if (!fs::exists(output)) return "the packer wrote nothing: " + command;
+  return "";
+}
+
+// ---------------------------------------------------------------------------------------
+// A zip reader just large enough to check the package: central directory, local headers,
+// stored and deflated data, CRC-32.
+
+struct ZipEntry {
+  std::string name;
+  int method = -1;
+  uint32_t crc = 0;
+  std::string data;  // unpacked
+};
+
+struct ZipArchive {
+  std::string error;  // empty when the archive was read in full
+  std::string comment;
+  std::vector<ZipEntry> entries;
+
+  const ZipEntry* Find(const std::string& name) const {
+    for (const ZipEntry& e : entries)
+      if (e.name == name) return &e;
+    return nullptr;
+  }
+};
+
+uint32_t Le(const std::string& b, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[at + i]);
+  return v;
+}
+
+std::optional<std::string> RawInflate(const std::string& in, size_t expected) {
+  std::string out(expected, '\0');
+  z_stream z{};
+  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return std::nullopt;
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  const int result = inflate(&z, Z_FINISH);
+  const bool whole = result == Z_STREAM_END && z.total_out == expected && z.avail_in == 0;
+  inflateEnd(&z);
+  if (!whole) return std::nullopt;
+  return out;
+}
+
+ZipArchive ReadZip(const std::string& zip) {
+  ZipArchive archive;
+  auto fail = [&archive](const std::string& why) {
+    archive.error = why;
+    return archive;
+  };
+  if (zip.size() < 22) return fail("too short for a zip");
+  size_t eocd = std::string::npos;
+  for (size_t at = zip.size() - 22 + 1; at-- > 0 && zip.size() - at <= 22 + 0xFFFF;) {
+    if (Le(zip, at, 4) == 0x06054b50) {
+      eocd = at;
+      break;
+    }
+  }
+  if (eocd == std::string::npos) return fail("no end of central directory");
+  const uint32_t count = Le(zip, eocd + 10, 2);
+  const uint32_t directory_size = Le(zip, eocd + 12, 4);
+  const uint32_t directory = Le(zip, eocd + 16, 4);
+  const uint32_t comment_size = Le(zip, eocd + 20, 2);
+  if (eocd + 22 + comment_size != zip.size()) return fail("bad archive comment length");
+  archive.comment = zip.substr(eocd + 22, comment_size);
+  if (uint64_t{directory} + directory_size != eocd) return fail("central directory misplaced");
+
+  size_t at = directory;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (at + 46 > eocd || Le(zip, at, 4) != 0x02014b50) return fail("bad central header");
+    ZipEntry entry;
+    entry.method = static_cast<int>(Le(zip, at + 10, 2));
+    entry.crc = Le(zip, at + 16, 4);
+    const uint32_t packed = Le(zip, at + 20, 4);
+    const uint32_t size = Le(zip, at + 24, 4);
+    const uint32_t name_size = Le(zip, at + 28, 2);
+    const uint32_t extra_size = Le(zip, at + 30, 2);
+    const uint32_t note_size = Le(zip, at + 32, 2);
+    const uint32_t local = Le(zip, at + 42, 4);
+    if (at + 46 + name_size > eocd) return fail("central name out of range");
+    entry.name = zip.substr(at + 46, name_size);
+    at += 46 + name_size + extra_size + note_size;
+
+    if (uint64_t{local} + 30 > zip.size() || Le(zip, local, 4) != 0x04034b50)
+      return fail("bad local header of " + entry.name);
+    if (Le(zip, local + 8, 2) != static_cast<uint32_t>(entry.method))
+      return fail("local and central methods differ for " + entry.name);
+    const uint32_t local_name = Le(zip, local + 26, 2);
+    const uint32_t local_extra = Le(zip, local + 28, 2);
+    if (zip.compare(local + 30, local_name, entry.name) != 0)
+      return fail("local and central names differ for " + entry.name);
+    const uint64_t data = uint64_t{local} + 30 + local_name + local_extra;
+    if (data + packed > directory) return fail("data of " + entry.name + " out of range");
+    const std::string raw = zip.substr(static_cast<size_t>(data), packed);
+    if (entry.method == 0) {
+      if (packed != size) return fail("stored sizes differ for " + entry.name);
+      entry.data = raw;
+    } else if (entry.method == 8) {
+      std::optional<std::string> unpacked = RawInflate(raw, size);
+      if (!unpacked) return fail("cannot inflate " + entry.name);
+      entry.data = *unpacked;
+    } else {
+      return fail("unknown method for " + entry.name);
+    }
+    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(entry.data.data()),
+                            static_cast<uInt>(entry.data.size()));
+    if (crc != entry.crc) return fail("CRC mismatch for " + entry.name);
+    archive.entries.push_back(std::move(entry));
+  }
+  if (at != eocd) return fail("central directory size does not add up");
+  return archive;
+}
+
+// The package, packed once for the whole test program.
+const ZipArchive& Package() {
+  static const ZipArchive archive = [] {
+    if (const char* build = std::getenv("ZR_BUILD_DIR"); build && *build) {
+      if (std::optional<std::string> zip = ReadFile(std::string(build) + "/src/resources/skin.zip"))
+        return ReadZip(*zip);
+    }
+    TempDir dir;
+    ZipArchive result;
+    if (dir.path().empty()) {
+      result.error = "no temporary folder";
+      return result;
+    }
+    const fs::path out = dir.path() / "skin.zip";
+    result.error = RunPacker(out);
+    if (!result.error.empty()) return result;
+    std::optional<std::string> zip = ReadFile(out.string());
+    if (!zip) {
+      result.error = "cannot read " + out.string();
+      return result;
+    }
+    return ReadZip(*zip);
+  }();
+  return archive;
+}
+
+// ---------------------------------------------------------------------------------------
+// Pictures
+
+struct Rgba {
+  int r, g, b, a;
+  double Luma() const { return 0.2126 * r + 0.7152 * g + 0.0722 * b; }
+};
+
+class Picture {
+ public:
+  explicit Picture(const std::string& png) {
+    int comp = 0;
+    pixels_.reset(stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()),
+                                        static_cast<int>(png.size()), &width_, &height_, &comp, 4));
+  }
+  bool ok() const { return pixels_ != nullptr; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  Rgba At(int x, int y) const {
+    const stbi_uc* p = pixels_.get() + (static_cast<size_t>(y) * width_ + x) * 4;
+    return {p[0], p[1], p[2], p[3]};
+  }
+
+ private:
+  struct Free {
+    void operator()(stbi_uc* p) const { stbi_image_free(p); }
+  };
+  std::unique_ptr<stbi_uc, Free> pixels_;
+  int width_ = 0, height_ = 0;
+};
+
+// Hue in degrees, 0 to 360.
+double Hue(const Rgba& c) {
+  const double r = c.r / 255.0, g = c.g / 255.0, b = c.b / 255.0;
+  const double hi = std::max({r, g, b}), lo = std::min({r, g, b});
+  if (hi - lo < 1e-9) return 0;
+  double h;
+  if (hi == r) h = 60 * ((g - b) / (hi - lo));
+  else if (hi == g) h = 60 * ((b - r) / (hi - lo) + 2);
+  else h = 60 * ((r - g) / (hi - lo) + 4);
+  return h < 0 ? h + 360 : h;
+}
+
+// Width and height from the IHDR chunk, which must come first after the signature.
+std::optional<std::pair<uint32_t, uint32_t>> PngSize(const std::string& png) {
+  static const std::string signature("\x89PNG\r\n\x1a\n", 8);
+  if (png.size() < 24 || png.compare(0, 8, signature) != 0 || png.compare(12, 4, "IHDR") != 0)
+    return std::nullopt;
+  auto be = [&png](size_t at) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(png[at + i]);
+    return v;
+  };
+  return std::make_pair(be(16), be(20));
+}
+
+struct PictureSpec {
+  const char* name;
+  uint32_t width, height;
+};
+
+// The sizes the documents and the code address the pictures by.
+const PictureSpec kPictures[] = {
+    {"install_img_02@2x.png", 1160, 580}, {"install_img_03@2x.png", 1160, 580},
+    {"Head_btnsys_20x20.png", 60, 80},    {"messagebox_icon_22x22.png", 22, 88},
+    {"progress_fore.png", 200, 5},        {"Window_shadow.png", 624, 424},
+    {"icon_title_20x20.png", 20, 20},
+};
+
+Picture LoadPicture(const std::string& name) {
+  const ZipEntry* entry = Package().Find(name);
+  return Picture(entry ? entry->data : std::string());
+}
+
+// ---------------------------------------------------------------------------------------
+// Documents
+
+struct Document {
+  std::string bytes;
+  pugi::xml_document xml;
+  pugi::xml_parse_result parsed;
+};
+
+std::unique_ptr<Document> LoadDocument(const std::string& name) {
+  auto doc = std::make_unique<Document>();
+  if (const ZipEntry* entry = Package().Find(name)) doc->bytes = entry->data;
+  doc->parsed = doc->xml.load_buffer(doc->bytes.data(), doc->bytes.size(), pugi::parse_default,
+                                     pugi::encoding_utf8);
+  return doc;
+}
+
+// Names of all named elements, in document order.
+std::vector<std::string> NamesInOrder(const pugi::xml_node& root) {
+  std::vector<std::string> names;
+  for (pugi::xpath_node n : root.select_nodes("//*[@name]"))
+    names.push_back(n.node().attribute("name").value());
+  return names;
+}
+
+size_t IndexOf(const std::vector<std::string>& names, const std::string& name) {
+  return static_cast<size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+}
+
+const char* const kWindowDocuments[] = {"wnd_main.xml", "messagebox.xml", "messageboxwithlink.xml"};
+
+// ---------------------------------------------------------------------------------------
+// The zip
+
+TEST(SkinPackage, HoldsExactlyTheExpectedEntriesEachWithItsMethod) {
+  const ZipArchive& zip = Package();
+  ASSERT_EQ(zip.error, "");
+  EXPECT_EQ(zip.comment, "") << "the package carries no archive comment";
+
+  const std::map<std::string, int> expected = {
+      {"wnd_main.xml", 8},          {"font.xml", 8},
+      {"messagebox.xml", 8},        {"messageboxwithlink.xml", 8},
+      {"install_img_02@2x.png", 0}, {"install_img_03@2x.png", 0},
+      {"Head_btnsys_20x20.png", 0}, {"messagebox_icon_22x22.png", 0},
+      {"progress_fore.png", 0},     {"Window_shadow.png", 8},
+      {"icon_title_20x20.png", 0},
+  };
+  std::map<std::string, int> actual;
+  for (const ZipEntry& e : zip.entries) {
+    EXPECT_EQ(e.name.find_first_of("/\\"), std::string::npos) << e.name << " is not at the root";
+    EXPECT_TRUE(actual.emplace(e.name, e.method).second) << e.name << " appears twice";
+  }
+  EXPECT_EQ(actual, expected);
+  EXPECT_EQ(zip.Find("font_zh_CN.xml"), nullptr) << "the included font document stays absent";
+}
+
+TEST(SkinPackage, EveryEntryUnpacksToTheBytesOfItsSourceFile) {
+  const ZipArchive& zip = Package();
+  ASSERT_EQ(zip.error, "");
+  ASSERT_FALSE(zip.entries.empty());
+  for (const ZipEntry& e : zip.entries) {
+    const std::optional<std::string> source = ReadFile(SkinDir() + "/" + e.name);
+    ASSERT_TRUE(source.has_value()) << e.name;
+    EXPECT_TRUE(*source == e.data) << e.name << " differs from its source file";
+  }
+}
+
+TEST(SkinPackage, PackingTwiceGivesTheSameBytes) {
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  if (std::system("python3 --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "python3 cannot be started from this test program";
+  ASSERT_EQ(RunPacker(dir.path() / "a.zip"), "");
+  ASSERT_EQ(RunPacker(dir.path() / "b.zip"), "");
+  const std::optional<std::string> a = ReadFile((dir.path() / "a.zip").string());
+  const std::optional<std::string> b = ReadFile((dir.path() / "b.zip").string());
+  ASSERT_TRUE(a && b);
+  EXPECT_FALSE(a->empty());
+  EXPECT_TRUE(*a == *b) << "the packer's output depends on the moment it runs";
+  EXPECT_EQ(ReadZip(*a).error, "");
+}
+
+// ---------------------------------------------------------------------------------------
+// Pictures
+
+TEST(SkinPictures, HaveTheSizesTheSkinAddressesThemBy) {
+  ASSERT_EQ(Package().error, "");
+  for (const PictureSpec& spec : kPictures) {
+    SCOPED_TRACE(spec.name);
+    const ZipEntry* entry = Package().Find(spec.name);
+    ASSERT_NE(entry, nullptr);
+    const auto size = PngSize(entry->data);
+    ASSERT_TRUE(size.has_value()) << "not a PNG with its IHDR first";
+    EXPECT_EQ(size->first, spec.width);
+    EXPECT_EQ(size->second, spec.height);
+    EXPECT_TRUE(Picture(entry->data).ok()) << "the PNG does not decode";
+  }
+}
+
+// The main window draws its title and its large dark captions over the left half of the
+// picture, and grey title-bar buttons at its top right: those areas must stay light and calm.
+TEST(SkinPictures, UpperPicturesLeaveTheTextAreasLightAndCalm) {
+  struct Area {
+    const char* what;
+    int left, top, right, bottom;  // in the 2x picture
+    double min_luma, max_spread;
+  };
+  const Area areas[] = {
+      {"title line", 40, 32, 340, 70, 215, 25},
+      {"large captions", 140, 276, 460, 402, 215, 25},
+      {"title-bar buttons", 1038, 32, 1128, 72, 200, 60},
+  };
+  for (const char* name : {"install_img_02@2x.png", "install_img_03@2x.png"}) {
+    SCOPED_TRACE(name);
+    const Picture picture = LoadPicture(name);
+    ASSERT_TRUE(picture.ok());
+    ASSERT_EQ(picture.width(), 1160);
+    int opaque = 0;
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x) opaque += picture.At(x, y).a == 255;
+    EXPECT_EQ(opaque, picture.width() * picture.height()) << "the picture must cover the blue";
+    for (const Area& area : areas) {
+      double lo = 255, hi = 0;
+      for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x) {
+          const double l = picture.At(x, y).Luma();
+          lo = std::min(lo, l);
+          hi = std::max(hi, l);
+        }
+      EXPECT_GE(lo, area.min_luma) << area.what << " has dark spots under the text";
+      EXPECT_LE(hi - lo, area.max_spread) << area.what << " is busy under the text";
+    }
+    // The illustration, in the window's blue, lives on the right half only.
+    int left_blue = 0, right_blue = 0;
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x) {
+        const Rgba c = picture.At(x, y);
+        if (std::abs(c.r - 0x23) + std::abs(c.g - 0x6E) + std::abs(c.b - 0xE7) < 60)
+          ++(x < picture.width() / 2 ? left_blue : right_blue);
+      }
+    EXPECT_EQ(left_blue, 0);
+    EXPECT_GT(right_blue, 2000);
+  }
+}
+
+// Three glyphs in four states, cut out by 20-pixel source rectangles: each cell drawn, kept
+// inside its cell, and the rows in the order normal, hot (darker), pushed (darkest), disabled
+// (lightest).
+TEST(SkinPictures, TitleButtonSheetHoldsFourStatesOfThreeGlyphs) {
+  const Picture sheet = LoadPicture("Head_btnsys_20x20.png");
+  ASSERT_TRUE(sheet.ok());
+  ASSERT_EQ(sheet.width(), 60);
+  ASSERT_EQ(sheet.height(), 80);
+  double row_luma[4] = {0, 0, 0, 0};
+  for (int row = 0; row < 4; ++row) {
+    double luma = 0, weight = 0;
+    for (int column = 0; column < 3; ++column) {
+      SCOPED_TRACE("row " + std::to_string(row) + ", column " + std::to_string(column));
+      int inked = 0, edge = 0;
+      for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x) {
+          const Rgba c = sheet.At(column * 20 + x, row * 20 + y);
+          if (c.a > 128) ++inked;
+          if ((x == 0 || y == 0 || x == 19 || y == 19) && c.a > 0) ++edge;
+          luma += c.Luma() * c.a;
+          weight += c.a;
+        }
+      EXPECT_GE(inked, 8) << "empty cell";
+      EXPECT_EQ(edge, 0) << "the glyph touches its cell's border";
+    }
+    ASSERT_GT(weight, 0);
+    row_luma[row] = luma / weight;
+  }
+  EXPECT_LT(row_luma[1], row_luma[0]) << "hot must be darker than normal";
+  EXPECT_LT(row_luma[2], row_luma[1]) << "pushed must be darker than hot";
+  EXPECT_GT(row_luma[3], row_luma[0]) << "disabled must be lighter than normal";
+}
+
+// The message box addresses its icons by row: error, question, success, warning.
+TEST(SkinPictures, MessageBoxIconsAreColouredDiscsWithWhiteGlyphsInRowOrder) {
+  struct Row {
+    const char* icon;
+    double hue_lo, hue_hi;  // degrees; lo > hi wraps through 0
+  };
+  const Row rows[] = {
+      {"error (red)", 345, 15},
+      {"question (blue)", 205, 235},
+      {"success (green)", 120, 170},
+      {"warning (orange)", 25, 45},
+  };
+  const Picture strip = LoadPicture("messagebox_icon_22x22.png");
+  ASSERT_TRUE(strip.ok());
+  ASSERT_EQ(strip.height(), 88);
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(rows[i].icon);
+    const int top = i * 22;
+    const Rgba disc = strip.At(3, top + 11);
+    EXPECT_EQ(disc.a, 255);
+    const double hue = Hue(disc);
+    if (rows[i].hue_lo < rows[i].hue_hi) {
+      EXPECT_TRUE(hue >= rows[i].hue_lo && hue <= rows[i].hue_hi) << hue;
+    } else {
+      EXPECT_TRUE(hue >= rows[i].hue_lo || hue <= rows[i].hue_hi) << hue;
+    }
+    EXPECT_EQ(strip.At(0, top).a, 0) << "the corner lies outside the disc";
+    EXPECT_EQ(strip.At(21, top + 21).a, 0) << "the corner lies outside the disc";
+    int white = 0;
+    for (int y = top; y < top + 22; ++y)
+      for (int x = 0; x < 22; ++x) {
+        const Rgba c = strip.At(x, y);
+        white += c.a == 255 && c.r > 235 && c.g > 235 && c.b > 235;
+      }
+    EXPECT_GE(white, 10) << "no white glyph";
+  }
+}
+
+TEST(SkinPictures, ProgressFillIsAnOpaqueBlueGradient) {
+  const Picture fill = LoadPicture("progress_fore.png");
+  ASSERT_TRUE(fill.ok());
+  ASSERT_EQ(fill.width(), 200);
+  for (int x = 3; x < 197; ++x)
+    for (int y = 0; y < 5; ++y) {
+      const Rgba c = fill.At(x, y);
+      ASSERT_EQ(c.a, 255) << x << "," << y;
+      ASSERT_GT(c.b, c.r + 80) << x << "," << y;
+    }
+  EXPECT_GT(fill.At(4, 2).Luma(), fill.At(195, 2).Luma() + 10) << "no gradient";
+}
+
+// Nine-grid with 12-pixel corners around a window: a dark band fading out towards the outer
+// edge, alike on all four sides, and nothing where the window itself is.
+TEST(SkinPictures, ShadowFadesOutwardsAroundATransparentCentre) {
+  const Picture shadow = LoadPicture("Window_shadow.png");
+  ASSERT_TRUE(shadow.ok());
+  ASSERT_EQ(shadow.width(), 624);
+  ASSERT_EQ(shadow.height(), 424);
+  int covered = 0;
+  for (int y = 12; y < 412; ++y)
+    for (int x = 12; x < 612; ++x) covered += shadow.At(x, y).a != 0;
+  EXPECT_EQ(covered, 0) << "the window's own area must stay transparent";
+
+  const int mid_x = 312, mid_y = 212;
+  for (int d = 0; d < 12; ++d) {
+    SCOPED_TRACE("distance from the edge " + std::to_string(d));
+    const int left = shadow.At(d, mid_y).a;
+    EXPECT_NEAR(shadow.At(623 - d, mid_y).a, left, 2);
+    EXPECT_NEAR(shadow.At(mid_x, d).a, left, 2);
+    EXPECT_NEAR(shadow.At(mid_x, 423 - d).a, left, 2);
+    if (d > 0) {
+      EXPECT_GE(left, shadow.At(d - 1, mid_y).a) << "must fade outwards";
+    }
+    if (left > 0) {
+      EXPECT_LT(shadow.At(d, mid_y).Luma(), 80) << "a shadow is dark";
+    }
+  }
+  EXPECT_LE(shadow.At(0, mid_y).a, 3) << "the outer edge must be (nearly) transparent";
+  EXPECT_GE(shadow.At(11, mid_y).a, 40) << "the band next to the window must show";
+  EXPECT_LE(shadow.At(0, 0).a, 3);
+}
+
+TEST(SkinPictures, TitleIconIsDrawn) {
+  const Picture icon = LoadPicture("icon_title_20x20.png");
+  ASSERT_TRUE(icon.ok());
+  int opaque = 0;
+  for (int y = 0; y < icon.height(); ++y)
+    for (int x = 0; x < icon.width(); ++x) opaque += icon.At(x, y).a == 255;
+  EXPECT_GT(opaque, 200);
+}
+
+// ---------------------------------------------------------------------------------------
+// Documents
+
+TEST(SkinDocuments, AreWellFormedUtf8WithTheByteOrderMarkOnlyOnTheMainWindow) {
+  struct Case {
+    const char* name;
+    bool bom;
+    const char* root;
+  };
+  const Case cases[] = {
+      {"wnd_main.xml", true, "Window"},
+      {"font.xml", false, "window"},
+      {"messagebox.xml", false, "Window"},
+      {"messageboxwithlink.xml", false, "Window"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::unique_ptr<Document> doc = LoadDocument(c.name);
+    ASSERT_FALSE(doc->bytes.empty());
+    EXPECT_EQ(doc->bytes.compare(0, 3, "\xEF\xBB\xBF") == 0, c.bom);
+    EXPECT_TRUE(doc->parsed) << doc->parsed.description() << " at " << doc->parsed.offset;
+    EXPECT_STREQ(doc->xml.document_element().name(), c.root);
+    EXPECT_EQ(doc->bytes.find('\r'), std::string::npos) << "line ends were rewritten";
+  }
+  // Chinese texts read back as UTF-8 (not a local code page).
+  const std::unique_ptr<Document> main = LoadDocument("wnd_main.xml");
+  EXPECT_STREQ(main->xml.select_node("//*[@name='closebtn']").node().attribute("tooltip").value(),
+               u8"关闭");
+  EXPECT_STREQ(main->xml.select_node("//*[@name='lab_install_tip']").node().attribute("text").value(),
+               u8"正在更新");
+}
+
+TEST(SkinDocuments, HoldEveryControlTheWindowsLookUp) {
+  const std::map<std::string, std::vector<std::string>> lookups = {
+      {"wnd_main.xml",
+       {"minbtn", "closebtn", "tab_update_view", "labBk", "lab_captionTitle", "btn_runprogram",
+        "lb_file", "lb_speed", "pro_pos", "lab_install_tip", "lab_install_name",
+        "lab_install_completed"}},
+      {"messagebox.xml", {"txt_caption", "txt_icon", "txt_tips", "btn_ok", "btn_no", "btn_close"}},
+      {"messageboxwithlink.xml",
+       {"txt_caption", "txt_icon", "txt_tips", "btn_ok", "btn_no", "btn_close", "btn_link"}},
+  };
+  for (const auto& [document, names] : lookups) {
+    SCOPED_TRACE(document);
+    const std::unique_ptr<Document> doc = LoadDocument(document);
+    ASSERT_TRUE(doc->parsed);
+    const std::vector<std::string> present = NamesInOrder(doc->xml);
+    for (const std::string& name : names)
+      EXPECT_EQ(std::count(present.begin(), present.end(), name), 1) << name;
+  }
+}
+
+TEST(SkinDocuments, MessageBoxesIncludeTheFontDocumentThatThePackageLacks) {
+  for (const char* name : {"messagebox.xml", "messageboxwithlink.xml"}) {
+    SCOPED_TRACE(name);
+    const std::unique_ptr<Document> doc = LoadDocument(name);
+    ASSERT_TRUE(doc->parsed);
+    EXPECT_STREQ(doc->xml.child("Window").child("Include").attribute("source").value(),
+                 "font_zh_CN.xml");
+  }
+  EXPECT_EQ(Package().Find("font_zh_CN.xml"), nullptr);
+  EXPECT_FALSE(fs::exists(SkinDir() + "/font_zh_CN.xml"));
+  const std::unique_ptr<Document> main = LoadDocument("wnd_main.xml");
+  EXPECT_STREQ(main->xml.child("Window").child("Include").attribute("source").value(), "font.xml");
+}
+
+// The plain box puts the declining button right of the confirming one; the link box left.
+TEST(SkinDocuments, ButtonOrderDiffersBetweenTheTwoBoxes) {
+  const std::unique_ptr<Document> plain = LoadDocument("messagebox.xml");
+  const std::unique_ptr<Document> link = LoadDocument("messageboxwithlink.xml");
+  ASSERT_TRUE(plain->parsed);
+  ASSERT_TRUE(link->parsed);
+  const std::vector<std::string> p = NamesInOrder(plain->xml);
+  const std::vector<std::string> l = NamesInOrder(link->xml);
+  ASSERT_LT(IndexOf(p, "btn_no"), p.size());
+  ASSERT_LT(IndexOf(l, "btn_ok"), l.size());
+  EXPECT_LT(IndexOf(p, "btn_ok"), IndexOf(p, "btn_no"));
+  EXPECT_LT(IndexOf(l, "btn_no"), IndexOf(l, "btn_ok"));
+  EXPECT_LT(IndexOf(l, "btn_link"), IndexOf(l, "btn_no")) << "the link row lies above the buttons";
+  // Both buttons share one row in each box.
+  for (const Document* doc : {plain.get(), link.get()}) {
+    const pugi::xml_node ok = doc->xml.select_node("//Button[@name='btn_ok']").node();
+    const pugi::xml_node no = doc->xml.select_node("//Button[@name='btn_no']").node();
+    EXPECT_EQ(ok.parent(), no.parent());
+  }
+}
+
+// Rows of fixed height add up to the window's height; the one flexible row (the message)
+// gets what is left.
+TEST(SkinDocuments, RowsFillTheWindowHeight) {
+  struct Case {
+    const char* name;
+    int width, height, flexible_rows, left_over;
+  };
+  const Case cases[] = {
+      {"wnd_main.xml", 580, 400, 0, 0},
+      {"messagebox.xml", 380, 168, 1, 74},
+      {"messageboxwithlink.xml", 380, 168, 1, 44},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::unique_ptr<Document> doc = LoadDocument(c.name);
+    ASSERT_TRUE(doc->parsed);
+    const pugi::xml_node window = doc->xml.child("Window");
+    EXPECT_EQ(std::string(window.attribute("size").value()),
+              std::to_string(c.width) + "," + std::to_string(c.height));
+    const pugi::xml_node root = window.child("VerticalLayout");
+    ASSERT_TRUE(root);
+    int fixed = 0, flexible = 0;
+    for (pugi::xml_node row : root.children()) {
+      if (row.type() != pugi::node_element) continue;
+      if (row.attribute("height")) fixed += row.attribute("height").as_int();
+      else ++flexible;
+    }
+    EXPECT_EQ(flexible, c.flexible_rows);
+    EXPECT_EQ(c.height - fixed, c.left_over);
+  }
+}
+
+TEST(SkinDocuments, FontTableMatchesTheIndicesTheDocumentsUse) {
+  struct FontSpec {
+    int size;
+    bool bold, underline;
+  };
+  const FontSpec table[] = {{12, false, false}, {12, true, false},  {12, false, true},
+                            {13, false, false}, {14, true, false},  {13, false, true},
+                            {14, false, false}, {13, false, false}, {14, false, true},
+                            {16, false, false}, {22, false, false}, {18, false, false},
+                            {12, false, true},  {24, false, false}};
+  const std::unique_ptr<Document> fonts = LoadDocument("font.xml");
+  ASSERT_TRUE(fonts->parsed);
+  std::map<int, pugi::xml_node> by_id;
+  int defaults = 0;
+  for (pugi::xml_node font : fonts->xml.child("window").children("Font")) {
+    EXPECT_TRUE(by_id.emplace(font.attribute("id").as_int(-1), font).second) << "duplicate id";
+    EXPECT_TRUE(font.attribute("shared").as_bool()) << "every font is shared";
+    EXPECT_STREQ(font.attribute("name").value(), u8"微软雅黑");
+    defaults += font.attribute("default").as_bool();
+  }
+  EXPECT_EQ(defaults, 1);
+  ASSERT_EQ(by_id.size(), std::size(table));
+  for (int id = 0; id < static_cast<int>(std::size(table)); ++id) {
+    SCOPED_TRACE("font " + std::to_string(id));
+    ASSERT_TRUE(by_id.count(id));
+    EXPECT_EQ(by_id[id].attribute("size").as_int(), table[id].size);
+    EXPECT_EQ(by_id[id].attribute("bold").as_bool(), table[id].bold);
+    EXPECT_EQ(by_id[id].attribute("underline").as_bool(), table[id].underline);
+  }
+  EXPECT_TRUE(by_id[0].attribute("default").as_bool());
+
+  for (const char* name : kWindowDocuments) {
+    const std::unique_ptr<Document> doc = LoadDocument(name);
+    for (pugi::xpath_node n : doc->xml.select_nodes("//*[@font]"))
+      EXPECT_TRUE(by_id.count(n.node().attribute("font").as_int(-1)))
+          << name << ": font " << n.node().attribute("font").value() << " is not declared";
+  }
+}
+
+// Every picture a window's controls name is in the package, and every source rectangle and
+// nine-grid corner fits inside its picture. (The scroll bar styles under Default name
+// pictures the package does not have; no window shows a scroll bar.)
+TEST(SkinDocuments, PictureReferencesResolveInsideThePackage) {
+  std::map<std::string, std::pair<int, int>> sizes;
+  for (const PictureSpec& spec : kPictures)
+    sizes[spec.name] = {static_cast<int>(spec.width), static_cast<int>(spec.height)};
+  const std::regex file_re("file='([^']*)'");
+  const std::regex source_re("source='(\\d+),(\\d+),(\\d+),(\\d+)'");
+  const std::regex corner_re("corner='(\\d+),(\\d+),(\\d+),(\\d+)'");
+  std::set<std::string> used;
+  for (const char* name : kWindowDocuments) {
+    const std::unique_ptr<Document> doc = LoadDocument(name);
+    ASSERT_TRUE(doc->parsed) << name;
+    std::vector<std::pair<std::string, std::string>> references;  // picture, description
+    const pugi::xml_node window = doc->xml.child("Window");
+    references.emplace_back(window.attribute("shadowimage").value(), "");
+    for (pugi::xpath_node n : doc->xml.select_nodes("//*[not(self::Default)]/@*")) {
+      const std::string value = n.attribute().value();
+      std::smatch file;
+      if (std::regex_search(value, file, file_re)) references.emplace_back(file[1], value);
+    }
+    for (const auto& [picture, description] : references) {
+      SCOPED_TRACE(std::string(name) + ": " + description);
+      used.insert(picture);
+      ASSERT_TRUE(sizes.count(picture)) << picture << " is not a picture of the package";
+      ASSERT_NE(Package().Find(picture), nullptr) << picture;
+      const auto [w, h] = sizes[picture];
+      std::smatch m;
+      if (std::regex_search(description, m, source_re)) {
+        const int l = std::stoi(m[1]), t = std::stoi(m[2]), r = std::stoi(m[3]),
+                  b = std::stoi(m[4]);
+        EXPECT_TRUE(0 <= l && l < r && r <= w && 0 <= t && t < b && b <= h);
+      }
+      if (std::regex_search(description, m, corner_re)) {
+        EXPECT_LT(std::stoi(m[1]) + std::stoi(m[3]), w);
+        EXPECT_LT(std::stoi(m[2]) + std::stoi(m[4]), std::max(h, 1));
+      }
+    }
+  }
+  // The code draws these two itself; every other picture is named by a document.
+  used.insert("install_img_03@2x.png");
+  used.insert("messagebox_icon_22x22.png");
+  EXPECT_EQ(used.size(), std::size(kPictures));
+}
+
+}  // namespace

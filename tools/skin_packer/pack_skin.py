@@ -1,0 +1,82 @@
+#!/usr/bin/env python3
+"""Packs the skin package: the zip archive built into the updater as resource ZIPRES 108.
+
+Every entry lies at the root of the archive (no directories) and the archive has no comment.
+The markup documents are deflated, the pictures stored as they are (they are compressed
+already), except the drop shadow, which is mostly empty and shrinks well. Every entry gets
+the same fixed timestamp and attributes, and the entries are written in a fixed order, so the
+same inputs always give the same bytes.
+
+Usage: pack_skin.py SKIN_DIR OUTPUT_ZIP
+       pack_skin.py --list      (the entry names, one a line: the build's input list)
+"""
+
+import argparse
+import os
+import sys
+import zipfile
+
+# (entry name, compression method), in archive order. The message box documents include
+# "font_zh_CN.xml", which is deliberately not part of the package.
+ENTRIES = (
+    ("wnd_main.xml", zipfile.ZIP_DEFLATED),
+    ("font.xml", zipfile.ZIP_DEFLATED),
+    ("messagebox.xml", zipfile.ZIP_DEFLATED),
+    ("messageboxwithlink.xml", zipfile.ZIP_DEFLATED),
+    ("install_img_02@2x.png", zipfile.ZIP_STORED),
+    ("install_img_03@2x.png", zipfile.ZIP_STORED),
+    ("Head_btnsys_20x20.png", zipfile.ZIP_STORED),
+    ("messagebox_icon_22x22.png", zipfile.ZIP_STORED),
+    ("progress_fore.png", zipfile.ZIP_STORED),
+    ("Window_shadow.png", zipfile.ZIP_DEFLATED),
+    ("icon_title_20x20.png", zipfile.ZIP_STORED),
+)
+
+# 1 January 2020, 00:00: any fixed date the zip format can hold (1980 or later).
+FIXED_TIME = (2020, 1, 1, 0, 0, 0)
+
+
+def pack(skin_dir, output):
+    """Writes the package to OUTPUT through a temporary file, so that a failed run never
+    leaves a half-written zip that looks up to date to the build."""
+    temporary = output + ".tmp"
+    try:
+        with zipfile.ZipFile(temporary, "w") as archive:
+            for name, method in ENTRIES:
+                with open(os.path.join(skin_dir, name), "rb") as source:
+                    data = source.read()
+                info = zipfile.ZipInfo(name, date_time=FIXED_TIME)
+                info.compress_type = method
+                info.create_system = 0          # MS-DOS: no Unix permission bits in the archive
+                info.external_attr = 0x20       # FILE_ATTRIBUTE_ARCHIVE
+                archive.writestr(info, data, compress_type=method, compresslevel=9)
+    except BaseException:
+        if os.path.exists(temporary):
+            os.remove(temporary)
+        raise
+    os.replace(temporary, output)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description="Packs the skin package zip.")
+    parser.add_argument("skin_dir", nargs="?", help="folder holding the documents and the pictures")
+    parser.add_argument("output", nargs="?", help="zip file to write")
+    parser.add_argument("--list", action="store_true",
+                        help="print the entry names, one a line, and write nothing")
+    args = parser.parse_args(argv)
+    if args.list:
+        for name, _ in ENTRIES:
+            print(name)
+        return 0
+    if args.skin_dir is None or args.output is None:
+        parser.error("SKIN_DIR and OUTPUT_ZIP are required")
+    try:
+        pack(args.skin_dir, args.output)
+    except OSError as error:
+        print("pack_skin.py: %s" % error, file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
