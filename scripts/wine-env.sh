@@ -79,18 +79,31 @@ zr_click() {
   xdotool mousedown 1; sleep 0.15; xdotool mouseup 1; sleep 0.15
 }
 
-# zr_wait_exit PID [SECONDS]: waits for a background process; prints its exit code. Fails
-# (and kills it) if it is still running after SECONDS (default 30).
+# zr_wait_exit PID [SECONDS]: waits for a background process of this shell (call it
+# directly, not in $(...)) and sets ZR_EXIT_CODE. Fails, killing it, if it still runs after
+# SECONDS (default 30).
 zr_wait_exit() {
   local pid=$1 limit=${2:-30}
   local end=$((SECONDS + limit))
+  ZR_EXIT_CODE=
   while kill -0 "$pid" 2>/dev/null; do
     if [ $SECONDS -ge $end ]; then kill "$pid" 2>/dev/null; return 1; fi
     sleep 0.2
   done
-  local code=0; wait "$pid" || code=$?
-  printf '%s\n' "$code"
+  ZR_EXIT_CODE=0; wait "$pid" || ZR_EXIT_CODE=$?
 }
 
 # zr_winpath PATH: the Windows (Z:) form of a Unix path.
 zr_winpath() { printf 'Z:%s\n' "$1" | tr '/' '\\'; }
+
+# zr_answer_box TITLE first|second|only: presses a button of the message box titled TITLE
+# (the system box the updater shows until its skinned boxes exist: Yes/No, or OK alone).
+zr_answer_box() {
+  local title=$1 which=$2 id
+  id=$(zr_wait_window "$title" 30) || return 1
+  sleep 0.3
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  local x=$((WIDTH / 2)) y=$((HEIGHT - 22))
+  case "$which" in first) x=$((WIDTH / 2 - 32)) ;; second) x=$((WIDTH / 2 + 38)) ;; esac
+  zr_click "$id" "$x" "$y"
+}
