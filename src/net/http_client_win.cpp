@@ -11,6 +11,9 @@ namespace zr {
 namespace {
 
 constexpr DWORD kUrlPartUnits = 512;
+
+// The shipped 32-bit updater hands WinINet the 60-byte URL components record.
+static_assert(sizeof(void*) != 4 || sizeof(URL_COMPONENTSW) == 60, "URL_COMPONENTSW layout");
 constexpr DWORD kAddOrReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 
 // Header lines added to every report request, in this order.

@@ -43,6 +43,8 @@ class FileHandle {
 
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
+static_assert(sizeof(OSVERSIONINFOEXW) == 284, "the extended version record is 284 bytes");
+
 }  // namespace
 
 std::string ReadMachineGuid() {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -140,6 +141,17 @@ TEST(UploadReportTo, SendsTheReportRequest) {
             request.Values("Content-Length"));
   // "Expect:" removes the header; Wine still writes the name with an empty value.
   for (const std::string& value : request.Values("Expect")) EXPECT_EQ("", value);
+  // Nothing else: no Referer, no Accept. Wine adds "Cache-Control: no-cache" of its own.
+  std::vector<std::string> names;
+  for (const auto& [name, value] : request.headers) {
+    if (_stricmp(name.c_str(), "Expect") == 0) continue;
+    if (_stricmp(name.c_str(), "Cache-Control") == 0 && value == "no-cache") continue;
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ((std::vector<std::string>{"Accept-Language", "Content-Length", "Content-Type", "Host",
+                                      "User-Agent"}),
+            names);
   EXPECT_EQ(body, server.Body(1));
   bool second = true;
   server.Head(2, &second);
