@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <exception>
+
 #include "build_config.h"
 #include "net/http_client.h"
 #include "util/text.h"
@@ -11,10 +13,10 @@ namespace zr {
 namespace {
 
 constexpr DWORD kUrlPartUnits = 512;
+constexpr DWORD kAddOrReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 
 // The shipped 32-bit updater hands WinINet the 60-byte URL components record.
 static_assert(sizeof(void*) != 4 || sizeof(URL_COMPONENTSW) == 60, "URL_COMPONENTSW layout");
-constexpr DWORD kAddOrReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 
 // Header lines added to every report request, in this order.
 constexpr const wchar_t* kReportHeaders[] = {
@@ -41,13 +43,7 @@ class InetHandle {
   HINTERNET handle_;
 };
 
-}  // namespace
-
-const wchar_t* ReportUrl() { return ZR_REPORT_URL; }
-
-int32_t UploadReport(const std::string& body) { return UploadReportTo(ReportUrl(), body); }
-
-int32_t UploadReportTo(const std::wstring& url, const std::string& body) {
+int32_t Post(const std::wstring& url, const std::string& body) {
   wchar_t host[kUrlPartUnits] = {};
   wchar_t target[kUrlPartUnits] = {};
   URL_COMPONENTSW parts = {};
@@ -93,6 +89,27 @@ int32_t UploadReportTo(const std::wstring& url, const std::string& body) {
   connection.Close();
   request.Close();
   return 0;
+}
+
+}  // namespace
+
+const wchar_t* ReportUrl() { return ZR_REPORT_URL; }
+
+// Only memory can run out in a post; the handles close on the way out and the caller sees -1.
+int32_t UploadReport(const std::string& body) {
+  try {
+    return Post(ReportUrl(), body);
+  } catch (const std::exception&) {
+    return -1;
+  }
+}
+
+int32_t UploadReportTo(const std::wstring& url, const std::string& body) {
+  try {
+    return Post(url, body);
+  } catch (const std::exception&) {
+    return -1;
+  }
 }
 
 }  // namespace zr
