@@ -23,16 +23,22 @@ zr_wineserver() { WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINESERVER_BIN" "$@"; }
 zr_wine_init() {
   export ZR_WINEPREFIX=$1
   mkdir -p "$(dirname "$ZR_WINEPREFIX")"
-  [ -f "$ZR_WINEPREFIX/.zr-ready" ] && return 0
+  [ -f "$ZR_WINEPREFIX/.zr-ready-2" ] && return 0
   (
     flock 9
-    [ -f "$ZR_WINEPREFIX/.zr-ready" ] && exit 0
+    [ -f "$ZR_WINEPREFIX/.zr-ready-2" ] && exit 0
     export WINEPREFIX="$ZR_WINEPREFIX"
     LANG=C.UTF-8 DISPLAY= "$ZR_WINE_BIN" wineboot -i >/dev/null 2>&1
     LANG=C.UTF-8 DISPLAY= "$ZR_WINE_BIN" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
       /v '微软雅黑' /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+    # Chinese in the system's own dialogs and controls falls back to the same font.
+    for face in Tahoma 'MS Shell Dlg' 'Microsoft Sans Serif'; do
+      LANG=C.UTF-8 DISPLAY= "$ZR_WINE_BIN" reg add \
+        'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+    done
     "$ZR_WINESERVER_BIN" -w
-    touch "$ZR_WINEPREFIX/.zr-ready"
+    touch "$ZR_WINEPREFIX/.zr-ready-2"
   ) 9>"$ZR_WINEPREFIX.lock"
 }
 
