@@ -53,9 +53,10 @@ zr_display_up() {
   trap zr_display_down EXIT
 }
 
+# Only the display goes: other programs of the same prefix may still be running (tests run in
+# parallel), so the prefix's wineserver is never killed here.
 zr_display_down() {
   if [ -n "$ZR_XVFB_PID" ]; then
-    [ -n "${ZR_WINEPREFIX:-}" ] && zr_wineserver -k >/dev/null 2>&1
     kill "$ZR_XVFB_PID" 2>/dev/null; wait "$ZR_XVFB_PID" 2>/dev/null
     ZR_XVFB_PID=
     unset DISPLAY

@@ -12,6 +12,7 @@
 #include "app/launch_options.h"
 #include "app/update_platform_win.h"
 #include "app/window_rect.h"
+#include "update/file_stage.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -63,6 +64,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  // The loop has ended; a replacement or rollback under way is finished first.
+  zr::GetFileStageGate().CloseAndWait();
   CoUninitialize();
   return 0;
 }

@@ -8,6 +8,7 @@
 #include "net/usage_report.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
+#include "update/file_stage.h"
 #include "update/product_process_win.h"
 #include "update/update_context.h"
 #include "update/update_worker.h"
@@ -77,6 +78,10 @@ int CWin32Platform::ShowQuestionBox(const std::wstring& caption, const std::wstr
 }
 
 void CWin32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+bool CWin32Platform::EnterFileStage() { return GetFileStageGate().Enter(); }
+
+void CWin32Platform::LeaveFileStage() { GetFileStageGate().Leave(); }
 
 void CWin32Platform::SendUsageReport(const CUpdateContext& context, int32_t code) {
   UploadReport(BuildUsageReport(context, code, GetLaunchOptions().version));

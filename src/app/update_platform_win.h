@@ -24,6 +24,8 @@ class CWin32Platform : public IUpdatePlatform {
   int ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                       const std::wstring& confirmButton, const std::wstring& cancelButton) override;
   void Sleep(uint32_t milliseconds) override;
+  bool EnterFileStage() override;
+  void LeaveFileStage() override;
   void SendUsageReport(const CUpdateContext& context, int32_t code) override;
 };
 

@@ -25,6 +25,23 @@ std::wstring NameAfterBackslash(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
 }
 
+// Holds the file stage open while it lives, so that the process does not end between the two
+// moves of a replacement; entered() is false when the process is already ending.
+class FileStage {
+ public:
+  explicit FileStage(IUpdatePlatform& platform) : m_platform(platform), m_entered(platform.EnterFileStage()) {}
+  ~FileStage() {
+    if (m_entered) m_platform.LeaveFileStage();
+  }
+  FileStage(const FileStage&) = delete;
+  FileStage& operator=(const FileStage&) = delete;
+  bool entered() const { return m_entered; }
+
+ private:
+  IUpdatePlatform& m_platform;
+  bool m_entered;
+};
+
 bool AlreadyReplaced(const CUpdateContext& context, const std::wstring& path) {
   return std::any_of(context.backups.begin(), context.backups.end(),
                      [&](const BackupEntry& entry) { return entry.target == path; });
@@ -35,6 +52,8 @@ bool AlreadyReplaced(const CUpdateContext& context, const std::wstring& path) {
 int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform) {
   const int32_t closed = CloseRunningProduct(platform);
   if (closed != RESULT_OK) return closed;
+  FileStage stage(platform);
+  if (!stage.entered()) return RESULT_USER_CANCELLED;  // the window was closed meanwhile
   return ReplaceFiles(context, platform);
 }
 
@@ -73,6 +92,8 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
 }
 
 void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform) {
+  FileStage stage(platform);
+  if (!stage.entered()) return;
   const std::wstring lineFormat = StringTable::Get(L"pro_rollback_dds");
   const int count = static_cast<int>(context.backups.size());
 

@@ -9,7 +9,9 @@ class IUpdatePlatform;
 struct CUpdateContext;
 
 // Closes the running product, then replaces the files. RESULT_OK, RESULT_MOVE_FAILED, or the
-// closing stage's RESULT_USER_CANCELLED / RESULT_CLOSE_FAILED (no file touched then).
+// closing stage's RESULT_USER_CANCELLED / RESULT_CLOSE_FAILED (no file touched then). The
+// replacing runs inside the platform's file stage, so the process cannot end half-way; when
+// the process is already ending the files are left alone (RESULT_USER_CANCELLED).
 int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform);
 
 // The replacing stage alone: each existing target is moved to target + ".bak" (recorded in
@@ -26,6 +28,7 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform);
 // its backup moved back, and the parked file deleted; a created target is deleted. When the
 // backup cannot be moved back, the parked file returns to the target instead of being
 // deleted: rollback never destroys content that exists nowhere else. 10 ms pause per entry.
+// Runs inside the file stage like the replacing.
 void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform);
 
 }  // namespace zr

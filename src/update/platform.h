@@ -49,6 +49,11 @@ class IUpdatePlatform {
                               const std::wstring& cancelButton) = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
 
+  // Product files are being moved: the process must not end until LeaveFileStage. False when
+  // the process is already ending; the stage must then not start.
+  virtual bool EnterFileStage() = 0;
+  virtual void LeaveFileStage() = 0;
+
   // Builds the usage report for a failed run and POSTs it; the outcome is not needed.
   virtual void SendUsageReport(const CUpdateContext& context, int32_t code) = 0;
 };

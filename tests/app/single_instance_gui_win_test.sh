@@ -6,7 +6,8 @@ source "$source/scripts/wine-env.sh"
 zr_wine_init "$build/wineprefix"
 zr_display_up
 work=$(mktemp -d)
-cleanup() { zr_wineserver -k 2>/dev/null; rm -rf "$work"; }
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
 trap 'cleanup; zr_display_down' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -17,12 +18,12 @@ missing=$(zr_winpath "$work/missing.xml")
 
 # Without a usable manifest each updater stays open on its retry box.
 zr_wine "$work/first/zrUpdater.exe" /config "$missing" &
-first=$!
+first=$!; pids+=("$first")
 zr_wait_window '更新' 30 >/dev/null || fail "the first updater shows no box"
 [ "$(xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' | wc -l)" = 1 ] || fail "expected one updater window"
 
 zr_wine "$work/second/zrUpdater.exe" /config "$missing" &
-second=$!
+second=$!; pids+=("$second")
 zr_wait_exit "$first" 20 || fail "the first updater did not leave its loop"
 [ "$ZR_EXIT_CODE" = 0 ] || fail "the first updater exited with $ZR_EXIT_CODE"
 echo "first updater left its loop (exit 0)"

@@ -7,7 +7,8 @@ source "$source/scripts/wine-env.sh"
 zr_wine_init "$build/wineprefix"
 zr_display_up
 work=$(mktemp -d)
-trap 'zr_wineserver -k 2>/dev/null; rm -rf "$work"; zr_display_down' EXIT
+pids=()
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; zr_display_down' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 app=$work/Zoria\ App
@@ -23,7 +24,7 @@ printf '<config><version>3.2.0</version><file><tmp>%s\\cache\\update\\missing.dl
   "$w" "$w" > "$work/manifest.xml"
 
 zr_wine "$app/zrUpdater.exe" /version 3.1.0 /config "$(zr_winpath "$work/manifest.xml")" &
-pid=$!
+pid=$!; pids+=("$pid")
 zr_answer_box '更新' only || fail "no failure box"
 zr_wait_exit "$pid" 30 || fail "the updater did not end after the failure box"
 

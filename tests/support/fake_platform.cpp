@@ -35,6 +35,7 @@ bool FakePlatform::PathExists(const std::wstring& path) {
 
 bool FakePlatform::MoveReplace(const std::wstring& from, const std::wstring& to) {
   ++moveCount;
+  if (fileStageDepth == 0) ++movesOutsideFileStage;
   log.push_back(L"move " + from + L" -> " + to);
   if (moveCount == failMoveNumber) return false;
   if (lockedPaths.count(from) || lockedPaths.count(to)) return false;
@@ -165,6 +166,17 @@ int FakePlatform::ShowQuestionBox(const std::wstring& caption, const std::wstrin
 void FakePlatform::Sleep(uint32_t milliseconds) {
   log.push_back(L"sleep " + std::to_wstring(milliseconds));
   clock += milliseconds;
+}
+
+bool FakePlatform::EnterFileStage() {
+  ++fileStageRequests;
+  if (shuttingDown) return false;
+  ++fileStageDepth;
+  return true;
+}
+
+void FakePlatform::LeaveFileStage() {
+  --fileStageDepth;
 }
 
 void FakePlatform::SendUsageReport(const CUpdateContext&, int32_t code) {

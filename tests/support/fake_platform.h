@@ -53,6 +53,10 @@ class FakePlatform : public IUpdatePlatform {
   int failMoveNumber = -1;                // the MoveReplace call (1-based) that fails
   std::set<std::wstring> lockedPaths;     // moves from or to these fail
   bool postFails = false;                 // PostToMainWindow returns false
+  bool shuttingDown = false;              // EnterFileStage refuses
+  int fileStageDepth = 0;                 // > 0 while a file stage runs
+  int fileStageRequests = 0;              // EnterFileStage calls (not in `log`)
+  int movesOutsideFileStage = 0;          // MoveReplace calls made outside a file stage
   // Called when a box is shown, before its answer is taken (e.g. to fix a file meanwhile).
   std::function<void(FakePlatform&)> onBox;
 
@@ -74,6 +78,8 @@ class FakePlatform : public IUpdatePlatform {
   int ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                       const std::wstring& confirmButton, const std::wstring& cancelButton) override;
   void Sleep(uint32_t milliseconds) override;
+  bool EnterFileStage() override;
+  void LeaveFileStage() override;
   void SendUsageReport(const CUpdateContext& context, int32_t code) override;
 
   // Helpers for tests.

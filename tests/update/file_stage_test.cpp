@@ -1,0 +1,77 @@
+// The gate that keeps the process alive while product files move.
+#include "update/file_stage.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "support/fake_platform.h"
+#include "update/apply.h"
+#include "update/outcome.h"
+#include "update/update_context.h"
+
+namespace zr {
+namespace {
+
+TEST(FileStageGate, ClosingWaitsForTheRunningStageAndRefusesNewOnes) {
+  CFileStageGate gate;
+  ASSERT_TRUE(gate.Enter());
+  std::atomic<bool> left{false};
+  std::atomic<bool> closed{false};
+  std::thread closer([&] {
+    gate.CloseAndWait();
+    closed = true;
+  });
+  // The closer must still be waiting while the stage runs; it is released by Leave alone.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(closed.load());
+  left = true;
+  gate.Leave();
+  closer.join();
+  EXPECT_TRUE(closed.load());
+  EXPECT_TRUE(left.load());
+  EXPECT_FALSE(gate.Enter());
+}
+
+TEST(FileStageGate, ClosingAnIdleGateReturnsAtOnce) {
+  CFileStageGate gate;
+  ASSERT_TRUE(gate.Enter());
+  gate.Leave();
+  gate.CloseAndWait();
+  EXPECT_FALSE(gate.Enter());
+}
+
+class FileStageUse : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform.directories.insert(platform.moduleDirectory);
+    platform.files[L"C:\\s\\a.new"] = "new";
+    platform.files[platform.moduleDirectory + L"\\a.dll"] = "old";
+    platform.directories.insert(L"C:\\s");
+    context.files.push_back({"", "", L"C:\\s\\a.new", platform.moduleDirectory + L"\\a.dll", 0});
+  }
+  test::FakePlatform platform;
+  CUpdateContext context;
+};
+
+TEST_F(FileStageUse, EveryMoveOfReplacingAndRollbackHappensInsideTheStage) {
+  ASSERT_EQ(ApplyUpdate(context, platform), RESULT_OK);
+  RollbackFiles(context, platform);
+  EXPECT_EQ(platform.fileStageRequests, 2);
+  EXPECT_GE(platform.moveCount, 4);
+  EXPECT_EQ(platform.movesOutsideFileStage, 0);
+  EXPECT_EQ(platform.fileStageDepth, 0);  // every stage was left
+}
+
+TEST_F(FileStageUse, NothingMovesOnceTheProcessIsEnding) {
+  platform.shuttingDown = true;
+  EXPECT_EQ(ApplyUpdate(context, platform), RESULT_USER_CANCELLED);
+  RollbackFiles(context, platform);
+  EXPECT_EQ(platform.moveCount, 0);
+  EXPECT_EQ(platform.files[platform.moduleDirectory + L"\\a.dll"], "old");
+}
+
+}  // namespace
+}  // namespace zr
