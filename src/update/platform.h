@@ -14,9 +14,16 @@ namespace zr {
 
 struct CUpdateContext;
 
-class IUpdatePlatform {
+// Posts a message to the main window (never sends: the caller does not wait). Text payloads
+// follow the ownership rule of progress.h.
+class IMessagePoster {
  public:
-  virtual ~IUpdatePlatform() = default;
+  virtual ~IMessagePoster() = default;
+  virtual bool PostToMainWindow(uint32_t message, intptr_t lParam) = 0;
+};
+
+class IUpdatePlatform : public IMessagePoster {
+ public:
 
   // Files. Paths are full wide paths.
   virtual bool PathExists(const std::wstring& path) = 0;  // a file or a directory
@@ -35,9 +42,7 @@ class IUpdatePlatform {
   // Posts WM_QUIT to the product's main window; false when no such window exists.
   virtual bool PostQuitToProductWindow() = 0;
 
-  // The main window (messages are posted, never sent) and the user (modal boxes owned by
-  // the main window, run on the calling thread).
-  virtual bool PostToMainWindow(uint32_t message, intptr_t lParam) = 0;
+  // The user: modal boxes owned by the main window, run on the calling thread.
   // Link box, one-button layout, error icon. secondButton null hides the second button.
   // Answers 6 (first), 7 (second), 8 (closed any other way).
   virtual int ShowLinkBox(const std::wstring& title, const std::wstring& linkText,

@@ -13,7 +13,7 @@ namespace zr {
 namespace {
 
 // Posts a heap text; if the post fails the payload was never handed over, so it is freed here.
-bool PostText(IUpdatePlatform& platform, uint32_t message, std::unique_ptr<std::wstring> text) {
+bool PostText(IMessagePoster& platform, uint32_t message, std::unique_ptr<std::wstring> text) {
   const intptr_t payload = reinterpret_cast<intptr_t>(text.get());
   if (!platform.PostToMainWindow(message, payload)) return false;
   text.release();  // the window owns it now
@@ -36,7 +36,7 @@ size_t WholeUtf8Prefix(const char* text, size_t length) {
 
 }  // namespace
 
-bool PostStatusText(IUpdatePlatform& platform, const wchar_t* format, ...) {
+bool PostStatusText(IMessagePoster& platform, const wchar_t* format, ...) {
   const std::string narrowFormat = WideToUtf8(format);
   char buffer[kStatusTextBufferSize] = {};
   va_list args;
@@ -51,7 +51,7 @@ bool PostStatusText(IUpdatePlatform& platform, const wchar_t* format, ...) {
   return PostText(platform, WM_UPDATE_STATUS_TEXT, std::move(text));
 }
 
-bool PostFatalText(IUpdatePlatform& platform, const wchar_t* format, ...) {
+bool PostFatalText(IMessagePoster& platform, const wchar_t* format, ...) {
   auto text = std::make_unique<std::wstring>();
   va_list args;
   va_start(args, format);

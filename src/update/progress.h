@@ -10,7 +10,7 @@
 
 namespace zr {
 
-class IUpdatePlatform;
+class IMessagePoster;
 
 inline constexpr uint32_t WM_UPDATE_PROGRESS = 0x8000 + 1;     // lParam: position 0..100
 inline constexpr uint32_t WM_UPDATE_SPEED = 0x8000 + 2;        // lParam: bytes/s; < 0 clears
@@ -25,9 +25,9 @@ inline constexpr int kStatusTextBufferSize = 1024;
 // Formats a status line printf-style ("%d" takes int, "%s" a UTF-8 string) and posts it.
 // The format and the "%s" arguments are UTF-8 so that every text survives on every machine;
 // output past 1023 bytes is cut at a character boundary. Returns the result of the post.
-bool PostStatusText(IUpdatePlatform& platform, const wchar_t* format, ...);
+bool PostStatusText(IMessagePoster& window, const wchar_t* format, ...);
 
 // Formats a wide printf-style text without a length limit and posts it as the fatal text.
-bool PostFatalText(IUpdatePlatform& platform, const wchar_t* format, ...);
+bool PostFatalText(IMessagePoster& window, const wchar_t* format, ...);
 
 }  // namespace zr

@@ -1,0 +1,16 @@
+// Starting the product after a successful update. Runs on the UI thread.
+#pragma once
+
+#include <string>
+
+namespace zr {
+
+class IMessagePoster;
+
+// Starts the program at path with the command line "\"<path>\"", no inherited handles, the
+// updater's environment and current directory, and lets it go (both handles closed at once).
+// On failure posts the status line "cmd_open_failed_d" with the system error code and returns
+// false.
+bool LaunchProduct(const std::wstring& path, IMessagePoster& window);
+
+}  // namespace zr

@@ -1,0 +1,32 @@
+#include "update/launch.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "ui/string_table.h"
+#include "update/platform.h"
+#include "update/progress.h"
+
+namespace zr {
+
+bool LaunchProduct(const std::wstring& path, IMessagePoster& window) {
+  const std::wstring quoted = L"\"" + path + L"\"";
+  std::vector<wchar_t> commandLine(quoted.begin(), quoted.end());  // CreateProcessW may write to it
+  commandLine.push_back(L'\0');
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    const int error = static_cast<int>(GetLastError());
+    PostStatusText(window, StringTable::Get(L"cmd_open_failed_d").c_str(), error);
+    return false;
+  }
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return true;
+}
+
+}  // namespace zr
