@@ -1,7 +1,7 @@
 // A software renderer over a premultiplied 32-bit pixel buffer: antialiased rounded
 // rectangles and frames, and filtered picture scaling (area averaging when shrinking,
-// bilinear when enlarging). It implements every ISurface operation except text, which the
-// Windows surface adds with GDI on the same pixels.
+// bilinear when enlarging). It draws no text itself (text calls do nothing and measure 0):
+// the Windows surface adds text with GDI on the same pixels.
 //
 // The canvas does not own the pixels: the caller keeps the buffer alive while drawing.
 #pragma once
@@ -23,6 +23,8 @@ class CPixelCanvas : public ISurface {
   void DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) override;
   void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source,
                   int alpha) override;
+  void DrawText(const SkinRect&, const std::wstring&, int, Colour, unsigned) override {}
+  SkinSize MeasureText(const std::wstring&, int, unsigned) override { return SkinSize{}; }
 
   std::uint32_t PixelAt(int x, int y) const { return pixels_[y * width_ + x]; }
 

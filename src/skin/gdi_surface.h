@@ -1,0 +1,81 @@
+// Windows only. The GDI side of painting: a 32-bit top-down bitmap that the pixel canvas
+// draws shapes and pictures into and GDI draws text onto, and the window's font cache.
+//
+// All objects belong to the window's thread. Every GDI handle is owned by one RAII object.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "skin/font_table.h"
+#include "skin/pixel_canvas.h"
+
+namespace Skin {
+
+// HFONTs made from font descriptions, kept until the cache goes.
+class CGdiFontCache {
+ public:
+  CGdiFontCache() = default;
+  ~CGdiFontCache();
+  CGdiFontCache(const CGdiFontCache&) = delete;
+  CGdiFontCache& operator=(const CGdiFontCache&) = delete;
+  HFONT Get(const FontInfo& font);
+
+ private:
+  std::map<std::wstring, HFONT> fonts_;
+};
+
+// A 32-bit DIB section with a memory DC selected into it.
+class CDibBuffer {
+ public:
+  CDibBuffer() = default;
+  ~CDibBuffer();
+  CDibBuffer(const CDibBuffer&) = delete;
+  CDibBuffer& operator=(const CDibBuffer&) = delete;
+  // (Re)creates the buffer when the size differs. False when GDI refuses.
+  bool Ensure(int width, int height);
+  HDC dc() const { return dc_; }
+  std::uint32_t* bits() const { return bits_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  HBITMAP bitmap() const { return bitmap_; }
+
+ private:
+  void Release();
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  std::uint32_t* bits_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+// The surface controls paint on: shapes and pictures through the pixel canvas, text
+// through GDI on the same pixels (ClearType quality).
+class CGdiSurface : public CPixelCanvas {
+ public:
+  CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache);
+
+  void FillRect(const SkinRect& rect, Colour colour) override;
+  void FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) override;
+  void DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) override;
+  void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source,
+                  int alpha) override;
+  void DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour,
+                unsigned style) override;
+  SkinSize MeasureText(const std::wstring& text, int font, unsigned style) override;
+
+ private:
+  HDC dc_;
+  const CFontTable& fonts_;
+  CGdiFontCache& cache_;
+};
+
+// Width and height in pixels of `text` as one line on `dc` with that font.
+SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache,
+                       const std::wstring& text, int font, unsigned style);
+
+}  // namespace Skin

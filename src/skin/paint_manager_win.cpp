@@ -1,0 +1,206 @@
+// The Windows half of the paint manager: a host for an HWND (invalidation, timers, deferred
+// work, mouse capture), painting through a back buffer, mouse routing, the drop shadow, and
+// the message loop's pre-message handling.
+#include <windows.h>
+#include <windowsx.h>
+
+#include <vector>
+
+#include "skin/gdi_surface.h"
+#include "skin/paint_manager.h"
+#include "skin/shadow_win.h"
+#include "skin/skin_window.h"
+
+namespace Skin {
+namespace {
+
+// The managers of this thread's windows, for the message loop's pre-message handling.
+thread_local std::vector<CPaintManager*> t_managers;
+
+class CWindowHost : public IPaintHost {
+ public:
+  explicit CWindowHost(HWND hwnd) : hwnd_(hwnd) {}
+  void InvalidateRect(const SkinRect& r) override {
+    RECT rc{r.left, r.top, r.right, r.bottom};
+    ::InvalidateRect(hwnd_, &rc, FALSE);
+  }
+  bool StartTimer(unsigned id, unsigned period) override {
+    return ::SetTimer(hwnd_, id, period, nullptr) != 0;
+  }
+  void StopTimer(unsigned id) override { ::KillTimer(hwnd_, id); }
+  void PostDeferredWork() override {
+    if (!deferred_posted_) {
+      deferred_posted_ = true;
+      ::PostMessageW(hwnd_, CPaintManager::DeferredWorkMessage(), 0, 0);
+    }
+  }
+  void CaptureMouse(bool capture) override {
+    if (capture) {
+      ::SetCapture(hwnd_);
+    } else if (::GetCapture() == hwnd_) {
+      ::ReleaseCapture();
+    }
+  }
+
+  HWND hwnd_;
+  bool deferred_posted_ = false;
+  bool tracking_leave_ = false;
+  CDibBuffer buffer_;
+  CGdiFontCache fonts_;
+  CShadowWindow shadow_;
+  bool shadow_ready_ = false;
+};
+
+SkinPoint PointOf(LParam lparam) {
+  return SkinPoint{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+}
+
+}  // namespace
+
+unsigned CPaintManager::DeferredWorkMessage() {
+  // A registered message lies in 0xC000..0xFFFF: never one of the program's WM_APP + n.
+  static const unsigned id = ::RegisterWindowMessageW(L"zrSkinDeferredWork");
+  return id;
+}
+
+void CPaintManager::InitWindow(void* hwnd, const std::wstring& name) {
+  hwnd_ = hwnd;
+  name_ = name;
+  own_host_ = std::make_unique<CWindowHost>(static_cast<HWND>(hwnd));
+  host_ = own_host_.get();
+  RECT rc;
+  if (::GetClientRect(static_cast<HWND>(hwnd), &rc)) {
+    SetClientSize(SkinSize{rc.right - rc.left, rc.bottom - rc.top});
+  }
+  t_managers.push_back(this);
+}
+
+bool CPaintManager::MessageHandler(unsigned msg, WParam wparam, LParam lparam, LResult& result) {
+  auto* host = static_cast<CWindowHost*>(own_host_.get());
+  if (!host) return false;
+  HWND hwnd = host->hwnd_;
+  result = 0;
+  if (msg == DeferredWorkMessage()) {
+    host->deferred_posted_ = false;
+    ProcessDeferredWork();
+    return true;
+  }
+  switch (msg) {
+    case WM_ERASEBKGND:
+      result = 1;
+      return true;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(hwnd, &ps);
+      RECT rc;
+      ::GetClientRect(hwnd, &rc);
+      SetClientSize(SkinSize{rc.right, rc.bottom});
+      if (dc && host->buffer_.Ensure(rc.right, rc.bottom)) {
+        SkinRect paint{ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom};
+        CGdiSurface surface(host->buffer_, fonts_, host->fonts_);
+        surface.SetClip(paint);
+        surface.FillRect(paint, 0xFFFFFFFF);
+        Paint(surface, paint);
+        ::GdiFlush();
+        ::BitBlt(dc, paint.left, paint.top, paint.Width(), paint.Height(), host->buffer_.dc(),
+                 paint.left, paint.top, SRCCOPY);
+      }
+      ::EndPaint(hwnd, &ps);
+      return true;
+    }
+    case WM_SIZE:
+      if (wparam != SIZE_MINIMIZED) {
+        SetClientSize(SkinSize{LOWORD(lparam), HIWORD(lparam)});
+      }
+      host->shadow_.Follow();
+      return false;
+    case WM_SHOWWINDOW:
+    case WM_MOVE:
+    case WM_WINDOWPOSCHANGED:
+      if (!host->shadow_ready_ && window_.show_shadow && ::IsWindowVisible(hwnd)) {
+        host->shadow_ready_ = true;
+        host->shadow_.Setup(hwnd, GetImage(window_.shadow_image), window_.shadow_size,
+                            window_.shadow_corner);
+      } else {
+        host->shadow_.Follow();
+      }
+      if (msg == WM_SHOWWINDOW && !wparam) ::ShowWindow(host->shadow_.hwnd(), SW_HIDE);
+      return false;
+    case WM_DESTROY:
+      host->shadow_.Destroy();
+      return false;
+    case WM_TIMER:
+      return OnHostTimer(static_cast<unsigned>(wparam));
+    case WM_MOUSEMOVE: {
+      if (!host->tracking_leave_) {
+        TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, hwnd, 0};
+        host->tracking_leave_ = ::TrackMouseEvent(&tme) != FALSE;
+      }
+      OnMouseMove(PointOf(lparam));
+      return true;
+    }
+    case WM_MOUSELEAVE:
+      host->tracking_leave_ = false;
+      OnMouseLeave();
+      return true;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      ::SetFocus(hwnd);
+      OnButtonDown(PointOf(lparam));
+      return true;
+    case WM_LBUTTONUP:
+      OnButtonUp(PointOf(lparam));
+      return true;
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lparam) != hwnd && pushed_) {
+        SkinEvent up{EventType::kButtonUp, pushed_, SkinPoint{-1, -1}, 0};
+        CControlUI* c = pushed_;
+        pushed_ = nullptr;
+        c->DoEvent(up);
+      }
+      return false;
+    case WM_SETCURSOR:
+      if (LOWORD(lparam) == HTCLIENT) {
+        ::SetCursor(::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+        result = TRUE;
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+// Removes the manager from the thread's list; called from the window's last message.
+void ForgetManager(CPaintManager* manager) {
+  for (auto it = t_managers.begin(); it != t_managers.end(); ++it) {
+    if (*it == manager) {
+      t_managers.erase(it);
+      return;
+    }
+  }
+}
+
+bool TranslateSkinMessage(const MSG* msg) {
+  if (!msg->hwnd) return false;
+  HWND root = ::GetAncestor(msg->hwnd, GA_ROOT);
+  auto managers = t_managers;
+  for (CPaintManager* m : managers) {
+    HWND h = static_cast<HWND>(m->GetPaintWindow());
+    if (h != msg->hwnd && h != root) continue;
+    LResult result = 0;
+    if (m->PreMessageFilter(msg->message, msg->wParam, msg->lParam, result)) return true;
+  }
+  return false;
+}
+
+void MessageLoop() {
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (TranslateSkinMessage(&msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace Skin

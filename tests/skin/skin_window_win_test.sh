@@ -1,0 +1,207 @@
+#!/usr/bin/env bash
+# The skin engine in real windows under Wine on a private Xvfb (white root, so that the drop
+# shadow shows): each shipped document built from the viewer's own "ZIPRES" resource, its
+# size, shadow and colours checked on a screenshot; one click gives one "click"
+# notification; a disabled button gives none; the close button closes; a missing document
+# takes the fatal path (box text, title, error icon, exit code 1).
+# Usage: skin_window_win_test.sh BUILD_DIR SOURCE_DIR
+set -u
+build=$(cd "$1" && pwd)
+source "$2/scripts/wine-env.sh"
+viewer="$build/tools/skin_viewer/skin_viewer.exe"
+[ -x "$viewer" ] || { echo "FAIL: $viewer not built (cmake --build $build --target skin_viewer)"; exit 1; }
+
+work=$(mktemp -d)
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+zr_wine_init "$build/wineprefix"
+# A display of our own with a white root window.
+fifo="$work/displayfd"; mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -wr -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+xvfb_pid=$!
+read -r number <"$fifo"
+export DISPLAY=":$number"
+cleanup() {
+  zr_wineserver -k >/dev/null 2>&1
+  kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# pixel FILE X Y: "R G B" (0..255)
+pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.g+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]" info:
+}
+# near FILE X Y R G B [TOL]: the pixel is within TOL (default 6) of the colour on each channel
+near() {
+  local got tol=${7:-6}; got=$(pixel "$1" "$2" "$3")
+  read -r r g b <<<"$got"
+  local dr=$((r - $4)) dg=$((g - $5)) db=$((b - $6))
+  [ ${dr#-} -le $tol ] && [ ${dg#-} -le $tol ] && [ ${db#-} -le $tol ] && return 0
+  echo "  pixel ($2,$3) is $got, expected $4 $5 $6" >&2
+  return 1
+}
+# darker FILE X Y LIMIT: every channel below LIMIT
+darker() {
+  read -r r g b <<<"$(pixel "$1" "$2" "$3")"
+  [ "$r" -lt "$4" ] && [ "$g" -lt "$4" ] && [ "$b" -lt "$4" ] && return 0
+  echo "  pixel ($2,$3) is $r $g $b, expected darker than $4" >&2
+  return 1
+}
+
+# wait_exit PID SECONDS: waits for a child of this shell; sets $rc to its exit code, or to
+# "timeout" (and kills it) when it is still running after SECONDS.
+wait_exit() {
+  local end=$((SECONDS + $2))
+  while kill -0 "$1" 2>/dev/null && [ "$(ps -o stat= -p "$1" 2>/dev/null | cut -c1)" != Z ]; do
+    if [ $SECONDS -ge $end ]; then kill "$1" 2>/dev/null; rc=timeout; return 1; fi
+    sleep 0.2
+  done
+  rc=0; wait "$1" || rc=$?
+}
+
+# start DOC LOG [ARGS...]: runs the viewer in the background (pid in $vpid) and waits for
+# its first frame; sets X Y W H from the "ready" line.
+start() {
+  local doc=$1 log=$2; shift 2
+  zr_wine "$viewer" --log "$(zr_winpath "$log")" "$@" "$doc" >/dev/null 2>&1 &
+  vpid=$!
+  local end=$((SECONDS + 40))
+  while [ $SECONDS -lt $end ]; do
+    if grep -q '^ready ' "$log" 2>/dev/null; then
+      read -r _ X Y W H <<<"$(grep '^ready ' "$log" | head -n 1)"
+      sleep 0.7  # let the shadow and any late paint reach the screen
+      return 0
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+stop() {
+  local id; id=$(xdotool search --name "^skin_viewer $1\$" 2>/dev/null | head -n 1)
+  [ -n "$id" ] && xdotool windowclose "$id" >/dev/null 2>&1
+  wait_exit "$vpid" 10
+}
+
+# --- the three documents ---------------------------------------------------------------------
+check_document() {
+  local doc=$1 want_w=$2 want_h=$3; shift 3
+  local log="$work/$doc.log" shot="$work/$doc.png"
+  if ! start "$doc" "$log"; then fail "$doc: no first frame"; stop "$doc"; return; fi
+  import -window root "$shot"
+  [ "$W" = "$want_w" ] && [ "$H" = "$want_h" ] && pass "$doc is ${W}x${H}" ||
+    fail "$doc is ${W}x${H}, expected ${want_w}x${want_h}"
+  # Shadow: just outside each side it is darker than the white root; 20 pixels out, nothing.
+  local mx=$((X + W / 2)) my=$((Y + H / 2)) ok=1
+  darker "$shot" $((X - 2)) "$my" 250 || ok=0
+  darker "$shot" $((X + W + 1)) "$my" 250 || ok=0
+  darker "$shot" "$mx" $((Y + H + 1)) 250 || ok=0
+  near "$shot" $((X - 20)) "$my" 255 255 255 0 || ok=0
+  near "$shot" "$mx" $((Y + H + 20)) 255 255 255 0 || ok=0
+  [ $ok = 1 ] && pass "$doc has a drop shadow outside it" || fail "$doc: shadow"
+  # Colours at known points: "x y r g b" relative to the window.
+  ok=1
+  while [ $# -gt 0 ]; do
+    near "$shot" $((X + $1)) $((Y + $2)) "$3" "$4" "$5" || ok=0
+    shift 5
+  done
+  [ $ok = 1 ] && pass "$doc colours" || fail "$doc colours"
+  local xw; xw=$(xwininfo -root -tree | grep -c "604x424\|404x192")
+  stop "$doc"
+}
+
+# Main window: tab area white (#FFFFFF), progress track #F1F2F5, the picture area light blue.
+check_document wnd_main.xml 580 400 \
+  5 395 255 255 255 \
+  300 353 241 242 245 \
+  560 380 255 255 255
+read -r r g b <<<"$(pixel "$work/wnd_main.xml.png" $((X + 20)) $((Y + 200)))"
+[ "$b" -gt "$r" ] && [ "$b" -gt 200 ] && pass "picture area is light blue ($r $g $b)" ||
+  fail "picture area at (20,200) is $r $g $b"
+# Plain box: white, the confirm button #2D73FF at (248,133), the decline button white inside
+# its #C3C8D5 frame at (292,133).
+check_document messagebox.xml 380 168 \
+  5 5 255 255 255 \
+  248 140 45 115 255 \
+  292 133 195 200 213 \
+  326 145 255 255 255
+# Link box: the buttons swap places.
+check_document messageboxwithlink.xml 380 168 \
+  5 5 255 255 255 \
+  326 140 45 115 255 \
+  214 133 195 200 213
+
+# --- clicks ------------------------------------------------------------------------------------
+log="$work/click.log"
+if start messagebox.xml "$log"; then
+  id=$(zr_wait_window "skin_viewer messagebox.xml" 10)
+  zr_click "$id" 248 133
+  sleep 0.8
+  n=$(grep -c '^click btn_ok$' "$log")
+  [ "$n" = 1 ] && pass "one click on btn_ok gives one click notification" ||
+    fail "clicks on btn_ok logged: $n"
+  [ "$(grep -c '^click' "$log")" = 1 ] || fail "other clicks logged: $(grep '^click' "$log")"
+  # A press that leaves the button before the release is no click.
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  xdotool mousemove $((X + 248)) $((Y + 133)); sleep 0.15; xdotool mousedown 1; sleep 0.15
+  xdotool mousemove $((X + 100)) $((Y + 133)); sleep 0.15; xdotool mouseup 1; sleep 0.6
+  [ "$(grep -c '^click' "$log")" = 1 ] && pass "press dragged off the button is no click" ||
+    fail "a dragged-off press clicked"
+  stop messagebox.xml
+else
+  fail "click test: no window"; stop messagebox.xml
+fi
+
+log="$work/disabled.log"
+if start messagebox.xml "$log" --button btn_ok; then
+  id=$(zr_wait_window "skin_viewer messagebox.xml" 10)
+  zr_click "$id" 248 133
+  sleep 0.8
+  [ "$(grep -c '^click' "$log")" = 0 ] && pass "a disabled button gives no click" ||
+    fail "disabled button clicked: $(grep '^click' "$log")"
+  shot="$work/disabled.png"; import -window root "$shot"
+  near "$shot" $((X + 248)) $((Y + 140)) 195 200 213 && pass "disabled button drawn #C3C8D5" ||
+    fail "disabled button colour"
+  stop messagebox.xml
+else
+  fail "disabled test: no window"; stop messagebox.xml
+fi
+
+log="$work/close.log"
+if start wnd_main.xml "$log"; then
+  id=$(zr_wait_window "skin_viewer wnd_main.xml" 10)
+  zr_click "$id" 554 26
+  wait_exit "$vpid" 15
+  [ "$rc" = 0 ] && grep -q '^click closebtn$' "$log" &&
+    pass "the close button closes the window" || fail "close button (exit '$rc')"
+else
+  fail "close test: no window"; stop wnd_main.xml
+fi
+
+# --- fatal path --------------------------------------------------------------------------------
+log="$work/fatal.log"
+zr_wine "$viewer" --log "$(zr_winpath "$log")" no_such_document.xml >/dev/null 2>&1 &
+fatal_pid=$!
+box=$(zr_wait_window Skin 20) && sleep 0.5
+if [ -n "$box" ]; then
+  # The error icon is the red one: count clearly red pixels in the box.
+  eval "$(xdotool getwindowgeometry --shell "$box")"
+  import -window root "$work/fatal.png"
+  red=$(convert "$work/fatal.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage \
+        -fx "(r>0.7 && g<0.4 && b<0.4) ? 1 : 0" -format "%[fx:int(mean*w*h)]" info:)
+  [ "$red" -gt 50 ] && pass "fatal box shows the (red) error icon: $red red pixels" ||
+    fail "fatal box icon: $red red pixels"
+else
+  fail "no box titled Skin"
+fi
+zr_wine "$viewer" --read-box Skin --log "$(zr_winpath "$work/box.log")" >/dev/null 2>&1
+wait_exit "$fatal_pid" 20; code=$rc
+grep -q '^box-text 加载资源文件失败：no_such_document.xml$' "$work/box.log" &&
+  pass "fatal box text" || fail "fatal box: $(cat "$work/box.log" 2>/dev/null)"
+[ "$code" = 1 ] && pass "fatal path exits with 1" || fail "fatal exit code '$code'"
+grep -q '^ready' "$log" 2>/dev/null && fail "a window appeared for a missing document"
+
+echo "failures: $failures"
+[ $failures = 0 ]

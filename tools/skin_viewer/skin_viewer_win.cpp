@@ -1,0 +1,209 @@
+// skin_viewer [--zip PATH] [--log PATH] [--bench] [--button NAME] DOCUMENT
+//
+// Shows DOCUMENT of the skin package in a skinned window titled "skin_viewer DOCUMENT",
+// centred, and runs the engine's message loop. The package is the program's own resource
+// "ZIPRES" 108 unless --zip names a zip file. With --log, the window writes one line per
+// event to PATH: "ready x y width height" after its first frame (window rectangle),
+// "click NAME" per click notification, "frame-ms N" and "peak-kb N" (time from process start
+// to the first painted frame, peak working set). --bench closes the window after the first
+// frame. --button NAME disables that control, to see a disabled button ignore clicks.
+//
+// skin_viewer --read-box TITLE --log PATH: waits up to 20 s for a message box titled TITLE
+// (of any process), logs "box-text TEXT" for each text in it, then presses its
+// button. The tests use it to read the engine's fatal error box.
+#include <windows.h>
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "skin/paint_manager.h"
+#include "skin/resources.h"
+#include "skin/skin_window.h"
+#include "util/text.h"
+
+namespace {
+
+constexpr UINT kFirstFrameDone = WM_APP + 100;
+
+struct Options {
+  std::wstring zip;
+  std::wstring log;
+  std::wstring document;
+  std::wstring disable;
+  std::wstring read_box;
+  bool bench = false;
+};
+
+void AppendLog(const std::wstring& path, const std::string& line) {
+  if (path.empty()) return;
+  HANDLE f = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return;
+  std::string text = line + "\n";
+  DWORD written = 0;
+  WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(f);
+}
+
+double MillisecondsSinceProcessStart() {
+  FILETIME created, exited, kernel, user, now;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER a{{created.dwLowDateTime, created.dwHighDateTime}};
+  ULARGE_INTEGER b{{now.dwLowDateTime, now.dwHighDateTime}};
+  return static_cast<double>(b.QuadPart - a.QuadPart) / 10000.0;
+}
+
+class CViewerWindow : public Skin::CSkinWindow {
+ public:
+  explicit CViewerWindow(const Options& o) : options_(o) {}
+  const wchar_t* GetWindowClassName() const override { return L"zrSkinViewer"; }
+  std::wstring GetSkinFile() override { return options_.document; }
+  void InitWindow() override {
+    if (!options_.disable.empty()) {
+      if (Skin::CControlUI* c = paint_manager_->FindControl(options_.disable)) {
+        c->SetEnabled(false);
+      }
+    }
+  }
+  void OnFinalMessage(HWND hwnd) override {
+    CSkinWindow::OnFinalMessage(hwnd);
+    PostQuitMessage(0);
+  }
+  LRESULT OnClose(UINT, WPARAM, LPARAM, bool& handled) override {
+    handled = false;  // default processing destroys the window
+    return 0;
+  }
+  void Notify(Skin::SkinNotify& msg) override {
+    if (msg.type == L"click" && msg.sender) {
+      AppendLog(options_.log, "click " + zr::WideToUtf8(msg.sender->GetName()));
+    }
+    CSkinWindow::Notify(msg);
+  }
+  LRESULT HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled) override {
+    handled = false;
+    if (msg == WM_PAINT && !painted_) {
+      // The manager paints right after this; the posted message arrives once it has.
+      painted_ = true;
+      PostMessage(kFirstFrameDone);
+    } else if (msg == kFirstFrameDone) {
+      handled = true;
+      double ms = MillisecondsSinceProcessStart();
+      PROCESS_MEMORY_COUNTERS pmc = {};
+      pmc.cb = sizeof(pmc);
+      GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+      RECT r;
+      GetWindowRect(hwnd_, &r);
+      char line[160];
+      std::snprintf(line, sizeof line, "ready %ld %ld %ld %ld", r.left, r.top, r.right - r.left,
+                    r.bottom - r.top);
+      AppendLog(options_.log, line);
+      std::snprintf(line, sizeof line, "frame-ms %.1f", ms);
+      AppendLog(options_.log, line);
+      std::snprintf(line, sizeof line, "peak-kb %zu",
+                    static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
+      AppendLog(options_.log, line);
+      if (options_.bench) Close(0);
+    }
+    return 0;
+  }
+
+ private:
+  Options options_;
+  bool painted_ = false;
+};
+
+// The package from the program's own resource, as the updater's start-up does it.
+bool UseOwnPackage() {
+  HMODULE module = static_cast<HMODULE>(Skin::CResourceSettings::GetResourceModule());
+  HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(108), L"ZIPRES");
+  if (!res) return false;
+  HGLOBAL loaded = LoadResource(module, res);
+  DWORD size = SizeofResource(module, res);
+  if (!loaded || size == 0) return false;
+  return Skin::CResourceSettings::SetResourceZip(LockResource(loaded), size);
+}
+
+BOOL CALLBACK CollectStatic(HWND child, LPARAM param) {
+  auto* out = reinterpret_cast<std::vector<HWND>*>(param);
+  wchar_t cls[32] = {};
+  GetClassNameW(child, cls, 32);
+  if (lstrcmpiW(cls, L"Static") == 0) out->push_back(child);
+  return TRUE;
+}
+
+int ReadBox(const std::wstring& title, const std::wstring& log) {
+  HWND box = nullptr;
+  for (int i = 0; i < 200 && !box; ++i) {
+    box = FindWindowW(L"#32770", title.c_str());
+    if (!box) Sleep(100);
+  }
+  if (!box) {
+    AppendLog(log, "box-missing");
+    return 3;
+  }
+  Sleep(300);  // let the box finish building its controls
+  std::vector<HWND> statics;
+  EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&statics));
+  for (HWND s : statics) {
+    if ((GetWindowLongW(s, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
+    wchar_t text[512] = {};
+    GetWindowTextW(s, text, 512);
+    if (text[0]) AppendLog(log, "box-text " + zr::WideToUtf8(text));
+  }
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::wstring a = argv[i];
+    if (a == L"--zip" && i + 1 < argc) {
+      o.zip = argv[++i];
+    } else if (a == L"--log" && i + 1 < argc) {
+      o.log = argv[++i];
+    } else if (a == L"--button" && i + 1 < argc) {
+      o.disable = argv[++i];
+    } else if (a == L"--read-box" && i + 1 < argc) {
+      o.read_box = argv[++i];
+    } else if (a == L"--bench") {
+      o.bench = true;
+    } else {
+      o.document = a;
+    }
+  }
+  LocalFree(argv);
+  if (!o.read_box.empty()) return ReadBox(o.read_box, o.log);
+
+  Skin::CResourceSettings::SetInstance(instance);
+  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
+  Skin::CResourceSettings::SetResourcePath(Skin::CResourceSettings::GetInstancePath() +
+                                           L"UpdaterSkin");
+  static std::vector<std::uint8_t> file_package;  // kept for the process's life
+  if (!o.zip.empty()) {
+    if (Skin::ReadFileBytes(o.zip, &file_package)) {
+      Skin::CResourceSettings::SetResourceZip(file_package.data(), file_package.size());
+    }
+  } else {
+    UseOwnPackage();
+  }
+
+  CViewerWindow window(o);
+  std::wstring title = L"skin_viewer " + o.document;
+  if (!window.Create(nullptr, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                     0, 0, 0, 600, 400)) {
+    return 2;
+  }
+  window.CenterWindow();
+  window.ShowWindow(true);
+  Skin::MessageLoop();
+  return 0;
+}
