@@ -78,4 +78,10 @@ class CGdiSurface : public CPixelCanvas {
 SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache,
                        const std::wstring& text, int font, unsigned style);
 
+class CPaintManager;
+// The same with the window's fonts (its own, then the shared ones) and a font made for the
+// call: for measuring outside a paint, e.g. on a GetDC of the window.
+SkinSize MeasureText(HDC dc, const CPaintManager& manager, const std::wstring& text, int font,
+                     unsigned style);
+
 }  // namespace Skin

@@ -1,5 +1,7 @@
 #include "skin/gdi_surface.h"
 
+#include "skin/paint_manager.h"
+
 namespace Skin {
 
 CGdiFontCache::~CGdiFontCache() {
@@ -126,6 +128,12 @@ SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache,
   SelectObject(dc, old);
   return SkinSize{text.empty() ? 0 : static_cast<int>(r.right - r.left),
                   static_cast<int>(r.bottom - r.top)};
+}
+
+SkinSize MeasureText(HDC dc, const CPaintManager& manager, const std::wstring& text, int font,
+                     unsigned style) {
+  CGdiFontCache cache;
+  return MeasureTextOn(dc, manager.Fonts(), cache, text, font, style);
 }
 
 }  // namespace Skin

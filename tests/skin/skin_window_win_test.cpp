@@ -1,0 +1,200 @@
+// The skinned window base for real under Wine: document building in WM_CREATE, the slots'
+// answers, the modal loop with its owner and a WM_QUIT, centring, the engine's own message.
+#include "skin/skin_window.h"
+
+#include <gtest/gtest.h>
+
+#include "skin/button.h"
+#include "skin/gdi_surface.h"
+#include "skin/resources.h"
+#include "skin/skin_test_support.h"
+
+namespace {
+
+class Package : public testing::Test {
+ protected:
+  void SetUp() override {
+    static const std::string package = skin_test::BuildSkinPackage();
+    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
+    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package.data(), package.size()));
+  }
+};
+
+class TestWindow : public Skin::CSkinWindow {
+ public:
+  explicit TestWindow(std::wstring file, std::wstring cls = L"zrSkinTestWindow")
+      : file_(std::move(file)), class_(std::move(cls)) {}
+  const wchar_t* GetWindowClassName() const override { return class_.c_str(); }
+  std::wstring GetSkinFile() override { return file_; }
+  void InitWindow() override { ++init_calls; }
+  void Notify(Skin::SkinNotify& msg) override {
+    clicks.push_back(msg.sender ? msg.sender->GetName() : L"");
+    CSkinWindow::Notify(msg);
+  }
+  LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override {
+    if (msg == WM_TIMER && wparam == 77 && on_timer) {
+      ::KillTimer(hwnd_, 77);
+      on_timer();
+      handled = true;
+    }
+    if (msg == WM_APP + 1) app_plus_one.push_back(lparam);
+    return 0;
+  }
+  int init_calls = 0;
+  std::vector<std::wstring> clicks;
+  std::vector<LPARAM> app_plus_one;
+  std::function<void()> on_timer;
+
+ private:
+  std::wstring file_;
+  std::wstring class_;
+};
+
+void Pump() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+TEST_F(Package, CreateBuildsTheDocumentAndSizesTheWindow) {
+  TestWindow box(L"messagebox.xml");
+  ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
+  RECT r;
+  ::GetWindowRect(box, &r);
+  EXPECT_EQ(r.right - r.left, 380);
+  EXPECT_EQ(r.bottom - r.top, 168);
+  ::GetClientRect(box, &r);
+  EXPECT_EQ(r.right, 380);  // no non-client area
+  EXPECT_EQ(r.bottom, 168);
+  EXPECT_EQ(::GetWindowLongW(box, GWL_STYLE) & WS_CAPTION, 0);
+  EXPECT_EQ(box.init_calls, 1);
+  EXPECT_NE(box.GetPaintManager().FindControl(L"btn_ok"), nullptr);
+  wchar_t cls[64] = {};
+  ::GetClassNameW(box, cls, 64);
+  EXPECT_STREQ(cls, L"zrSkinTestWindow");
+  EXPECT_EQ(::GetClassLongW(box, GCL_STYLE) & CS_DBLCLKS, static_cast<DWORD>(CS_DBLCLKS));
+  ::DestroyWindow(box);
+}
+
+TEST_F(Package, SlotsAnswerAsTheBaseShould) {
+  TestWindow main(L"wnd_main.xml");
+  ASSERT_NE(main.Create(nullptr, L"t", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 100, 100, 600, 400),
+            nullptr);
+  main.ShowWindow(true);
+  Pump();
+  RECT w;
+  ::GetWindowRect(main, &w);
+  auto hit = [&](int x, int y) {
+    return main.SendMessage(WM_NCHITTEST, 0, MAKELPARAM(w.left + x, w.top + y));
+  };
+  EXPECT_EQ(hit(300, 50), HTCAPTION);   // the background label in the caption area
+  EXPECT_EQ(hit(60, 25), HTCAPTION);    // the title text: a static control
+  EXPECT_EQ(hit(529, 26), HTCLIENT);    // the minimise button
+  EXPECT_EQ(hit(300, 200), HTCLIENT);   // below the caption area
+  EXPECT_EQ(main.SendMessage(WM_NCACTIVATE, 0, 0), 1);
+  EXPECT_EQ(main.SendMessage(WM_NCACTIVATE, 1, 0), 0);
+  EXPECT_EQ(main.SendMessage(WM_NCCALCSIZE, 0, 0), 0);
+  EXPECT_EQ(main.SendMessage(WM_NCPAINT, 1, 0), 0);
+  Skin::CControlUI* title = main.GetPaintManager().FindControl(L"lab_captionTitle");
+  EXPECT_TRUE(main.IsInStaticControl(title));
+  EXPECT_FALSE(main.IsInStaticControl(main.GetPaintManager().FindControl(L"minbtn")));
+  EXPECT_FALSE(main.IsInStaticControl(nullptr));
+
+  // The engine's own message stays off WM_APP + 1: no notification work reaches it.
+  UINT engine = Skin::CPaintManager::DeferredWorkMessage();
+  EXPECT_GE(engine, 0xC000u);
+  main.GetPaintManager().SendNotify(title, L"later", 0, 0, true);
+  Pump();
+  EXPECT_TRUE(main.app_plus_one.empty());
+
+  // SC_CLOSE becomes WM_CLOSE, which (unhandled) destroys the window.
+  main.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(::IsWindow(main));
+}
+
+TEST_F(Package, CloseButtonClosesWithAnswerOneThroughTheModalLoop) {
+  TestWindow main(L"wnd_main.xml", L"zrSkinTestMain");
+  ASSERT_NE(main.Create(nullptr, L"t", WS_POPUP, 0, 0, 0, 600, 400), nullptr);
+  main.on_timer = [&] {
+    Skin::SkinNotify click{L"click", main.GetPaintManager().FindControl(L"closebtn"), 0, 0, {}};
+    main.Notify(click);  // as the paint manager delivers a click
+  };
+  ::SetTimer(main, 77, 50, nullptr);
+  EXPECT_EQ(main.ShowModal(), 1u);
+  EXPECT_FALSE(::IsWindow(main));
+  EXPECT_EQ(main.clicks, (std::vector<std::wstring>{L"closebtn"}));
+}
+
+TEST_F(Package, ModalLoopDisablesTheOwnerAndGivesTheAnswer) {
+  TestWindow owner(L"wnd_main.xml", L"zrSkinTestOwner");
+  ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
+  owner.ShowWindow(true);
+  TestWindow box(L"messagebox.xml");
+  ASSERT_NE(box.Create(owner, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
+  box.CenterWindow();
+  RECT o, b;
+  ::GetWindowRect(owner, &o);
+  ::GetWindowRect(box, &b);
+  EXPECT_NEAR((b.left + b.right) / 2, (o.left + o.right) / 2, 1);
+  EXPECT_NEAR((b.top + b.bottom) / 2, (o.top + o.bottom) / 2, 1);
+
+  bool owner_enabled_inside = true;
+  box.on_timer = [&] {
+    owner_enabled_inside = ::IsWindowEnabled(owner) != FALSE;
+    box.Close(7);
+  };
+  ::SetTimer(box, 77, 50, nullptr);
+  EXPECT_EQ(box.ShowModal(), 7u);
+  EXPECT_FALSE(owner_enabled_inside);
+  EXPECT_TRUE(::IsWindowEnabled(owner));
+  EXPECT_FALSE(::IsWindow(box));
+  ::DestroyWindow(owner);
+}
+
+TEST_F(Package, QuitDuringTheModalLoopEndsItAndIsPostedAgain) {
+  TestWindow owner(L"wnd_main.xml", L"zrSkinTestOwner");
+  ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
+  TestWindow box(L"messagebox.xml");
+  ASSERT_NE(box.Create(owner, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
+  box.on_timer = [] { ::PostQuitMessage(5); };
+  ::SetTimer(box, 77, 50, nullptr);
+  box.ShowModal();
+  EXPECT_FALSE(::IsWindow(box));
+  EXPECT_TRUE(::IsWindowEnabled(owner));
+  MSG msg;
+  ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 5u);
+  ::DestroyWindow(owner);
+}
+
+TEST_F(Package, CentresOnTheWorkAreaWithoutOwner) {
+  TestWindow box(L"messagebox.xml");
+  ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
+  box.CenterWindow();
+  MONITORINFO mi = {};
+  mi.cbSize = sizeof(mi);
+  ::GetMonitorInfoW(::MonitorFromWindow(box, MONITOR_DEFAULTTONEAREST), &mi);
+  RECT b;
+  ::GetWindowRect(box, &b);
+  EXPECT_NEAR((b.left + b.right) / 2, (mi.rcWork.left + mi.rcWork.right) / 2, 1);
+  EXPECT_NEAR((b.top + b.bottom) / 2, (mi.rcWork.top + mi.rcWork.bottom) / 2, 1);
+  ::DestroyWindow(box);
+}
+
+TEST_F(Package, MeasuresTextWithTheWindowsFonts) {
+  TestWindow box(L"messageboxwithlink.xml");
+  ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
+  HDC dc = ::GetDC(box);
+  Skin::SkinSize one = Skin::MeasureText(dc, box.GetPaintManager(), L"W", 0, 0);
+  Skin::SkinSize three = Skin::MeasureText(dc, box.GetPaintManager(), L"WWW", 0, 0);
+  ::ReleaseDC(box, dc);
+  EXPECT_GT(one.cx, 0);
+  EXPECT_GT(one.cy, 0);
+  EXPECT_NEAR(three.cx, 3 * one.cx, 2);
+  ::DestroyWindow(box);
+}
+
+}  // namespace
