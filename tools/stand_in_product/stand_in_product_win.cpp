@@ -9,6 +9,12 @@
 //                       (written under another name, then renamed: it appears complete)
 //   --lifetime <ms>     end by itself after this long (default 120000, exit code 3), so that
 //                       a test that fails half-way leaves no process behind
+//   --until <file>      end (exit code 4) as soon as <file> exists: how a test stops a stand-in
+//                       that ignores WM_QUIT, since ending Wine's process from outside does
+//                       not release what the Windows process holds
+//   --mutex <name>      first wait for the named mutex and keep it while we live: the product
+//                       window is found by class and title desktop-wide, so test programs
+//                       sharing one Wine prefix take turns through this mutex
 //
 // Exit code 2: bad command line or the file to hold cannot be opened.
 
@@ -22,13 +28,15 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"Qt5QWindowIcon";
 constexpr wchar_t kWindowTitle[] = L"Zoria投屏助手";
-constexpr UINT_PTR kLifetimeTimer = 1;
+constexpr UINT kStopCheckMs = 100;
 
 struct Options {
   bool ignoreQuit = false;
   bool window = true;
   std::wstring holdPath;
   std::wstring readyPath;
+  std::wstring mutexName;
+  std::wstring untilPath;
   UINT lifetimeMs = 120000;
 };
 
@@ -65,6 +73,10 @@ bool ParseOptions(Options& options) {
       options.holdPath = argv[++i];
     } else if (arg == L"--ready" && hasValue) {
       options.readyPath = argv[++i];
+    } else if (arg == L"--until" && hasValue) {
+      options.untilPath = argv[++i];
+    } else if (arg == L"--mutex" && hasValue) {
+      options.mutexName = argv[++i];
     } else if (arg == L"--lifetime" && hasValue) {
       options.lifetimeMs = static_cast<UINT>(wcstoul(argv[++i], nullptr, 10));
     } else {
@@ -117,6 +129,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   Options options;
   if (!ParseOptions(options)) return 2;
 
+  // Held until the process ends (then released as abandoned).
+  ScopedHandle turn(options.mutexName.empty() ? nullptr : CreateMutexW(nullptr, FALSE, options.mutexName.c_str()));
+  if (!options.mutexName.empty()) {
+    const DWORD waited = turn.valid() ? WaitForSingleObject(turn.get(), 300000) : WAIT_FAILED;
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return 2;
+  }
+
   // Read and write sharing only: a move or delete of the held file fails while we live.
   ScopedHandle held(options.holdPath.empty()
                         ? INVALID_HANDLE_VALUE
@@ -127,8 +146,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
 
   HWND window = options.window ? CreateProductWindow(instance) : nullptr;
   if (options.window && window == nullptr) return 2;
-  // A thread timer, so that it also works without a window.
-  SetTimer(nullptr, kLifetimeTimer, options.lifetimeMs, nullptr);
+  // Thread timers, so that they also work without a window.
+  const UINT_PTR lifetimeTimer = SetTimer(nullptr, 0, options.lifetimeMs, nullptr);
+  if (!options.untilPath.empty()) SetTimer(nullptr, 0, kStopCheckMs, nullptr);
 
   if (!options.readyPath.empty() && !WriteReadyMarker(options.readyPath)) return 2;
 
@@ -140,7 +160,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
       if (options.ignoreQuit) continue;
       return 0;
     }
-    if (message.message == WM_TIMER && message.hwnd == nullptr) return 3;
+    if (message.message == WM_TIMER && message.hwnd == nullptr) {
+      if (message.wParam == lifetimeTimer) return 3;
+      if (GetFileAttributesW(options.untilPath.c_str()) != INVALID_FILE_ATTRIBUTES) return 4;
+      continue;
+    }
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# End to end under Wine: zrUpdater.exe applies a five-entry manifest while the product is not
+# running. Covered on the way: names with spaces and Chinese characters, an ampersand in a
+# name, a stale ".bak" from an earlier run, a new file in two new directories, a staged file
+# on another drive letter (moved across volumes) and a path longer than 200 characters.
+source "$(dirname "${BASH_SOURCE[0]}")/update_e2e_lib.sh"
+
+install=$(e2e_install success)
+cache="$install/cache/update"
+expected="$e2e_work/expected"
+volume="$e2e_work/other volume"
+mkdir -p "$expected" "$volume"
+drive=$(e2e_second_drive "$volume") || { e2e_fail "no free drive letter"; exit 1; }
+
+long_dir="$install/deep/$(printf 'segment-%02d-目录 ' {1..12} | tr ' ' '_')"
+long_file="$long_dir/long name 长文件名.dat"
+targets=(
+  "$install/a.dll"
+  "$install/R&D 文件.txt"
+  "$install/bin/core 核心.dll"
+  "$install/新目录 one/子目录 two/plugin 插件.dll"
+  "$long_file"
+)
+[ "$(printf '%s' "$(zr_winpath "$long_file")" | iconv -f UTF-8 -t UTF-16LE | wc -c)" -gt 400 ] ||
+  { e2e_fail "the long path is not longer than 200 characters"; }
+
+# Old product files (all but the new plugin), and a stale backup of a.dll.
+for i in 0 1 2 4; do e2e_content "${targets[$i]}" $((3000 + i * 517)); done
+e2e_content "$install/a.dll.bak" 123
+staged=()
+windows_args=()
+for i in 0 1 2 3 4; do
+  if [ "$i" = 2 ]; then
+    file="$volume/staged $i.new"             # on the other drive
+    windows_tmp="$drive\\staged $i.new"
+  else
+    file="$cache/staged $i 新.new"
+    windows_tmp=$(zr_winpath "$file")
+  fi
+  e2e_content "$file" $((20000 + i * 7919))
+  cp "$file" "$expected/$i"
+  staged+=("$file")
+  windows_args+=("$windows_tmp" "$(zr_winpath "${targets[$i]}")")
+done
+manifest="$e2e_work/update 清单.xml"
+e2e_manifest "$manifest" 2.1.0 "${windows_args[@]}"
+
+e2e_run_updater "$install" "$manifest"
+e2e_wait_updater 60 && e2e_pass "the updater ended by itself (no box)"
+
+for i in 0 1 2 3 4; do
+  e2e_same "${targets[$i]}" "$expected/$i" "entry $((i + 1)) replaced"
+  e2e_absent "${staged[$i]}" "entry $((i + 1)) staged file moved, not copied"
+done
+e2e_no_leftovers "$install" "after success"
+[ -d "$cache" ] || e2e_fail "the update cache is kept after success"
+[ -d "$install/新目录 one/子目录 two" ] || e2e_fail "the new directories exist"
+e2e_pass "five entries in place, no backups left"
+e2e_finish
