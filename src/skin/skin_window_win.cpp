@@ -381,9 +381,10 @@ LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   handled = false;
   result = HandleCustomMessage(msg, wparam, lparam, handled);
   if (handled) return result;
+  LResult managed = 0;
   if (paint_manager_->GetPaintWindow() &&
-      paint_manager_->MessageHandler(msg, wparam, lparam, result)) {
-    return result;
+      paint_manager_->MessageHandler(msg, wparam, lparam, managed)) {
+    return static_cast<LRESULT>(managed);
   }
   return CWindowBase::HandleMessage(msg, wparam, lparam);
 }

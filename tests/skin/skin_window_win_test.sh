@@ -133,6 +133,31 @@ check_document messageboxwithlink.xml 380 168 \
   326 140 45 115 255 \
   214 133 195 200 213
 
+# --- the shadow follows the window ------------------------------------------------------------
+# shadow_at X Y W H: the shadow window (a frameless X window of W x H) is mapped at X,Y.
+shadow_at() {
+  xwininfo -root -tree | grep -q "${3}x${4}+${1}+${2} "
+}
+log="$work/move.log"
+if start wnd_main.xml "$log"; then
+  id=$(zr_wait_window "skin_viewer wnd_main.xml" 10)
+  shadow_at $((X - 12)) $((Y - 12)) 604 424 && pass "shadow placed 12 pixels around the window" ||
+    fail "shadow not at $((X - 12)),$((Y - 12)): $(xwininfo -root -tree | grep 604x424)"
+  xdotool windowmove "$id" 100 120; sleep 1
+  shadow_at 88 108 604 424 && pass "shadow follows a move" ||
+    fail "shadow after move: $(xwininfo -root -tree | grep 604x424)"
+  shadow=$(xwininfo -root -tree | grep "604x424+88+108 " | awk '{print $1}' | head -n 1)
+  xwininfo -id "${shadow:-0}" 2>/dev/null | grep -q "Map State: IsViewable" ||
+    fail "no viewable shadow window before minimising"
+  zr_click "$id" 529 26  # the minimise button
+  sleep 1
+  xwininfo -id "$shadow" 2>/dev/null | grep -q "Map State: IsViewable" &&
+    fail "shadow still shown with the window minimised" || pass "shadow hides with the window"
+  stop wnd_main.xml
+else
+  fail "move test: no window"; stop wnd_main.xml
+fi
+
 # --- clicks ------------------------------------------------------------------------------------
 log="$work/click.log"
 if start messagebox.xml "$log"; then

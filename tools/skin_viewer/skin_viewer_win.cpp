@@ -7,6 +7,8 @@
 // "click NAME" per click notification, "frame-ms N" and "peak-kb N" (time from process start
 // to the first painted frame, peak working set). --bench closes the window after the first
 // frame. --button NAME disables that control, to see a disabled button ignore clicks.
+// --set NAME=TEXT sets a control's text, --show NAME makes it visible, --value NAME=N sets
+// a progress value, --select NAME=N a tab page, --image NAME=DESC a background picture.
 //
 // skin_viewer --read-box TITLE --log PATH: waits up to 20 s for a message box titled TITLE
 // (of any process), logs "box-text TEXT" for each text in it, then presses its
@@ -19,7 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "skin/container.h"
 #include "skin/paint_manager.h"
+#include "skin/progress.h"
 #include "skin/resources.h"
 #include "skin/skin_window.h"
 #include "util/text.h"
@@ -34,6 +38,7 @@ struct Options {
   std::wstring document;
   std::wstring disable;
   std::wstring read_box;
+  std::vector<std::pair<std::wstring, std::wstring>> edits;  // (option, "NAME=VALUE")
   bool bench = false;
 };
 
@@ -63,6 +68,26 @@ class CViewerWindow : public Skin::CSkinWindow {
   const wchar_t* GetWindowClassName() const override { return L"zrSkinViewer"; }
   std::wstring GetSkinFile() override { return options_.document; }
   void InitWindow() override {
+    for (const auto& e : options_.edits) {
+      size_t eq = e.second.find(L'=');
+      std::wstring name = e.second.substr(0, eq);
+      std::wstring value = eq == std::wstring::npos ? L"" : e.second.substr(eq + 1);
+      Skin::CControlUI* c = paint_manager_->FindControl(name);
+      if (!c) continue;
+      if (e.first == L"--set") c->SetText(value);
+      if (e.first == L"--show") c->SetVisible(true);
+      if (e.first == L"--image") c->SetBkImage(value);
+      if (e.first == L"--value") {
+        if (auto* p = static_cast<Skin::CProgressUI*>(c->GetInterface(L"Progress"))) {
+          p->SetValue(_wtoi(value.c_str()));
+        }
+      }
+      if (e.first == L"--select") {
+        if (auto* t = static_cast<Skin::CTabLayoutUI*>(c->GetInterface(L"TabLayout"))) {
+          t->SelectItem(_wtoi(value.c_str()));
+        }
+      }
+    }
     if (!options_.disable.empty()) {
       if (Skin::CControlUI* c = paint_manager_->FindControl(options_.disable)) {
         c->SetEnabled(false);
@@ -174,6 +199,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       o.disable = argv[++i];
     } else if (a == L"--read-box" && i + 1 < argc) {
       o.read_box = argv[++i];
+    } else if ((a == L"--set" || a == L"--show" || a == L"--value" || a == L"--select" ||
+                a == L"--image") && i + 1 < argc) {
+      o.edits.emplace_back(a, argv[++i]);
     } else if (a == L"--bench") {
       o.bench = true;
     } else {
