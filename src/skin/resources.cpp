@@ -6,6 +6,8 @@
 #define STBI_NO_STDIO
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
+// The skin's largest picture is 1160 pixels wide: refuse absurd sizes before allocating.
+#define STBI_MAX_DIMENSIONS 8192
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"

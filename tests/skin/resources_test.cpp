@@ -1,0 +1,76 @@
+#include "skin/resources.h"
+
+#include <gtest/gtest.h>
+
+#include "skin/skin_test_support.h"
+
+namespace {
+
+TEST(DecodePicture, PremultipliesAndAppliesTheMask) {
+  std::string png = skin_test::TinyPng();  // red, green / blue, half-transparent white
+  Skin::SkinBitmap b;
+  ASSERT_TRUE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(), &b));
+  ASSERT_EQ(b.width, 2);
+  ASSERT_EQ(b.height, 2);
+  EXPECT_EQ(b.pixels[0], 0xFFFF0000u);
+  EXPECT_EQ(b.pixels[1], 0xFF00FF00u);
+  EXPECT_EQ(b.pixels[2], 0xFF0000FFu);
+  EXPECT_EQ(b.pixels[3], 0x80808080u);  // 0x80 alpha: white becomes 0x80 per channel
+  EXPECT_TRUE(b.has_alpha);
+
+  Skin::SkinBitmap masked;
+  ASSERT_TRUE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(),
+                                  &masked, true, 0xFF00FF00));
+  EXPECT_EQ(masked.pixels[1], 0u);
+  EXPECT_EQ(masked.pixels[0], 0xFFFF0000u);
+}
+
+TEST(DecodePicture, RefusesWhatIsNoPictureOrTooLarge) {
+  Skin::SkinBitmap b;
+  const std::string garbage = "not a picture at all";
+  EXPECT_FALSE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(garbage.data()),
+                                   garbage.size(), &b));
+  EXPECT_FALSE(Skin::DecodePicture(nullptr, 0, &b));
+  std::string png = skin_test::TinyPng();
+  EXPECT_FALSE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(png.data()),
+                                   png.size() / 2, &b));
+  std::string wide = skin_test::TinyPng(9000, 1, 0xFF000000);
+  EXPECT_FALSE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(wide.data()),
+                                   wide.size(), &b));
+  EXPECT_EQ(b.width, 0);
+}
+
+TEST(ResourceSettings, PathsKeepATrailingBackslash) {
+  Skin::CResourceSettings::SetResourcePath(L"C:\\app\\UpdaterSkin");
+  EXPECT_EQ(Skin::CResourceSettings::GetResourcePath(), L"C:\\app\\UpdaterSkin\\");
+  Skin::CResourceSettings::SetResourcePath(L"C:\\app\\UpdaterSkin\\");
+  EXPECT_EQ(Skin::CResourceSettings::GetResourcePath(), L"C:\\app\\UpdaterSkin\\");
+  Skin::CResourceSettings::SetInstancePath(L"C:\\app");
+  EXPECT_EQ(Skin::CResourceSettings::GetInstancePath(), L"C:\\app\\");
+}
+
+TEST(ResourceSettings, ResourcesComeFromThePackageOrFromFiles) {
+  skin_test::ZipWriter zip;
+  zip.Add("doc.xml", "<Window/>", true);
+  static std::string package;
+  package = zip.Finish();
+  EXPECT_FALSE(Skin::CResourceSettings::SetResourceZip(package.data(), package.size(), L"secret"));
+  ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package.data(), package.size()));
+  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(Skin::CResourceSettings::LoadResource(L"doc.xml", &bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "<Window/>");
+  EXPECT_FALSE(Skin::CResourceSettings::LoadResource(L"font.xml", &bytes));
+  EXPECT_FALSE(Skin::CResourceSettings::LoadResource(L"", &bytes));
+
+  // Kind file: the same names below the resource path (the checkout's skin folder).
+  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kFile);
+  std::string dir = skin_test::SkinDir();
+  Skin::CResourceSettings::SetResourcePath(std::wstring(dir.begin(), dir.end()));
+  ASSERT_TRUE(Skin::CResourceSettings::LoadResource(L"font.xml", &bytes));
+  EXPECT_EQ(bytes.size(), skin_test::ReadFile(dir + "font.xml").size());
+  EXPECT_FALSE(Skin::CResourceSettings::LoadResource(L"doc.xml", &bytes));
+  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
+}
+
+}  // namespace
