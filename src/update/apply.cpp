@@ -1,6 +1,6 @@
 #include "update/apply.h"
 
-#include <algorithm>
+#include <unordered_set>
 
 #include "ui/string_table.h"
 #include "update/outcome.h"
@@ -42,11 +42,6 @@ class FileStage {
   bool m_entered;
 };
 
-bool AlreadyReplaced(const CUpdateContext& context, const std::wstring& path) {
-  return std::any_of(context.backups.begin(), context.backups.end(),
-                     [&](const BackupEntry& entry) { return entry.target == path; });
-}
-
 }  // namespace
 
 int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform) {
@@ -60,13 +55,16 @@ int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform) {
 int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   const std::wstring lineFormat = StringTable::Get(L"pro_update_file_dds");
   const int count = static_cast<int>(context.files.size());
+  // Targets that already have their entry in backups (a set, so that long manifests stay linear).
+  std::unordered_set<std::wstring> recorded;
+  for (const BackupEntry& entry : context.backups) recorded.insert(entry.target);
 
   for (int i = 0; i < count; ++i) {
     const UpdateFileEntry& entry = context.files[static_cast<size_t>(i)];
     PostStatusText(platform, lineFormat.c_str(), i + 1, count,
                    NameForStatus(FileNameOfPath(entry.path)).c_str());
 
-    if (AlreadyReplaced(context, entry.path)) {
+    if (!recorded.insert(entry.path).second) {
       // Listed again: the file now holds this run's earlier content, and the original is
       // already recorded (at its .bak, or as a file that did not exist). Backing it up again
       // would overwrite the only copy of the original.
