@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "skin/button.h"
 #include "skin/gdi_surface.h"
 #include "skin/resources.h"
@@ -31,6 +33,10 @@ class TestWindow : public Skin::CSkinWindow {
     clicks.push_back(msg.sender ? msg.sender->GetName() : L"");
     CSkinWindow::Notify(msg);
   }
+  LRESULT OnDefaultKey(WPARAM key) override {
+    default_keys.push_back(key);
+    return 1;
+  }
   LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override {
     if (msg == WM_TIMER && wparam == 77 && on_timer) {
       ::KillTimer(hwnd_, 77);
@@ -41,6 +47,7 @@ class TestWindow : public Skin::CSkinWindow {
     return 0;
   }
   int init_calls = 0;
+  std::vector<WPARAM> default_keys;
   std::vector<std::wstring> clicks;
   std::vector<LPARAM> app_plus_one;
   std::function<void()> on_timer;
@@ -195,6 +202,116 @@ TEST_F(Package, MeasuresTextWithTheWindowsFonts) {
   EXPECT_GT(one.cy, 0);
   EXPECT_NEAR(three.cx, 3 * one.cx, 2);
   ::DestroyWindow(box);
+}
+
+TEST_F(Package, EnterAndEscapeConsultTheWindowButCloseNothing) {
+  TestWindow box(L"messagebox.xml");
+  ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
+  box.on_timer = [&] {
+    EXPECT_TRUE(::IsWindow(box));  // both keys went by and the box is still there
+    box.Close(6);
+  };
+  ::PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+  ::PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+  ::PostMessageW(box, WM_KEYDOWN, 'A', 0);
+  ::SetTimer(box, 77, 200, nullptr);
+  EXPECT_EQ(box.ShowModal(), 6u);
+  EXPECT_EQ(box.default_keys, (std::vector<WPARAM>{VK_ESCAPE, VK_RETURN}));
+}
+
+TEST_F(Package, BoxOnASecondThreadRunsModallyOverAnOwnerOnThisOne) {
+  TestWindow owner(L"wnd_main.xml", L"zrSkinTestOwner");
+  ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
+  owner.ShowWindow(true);
+  HWND owner_hwnd = owner;
+  bool disabled_inside = false;
+  UINT answer = 0;
+  bool done = false;
+  std::thread worker([&] {
+    TestWindow box(L"messageboxwithlink.xml", L"zrSkinTestWorkerBox");
+    if (!box.Create(owner_hwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
+    box.CenterWindow();
+    box.on_timer = [&] {
+      disabled_inside = !::IsWindowEnabled(owner_hwnd);
+      box.Close(8);
+    };
+    ::SetTimer(box, 77, 100, nullptr);
+    answer = box.ShowModal();
+    done = true;
+  });
+  // This thread keeps serving its own window meanwhile.
+  for (int i = 0; i < 300 && !done; ++i) {
+    Pump();
+    ::Sleep(10);
+  }
+  worker.join();
+  Pump();
+  EXPECT_TRUE(done);
+  EXPECT_EQ(answer, 8u);
+  EXPECT_TRUE(disabled_inside);
+  EXPECT_TRUE(::IsWindowEnabled(owner));
+  ::DestroyWindow(owner);
+}
+
+// Documents of our own for the parts the shipped ones leave unused.
+class OwnPackage : public testing::Test {
+ protected:
+  void SetUp() override {
+    skin_test::ZipWriter zip;
+    zip.Add("round.xml",
+            "<Window size=\"200,100\" caption=\"0,0,0,30\" roundcorner=\"10,10\" sizebox=\"4,4,4,4\""
+            " mininfo=\"120,60\" maxinfo=\"400,300\"><VerticalLayout bkcolor=\"#FF00FF00\">"
+            "<Label name=\"l\" height=\"30\"/><Button name=\"maxbtn\" height=\"20\"/>"
+            "<Button name=\"restorebtn\" height=\"20\" visible=\"false\"/></VerticalLayout></Window>",
+            true);
+    package_ = zip.Finish();
+    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
+    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package_.data(), package_.size()));
+  }
+  std::string package_;
+};
+
+TEST_F(OwnPackage, RoundCornersSizingBorderAndTrackLimits) {
+  TestWindow w(L"round.xml", L"zrSkinTestRound");
+  ASSERT_NE(w.Create(nullptr, L"round", WS_POPUP | WS_THICKFRAME | WS_MAXIMIZEBOX, 0, 50, 50, 300,
+                     300),
+            nullptr);
+  w.ShowWindow(true);
+  Pump();
+  HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+  EXPECT_NE(::GetWindowRgn(w, region), ERROR);
+  ::DeleteObject(region);
+
+  RECT r;
+  ::GetWindowRect(w, &r);
+  auto hit = [&](int x, int y) {
+    return w.SendMessage(WM_NCHITTEST, 0, MAKELPARAM(r.left + x, r.top + y));
+  };
+  EXPECT_EQ(hit(1, 50), HTLEFT);
+  EXPECT_EQ(hit(198, 50), HTRIGHT);
+  EXPECT_EQ(hit(100, 1), HTTOP);
+  EXPECT_EQ(hit(1, 1), HTTOPLEFT);
+  EXPECT_EQ(hit(198, 98), HTBOTTOMRIGHT);
+  EXPECT_EQ(hit(100, 15), HTCAPTION);
+  EXPECT_EQ(hit(100, 50), HTCLIENT);
+
+  MINMAXINFO info = {};
+  w.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, 120);
+  EXPECT_EQ(info.ptMinTrackSize.y, 60);
+  EXPECT_EQ(info.ptMaxTrackSize.x, 400);
+  EXPECT_EQ(info.ptMaxTrackSize.y, 300);
+  MONITORINFO mi = {};
+  mi.cbSize = sizeof(mi);
+  ::GetMonitorInfoW(::MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &mi);
+  EXPECT_EQ(info.ptMaxSize.x, mi.rcWork.right - mi.rcWork.left);
+  EXPECT_EQ(info.ptMaxSize.y, mi.rcWork.bottom - mi.rcWork.top);
+
+  // Other system commands get default processing (here: minimise).
+  w.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  Pump();
+  EXPECT_TRUE(::IsIconic(w));
+  ::DestroyWindow(w);
 }
 
 }  // namespace
