@@ -42,6 +42,17 @@ class FileStage {
   bool m_entered;
 };
 
+// The form in which two spellings of one file compare equal as Windows sees them: either
+// separator, letters A-Z in either case.
+std::wstring SameFileKey(const std::wstring& path) {
+  std::wstring key = path;
+  for (wchar_t& c : key) {
+    if (c == L'/') c = L'\\';
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return key;
+}
+
 }  // namespace
 
 int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform) {
@@ -55,16 +66,17 @@ int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform) {
 int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   const std::wstring lineFormat = StringTable::Get(L"pro_update_file_dds");
   const int count = static_cast<int>(context.files.size());
-  // Targets that already have their entry in backups (a set, so that long manifests stay linear).
+  // Targets that already have their entry in backups, in any spelling of the same file (a set,
+  // so that long manifests stay linear).
   std::unordered_set<std::wstring> recorded;
-  for (const BackupEntry& entry : context.backups) recorded.insert(entry.target);
+  for (const BackupEntry& entry : context.backups) recorded.insert(SameFileKey(entry.target));
 
   for (int i = 0; i < count; ++i) {
     const UpdateFileEntry& entry = context.files[static_cast<size_t>(i)];
     PostStatusText(platform, lineFormat.c_str(), i + 1, count,
                    NameForStatus(FileNameOfPath(entry.path)).c_str());
 
-    if (!recorded.insert(entry.path).second) {
+    if (!recorded.insert(SameFileKey(entry.path)).second) {
       // Listed again: the file now holds this run's earlier content, and the original is
       // already recorded (at its .bak, or as a file that did not exist). Backing it up again
       // would overwrite the only copy of the original.

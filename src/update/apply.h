@@ -19,9 +19,10 @@ int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform);
 // first failed move returns RESULT_MOVE_FAILED. On success the backups of this run are deleted
 // and progress 100 and "pro_update_finished" are posted.
 //
-// A target listed twice keeps the one backup of its original content: the later entry
-// replaces the file without backing up the intermediate content, so rollback still restores
-// the original.
+// A target listed twice (also as another spelling of the same file: "/" in place of "\", letters
+// A-Z in another case) keeps the one backup of its original content: the later entry replaces
+// the file without backing up the intermediate content, so rollback still restores the
+// original.
 int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform);
 
 // Restores every recorded file, first to last: a replaced target is parked at target + ".tmp",

@@ -224,5 +224,23 @@ TEST(ApplyOnDisk, PathsLongerThan200Characters) {
   EXPECT_FALSE(Exists(path + L".bak"));
 }
 
+TEST(ApplyOnDisk, AFileListedTwiceInAnotherSpellingKeepsItsOriginal) {
+  TempDir temp;
+  const std::wstring path = temp.path() + L"\\Bin\\Core.dll";
+  Write(path, "original");
+  Write(temp.path() + L"\\first.new", "first");
+  CUpdateContext context;
+  context.files.push_back({"", "", temp.path() + L"\\first.new", path, 0});
+  // The same file once more, as Windows sees it; its staged file is missing, so this fails.
+  context.files.push_back({"", "", temp.path() + L"\\second.new", temp.path() + L"/bin/CORE.DLL", 0});
+  DiskPlatform platform;
+
+  ASSERT_EQ(ReplaceFiles(context, platform), RESULT_MOVE_FAILED);
+  EXPECT_EQ(Read(path + L".bak"), "original") << "the backup of the original is not overwritten";
+  RollbackFiles(context, platform);
+  EXPECT_EQ(Read(path), "original");
+  EXPECT_FALSE(Exists(path + L".bak"));
+}
+
 }  // namespace
 }  // namespace zr
