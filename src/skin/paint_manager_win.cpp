@@ -2,6 +2,7 @@
 // work, mouse capture), painting through a back buffer, mouse routing, the drop shadow, and
 // the message loop's pre-message handling.
 #include <windows.h>
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <vector>
@@ -49,6 +50,47 @@ class CWindowHost : public IPaintHost {
   CGdiFontCache fonts_;
   CShadowWindow shadow_;
   bool shadow_ready_ = false;
+  HWND tooltip_ = nullptr;  // destroyed with the window (it is owned by it)
+  CControlUI* tooltip_for_ = nullptr;
+
+  // Shows the control's tooltip text while the mouse rests on it; hides it otherwise.
+  void UpdateTooltip(CControlUI* hot, const MSG& relay) {
+    if (!tooltip_) {
+      INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
+      ::InitCommonControlsEx(&icc);
+      tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                   WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+      if (!tooltip_) return;
+      TTTOOLINFOW ti = {};
+      ti.cbSize = TTTOOLINFOW_V2_SIZE;
+      ti.uFlags = TTF_TRANSPARENT;
+      ti.hwnd = hwnd_;
+      ti.uId = 1;
+      ti.lpszText = const_cast<wchar_t*>(L"");
+      ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+      ::SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
+    }
+    if (hot != tooltip_for_) {
+      tooltip_for_ = hot;
+      TTTOOLINFOW ti = {};
+      ti.cbSize = TTTOOLINFOW_V2_SIZE;
+      ti.hwnd = hwnd_;
+      ti.uId = 1;
+      std::wstring text = hot ? hot->GetToolTip() : std::wstring();
+      if (hot) {
+        const SkinRect& r = hot->GetPos();
+        ti.rect = RECT{r.left, r.top, r.right, r.bottom};
+      }
+      ::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
+      ti.lpszText = const_cast<wchar_t*>(text.c_str());
+      ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+      ::SendMessageW(tooltip_, TTM_ACTIVATE, text.empty() ? FALSE : TRUE, 0);
+    }
+    MSG copy = relay;
+    ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&copy));
+  }
 };
 
 SkinPoint PointOf(LParam lparam) {
@@ -137,14 +179,21 @@ bool CPaintManager::MessageHandler(unsigned msg, WParam wparam, LParam lparam, L
         host->tracking_leave_ = ::TrackMouseEvent(&tme) != FALSE;
       }
       OnMouseMove(PointOf(lparam));
+      MSG relay{hwnd, msg, wparam, lparam, 0, {}};
+      host->UpdateTooltip(hot_, relay);
       return true;
     }
     case WM_MOUSELEAVE:
       host->tracking_leave_ = false;
       OnMouseLeave();
+      if (host->tooltip_) {
+        host->tooltip_for_ = nullptr;
+        ::SendMessageW(host->tooltip_, TTM_POP, 0, 0);
+      }
       return true;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+      if (host->tooltip_) ::SendMessageW(host->tooltip_, TTM_POP, 0, 0);
       ::SetFocus(hwnd);
       OnButtonDown(PointOf(lparam));
       return true;
