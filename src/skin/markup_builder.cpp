@@ -19,6 +19,9 @@ namespace {
 
 // Includes nest at most this deep, so that a document including itself cannot loop.
 constexpr int kMaxIncludeDepth = 8;
+// Controls nest at most this deep; deeper elements are skipped (the documents nest 6 deep),
+// so that no document can exhaust the stack.
+constexpr int kMaxNesting = 64;
 
 std::wstring W(const char* utf8) { return zr::Utf8ToWide(utf8); }
 
@@ -135,7 +138,8 @@ class Builder {
     return c;
   }
 
-  void ChildrenInto(CContainerUI* box, pugi::xml_node parent, int depth) {
+  void ChildrenInto(CContainerUI* box, pugi::xml_node parent, int depth, int nesting) {
+    if (nesting >= kMaxNesting) return;
     for (pugi::xml_node node : parent.children()) {
       if (node.type() != pugi::node_element) continue;
       std::wstring name = W(node.name());
@@ -148,15 +152,15 @@ class Builder {
           CControlUI* sub = WindowChildren(top, depth + 1);
           if (sub) box->Add(sub);
         } else {
-          if (CControlUI* sub = Control(top, depth + 1)) box->Add(sub);
+          if (CControlUI* sub = Control(top, depth + 1, nesting + 1)) box->Add(sub);
         }
         continue;
       }
-      if (CControlUI* child = Control(node, depth)) box->Add(child);
+      if (CControlUI* child = Control(node, depth, nesting + 1)) box->Add(child);
     }
   }
 
-  CControlUI* Control(pugi::xml_node node, int depth) {
+  CControlUI* Control(pugi::xml_node node, int depth, int nesting = 0) {
     std::wstring element = W(node.name());
     CControlUI* control = MakeControl(element);
     if (!control) return nullptr;
@@ -174,7 +178,7 @@ class Builder {
       if (!text.empty()) control->SetText(text);
     }
     if (auto* box = static_cast<CContainerUI*>(control->GetInterface(L"Container"))) {
-      ChildrenInto(box, node, depth);
+      ChildrenInto(box, node, depth, nesting);
     }
     return control;
   }

@@ -301,6 +301,21 @@ TEST_F(OwnDocuments, UnknownElementsGoToTheFactoryOrAreSkipped) {
   EXPECT_EQ(pm_.FindControl(L"k")->GetText(), L"kept");
 }
 
+TEST_F(OwnDocuments, DeepNestingIsCutOffInsteadOfExhaustingTheStack) {
+  std::string doc = "<Window>";
+  for (int i = 0; i < 20000; ++i) doc += "<VerticalLayout>";
+  doc += "<Label name=\"deep\"/>";
+  for (int i = 0; i < 20000; ++i) doc += "</VerticalLayout>";
+  doc += "</Window>";
+  Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(doc, &pm_);
+  ASSERT_NE(root, nullptr);
+  pm_.AttachDialog(root);
+  EXPECT_EQ(pm_.FindControl(L"deep"), nullptr);
+  int levels = 0;
+  root->VisitTree([&](Skin::CControlUI*) { ++levels; });
+  EXPECT_EQ(levels, 65);
+}
+
 TEST(BuiltInControls, ClassNamesAndInterfaces) {
   const struct {
     const wchar_t* element;
