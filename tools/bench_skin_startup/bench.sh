@@ -53,6 +53,9 @@ stats() {
 echo "== start-up to first painted frame (ms, under Wine) =="
 echo "skin engine, wnd_main.xml : $(stats "$work/skin.log" frame-ms)"
 echo "plain Win32 window        : $(stats "$work/plain.log" frame-ms)"
+echo "skin engine phases (median): $(grep '^phases-ms' "$work/skin.log" | awk '{print $3, $5, $7}' |
+  sort -n -k3 | awk '{a[NR]=$0} END {split(a[int((NR+1)/2)], f, " ");
+  printf "wWinMain at %.1f, window built at %.1f, first frame at %.1f", f[1], f[2], f[3]}')"
 echo "== peak working set with the window shown (KB) =="
 echo "skin engine, wnd_main.xml : $(stats "$work/skin.log" peak-kb)"
 echo "plain Win32 window        : $(stats "$work/plain.log" peak-kb)"
