@@ -17,7 +17,12 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=win64
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
-zr_wine() { WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINE_BIN" "$@"; }
+# In a subshell (`zr_wine prog &`, `$(zr_wine ...)`) the subshell becomes the Wine process
+# itself, so that $! is the program's own pid: killing or waiting for it reaches the program.
+zr_wine() {
+  if [ "$BASHPID" != "$$" ]; then WINEPREFIX="$ZR_WINEPREFIX" exec "$ZR_WINE_BIN" "$@"; fi
+  WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINE_BIN" "$@"
+}
 zr_wineserver() { WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINESERVER_BIN" "$@"; }
 
 zr_wine_init() {
