@@ -1,6 +1,8 @@
-// Process entry: prepares COM and the skin, reads the command line, tells an earlier updater
-// to quit, creates and shows the main window and runs the message loop. Returns 0 on every
-// path. The update worker is started by the main window and never waited for.
+// Process entry: hands the instance to the skin engine, prepares COM and the skin package,
+// reads the command line, tells an earlier updater to quit, creates and shows the main window
+// and runs the engine's message loop. Returns 0 on every path. The update worker is started
+// by the main window and never waited for, except that a replacement or rollback under way
+// is let finish before the process ends.
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -12,8 +14,11 @@
 #include "app/launch_options.h"
 #include "app/update_platform_win.h"
 #include "app/window_rect.h"
-#include "update/file_stage.h"
+#include "skin/resources.h"
+#include "skin/skin_window.h"
 #include "ui/main_window.h"
+#include "ui/skin_package.h"
+#include "update/file_stage.h"
 
 namespace {
 
@@ -34,15 +39,16 @@ std::vector<std::wstring> CommandLineArguments() {
 
 // An earlier updater still running is told to quit and given a second to do so.
 void AskEarlierInstanceToQuit() {
-  HWND earlier = FindWindowW(zr::CWnd_Main::GetWindowClassName(), kWindowTitle);
+  HWND earlier = FindWindowW(zr::kMainWindowClassName, kWindowTitle);
   if (earlier != nullptr && PostMessageW(earlier, WM_QUIT, 0, 0)) Sleep(kEarlierInstanceWaitMs);
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  (void)instance;  // the window layer reads resources from the module handle of the exe
+  Skin::CResourceSettings::SetInstance(instance);
   if (FAILED(CoInitialize(nullptr))) return 0;
+  zr::SetUpSkinPackage();  // without the package the window's skin fails to build, fatally
 
   zr::ParseCommandLine(CommandLineArguments(), zr::GetLaunchOptions());
   AskEarlierInstanceToQuit();
@@ -53,17 +59,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   const zr::WindowRect rect =
       zr::ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  if (window->Create(nullptr, kWindowTitle, kWindowStyle, kWindowExStyle,
-                     RECT{rect.left, rect.top, rect.right, rect.bottom}) != nullptr) {
+  if (window->Create(nullptr, kWindowTitle, kWindowStyle, kWindowExStyle, rect.left, rect.top,
+                     rect.right - rect.left, rect.bottom - rect.top) != nullptr) {
     window->CenterWindow();
     ShowWindow(window->GetHWND(), SW_SHOW);
+    Skin::MessageLoop();
   }
-
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+  // Without a window nothing would ever end the loop: the process ends instead.
   // The loop has ended; a replacement or rollback under way is finished first.
   zr::GetFileStageGate().CloseAndWait();
   CoUninitialize();

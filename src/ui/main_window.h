@@ -1,50 +1,91 @@
-// The updater's one top-level window, CWnd_Main, and the process-wide pointer to it.
+// The updater's one top-level window, CWnd_Main, built by the skin engine from
+// "wnd_main.xml", and the process-wide pointer to it. Windows only.
 //
-// This is the plain Win32 window that carries the update until the skinned window replaces
-// it: class "zrUpdater", a status line and a progress bar. It starts the update worker when it
-// is created and reacts only to the worker's progress messages. UI thread only, except
-// GetMainWindow, which the worker uses to address its posts.
+// The window starts the update worker once its skin is built (InitWindow) and from then on
+// only reacts: to the worker's progress messages, to its three buttons and to the completion
+// timer. Everything runs on the UI thread, except GetMainWindow, which the worker uses to
+// address its posts. The object deletes itself after its window's last message.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
+
+#include "skin/skin_window.h"
+
+namespace Skin {
+class CButtonUI;
+class CControlUI;
+class CLabelUI;
+class CProgressUI;
+class CTabLayoutUI;
+class CTextUI;
+}  // namespace Skin
 
 namespace zr {
 
 struct CUpdateContext;
 
+// The window class the single-instance search of a later updater looks for.
+inline constexpr wchar_t kMainWindowClassName[] = L"zrUpdater";
+
 // The update worker's thread entry (_beginthreadex style), given the context. Start-up
-// supplies UpdateWorkerProc, which knows the real platform.
+// supplies UpdateWorkerProc, which knows the real platform; tests may give their own.
 using UpdateThreadEntry = unsigned(__stdcall*)(void* context);
 
-class CWnd_Main {
+class CWnd_Main : public Skin::CSkinWindow {
  public:
   explicit CWnd_Main(UpdateThreadEntry workerEntry) : m_workerEntry(workerEntry) {}
-  CWnd_Main(const CWnd_Main&) = delete;
-  CWnd_Main& operator=(const CWnd_Main&) = delete;
+  ~CWnd_Main() override = default;
 
-  static const wchar_t* GetWindowClassName() { return L"zrUpdater"; }
+  const wchar_t* GetWindowClassName() const override { return kMainWindowClassName; }
+  void OnFinalMessage(HWND hwnd) override;
+  void InitWindow() override;
+  std::wstring GetSkinFile() override { return L"wnd_main.xml"; }
+  LRESULT OnDefaultKey(WPARAM) override { return 0; }
+  LRESULT OnClose(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
+  LRESULT OnNcHitTest(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
+  LRESULT OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
+  LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
+  void Notify(Skin::SkinNotify& msg) override;
+  Skin::CControlUI* CreateControl(const wchar_t* className) override;
 
-  // Registers the class if needed and creates the window; nullptr on failure.
-  HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, const RECT& rect);
-  // Centres the window on its monitor's work area.
-  void CenterWindow();
-  HWND GetHWND() const { return m_hwnd; }
+  // The completion timer's work (id 1000): stops the timer, then launches the product and
+  // closes, unless the window is already closing.
+  void OnCompletionTimer();
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void InitWindow();
-  void CloseAndQuit();  // WM_CLOSE (wParam 1), then WM_QUIT
+  void ShowCompletionPage();
+  // Starts the product from the updater's directory, then closes; only the first call of a
+  // run does anything, so the button and the timer never start the product twice.
+  void LaunchProductAndClose();
+  // WM_CLOSE (wParam 1) while the window exists, then WM_QUIT, both posted.
+  void CloseAndQuit();
+  void ShowFatalText(std::wstring* payload);
 
   UpdateThreadEntry m_workerEntry;
-  HWND m_hwnd = nullptr;
-  HWND m_status = nullptr;
-  HWND m_progress = nullptr;
-  CUpdateContext* m_context = nullptr;  // lives until the process ends
+  Skin::CButtonUI* m_minButton = nullptr;
+  Skin::CButtonUI* m_closeButton = nullptr;
+  Skin::CButtonUI* m_startButton = nullptr;
+  Skin::CTextUI* m_title = nullptr;
+  Skin::CLabelUI* m_fileLine = nullptr;
+  Skin::CLabelUI* m_speedLine = nullptr;
+  Skin::CProgressUI* m_progress = nullptr;
+  Skin::CTabLayoutUI* m_pages = nullptr;
+  Skin::CLabelUI* m_background = nullptr;
+  Skin::CLabelUI* m_updatingCaption = nullptr;
+  Skin::CLabelUI* m_productCaption = nullptr;
+  Skin::CLabelUI* m_completedCaption = nullptr;
+  CUpdateContext* m_context = nullptr;  // made here, handed to the worker, never freed
+  bool m_closing = false;
+  // A modal box runs inside one of this window's handlers: the final message then only
+  // marks the object, and the handler deletes it when the box returns.
+  int m_boxDepth = 0;
+  bool m_finalSeen = false;
 };
 
 // The process-wide main window pointer: set by start-up and by the window's initialisation,
-// read by the worker thread.
+// cleared when the window object goes, read by the worker thread.
 CWnd_Main* GetMainWindow();
 void SetMainWindow(CWnd_Main* window);
 

@@ -1,134 +1,240 @@
 #include "ui/main_window.h"
 
-#include <commctrl.h>
 #include <process.h>
+#include <windowsx.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
-#include <string>
 
+#include "skin/button.h"
+#include "skin/container.h"
+#include "skin/label.h"
+#include "skin/progress.h"
+#include "skin/resources.h"
+#include "skin/skin_string.h"
+#include "ui/circle_label.h"
+#include "ui/hit_test.h"
 #include "ui/message_box.h"
 #include "ui/string_table.h"
+#include "ui/transfer_speed.h"
+#include "update/launch.h"
+#include "update/platform.h"
 #include "update/progress.h"
 #include "update/update_context.h"
+#include "util/paths.h"
 
 namespace zr {
 namespace {
 
 std::atomic<CWnd_Main*> g_mainWindow{nullptr};
 
-constexpr int kClientWidth = 580;
-constexpr int kMargin = 36;
+constexpr wchar_t kProductName[] = L"Zoria投屏助手";
+constexpr wchar_t kTitleFormat[] = L"更新%ls";
+constexpr wchar_t kCompletionPicture[] = L"file = 'install_img_03@2x.png'";
+constexpr UINT_PTR kCompletionTimerId = 1000;
+constexpr UINT kCompletionTimerMs = 3000;
+constexpr int kCompletionPage = 1;
+constexpr UINT kFatalBoxType = 0x10;
+
+// The launch's status line goes to the window itself, like every other status text.
+class CSelfPoster : public IMessagePoster {
+ public:
+  explicit CSelfPoster(HWND hwnd) : m_hwnd(hwnd) {}
+  bool PostToMainWindow(uint32_t message, intptr_t lParam) override {
+    return ::PostMessageW(m_hwnd, message, 0, lParam) != FALSE;
+  }
+
+ private:
+  HWND m_hwnd;
+};
+
+void CALLBACK CompletionTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+  if (id != kCompletionTimerId) return;
+  if (CWnd_Main* window = GetMainWindow()) window->OnCompletionTimer();
+}
+
+template <typename T>
+T* Find(Skin::CPaintManager& manager, const wchar_t* name) {
+  return dynamic_cast<T*>(manager.FindControl(name));
+}
 
 }  // namespace
 
 CWnd_Main* GetMainWindow() { return g_mainWindow.load(); }
 void SetMainWindow(CWnd_Main* window) { g_mainWindow.store(window); }
 
-HWND CWnd_Main::Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, const RECT& rect) {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof windowClass;
-  if (!GetClassInfoExW(instance, GetWindowClassName(), &windowClass)) {
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = &CWnd_Main::WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = GetWindowClassName();
-    if (!RegisterClassExW(&windowClass)) return nullptr;
-  }
-  return CreateWindowExW(exStyle, GetWindowClassName(), title, style, rect.left, rect.top,
-                         rect.right - rect.left, rect.bottom - rect.top, parent, nullptr, instance, this);
-}
-
-void CWnd_Main::CenterWindow() {
-  RECT window = {};
-  GetWindowRect(m_hwnd, &window);
-  MONITORINFO monitor = {};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &monitor);
-  const RECT& area = monitor.rcWork;
-  const int width = window.right - window.left;
-  const int height = window.bottom - window.top;
-  const int left = area.left + ((area.right - area.left) - width) / 2;
-  const int top = area.top + ((area.bottom - area.top) - height) / 2;
-  SetWindowPos(m_hwnd, nullptr, left, top, -1, -1, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-LRESULT CALLBACK CWnd_Main::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  CWnd_Main* self = nullptr;
-  if (message == WM_NCCREATE) {
-    self = static_cast<CWnd_Main*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->m_hwnd = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<CWnd_Main*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-  const LRESULT result = self->HandleMessage(message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->m_hwnd = nullptr;
-    if (GetMainWindow() == self) SetMainWindow(nullptr);
-    delete self;  // the object ends with its last message
-  }
-  return result;
-}
-
 void CWnd_Main::InitWindow() {
   SetMainWindow(this);
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  m_status = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_ENDELLIPSIS,
-                             kMargin, 290 + 26, 408, 20, m_hwnd, nullptr, instance, nullptr);
-  m_progress = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, kMargin, 290 + 62,
-                               kClientWidth - 2 * kMargin, 4, m_hwnd, nullptr, instance, nullptr);
-  SendMessageW(m_progress, PBM_SETRANGE32, 0, 100);
+
+  Skin::CPaintManager& manager = GetPaintManager();
+  m_minButton = Find<Skin::CButtonUI>(manager, L"minbtn");
+  m_closeButton = Find<Skin::CButtonUI>(manager, L"closebtn");
+  m_pages = Find<Skin::CTabLayoutUI>(manager, L"tab_update_view");
+  m_background = Find<Skin::CLabelUI>(manager, L"labBk");
+  m_title = Find<Skin::CTextUI>(manager, L"lab_captionTitle");
+  m_startButton = Find<Skin::CButtonUI>(manager, L"btn_runprogram");
+  m_fileLine = Find<Skin::CLabelUI>(manager, L"lb_file");
+  m_speedLine = Find<Skin::CLabelUI>(manager, L"lb_speed");
+  m_progress = Find<Skin::CProgressUI>(manager, L"pro_pos");
+  m_updatingCaption = Find<Skin::CLabelUI>(manager, L"lab_install_tip");
+  m_productCaption = Find<Skin::CLabelUI>(manager, L"lab_install_name");
+  m_completedCaption = Find<Skin::CLabelUI>(manager, L"lab_install_completed");
 
   m_context = new CUpdateContext();
-  HANDLE thread = reinterpret_cast<HANDLE>(
-      _beginthreadex(nullptr, 0, m_workerEntry, m_context, 0, nullptr));
-  (void)thread;  // never joined: the process ends with the UI thread's loop
+  // Never joined: the process ends with the UI thread's loop.
+  const uintptr_t thread = _beginthreadex(nullptr, 0, m_workerEntry, m_context, 0, nullptr);
+  (void)thread;
+
+  Skin::CSkinString title;
+  title.Format(kTitleFormat, kProductName);
+  if (m_title) m_title->SetText(title.str());
+  if (m_productCaption) m_productCaption->SetText(kProductName);
+  if (m_updatingCaption) m_updatingCaption->SetVisible(true);
+  if (m_productCaption) m_productCaption->SetVisible(true);
+  if (m_completedCaption) m_completedCaption->SetVisible(false);
 }
 
-void CWnd_Main::CloseAndQuit() {
-  if (IsWindow(m_hwnd)) PostMessageW(m_hwnd, WM_CLOSE, 1, 0);
-  PostMessageW(m_hwnd, WM_QUIT, 0, 0);
+void CWnd_Main::OnFinalMessage(HWND hwnd) {
+  Skin::CSkinWindow::OnFinalMessage(hwnd);
+  // The worker must not find a window that is going away.
+  CWnd_Main* self = this;
+  g_mainWindow.compare_exchange_strong(self, nullptr);
+  if (m_boxDepth > 0) {
+    m_finalSeen = true;  // the handler running the box deletes the object
+    return;
+  }
+  delete this;
 }
 
-LRESULT CWnd_Main::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_CREATE:
-      InitWindow();
-      return 0;
-    case WM_CLOSE:
-      PostQuitMessage(0);
-      break;  // default processing destroys the window
+LRESULT CWnd_Main::OnClose(UINT, WPARAM, LPARAM, bool& handled) {
+  m_closing = true;
+  ::PostQuitMessage(0);
+  handled = false;  // default processing destroys the window
+  return 0;
+}
+
+LRESULT CWnd_Main::OnNcHitTest(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) {
+  POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  ::ScreenToClient(GetHWND(), &point);
+  RECT client{};
+  ::GetClientRect(GetHWND(), &client);
+  switch (DecideMainHitTest(GetPaintManager(), Skin::SkinPoint{point.x, point.y},
+                            Skin::SkinRect{client.left, client.top, client.right, client.bottom})) {
+    case MainHitTest::kClient:
+      return HTCLIENT;
+    case MainHitTest::kCaption:
+      return HTCAPTION;
+    case MainHitTest::kUseDefault:
+      break;
+  }
+  return Skin::CSkinWindow::OnNcHitTest(msg, wparam, lparam, handled);
+}
+
+LRESULT CWnd_Main::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) {
+  if ((wparam & 0xFFF0) == SC_MAXIMIZE) {
+    handled = true;  // never maximised, from the menu or by a double click
+    return 0;
+  }
+  return Skin::CSkinWindow::OnSysCommand(msg, wparam, lparam, handled);
+}
+
+LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM, LPARAM lparam, bool& handled) {
+  handled = false;  // the engine's own handling runs afterwards
+  switch (msg) {
     case WM_UPDATE_PROGRESS:
-      if (lParam >= 0 && lParam <= 100) SendMessageW(m_progress, PBM_SETPOS, static_cast<WPARAM>(lParam), 0);
-      return 0;
-    case WM_UPDATE_SPEED:
-      return 0;  // this window has no speed line
+      if (m_progress && lparam >= 0 && lparam <= 100) m_progress->SetValue(static_cast<int>(lparam));
+      break;
+    case WM_UPDATE_SPEED: {
+      const int32_t speed = static_cast<int32_t>(lparam);
+      if (m_speedLine) m_speedLine->SetText(speed < 0 ? std::wstring() : FormatTransferSpeed(speed));
+      break;
+    }
     case WM_UPDATE_STATUS_TEXT: {
-      std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
-      if (text) SetWindowTextW(m_status, text->c_str());
-      return 0;
+      std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lparam));
+      if (text && m_fileLine) m_fileLine->SetText(*text);
+      break;
     }
-    case WM_UPDATE_FATAL_TEXT: {
-      std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
-      ShowPlainBox(StringTable::Get(L"update").c_str(), m_hwnd, text ? text->c_str() : L"", 0x10);
-      CloseAndQuit();
+    case WM_UPDATE_FATAL_TEXT:
+      ShowFatalText(reinterpret_cast<std::wstring*>(lparam));
+      if (m_finalSeen) {
+        // The window went while the box was open; nothing of the object may be used now.
+        handled = true;
+        delete this;
+      }
       return 0;
-    }
     case WM_UPDATE_SUCCEEDED:
+      ShowCompletionPage();
+      break;
     case WM_UPDATE_FINISHED:
       CloseAndQuit();
-      return 0;
+      break;
     default:
       break;
   }
-  (void)wParam;
-  return DefWindowProcW(m_hwnd, message, wParam, lParam);
+  return 0;
+}
+
+void CWnd_Main::ShowFatalText(std::wstring* payload) {
+  std::unique_ptr<std::wstring> text(payload);
+  ++m_boxDepth;
+  ShowPlainBox(StringTable::Get(L"update").c_str(), GetHWND(), text ? text->c_str() : L"",
+               kFatalBoxType);
+  --m_boxDepth;
+  text.reset();
+  if (!m_finalSeen) CloseAndQuit();
+}
+
+void CWnd_Main::ShowCompletionPage() {
+  if (m_pages) m_pages->SelectItem(kCompletionPage);
+  if (m_background) m_background->SetBkImage(kCompletionPicture);
+  if (m_updatingCaption) m_updatingCaption->SetVisible(false);
+  if (m_productCaption) m_productCaption->SetVisible(false);
+  if (m_completedCaption) m_completedCaption->SetVisible(true);
+  ::SetTimer(GetHWND(), kCompletionTimerId, kCompletionTimerMs, &CompletionTimerProc);
+  if (m_startButton) m_startButton->SetText(StringTable::Get(L"ok"));
+}
+
+void CWnd_Main::OnCompletionTimer() {
+  ::KillTimer(GetHWND(), kCompletionTimerId);
+  LaunchProductAndClose();
+}
+
+void CWnd_Main::LaunchProductAndClose() {
+  if (m_closing) return;
+  m_closing = true;
+  ::KillTimer(GetHWND(), kCompletionTimerId);
+  const std::wstring directory = Skin::CResourceSettings::GetInstancePath();
+  CSelfPoster poster(GetHWND());
+  LaunchProduct(MakeProductPath(directory.c_str()), poster);
+  CloseAndQuit();
+}
+
+void CWnd_Main::CloseAndQuit() {
+  m_closing = true;
+  HWND hwnd = GetHWND();
+  if (::IsWindow(hwnd)) ::PostMessageW(hwnd, WM_CLOSE, 1, 0);
+  ::PostMessageW(hwnd, WM_QUIT, 0, 0);
+}
+
+void CWnd_Main::Notify(Skin::SkinNotify& msg) {
+  if (Skin::EqualsNoCase(msg.type, L"click") && msg.sender != nullptr) {
+    const std::wstring& name = msg.sender->GetName();
+    if (name == L"closebtn") {
+      CloseAndQuit();
+    } else if (name == L"btn_runprogram") {
+      LaunchProductAndClose();
+    } else if (name == L"minbtn") {
+      ::ShowWindow(GetHWND(), SW_MINIMIZE);
+      return;  // the engine's own minimise is not wanted as well
+    }
+  }
+  Skin::CSkinWindow::Notify(msg);
+}
+
+Skin::CControlUI* CWnd_Main::CreateControl(const wchar_t* className) {
+  if (className != nullptr && std::wstring(className) == L"CircleLabelUI") return new CircleLabelUI();
+  return nullptr;
 }
 
 }  // namespace zr

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The close button pressed while the updater replaces many product files: the process ends
+# only once the replacing stage is over, so that no product file is missing and every one of
+# them holds its new content, although the window closes at once.
+#
+#   ui_close_during_replace_win_test.sh BUILD_DIR SOURCE_DIR
+source "$2/tests/e2e/ui_lib.sh"
+
+ui_install many 4000
+ui_put_product
+ui_run_updater || ui_finish
+
+# The replacing stage has begun when the first backup appears.
+end=$((SECONDS + 60))
+until [ -n "$(find "$ui_app/data" -name '*.bak' | head -n 1)" ]; do
+  [ $SECONDS -lt $end ] || { ui_fail "the replacement did not begin"; ui_finish; }
+  sleep 0.05
+done
+sleep 1
+ui_shot main-progress-page
+zr_click "$ui_main" 554 26
+new_at_click=$(ui_count_new)
+ui_check "the click came in the middle of the replacement ($new_at_click of 4000 done)" \
+  [ "$new_at_click" -lt 4000 ]
+# The close request waits behind the status lines already queued, then the window goes
+# while the files are still being replaced.
+closed=0
+for _ in $(seq 100); do
+  xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' >/dev/null 2>&1 || { closed=1; break; }
+  sleep 0.1
+done
+new_at_close=$(ui_count_new)
+ui_check "the window closes ($new_at_close of 4000 done by then)" [ "$closed" = 1 ]
+ui_check "the replacement was still running when it closed" [ "$new_at_close" -lt 4000 ]
+ui_check "the updater ends" ui_updater_ends 300
+ui_check "no product file is missing and every one is new" ui_files_are new
+ui_check "every staged file was moved in" [ -z "$(find "$ui_app/cache/update/data" -type f | head -n 1)" ]
+sleep 4
+ui_check "the product is not started" [ "$(ui_product_windows)" = 0 ]
+ui_finish

@@ -1,0 +1,183 @@
+# Shared steps of the window tests (tests/e2e/ui_*_win_test.sh), sourced with the build and
+# source folders as $1 and $2. They drive the real zrUpdater.exe on an Xvfb display with real
+# mouse clicks (xdotool) and check the outcome on disk, in the process list and on the
+# loopback report server.
+#
+# The window tests share one Wine prefix of their own ($build/wineprefix-ui) and take turns
+# through its lock, so each may end every Wine process of that prefix when it is done (the
+# product the updater starts lives on otherwise). Screenshots go to $build/screenshots/ui/.
+
+set -u
+ui_build=$(cd "$1" && pwd)
+ui_source=$(cd "$2" && pwd)
+source "$ui_source/scripts/wine-env.sh"
+export LANG=C.UTF-8
+
+ui_updater="$ui_build/src/zrUpdater.exe"
+ui_stand_in="$ui_build/tools/stand_in_product/zrCastrix.exe"
+ui_server="$ui_build/tools/report_server/report_server.exe"
+for f in "$ui_updater" "$ui_stand_in" "$ui_server"; do
+  [ -f "$f" ] || { echo "missing $f (build zrUpdater, stand_in_product, report_server)" >&2; exit 1; }
+done
+
+exec 7>"$ui_build/wineprefix-ui.lock"
+flock 7
+zr_wine_init "$ui_build/wineprefix-ui"
+
+ui_work=$(mktemp -d "${TMPDIR:-/tmp}/zr-ui.XXXXXX")
+ui_shots="$ui_build/screenshots/ui"
+mkdir -p "$ui_shots"
+ui_failures=0
+ui_pids=()
+
+ui_cleanup() {
+  local pid
+  for pid in "${ui_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  zr_wineserver -k >/dev/null 2>&1  # this prefix is ours while we hold its lock
+  for pid in "${ui_pids[@]}"; do wait "$pid" 2>/dev/null; done
+  zr_display_down
+  if [ "$ui_failures" = 0 ]; then rm -rf "$ui_work"; else echo "files kept in $ui_work" >&2; fi
+}
+trap ui_cleanup EXIT
+zr_display_up
+
+ui_fail() { echo "FAIL: $*" >&2; ui_failures=$((ui_failures + 1)); }
+ui_pass() { echo "ok: $*"; }
+ui_check() {  # ui_check TEXT COMMAND...: passes when COMMAND succeeds
+  local text=$1
+  shift
+  if "$@"; then ui_pass "$text"; else ui_fail "$text"; fi
+}
+ui_finish() {
+  if [ "$ui_failures" = 0 ]; then echo "all checks passed"; exit 0; fi
+  echo "$ui_failures check(s) failed" >&2
+  exit 1
+}
+
+# ui_install NAME COUNT: an installation "$ui_work/NAME/Zoria 投屏" with the updater, COUNT
+# product files data/fN.txt ("old N"), their staged new contents in cache/update ("new N")
+# and the manifest $ui_work/NAME/update.xml. Sets ui_app and ui_manifest.
+ui_install() {
+  local name=$1 count=$2 i
+  ui_app="$ui_work/$1/Zoria 投屏"
+  ui_manifest="$ui_work/$1/update.xml"
+  mkdir -p "$ui_app/data" "$ui_app/cache/update/data"
+  cp "$ui_updater" "$ui_app/zrUpdater.exe"
+  local w
+  w=$(zr_winpath "$ui_app")
+  {
+    printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<config>\r\n<version>3.2.0</version>\r\n'
+    for i in $(seq 1 "$count"); do
+      printf 'old %s' "$i" >"$ui_app/data/f$i.txt"
+      printf 'new %s' "$i" >"$ui_app/cache/update/data/f$i.txt"
+      printf '<file><url>http://example.invalid/f%s</url><md5>0</md5><tmp>%s\\cache\\update\\data\\f%s.txt</tmp><path>%s\\data\\f%s.txt</path></file>\r\n' \
+        "$i" "$w" "$i" "$w" "$i"
+    done
+    printf '</config>\r\n'
+  } >"$ui_manifest"
+  ui_count=$count
+}
+
+# ui_files_are old|new: every product file holds its old (or new) content, none missing.
+ui_files_are() {
+  local which=$1 i text
+  for ((i = 1; i <= ui_count; i++)); do
+    [ -f "$ui_app/data/f$i.txt" ] || return 1
+    text=
+    IFS= read -r text <"$ui_app/data/f$i.txt"
+    [ "$text" = "$which $i" ] || return 1
+  done
+}
+
+# ui_count_new: how many product files hold their new content now.
+ui_count_new() {
+  local i text n=0
+  for ((i = 1; i <= ui_count; i++)); do
+    text=
+    IFS= read -r text 2>/dev/null <"$ui_app/data/f$i.txt"
+    [ "$text" = "new $i" ] && n=$((n + 1))
+  done
+  echo "$n"
+}
+
+# ui_no_leftovers: no ".bak" or ".tmp" file is left in the product's folder.
+ui_no_leftovers() {
+  [ -z "$(find "$ui_app/data" -name '*.bak' -o -name '*.tmp' | head -n 1)" ]
+}
+
+# ui_put_product: the stand-in product as the installation's zrCastrix.exe (not started).
+ui_put_product() { cp "$ui_stand_in" "$ui_app/zrCastrix.exe"; }
+
+# ui_start_product OPTIONS...: starts the installation's product and waits for its window.
+# Sets ui_product_pid.
+ui_start_product() {
+  ui_put_product
+  local ready="$ui_app/product.ready"
+  rm -f "$ready"
+  zr_wine "$ui_app/zrCastrix.exe" "$@" --lifetime 240000 --ready "$(zr_winpath "$ready")" >/dev/null 2>&1 &
+  ui_product_pid=$!
+  ui_pids+=("$ui_product_pid")
+  local end=$((SECONDS + 60))
+  while [ ! -s "$ready" ]; do
+    [ $SECONDS -lt $end ] || { ui_fail "the product did not start"; return 1; }
+    sleep 0.1
+  done
+}
+
+# ui_product_windows: how many product windows ("Zoria投屏助手") are up.
+ui_product_windows() { xdotool search --onlyvisible --name '^Zoria投屏助手$' 2>/dev/null | wc -l; }
+
+# ui_run_updater [ENV=VALUE...]: starts the installation's updater; sets ui_updater_pid and,
+# once its window is up, ui_main (the X window id).
+ui_run_updater() {
+  env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINE_BIN" "$ui_app/zrUpdater.exe" \
+    /config "$(zr_winpath "$ui_manifest")" /version 3.1.0 >/dev/null 2>&1 &
+  ui_updater_pid=$!
+  ui_pids+=("$ui_updater_pid")
+  ui_main=$(zr_wait_window 'Zoria投屏助手更新程序' 60) || { ui_fail "no main window"; return 1; }
+}
+
+# ui_updater_ends [SECONDS]: the updater ends within SECONDS (default 30).
+ui_updater_ends() { zr_wait_exit "$ui_updater_pid" "${1:-30}"; }
+ui_updater_runs() { kill -0 "$ui_updater_pid" 2>/dev/null; }
+
+# ui_pixel WINDOW X Y: "R G B" of the pixel at X,Y of the window, as on the screen.
+ui_pixel() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "1x1+$((X + $2))+$((Y + $3))" +repage -depth 8 txt:- 2>/dev/null |
+    sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1 \2 \3/p' | head -n 1
+}
+
+# ui_completion_page: the main window shows its completion page: the start button's blue
+# (#347BF6, or its hot colour under the mouse) at the button's place.
+ui_completion_page() {
+  local r g b
+  read -r r g b <<<"$(ui_pixel "$ui_main" 226 326)"
+  [ "${r:-255}" -lt 90 ] && [ "${b:-0}" -gt 220 ]
+}
+
+# ui_wait_completion_page [SECONDS]: waits for the completion page; false after SECONDS.
+ui_wait_completion_page() {
+  local end=$((SECONDS + ${1:-30}))
+  until ui_completion_page; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.1
+  done
+}
+
+# ui_shot NAME: a screenshot of the whole display as $ui_shots/NAME.png.
+ui_shot() { import -window root "$ui_shots/$1.png" 2>/dev/null; }
+
+# ui_box [SECONDS]: waits for the updater's message box; sets ui_box_id and ui_box_buttons
+# ("OK_X NO_X" as zr_box_buttons prints them).
+ui_box() {
+  ui_box_id=$(zr_wait_window MessageBox "${1:-30}") || return 1
+  sleep 0.5
+  ui_box_buttons=$(zr_box_buttons "$ui_box_id")
+}
+
+# ui_geometry WINDOW: "X Y WIDTH HEIGHT" of the window.
+ui_geometry() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "$X $Y $WIDTH $HEIGHT"
+}
