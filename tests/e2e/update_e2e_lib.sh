@@ -149,25 +149,50 @@ e2e_wait_updater() {
   fi
 }
 
-# e2e_answer_box KEY [SECONDS]: waits for a message box titled "更新" and presses KEY in it
-# (Return: the first button; n: the second of a two-button box).
+# e2e_box_button WINDOW first|second: "X Y" inside the skinned box WINDOW of its first (blue)
+# or second (white, grey border) button, found by their colours in the lower part of the box.
+e2e_box_button() {
+  local X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -depth 8 txt:- 2>/dev/null |
+    awk -F'[,:() ]+' -v h="$HEIGHT" -v which="$2" '
+      NR > 1 && $2 > h * 0.55 {
+        r = $3; g = $4; b = $5
+        if (which == "first" && r < 90 && b > 220) { x += $1; y += $2; n++ }
+        if (which == "second" && r >= 185 && r <= 205 && g >= 190 && g <= 210 && b >= 205 && b <= 220) {
+          x += $1; y += $2; n++
+        }
+      }
+      END { if (n) printf "%d %d\n", x / n, y / n; else exit 1 }'
+}
+
+# e2e_answer_box first|second [SECONDS]: waits for the updater's message box and presses its
+# first button (confirm, OK, retry) or its second (cancel). Both kinds of box are handled: the
+# system box titled "更新" by keyboard, the skinned box ("MessageBox") by a click.
 e2e_answer_box() {
-  local id
-  if ! id=$(zr_wait_window '更新' "${2:-40}"); then
-    e2e_fail "no box titled 更新 appeared"
-    return 1
-  fi
-  sleep 0.5
-  xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
-  sleep 0.2
-  xdotool key --clearmodifiers "$1"
-  # The box must go away.
-  local end=$((SECONDS + 10))
-  while xdotool search --onlyvisible --name '^更新$' >/dev/null 2>&1; do
-    if [ $SECONDS -ge $end ]; then
-      e2e_fail "the box did not close on $1"
-      return 1
+  local which=$1 id= end=$((SECONDS + ${2:-40}))
+  while [ -z "$id" ]; do
+    id=$(xdotool search --onlyvisible --name '^(更新|MessageBox)$' 2>/dev/null | head -n 1 || true)
+    if [ -z "$id" ]; then
+      [ $SECONDS -lt $end ] || { e2e_fail "no message box appeared"; return 1; }
+      sleep 0.2
     fi
+  done
+  sleep 0.5
+  if [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "更新" ]; then
+    xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+    sleep 0.2
+    if [ "$which" = first ]; then xdotool key --clearmodifiers Return; else xdotool key --clearmodifiers n; fi
+  else
+    local position
+    position=$(e2e_box_button "$id" "$which") || { e2e_fail "no $which button in the box"; return 1; }
+    # shellcheck disable=SC2086
+    zr_click "$id" $position
+  fi
+  # The box must go away.
+  end=$((SECONDS + 10))
+  while xdotool search --onlyvisible --name '^(更新|MessageBox)$' 2>/dev/null | grep -qx "$id"; do
+    [ $SECONDS -lt $end ] || { e2e_fail "the box did not close on its $which button"; return 1; }
     sleep 0.2
   done
 }

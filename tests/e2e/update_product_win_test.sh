@@ -32,7 +32,7 @@ scenario quits
 e2e_start_stand_in "$install" --quit-on-request
 product=$e2e_stand_in_pid
 e2e_run_updater "$install" "$manifest"
-e2e_answer_box Return
+e2e_answer_box first
 e2e_ended "$product" 0 "quits on request"
 e2e_wait_updater 60
 e2e_same "$target" "$e2e_work/quits.new" "quits on request"
@@ -42,7 +42,7 @@ scenario stubborn
 e2e_start_stand_in "$install" --ignore-quit
 product=$e2e_stand_in_pid
 e2e_run_updater "$install" "$manifest"
-e2e_answer_box Return
+e2e_answer_box first
 e2e_ended "$product" 255 "ignores the request"
 e2e_wait_updater 60
 e2e_same "$target" "$e2e_work/stubborn.new" "ignores the request"
@@ -62,7 +62,7 @@ scenario cancel
 e2e_start_stand_in "$install" --quit-on-request
 product=$e2e_stand_in_pid
 e2e_run_updater "$install" "$manifest"
-e2e_answer_box n
+e2e_answer_box second
 e2e_wait_updater 60
 e2e_same "$target" "$e2e_work/cancel.old" "cancel"
 e2e_alive "$product" "cancel"

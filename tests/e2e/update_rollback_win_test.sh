@@ -34,7 +34,7 @@ e2e_start_stand_in "$e2e_work/elsewhere" --quit-on-request --hold "$(zr_winpath 
 holder=$e2e_stand_in_pid
 
 e2e_run_updater "$install" "$manifest"
-e2e_answer_box Return && e2e_pass "the failure box was shown and confirmed"
+e2e_answer_box first && e2e_pass "the failure box was shown and confirmed"
 e2e_wait_updater 60 && e2e_pass "the updater ended after the failure"
 
 for i in 0 2 3 4; do e2e_same "${targets[$i]}" "$originals/$i" "entry $((i + 1)) restored"; done
