@@ -70,12 +70,16 @@ zr_display_down() {
 
 # --- driving windows (xdotool on the current DISPLAY) -------------------------------------
 # zr_wait_window NAME [SECONDS]: prints the id of the first visible window whose title is
-# exactly NAME, or fails after SECONDS (default 20).
+# exactly NAME, or fails after SECONDS (default 20). The updater's message boxes draw their
+# caption ("更新") inside the window, whose title is "MessageBox": waiting for "更新" waits
+# for such a box.
 zr_wait_window() {
   local name=$1 limit=${2:-20} id
   local end=$((SECONDS + limit))
+  local pattern="^${name}\$"
+  [ "$name" = '更新' ] && pattern='^(更新|MessageBox)$'
   while [ $SECONDS -lt $end ]; do
-    id=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | head -n 1)
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1)
     [ -n "$id" ] && { printf '%s\n' "$id"; return 0; }
     sleep 0.2
   done
@@ -108,14 +112,45 @@ zr_wait_exit() {
 # zr_winpath PATH: the Windows (Z:) form of a Unix path.
 zr_winpath() { printf 'Z:%s\n' "$1" | tr '/' '\\'; }
 
-# zr_answer_box TITLE first|second|only: presses a button of the message box titled TITLE
-# (the system box the updater shows until its skinned boxes exist: Yes/No, or OK alone).
+# zr_box_buttons WINDOW: prints where the box's buttons are, "OK_X NO_X" in box pixels (the
+# button row's centre is at y 133), with NO_X 0 when the box shows one button. "btn_ok" is
+# the blue one: right of "btn_no" in the link box, left of it in the plain box, and alone at
+# the right when "btn_no" is hidden.
+zr_box_buttons() {
+  local id=$1 shot
+  shot=$(mktemp "${TMPDIR:-/tmp}/zr-box.XXXXXX.png")
+  xdotool mousemove 0 0 2>/dev/null; sleep 0.3  # no hover colours
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  import -window root -crop "380x168+$X+$Y" +repage "$shot" 2>/dev/null
+  # Red and blue 8 pixels inside the left button place, 4 below its top (blue: btn_ok), and
+  # red on that place's left edge (btn_no's grey frame, or white when it is empty).
+  local pixels
+  pixels=$(convert "$shot" -format '%[fx:int(255*p{222,122}.r)] %[fx:int(255*p{222,122}.b)] %[fx:int(255*p{214,133}.r)]' info: 2>/dev/null)
+  rm -f "$shot"
+  local left_r left_b edge_r
+  read -r left_r left_b edge_r <<<"$pixels"
+  if [ "${left_r:-255}" -lt 150 ] && [ "${left_b:-0}" -gt 200 ]; then
+    echo "248 326"    # plain box, two buttons: btn_ok left
+  elif [ "${edge_r:-255}" -lt 240 ]; then
+    echo "326 248"    # a framed btn_no stands left of btn_ok: link box, two buttons
+  else
+    echo "326 0"      # btn_ok alone
+  fi
+}
+
+# zr_answer_box TITLE first|second|only: presses a button of the updater's message box: "first"
+# and "only" press "btn_ok", "second" presses "btn_no". TITLE is the box's caption ("更新",
+# see zr_wait_window) or a window title. Fails when no box comes up, or when "second" is
+# asked of a box with one button.
 zr_answer_box() {
-  local title=$1 which=$2 id
+  local title=$1 which=$2 id ok_x no_x x
   id=$(zr_wait_window "$title" 30) || return 1
   sleep 0.3
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  local x=$((WIDTH / 2)) y=$((HEIGHT - 22))
-  case "$which" in first) x=$((WIDTH / 2 - 32)) ;; second) x=$((WIDTH / 2 + 38)) ;; esac
-  zr_click "$id" "$x" "$y"
+  read -r ok_x no_x <<<"$(zr_box_buttons "$id")"
+  x=$ok_x
+  if [ "$which" = second ]; then
+    [ "$no_x" != 0 ] || return 1
+    x=$no_x
+  fi
+  zr_click "$id" "$x" 133
 }

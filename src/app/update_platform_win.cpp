@@ -17,10 +17,7 @@
 namespace zr {
 namespace {
 
-HWND MainWindowHandle() {
-  CWnd_Main* window = GetMainWindow();
-  return window != nullptr ? window->GetHWND() : nullptr;
-}
+HWND MainWindowHandle() { return GetMainWindowHandle(); }
 
 }  // namespace
 

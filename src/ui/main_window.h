@@ -89,4 +89,9 @@ class CWnd_Main : public Skin::CSkinWindow {
 CWnd_Main* GetMainWindow();
 void SetMainWindow(CWnd_Main* window);
 
+// The main window's handle, for the worker thread: posting to a handle is safe even after
+// the window has gone (the post fails), unlike reaching it through the object. Null before
+// the window exists and after it is destroyed.
+HWND GetMainWindowHandle();
+
 }  // namespace zr

@@ -28,6 +28,7 @@ namespace zr {
 namespace {
 
 std::atomic<CWnd_Main*> g_mainWindow{nullptr};
+std::atomic<HWND> g_mainWindowHandle{nullptr};
 
 constexpr wchar_t kProductName[] = L"Zoria投屏助手";
 constexpr wchar_t kTitleFormat[] = L"更新%ls";
@@ -63,9 +64,11 @@ T* Find(Skin::CPaintManager& manager, const wchar_t* name) {
 
 CWnd_Main* GetMainWindow() { return g_mainWindow.load(); }
 void SetMainWindow(CWnd_Main* window) { g_mainWindow.store(window); }
+HWND GetMainWindowHandle() { return g_mainWindowHandle.load(); }
 
 void CWnd_Main::InitWindow() {
   SetMainWindow(this);
+  g_mainWindowHandle.store(GetHWND());
 
   Skin::CPaintManager& manager = GetPaintManager();
   m_minButton = Find<Skin::CButtonUI>(manager, L"minbtn");
@@ -99,7 +102,7 @@ void CWnd_Main::OnFinalMessage(HWND hwnd) {
   Skin::CSkinWindow::OnFinalMessage(hwnd);
   // The worker must not find a window that is going away.
   CWnd_Main* self = this;
-  g_mainWindow.compare_exchange_strong(self, nullptr);
+  if (g_mainWindow.compare_exchange_strong(self, nullptr)) g_mainWindowHandle.store(nullptr);
   if (m_boxDepth > 0) {
     m_finalSeen = true;  // the handler running the box deletes the object
     return;

@@ -1,25 +1,72 @@
-// The updater's modal message boxes. Each runs modally on the calling thread (the worker's or
-// the UI thread) with the given owner, and answers 6 for the first button, 7 for the second
-// and 8 when the box is closed any other way.
+// The updater's modal message boxes, drawn by the skin engine: CMessageBox and the three show
+// operations. Windows only.
 //
-// Until the skinned boxes exist these are shown with the system's message box: two buttons as
-// Yes/No (answers 6 and 7), one button as OK.
+// Each show operation builds a new box in its own scope, with the given owner, runs it
+// modally on the calling thread (the UI thread or the update worker's; a worker box may
+// have the UI thread's main window as owner) and returns the answer: 6 for "btn_ok", 7 for
+// "btn_no", 8 for "btn_close" and for a box that closes any other way (Alt+F4, WM_QUIT).
 #pragma once
 
 #include <windows.h>
 
+#include <string>
+
+#include "skin/skin_window.h"
+
+namespace Skin {
+class CControlUI;
+}
+
 namespace zr {
 
-// Caption, owner, message and type word (MB_ style: low 4 bits button layout, the rest the
-// icon). Buttons "确定" (and "取消" in the two-button layout).
+inline constexpr int kBoxAnswerFirst = 6;
+inline constexpr int kBoxAnswerSecond = 7;
+inline constexpr int kBoxAnswerClosed = 8;
+
+// Caption, owner, message and type word (low 4 bits: 0 one button, 4 two buttons; the rest:
+// 0x10 error, 0x20 question, 0x30 warning, 0x100 success). Buttons "确定" and, in the
+// two-button layout, "取消".
 int ShowPlainBox(const wchar_t* caption, HWND owner, const wchar_t* message, UINT type);
 
-// Two buttons with the caller's texts and the warning icon.
+// Two buttons with the caller's texts, the warning icon and a disabled close button.
 int ShowQuestionBox(const wchar_t* caption, HWND owner, const wchar_t* message,
                     const wchar_t* firstButton, const wchar_t* secondButton);
 
-// The box with a link to the official web site; a null second text hides the second button.
+// The box with the official web site link ("btn_link", the error icon); a null second text
+// hides the second button, which otherwise stands left of the first.
 int ShowLinkBox(const wchar_t* caption, const wchar_t* linkText, HWND owner, const wchar_t* message,
                 const wchar_t* firstButton, const wchar_t* secondButton);
+
+// One box. Lives in the show operation's scope; the window is gone when ShowModal returns,
+// and the object does not delete itself.
+class CMessageBox : public Skin::CSkinWindow {
+ public:
+  // An empty link address makes the plain box, any other the box with the link button.
+  explicit CMessageBox(std::wstring linkAddress) : m_linkAddress(std::move(linkAddress)) {}
+  ~CMessageBox() override = default;
+
+  const wchar_t* GetWindowClassName() const override { return L"messagebox"; }
+  void InitWindow() override;
+  std::wstring GetSkinFile() override;
+  LRESULT OnDefaultKey(WPARAM key) override;
+  LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
+  void Notify(Skin::SkinNotify& msg) override;
+
+  // Sets texts, buttons and icon (the rules of box_fill.h). Call after the window exists.
+  void Fill(const wchar_t* caption, const wchar_t* linkText, const wchar_t* message, UINT type,
+            const wchar_t* firstButton, const wchar_t* secondButton);
+  // The answer of the button that closed the box; kBoxAnswerClosed until one did.
+  int GetAnswer() const { return m_answer; }
+
+ private:
+  int m_answer = kBoxAnswerClosed;
+  std::wstring m_linkAddress;
+  Skin::CControlUI* m_caption = nullptr;
+  Skin::CControlUI* m_tips = nullptr;
+  Skin::CControlUI* m_icon = nullptr;
+  Skin::CControlUI* m_ok = nullptr;
+  Skin::CControlUI* m_no = nullptr;
+  Skin::CControlUI* m_close = nullptr;
+};
 
 }  // namespace zr

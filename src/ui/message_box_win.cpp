@@ -1,46 +1,133 @@
 #include "ui/message_box.h"
 
-#include <string>
+#include <shellapi.h>
+
+#include "build_config.h"
+#include "skin/gdi_surface.h"
+#include "skin/skin_string.h"
+#include "ui/box_fill.h"
+#include "ui/string_table.h"
 
 namespace zr {
 namespace {
 
-constexpr int kAnswerFirst = 6;
-constexpr int kAnswerSecond = 7;
-constexpr int kAnswerClosed = 8;
+constexpr wchar_t kBoxTitle[] = L"MessageBox";
+constexpr DWORD kBoxStyle = 0x10CE0000;  // WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX
+constexpr int kBoxCreateWidth = 400;
+constexpr int kBoxCreateHeight = 200;
+constexpr UINT kQuestionType = 0x34;
+constexpr UINT kLinkType = 0x10;
 
-// Maps the system box's answer onto the updater's three answers.
-int Answer(int systemAnswer) {
-  switch (systemAnswer) {
-    case IDYES:
-    case IDOK:
-      return kAnswerFirst;
-    case IDNO:
-      return kAnswerSecond;
-    default:
-      return kAnswerClosed;
+// A window's device context for measuring, released with the object.
+class CWindowDC {
+ public:
+  explicit CWindowDC(HWND hwnd) : m_hwnd(hwnd), m_dc(::GetDC(hwnd)) {}
+  ~CWindowDC() {
+    if (m_dc != nullptr) ::ReleaseDC(m_hwnd, m_dc);
   }
+  CWindowDC(const CWindowDC&) = delete;
+  CWindowDC& operator=(const CWindowDC&) = delete;
+  HDC get() const { return m_dc; }
+
+ private:
+  HWND m_hwnd;
+  HDC m_dc;
+};
+
+// Builds, fills and runs one box; its answer.
+int RunBox(const std::wstring& linkAddress, HWND owner, const wchar_t* caption,
+           const wchar_t* linkText, const wchar_t* message, UINT type, const wchar_t* firstButton,
+           const wchar_t* secondButton) {
+  CMessageBox box(linkAddress);
+  if (box.Create(owner, kBoxTitle, kBoxStyle, 0, 0, 0, kBoxCreateWidth, kBoxCreateHeight) == nullptr) {
+    return kBoxAnswerClosed;
+  }
+  box.Fill(caption, linkText, message, type, firstButton, secondButton);
+  box.CenterWindow();
+  box.ShowModal();
+  return box.GetAnswer();
 }
 
 }  // namespace
 
+void CMessageBox::InitWindow() {
+  Skin::CPaintManager& manager = GetPaintManager();
+  m_caption = manager.FindControl(L"txt_caption");
+  m_icon = manager.FindControl(L"txt_icon");
+  m_tips = manager.FindControl(L"txt_tips");
+  m_ok = manager.FindControl(L"btn_ok");
+  m_no = manager.FindControl(L"btn_no");
+  m_close = manager.FindControl(L"btn_close");
+}
+
+std::wstring CMessageBox::GetSkinFile() {
+  return m_linkAddress.empty() ? L"messagebox.xml" : L"messageboxwithlink.xml";
+}
+
+LRESULT CMessageBox::OnDefaultKey(WPARAM key) {
+  // Consulted for Enter and Escape only; neither closes the box.
+  return key == VK_RETURN ? 1 : 0;
+}
+
+LRESULT CMessageBox::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled) {
+  // A double click on the drag area does nothing.
+  handled = msg == WM_NCLBUTTONDBLCLK;
+  return 0;
+}
+
+void CMessageBox::Notify(Skin::SkinNotify& msg) {
+  if (!Skin::EqualsNoCase(msg.type, L"click") || msg.sender == nullptr) return;
+  const std::wstring& name = msg.sender->GetName();
+  if (Skin::EqualsNoCase(name, L"btn_close")) {
+    m_answer = kBoxAnswerClosed;
+    Close(1);
+  } else if (Skin::EqualsNoCase(name, L"btn_ok")) {
+    m_answer = kBoxAnswerFirst;
+    Close(1);
+  } else if (Skin::EqualsNoCase(name, L"btn_no")) {
+    m_answer = kBoxAnswerSecond;
+    Close(1);
+  } else if (Skin::EqualsNoCase(name, L"btn_link")) {
+    // The box stays open whatever the shell makes of the address.
+    ::ShellExecuteW(nullptr, L"open", m_linkAddress.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  }
+}
+
+void CMessageBox::Fill(const wchar_t* caption, const wchar_t* linkText, const wchar_t* message,
+                       UINT type, const wchar_t* firstButton, const wchar_t* secondButton) {
+  BoxTexts texts;
+  texts.caption = caption;
+  texts.linkText = linkText;
+  texts.message = message;
+  texts.firstButton = firstButton;
+  texts.secondButton = secondButton;
+  Skin::CPaintManager& manager = GetPaintManager();
+  HWND hwnd = GetHWND();
+  FillMessageBox(manager, !m_linkAddress.empty(), texts, type,
+                 [&manager, hwnd](const std::wstring& text, int font, unsigned style) {
+                   CWindowDC dc(hwnd);
+                   if (dc.get() == nullptr) return 0;
+                   Skin::CGdiFontCache fonts;
+                   return Skin::MeasureTextOn(dc.get(), manager.Fonts(), fonts, text, font, style).cx;
+                 });
+}
+
 int ShowPlainBox(const wchar_t* caption, HWND owner, const wchar_t* message, UINT type) {
-  const UINT buttons = (type & 0xF) == 4 ? MB_YESNO : MB_OK;
-  return Answer(MessageBoxW(owner, message, caption, buttons | (type & ~0xFu)));
+  const std::wstring ok = StringTable::Get(L"ok");
+  const std::wstring cancel = StringTable::Get(L"cancel");
+  return RunBox(std::wstring(), owner, caption, nullptr, message, type, ok.c_str(), cancel.c_str());
 }
 
 int ShowQuestionBox(const wchar_t* caption, HWND owner, const wchar_t* message,
                     const wchar_t* firstButton, const wchar_t* secondButton) {
-  const std::wstring text = std::wstring(message) + L"\n\n[" + firstButton + L"] / [" + secondButton + L"]";
-  return Answer(MessageBoxW(owner, text.c_str(), caption, MB_YESNO | MB_ICONWARNING));
+  return RunBox(std::wstring(), owner, caption, nullptr, message, kQuestionType, firstButton,
+                secondButton);
 }
 
 int ShowLinkBox(const wchar_t* caption, const wchar_t* linkText, HWND owner, const wchar_t* message,
                 const wchar_t* firstButton, const wchar_t* secondButton) {
-  std::wstring text = std::wstring(message) + L"\n\n" + linkText + L"\n\n[" + firstButton + L"]";
-  if (secondButton != nullptr) text += std::wstring(L" / [") + secondButton + L"]";
-  const UINT buttons = secondButton != nullptr ? MB_YESNO : MB_OK;
-  return Answer(MessageBoxW(owner, text.c_str(), caption, buttons | MB_ICONERROR));
+  return RunBox(ZR_OFFICIAL_SITE_URL, owner, caption, linkText, message, kLinkType, firstButton,
+                secondButton);
 }
 
 }  // namespace zr

@@ -95,12 +95,10 @@ run_updater() {
   for _ in $(seq 600); do
     kill -0 "$pid" 2>/dev/null || break
     local box
-    box=$(xdotool search --name '^更新$' 2>/dev/null | head -n 1)
+    box=$(xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | head -n 1)
     if [ -n "$box" ]; then
       box_seen=1
-      xdotool windowfocus "$box" 2>/dev/null
-      xdotool key --window "$box" Return 2>/dev/null
-      xdotool key Return 2>/dev/null
+      zr_answer_box MessageBox first  # the skinned box closes only on a click
       sleep 0.5
     fi
     sleep 0.1

@@ -20,7 +20,8 @@ for f in "$ui_updater" "$ui_stand_in" "$ui_server"; do
   [ -f "$f" ] || { echo "missing $f (build zrUpdater, stand_in_product, report_server)" >&2; exit 1; }
 done
 
-exec 7>"$ui_build/wineprefix-ui.lock"
+# Our own turn lock: the prefix's ".lock" is zr_wine_init's, taken again below.
+exec 7>"$ui_build/wineprefix-ui.turn"
 flock 7
 zr_wine_init "$ui_build/wineprefix-ui"
 

@@ -185,6 +185,7 @@ e2e_answer_box() {
     if [ "$which" = first ]; then xdotool key --clearmodifiers Return; else xdotool key --clearmodifiers n; fi
   else
     local position
+    xdotool mousemove 0 0; sleep 0.3  # a button under the mouse shows its hot colour
     position=$(e2e_box_button "$id" "$which") || { e2e_fail "no $which button in the box"; return 1; }
     # shellcheck disable=SC2086
     zr_click "$id" $position
