@@ -20,16 +20,17 @@ jobs=$(nproc)
 log() { printf '[setup] %s\n' "$*"; }
 
 packages=(
-  # builds
-  cmake ninja-build g++ pkg-config
+  # builds (make and perl: the OpenSSL cross-build runs them)
+  cmake ninja-build make perl g++ pkg-config
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
   libz-mingw-w64-dev libstb-dev
   libpugixml-dev libjsoncpp-dev libssl-dev zlib1g-dev openssl
   googletest libgtest-dev libgmock-dev
   # fuzzers
   clang-14 libclang-rt-14-dev
-  # Windows tests, screenshots and the demo
-  wine64 xvfb xauth fonts-wqy-microhei imagemagick x11-utils xdotool python3
+  # Windows tests, screenshots and the demo (procps: ps, util-linux: flock, libc-bin: iconv)
+  wine64 xvfb xauth fonts-wqy-microhei imagemagick x11-utils xdotool python3 procps
+  util-linux libc-bin coreutils
   # fetching source packages
   ca-certificates xz-utils
 )
@@ -43,8 +44,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   sudo_cmd=()
   [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  "${sudo_cmd[@]}" apt-get update -o DPkg::Lock::Timeout=600 -qq
+  "${sudo_cmd[@]}" apt-get install -o DPkg::Lock::Timeout=600 -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 # --- source packages ---------------------------------------------------------------------
@@ -130,6 +131,10 @@ build_openssl() { # build_openssl TRIPLET DEBIAN-VERSION
   ln -sfn "openssl-$ver" "$cache/$triplet/openssl"
 }
 
+# Several checkouts on one machine share the cache: one builds, the others wait for it.
+mkdir -p "$cache"
+exec 8>"$cache/.lock"
+flock 8
 all_built=1
 for t in x86_64-w64-mingw32 i686-w64-mingw32; do
   for p in pugixml jsoncpp openssl; do
