@@ -8,8 +8,23 @@
 #     ~/.cache/zrupdater-deps), once per machine and version. zlib and stb_image come from
 #     Debian's packages directly.
 #
-# The cache layout is <cache>/<triplet>/<package> -> <package>-<version>/ (an install prefix);
-# cmake/deps.cmake finds the libraries there.
+# The cache layout is <cache>/<triplet>/<package> -> <package>-<version>[<recipe>]/ (an install
+# prefix); cmake/deps.cmake finds the libraries there. The recipe suffix names how a build
+# differs from the plain one: changing a recipe changes its suffix, so that every machine
+# builds that library again.
+#
+# The i686 builds go into the shipped exe and are lean (recipe "-lean1"), because the exe must
+# stay small and every object the linker loads stays whole in it (on this target .eh_frame
+# keeps every function of a loaded object alive, so --gc-sections removes next to nothing):
+#  - pugixml without XPath and without its std::string/iostream interface (PUGIXML_NO_XPATH,
+#    PUGIXML_NO_STL, written into the installed pugiconfig.hpp, so its users see the same);
+#  - jsoncpp without its std::ostream-based writers (StyledStreamWriter, StreamWriterBuilder,
+#    writeString, operator<<), its <iostream> static initialiser and the string streams of its
+#    assertion messages: any of these pulls libstdc++'s iostreams and locale facets (about
+#    0.7 MB) into the exe. Value, Reader, FastWriter and StyledWriter are all there; toStyledString
+#    writes through StyledWriter. Using a removed writer fails at link time.
+# Both are built with -O2. The 64-bit builds (the tests, some of which use XPath) are the
+# plain libraries.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -93,22 +108,88 @@ fetch_orig() { # fetch_orig PKG DEBIAN-VERSION -> prints the path of the unpacke
   printf '%s\n' "$dir/tree"
 }
 
+recipe() { # recipe TRIPLET PKG -> the suffix of this build's cache folder (see the top)
+  case "$1/$2" in
+    i686-w64-mingw32/pugixml | i686-w64-mingw32/jsoncpp) echo -lean1 ;;
+    *) echo "" ;;
+  esac
+}
+
+# The lean recipes' changes to a copy of the upstream tree (the unpacked tree stays as it is).
+# Each change is checked, so that a new upstream version stops the set-up instead of quietly
+# giving a fat library.
+lean_pugixml() { # lean_pugixml TREE
+  sed -i -e 's|^// #define PUGIXML_NO_XPATH$|#define PUGIXML_NO_XPATH|' \
+         -e 's|^// #define PUGIXML_NO_STL$|#define PUGIXML_NO_STL|' "$1/src/pugiconfig.hpp"
+  [ "$(grep -c -e '^#define PUGIXML_NO_XPATH$' -e '^#define PUGIXML_NO_STL$' "$1/src/pugiconfig.hpp")" = 2 ] ||
+    { echo "setup: pugiconfig.hpp has changed; cannot make the lean pugixml" >&2; exit 1; }
+}
+
+lean_jsoncpp() { # lean_jsoncpp TREE
+  python3 - "$1" <<'PY'
+import sys
+tree = sys.argv[1]
+
+def edit(path, old, new):
+    full = tree + "/" + path
+    text = open(full).read()
+    if text.count(old) != 1:
+        sys.exit("setup: %s has changed; cannot make the lean jsoncpp" % path)
+    open(full, "w").write(text.replace(old, new))
+
+# The exception's message is a plain string: no string stream.
+edit("include/json/assertions.h",
+     "    OStringStream oss;                                                         \\\n"
+     "    oss << message;                                                            \\\n"
+     "    Json::throwLogicError(oss.str());                                          \\\n",
+     "    Json::throwLogicError(Json::String(message));                              \\\n")
+# std::cerr is used only when exceptions are off; <iostream> would construct the standard streams.
+edit("src/lib_json/json_value.cpp", "#include <iostream>\n", "")
+edit("src/lib_json/json_value.cpp",
+     "  StreamWriterBuilder builder;\n\n"
+     "  String out = this->hasComment(commentBefore) ? \"\\n\" : \"\";\n"
+     "  out += Json::writeString(builder, *this);\n"
+     "  out += '\\n';\n\n"
+     "  return out;\n",
+     "  return StyledWriter().write(*this);\n")
+# Everything from the first std::ostream-based writer to the end of the file goes.
+path = tree + "/src/lib_json/json_writer.cpp"
+text = open(path).read()
+cut = text.find("// Class StyledStreamWriter\n")
+if cut < 0 or text.count("OStringStream") == 0:
+    sys.exit("setup: json_writer.cpp has changed; cannot make the lean jsoncpp")
+text = text[:cut] + "} // namespace Json\n"
+if "OStream" in text or "ostream" in text:
+    sys.exit("setup: json_writer.cpp still writes to streams; cannot make the lean jsoncpp")
+open(path, "w").write(text)
+PY
+}
+
 build_cmake_dep() { # build_cmake_dep TRIPLET PKG DEBIAN-VERSION CMAKE-ARGS...
   local triplet=$1 pkg=$2 debver=$3 ver; ver=$(upstream "$3"); shift 3
-  local prefix=$cache/$triplet/$pkg-$ver
-  [ -f "$prefix/.built" ] && { ln -sfn "$pkg-$ver" "$cache/$triplet/$pkg"; return 0; }
+  local name; name=$pkg-$ver$(recipe "$triplet" "$pkg")
+  local prefix=$cache/$triplet/$name
+  [ -f "$prefix/.built" ] && { ln -sfn "$name" "$cache/$triplet/$pkg"; return 0; }
   local tree; tree=$(fetch_orig "${srcpkg:-$pkg}" "$debver")
-  log "building $pkg $ver for $triplet"
-  local bdir=$cache/build/$triplet/$pkg-$ver
-  rm -rf "$bdir"
+  log "building $name for $triplet"
+  local bdir=$cache/build/$triplet/$name
+  rm -rf "$bdir" "$bdir-src"
+  local flags=()
+  if [ -n "$(recipe "$triplet" "$pkg")" ]; then
+    cp -r "$tree" "$bdir-src"
+    tree=$bdir-src
+    "lean_$pkg" "$tree"
+    flags=(-DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG")
+  fi
+  rm -rf "$prefix"
   cmake -S "$tree" -B "$bdir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triplet.cmake" \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF "$@" >/dev/null
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF "${flags[@]}" "$@" >/dev/null
   cmake --build "$bdir" -j "$jobs" >/dev/null
   cmake --install "$bdir" >/dev/null
-  rm -rf "$bdir"
+  rm -rf "$bdir" "$bdir-src"
   touch "$prefix/.built"
-  ln -sfn "$pkg-$ver" "$cache/$triplet/$pkg"
+  ln -sfn "$name" "$cache/$triplet/$pkg"
 }
 
 build_openssl() { # build_openssl TRIPLET DEBIAN-VERSION
@@ -139,6 +220,10 @@ all_built=1
 for t in x86_64-w64-mingw32 i686-w64-mingw32; do
   for p in pugixml jsoncpp openssl; do
     [ -f "$cache/$t/$p/.built" ] || all_built=0
+    case "$(readlink "$cache/$t/$p" 2>/dev/null)" in
+      *"$(recipe "$t" "$p")") ;;
+      *) all_built=0 ;;  # built by another recipe
+    esac
   done
 done
 if [ "$all_built" = 0 ] || [ "${ZR_SETUP_REFRESH:-0}" = 1 ]; then
