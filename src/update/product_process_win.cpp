@@ -4,7 +4,6 @@
 #include "update/product_process_win.h"
 
 #include <windows.h>
-#include <psapi.h>
 #include <tlhelp32.h>
 
 namespace zr {
@@ -28,8 +27,10 @@ class ScopedHandle {
   HANDLE handle_;
 };
 
-constexpr DWORD kQueryAndReadAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;  // 0x410
-constexpr DWORD kTerminateAccess = PROCESS_TERMINATE;                               // 1
+// Enough to read a process's image path: granted on 64-bit processes to a 32-bit caller and on
+// other users' processes, where reading the module list (0x410) is refused.
+constexpr DWORD kQueryPathAccess = PROCESS_QUERY_LIMITED_INFORMATION;  // 0x1000
+constexpr DWORD kTerminateAccess = PROCESS_TERMINATE;                  // 1
 constexpr DWORD kPathBufferLength = 260;
 
 constexpr wchar_t kProductWindowClass[] = L"Qt5QWindowIcon";
@@ -46,14 +47,16 @@ bool EqualsIgnoringAsciiCase(const wchar_t* a, const wchar_t* b) {
   }
 }
 
-// True when the process's main module lies at exePath. Processes we may not open (another
-// user's, a higher integrity level) are not the product as far as we can tell.
+// True when the process's executable lies at exePath (its Win32 path, as the updater builds
+// it). Processes we may not open even for that (system processes, a higher integrity level)
+// are not the product as far as we can tell.
 bool ProcessRunsFrom(DWORD processId, const std::wstring& exePath) {
-  ScopedHandle process(OpenProcess(kQueryAndReadAccess, FALSE, processId));
+  ScopedHandle process(OpenProcess(kQueryPathAccess, FALSE, processId));
   if (!process.valid()) return false;
-  wchar_t modulePath[kPathBufferLength] = {};
-  if (GetModuleFileNameExW(process.get(), nullptr, modulePath, kPathBufferLength) == 0) return false;
-  return EqualsIgnoringAsciiCase(modulePath, exePath.c_str());
+  wchar_t imagePath[kPathBufferLength] = {};
+  DWORD length = kPathBufferLength;
+  if (!QueryFullProcessImageNameW(process.get(), 0, imagePath, &length)) return false;
+  return EqualsIgnoringAsciiCase(imagePath, exePath.c_str());
 }
 
 }  // namespace

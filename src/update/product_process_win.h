@@ -6,9 +6,10 @@
 
 namespace zr {
 
-// Id of the first process (snapshot order) whose main module's full path equals exePath,
+// Id of the first process (snapshot order) whose executable's full path equals exePath,
 // letters A-Z compared without regard to case; 0 when none or when the list cannot be read.
-// Processes that cannot be opened with 0x410 are skipped.
+// The path is read with PROCESS_QUERY_LIMITED_INFORMATION, which a 32-bit updater is granted on
+// a 64-bit product and on another user's; processes that refuse even that are skipped.
 uint32_t FindProcessByPath(const std::wstring& exePath);
 
 // Opens the process for termination and ends it with exitCode; failures are not reported.

@@ -4,6 +4,7 @@
 #include "update/product_process_win.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -83,18 +84,31 @@ std::wstring PlaceStandIn(const std::wstring& parent, const std::wstring& folder
   return exe;
 }
 
-// One running stand-in; terminated at the end of the test if it is still alive.
+// One running stand-in; terminated at the end of the test if it is still alive. A process
+// security descriptor (SDDL) limits what others may open it for, as Windows does for another
+// user's process or, towards a 32-bit caller, for a 64-bit one.
 class StandInProcess {
  public:
-  StandInProcess(const std::wstring& exe, const std::wstring& options) {
+  StandInProcess(const std::wstring& exe, const std::wstring& options,
+                 const wchar_t* processSddl = nullptr) {
     const std::wstring ready = exe + L".ready";
     DeleteFileW(ready.c_str());
     std::wstring commandLine = L"\"" + exe + L"\" " + options + L" --lifetime 60000 --ready \"" + ready + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
+    SECURITY_ATTRIBUTES security = {sizeof(security), nullptr, FALSE};
+    if (processSddl != nullptr &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(processSddl, SDDL_REVISION_1,
+                                                              &security.lpSecurityDescriptor, nullptr)) {
+      ADD_FAILURE() << "bad SDDL, error " << GetLastError();
+      return;
+    }
+    const BOOL started = CreateProcessW(exe.c_str(), &commandLine[0],
+                                        processSddl != nullptr ? &security : nullptr, nullptr, FALSE,
+                                        0, nullptr, nullptr, &startup, &info);
+    LocalFree(security.lpSecurityDescriptor);
+    if (!started) {
       ADD_FAILURE() << "cannot start the stand-in, error " << GetLastError();
       return;
     }
@@ -182,6 +196,21 @@ TEST_F(ProductProcessTest, FindsTheProductOnlyByItsOwnPath) {
   for (const auto& c : cases) {
     EXPECT_EQ(FindProcessByPath(c.query), c.found ? product.id() : 0u) << c.name;
   }
+}
+
+// A product whose process grants others only the limited query right (0x1000) and waiting:
+// its path can still be read, so it is found; reading its modules (0x410) is refused.
+TEST_F(ProductProcessTest, FindsAProductThatGrantsOnlyTheLimitedQueryRight) {
+  const std::wstring exe = PlaceStandIn(temp_.path(), L"guarded 受限");
+  StandInProcess product(exe, L"--no-window", L"D:(A;;0x101000;;;WD)");
+  ASSERT_NE(product.id(), 0u);
+
+  HANDLE modulesReader = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, product.id());
+  EXPECT_EQ(modulesReader, nullptr) << "the process does not guard itself: this case proves nothing";
+  if (modulesReader != nullptr) CloseHandle(modulesReader);
+
+  EXPECT_EQ(FindProcessByPath(exe), product.id());
+  EXPECT_EQ(FindProcessByPath(UpperAscii(exe)), product.id());
 }
 
 TEST_F(ProductProcessTest, ProductThatQuitsOnRequestEndsOnItsWindowsQuit) {
