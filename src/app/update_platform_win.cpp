@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include "app/com_apartment_win.h"
 #include "app/launch_options.h"
 #include "net/http_client.h"
 #include "net/usage_report.h"
@@ -85,6 +86,7 @@ void CWin32Platform::SendUsageReport(const CUpdateContext& context, int32_t code
 }
 
 unsigned __stdcall UpdateWorkerProc(void* context) {
+  CComApartment com;  // for ShellExecuteW behind the boxes' link
   CWin32Platform platform;
   const int32_t outcome =
       RunUpdate(*static_cast<CUpdateContext*>(context), platform, GetLaunchOptions().config);

@@ -30,7 +30,8 @@ class CWin32Platform : public IUpdatePlatform {
 };
 
 // _beginthreadex entry of the update worker; the argument is the run's CUpdateContext.
-// Returns the final outcome code as the thread's exit code.
+// Returns the final outcome code as the thread's exit code. The thread is a COM
+// single-threaded apartment for its whole run.
 unsigned __stdcall UpdateWorkerProc(void* context);
 
 }  // namespace zr
