@@ -177,6 +177,31 @@ ui_box() {
   ui_box_buttons=$(zr_box_buttons "$ui_box_id")
 }
 
+# ui_report_server: starts the loopback report endpoint, which records every request in
+# $ui_records; sets ui_port (the updater reaches it with http_proxy=http://127.0.0.1:$ui_port).
+ui_report_server() {
+  ui_records="$ui_work/records"
+  mkdir -p "$ui_records"
+  zr_wine "$ui_server" "$(zr_winpath "$ui_records")" "$(zr_winpath "$ui_work/port")" 200 300 >/dev/null 2>&1 &
+  ui_pids+=("$!")
+  for _ in $(seq 300); do [ -s "$ui_work/port" ] && break; sleep 0.1; done
+  [ -s "$ui_work/port" ] || { ui_fail "the report server did not start"; return 1; }
+  ui_port=$(cat "$ui_work/port")
+}
+
+# ui_rolled_back: the checks after a failed update's box was confirmed: the updater ends,
+# every file holds its old content, nothing is left behind, the download cache is gone and
+# exactly one report reached the endpoint.
+ui_rolled_back() {
+  ui_check "the updater ends" ui_updater_ends 60
+  ui_check "every file holds its old content" ui_files_are old
+  ui_check "no backup or parked file is left" ui_no_leftovers
+  ui_check "the cache directory is gone" [ ! -e "$ui_app/cache/update" ]
+  local heads
+  heads=$(ls "$ui_records"/*.head 2>/dev/null | wc -l)
+  ui_check "exactly one report arrived ($heads)" [ "$heads" = 1 ]
+}
+
 # ui_geometry WINDOW: "X Y WIDTH HEIGHT" of the window.
 ui_geometry() {
   eval "$(xdotool getwindowgeometry --shell "$1")"
