@@ -39,8 +39,9 @@ ui_cleanup() {
   zr_display_down
   if [ "$ui_failures" = 0 ]; then rm -rf "$ui_work"; else echo "files kept in $ui_work" >&2; fi
 }
-trap ui_cleanup EXIT
+# zr_display_up sets a trap of its own (its display's): ours, set after it, stops the display too.
 zr_display_up
+trap ui_cleanup EXIT
 
 ui_fail() { echo "FAIL: $*" >&2; ui_failures=$((ui_failures + 1)); }
 ui_pass() { echo "ok: $*"; }
