@@ -11,10 +11,12 @@
 #
 # Everything is per prefix and per display: two test programs can run at once.
 
-ZR_WINE_BIN=/usr/lib/wine/wine64
+# The 64-bit loader and prefixes; scripts/smoke-i686.sh sets ZR_WINE_BIN and ZR_WINEARCH to
+# run the 32-bit exe in a 32-bit prefix.
+ZR_WINE_BIN=${ZR_WINE_BIN:-/usr/lib/wine/wine64}
 ZR_WINESERVER_BIN=/usr/lib/wine/wineserver
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEARCH=win64
+export WINEARCH=${ZR_WINEARCH:-win64}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 # In a subshell (`zr_wine prog &`, `$(zr_wine ...)`) the subshell becomes the Wine process

@@ -1,5 +1,6 @@
 # Shared steps of the window tests (tests/e2e/ui_*_win_test.sh), sourced with the build and
-# source folders as $1 and $2. They drive the real zrUpdater.exe on an Xvfb display with real
+# source folders as $1 and $2 (and by scripts/smoke-i686.sh, which sets ZR_UI_PATIENCE: the
+# waits for a program's start are that many times longer, for emulated 32-bit programs). They drive the real zrUpdater.exe on an Xvfb display with real
 # mouse clicks (xdotool) and check the outcome on disk, in the process list and on the
 # loopback report server.
 #
@@ -119,7 +120,7 @@ ui_start_product() {
   zr_wine "$ui_app/zrCastrix.exe" "$@" --lifetime 240000 --ready "$(zr_winpath "$ready")" >/dev/null 2>&1 &
   ui_product_pid=$!
   ui_pids+=("$ui_product_pid")
-  local end=$((SECONDS + 60))
+  local end=$((SECONDS + 60 * ${ZR_UI_PATIENCE:-1}))
   while [ ! -s "$ready" ]; do
     [ $SECONDS -lt $end ] || { ui_fail "the product did not start"; return 1; }
     sleep 0.1
@@ -136,7 +137,8 @@ ui_run_updater() {
     /config "$(zr_winpath "$ui_manifest")" /version 3.1.0 >/dev/null 2>&1 &
   ui_updater_pid=$!
   ui_pids+=("$ui_updater_pid")
-  ui_main=$(zr_wait_window 'Zoria投屏助手更新程序' 60) || { ui_fail "no main window"; return 1; }
+  ui_main=$(zr_wait_window 'Zoria投屏助手更新程序' $((60 * ${ZR_UI_PATIENCE:-1}))) ||
+    { ui_fail "no main window"; return 1; }
 }
 
 # ui_updater_ends [SECONDS]: the updater ends within SECONDS (default 30).
