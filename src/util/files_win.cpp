@@ -1,14 +1,15 @@
 #include "util/files.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
+#include <exception>
 #include <memory>
 
 namespace zr {
 namespace {
 
-constexpr DWORD kPathBuffer = 260;
+constexpr wchar_t kExtendedPrefix[] = L"\\\\?\\";
+constexpr wchar_t kExtendedUncPrefix[] = L"\\\\?\\UNC\\";
 
 struct HandleCloser {
   void operator()(HANDLE handle) const { CloseHandle(handle); }
@@ -20,74 +21,164 @@ struct FindCloser {
 };
 using FindHandle = std::unique_ptr<void, FindCloser>;
 
+// Null for INVALID_HANDLE_VALUE, so that the unique_ptr owns only real handles.
+HANDLE Owned(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
+  return text.compare(0, std::char_traits<wchar_t>::length(prefix), prefix) == 0;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// Length of the root of an extended path that no directory creation may touch:
+// "\\?\C:\" or "\\?\UNC\server\share\".
+size_t ExtendedRootLength(const std::wstring& path) {
+  size_t start = std::char_traits<wchar_t>::length(kExtendedPrefix);
+  int parts = 1;  // the drive
+  if (StartsWith(path, kExtendedUncPrefix)) {
+    start = std::char_traits<wchar_t>::length(kExtendedUncPrefix);
+    parts = 2;  // server and share
+  }
+  size_t i = start;
+  for (; parts > 0 && i < path.size(); ++i) {
+    if (path[i] == L'\\') --parts;
+  }
+  return i;
+}
+
 }  // namespace
 
 std::wstring GetModuleDirectory() {
-  wchar_t path[kPathBuffer] = {};
-  GetModuleFileNameW(nullptr, path, kPathBuffer);
-  PathRemoveFileSpecW(path);
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);  // cut short: read again with room for all of it
+  }
+  const size_t slash = path.find_last_of(L"\\/");
+  path.resize(slash == std::wstring::npos ? 0 : slash);
   return path;
+}
+
+std::wstring FullPathName(const std::wstring& path) {
+  if (path.empty()) return {};
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) return {};
+    if (length < full.size()) {
+      full.resize(length);
+      return full;
+    }
+    full.resize(length);  // the size it needs, terminating zero included
+  }
+}
+
+std::wstring ExtendedPath(const std::wstring& path) {
+  if (StartsWith(path, kExtendedPrefix) || StartsWith(path, L"\\\\.\\")) return path;
+  const std::wstring full = FullPathName(path);
+  if (full.empty()) return full;
+  if (StartsWith(full, L"\\\\")) return kExtendedUncPrefix + full.substr(2);
+  return kExtendedPrefix + full;
 }
 
 bool CreateDirectoryChain(const wchar_t* path) {
   if (path == nullptr || path[0] == L'\0') return false;
-  const std::wstring full = path;
-  for (size_t i = 0; i < full.size(); ++i) {
-    if (full[i] != L'\\' && full[i] != L'/') continue;
+  // Only what lies before the last separator is a directory.
+  std::wstring directories = path;
+  const size_t last = directories.find_last_of(L"\\/");
+  if (last == std::wstring::npos) return true;
+  directories.resize(last + 1);
+  const std::wstring full = ExtendedPath(directories);
+  if (full.empty()) return false;
+  // The full form of a directory path keeps its last separator, so every directory of the
+  // chain ends at one.
+  for (size_t i = ExtendedRootLength(full); i < full.size(); ++i) {
+    if (!IsSeparator(full[i])) continue;
     const std::wstring prefix = full.substr(0, i);
-    if (PathFileExistsW(prefix.c_str())) continue;
+    if (GetFileAttributesW(prefix.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
     if (!CreateDirectoryW(prefix.c_str(), nullptr)) return false;
   }
   return true;
 }
 
 std::string ReadWholeFile(const wchar_t* path) {
-  if (path == nullptr) return {};
-  FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
+  if (path == nullptr || path[0] == L'\0') return {};
+  FileHandle file(Owned(CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr)));
+  // Devices and pipes could block or never end: only files on a disk are read.
+  if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return {};
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+      static_cast<unsigned long long>(size.QuadPart) > kMaxReadBytes) {
     return {};
   }
-  const DWORD size = GetFileSize(file.get(), nullptr);
-  if (size == INVALID_FILE_SIZE) return {};
   std::string content;
   try {
-    content.resize(size);
-  } catch (const std::bad_alloc&) {
+    content.resize(static_cast<size_t>(size.QuadPart));
+  } catch (const std::exception&) {
     return {};
   }
-  DWORD read = 0;
-  if (size != 0 && !ReadFile(file.get(), content.data(), size, &read, nullptr)) return {};
-  content.resize(read);
+  size_t done = 0;
+  while (done < content.size()) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), content.data() + done, static_cast<DWORD>(content.size() - done), &read, nullptr)) {
+      return {};
+    }
+    if (read == 0) break;  // the file got shorter meanwhile
+    done += read;
+  }
+  content.resize(done);
   return content;
 }
 
+bool RemoveFileForce(const std::wstring& path) {
+  const std::wstring full = ExtendedPath(path);
+  if (full.empty()) return false;
+  if (DeleteFileW(full.c_str())) return true;
+  const DWORD attributes = GetFileAttributesW(full.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND ||
+                                                    GetLastError() == ERROR_PATH_NOT_FOUND;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || !(attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (DeleteFileW(full.c_str())) return true;
+  SetFileAttributesW(full.c_str(), attributes);  // still held: it stays as it was
+  return false;
+}
+
 bool DeleteDirectoryTree(const std::wstring& directory) {
-  if (directory.size() >= 4) {
+  const std::wstring full = ExtendedPath(directory);
+  if (full.empty()) return false;
+  std::wstring root = full;
+  while (root.size() > 1 && IsSeparator(root.back()) && root[root.size() - 2] != L':') root.pop_back();
+  const DWORD attributes = GetFileAttributesW(root.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  // A link is removed as a link; what it leads to is someone else's.
+  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  if (directory.size() >= 4 && !link) {
     WIN32_FIND_DATAW entry = {};
-    FindHandle listing(FindFirstFileW((directory + L"\\*").c_str(), &entry));
-    if (listing.get() == INVALID_HANDLE_VALUE) {
-      listing.release();
-      return false;
-    }
+    FindHandle listing(Owned(FindFirstFileW((root + L"\\*").c_str(), &entry)));
+    if (!listing) return false;
     do {
       const std::wstring name = entry.cFileName;
-      const std::wstring child = directory + L"\\" + name;
-      const DWORD attributes = entry.dwFileAttributes;
-      if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      const std::wstring child = root + L"\\" + name;
+      const DWORD childAttributes = entry.dwFileAttributes;
+      if (childAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (name == L"." || name == L"..") continue;
         // A junction or directory symbolic link leads outside the tree: remove the link
         // itself and never look inside it.
-        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteDirectoryTree(child);
+        if (!(childAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteDirectoryTree(child);
         RemoveDirectoryW(child.c_str());
-      } else if (!(attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
-        DeleteFileW(child.c_str());
+      } else if (!(childAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
+        RemoveFileForce(child);
       }
     } while (FindNextFileW(listing.get(), &entry));
   }
-  if (!PathFileExistsW(directory.c_str())) return false;
-  return RemoveDirectoryW(directory.c_str()) != FALSE;
+  return RemoveDirectoryW(root.c_str()) != FALSE;
 }
 
 }  // namespace zr

@@ -11,9 +11,15 @@ namespace {
 
 std::atomic<unsigned> g_counter{0};
 
+// Full paths of any length: past the old 260-character limit only the "\\?\" form works.
+std::wstring Long(const std::wstring& path) {
+  if (path.size() < 200 || path.compare(0, 4, L"\\\\?\\") == 0 || path.size() < 3 || path[1] != L':') return path;
+  return L"\\\\?\\" + path;
+}
+
 void RemoveTree(const std::wstring& directory) {
   WIN32_FIND_DATAW entry = {};
-  HANDLE listing = FindFirstFileW((directory + L"\\*").c_str(), &entry);
+  HANDLE listing = FindFirstFileW(Long(directory + L"\\*").c_str(), &entry);
   if (listing != INVALID_HANDLE_VALUE) {
     do {
       const std::wstring name = entry.cFileName;
@@ -21,15 +27,15 @@ void RemoveTree(const std::wstring& directory) {
       const std::wstring child = directory + L"\\" + name;
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveTree(child);
-        RemoveDirectoryW(child.c_str());
+        RemoveDirectoryW(Long(child).c_str());
       } else {
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(child.c_str());
+        SetFileAttributesW(Long(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(Long(child).c_str());
       }
     } while (FindNextFileW(listing, &entry));
     FindClose(listing);
   }
-  RemoveDirectoryW(directory.c_str());
+  RemoveDirectoryW(Long(directory).c_str());
 }
 
 }  // namespace
@@ -45,8 +51,14 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { RemoveTree(m_path); }
 
+void MakeDirectories(const std::wstring& directory) {
+  for (size_t i = 3; i <= directory.size(); ++i) {
+    if (i == directory.size() || directory[i] == L'\\') CreateDirectoryW(Long(directory.substr(0, i)).c_str(), nullptr);
+  }
+}
+
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -54,7 +66,7 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   std::string content;
@@ -66,12 +78,12 @@ std::string ReadFileBytes(const std::wstring& path) {
 }
 
 bool FileExists(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const DWORD attributes = GetFileAttributesW(Long(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool DirectoryExists(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const DWORD attributes = GetFileAttributesW(Long(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 

@@ -21,7 +21,8 @@ class TempDir {
   std::wstring m_path;
 };
 
-// Small file helpers that do not use the code under test.
+// Small file helpers that do not use the code under test. Full paths may be of any length.
+void MakeDirectories(const std::wstring& directory);  // every missing one along the path
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);  // empty when missing
 bool FileExists(const std::wstring& path);

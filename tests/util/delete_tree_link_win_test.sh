@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# A directory link inside the update cache must be removed or left, never followed: the
-# files it points at lie outside the cache.
+# A directory link inside the update cache, or the folder to delete being a link itself, must
+# be removed or left, never followed: the files it points at lie outside the cache.
 set -euo pipefail
 build=$1 source=$2
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
@@ -9,6 +9,7 @@ echo -n "outside the cache" > "$work/outside/precious.txt"
 echo -n "x" > "$work/outside/sub/also.txt"
 echo -n "r" > "$work/cache/update/regular.txt"
 ln -s "$work/outside" "$work/cache/update/link"
+ln -s "$work/outside" "$work/linked update"
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 ZR_LINK_TREE=$(winpath "$work/cache") ZR_LINK_OUTSIDE=$(winpath "$work/outside") \
   bash "$source/scripts/wine-run.sh" "$build/wineprefix" "$build/tests/test_util.exe" \

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "support/temp_dir_win.h"
+#include "util/text.h"
 
 namespace zr {
 namespace {
@@ -17,6 +18,13 @@ using test::FileExists;
 using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
+
+// Run by deep_module_win_test.sh from a directory past the old limit of 260 characters.
+TEST(GetModuleDirectory, IsWholeHoweverDeepTheExecutableLies) {
+  const wchar_t* expected = _wgetenv(L"ZR_DEEP_DIRECTORY");
+  if (expected == nullptr) GTEST_SKIP() << "needs the deep copy of the script test";
+  EXPECT_EQ(WideToUtf8(GetModuleDirectory()), WideToUtf8(expected));
+}
 
 TEST(GetModuleDirectory, IsTheExecutablesDirectoryWithoutTrailingBackslash) {
   wchar_t exe[MAX_PATH] = {};
@@ -81,6 +89,26 @@ TEST(ReadWholeFile, EmptyMissingAndLockedFilesReadAsEmpty) {
   EXPECT_EQ(ReadWholeFile((temp / L"locked.xml").c_str()), "");
   CloseHandle(exclusive);
   EXPECT_EQ(ReadWholeFile((temp / L"locked.xml").c_str()), "<config/>");
+}
+
+// Only files on a disk, of a size a manifest may have, are read; nothing else blocks or throws.
+TEST(ReadWholeFile, ReadsNothingButOrdinaryFilesOfAReasonableSize) {
+  TempDir temp;
+  const std::wstring big = temp / L"two gigabytes.xml";
+  HANDLE file = CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LARGE_INTEGER size;
+  size.QuadPart = 2147483648LL;
+  ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+  ASSERT_TRUE(SetEndOfFile(file));  // sparse where the file system can
+  CloseHandle(file);
+  const std::wstring limit = temp / L"at the limit.xml";
+  WriteFileBytes(limit, std::string(static_cast<size_t>(kMaxReadBytes), 'x'));
+  for (const std::wstring& path : {big, temp.path(), std::wstring(L"NUL"), std::wstring(L"CON"),
+                                   std::wstring(L"\\\\.\\pipe\\no such pipe"), temp / L"."}) {
+    EXPECT_EQ(ReadWholeFile(path.c_str()), "") << WideToUtf8(path);
+  }
+  EXPECT_EQ(ReadWholeFile(limit.c_str()).size(), kMaxReadBytes) << "the limit itself is read";
 }
 
 TEST(DeleteDirectoryTree, RemovesEverythingBelowAndTheDirectory) {
@@ -159,6 +187,11 @@ TEST(DeleteDirectoryTreeLinks, NeverDescendsIntoALinkedDirectory) {
   EXPECT_EQ(ReadFileBytes(outsidePath + L"\\precious.txt"), "outside the cache");
   EXPECT_TRUE(DirectoryExists(outsidePath + L"\\sub"));
   EXPECT_FALSE(FileExists(treePath + L"\\update\\regular.txt"));
+
+  // The directory to delete is itself the link: what it leads to is not emptied either.
+  DeleteDirectoryTree(outsidePath + L"\\..\\linked update\\");
+  EXPECT_EQ(ReadFileBytes(outsidePath + L"\\precious.txt"), "outside the cache");
+  EXPECT_TRUE(FileExists(outsidePath + L"\\sub\\also.txt"));
 }
 
 }  // namespace

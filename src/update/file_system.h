@@ -1,0 +1,46 @@
+// The files half of what the update engine asks of the operating system.
+//
+// CWin32FileSystem (file_system_win.h) does the real work on any path Windows accepts, long
+// ones included; tests/support's fake keeps a table in memory and names files as Windows
+// does. Paths are full wide paths. All calls come from the update worker thread.
+#pragma once
+
+#include <string>
+
+namespace zr {
+
+// What a path names on disk. A directory reached through a junction or a symbolic link is
+// kDirectoryLink; a link to a file counts as a file.
+enum class PathKind { kMissing, kFile, kDirectory, kDirectoryLink };
+
+class IFileSystem {
+ public:
+  virtual ~IFileSystem() = default;
+
+  virtual PathKind Inspect(const std::wstring& path) = 0;
+  bool Exists(const std::wstring& path) { return Inspect(path) != PathKind::kMissing; }
+
+  // Moves a file, replacing the destination (also a read-only one), across volumes,
+  // returning once the data is on disk.
+  virtual bool MoveReplace(const std::wstring& from, const std::wstring& to) = 0;
+  // Deletes a file, also a read-only one. True when nothing is left at the path.
+  virtual bool RemoveFile(const std::wstring& path) = 0;
+  // Creates every missing directory up to the path's last separator.
+  virtual bool CreateDirectoryChain(const std::wstring& path) = 0;
+  virtual std::string ReadWholeFile(const std::wstring& path) = 0;  // empty on any failure
+  // Writes (or appends) bytes and returns once they are on disk.
+  virtual bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) = 0;
+  // Deletes a directory tree; never descends through a link, the directory itself included.
+  virtual bool DeleteDirectoryTree(const std::wstring& directory) = 0;
+  virtual std::wstring ModuleDirectory() = 0;  // the updater's directory, no trailing "\"
+
+  // The path as Windows resolves it: absolute, "." and ".." applied, one separator "\",
+  // trailing dots and blanks of the name dropped, short (8.3) names of existing directories
+  // and files spelt out. Two spellings of one file give the same result up to letter case.
+  virtual std::wstring FullPath(const std::wstring& path) = 0;
+  // Orders two full paths as the file system tells names apart: ordinal, ignoring case.
+  // Negative, zero or positive.
+  virtual int ComparePaths(const std::wstring& a, const std::wstring& b) = 0;
+};
+
+}  // namespace zr
