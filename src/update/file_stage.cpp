@@ -1,5 +1,7 @@
 #include "update/file_stage.h"
 
+#include <chrono>
+
 namespace zr {
 
 bool CFileStageGate::Enter() {
@@ -12,6 +14,26 @@ bool CFileStageGate::Enter() {
 void CFileStageGate::Leave() {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_inside > 0 && --m_inside == 0) m_idle.notify_all();
+}
+
+void CFileStageGate::Close() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_closed = true;
+}
+
+bool CFileStageGate::IsClosed() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_closed;
+}
+
+bool CFileStageGate::IsRunning() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_inside > 0;
+}
+
+bool CFileStageGate::WaitIdle(uint32_t milliseconds) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_idle.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_inside == 0; });
 }
 
 void CFileStageGate::CloseAndWait() {

@@ -2,13 +2,16 @@
 //
 // Replacing and rolling back move a product file aside before its replacement moves in; a
 // process that ended between the two moves would leave the file missing for good. The worker
-// holds the gate open around those stages; the UI thread, once its message loop has ended,
-// closes the gate and waits until no stage is running. After that no stage may start, so the
-// process can end with every file either old or new. Closing at any other moment (a box is
-// open, the product is being asked to quit) still ends the process at once.
+// holds the gate from the first move of a run to the end of its rollback (the failure box in
+// between included); the UI thread, once its message loop has ended or the session ends,
+// closes the gate and waits until no stage is running (file_stage_win.h also closes the
+// worker's boxes meanwhile). After that no stage may start, so the process ends with every
+// file either old or new. Closing at any other moment (the question box is open, the product
+// is being asked to quit) still ends the process at once.
 #pragma once
 
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 
 namespace zr {
@@ -18,7 +21,13 @@ class CFileStageGate {
   // False once the process is shutting down: the stage must not start.
   bool Enter();
   void Leave();
-  // Refuses further stages and waits for a running one to finish.
+  // The process is ending: no stage may start from now on; a running one goes on to its end.
+  void Close();
+  bool IsClosed();
+  bool IsRunning();  // a stage runs
+  // Waits up to `milliseconds` for no stage to run; true when none runs.
+  bool WaitIdle(uint32_t milliseconds);
+  // Close, then wait for a running stage without limit.
   void CloseAndWait();
 
  private:

@@ -2,13 +2,16 @@
 //
 // The engine's decisions (attempt loop, closing stage, replacing and rollback, report) are
 // portable and talk only to this. CWin32Platform (app/update_platform_win.cpp) does the real
-// work and is tested under Wine; tests/support/fake_platform.h drives the same decisions
-// natively with an in-memory file and process table, scripted box answers, a message log and
-// a virtual clock. All calls come from the update worker thread.
+// work, its files half in CWin32FileSystem (file_system_win.h), and is tested under Wine; tests/support's
+// FakePlatform drives the same decisions natively with an in-memory file and process table,
+// scripted box answers, a message log and a virtual clock. All calls come from the update
+// worker thread.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "update/file_system.h"
 
 namespace zr {
 
@@ -24,17 +27,8 @@ class IMessagePoster {
 
 class IUpdatePlatform : public IMessagePoster {
  public:
-
-  // Files. Paths are full wide paths.
-  virtual bool PathExists(const std::wstring& path) = 0;  // a file or a directory
-  // Moves a file, replacing the destination, across volumes, returning once the data is on
-  // disk (MoveFileExW with flags 11).
-  virtual bool MoveReplace(const std::wstring& from, const std::wstring& to) = 0;
-  virtual void RemoveFile(const std::wstring& path) = 0;  // result never needed
-  virtual bool CreateDirectoryChain(const std::wstring& path) = 0;
-  virtual std::string ReadWholeFile(const std::wstring& path) = 0;  // empty on any failure
-  virtual bool DeleteDirectoryTree(const std::wstring& directory) = 0;
-  virtual std::wstring ModuleDirectory() = 0;  // the updater's directory, no trailing "\"
+  // The files and directories of the installation.
+  virtual IFileSystem& Files() = 0;
 
   // The running product.
   virtual uint32_t FindProcessByPath(const std::wstring& exePath) = 0;  // 0: not running
@@ -55,9 +49,12 @@ class IUpdatePlatform : public IMessagePoster {
   virtual void Sleep(uint32_t milliseconds) = 0;
 
   // Product files are being moved: the process must not end until LeaveFileStage. False when
-  // the process is already ending; the stage must then not start.
+  // the process is already ending; the stage must then not start. Once the process is asked
+  // to end, the stage runs on to its end while boxes are no longer shown (they answer 8).
   virtual bool EnterFileStage() = 0;
   virtual void LeaveFileStage() = 0;
+  // True once the process has been asked to end (window closed, WM_QUIT, session end).
+  virtual bool ProcessEnding() = 0;
 
   // Builds the usage report for a failed run and POSTs it; the outcome is not needed.
   virtual void SendUsageReport(const CUpdateContext& context, int32_t code) = 0;

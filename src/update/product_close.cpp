@@ -21,7 +21,7 @@ constexpr int kAnswerCancel = 7;
 }  // namespace
 
 int32_t CloseRunningProduct(IUpdatePlatform& platform) {
-  const std::wstring productPath = MakeProductPath(platform.ModuleDirectory().c_str());
+  const std::wstring productPath = MakeProductPath(platform.Files().ModuleDirectory().c_str());
 
   for (int poll = 0; poll < kInitialPolls; ++poll) {
     if (platform.FindProcessByPath(productPath) == 0) break;

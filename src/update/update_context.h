@@ -28,6 +28,7 @@ struct CUpdateContext {
   std::vector<UpdateFileEntry> files;     // in manifest order
   std::vector<BackupEntry> backups;       // in the order the files were replaced
   std::vector<std::wstring> removedFiles; // listed by the manifest, never acted on
+  bool journalWritten = false;            // this run's journal is on disk (see journal.h)
 };
 
 }  // namespace zr

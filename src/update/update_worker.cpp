@@ -25,14 +25,30 @@ int ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, const 
 
 int32_t LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
                          const std::wstring& configPath) {
-  return ParseUpdateManifest(context, platform.ReadWholeFile(configPath));
+  return ParseUpdateManifest(context, platform.Files().ReadWholeFile(configPath));
 }
 
 void ClearUpdateCache(IUpdatePlatform& platform) {
-  platform.DeleteDirectoryTree(platform.ModuleDirectory() + L"\\cache\\update\\");
+  IFileSystem& files = platform.Files();
+  const std::wstring cache = files.ModuleDirectory() + L"\\cache";
+  // A cache folder that is a link leads to someone else's folder: it is never emptied.
+  if (files.Inspect(cache) == PathKind::kDirectoryLink) return;
+  files.DeleteDirectoryTree(cache + L"\\update\\");
 }
 
 int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath) {
+  {
+    // A run that was cut short is finished before anything else; while that cannot be done,
+    // nothing else touches the installation.
+    CFileStage stage(platform);
+    const int32_t recovered = RecoverInterruptedRun(platform, stage);
+    if (recovered != RESULT_OK) {
+      ShowFailureBox(platform, L"ok", nullptr);
+      platform.PostToMainWindow(WM_UPDATE_FINISHED, 0);
+      return recovered;
+    }
+  }
+
   for (;;) {
     context.files.clear();
     PostStatusText(platform, StringTable::Get(L"pro_parsing_config").c_str());
@@ -48,14 +64,19 @@ int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std:
     return loaded;
   }
 
-  const int32_t applied = ApplyUpdate(context, platform);
-  if (applied == RESULT_OK) {
-    platform.PostToMainWindow(WM_UPDATE_SUCCEEDED, 2);
-    return RESULT_OK;
+  int32_t applied = RESULT_OK;
+  {
+    // Held from the first move to the end of a rollback, the failure box included: a process
+    // asked to end meanwhile rolls back before it goes (its box is not waited for).
+    CFileStage stage(platform);
+    applied = ApplyUpdate(context, platform, stage);
+    if (applied == RESULT_OK) {
+      platform.PostToMainWindow(WM_UPDATE_SUCCEEDED, 2);
+      return RESULT_OK;
+    }
+    ShowFailureBox(platform, L"ok", nullptr);
+    RollbackFiles(context, platform);
   }
-
-  ShowFailureBox(platform, L"ok", nullptr);
-  RollbackFiles(context, platform);
   ClearUpdateCache(platform);
   platform.SendUsageReport(context, applied);
   platform.PostToMainWindow(WM_UPDATE_FINISHED, 0);

@@ -15,13 +15,15 @@ struct CUpdateContext;
 int32_t LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
                          const std::wstring& configPath);
 
-// Deletes "<updater directory>\cache\update\" with everything in it.
+// Deletes "<updater directory>\cache\update\" with everything in it, unless "cache" or
+// "cache\update" is a link (a folder reached through one is never emptied).
 void ClearUpdateCache(IUpdatePlatform& platform);
 
-// The whole run: attempts of reading the manifest (retry as often as the user asks), then
-// applying; on failure the failure box, rollback, cache removal and the usage report. Posts
-// WM_UPDATE_SUCCEEDED on success and WM_UPDATE_FINISHED on every other end. Returns the final
-// outcome code.
+// The whole run. First a journal left by a run that was cut short is finished (when that
+// cannot be done the run ends there, after the failure box). Then attempts of reading the
+// manifest (retry as often as the user asks), then applying; on failure the failure box,
+// rollback, cache removal and the usage report. Posts WM_UPDATE_SUCCEEDED on success and
+// WM_UPDATE_FINISHED on every other end. Returns the final outcome code.
 int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath);
 
 }  // namespace zr

@@ -1,6 +1,6 @@
 #include "support/fake_platform.h"
 
-#include <cwctype>
+#include <algorithm>
 #include <memory>
 
 #include "update/progress.h"
@@ -9,58 +9,174 @@
 namespace zr::test {
 namespace {
 
-std::wstring ParentOf(const std::wstring& path) {
-  size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
+constexpr int kAnswerClosed = 8;
 
-bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto fold = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; };
-    if (fold(a[i]) != fold(b[i])) return false;
+// Upper case as the file system folds names: ASCII, Latin-1, Latin Extended-A, Greek and
+// Cyrillic, which is what the tests spell names in.
+wchar_t FoldCase(wchar_t c) {
+  if (c >= L'a' && c <= L'z') return c - (L'a' - L'A');
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) ||
+      (c >= 0x430 && c <= 0x44F)) {
+    return c - 0x20;
   }
-  return true;
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  if (c >= 0x100 && c <= 0x17F && (c % 2) == 1 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) return c - 1;
+  return c;
 }
 
-bool IsDriveRoot(const std::wstring& path) {
-  return path.size() == 2 && path[1] == L':';
+std::wstring Key(const std::wstring& path) {
+  std::wstring key = FakeFullPath(path);
+  for (wchar_t& c : key) c = FoldCase(c);
+  return key;
+}
+
+std::wstring ParentOf(const std::wstring& path) {
+  const std::wstring full = FakeFullPath(path);
+  const size_t slash = full.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
+}
+
+bool IsDriveRoot(const std::wstring& path) { return path.size() == 2 && path[1] == L':'; }
+
+// True when `path` lies below `directory` (keys compared).
+bool IsBelow(const std::wstring& path, const std::wstring& directoryKey) {
+  const std::wstring key = Key(path);
+  return key.size() > directoryKey.size() + 1 && key.compare(0, directoryKey.size(), directoryKey) == 0 &&
+         key[directoryKey.size()] == L'\\';
 }
 
 }  // namespace
 
-bool FakePlatform::PathExists(const std::wstring& path) {
-  return !path.empty() && (files.count(path) != 0 || directories.count(path) != 0 || IsDriveRoot(path));
+std::wstring FakeFullPath(const std::wstring& path) {
+  std::wstring root;
+  std::vector<std::wstring> parts;
+  std::wstring part;
+  size_t i = 0;
+  if (path.size() >= 2 && path[1] == L':') {
+    root = path.substr(0, 2);
+    i = 2;
+  } else if (path.size() >= 2 && (path[0] == L'\\' || path[0] == L'/') && (path[1] == L'\\' || path[1] == L'/')) {
+    root = L"\\";  // a network path keeps its leading pair of separators
+    i = 1;
+  }
+  auto flush = [&] {
+    if (part == L"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != L".") {
+      parts.push_back(part);
+    }
+    part.clear();
+  };
+  for (; i < path.size(); ++i) {
+    if (path[i] == L'\\' || path[i] == L'/') {
+      flush();
+    } else {
+      part += path[i];
+    }
+  }
+  // The last name loses trailing dots and blanks, as Windows opens it.
+  while (!part.empty() && (part.back() == L'.' || part.back() == L' ') && part != L"." && part != L"..") part.pop_back();
+  flush();
+  std::wstring full = root;
+  for (const std::wstring& name : parts) full += L"\\" + name;
+  return full;
+}
+
+namespace {
+
+// A path already in its full form: nothing to resolve, only letter case to fold.
+bool IsPlain(const std::wstring& path) {
+  if (path.empty() || path.back() == L'.' || path.back() == L' ') return false;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (path[i] == L'/') return false;
+    if (path[i] == L'\\' && i + 1 < path.size() && (path[i + 1] == L'\\' || path[i + 1] == L'.')) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FakePathLess::operator()(const std::wstring& a, const std::wstring& b) const {
+  if (!IsPlain(a) || !IsPlain(b)) return Key(a) < Key(b);
+  // The common case, without building keys: the sweeps compare paths millions of times.
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const wchar_t x = FoldCase(a[i]), y = FoldCase(b[i]);
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+int FakePlatform::ComparePaths(const std::wstring& a, const std::wstring& b) {
+  std::wstring x = a, y = b;
+  for (wchar_t& c : x) c = FoldCase(c);
+  for (wchar_t& c : y) c = FoldCase(c);
+  return x.compare(y) < 0 ? -1 : (x == y ? 0 : 1);
+}
+
+bool FakePlatform::Operate(const std::wstring& what) {
+  ++operations;
+  if (operations == dieAtOperation) {
+    log.push_back(L"died before " + what);
+    throw ProcessDied{operations};
+  }
+  if (operations == endAtOperation) {
+    log.push_back(L"asked to end");
+    shuttingDown = true;
+  }
+  if (operations == failOperation) {
+    log.push_back(L"failed " + what);
+    return false;
+  }
+  return true;
+}
+
+PathKind FakePlatform::Inspect(const std::wstring& path) {
+  if (path.empty()) return PathKind::kMissing;
+  if (directoryLinks.count(path)) return PathKind::kDirectoryLink;
+  if (directories.count(path) || IsDriveRoot(FakeFullPath(path))) return PathKind::kDirectory;
+  return files.count(path) ? PathKind::kFile : PathKind::kMissing;
 }
 
 bool FakePlatform::MoveReplace(const std::wstring& from, const std::wstring& to) {
   ++moveCount;
   if (fileStageDepth == 0) ++movesOutsideFileStage;
+  if (!Operate(L"move " + from + L" -> " + to)) return false;
   log.push_back(L"move " + from + L" -> " + to);
-  if (moveCount == failMoveNumber) return false;
   if (lockedPaths.count(from) || lockedPaths.count(to)) return false;
   auto source = files.find(from);
-  if (source == files.end() || directories.count(to) != 0) return false;
-  std::wstring parent = ParentOf(to);
-  if (!parent.empty() && !PathExists(parent)) return false;
+  if (source == files.end() || Inspect(to) == PathKind::kDirectory || Inspect(to) == PathKind::kDirectoryLink) {
+    return false;
+  }
+  const std::wstring parent = ParentOf(to);
+  if (!parent.empty() && Inspect(parent) != PathKind::kDirectory) return false;
   std::string content = std::move(source->second);
   files.erase(source);
+  files.erase(to);  // the destination is replaced under the name it is given now
   files[to] = std::move(content);
   return true;
 }
 
-void FakePlatform::RemoveFile(const std::wstring& path) {
+bool FakePlatform::RemoveFile(const std::wstring& path) {
+  if (!Operate(L"delete " + path)) return false;
   log.push_back(L"delete " + path);
-  if (!lockedPaths.count(path)) files.erase(path);
+  if (lockedPaths.count(path)) return false;
+  files.erase(path);
+  return true;
 }
 
 bool FakePlatform::CreateDirectoryChain(const std::wstring& path) {
+  if (!Operate(L"mkdirs " + path)) return false;
   log.push_back(L"mkdirs " + path);
   if (path.empty()) return false;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (path[i] != L'\\' && path[i] != L'/') continue;
-    std::wstring prefix = path.substr(0, i);
-    if (PathExists(prefix)) continue;
+  // As Windows walks it: the full path, only the part before its last separator.
+  const size_t last = path.find_last_of(L"\\/");
+  if (last == std::wstring::npos) return true;
+  const std::wstring full = FakeFullPath(path.substr(0, last)) + L"\\";
+  for (size_t i = 0; i < full.size(); ++i) {
+    if (full[i] != L'\\') continue;
+    const std::wstring prefix = full.substr(0, i);
+    if (Inspect(prefix) != PathKind::kMissing) continue;
     if (prefix.empty() || files.count(prefix)) return false;
     directories.insert(prefix);
   }
@@ -73,16 +189,42 @@ std::string FakePlatform::ReadWholeFile(const std::wstring& path) {
   return it == files.end() ? std::string() : it->second;
 }
 
+bool FakePlatform::WriteDurably(const std::wstring& path, const std::string& bytes, bool append) {
+  if (operations + 1 == dieAtOperation) {
+    // Cut off half-way: the disk holds the first half of what was being written.
+    std::string& file = files[path];
+    file = (append ? file : std::string()) + bytes.substr(0, bytes.size() / 2);
+  }
+  if (!Operate(L"write " + path)) return false;
+  log.push_back(std::wstring(append ? L"append " : L"write ") + path);
+  const std::wstring parent = ParentOf(path);
+  if (lockedPaths.count(path) || (!parent.empty() && Inspect(parent) != PathKind::kDirectory)) return false;
+  if (append && !files.count(path)) return false;
+  std::string& file = files[path];
+  file = (append ? file : std::string()) + bytes;
+  return true;
+}
+
 bool FakePlatform::DeleteDirectoryTree(const std::wstring& directory) {
   log.push_back(L"rmtree " + directory);
-  std::wstring dir = directory;
-  while (!dir.empty() && (dir.back() == L'\\' || dir.back() == L'/')) dir.pop_back();
-  const std::wstring prefix = dir + L"\\";
+  const std::wstring dir = FakeFullPath(directory);
+  if (directoryLinks.count(dir)) return false;  // a link: what it leads to is not emptied
+  const std::wstring dirKey = Key(dir);
+  // Nothing below a link inside the tree is touched either.
+  auto belowLink = [&](const std::wstring& path) {
+    for (const std::wstring& link : directoryLinks) {
+      if (IsBelow(path, Key(link))) return true;
+    }
+    return false;
+  };
   for (auto it = files.begin(); it != files.end();) {
-    it = it->first.compare(0, prefix.size(), prefix) == 0 ? files.erase(it) : std::next(it);
+    it = IsBelow(it->first, dirKey) && !belowLink(it->first) ? files.erase(it) : std::next(it);
   }
   for (auto it = directories.begin(); it != directories.end();) {
-    it = it->compare(0, prefix.size(), prefix) == 0 ? directories.erase(it) : std::next(it);
+    it = IsBelow(*it, dirKey) && !belowLink(*it) ? directories.erase(it) : std::next(it);
+  }
+  for (auto it = directoryLinks.begin(); it != directoryLinks.end();) {
+    it = IsBelow(*it, dirKey) ? directoryLinks.erase(it) : std::next(it);
   }
   return directories.erase(dir) != 0;
 }
@@ -97,7 +239,13 @@ void FakePlatform::AdvanceProcesses() {
 uint32_t FakePlatform::FindProcessByPath(const std::wstring& exePath) {
   AdvanceProcesses();
   for (const auto& [id, process] : processes) {
-    if (EqualsAsciiNoCase(process.path, exePath)) {
+    // As the updater compares process paths: letters A-Z in either case, all else exact.
+    bool same = process.path.size() == exePath.size();
+    for (size_t i = 0; same && i < exePath.size(); ++i) {
+      auto fold = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; };
+      same = fold(process.path[i]) == fold(exePath[i]);
+    }
+    if (same) {
       log.push_back(L"find " + std::to_wstring(id));
       return id;
     }
@@ -141,9 +289,15 @@ bool FakePlatform::PostToMainWindow(uint32_t message, intptr_t lParam) {
   return true;
 }
 
-int FakePlatform::NextAnswer() {
+int FakePlatform::NextAnswer(const std::wstring& box) {
+  if (shuttingDown) {
+    // An ending process shows no box; it counts as closed.
+    log.push_back(L"skipped " + box);
+    return kAnswerClosed;
+  }
+  log.push_back(box);
   if (onBox) onBox(*this);
-  if (boxAnswers.empty()) return 8;
+  if (boxAnswers.empty()) return kAnswerClosed;
   int answer = boxAnswers.front();
   boxAnswers.erase(boxAnswers.begin());
   return answer;
@@ -152,15 +306,13 @@ int FakePlatform::NextAnswer() {
 int FakePlatform::ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
                               const std::wstring& message, const std::wstring& firstButton,
                               const std::wstring* secondButton) {
-  log.push_back(L"linkbox " + title + L"|" + message + L"|" + firstButton + L"|" +
-                (secondButton ? *secondButton : std::wstring(L"(none)")) + L"|" + linkText);
-  return NextAnswer();
+  return NextAnswer(L"linkbox " + title + L"|" + message + L"|" + firstButton + L"|" +
+                    (secondButton ? *secondButton : std::wstring(L"(none)")) + L"|" + linkText);
 }
 
 int FakePlatform::ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                                   const std::wstring& confirmButton, const std::wstring& cancelButton) {
-  log.push_back(L"questionbox " + caption + L"|" + message + L"|" + confirmButton + L"|" + cancelButton);
-  return NextAnswer();
+  return NextAnswer(L"questionbox " + caption + L"|" + message + L"|" + confirmButton + L"|" + cancelButton);
 }
 
 void FakePlatform::Sleep(uint32_t milliseconds) {
@@ -175,9 +327,7 @@ bool FakePlatform::EnterFileStage() {
   return true;
 }
 
-void FakePlatform::LeaveFileStage() {
-  --fileStageDepth;
-}
+void FakePlatform::LeaveFileStage() { --fileStageDepth; }
 
 void FakePlatform::SendUsageReport(const CUpdateContext&, int32_t code) {
   log.push_back(L"report " + std::to_wstring(code));

@@ -1,13 +1,24 @@
 // In-memory stand-in for the operating system, for the engine's decisions.
 //
-// Files: a table of path -> content (directories are a set of paths). Processes: a table of
-// id -> executable path, with per-process behaviour for quit requests and termination.
-// Boxes: scripted answers, consumed in order. Messages: every post is recorded (text payloads
-// are copied out and freed at once, as the window would). Time: a virtual clock that Sleep
-// advances. Every call is appended to `log`, so a test can check the exact sequence.
+// Files: a table of path -> content and a set of directories (and of directory links), both
+// keyed the way Windows names files: "/" and "\" alike, doubled separators, "." and ".."
+// applied, trailing dots and blanks of a name dropped, letter case ignored (ASCII and the
+// common European and Cyrillic letters). Processes: a table of id -> executable path, with
+// per-process behaviour for quit requests and termination. Boxes: scripted answers, consumed
+// in order. Messages: every post is recorded (text payloads are copied out and freed at once,
+// as the window would). Time: a virtual clock that Sleep advances. Every call is appended to
+// `log`, so a test can check the exact sequence.
 //
-// Fault injection: `failOnCall` makes the N-th counted file operation (MoveReplace) fail;
-// `moveFails` makes every move from or to a path fail.
+// Fault injection, on the file operations that change the disk (moves, deletions, directory
+// creation, durable writes), counted together from 1 in `operations`:
+//   failOperation  the N-th operation fails;
+//   endAtOperation the process is asked to end just before the N-th operation (as when the
+//                  window is closed or the session ends): boxes answer 8 from then on and no
+//                  file stage may start;
+//   dieAtOperation the process dies just before the N-th operation: ProcessDied is thrown, and
+//                  `files` is what the disk holds (a durable write cut off by the death leaves
+//                  the first half of its bytes).
+// `lockedPaths` make every move from or to, and every deletion of, those paths fail.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +29,24 @@
 #include <string>
 #include <vector>
 
+#include "update/file_system.h"
 #include "update/platform.h"
 
 namespace zr::test {
+
+// Orders paths as the fake's file system tells files apart.
+struct FakePathLess {
+  bool operator()(const std::wstring& a, const std::wstring& b) const;
+};
+using FileTable = std::map<std::wstring, std::string, FakePathLess>;
+using PathSet = std::set<std::wstring, FakePathLess>;
+
+// The fake's idea of GetFullPathNameW for full paths.
+std::wstring FakeFullPath(const std::wstring& path);
+
+struct ProcessDied {
+  int operation;
+};
 
 struct PostedMessage {
   uint32_t message = 0;
@@ -38,36 +64,36 @@ struct FakeProcess {
   int64_t quitDelayMs = 500;     // how long it takes to end after a quit request
 };
 
-class FakePlatform : public IUpdatePlatform {
+class FakePlatform : public IUpdatePlatform, public IFileSystem {
  public:
   // State that tests set up and inspect.
-  std::map<std::wstring, std::string> files;
-  std::set<std::wstring> directories;
+  FileTable files;
+  PathSet directories;
+  PathSet directoryLinks;                 // directories that are links to elsewhere
   std::wstring moduleDirectory = L"C:\\Program Files\\Zoria";
   std::map<uint32_t, FakeProcess> processes;
   std::vector<int> boxAnswers;            // consumed in order; 8 when exhausted
   std::vector<PostedMessage> posted;
   std::vector<std::wstring> log;          // one line per call, e.g. L"sleep 1000"
   uint64_t clock = 0;                     // virtual milliseconds
+  int operations = 0;                     // file operations so far (see above)
+  int failOperation = -1;
+  int endAtOperation = -1;
+  int dieAtOperation = -1;
   int moveCount = 0;                      // MoveReplace calls so far
-  int failMoveNumber = -1;                // the MoveReplace call (1-based) that fails
-  std::set<std::wstring> lockedPaths;     // moves from or to these fail
+  PathSet lockedPaths;                    // moves from or to, and deletions of, these fail
   bool postFails = false;                 // PostToMainWindow returns false
-  bool shuttingDown = false;              // EnterFileStage refuses
+  bool shuttingDown = false;              // the process has been asked to end
   int fileStageDepth = 0;                 // > 0 while a file stage runs
   int fileStageRequests = 0;              // EnterFileStage calls (not in `log`)
   int movesOutsideFileStage = 0;          // MoveReplace calls made outside a file stage
+  int reportsSent = 0;
+  int32_t lastReportCode = 0;
   // Called when a box is shown, before its answer is taken (e.g. to fix a file meanwhile).
   std::function<void(FakePlatform&)> onBox;
 
   // IUpdatePlatform
-  bool PathExists(const std::wstring& path) override;
-  bool MoveReplace(const std::wstring& from, const std::wstring& to) override;
-  void RemoveFile(const std::wstring& path) override;
-  bool CreateDirectoryChain(const std::wstring& path) override;
-  std::string ReadWholeFile(const std::wstring& path) override;
-  bool DeleteDirectoryTree(const std::wstring& directory) override;
-  std::wstring ModuleDirectory() override { return moduleDirectory; }
+  IFileSystem& Files() override { return *this; }
   uint32_t FindProcessByPath(const std::wstring& exePath) override;
   void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
   bool PostQuitToProductWindow() override;
@@ -80,17 +106,30 @@ class FakePlatform : public IUpdatePlatform {
   void Sleep(uint32_t milliseconds) override;
   bool EnterFileStage() override;
   void LeaveFileStage() override;
+  bool ProcessEnding() override { return shuttingDown; }
   void SendUsageReport(const CUpdateContext& context, int32_t code) override;
+
+  // IFileSystem
+  PathKind Inspect(const std::wstring& path) override;
+  bool MoveReplace(const std::wstring& from, const std::wstring& to) override;
+  bool RemoveFile(const std::wstring& path) override;
+  bool CreateDirectoryChain(const std::wstring& path) override;
+  std::string ReadWholeFile(const std::wstring& path) override;
+  bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) override;
+  bool DeleteDirectoryTree(const std::wstring& directory) override;
+  std::wstring ModuleDirectory() override { return moduleDirectory; }
+  std::wstring FullPath(const std::wstring& path) override { return FakeFullPath(path); }
+  int ComparePaths(const std::wstring& a, const std::wstring& b) override;
 
   // Helpers for tests.
   std::vector<uint32_t> PostedIds() const;
   std::vector<std::wstring> StatusTexts() const;
-  int reportsSent = 0;
-  int32_t lastReportCode = 0;
 
  private:
+  // Counts a file operation and applies the faults; false when it is to fail.
+  bool Operate(const std::wstring& what);
   void AdvanceProcesses();
-  int NextAnswer();
+  int NextAnswer(const std::wstring& box);
 };
 
 }  // namespace zr::test

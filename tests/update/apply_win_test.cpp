@@ -1,10 +1,10 @@
-// Replacing and rollback on real files under Wine: MoveFileExW's sharing violations, long and
-// Chinese names, and the rollback's parked file when a backup cannot come back.
+// Replacing and rollback on real files under Wine, through the real CWin32FileSystem:
+// sharing violations, long and Chinese names, odd targets (read-only files, directories,
+// every spelling of one file, paths near and past 260 characters).
 
 #include "update/apply.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -12,31 +12,36 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir_win.h"
+#include "update/file_system_win.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
 #include "update/update_context.h"
-#include "util/files.h"
+#include "util/text.h"
 
 namespace zr {
 namespace {
 
-// The file half of the platform, done with the same calls as the updater; the window half
-// only frees what is posted to it.
-class DiskPlatform : public IUpdatePlatform {
+using test::FileExists;
+using test::ReadFileBytes;
+using test::TempDir;
+
+// The real file system, recording why each failed move failed.
+class RecordingFileSystem : public CWin32FileSystem {
  public:
-  bool PathExists(const std::wstring& path) override { return PathFileExistsW(path.c_str()) != FALSE; }
   bool MoveReplace(const std::wstring& from, const std::wstring& to) override {
-    const bool moved = MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED |
-                                                                 MOVEFILE_WRITE_THROUGH) != FALSE;
+    const bool moved = CWin32FileSystem::MoveReplace(from, to);
     if (!moved) failedMoves.push_back(GetLastError());
     return moved;
   }
-  void RemoveFile(const std::wstring& path) override { DeleteFileW(path.c_str()); }
-  bool CreateDirectoryChain(const std::wstring& path) override { return zr::CreateDirectoryChain(path.c_str()); }
-  std::string ReadWholeFile(const std::wstring& path) override { return zr::ReadWholeFile(path.c_str()); }
-  bool DeleteDirectoryTree(const std::wstring& directory) override { return zr::DeleteDirectoryTree(directory); }
-  std::wstring ModuleDirectory() override { return GetModuleDirectory(); }
+  std::vector<DWORD> failedMoves;
+};
+
+// The files half is the updater's own; the window half only frees what is posted to it.
+class DiskPlatform : public IUpdatePlatform {
+ public:
+  IFileSystem& Files() override { return files; }
   uint32_t FindProcessByPath(const std::wstring&) override { return 0; }
   void TerminateProcessById(uint32_t, uint32_t) override {}
   bool PostQuitToProductWindow() override { return false; }
@@ -53,33 +58,13 @@ class DiskPlatform : public IUpdatePlatform {
   int ShowQuestionBox(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&) override {
     return 6;
   }
-  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+  void Sleep(uint32_t) override {}
   bool EnterFileStage() override { return true; }
   void LeaveFileStage() override {}
+  bool ProcessEnding() override { return false; }
   void SendUsageReport(const CUpdateContext&, int32_t) override {}
 
-  std::vector<DWORD> failedMoves;  // GetLastError of every failed move
-};
-
-// A fresh folder of its own under the temp directory, removed at the end.
-class TempDir {
- public:
-  TempDir() {
-    static unsigned counter = 0;
-    wchar_t base[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, base);
-    do {
-      path_ = std::wstring(base) + L"zr-apply " + std::to_wstring(GetCurrentProcessId()) + L"-" +
-              std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter) + L" 更新";
-    } while (!CreateDirectoryW(path_.c_str(), nullptr));
-  }
-  ~TempDir() { DeleteDirectoryTree(path_); }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::wstring& path() const { return path_; }
-
- private:
-  std::wstring path_;
+  RecordingFileSystem files;
 };
 
 struct HandleCloser {
@@ -97,31 +82,43 @@ HeldFile Hold(const std::wstring& path) {
 }
 
 void Write(const std::wstring& path, const std::string& content) {
-  CreateDirectoryChain(path.c_str());
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
+  test::MakeDirectories(path.substr(0, path.rfind(L'\\')));
+  test::WriteFileBytes(path, content);
+  ASSERT_TRUE(FileExists(path)) << WideToUtf8(path);
 }
 
-std::string Read(const std::wstring& path) { return ReadWholeFile(path.c_str()); }
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+std::string Read(const std::wstring& path) { return ReadFileBytes(path); }
+bool Exists(const std::wstring& path) { return FileExists(path) || test::DirectoryExists(path); }
+
+DWORD Attributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+
+int32_t Apply(CUpdateContext& context, DiskPlatform& platform) {
+  CFileStage stage(platform);
+  EXPECT_TRUE(stage.Enter());
+  return ApplyUpdate(context, platform, stage);
+}
+
+// The whole failure path of the files: apply, then roll back.
+int32_t ApplyAndRollBack(CUpdateContext& context, DiskPlatform& platform) {
+  const int32_t result = Apply(context, platform);
+  if (result != RESULT_OK) RollbackFiles(context, platform);
+  return result;
+}
 
 // An installation with `count` product files (the second one new) and their staged contents.
 struct Installation {
   explicit Installation(const TempDir& temp, int count) {
     for (int i = 0; i < count; ++i) {
       const std::wstring name = L"file " + std::to_wstring(i) + L" 文件.dll";
-      const std::wstring path = i == 1 ? temp.path() + L"\\新 目录\\子\\" + name : temp.path() + L"\\" + name;
-      const std::wstring staged = temp.path() + L"\\cache\\update\\" + std::to_wstring(i) + L".new";
+      const std::wstring path = i == 1 ? temp / (L"新 目录\\子\\" + name) : temp / name;
+      const std::wstring staged = temp / (L"cache\\update\\" + std::to_wstring(i) + L".new");
       originals.push_back(i == 1 ? std::string() : "original " + std::to_string(i));
       if (i != 1) Write(path, originals.back());
       Write(staged, "new " + std::to_string(i));
       context.files.push_back({"", "", staged, path, 0});
     }
   }
-  // Every product file as before the update, no new file, no backup or parked file.
+  // Every product file as before the update, no new file, no backup, parked file or journal.
   void ExpectRestored() const {
     for (size_t i = 0; i < context.files.size(); ++i) {
       const std::wstring& path = context.files[i].path;
@@ -144,7 +141,7 @@ TEST(ApplyOnDisk, ReplacesEveryFileAndLeavesNoBackup) {
   Write(install.context.files[0].path + L".bak", "stale backup of an earlier run");
   DiskPlatform platform;
 
-  ASSERT_EQ(ReplaceFiles(install.context, platform), RESULT_OK);
+  ASSERT_EQ(Apply(install.context, platform), RESULT_OK);
   for (size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(Read(install.context.files[i].path), "new " + std::to_string(i));
     EXPECT_FALSE(Exists(install.context.files[i].tmp)) << "moved, not copied";
@@ -158,9 +155,9 @@ TEST(ApplyOnDisk, AHeldProductFileFailsTheMoveAndRollbackRestoresTheOthers) {
   DiskPlatform platform;
   {
     HeldFile held = Hold(install.context.files[2].path);
-    EXPECT_EQ(ReplaceFiles(install.context, platform), RESULT_MOVE_FAILED);
-    ASSERT_EQ(platform.failedMoves.size(), 1u);
-    EXPECT_EQ(platform.failedMoves[0], static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(Apply(install.context, platform), RESULT_MOVE_FAILED);
+    ASSERT_EQ(platform.files.failedMoves.size(), 1u);
+    EXPECT_EQ(platform.files.failedMoves[0], static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(install.context.backups.size(), 2u) << "nothing recorded for the held file";
   }
   RollbackFiles(install.context, platform);
@@ -174,7 +171,7 @@ TEST(ApplyOnDisk, AHeldStagedFileFailsAfterTheBackupAndRollbackBringsItBack) {
   DiskPlatform platform;
   {
     HeldFile held = Hold(install.context.files[2].tmp);
-    EXPECT_EQ(ReplaceFiles(install.context, platform), RESULT_MOVE_FAILED);
+    EXPECT_EQ(Apply(install.context, platform), RESULT_MOVE_FAILED);
   }
   ASSERT_EQ(install.context.backups.size(), 3u);
   EXPECT_FALSE(Exists(install.context.files[2].path)) << "moved aside before the failure";
@@ -188,7 +185,7 @@ TEST(ApplyOnDisk, ABackupThatCannotComeBackLeavesTheTargetFilled) {
   DiskPlatform platform;
   {
     HeldFile held = Hold(install.context.files[2].tmp);
-    ASSERT_EQ(ReplaceFiles(install.context, platform), RESULT_MOVE_FAILED);
+    ASSERT_EQ(Apply(install.context, platform), RESULT_MOVE_FAILED);
   }
   const std::wstring& first = install.context.files[0].path;
   {
@@ -203,43 +200,137 @@ TEST(ApplyOnDisk, ABackupThatCannotComeBackLeavesTheTargetFilled) {
   EXPECT_FALSE(Exists(install.context.files[1].path));
 }
 
-TEST(ApplyOnDisk, PathsLongerThan200Characters) {
+// Two entries naming one product file in two spellings, then a held file that fails the run:
+// the original comes back byte for byte, whichever spelling came first.
+TEST(OddTargets, EverySpellingOfOneFileKeepsItsOriginal) {
   TempDir temp;
-  const std::wstring deep = temp.path() + L"\\" + std::wstring(60, L'深') + L"\\" + std::wstring(60, L'd') + L"\\" +
-                            std::wstring(40, L'文');
-  const std::wstring path = deep + L"\\长 name.dll";
-  ASSERT_GT(path.size(), 200u);
-  ASSERT_LT(path.size() + 4, static_cast<size_t>(MAX_PATH));
-  Write(path, "old");
-  Write(temp.path() + L"\\staged.new", "new");
-  CUpdateContext context;
-  context.files.push_back({"", "", temp.path() + L"\\staged.new", path, 0});
-  context.files.push_back({"", "", temp.path() + L"\\missing.new", deep + L"\\新\\second.dll", 0});
-  DiskPlatform platform;
-
-  ASSERT_EQ(ReplaceFiles(context, platform), RESULT_MOVE_FAILED);  // the second is not staged
-  EXPECT_EQ(Read(path), "new");
-  RollbackFiles(context, platform);
-  EXPECT_EQ(Read(path), "old");
-  EXPECT_FALSE(Exists(path + L".bak"));
+  const std::wstring bin = temp / L"bin";
+  const std::wstring shortCase = bin + L"\\a rather long file name.dll";
+  struct Pair {
+    const char* name;
+    std::wstring file, other;
+  } pairs[] = {
+      {"doubled separator", bin + L"\\core.dll", bin + L"\\\\core.dll"},
+      {"dot directory", bin + L"\\core.dll", bin + L"\\.\\core.dll"},
+      {"dot-dot directory", bin + L"\\core.dll", bin + L"\\sub\\..\\core.dll"},
+      {"trailing dot", bin + L"\\core.dll", bin + L"\\core.dll."},
+      {"trailing blank", bin + L"\\core.dll", bin + L"\\core.dll "},
+      {"slashes and letter case", bin + L"\\core.dll", temp.path() + L"/BIN/CORE.DLL"},
+      {"non-ASCII letter case", bin + L"\\Ärger.dll", bin + L"\\ärger.dll"},
+      {"short name", shortCase, L""},
+  };
+  int runs = 0;
+  for (Pair& pair : pairs) {
+    for (const bool swapped : {false, true}) {
+      SCOPED_TRACE(testing::Message() << pair.name << (swapped ? ", other spelling first" : ""));
+      Write(pair.file, "original bytes \x01\xFF");
+      Write(bin + L"\\held.dll", "held");
+      if (pair.other.empty()) {
+        wchar_t shortName[MAX_PATH] = {};
+        ASSERT_NE(GetShortPathNameW(pair.file.c_str(), shortName, MAX_PATH), 0u);
+        pair.other = shortName;
+        ASSERT_NE(pair.other, pair.file) << "no short name to test with";
+      }
+      Write(temp / L"s\\one.new", "one");
+      Write(temp / L"s\\two.new", "two");
+      Write(temp / L"s\\held.new", "new held");
+      CUpdateContext context;
+      context.files = {{"", "", temp / L"s\\one.new", swapped ? pair.other : pair.file, 0},
+                       {"", "", temp / L"s\\two.new", swapped ? pair.file : pair.other, 0},
+                       {"", "", temp / L"s\\held.new", bin + L"\\held.dll", 0}};
+      DiskPlatform platform;
+      {
+        HeldFile held = Hold(bin + L"\\held.dll");
+        ASSERT_EQ(ApplyAndRollBack(context, platform), RESULT_MOVE_FAILED);
+      }
+      EXPECT_EQ(Read(pair.file), "original bytes \x01\xFF");
+      EXPECT_EQ(context.backups.size(), 1u) << "one file, one backup";
+      for (const std::wstring& spelling : {pair.file, pair.other}) {
+        EXPECT_FALSE(Exists(spelling + L".bak"));
+        EXPECT_FALSE(Exists(spelling + L".tmp"));
+      }
+      ++runs;
+    }
+  }
+  EXPECT_EQ(runs, 16);
 }
 
-TEST(ApplyOnDisk, AFileListedTwiceInAnotherSpellingKeepsItsOriginal) {
+TEST(OddTargets, AReadOnlyFileIsUpdatedTwiceAndRolledBackWithItsAttributes) {
   TempDir temp;
-  const std::wstring path = temp.path() + L"\\Bin\\Core.dll";
-  Write(path, "original");
-  Write(temp.path() + L"\\first.new", "first");
-  CUpdateContext context;
-  context.files.push_back({"", "", temp.path() + L"\\first.new", path, 0});
-  // The same file once more, as Windows sees it; its staged file is missing, so this fails.
-  context.files.push_back({"", "", temp.path() + L"\\second.new", temp.path() + L"/bin/CORE.DLL", 0});
+  const std::wstring target = temp / L"readonly.dll";
   DiskPlatform platform;
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    Write(target, "version " + std::to_string(round));
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    if (round == 1) {  // a read-only backup left by an earlier run does not block this one
+      Write(target + L".bak", "stale");
+      SetFileAttributesW((target + L".bak").c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    Write(temp / L"s\\new.dll", "version " + std::to_string(round + 1));
+    CUpdateContext context;
+    context.files = {{"", "", temp / L"s\\new.dll", target, 0}};
+    if (round == 2) {  // a later entry fails: the read-only original comes back as it was
+      context.files.push_back({"", "", temp / L"s\\missing.dll", temp / L"other.dll", 0});
+      Write(temp / L"s\\missing.dll", "x");
+      HeldFile held = Hold(temp / L"s\\missing.dll");
+      ASSERT_EQ(ApplyAndRollBack(context, platform), RESULT_MOVE_FAILED);
+      EXPECT_EQ(Read(target), "version 2");
+      EXPECT_TRUE(Attributes(target) & FILE_ATTRIBUTE_READONLY);
+    } else {
+      ASSERT_EQ(ApplyAndRollBack(context, platform), RESULT_OK);
+      EXPECT_EQ(Read(target), "version " + std::to_string(round + 1));
+      SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    EXPECT_FALSE(Exists(target + L".bak"));
+    EXPECT_FALSE(Exists(target + L".tmp"));
+  }
+  SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
 
-  ASSERT_EQ(ReplaceFiles(context, platform), RESULT_MOVE_FAILED);
-  EXPECT_EQ(Read(path + L".bak"), "original") << "the backup of the original is not overwritten";
-  RollbackFiles(context, platform);
-  EXPECT_EQ(Read(path), "original");
-  EXPECT_FALSE(Exists(path + L".bak"));
+TEST(OddTargets, ADirectoryAsTargetFailsWithNothingTouched) {
+  TempDir temp;
+  Write(temp / L"plugins\\mirror.dll", "plug-in");
+  Write(temp / L"a.dll", "old a");
+  Write(temp / L"s\\a.new", "new a");
+  Write(temp / L"s\\plugins.new", "not a directory");
+  CUpdateContext context;
+  context.files = {{"", "", temp / L"s\\a.new", temp / L"a.dll", 0},
+                   {"", "", temp / L"s\\plugins.new", temp / L"plugins", 0}};
+  DiskPlatform platform;
+  EXPECT_EQ(ApplyAndRollBack(context, platform), RESULT_MOVE_FAILED);
+  EXPECT_EQ(Read(temp / L"plugins\\mirror.dll"), "plug-in");
+  EXPECT_FALSE(Exists(temp / L"plugins.bak"));
+  EXPECT_EQ(Read(temp / L"a.dll"), "old a");
+  EXPECT_TRUE(Exists(temp / L"s\\a.new")) << "nothing moved";
+}
+
+// A target of 259 characters (its ".bak" and ".tmp" names are past the old limit of 260) and
+// one of 400, each updated, and each rolled back. (Names stay under 255 bytes in UTF-8, the
+// limit of the Linux file system under Wine.)
+TEST(OddTargets, LongPathsAreUpdatedAndRolledBack) {
+  for (const size_t length : {size_t{259}, size_t{400}}) {
+    for (const bool fails : {false, true}) {
+      TempDir temp;
+      SCOPED_TRACE(testing::Message() << length << (fails ? " characters, rolled back" : " characters"));
+      std::wstring path = temp / (std::wstring(60, L'深') + L"\\" + std::wstring(100, L'd') + L"\\文");
+      path += std::wstring(length - path.size() - 4, L'f') + L".dll";
+      ASSERT_EQ(path.size(), length);
+      Write(path, "old");
+      Write(temp / L"staged.new", "new");
+      CUpdateContext context;
+      context.files.push_back({"", "", temp / L"staged.new", path, 0});
+      context.files.push_back({"", "", temp / L"second.new", path.substr(0, path.rfind(L'\\')) + L"\\新\\second.dll", 0});
+      Write(temp / L"second.new", "second");
+      HeldFile held = fails ? Hold(temp / L"second.new") : HeldFile();
+      DiskPlatform platform;
+      EXPECT_EQ(ApplyAndRollBack(context, platform), fails ? RESULT_MOVE_FAILED : RESULT_OK);
+      EXPECT_EQ(Read(path), fails ? "old" : "new");
+      EXPECT_EQ(FileExists(context.files[1].path), !fails);
+      EXPECT_FALSE(Exists(path + L".bak"));
+      EXPECT_FALSE(Exists(path + L".tmp"));
+    }
+  }
 }
 
 }  // namespace

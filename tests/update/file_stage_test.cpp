@@ -11,6 +11,8 @@
 #include "update/apply.h"
 #include "update/outcome.h"
 #include "update/update_context.h"
+#include "update/update_worker.h"
+#include "util/text.h"
 
 namespace zr {
 namespace {
@@ -56,18 +58,27 @@ class FileStageUse : public ::testing::Test {
   CUpdateContext context;
 };
 
-TEST_F(FileStageUse, EveryMoveOfReplacingAndRollbackHappensInsideTheStage) {
-  ASSERT_EQ(ApplyUpdate(context, platform), RESULT_OK);
-  RollbackFiles(context, platform);
-  EXPECT_EQ(platform.fileStageRequests, 2);
+TEST_F(FileStageUse, OneStageHoldsReplacingTheFailureBoxAndTheRollback) {
+  platform.files[L"C:\\update.xml"] =
+      "<config><file><tmp>C:\\s\\a.new</tmp><path>" + WideToUtf8(platform.moduleDirectory) +
+      "\\a.dll</path></file><file><tmp>C:\\s\\b.new</tmp><path>C:\\s\\b.dll</path></file></config>";
+  platform.files[L"C:\\s\\b.new"] = "new b";
+  platform.lockedPaths.insert(L"C:\\s\\b.dll");  // the second move in fails
+  int depthAtBox = -1;
+  platform.onBox = [&](test::FakePlatform& p) { depthAtBox = p.fileStageDepth; };
+  EXPECT_EQ(RunUpdate(context, platform, L"C:\\update.xml"), RESULT_MOVE_FAILED);
+  EXPECT_EQ(depthAtBox, 1) << "the failure box is shown inside the stage";
+  EXPECT_EQ(platform.fileStageRequests, 1);  // one stage for the whole run
   EXPECT_GE(platform.moveCount, 4);
   EXPECT_EQ(platform.movesOutsideFileStage, 0);
   EXPECT_EQ(platform.fileStageDepth, 0);  // every stage was left
+  EXPECT_EQ(platform.files[platform.moduleDirectory + L"\\a.dll"], "old");
 }
 
 TEST_F(FileStageUse, NothingMovesOnceTheProcessIsEnding) {
   platform.shuttingDown = true;
-  EXPECT_EQ(ApplyUpdate(context, platform), RESULT_USER_CANCELLED);
+  CFileStage stage(platform);
+  EXPECT_EQ(ApplyUpdate(context, platform, stage), RESULT_USER_CANCELLED);
   RollbackFiles(context, platform);
   EXPECT_EQ(platform.moveCount, 0);
   EXPECT_EQ(platform.files[platform.moduleDirectory + L"\\a.dll"], "old");

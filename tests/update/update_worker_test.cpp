@@ -6,9 +6,11 @@
 #include <algorithm>
 
 #include "support/fake_platform.h"
+#include "update/journal.h"
 #include "update/outcome.h"
 #include "update/progress.h"
 #include "update/update_context.h"
+#include "util/text.h"
 
 namespace zr {
 namespace {
@@ -114,28 +116,30 @@ TEST_F(UpdateWorker, SuccessSendsNoReportAndKeepsTheCache) {
   EXPECT_EQ(std::count(ids.begin(), ids.end(), WM_UPDATE_SUCCEEDED), 1);
   EXPECT_EQ(platform.reportsSent, 0);
   EXPECT_EQ(Count(platform, L"linkbox"), 0);
-  EXPECT_TRUE(platform.PathExists(kDir + L"\\cache\\update"));
+  EXPECT_TRUE(platform.Exists(kDir + L"\\cache\\update"));
 }
 
 TEST_F(UpdateWorker, ApplyFailureRunsBoxRollbackCacheRemovalAndReportInOrderOnce) {
-  // The first file goes in, the second's staged file is missing: 4001 after one replacement.
+  // The first file goes in, the second is held by another program: 4001 after one replacement.
   const std::wstring tmpA = kDir + L"\\cache\\update\\a.dll";
   platform.files[tmpA] = "new a";
+  platform.files[kDir + L"\\cache\\update\\b.dll"] = "new b";
   platform.files[kDir + L"\\a.dll"] = "old a";
   platform.files[kDir + L"\\b.dll"] = "old b";
+  platform.lockedPaths.insert(kDir + L"\\b.dll");
   platform.files[kDir + L"\\cache\\update\\other.bin"] = "cached";
   platform.files[kDir + L"\\keep.txt"] = "outside the cache";
   platform.files[kConfig] =
       "<config><version>3.2.0</version>"
       "<file><tmp>" + std::string("C:\\Program Files\\Zoria\\cache\\update\\a.dll") +
       "</tmp><path>C:\\Program Files\\Zoria\\a.dll</path></file>"
-      "<file><tmp>C:\\Program Files\\Zoria\\cache\\update\\missing.dll</tmp>"
+      "<file><tmp>C:\\Program Files\\Zoria\\cache\\update\\b.dll</tmp>"
       "<path>C:\\Program Files\\Zoria\\b.dll</path></file></config>";
 
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MOVE_FAILED);
 
   const int box = Find(platform, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网");
-  const int rollbackLine = Find(platform, L"post 3 1/2 正在回滚文件(a.dll)");
+  const int rollbackLine = Find(platform, L"post 3 1/1 正在回滚文件(a.dll)");
   const int cache = Find(platform, L"rmtree C:\\Program Files\\Zoria\\cache\\update\\");
   const int report = Find(platform, L"report 4001");
   const int finished = Find(platform, L"post 9");
@@ -154,10 +158,11 @@ TEST_F(UpdateWorker, ApplyFailureRunsBoxRollbackCacheRemovalAndReportInOrderOnce
   EXPECT_EQ(platform.files[kDir + L"\\b.dll"], "old b");
   EXPECT_EQ(platform.files.count(kDir + L"\\cache\\update\\other.bin"), 0u);
   EXPECT_EQ(platform.files[kDir + L"\\keep.txt"], "outside the cache");
-  EXPECT_TRUE(platform.PathExists(kDir + L"\\cache"));
+  EXPECT_TRUE(platform.Exists(kDir + L"\\cache"));
 }
 
 TEST_F(UpdateWorker, CancelledCloseStillRunsTheFailurePath) {
+  platform.files[kDir + L"\\cache\\update\\a.dll"] = "new";
   platform.files[kConfig] = Manifest(kDir + L"\\cache\\update\\a.dll", kDir + L"\\a.dll");
   platform.processes[42] = {kDir + L"\\zrCastrix.exe"};
   platform.boxAnswers = {7, 6};  // cancel the question, confirm the failure box
@@ -165,6 +170,47 @@ TEST_F(UpdateWorker, CancelledCloseStillRunsTheFailurePath) {
   EXPECT_EQ(platform.lastReportCode, RESULT_USER_CANCELLED);
   EXPECT_EQ(platform.PostedIds().back(), WM_UPDATE_FINISHED);
   EXPECT_EQ(platform.processes.count(42), 1u);  // left running
+}
+
+TEST_F(UpdateWorker, AJournalLeftBehindIsFinishedBeforeAnythingElse) {
+  const std::wstring a = kDir + L"\\a.dll";
+  platform.files[a] = "new a";
+  platform.files[a + L".bak"] = "old a";
+  platform.files[kDir + L"\\zrUpdater.journal"] = FormatJournal({{a, true}});
+  platform.boxAnswers = {8};
+  EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MANIFEST_INVALID);
+  EXPECT_LT(Find(platform, L"move " + a + L".bak -> " + a), Find(platform, L"read " + kConfig));
+  EXPECT_EQ(platform.files[a], "old a");
+  EXPECT_EQ(platform.files.count(kDir + L"\\zrUpdater.journal"), 0u);
+}
+
+TEST_F(UpdateWorker, AnInstallationThatCannotBeMadeWholeIsLeftAlone) {
+  const std::wstring a = kDir + L"\\a.dll";
+  platform.files[a] = "new a";
+  platform.files[a + L".bak"] = "old a";
+  platform.files[kDir + L"\\zrUpdater.journal"] = FormatJournal({{a, true}});
+  platform.lockedPaths.insert(a + L".bak");
+  platform.files[kConfig] = Manifest(kDir + L"\\cache\\update\\a.dll", a);
+  EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MOVE_FAILED);
+  EXPECT_EQ(Count(platform, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网"), 1);
+  EXPECT_EQ(platform.PostedIds().back(), WM_UPDATE_FINISHED);
+  EXPECT_EQ(Count(platform, L"read " + kConfig), 0) << "no update runs over it";
+  EXPECT_EQ(platform.files.count(kDir + L"\\zrUpdater.journal"), 1u);
+}
+
+TEST_F(UpdateWorker, TheCacheIsNeverEmptiedThroughALink) {
+  for (const wchar_t* link : {L"\\cache", L"\\cache\\update"}) {
+    SCOPED_TRACE(WideToUtf8(link));
+    FakePlatform fake;
+    fake.moduleDirectory = kDir;
+    fake.directories = {kDir, kDir + L"\\cache", kDir + L"\\cache\\update"};
+    fake.directoryLinks.insert(kDir + link);
+    fake.files[kDir + L"\\cache\\update\\kept.bin"] = "someone else's";
+    ClearUpdateCache(fake);
+    EXPECT_EQ(fake.files.count(kDir + L"\\cache\\update\\kept.bin"), 1u);
+  }
+  ClearUpdateCache(platform);  // a plain folder is emptied and removed
+  EXPECT_FALSE(platform.Exists(kDir + L"\\cache\\update"));
 }
 
 }  // namespace
