@@ -1,8 +1,8 @@
 // Process entry: hands the instance to the skin engine, prepares COM and the skin package,
-// reads the command line, tells an earlier updater to quit, creates and shows the main window
-// and runs the engine's message loop. Returns 0 on every path. The update worker is started
-// by the main window and never waited for, except that a replacement or rollback under way
-// is let finish before the process ends.
+// reads the command line, tells an earlier updater of the installation to quit and waits for
+// it to end, creates and shows the main window and runs the engine's message loop. Returns 0
+// on every path. The update worker is started by the main window and never waited for,
+// except that a replacement or rollback under way is let finish before the process ends.
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/instance_lock_win.h"
 #include "app/launch_options.h"
 #include "app/update_platform_win.h"
 #include "app/window_rect.h"
@@ -18,14 +19,14 @@
 #include "skin/skin_window.h"
 #include "ui/main_window.h"
 #include "ui/skin_package.h"
-#include "update/file_stage.h"
+#include "update/file_stage_win.h"
+#include "util/files.h"
 
 namespace {
 
 constexpr wchar_t kWindowTitle[] = L"Zoria投屏助手更新程序";
 constexpr DWORD kWindowStyle = 0x10CF0000;    // WS_VISIBLE | WS_OVERLAPPEDWINDOW
 constexpr DWORD kWindowExStyle = 0x00060000;  // WS_EX_APPWINDOW | WS_EX_STATICEDGE
-constexpr DWORD kEarlierInstanceWaitMs = 1000;
 
 std::vector<std::wstring> CommandLineArguments() {
   std::vector<std::wstring> arguments;
@@ -37,10 +38,11 @@ std::vector<std::wstring> CommandLineArguments() {
   return arguments;
 }
 
-// An earlier updater still running is told to quit and given a second to do so.
+// An earlier updater still running is told to quit; the installation's lock then tells when
+// it has ended.
 void AskEarlierInstanceToQuit() {
   HWND earlier = FindWindowW(zr::kMainWindowClassName, kWindowTitle);
-  if (earlier != nullptr && PostMessageW(earlier, WM_QUIT, 0, 0)) Sleep(kEarlierInstanceWaitMs);
+  if (earlier != nullptr) PostMessageW(earlier, WM_QUIT, 0, 0);
 }
 
 }  // namespace
@@ -51,7 +53,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   zr::SetUpSkinPackage();  // without the package the window's skin fails to build, fatally
 
   zr::ParseCommandLine(CommandLineArguments(), zr::GetLaunchOptions());
+  // One updater per installation: never two moving its files at once.
+  zr::CInstallationLock lock(zr::GetModuleDirectory());
   AskEarlierInstanceToQuit();
+  if (!lock.Acquire(zr::kEarlierUpdaterWaitMs)) {
+    CoUninitialize();
+    return 0;  // the earlier one would not end: nothing is touched
+  }
 
   auto* window = new (std::nothrow) zr::CWnd_Main(&zr::UpdateWorkerProc);
   if (window == nullptr) return 0;
@@ -65,9 +73,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ShowWindow(window->GetHWND(), SW_SHOW);
     Skin::MessageLoop();
   }
-  // Without a window nothing would ever end the loop: the process ends instead.
-  // The loop has ended; a replacement or rollback under way is finished first.
-  zr::GetFileStageGate().CloseAndWait();
+  // Without a window nothing would ever end the loop: the process ends instead. A
+  // replacement or rollback under way is finished first (an open box of it is closed).
+  zr::FinishFileStage();
   CoUninitialize();
   return 0;
 }

@@ -1,7 +1,6 @@
 #include "app/update_platform_win.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include "app/com_apartment_win.h"
 #include "app/launch_options.h"
@@ -9,11 +8,10 @@
 #include "net/usage_report.h"
 #include "ui/main_window.h"
 #include "ui/message_box.h"
-#include "update/file_stage.h"
+#include "update/file_stage_win.h"
 #include "update/product_process_win.h"
 #include "update/update_context.h"
 #include "update/update_worker.h"
-#include "util/files.h"
 
 namespace zr {
 namespace {
@@ -21,31 +19,6 @@ namespace {
 HWND MainWindowHandle() { return GetMainWindowHandle(); }
 
 }  // namespace
-
-bool CWin32Platform::PathExists(const std::wstring& path) {
-  return PathFileExistsW(path.c_str()) != FALSE;
-}
-
-bool CWin32Platform::MoveReplace(const std::wstring& from, const std::wstring& to) {
-  constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH;
-  return MoveFileExW(from.c_str(), to.c_str(), kFlags) != FALSE;
-}
-
-void CWin32Platform::RemoveFile(const std::wstring& path) { DeleteFileW(path.c_str()); }
-
-bool CWin32Platform::CreateDirectoryChain(const std::wstring& path) {
-  return zr::CreateDirectoryChain(path.c_str());
-}
-
-std::string CWin32Platform::ReadWholeFile(const std::wstring& path) {
-  return zr::ReadWholeFile(path.c_str());
-}
-
-bool CWin32Platform::DeleteDirectoryTree(const std::wstring& directory) {
-  return zr::DeleteDirectoryTree(directory);
-}
-
-std::wstring CWin32Platform::ModuleDirectory() { return GetModuleDirectory(); }
 
 uint32_t CWin32Platform::FindProcessByPath(const std::wstring& exePath) {
   return zr::FindProcessByPath(exePath);
@@ -65,21 +38,26 @@ bool CWin32Platform::PostToMainWindow(uint32_t message, intptr_t lParam) {
 int CWin32Platform::ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
                                 const std::wstring& message, const std::wstring& firstButton,
                                 const std::wstring* secondButton) {
+  // An ending process asks nobody: its window is gone or going.
+  if (FileStageClosed()) return kBoxAnswerClosed;
   return zr::ShowLinkBox(title.c_str(), linkText.c_str(), MainWindowHandle(), message.c_str(),
                          firstButton.c_str(), secondButton ? secondButton->c_str() : nullptr);
 }
 
 int CWin32Platform::ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                                     const std::wstring& confirmButton, const std::wstring& cancelButton) {
+  if (FileStageClosed()) return kBoxAnswerClosed;
   return zr::ShowQuestionBox(caption.c_str(), MainWindowHandle(), message.c_str(),
                              confirmButton.c_str(), cancelButton.c_str());
 }
 
 void CWin32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
-bool CWin32Platform::EnterFileStage() { return GetFileStageGate().Enter(); }
+bool CWin32Platform::EnterFileStage() { return EnterFileStageOnThisThread(); }
 
-void CWin32Platform::LeaveFileStage() { GetFileStageGate().Leave(); }
+void CWin32Platform::LeaveFileStage() { LeaveFileStageOnThisThread(); }
+
+bool CWin32Platform::ProcessEnding() { return FileStageClosed(); }
 
 void CWin32Platform::SendUsageReport(const CUpdateContext& context, int32_t code) {
   UploadReport(BuildUsageReport(context, code, GetLaunchOptions().version));

@@ -1,19 +1,14 @@
 // The update engine's view of the real Windows system, and the worker thread's entry.
 #pragma once
 
+#include "update/file_system_win.h"
 #include "update/platform.h"
 
 namespace zr {
 
 class CWin32Platform : public IUpdatePlatform {
  public:
-  bool PathExists(const std::wstring& path) override;
-  bool MoveReplace(const std::wstring& from, const std::wstring& to) override;
-  void RemoveFile(const std::wstring& path) override;
-  bool CreateDirectoryChain(const std::wstring& path) override;
-  std::string ReadWholeFile(const std::wstring& path) override;
-  bool DeleteDirectoryTree(const std::wstring& directory) override;
-  std::wstring ModuleDirectory() override;
+  IFileSystem& Files() override { return m_files; }
   uint32_t FindProcessByPath(const std::wstring& exePath) override;
   void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
   bool PostQuitToProductWindow() override;
@@ -26,7 +21,11 @@ class CWin32Platform : public IUpdatePlatform {
   void Sleep(uint32_t milliseconds) override;
   bool EnterFileStage() override;
   void LeaveFileStage() override;
+  bool ProcessEnding() override;
   void SendUsageReport(const CUpdateContext& context, int32_t code) override;
+
+ private:
+  CWin32FileSystem m_files;
 };
 
 // _beginthreadex entry of the update worker; the argument is the run's CUpdateContext.

@@ -18,6 +18,7 @@
 #include "ui/message_box.h"
 #include "ui/string_table.h"
 #include "ui/transfer_speed.h"
+#include "update/file_stage_win.h"
 #include "update/launch.h"
 #include "update/platform.h"
 #include "update/progress.h"
@@ -142,7 +143,7 @@ LRESULT CWnd_Main::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool& ha
   return Skin::CSkinWindow::OnSysCommand(msg, wparam, lparam, handled);
 }
 
-LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM, LPARAM lparam, bool& handled) {
+LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) {
   handled = false;  // the engine's own handling runs afterwards
   switch (msg) {
     case WM_UPDATE_PROGRESS:
@@ -171,6 +172,20 @@ LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM, LPARAM lparam, bool& ha
       break;
     case WM_UPDATE_FINISHED:
       CloseAndQuit();
+      break;
+    case WM_QUERYENDSESSION:
+      // While product files move the session waits, and Windows shows the user why.
+      if (FileStageRunning()) {
+        ::ShutdownBlockReasonCreate(GetHWND(), StringTable::Get(L"shutdown_updating_files").c_str());
+        handled = true;
+        return FALSE;
+      }
+      ::ShutdownBlockReasonDestroy(GetHWND());
+      break;
+    case WM_ENDSESSION:
+      // The session ends now: the files are made whole (a failed replacement rolled back)
+      // before this returns and the process is ended.
+      if (wparam) FinishFileStage();
       break;
     default:
       break;

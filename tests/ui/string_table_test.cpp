@@ -159,8 +159,9 @@ TEST(StringTableGet, ServesTheShippedDocument) {
       {"goto_offical_site", "去官网"},
       {"start_it_now", "立即体验"},
       {"cmd_open_failed_d", "启动程序失败,错误码:(%d)"},
+      {"shutdown_updating_files", "正在更新Zoria投屏助手的文件，请等待更新完成"},
   };
-  ASSERT_EQ(shipped.size(), 39u);
+  ASSERT_EQ(shipped.size(), 40u);
   for (const auto& [id, text] : shipped) {
     EXPECT_EQ(WideToUtf8(StringTable::Get(Utf8ToWide(id))), text) << id;
   }
