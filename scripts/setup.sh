@@ -174,6 +174,7 @@ build_cmake_dep() { # build_cmake_dep TRIPLET PKG DEBIAN-VERSION CMAKE-ARGS...
   log "building $name for $triplet"
   local bdir=$cache/build/$triplet/$name
   rm -rf "$bdir" "$bdir-src"
+  mkdir -p "$(dirname "$bdir")"
   local flags=()
   if [ -n "$(recipe "$triplet" "$pkg")" ]; then
     cp -r "$tree" "$bdir-src"
