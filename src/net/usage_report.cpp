@@ -2,7 +2,9 @@
 
 #include <json/json.h>
 
+#include <cstddef>
 #include <new>
+#include <string>
 
 #include "net/identity.h"
 #include "net/report_crypto.h"
@@ -19,10 +21,69 @@ constexpr int kTicket = -1;
 constexpr int kClientId = 11;
 constexpr char kDescription[] = "MOVE_FILE_FAILED";
 
+// A JSON string with quotes, backslashes and control characters escaped as jsoncpp escapes
+// them (\b \f \n \r \t by name, the others as \u00xx), and every other byte as it is.
+//
+// jsoncpp's StyledWriter reads each string as UTF-8 and writes every byte from 0x80 up as a
+// \u escape of what it decoded: GBK text (and any text that is not UTF-8) arrives damaged, and
+// a stray lead byte swallows the characters after it. Its writers that can leave those bytes
+// alone (StreamWriterBuilder with "emitUTF8") write through std::ostream, and the shipped
+// exe is built without libstdc++'s iostreams and locale facets (about 0.7 MB): so the record
+// is written here, in exactly the text that writer gives (the tests compare the two byte for
+// byte, and with StyledWriter for ASCII values).
+void AppendQuoted(std::string& out, const std::string& text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out += '"';
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\b': out += "\\b"; break;
+      case '\f': out += "\\f"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          out += "\\u00";
+          out += kHex[c >> 4];
+          out += kHex[c & 0x0F];
+        } else {
+          out += ch;
+        }
+    }
+  }
+  out += '"';
+}
+
+// An object of string and integer members in StyledWriter's layout: the opening brace, one
+// line per member in byte order of the names, indented by three blanks, name " : " value and
+// a comma but after the last, then the closing brace and a line break.
+std::string WriteFlatObject(const Json::Value& object) {
+  const Json::Value::Members names = object.getMemberNames();  // sorted by the object
+  std::string text = "{\n";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const Json::Value& value = object[names[i]];
+    text += "   ";
+    AppendQuoted(text, names[i]);
+    text += " : ";
+    if (value.isString()) {
+      AppendQuoted(text, value.asString());
+    } else {
+      text += std::to_string(value.asLargestInt());
+    }
+    if (i + 1 < names.size()) text += ',';
+    text += '\n';
+  }
+  text += "}\n";
+  return text;
+}
+
 }  // namespace
 
 std::string WriteUsageReportJson(const UsageReportRecord& record) {
-  // Assigned in the order the endpoint documents; the writer sorts the names by itself.
+  // Assigned in the order the endpoint documents; the object sorts the names by itself.
   Json::Value root(Json::objectValue);
   root["pcguid"] = record.pcguid;
   root["pcvs"] = record.pcvs;
@@ -37,8 +98,7 @@ std::string WriteUsageReportJson(const UsageReportRecord& record) {
   root["pcclient"] = kClientId;
   root["success"] = record.code == 0 ? "1" : "0";
   root["des"] = kDescription;
-  Json::StyledWriter writer;
-  return writer.write(root);
+  return WriteFlatObject(root);
 }
 
 std::string BuildUsageReport(const CUpdateContext& context, int32_t code,
