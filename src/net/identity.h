@@ -21,8 +21,9 @@ inline constexpr std::size_t kMachineGuidBufferBytes = 2048;
 inline constexpr char kMachineGuidFallback[] = "N/A";
 inline constexpr std::size_t kSourceIdMaxBytes = 1024;
 
-// The "GUID" value as ASCII, or "N/A" when the key or the value cannot be read or the value
-// is larger than 2048 bytes.
+// The "GUID" value as ASCII, or "N/A" when the key or the value cannot be read, the value
+// is larger than 2048 bytes, or it is not a string value (REG_SZ or REG_EXPAND_SZ, the latter
+// taken as it is stored, unexpanded).
 std::string ReadMachineGuid();
 
 // "major_minor_server_bitness", e.g. "6_1_0_64": the version the system reports to this

@@ -58,10 +58,13 @@ std::string ReadMachineGuid() {
   }
   unsigned char buffer[kMachineGuidBufferBytes] = {};
   DWORD size = sizeof buffer;
-  if (RegQueryValueExW(key.get(), kMachineGuidValueName, nullptr, nullptr, buffer, &size) !=
+  DWORD type = REG_NONE;
+  if (RegQueryValueExW(key.get(), kMachineGuidValueName, nullptr, &type, buffer, &size) !=
       ERROR_SUCCESS) {
     return kMachineGuidFallback;
   }
+  // Only text is an identifier: a number or binary data narrowed as text would be garbage.
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return kMachineGuidFallback;
   // The query tells the size in bytes; only byteCount / 2 UTF-16 units were returned.
   return NarrowRegistryText(buffer, size);
 }

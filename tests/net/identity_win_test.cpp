@@ -6,6 +6,7 @@
 #include <string>
 
 #include "test_helpers_win.h"
+#include "util/text.h"
 
 namespace zr {
 namespace {
@@ -66,6 +67,29 @@ TEST_F(MachineGuidTest, FallsBackWhenKeyOrValueIsMissing) {
   EXPECT_EQ("N/A", ReadMachineGuid());  // key without "GUID"
 }
 
+// Only a string value is an identifier; any other type counts as absent.
+TEST_F(MachineGuidTest, ValueOfAnotherTypeIsAbsent) {
+  struct Case {
+    const wchar_t* type;
+    const wchar_t* data;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {L"REG_DWORD", L"0x41424344", "N/A"},
+      {L"REG_QWORD", L"0x0041004200430044", "N/A"},
+      {L"REG_BINARY", L"41004200430044000000", "N/A"},
+      {L"REG_MULTI_SZ", L"AB\\0CD", "N/A"},
+      {L"REG_EXPAND_SZ", L"{ABCD-%TEMP%}", "{ABCD-%TEMP%}"},
+      {L"REG_SZ", L"{ABCD}", "{ABCD}"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(0, RunToEnd(RegExe() + L" add " + Quoted(kKey) + L" /v GUID /t " + c.type +
+                          L" /d " + Quoted(c.data) + L" /f"))
+        << WideToUtf8(c.type);
+    EXPECT_EQ(c.expected, ReadMachineGuid()) << WideToUtf8(c.type);
+  }
+}
+
 TEST_F(MachineGuidTest, ValueMustFitTheBuffer) {
   struct Case {
     std::size_t characters;
@@ -111,7 +135,9 @@ TEST(ReadSourceId, ReadsTheFileBesideTheExecutable) {
     ASSERT_TRUE(CopyFileW(WindowsPathOf(ZR_REPORT_PROBE_EXE).c_str(),
                           (dir / L"report_probe.exe").c_str(), FALSE))
         << c.name;
-    if (c.present) ASSERT_TRUE(WriteBytes(dir / L"source.dat", c.content)) << c.name;
+    if (c.present) {
+      ASSERT_TRUE(WriteBytes(dir / L"source.dat", c.content)) << c.name;
+    }
     ASSERT_EQ(0, RunToEnd(Quoted(dir / L"report_probe.exe") + L" source-id " +
                           Quoted(dir / L"out")))
         << c.name;
@@ -141,7 +167,9 @@ TEST(DescribeOs, MatchesWhatWineReports) {
                                (wow64 ? "64" : "32");
   EXPECT_EQ(expected, DescribeOs());
   // This test program is 64-bit and so not under WOW64; the shipped 32-bit updater is.
-  if (sizeof(void*) == 8) EXPECT_EQ("_32", DescribeOs().substr(DescribeOs().size() - 3));
+  if (sizeof(void*) == 8) {
+    EXPECT_EQ("_32", DescribeOs().substr(DescribeOs().size() - 3));
+  }
 }
 
 }  // namespace
