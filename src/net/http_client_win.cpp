@@ -1,10 +1,16 @@
-// The report POST over WinINet.
+// The report POST over WinINet, carried out on a thread of its own under a deadline.
 #include <windows.h>
 #include <wininet.h>
 
+#include <chrono>
 #include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
 
 #include "build_config.h"
+#include "net/bounded_call.h"
 #include "net/http_client.h"
 #include "util/text.h"
 
@@ -25,73 +31,161 @@ constexpr const wchar_t* kReportHeaders[] = {
     L"Expect:",  // an empty value removes the header
 };
 
-// Owns one WinINet handle. Close() lets the caller choose the order in which handles go.
-class InetHandle {
+// One POST, shared by the waiting worker and the thread that carries it out (bounded_call.h).
+// Run() publishes each handle as it opens it; Cancel() closes whatever is open, which makes a
+// blocked WinINet call return with an error. Every handle is closed exactly once, by whichever
+// of the two takes it out of its slot first.
+class CReportPost : public IBoundedJob {
  public:
-  explicit InetHandle(HINTERNET handle) : handle_(handle) {}
-  InetHandle(const InetHandle&) = delete;
-  InetHandle& operator=(const InetHandle&) = delete;
-  ~InetHandle() { Close(); }
-  explicit operator bool() const { return handle_ != nullptr; }
-  HINTERNET get() const { return handle_; }
-  void Close() {
-    if (handle_ != nullptr) InternetCloseHandle(handle_);
-    handle_ = nullptr;
+  CReportPost(ReportTarget target, std::string body)
+      : target_(std::move(target)), body_(std::move(body)) {}
+
+  void Run() override {
+    const bool sent = Send();
+    // On success the session goes first, then connection and request; closing a parent
+    // handle has already invalidated its children, which is harmless. On failure the reverse
+    // of their opening.
+    Handles handles = TakeHandles();
+    if (sent) {
+      Close(handles.session);
+      Close(handles.connection);
+      Close(handles.request);
+    } else {
+      Close(handles.request);
+      Close(handles.connection);
+      Close(handles.session);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    result_ = sent ? 0 : -1;
+  }
+
+  void Cancel() override {
+    Handles handles;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      cancelled_ = true;
+      std::swap(handles, open_);
+    }
+    Close(handles.request);
+    Close(handles.connection);
+    Close(handles.session);
+  }
+
+  int32_t result() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return result_;
   }
 
  private:
-  HINTERNET handle_;
+  struct Handles {
+    HINTERNET session = nullptr;
+    HINTERNET connection = nullptr;
+    HINTERNET request = nullptr;
+  };
+
+  static void Close(HINTERNET handle) {
+    if (handle != nullptr) InternetCloseHandle(handle);
+  }
+
+  Handles TakeHandles() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Handles taken = open_;
+    open_ = Handles();
+    return taken;
+  }
+
+  // Keeps a new handle where Cancel() finds it. False when there is none, or when the POST
+  // was cancelled meanwhile (the handle is then closed at once).
+  bool Publish(HINTERNET Handles::*slot, HINTERNET handle) {
+    if (handle == nullptr) return false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!cancelled_) {
+        open_.*slot = handle;
+        return true;
+      }
+    }
+    InternetCloseHandle(handle);
+    return false;
+  }
+
+  // The exchange up to the status line. The handles are used through local copies: one that
+  // Cancel() has closed makes the call fail, nothing more.
+  bool Send() {
+    HINTERNET session =
+        InternetOpenW(kReportAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!Publish(&Handles::session, session)) return false;
+    HINTERNET connection = InternetConnectW(session, target_.host.c_str(), target_.port,
+                                            nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (!Publish(&Handles::connection, connection)) return false;
+    const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | (target_.secure ? INTERNET_FLAG_SECURE : 0);
+    HINTERNET request = HttpOpenRequestW(connection, L"POST", target_.target.c_str(), nullptr,
+                                         nullptr, nullptr, flags, 0);
+    if (!Publish(&Handles::request, request)) return false;
+
+    for (const wchar_t* line : kReportHeaders) {
+      HttpAddRequestHeadersW(request, line, static_cast<DWORD>(-1), kAddOrReplace);
+    }
+    DWORD timeout = kReportTimeoutMs;
+    InternetSetOptionW(request, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+    InternetSetOptionW(request, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
+    // The wait for the answer is bounded as well: a server that accepts and stays silent
+    // would otherwise hold the POST for the library's default of many seconds.
+    InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+
+    if (!HttpSendRequestW(request, nullptr, 0, const_cast<char*>(body_.data()),
+                          static_cast<DWORD>(body_.size()))) {
+      return false;
+    }
+    DWORD status = 0;
+    DWORD statusSize = sizeof status;
+    HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                   &statusSize, nullptr);  // any status counts as sent
+    return true;
+  }
+
+  const ReportTarget target_;
+  const std::string body_;  // UTF-8, owned: the thread may outlive the caller's string
+  std::mutex mutex_;
+  Handles open_;
+  bool cancelled_ = false;
+  int32_t result_ = -1;
 };
 
 int32_t Post(const std::wstring& url, const std::string& body) {
-  wchar_t host[kUrlPartUnits] = {};
-  wchar_t target[kUrlPartUnits] = {};
-  URL_COMPONENTSW parts = {};
-  parts.dwStructSize = sizeof parts;
-  parts.lpszHostName = host;
-  parts.dwHostNameLength = kUrlPartUnits;
-  parts.lpszUrlPath = target;  // the query is not asked for separately, so it stays here
-  parts.dwUrlPathLength = kUrlPartUnits;
+  ReportTarget target;
   // The built-in URL always splits; a URL that does not (a host or path too long for its
-  // buffer, a configuration mistake) is a failure rather than a request to nowhere.
-  if (!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return -1;
-
-  InetHandle session(
-      InternetOpenW(kReportAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!session) return -1;
-  InetHandle connection(InternetConnectW(session.get(), host, parts.nPort, nullptr, nullptr,
-                                         INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection) return -1;  // the session closes on the way out
-  InetHandle request(HttpOpenRequestW(connection.get(), L"POST", target, nullptr, nullptr,
-                                      nullptr, INTERNET_FLAG_NO_CACHE_WRITE, 0));
-  if (!request) return -1;  // connection, then session
-
-  for (const wchar_t* line : kReportHeaders) {
-    HttpAddRequestHeadersW(request.get(), line, static_cast<DWORD>(-1), kAddOrReplace);
-  }
-  DWORD timeout = kReportTimeoutMs;
-  InternetSetOptionW(request.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
-  InternetSetOptionW(request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
-
-  const std::string utf8 = AnsiToUtf8(body.c_str());
-  if (!HttpSendRequestW(request.get(), nullptr, 0, const_cast<char*>(utf8.data()),
-                        static_cast<DWORD>(utf8.size()))) {
-    return -1;  // request, connection, session: the reverse of their opening
-  }
-
-  DWORD status = 0;
-  DWORD statusSize = sizeof status;
-  HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                 &statusSize, nullptr);
-  // Any status counts as sent. The handles go session first, then connection and request;
-  // closing a parent handle has already invalidated its children, which is harmless.
-  session.Close();
-  connection.Close();
-  request.Close();
-  return 0;
+  // buffer, a scheme other than http or https) is a failure rather than a request to nowhere.
+  if (!SplitReportUrl(url, target)) return -1;
+  auto post = std::make_shared<CReportPost>(std::move(target), AnsiToUtf8(body.c_str()));
+  const BoundedRunResult run =
+      RunWithDeadline(post, std::chrono::milliseconds(kReportDeadlineMs),
+                      std::chrono::milliseconds(kReportCancelGraceMs));
+  return run == BoundedRunResult::kAbandoned ? -1 : post->result();
 }
 
 }  // namespace
+
+bool SplitReportUrl(const std::wstring& url, ReportTarget& parts) {
+  wchar_t host[kUrlPartUnits] = {};
+  wchar_t target[kUrlPartUnits] = {};
+  URL_COMPONENTSW cracked = {};
+  cracked.dwStructSize = sizeof cracked;
+  cracked.lpszHostName = host;
+  cracked.dwHostNameLength = kUrlPartUnits;
+  cracked.lpszUrlPath = target;  // the query is not asked for separately, so it stays here
+  cracked.dwUrlPathLength = kUrlPartUnits;
+  if (!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &cracked)) return false;
+  if (cracked.nScheme != INTERNET_SCHEME_HTTP && cracked.nScheme != INTERNET_SCHEME_HTTPS) {
+    return false;
+  }
+  if (host[0] == L'\0') return false;
+  parts.host = host;
+  parts.port = cracked.nPort;  // the scheme's default when the URL names none
+  parts.target = target;
+  parts.secure = cracked.nScheme == INTERNET_SCHEME_HTTPS;
+  return true;
+}
 
 const wchar_t* ReportUrl() { return ZR_REPORT_URL; }
 

@@ -20,14 +20,15 @@ using testing::ReadBytes;
 using testing::TempDir;
 using testing::WindowsPathOf;
 
-// One report server process answering `status`, ended when the object goes.
+// One report server process answering `status` in the given mode (see report_server_win.cpp),
+// ended when the object goes.
 class ReportServer {
  public:
-  explicit ReportServer(int status) {
+  explicit ReportServer(int status, const std::wstring& mode = L"answer") {
     const std::wstring exe = WindowsPathOf(ZR_REPORT_SERVER_EXE);
     std::wstring commandLine = Quoted(exe) + L" " + Quoted(records_.path()) + L" " +
                                Quoted(records_ / L"port") + L" " + std::to_wstring(status) +
-                               L" 60";
+                               L" 60 " + mode;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
@@ -59,6 +60,10 @@ class ReportServer {
   // The n-th recorded request (from 1): header block and body; exists false if none.
   std::string Head(int n, bool* exists = nullptr) const { return ReadBytes(Name(n, L".head"), exists); }
   std::string Body(int n) const { return ReadBytes(Name(n, L".body")); }
+  // Any other record of the n-th connection (".tls", ".closed"); exists false if none.
+  std::string Record(int n, const wchar_t* suffix, bool* exists = nullptr) const {
+    return ReadBytes(Name(n, suffix), exists);
+  }
 
  private:
   std::wstring Name(int n, const wchar_t* suffix) const {
@@ -199,7 +204,82 @@ TEST(UploadReportTo, FailsWithoutAServer) {
 
 TEST(UploadReportTo, FailsForAUrlThatDoesNotSplit) {
   EXPECT_EQ(-1, UploadReportTo(L"not a url", "x"));
+  EXPECT_EQ(-1, UploadReportTo(L"ftp://127.0.0.1/log/info/uploadLog.go?type=2", "x"));
   EXPECT_EQ(-1, UploadReportTo(L"http://" + std::wstring(600, L'h') + L".example/x", "x"));
+}
+
+// An endpoint in trouble costs the POST its deadline at most, and the report is dropped: the
+// request went out each time (or the connection was made), and the call failed. A trickle of
+// one byte every 300 ms would deliver the status line after about 20 s, and each byte comes
+// well within the receive time-out: only the overall deadline ends that POST.
+TEST(UploadReportTo, DropsTheReportWhenTheEndpointIsInTrouble) {
+  struct Case {
+    const wchar_t* mode;
+    const wchar_t* record;  // what the server keeps of the connection
+  };
+  const Case cases[] = {
+      {L"silent", L".head"},
+      {L"trickle:300", L".head"},
+      {L"close", L".closed"},
+  };
+  for (const Case& c : cases) {
+    ReportServer server(200, c.mode);
+    ASSERT_NE(0, server.port());
+    EXPECT_EQ(-1, UploadReportTo(server.Url(kTarget), "x")) << WideToUtf8(c.mode);
+    bool exists = false;
+    server.Record(1, c.record, &exists);
+    EXPECT_TRUE(exists) << WideToUtf8(c.mode);
+  }
+}
+
+TEST(SplitReportUrl, TakesHttpAndHttpsOnly) {
+  struct Case {
+    const wchar_t* url;
+    bool splits;
+    const wchar_t* host;
+    uint16_t port;
+    const wchar_t* target;
+    bool secure;
+  };
+  const Case cases[] = {
+      {L"http://stats.example.com/log/info/uploadLog.go?type=2", true, L"stats.example.com", 80,
+       L"/log/info/uploadLog.go?type=2", false},
+      {L"https://stats.example.com/log/info/uploadLog.go?type=2", true, L"stats.example.com",
+       443, L"/log/info/uploadLog.go?type=2", true},
+      {L"https://127.0.0.1:8443/x?y=1", true, L"127.0.0.1", 8443, L"/x?y=1", true},
+      {L"HTTPS://Stats.Example.com/x", true, L"Stats.Example.com", 443, L"/x", true},
+      {L"http://h:8080/", true, L"h", 8080, L"/", false},
+      {L"ftp://stats.example.com/log", false, L"", 0, L"", false},
+      {L"file:///C:/log.txt", false, L"", 0, L"", false},
+      {L"not a url", false, L"", 0, L"", false},
+  };
+  for (const Case& c : cases) {
+    ReportTarget parts;
+    ASSERT_EQ(c.splits, SplitReportUrl(c.url, parts)) << WideToUtf8(c.url);
+    if (!c.splits) continue;
+    EXPECT_EQ(c.host, parts.host) << WideToUtf8(c.url);
+    EXPECT_EQ(c.port, parts.port) << WideToUtf8(c.url);
+    EXPECT_EQ(c.target, parts.target) << WideToUtf8(c.url);
+    EXPECT_EQ(c.secure, parts.secure) << WideToUtf8(c.url);
+  }
+}
+
+// An https URL goes over TLS: the loopback server, which speaks plain HTTP, sees a TLS
+// handshake instead of a request line, and the POST fails.
+TEST(UploadReportTo, HttpsStartsATlsHandshake) {
+  ReportServer server(200);
+  ASSERT_NE(0, server.port());
+  const std::wstring url = L"https://127.0.0.1:" + std::to_wstring(server.port()) + kTarget;
+  EXPECT_EQ(-1, UploadReportTo(url, "x"));
+  bool tls = false, plain = true;
+  const std::string hello = server.Record(1, L".tls", &tls);
+  server.Head(1, &plain);
+  ASSERT_TRUE(tls);
+  EXPECT_FALSE(plain);
+  ASSERT_GE(hello.size(), 6u);
+  EXPECT_EQ('\x16', hello[0]);  // handshake record
+  EXPECT_EQ('\x03', hello[1]);
+  EXPECT_EQ('\x01', hello[5]);  // ClientHello
 }
 
 // UploadReport takes the built-in URL and the system's proxy settings. A probe process started

@@ -1,11 +1,22 @@
-// report_server.exe RECORD_DIR PORT_FILE STATUS [IDLE_SECONDS]
+// report_server.exe RECORD_DIR PORT_FILE STATUS [IDLE_SECONDS [MODE]]
 //
 // A loopback HTTP server that stands in for the report endpoint. It listens on 127.0.0.1 at a
 // port the system picks and writes that port, in decimal, to PORT_FILE (complete when it
 // appears). Each request, one per connection, is recorded as RECORD_DIR\NNN.body (the body
 // bytes, after Content-Length) and then RECORD_DIR\NNN.head (the request line and header lines
 // exactly as received, up to and including the blank line), numbered from 001; both are
-// complete before the answer goes out. Every answer is "HTTP/1.1 STATUS" with an empty body.
+// complete before the answer goes out. The answer is "HTTP/1.1 STATUS" with an empty body.
+// A connection that opens with a TLS handshake record instead is recorded as RECORD_DIR\NNN.tls
+// (the bytes of its first read) and closed.
+//
+// MODE is how the server behaves towards the report, as endpoints in trouble do:
+//   answer       answers at once (the default)
+//   silent       records the request and never answers; the connection stays open until the
+//                client closes it (or IDLE_SECONDS pass)
+//   trickle[:MS] records the request and sends the answer one byte every MS milliseconds
+//                (default 1000)
+//   close        closes every connection as soon as it is accepted, reading nothing, and
+//                records RECORD_DIR\NNN.closed (empty)
 // The server runs until it is ended, or after IDLE_SECONDS (default 120) without a connection.
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -61,15 +72,22 @@ std::size_t ContentLength(const std::string& head) {
   return static_cast<std::size_t>(std::strtoull(lower.c_str() + pos + 17, nullptr, 10));
 }
 
-// Reads one request: the header block and then the body it announces.
-bool ReadRequest(SOCKET s, std::string& head, std::string& body) {
+enum class Received { kNothing, kHttp, kTls };
+
+// Reads one request: the header block and then the body it announces. A first read that
+// starts a TLS handshake record (0x16, version 3.x) is returned as it came, in head.
+Received ReadRequest(SOCKET s, std::string& head, std::string& body) {
   std::string data;
   char buffer[4096];
   std::size_t headEnd = std::string::npos;
   while (headEnd == std::string::npos) {
     const int n = recv(s, buffer, sizeof buffer, 0);
-    if (n <= 0) return false;
+    if (n <= 0) return Received::kNothing;
     data.append(buffer, static_cast<std::size_t>(n));
+    if (data.size() >= 2 && data[0] == '\x16' && data[1] == '\x03') {
+      head = data;
+      return Received::kTls;
+    }
     headEnd = data.find("\r\n\r\n");
   }
   head = data.substr(0, headEnd + 4);
@@ -77,10 +95,19 @@ bool ReadRequest(SOCKET s, std::string& head, std::string& body) {
   const std::size_t length = ContentLength(head);
   while (body.size() < length) {
     const int n = recv(s, buffer, sizeof buffer, 0);
-    if (n <= 0) return false;
+    if (n <= 0) return Received::kNothing;
     body.append(buffer, static_cast<std::size_t>(n));
   }
-  return true;
+  return Received::kHttp;
+}
+
+// Waits until the client closes the connection (or sends more), at most `seconds`.
+void WaitForClientToLeave(SOCKET s, int seconds) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(s, &readable);
+  timeval limit = {seconds, 0};
+  select(0, &readable, nullptr, nullptr, &limit);
 }
 
 void SendAll(SOCKET s, const std::string& bytes) {
@@ -96,13 +123,24 @@ void SendAll(SOCKET s, const std::string& bytes) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::fputs("usage: report_server RECORD_DIR PORT_FILE STATUS [IDLE_SECONDS]\n", stderr);
+    std::fputs("usage: report_server RECORD_DIR PORT_FILE STATUS [IDLE_SECONDS [MODE]]\n",
+               stderr);
     return 2;
   }
   const std::wstring recordDir = argv[1];
   const std::wstring portFile = argv[2];
   const int status = _wtoi(argv[3]);
   const int idleSeconds = argc > 4 ? _wtoi(argv[4]) : 120;
+  const std::wstring mode = argc > 5 ? argv[5] : L"answer";
+  DWORD trickleMs = 0;  // 0: the answer goes out whole
+  if (mode == L"trickle") {
+    trickleMs = 1000;
+  } else if (mode.rfind(L"trickle:", 0) == 0) {
+    trickleMs = static_cast<DWORD>(_wtoi(mode.c_str() + 8));
+  } else if (mode != L"answer" && mode != L"silent" && mode != L"close") {
+    std::fputs("MODE: answer, silent, trickle[:MS] or close\n", stderr);
+    return 2;
+  }
 
   WSADATA wsa;
   if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return 3;
@@ -130,19 +168,39 @@ int wmain(int argc, wchar_t** argv) {
     if (select(0, &readable, nullptr, nullptr, &idle) <= 0) break;
     Socket client(accept(listener.get(), nullptr, nullptr));
     if (!client.valid()) continue;
+    wchar_t name[16];
+    swprintf(name, 16, L"\\%03d", number);
+    if (mode == L"close") {
+      WriteFileAtomically(recordDir + name + L".closed", "");
+      continue;  // the socket closes here, nothing read
+    }
     DWORD timeoutMs = 5000;
     setsockopt(client.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
                sizeof timeoutMs);
     std::string head, body;
-    if (!ReadRequest(client.get(), head, body)) {
+    const Received received = ReadRequest(client.get(), head, body);
+    if (received == Received::kNothing) {
       --number;  // a probe that connected and left records nothing
       continue;
     }
-    wchar_t name[16];
-    swprintf(name, 16, L"\\%03d", number);
+    if (received == Received::kTls) {
+      WriteFileAtomically(recordDir + name + L".tls", head);
+      continue;
+    }
     WriteFileAtomically(recordDir + name + L".body", body);
     WriteFileAtomically(recordDir + name + L".head", head);
-    SendAll(client.get(), answer);
+    if (mode == L"silent") {
+      WaitForClientToLeave(client.get(), idleSeconds);
+      continue;
+    }
+    if (trickleMs == 0) {
+      SendAll(client.get(), answer);
+    } else {
+      for (const char byte : answer) {
+        if (send(client.get(), &byte, 1, 0) != 1) break;
+        Sleep(trickleMs);
+      }
+    }
     shutdown(client.get(), SD_SEND);
   }
   WSACleanup();
