@@ -1,6 +1,6 @@
 // Process entry: hands the instance to the skin engine, prepares COM and the skin package,
 // reads the command line, tells an earlier updater of the installation to quit and waits for
-// it to end, creates and shows the main window and runs the engine's message loop. Returns 0
+// it to end, creates and shows the main window and runs the engine's message loop. Exit code 0
 // on every path. The update worker is started by the main window and never waited for,
 // except that a replacement or rollback under way is let finish before the process ends.
 #include <windows.h>
@@ -77,5 +77,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // replacement or rollback under way is finished first (an open box of it is closed).
   zr::FinishFileStage();
   CoUninitialize();
-  return 0;
+  // The worker may still run (a box, the usage report): returning would run the C runtime's
+  // exit, which destroys the process-wide values (launch options, file-stage gate) while the
+  // worker reads them. ExitProcess ends every other thread first and destroys nothing.
+  ExitProcess(0);
 }
