@@ -15,7 +15,7 @@
 //                client closes it (or IDLE_SECONDS pass)
 //   trickle[:MS] records the request and sends the answer one byte every MS milliseconds
 //                (default 1000)
-//   close        closes every connection as soon as it is accepted, reading nothing, and
+//   close        resets every connection as soon as it is accepted, reading nothing, and
 //                records RECORD_DIR\NNN.closed (empty)
 // The server runs until it is ended, or after IDLE_SECONDS (default 120) without a connection.
 #include <winsock2.h>
@@ -172,6 +172,11 @@ int wmain(int argc, wchar_t** argv) {
     swprintf(name, 16, L"\\%03d", number);
     if (mode == L"close") {
       WriteFileAtomically(recordDir + name + L".closed", "");
+      // An abortive close (a reset), whether or not the request has arrived yet: a plain
+      // close would send a reset or an orderly end depending on that race.
+      const linger abort = {1, 0};
+      setsockopt(client.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
+                 sizeof abort);
       continue;  // the socket closes here, nothing read
     }
     DWORD timeoutMs = 5000;
