@@ -45,9 +45,10 @@ class CWindowBase {
   // SW_SHOWNORMAL, SW_SHOWNOACTIVATE or SW_HIDE.
   void ShowWindow(bool show = true, bool take_focus = true);
   // Shows the window and runs a loop until the window is destroyed or WM_QUIT arrives: the
-  // owner is disabled meanwhile and re-enabled and focused afterwards; a WM_QUIT taken from
-  // the queue is posted again for the enclosing loop. Returns the answer of the last
-  // close(answer) (or WM_CLOSE wParam), 0 if none.
+  // owner is disabled meanwhile and, when no other modal window over it is left open (on any
+  // thread), re-enabled and focused afterwards; a WM_QUIT taken from the queue is posted
+  // again for the enclosing loop. Returns the answer of the last close(answer) (or WM_CLOSE
+  // wParam), 0 if none.
   UINT ShowModal();
   // Centres on the owner, or on the work area of the window's monitor without one.
   void CenterWindow();
@@ -127,6 +128,11 @@ class CSkinWindow : public CWindowBase,
     return 0;
   }
   virtual LONG GetStyle();
+  // True for a window that keeps its document's size whatever is asked of it: no sizing
+  // border or handle, no maximising (from the menu, a double click, a snap or ShowWindow), no
+  // WM_SIZING drag and no SetWindowPos to another size; minimising still works. The base
+  // answers false (the window sizes as its styles and document allow).
+  virtual bool KeepsDocumentSize() const { return false; }
 
   // CNotifyRouter: "click" goes to OnClick.
   std::vector<Route> GetNotifyMap() override;
@@ -143,8 +149,16 @@ class CSkinWindow : public CWindowBase,
   CPaintManager& GetPaintManager() { return *paint_manager_; }
 
  protected:
+  // The rules of KeepsDocumentSize for the messages that have no slot of their own. True
+  // when the message is answered (result set).
+  bool KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
+
   std::unique_ptr<CPaintManager> paint_manager_;
 };
+
+// How many modal windows (ShowModal) are open over `owner` right now, on every thread. The
+// count goes on after the owner's window is destroyed, until those loops return.
+int ModalWindowsOver(HWND owner);
 
 // The engine's message loop: GetMessageW until WM_QUIT; each message first passes the
 // pre-message handling of its window's paint manager, then TranslateMessage and

@@ -2,11 +2,78 @@
 
 #include <windowsx.h>
 
+#include <map>
+#include <mutex>
+
 #include "skin/markup_builder.h"
 #include "skin/resources.h"
 #include "skin/skin_string.h"
 
 namespace Skin {
+
+// ---- Modal windows over an owner --------------------------------------------------------------
+
+namespace {
+
+// Open modal windows per owner, across threads: a box of the update worker and one of the UI
+// thread may share the main window as owner.
+struct ModalOwners {
+  std::mutex mutex;
+  std::map<HWND, int> open;
+};
+
+ModalOwners& TheModalOwners() {
+  static ModalOwners* owners = new ModalOwners();  // lives until the process ends
+  return *owners;
+}
+
+int AddModal(HWND owner, int delta) {
+  ModalOwners& owners = TheModalOwners();
+  std::lock_guard<std::mutex> lock(owners.mutex);
+  int& count = owners.open[owner];
+  count += delta;
+  const int now = count;
+  if (now <= 0) owners.open.erase(owner);
+  return now;
+}
+
+// One modal window over an owner, for the life of its loop. EnableWindow is called outside the
+// lock: across threads it waits for the owner's thread, which may be entering a box itself.
+class CModalHold {
+ public:
+  explicit CModalHold(HWND owner) : owner_(owner) {
+    if (!owner_) return;
+    AddModal(owner_, 1);
+    ::EnableWindow(owner_, FALSE);
+  }
+  ~CModalHold() {
+    if (!owner_ || AddModal(owner_, -1) > 0) return;  // another box keeps it disabled
+    if (!::IsWindow(owner_)) return;
+    ::EnableWindow(owner_, TRUE);
+    // A box opened on another thread meanwhile has disabled it already, or is about to: the
+    // owner must end up disabled whatever the order of the two calls.
+    if (ModalWindowsOver(owner_) > 0) {
+      ::EnableWindow(owner_, FALSE);
+      return;
+    }
+    ::SetFocus(owner_);
+  }
+  CModalHold(const CModalHold&) = delete;
+  CModalHold& operator=(const CModalHold&) = delete;
+
+ private:
+  HWND owner_;
+};
+
+}  // namespace
+
+int ModalWindowsOver(HWND owner) {
+  if (!owner) return 0;
+  ModalOwners& owners = TheModalOwners();
+  std::lock_guard<std::mutex> lock(owners.mutex);
+  auto it = owners.open.find(owner);
+  return it == owners.open.end() ? 0 : it->second;
+}
 
 // ---- CWindowBase ---------------------------------------------------------------------------
 
@@ -85,24 +152,22 @@ UINT CWindowBase::ShowModal() {
   if (!::IsWindow(hwnd_)) return 0;
   HWND owner = ::GetWindow(hwnd_, GW_OWNER);
   ::ShowWindow(hwnd_, SW_SHOWNORMAL);
-  if (owner) ::EnableWindow(owner, FALSE);
   MSG msg = {};
   bool quit = false;
-  HWND self = hwnd_;
-  while (::IsWindow(self)) {
-    BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0 || got == -1) {
-      quit = got == 0;
-      break;
+  {
+    CModalHold hold(owner);
+    HWND self = hwnd_;
+    while (::IsWindow(self)) {
+      BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+      if (got == 0 || got == -1) {
+        quit = got == 0;
+        break;
+      }
+      if (TranslateSkinMessage(&msg)) continue;
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
     }
-    if (TranslateSkinMessage(&msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-  if (::IsWindow(self)) ::DestroyWindow(self);  // ended by WM_QUIT: the box goes now
-  if (owner) {
-    ::EnableWindow(owner, TRUE);
-    ::SetFocus(owner);
+    if (::IsWindow(self)) ::DestroyWindow(self);  // ended by WM_QUIT: the box goes now
   }
   if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
   return close_answer_;
@@ -283,6 +348,14 @@ LRESULT CSkinWindow::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lparam, bool& handled)
   if (w.mininfo.cy > 0) info->ptMinTrackSize.y = w.mininfo.cy;
   if (w.maxinfo.cx > 0) info->ptMaxTrackSize.x = w.maxinfo.cx;
   if (w.maxinfo.cy > 0) info->ptMaxTrackSize.y = w.maxinfo.cy;
+  if (KeepsDocumentSize() && w.size.cx > 0 && w.size.cy > 0) {
+    // Every size the system may pick is the document's; "maximised" stays where it is.
+    info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize = POINT{w.size.cx, w.size.cy};
+    RECT rc;
+    if (::GetWindowRect(hwnd_, &rc)) {
+      info->ptMaxPosition = POINT{rc.left - mi.rcMonitor.left, rc.top - mi.rcMonitor.top};
+    }
+  }
   handled = false;
   return 0;
 }
@@ -304,6 +377,9 @@ LRESULT CSkinWindow::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool&)
   if ((wparam & 0xFFF0) == SC_CLOSE) {
     SendMessage(WM_CLOSE);
     return 0;
+  }
+  if (KeepsDocumentSize() && ((wparam & 0xFFF0) == SC_SIZE || (wparam & 0xFFF0) == SC_MAXIMIZE)) {
+    return 0;  // refused: the size is the document's
   }
   BOOL zoomed = ::IsZoomed(hwnd_);
   LRESULT r = ::DefWindowProcW(hwnd_, msg, wparam, lparam);
@@ -349,8 +425,41 @@ LRESULT CSkinWindow::OnCreate(UINT, WPARAM, LPARAM, bool&) {
   return 0;
 }
 
+bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+  const SkinSize size = paint_manager_->Window().size;
+  if (size.cx <= 0 || size.cy <= 0) return false;  // no document yet
+  switch (msg) {
+    case WM_SIZING: {
+      // A drag on a sizing edge (should one be offered): the dragged edges give way.
+      auto* r = reinterpret_cast<RECT*>(lparam);
+      const bool left = wparam == WMSZ_LEFT || wparam == WMSZ_TOPLEFT || wparam == WMSZ_BOTTOMLEFT;
+      const bool top = wparam == WMSZ_TOP || wparam == WMSZ_TOPLEFT || wparam == WMSZ_TOPRIGHT;
+      if (left) r->left = r->right - size.cx; else r->right = r->left + size.cx;
+      if (top) r->top = r->bottom - size.cy; else r->bottom = r->top + size.cy;
+      result = TRUE;
+      return true;
+    }
+    case WM_WINDOWPOSCHANGING: {
+      // Any other size asked of the window (a snap, SetWindowPos), except the minimised one.
+      auto* pos = reinterpret_cast<WINDOWPOS*>(lparam);
+      if (!(pos->flags & SWP_NOSIZE) && !::IsIconic(hwnd_)) {
+        pos->cx = size.cx;
+        pos->cy = size.cy;
+      }
+      return false;
+    }
+    case WM_SIZE:
+      // Maximised all the same (ShowWindow): back to the normal state, which looks the same.
+      if (wparam == SIZE_MAXIMIZED) ::PostMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
+      return false;
+    default:
+      return false;
+  }
+}
+
 LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   LRESULT result = 0;
+  if (KeepsDocumentSize() && KeepShape(msg, wparam, lparam, result)) return result;
   bool handled = true;
   switch (msg) {
     case WM_CREATE: result = OnCreate(msg, wparam, lparam, handled); break;
@@ -377,7 +486,13 @@ LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_MOUSEMOVE: result = OnMouseMove(msg, wparam, lparam, handled); break;
     default: handled = false; break;
   }
-  if (handled) return result;
+  if (handled) {
+    if (msg == WM_NCHITTEST && KeepsDocumentSize() &&
+        ((result >= HTSIZEFIRST && result <= HTSIZELAST) || result == HTSIZE)) {
+      result = HTCLIENT;  // no sizing border or handle
+    }
+    return result;
+  }
   handled = false;
   result = HandleCustomMessage(msg, wparam, lparam, handled);
   if (handled) return result;

@@ -4,7 +4,12 @@
 // The window starts the update worker once its skin is built (InitWindow) and from then on
 // only reacts: to the worker's progress messages, to its three buttons and to the completion
 // timer. Everything runs on the UI thread, except GetMainWindow, which the worker uses to
-// address its posts. The object deletes itself after its window's last message.
+// address its posts. The window keeps the document's size (580 x 400) whatever is asked of it.
+//
+// The object deletes itself once its window is gone and no modal box over it is open. A box
+// that one of its handlers runs (the fatal text's) defers the deletion to that handler's end;
+// a box of the update worker still open when the window goes keeps the object alive for the
+// rest of the process, which ends with the message loop that the window's closing ends.
 #pragma once
 
 #include <windows.h>
@@ -47,6 +52,7 @@ class CWnd_Main : public Skin::CSkinWindow {
   LRESULT OnNcHitTest(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
   LRESULT OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
   LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
+  bool KeepsDocumentSize() const override { return true; }
   void Notify(Skin::SkinNotify& msg) override;
   Skin::CControlUI* CreateControl(const wchar_t* className) override;
 
@@ -78,10 +84,14 @@ class CWnd_Main : public Skin::CSkinWindow {
   Skin::CLabelUI* m_completedCaption = nullptr;
   CUpdateContext* m_context = nullptr;  // made here, handed to the worker, never freed
   bool m_closing = false;
-  // A modal box runs inside one of this window's handlers: the final message then only
-  // marks the object, and the handler deletes it when the box returns.
+  // Deletes the object if its window is gone and no box over it is open; true if it did.
+  bool DeleteIfUnused();
+
+  // Modal boxes running inside this window's handlers (nested when a second fatal text comes
+  // while the first box is open): the object outlives them all.
   int m_boxDepth = 0;
   bool m_finalSeen = false;
+  HWND m_hwnd = nullptr;  // the window's handle, kept for the box count after it is gone
 };
 
 // The process-wide main window pointer: set by start-up and by the window's initialisation,

@@ -69,7 +69,8 @@ HWND GetMainWindowHandle() { return g_mainWindowHandle.load(); }
 
 void CWnd_Main::InitWindow() {
   SetMainWindow(this);
-  g_mainWindowHandle.store(GetHWND());
+  m_hwnd = GetHWND();
+  g_mainWindowHandle.store(m_hwnd);
 
   Skin::CPaintManager& manager = GetPaintManager();
   m_minButton = Find<Skin::CButtonUI>(manager, L"minbtn");
@@ -104,11 +105,15 @@ void CWnd_Main::OnFinalMessage(HWND hwnd) {
   // The worker must not find a window that is going away.
   CWnd_Main* self = this;
   if (g_mainWindow.compare_exchange_strong(self, nullptr)) g_mainWindowHandle.store(nullptr);
-  if (m_boxDepth > 0) {
-    m_finalSeen = true;  // the handler running the box deletes the object
-    return;
-  }
+  m_finalSeen = true;
+  if (!m_hwnd) m_hwnd = hwnd;
+  DeleteIfUnused();  // else the handler running a box deletes the object when it returns
+}
+
+bool CWnd_Main::DeleteIfUnused() {
+  if (!m_finalSeen || m_boxDepth > 0 || Skin::ModalWindowsOver(m_hwnd) > 0) return false;
   delete this;
+  return true;
 }
 
 LRESULT CWnd_Main::OnClose(UINT, WPARAM, LPARAM, bool& handled) {
@@ -162,9 +167,10 @@ LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, b
     case WM_UPDATE_FATAL_TEXT:
       ShowFatalText(reinterpret_cast<std::wstring*>(lparam));
       if (m_finalSeen) {
-        // The window went while the box was open; nothing of the object may be used now.
+        // The window went while the box was open: the engine must not go on with it, and the
+        // object goes now unless an outer handler's box or another thread's is still open.
         handled = true;
-        delete this;
+        DeleteIfUnused();
       }
       return 0;
     case WM_UPDATE_SUCCEEDED:

@@ -5,6 +5,8 @@
 // modally on the calling thread (the UI thread or the update worker's; a worker box may
 // have the UI thread's main window as owner) and returns the answer: 6 for "btn_ok", 7 for
 // "btn_no", 8 for "btn_close" and for a box that closes any other way (Alt+F4, WM_QUIT).
+// A box keeps its document's size (380 x 168) whatever is asked of it; the owner is enabled
+// again only when the last box over it closes (a box of each thread may share it).
 #pragma once
 
 #include <windows.h>
@@ -50,6 +52,7 @@ class CMessageBox : public Skin::CSkinWindow {
   std::wstring GetSkinFile() override;
   LRESULT OnDefaultKey(WPARAM key) override;
   LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
+  bool KeepsDocumentSize() const override { return true; }
   void Notify(Skin::SkinNotify& msg) override;
 
   // Sets texts, buttons and icon (the rules of box_fill.h). Call after the window exists.

@@ -1,9 +1,12 @@
 // The skinned window base for real under Wine: document building in WM_CREATE, the slots'
-// answers, the modal loop with its owner and a WM_QUIT, centring, the engine's own message.
+// answers, the modal loop with its owner and a WM_QUIT (and two modal loops over one owner on
+// two threads), centring, the engine's own message.
 #include "skin/skin_window.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <thread>
 
 #include "skin/button.h"
@@ -250,6 +253,67 @@ TEST_F(Package, BoxOnASecondThreadRunsModallyOverAnOwnerOnThisOne) {
   EXPECT_EQ(answer, 8u);
   EXPECT_TRUE(disabled_inside);
   EXPECT_TRUE(::IsWindowEnabled(owner));
+  ::DestroyWindow(owner);
+}
+
+// Two modal loops over one owner, one on each thread (the worker's box and the UI thread's):
+// the owner stays disabled until the last of them ends, whichever ends first.
+TEST_F(Package, TheOwnerIsEnabledOnlyWhenItsLastModalLoopEnds) {
+  TestWindow owner(L"wnd_main.xml", L"zrSkinTestOwner");
+  ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
+  owner.ShowWindow(true);
+  const HWND owner_hwnd = owner;
+  for (bool worker_first : {true, false}) {
+    SCOPED_TRACE(worker_first ? "the worker's box ends first" : "this thread's box ends first");
+    std::atomic<HWND> worker_box{nullptr};
+    std::atomic<bool> worker_done{false};
+    std::thread worker([&] {
+      TestWindow box(L"messageboxwithlink.xml", L"zrSkinTestWorkerBox");
+      if (!box.Create(owner_hwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
+      worker_box = box.GetHWND();
+      box.ShowModal();
+      worker_done = true;
+    });
+    while (!worker_box && !worker_done) {
+      Pump();
+      ::Sleep(10);
+    }
+    TestWindow box(L"messagebox.xml");
+    ASSERT_NE(box.Create(owner, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
+    bool disabled_with_one_left = false, enabled_at_the_end = false;
+    int step = 0;
+    box.on_timer = [&] {
+      // Step 0: close the first; step 1 (after it has gone): look, close the second.
+      if (step++ == 0) {
+        if (worker_first) {
+          ::PostMessageW(worker_box, WM_CLOSE, 0, 0);
+          for (int i = 0; i < 300 && !worker_done; ++i) ::Sleep(10);
+          disabled_with_one_left = !::IsWindowEnabled(owner_hwnd);
+          box.Close(6);
+        } else {
+          box.Close(6);
+        }
+        return;
+      }
+    };
+    ::SetTimer(box, 77, 100, nullptr);
+    box.ShowModal();
+    if (!worker_first) {
+      Pump();
+      disabled_with_one_left = !::IsWindowEnabled(owner_hwnd);
+      ::PostMessageW(worker_box, WM_CLOSE, 0, 0);
+    }
+    for (int i = 0; i < 300 && !worker_done; ++i) {
+      Pump();
+      ::Sleep(10);
+    }
+    worker.join();
+    Pump();
+    enabled_at_the_end = ::IsWindowEnabled(owner_hwnd) != FALSE;
+    EXPECT_TRUE(disabled_with_one_left);
+    EXPECT_TRUE(enabled_at_the_end);
+    EXPECT_EQ(Skin::ModalWindowsOver(owner_hwnd), 0);
+  }
   ::DestroyWindow(owner);
 }
 

@@ -1,12 +1,14 @@
 // The main window for real under Wine: CWnd_Main built from the skin package with a scripted
 // stand-in for the update worker: the reaction to every progress message, the completion
-// page, the refused maximise, the end of the loop and of the object, the control factory.
+// page, windows that keep their shape, the end of the loop and of the object (also with two
+// boxes open over it at once), the control factory.
 #include "ui/main_window.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
+#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "skin/resources.h"
 #include "skin/skin_test_support.h"
 #include "ui/circle_label.h"
+#include "ui/message_box.h"
 #include "ui/string_table.h"
 #include "update/progress.h"
 
@@ -36,12 +39,12 @@ unsigned __stdcall ScriptedWorker(void*) {
 
 LPARAM Text(const wchar_t* text) { return reinterpret_cast<LPARAM>(new std::wstring(text)); }
 
-// Runs this thread's messages until `done` holds or two seconds pass; true if it held.
-bool PumpUntil(const std::function<bool()>& done, bool* sawQuit = nullptr) {
+// Runs this thread's messages until `done` holds or `limitMs` pass; true if it held.
+bool PumpUntil(const std::function<bool()>& done, bool* sawQuit = nullptr, DWORD limitMs = 5000) {
   const DWORD start = GetTickCount();
   MSG msg;
   while (!done()) {
-    if (GetTickCount() - start > 5000) return false;
+    if (GetTickCount() - start > limitMs) return false;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
         if (sawQuit) *sawQuit = true;
@@ -79,10 +82,10 @@ class SkinnedWindows : public testing::Test {
   }
 
   // Creates the main window with the script as its worker and handles what it posts.
-  zr::CWnd_Main* Run(std::vector<std::pair<UINT, LPARAM>> script) {
+  zr::CWnd_Main* Run(std::vector<std::pair<UINT, LPARAM>> script, zr::CWnd_Main* made = nullptr) {
     g_script = std::move(script);
     g_scriptPosted = false;
-    auto* window = new zr::CWnd_Main(&ScriptedWorker);
+    auto* window = made ? made : new zr::CWnd_Main(&ScriptedWorker);
     zr::SetMainWindow(window);
     if (window->Create(nullptr, L"Zoria投屏助手更新程序", 0x10CF0000, 0x00060000, 0, 0, 600, 400) == nullptr) {
       return nullptr;
@@ -163,15 +166,114 @@ TEST_F(SkinnedWindows, SucceededShowsTheCompletionPage) {
   EXPECT_EQ(start, zr::StringTable::Get(L"ok"));
 }
 
-TEST_F(SkinnedWindows, MaximiseIsRefused) {
-  zr::CWnd_Main* window = Run({});
-  ASSERT_NE(window, nullptr);
-  SendMessageW(window->GetHWND(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-  SendMessageW(window->GetHWND(), WM_SYSCOMMAND, SC_MAXIMIZE | 2, 0);
-  EXPECT_FALSE(IsZoomed(window->GetHWND()));
-  RECT rect;
-  GetWindowRect(window->GetHWND(), &rect);
-  EXPECT_EQ(rect.right - rect.left, 580);
+// Runs this thread's messages for `ms` milliseconds.
+void PumpFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  PumpUntil([&] { return GetTickCount() - start >= ms; });
+}
+
+// Neither the main window nor a box can be resized, snapped or maximised, whatever is asked of
+// it; both keep the sizing frame and maximise box of their creation styles, and minimising
+// still works.
+TEST_F(SkinnedWindows, WindowsKeepTheirShape) {
+  zr::CWnd_Main* main = Run({});
+  ASSERT_NE(main, nullptr);
+  zr::CMessageBox box(L"");
+  ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
+  struct Window {
+    const char* name;
+    HWND hwnd;
+    SIZE size;
+    LONG styles;  // kept from the creation styles
+  };
+  const Window windows[] = {
+      {"main window", main->GetHWND(), {580, 400}, WS_THICKFRAME | WS_MAXIMIZEBOX | WS_SYSMENU},
+      {"message box", box.GetHWND(), {380, 168}, WS_THICKFRAME | WS_SYSMENU},
+  };
+  auto key = [](HWND w, WPARAM vk) { PostMessageW(w, WM_KEYDOWN, vk, 0); };
+  struct Request {
+    const char* name;
+    std::function<void(HWND, SIZE)> ask;
+  };
+  const Request requests[] = {
+      {"SC_MAXIMIZE", [](HWND w, SIZE) { SendMessageW(w, WM_SYSCOMMAND, SC_MAXIMIZE, 0); }},
+      {"a double click on the caption",
+       [](HWND w, SIZE) { SendMessageW(w, WM_NCLBUTTONDBLCLK, HTCAPTION, 0); }},
+      {"ShowWindow SW_MAXIMIZE (Win+Up)", [](HWND w, SIZE) { ShowWindow(w, SW_MAXIMIZE); }},
+      {"SC_SIZE by the keyboard",
+       [&](HWND w, SIZE) {
+         // Should a sizing loop start, these keys grow the window and end it.
+         for (WPARAM vk : {VK_RIGHT, VK_RIGHT, VK_DOWN, VK_DOWN, VK_RETURN}) key(w, vk);
+         SendMessageW(w, WM_SYSCOMMAND, SC_SIZE | WMSZ_BOTTOMRIGHT, 0);
+       }},
+      {"WM_SIZING",
+       [](HWND w, SIZE size) {
+         for (WPARAM edge : {WMSZ_BOTTOMRIGHT, WMSZ_TOPLEFT, WMSZ_LEFT, WMSZ_BOTTOM}) {
+           RECT drag{100, 100, 900, 700};
+           SendMessageW(w, WM_SIZING, edge, reinterpret_cast<LPARAM>(&drag));
+           EXPECT_EQ(drag.right - drag.left, size.cx) << "edge " << edge;
+           EXPECT_EQ(drag.bottom - drag.top, size.cy) << "edge " << edge;
+         }
+       }},
+      {"SetWindowPos to another size",
+       [](HWND w, SIZE) { SetWindowPos(w, nullptr, 0, 0, 800, 600, SWP_NOMOVE | SWP_NOZORDER); }},
+      {"snapped to the left half of the screen",
+       [](HWND w, SIZE) {
+         MONITORINFO mi = {};
+         mi.cbSize = sizeof(mi);
+         GetMonitorInfoW(MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &mi);
+         const RECT& a = mi.rcWork;
+         SetWindowPos(w, nullptr, a.left, a.top, (a.right - a.left) / 2, a.bottom - a.top, SWP_NOZORDER);
+       }},
+      {"minimised and restored",
+       [](HWND w, SIZE) {
+         ShowWindow(w, SW_MINIMIZE);
+         PumpFor(100);
+         EXPECT_TRUE(IsIconic(w));
+         ShowWindow(w, SW_RESTORE);
+       }},
+  };
+  for (const Window& window : windows) {
+    SCOPED_TRACE(window.name);
+    for (const Request& request : requests) {
+      SCOPED_TRACE(request.name);
+      request.ask(window.hwnd, window.size);
+      PumpFor(150);
+      RECT r;
+      GetWindowRect(window.hwnd, &r);
+      EXPECT_EQ(r.right - r.left, window.size.cx);
+      EXPECT_EQ(r.bottom - r.top, window.size.cy);
+      EXPECT_FALSE(IsZoomed(window.hwnd));
+      EXPECT_FALSE(IsIconic(window.hwnd));
+    }
+    EXPECT_EQ(GetWindowLongW(window.hwnd, GWL_STYLE) & window.styles, window.styles);
+    MINMAXINFO info = {};
+    SendMessageW(window.hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    for (POINT p : {info.ptMinTrackSize, info.ptMaxTrackSize, info.ptMaxSize}) {
+      EXPECT_EQ(p.x, window.size.cx);
+      EXPECT_EQ(p.y, window.size.cy);
+    }
+    // No point on or next to the edges offers a sizing border.
+    RECT r;
+    GetWindowRect(window.hwnd, &r);
+    int sizing = 0;
+    for (int i = -1; i <= 2; ++i) {
+      for (int x = r.left - 1; x <= r.right; x += 3) {
+        for (int y : {r.top + i, r.bottom - 1 - i}) {
+          LRESULT hit = SendMessageW(window.hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+          sizing += (hit >= HTSIZEFIRST && hit <= HTSIZELAST) || hit == HTSIZE;
+        }
+      }
+      for (int y = r.top - 1; y <= r.bottom; y += 3) {
+        for (int x : {r.left + i, r.right - 1 - i}) {
+          LRESULT hit = SendMessageW(window.hwnd, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+          sizing += (hit >= HTSIZEFIRST && hit <= HTSIZELAST) || hit == HTSIZE;
+        }
+      }
+    }
+    EXPECT_EQ(sizing, 0);
+  }
+  DestroyWindow(box.GetHWND());
 }
 
 TEST_F(SkinnedWindows, FinishedClosesTheWindowAndEndsTheLoop) {
@@ -184,6 +286,139 @@ TEST_F(SkinnedWindows, FinishedClosesTheWindowAndEndsTheLoop) {
   const HWND hwnd = window->GetHWND();
   EXPECT_TRUE(PumpUntil([&] { return sawQuit && !IsWindow(hwnd); }, &sawQuit));
   EXPECT_FALSE(IsWindow(hwnd));
+  EXPECT_EQ(zr::GetMainWindow(), nullptr);
+}
+
+// A main window that notes when its object goes, and whether a modal loop over it was still
+// running then.
+class ObservedMain : public zr::CWnd_Main {
+ public:
+  explicit ObservedMain(zr::UpdateThreadEntry entry) : zr::CWnd_Main(entry) {}
+  ~ObservedMain() override {
+    deleted = true;
+    loopsOpenAtDeletion = Skin::ModalWindowsOver(hwnd);
+  }
+  void InitWindow() override {
+    zr::CWnd_Main::InitWindow();
+    hwnd = GetHWND();
+  }
+  static inline std::atomic<bool> deleted{false};
+  static inline std::atomic<int> loopsOpenAtDeletion{-1};
+  HWND hwnd = nullptr;
+};
+
+// The skinned boxes over `owner` (class "messagebox"): the UI thread's and the worker's.
+std::vector<HWND> BoxesOver(HWND owner) {
+  std::vector<HWND> boxes;
+  for (HWND w = FindWindowExW(nullptr, nullptr, L"messagebox", nullptr); w != nullptr;
+       w = FindWindowExW(nullptr, w, L"messagebox", nullptr)) {
+    if (GetWindow(w, GW_OWNER) == owner) boxes.push_back(w);
+  }
+  return boxes;
+}
+
+// Every WM_ENABLE that turns the main window on, with whether a box over it still existed.
+HWND g_watched = nullptr;
+std::atomic<int> g_enabledUnderABox{0};
+std::atomic<int> g_enabled{0};
+LRESULT CALLBACK WatchEnable(int code, WPARAM wparam, LPARAM lparam) {
+  const auto* call = reinterpret_cast<const CWPSTRUCT*>(lparam);
+  if (code == HC_ACTION && call->hwnd == g_watched && call->message == WM_ENABLE && call->wParam) {
+    ++g_enabled;
+    if (!BoxesOver(g_watched).empty()) ++g_enabledUnderABox;
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+// The update worker's path when the product cannot be closed (4003): the fatal text goes to
+// the window, whose box runs on the UI thread, while the worker's own failure box runs on the
+// worker with the main window as owner; once it is answered the worker reports the end.
+std::atomic<bool> g_workerDone{false};
+unsigned __stdcall CloseFailedWorker(void*) {
+  HWND window = zr::GetMainWindowHandle();
+  PostMessageW(window, zr::WM_UPDATE_FATAL_TEXT, 0, Text(L"无法关闭正在运行的程序，请重启电脑后再试"));
+  zr::ShowLinkBox(L"更新", L"去官网", window, L"更新失败", L"确定", nullptr);
+  PostMessageW(window, zr::WM_UPDATE_FINISHED, 0, 0);
+  g_workerDone = true;
+  return 0;
+}
+
+TEST_F(SkinnedWindows, TwoBoxesAtOnceKeepTheWindowDisabledAndAlive) {
+  struct Case {
+    const char* name;
+    bool fatalBoxFirst;  // which box the user closes first
+  };
+  const Case cases[] = {{"the worker's box closed first", false}, {"the fatal box closed first", true}};
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &WatchEnable, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_workerDone = false;
+    g_enabled = g_enabledUnderABox = 0;
+    ObservedMain::deleted = false;
+    ObservedMain::loopsOpenAtDeletion = -1;
+    auto* window = new ObservedMain(&CloseFailedWorker);
+    zr::SetMainWindow(window);
+    ASSERT_NE(window->Create(nullptr, L"t", 0x10CF0000, 0, 0, 0, 600, 400), nullptr);
+    const HWND hwnd = window->GetHWND();
+    g_watched = hwnd;
+    // The user, on a thread of its own: waits for both boxes, then closes one after the other.
+    std::atomic<bool> bothSeen{false}, disabledWithOneLeft{false};
+    std::thread user([&] {
+      const DWORD start = GetTickCount();
+      std::vector<HWND> boxes;
+      while ((boxes = BoxesOver(hwnd)).size() < 2 && GetTickCount() - start < 10000) Sleep(20);
+      if (boxes.size() < 2) return;
+      bothSeen = true;
+      Sleep(500);  // both painted, as a user would see them
+      HWND first = boxes[0], second = boxes[1];
+      const bool firstIsFatal = GetWindowThreadProcessId(first, nullptr) == GetWindowThreadProcessId(hwnd, nullptr);
+      if (firstIsFatal != c.fatalBoxFirst) std::swap(first, second);
+      PostMessageW(first, WM_CLOSE, 0, 0);
+      while (IsWindow(first) && GetTickCount() - start < 15000) Sleep(10);
+      Sleep(200);
+      disabledWithOneLeft = IsWindow(hwnd) && !IsWindowEnabled(hwnd);
+      if (c.fatalBoxFirst) {
+        // The fatal box closes the window: its object stays while the worker's box is open.
+        while (IsWindow(hwnd) && GetTickCount() - start < 15000) Sleep(10);
+        Sleep(200);
+        EXPECT_FALSE(ObservedMain::deleted) << "deleted while the worker's box is open";
+      }
+      PostMessageW(second, WM_CLOSE, 0, 0);
+    });
+    // The boxes' threads talk to this one (enabling, activation): it keeps pumping meanwhile.
+    EXPECT_TRUE(PumpUntil([&] { return g_workerDone && !IsWindow(hwnd); }, nullptr, 20000));
+    user.join();
+    PumpFor(200);
+    EXPECT_TRUE(bothSeen);
+    if (!c.fatalBoxFirst) {
+      EXPECT_TRUE(disabledWithOneLeft) << "the fatal box left open keeps the window disabled";
+    }
+    EXPECT_EQ(g_enabledUnderABox.load(), 0) << "enabled again while a box was still open";
+    if (!c.fatalBoxFirst) {
+      EXPECT_TRUE(ObservedMain::deleted);
+      EXPECT_EQ(ObservedMain::loopsOpenAtDeletion.load(), 0);
+    }
+    EXPECT_EQ(zr::GetMainWindow(), nullptr);
+  }
+  UnhookWindowsHookEx(hook);
+}
+
+// A second fatal text while the first one's box is open, and the window closed under both:
+// the object goes only after the outer box's handler is done.
+TEST_F(SkinnedWindows, NestedFatalBoxesOutliveTheWindowBeforeItsObjectGoes) {
+  ObservedMain::deleted = false;
+  ObservedMain::loopsOpenAtDeletion = -1;
+  auto* window = new ObservedMain(&ScriptedWorker);
+  bool sawQuit = false;
+  ASSERT_NE(Run({{zr::WM_UPDATE_FATAL_TEXT, Text(L"first")},
+                 {zr::WM_UPDATE_FATAL_TEXT, Text(L"second")},
+                 {zr::WM_UPDATE_FINISHED, 0}},
+                window),
+            nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return ObservedMain::deleted.load(); }, &sawQuit));
+  EXPECT_EQ(ObservedMain::loopsOpenAtDeletion.load(), 0);
+  EXPECT_TRUE(BoxesOver(nullptr).empty());
   EXPECT_EQ(zr::GetMainWindow(), nullptr);
 }
 
