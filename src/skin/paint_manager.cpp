@@ -55,15 +55,10 @@ const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool use_mas
   if (use_mask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
   auto it = images_.find(key);
   if (it != images_.end()) return it->second.get();
-  std::unique_ptr<SkinBitmap> bitmap;
-  std::vector<std::uint8_t> bytes;
-  if (CResourceSettings::LoadResource(file, &bytes)) {
-    bitmap = std::make_unique<SkinBitmap>();
-    if (!DecodePicture(bytes.data(), bytes.size(), bitmap.get(), use_mask, mask)) bitmap.reset();
-  }
   // A missing picture is remembered too, so that it is not looked up on every paint.
-  const SkinBitmap* result = bitmap.get();
-  images_[key] = std::move(bitmap);
+  auto picture = CResourceSettings::GetPicture(file, use_mask, mask);
+  const SkinBitmap* result = picture.get();
+  images_[key] = std::move(picture);
   return result;
 }
 

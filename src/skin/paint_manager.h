@@ -17,6 +17,7 @@
 #include "skin/control.h"
 #include "skin/font_table.h"
 #include "skin/interfaces.h"
+#include "skin/pixel_canvas.h"
 #include "skin/surface.h"
 
 namespace Skin {
@@ -77,7 +78,8 @@ class CPaintManager {
   // nullptr when none was declared for that name (compared without regard to case).
   const std::wstring* GetDefaultAttributeList(const std::wstring& class_name) const;
 
-  // A decoded picture of the package, decoded once and kept; nullptr when missing.
+  // A decoded picture of the package, shared with the process's other windows
+  // (CResourceSettings::GetPicture) and held by this manager; nullptr when missing.
   const SkinBitmap* GetImage(const std::wstring& file, bool use_mask = false, Colour mask = 0);
 
   CControlUI* FindControl(const std::wstring& name) const;
@@ -117,6 +119,17 @@ class CPaintManager {
   void Layout();
   // Lays out if needed, then paints the tree clipped to `paint`.
   void Paint(ISurface& surface, const SkinRect& paint);
+  // The pictures this window draws scaled, at the sizes it draws them (the Windows paint
+  // hands the cache to its surface).
+  CScaledPictureCache& ScaledPictures() { return scaled_; }
+
+  // What the window has done, for tests and benchmarks: paints (WM_PAINT served), and bytes
+  // of shadow picture handed to the system (each upload of the shadow's bitmap).
+  struct PaintStats {
+    unsigned paints = 0;
+    std::uint64_t shadow_bytes_uploaded = 0;
+  };
+  const PaintStats& Stats() const { return stats_; }
 
   // Mouse routing (client coordinates).
   void OnMouseMove(SkinPoint point);
@@ -153,7 +166,9 @@ class CPaintManager {
   WindowSettings window_;
   CFontTable fonts_;
   std::map<std::wstring, std::wstring> default_attributes_;  // key in lower case
-  std::map<std::wstring, std::unique_ptr<SkinBitmap>> images_;
+  std::map<std::wstring, std::shared_ptr<const SkinBitmap>> images_;
+  CScaledPictureCache scaled_;  // keyed by the pictures above, which outlive its use
+  PaintStats stats_;
   std::vector<Timer> timers_;
   unsigned next_native_timer_ = 0x2000;
   std::vector<INotifySink*> notifiers_;

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <string>
 #include <vector>
 
 #include "skin/gdi_surface.h"
@@ -17,6 +18,26 @@ namespace {
 
 // The managers of this thread's windows, for the message loop's pre-message handling.
 thread_local std::vector<CPaintManager*> t_managers;
+
+// The common controls library, loaded when the first tooltip is wanted rather than at
+// start-up (loading it costs the start of every run, and most runs show no tooltip). Kept
+// for the process's life; false when it cannot be had.
+bool LoadTooltipClass() {
+  static const bool loaded = [] {
+    wchar_t system[MAX_PATH];
+    UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return false;
+    std::wstring path = std::wstring(system, n) + L"\\comctl32.dll";
+    HMODULE module = ::LoadLibraryW(path.c_str());
+    if (!module) return false;
+    using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    auto init = reinterpret_cast<InitProc>(
+        reinterpret_cast<void*>(::GetProcAddress(module, "InitCommonControlsEx")));
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
+    return init != nullptr && init(&icc) != FALSE;
+  }();
+  return loaded;
+}
 
 class CWindowHost : public IPaintHost {
  public:
@@ -56,8 +77,7 @@ class CWindowHost : public IPaintHost {
   // Shows the control's tooltip text while the mouse rests on it; hides it otherwise.
   void UpdateTooltip(CControlUI* hot, const MSG& relay) {
     if (!tooltip_) {
-      INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
-      ::InitCommonControlsEx(&icc);
+      if (!LoadTooltipClass()) return;
       tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                    WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
@@ -132,14 +152,19 @@ bool CPaintManager::MessageHandler(unsigned msg, WParam wparam, LParam lparam, L
       result = 1;
       return true;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(hwnd, &ps);
+      // Layout first: what it moves is invalidated now and painted by this very paint, so a
+      // relayout costs one paint, not a second one for its own invalidations.
       RECT rc;
       ::GetClientRect(hwnd, &rc);
       SetClientSize(SkinSize{rc.right, rc.bottom});
+      Layout();
+      PAINTSTRUCT ps;
+      HDC dc = ::BeginPaint(hwnd, &ps);
+      ++stats_.paints;
       if (dc && host->buffer_.Ensure(rc.right, rc.bottom)) {
         SkinRect paint{ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom};
         CGdiSurface surface(host->buffer_, fonts_, host->fonts_);
+        surface.SetScaleCache(&scaled_);
         surface.SetClip(paint);
         surface.FillRect(paint, 0xFFFFFFFF);
         Paint(surface, paint);
@@ -155,6 +180,7 @@ bool CPaintManager::MessageHandler(unsigned msg, WParam wparam, LParam lparam, L
         SetClientSize(SkinSize{LOWORD(lparam), HIWORD(lparam)});
       }
       host->shadow_.Follow();
+      stats_.shadow_bytes_uploaded = host->shadow_.UploadedBytes();
       return false;
     case WM_SHOWWINDOW:
     case WM_MOVE:
@@ -166,7 +192,8 @@ bool CPaintManager::MessageHandler(unsigned msg, WParam wparam, LParam lparam, L
       } else {
         host->shadow_.Follow();
       }
-      if (msg == WM_SHOWWINDOW && !wparam) ::ShowWindow(host->shadow_.hwnd(), SW_HIDE);
+      if (msg == WM_SHOWWINDOW && !wparam) host->shadow_.Hide();  // still visible just now
+      stats_.shadow_bytes_uploaded = host->shadow_.UploadedBytes();
       return false;
     case WM_DESTROY:
       host->shadow_.Destroy();

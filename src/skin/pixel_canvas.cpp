@@ -141,6 +141,86 @@ void CPixelCanvas::DrawBorder(const SkinRect& rect, int size, SkinSize round, Co
   }
 }
 
+namespace {
+
+// One pixel of the filtered picture (premultiplied), from its taps along each axis.
+std::uint32_t Sample(const SkinBitmap& bitmap, const std::vector<Tap>& tx, const std::vector<Tap>& ty) {
+  std::uint64_t acc[4] = {0, 0, 0, 0};
+  for (const auto& a : ty) {
+    const std::uint32_t* row = &bitmap.pixels[static_cast<size_t>(a.index) * bitmap.width];
+    for (const auto& b : tx) {
+      std::uint64_t w = static_cast<std::uint64_t>(a.weight) * b.weight;
+      std::uint32_t px = row[b.index];
+      acc[0] += w * (px >> 24);
+      acc[1] += w * ((px >> 16) & 0xFF);
+      acc[2] += w * ((px >> 8) & 0xFF);
+      acc[3] += w * (px & 0xFF);
+    }
+  }
+  std::uint32_t out = 0;
+  for (int c = 0; c < 4; ++c) {
+    std::uint32_t v = static_cast<std::uint32_t>((acc[c] + (1ull << 31)) >> 32);
+    out = (out << 8) | std::min<std::uint32_t>(v, 255);
+  }
+  return out;
+}
+
+// Scales all four premultiplied channels together.
+std::uint32_t Fade(std::uint32_t px, int alpha) {
+  if (alpha >= 255) return px;
+  std::uint32_t s = 0;
+  for (int shift = 24; shift >= 0; shift -= 8) s |= (((px >> shift) & 0xFF) * alpha / 255) << shift;
+  return s;
+}
+
+}  // namespace
+
+SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int width, int height) {
+  SkinBitmap out;
+  SkinRect src = source.Intersect(SkinRect{0, 0, picture.width, picture.height});
+  if (src.IsEmpty() || width <= 0 || height <= 0) return out;
+  out.width = width;
+  out.height = height;
+  out.pixels.resize(static_cast<size_t>(width) * height);
+  auto xt = Taps(width, src.left, src.Width());
+  auto yt = Taps(height, src.top, src.Height());
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t px = Sample(picture, xt[x], yt[y]);
+      if ((px >> 24) != 255) out.has_alpha = true;
+      out.pixels[static_cast<size_t>(y) * width + x] = px;
+    }
+  }
+  return out;
+}
+
+const SkinBitmap& CScaledPictureCache::Get(const SkinBitmap& picture, const SkinRect& source,
+                                           int width, int height) {
+  Key key{&picture, source.left, source.top, source.right, source.bottom, width, height};
+  auto it = entries_.find(key);
+  if (it != entries_.end()) return it->second;
+  const std::size_t size = static_cast<std::size_t>(width) * height * 4;
+  if (bytes_ + size > limit_) {
+    entries_.clear();
+    bytes_ = 0;
+  }
+  ++scaled_;
+  bytes_ += size;
+  return entries_.emplace(key, ScalePicture(picture, source, width, height)).first->second;
+}
+
+void CPixelCanvas::BlitUnscaled(const SkinBitmap& picture, int sx, int sy, const SkinRect& dest,
+                                const SkinRect& r, int alpha) {
+  for (int y = r.top; y < r.bottom; ++y) {
+    const std::uint32_t* row =
+        picture.pixels.data() + static_cast<size_t>(sy + y - dest.top) * picture.width;
+    for (int x = r.left; x < r.right; ++x) {
+      std::uint32_t out = Fade(row[sx + x - dest.left], alpha);
+      if (out >> 24) Blend(x, y, out, 255);
+    }
+  }
+}
+
 void CPixelCanvas::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest,
                               const SkinRect& source, int alpha) {
   SkinRect src = source.Intersect(SkinRect{0, 0, bitmap.width, bitmap.height});
@@ -148,37 +228,20 @@ void CPixelCanvas::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest,
   SkinRect r = dest.Intersect(clip_);
   if (r.IsEmpty()) return;
   alpha = std::min(alpha, 255);
+  if (src.Width() == dest.Width() && src.Height() == dest.Height()) {
+    BlitUnscaled(bitmap, src.left, src.top, dest, r, alpha);
+    return;
+  }
+  if (scale_cache_) {
+    BlitUnscaled(scale_cache_->Get(bitmap, src, dest.Width(), dest.Height()), 0, 0, dest, r, alpha);
+    return;
+  }
   auto xt = Taps(dest.Width(), src.left, src.Width());
   auto yt = Taps(dest.Height(), src.top, src.Height());
   for (int y = r.top; y < r.bottom; ++y) {
     const auto& ty = yt[y - dest.top];
     for (int x = r.left; x < r.right; ++x) {
-      const auto& tx = xt[x - dest.left];
-      std::uint64_t acc[4] = {0, 0, 0, 0};
-      for (const auto& a : ty) {
-        const std::uint32_t* row = &bitmap.pixels[static_cast<size_t>(a.index) * bitmap.width];
-        for (const auto& b : tx) {
-          std::uint64_t w = static_cast<std::uint64_t>(a.weight) * b.weight;
-          std::uint32_t px = row[b.index];
-          acc[0] += w * (px >> 24);
-          acc[1] += w * ((px >> 16) & 0xFF);
-          acc[2] += w * ((px >> 8) & 0xFF);
-          acc[3] += w * (px & 0xFF);
-        }
-      }
-      std::uint32_t out = 0;
-      for (int c = 0; c < 4; ++c) {
-        std::uint32_t v = static_cast<std::uint32_t>((acc[c] + (1ull << 31)) >> 32);
-        out = (out << 8) | std::min<std::uint32_t>(v, 255);
-      }
-      if (alpha < 255) {
-        // Scale all four premultiplied channels together.
-        std::uint32_t s = 0;
-        for (int shift = 24; shift >= 0; shift -= 8) {
-          s |= (((out >> shift) & 0xFF) * alpha / 255) << shift;
-        }
-        out = s;
-      }
+      std::uint32_t out = Fade(Sample(bitmap, xt[x - dest.left], ty), alpha);
       if (out >> 24) Blend(x, y, out, 255);
     }
   }

@@ -6,11 +6,40 @@
 // The canvas does not own the pixels: the caller keeps the buffer alive while drawing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
+#include <tuple>
 
 #include "skin/surface.h"
 
 namespace Skin {
+
+// `source` of the picture filtered to width x height, as the canvas draws it: area
+// averaging where it shrinks, bilinear where it enlarges.
+SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int width, int height);
+
+// Pictures scaled to the sizes they are drawn at, kept so that a repaint copies them instead
+// of filtering them again (hovering a button repaints the large background under it).
+// Keyed by picture, source rectangle and size: the pictures must stay alive and unchanged
+// while the cache lives (a window's paint manager holds both). When the kept pixels would pass
+// `limit_bytes`, the cache starts over. One window's thread only.
+class CScaledPictureCache {
+ public:
+  explicit CScaledPictureCache(std::size_t limit_bytes = std::size_t{8} << 20)
+      : limit_(limit_bytes) {}
+  const SkinBitmap& Get(const SkinBitmap& picture, const SkinRect& source, int width, int height);
+  // Pictures scaled so far, and the bytes kept now.
+  unsigned ScaledCount() const { return scaled_; }
+  std::size_t Bytes() const { return bytes_; }
+
+ private:
+  using Key = std::tuple<const SkinBitmap*, int, int, int, int, int, int>;
+  std::map<Key, SkinBitmap> entries_;
+  std::size_t limit_;
+  std::size_t bytes_ = 0;
+  unsigned scaled_ = 0;
+};
 
 class CPixelCanvas : public ISurface {
  public:
@@ -27,15 +56,23 @@ class CPixelCanvas : public ISurface {
   SkinSize MeasureText(const std::wstring&, int, unsigned) override { return SkinSize{}; }
 
   std::uint32_t PixelAt(int x, int y) const { return pixels_[y * width_ + x]; }
+  // Scaled pictures are taken from (and kept in) `cache` from now on; nullptr: filtered on
+  // every draw. The cache outlives the canvas.
+  void SetScaleCache(CScaledPictureCache* cache) { scale_cache_ = cache; }
 
  protected:
   // Blends a premultiplied colour into one pixel with coverage 0..255.
   void Blend(int x, int y, std::uint32_t premultiplied, int coverage);
+  // Copies the part `r` of `dest` from a picture of dest's size whose pixel (sx, sy) goes to
+  // dest's top-left corner, faded by alpha.
+  void BlitUnscaled(const SkinBitmap& picture, int sx, int sy, const SkinRect& dest,
+                    const SkinRect& r, int alpha);
 
   std::uint32_t* pixels_;
   int width_;
   int height_;
   SkinRect clip_;
+  CScaledPictureCache* scale_cache_ = nullptr;
 };
 
 // Straight 0xAARRGGBB to premultiplied.

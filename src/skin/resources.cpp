@@ -20,6 +20,10 @@
 #pragma GCC diagnostic pop
 #endif
 
+#include <map>
+#include <mutex>
+
+#include "skin/skin_string.h"
 #include "util/text.h"
 
 namespace Skin {
@@ -33,6 +37,19 @@ struct Settings {
   void* resource_module = nullptr;
   CZipArchive package;
 };
+
+// The decoded pictures, keyed by lower-case name (and mask). Guarded by its mutex: the main
+// window and a message box on the update worker look pictures up at the same time.
+struct PictureStore {
+  std::mutex mutex;
+  std::map<std::wstring, std::shared_ptr<const SkinBitmap>> pictures;
+  unsigned decoded = 0;
+};
+
+PictureStore& ThePictures() {
+  static PictureStore* store = new PictureStore();  // lives until the process ends
+  return *store;
+}
 
 Settings& TheSettings() {
   static Settings* settings = new Settings();  // lives until the process ends
@@ -72,7 +89,51 @@ void* CResourceSettings::GetResourceModule() {
 bool CResourceSettings::SetResourceZip(const void* data, std::size_t size,
                                        const wchar_t* password) {
   if (password && *password) return false;
+  PictureStore& store = ThePictures();
+  {
+    std::lock_guard<std::mutex> lock(store.mutex);
+    store.pictures.clear();  // windows keep the bitmaps they hold
+    store.decoded = 0;
+  }
   return TheSettings().package.Open(data, size);
+}
+
+std::shared_ptr<const SkinBitmap> CResourceSettings::GetPicture(const std::wstring& name,
+                                                                bool use_mask, Colour mask) {
+  std::wstring key = AsciiLower(name);
+  if (use_mask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
+  PictureStore& store = ThePictures();
+  {
+    std::lock_guard<std::mutex> lock(store.mutex);
+    auto it = store.pictures.find(key);
+    if (it != store.pictures.end()) return it->second;
+  }
+  // Decoded outside the lock, so that the other thread's paint does not wait for it; should
+  // both threads decode the same picture at once, the first one stored wins.
+  std::shared_ptr<SkinBitmap> bitmap;
+  ByteView view;
+  std::vector<std::uint8_t> bytes;
+  if (TheSettings().kind == ResourceKind::kZipInMemory) {
+    // Decoded in place: the package's bytes are not copied.
+    if (const ByteView* entry = name.empty() ? nullptr : FindInPackage(name)) view = *entry;
+  } else if (LoadResource(name, &bytes)) {
+    view = ByteView{bytes.data(), bytes.size()};
+  }
+  const bool made = view.data != nullptr;
+  if (made) {
+    bitmap = std::make_shared<SkinBitmap>();
+    if (!DecodePicture(view.data, view.size, bitmap.get(), use_mask, mask)) bitmap.reset();
+  }
+  std::lock_guard<std::mutex> lock(store.mutex);
+  if (made) ++store.decoded;
+  auto inserted = store.pictures.emplace(key, std::move(bitmap));
+  return inserted.first->second;
+}
+
+unsigned CResourceSettings::PicturesDecoded() {
+  PictureStore& store = ThePictures();
+  std::lock_guard<std::mutex> lock(store.mutex);
+  return store.decoded;
 }
 
 const ByteView* CResourceSettings::FindInPackage(const std::wstring& name) {

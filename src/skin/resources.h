@@ -52,6 +52,15 @@ class CResourceSettings {
   static bool LoadResource(const std::wstring& name, std::vector<std::uint8_t>* out);
   // The same without copying, for the package only; nullptr when absent.
   static const ByteView* FindInPackage(const std::wstring& name);
+
+  // A decoded picture of the package (or of the resource path), shared by every window of
+  // the process on any thread: each picture is decoded once, on first use, and kept until
+  // another package is set. A picture that is missing or undecodable gives nullptr, and is
+  // remembered as such. The bitmap never changes once made.
+  static std::shared_ptr<const SkinBitmap> GetPicture(const std::wstring& name,
+                                                      bool use_mask = false, Colour mask = 0);
+  // How many pictures have been decoded since the package was set (for tests and benchmarks).
+  static unsigned PicturesDecoded();
 };
 
 // Decodes a PNG (or any picture stb_image reads) into a premultiplied bitmap. Pixels equal

@@ -42,6 +42,7 @@ void CShadowWindow::Destroy() {
   if (hwnd_) DestroyWindow(hwnd_);
   hwnd_ = nullptr;
   owner_ = nullptr;
+  shown_ = false;
 }
 
 void CShadowWindow::Render(int width, int height) {
@@ -59,27 +60,38 @@ void CShadowWindow::Render(int width, int height) {
   }
 }
 
+void CShadowWindow::Hide() {
+  if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
+  shown_ = false;
+}
+
 void CShadowWindow::Follow() {
   if (!hwnd_ || !owner_) return;
-  if (!IsWindowVisible(owner_) || IsIconic(owner_) || IsZoomed(owner_)) {
-    ShowWindow(hwnd_, SW_HIDE);
-    return;
-  }
+  if (!IsWindowVisible(owner_) || IsIconic(owner_) || IsZoomed(owner_)) return Hide();
   RECT r;
   GetWindowRect(owner_, &r);
   int width = r.right - r.left + 2 * size_;
   int height = r.bottom - r.top + 2 * size_;
-  if (width != buffer_.width() || height != buffer_.height()) Render(width, height);
-  if (!buffer_.bits()) return;
   POINT at{r.left - size_, r.top - size_};
-  SIZE sz{width, height};
-  POINT origin{0, 0};
-  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  UpdateLayeredWindow(hwnd_, nullptr, &at, &sz, buffer_.dc(), &origin, 0, &blend, ULW_ALPHA);
+  const bool resized = width != buffer_.width() || height != buffer_.height();
+  if (resized) Render(width, height);
+  if (!buffer_.bits()) return;
   // Behind the window: an owned window stays above its owner, so only the transparent
   // centre keeps the window visible; place it right after the owner all the same.
-  SetWindowPos(hwnd_, owner_, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER);
+  const UINT place = SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER;
+  if (resized || !shown_) {
+    SIZE sz{width, height};
+    POINT origin{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    UpdateLayeredWindow(hwnd_, nullptr, &at, &sz, buffer_.dc(), &origin, 0, &blend, ULW_ALPHA);
+    uploaded_ += static_cast<std::uint64_t>(width) * height * 4;
+    SetWindowPos(hwnd_, owner_, 0, 0, 0, 0, place | SWP_NOMOVE | SWP_NOSIZE);
+  } else if (at.x != where_.x || at.y != where_.y) {
+    // A move (a drag step): the system keeps the picture it has; only the place changes.
+    SetWindowPos(hwnd_, owner_, at.x, at.y, 0, 0, place | SWP_NOSIZE);
+  }
+  where_ = at;
+  shown_ = true;
 }
 
 }  // namespace Skin

@@ -1,10 +1,13 @@
 // Windows only. The drop shadow: a layered popup owned by the window, `size` pixels larger
 // on every side, showing the nine-grid shadow picture around the window (its centre, which
 // lies under the window, is left transparent). It follows the window as it moves, resizes,
-// hides and shows, and goes with it.
+// hides and shows, and goes with it. Its picture is rendered and handed to the system only
+// when its size changes or it is shown again; a move only moves it.
 #pragma once
 
 #include <windows.h>
+
+#include <cstdint>
 
 #include "skin/gdi_surface.h"
 #include "skin/geometry.h"
@@ -23,8 +26,12 @@ class CShadowWindow {
   void Setup(HWND owner, const SkinBitmap* picture, int size, const SkinRect& corner);
   // Called on every move, size and show change of the owner.
   void Follow();
+  // Hides it until the next Follow finds the owner shown.
+  void Hide();
   void Destroy();
   HWND hwnd() const { return hwnd_; }
+  // Bytes of picture handed to the system so far (UpdateLayeredWindow).
+  std::uint64_t UploadedBytes() const { return uploaded_; }
 
  private:
   void Render(int width, int height);
@@ -35,6 +42,9 @@ class CShadowWindow {
   int size_ = 0;
   SkinRect corner_;
   CDibBuffer buffer_;
+  bool shown_ = false;   // placed and showing its current picture
+  POINT where_{};        // its top-left corner on the screen while shown
+  std::uint64_t uploaded_ = 0;
 };
 
 }  // namespace Skin

@@ -92,4 +92,57 @@ TEST(PixelCanvas, TransparentPicturePixelsLeaveTheBackground) {
   EXPECT_NEAR(static_cast<int>(c.PixelAt(1, 0) & 0xFF), 127, 1);
 }
 
+// Drawing through the scaled-picture cache gives exactly the pixels of filtering on every
+// draw, and each picture is scaled once per source rectangle and size.
+TEST(PixelCanvas, CachedScalingDrawsTheSamePixelsAndScalesOncePerSize) {
+  Skin::SkinBitmap b;
+  b.width = 7;
+  b.height = 5;
+  std::uint32_t seed = 12345;
+  for (int i = 0; i < b.width * b.height; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    std::uint32_t a = (seed >> 24) | 0x0F, c = (seed >> 8) & 0xFF;
+    c = c * a / 255;  // premultiplied
+    b.pixels.push_back((a << 24) | (c << 16) | ((255 - c) * a / 255 << 8) | (c / 2));
+  }
+  struct Case {
+    const char* name;
+    SkinRect dest, source, clip;
+    int alpha;
+  };
+  const Case cases[] = {
+      {"shrink", {0, 0, 3, 2}, {0, 0, 7, 5}, {0, 0, 20, 20}, 255},
+      {"enlarge a part", {2, 1, 17, 13}, {1, 1, 5, 4}, {0, 0, 20, 20}, 255},
+      {"one axis only", {0, 0, 7, 11}, {0, 0, 7, 5}, {0, 0, 20, 20}, 255},
+      {"clipped", {-3, -2, 15, 12}, {0, 0, 7, 5}, {4, 3, 9, 8}, 255},
+      {"faded", {0, 0, 13, 9}, {0, 0, 7, 5}, {0, 0, 20, 20}, 100},
+      {"same size", {5, 5, 12, 10}, {0, 0, 7, 5}, {0, 0, 20, 20}, 200},
+  };
+  Skin::CScaledPictureCache cache;
+  unsigned scaled = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::uint32_t> direct(20 * 20, 0xFF336699), cached = direct;
+    Skin::CPixelCanvas plain(direct.data(), 20, 20);
+    Skin::CPixelCanvas fast(cached.data(), 20, 20);
+    fast.SetScaleCache(&cache);
+    plain.SetClip(c.clip);
+    fast.SetClip(c.clip);
+    plain.DrawBitmap(b, c.dest, c.source, c.alpha);
+    fast.DrawBitmap(b, c.dest, c.source, c.alpha);
+    EXPECT_EQ(cached, direct);
+    const bool scales = c.dest.Width() != c.source.Width() || c.dest.Height() != c.source.Height();
+    scaled += scales ? 1 : 0;
+    EXPECT_EQ(cache.ScaledCount(), scaled);
+    fast.DrawBitmap(b, c.dest, c.source, c.alpha);  // again: from the cache
+    EXPECT_EQ(cache.ScaledCount(), scaled);
+  }
+  // Past its limit the cache starts over rather than growing.
+  Skin::CScaledPictureCache small(3 * 2 * 4 + 4);
+  small.Get(b, SkinRect{0, 0, 7, 5}, 3, 2);
+  small.Get(b, SkinRect{0, 0, 7, 5}, 2, 2);
+  EXPECT_EQ(small.Bytes(), 2u * 2 * 4);
+  EXPECT_EQ(small.ScaledCount(), 2u);
+}
+
 }  // namespace

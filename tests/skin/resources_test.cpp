@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "skin/paint_manager.h"
 #include "skin/skin_test_support.h"
 
 namespace {
@@ -71,6 +72,44 @@ TEST(ResourceSettings, ResourcesComeFromThePackageOrFromFiles) {
   EXPECT_EQ(bytes.size(), skin_test::ReadFile(dir + "font.xml").size());
   EXPECT_FALSE(Skin::CResourceSettings::LoadResource(L"doc.xml", &bytes));
   Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
+}
+
+// Pictures are decoded once for the whole process: every paint manager gets the same bitmap,
+// missing pictures included, until another package is set.
+TEST(ResourceSettings, PicturesAreDecodedOnceAndSharedByEveryWindow) {
+  skin_test::ZipWriter zip;
+  zip.Add("a.png", skin_test::TinyPng(), false);
+  zip.Add("b.png", skin_test::TinyPng(3, 1, 0xFF00FF00), true);
+  static std::string package;
+  package = zip.Finish();
+  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
+  ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package.data(), package.size()));
+  EXPECT_EQ(Skin::CResourceSettings::PicturesDecoded(), 0u);
+  Skin::CPaintManager one, two;
+  const Skin::SkinBitmap* a = one.GetImage(L"a.png");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(two.GetImage(L"A.PNG"), a);
+  const Skin::SkinBitmap* b = two.GetImage(L"b.png");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->width, 3);
+  EXPECT_EQ(one.GetImage(L"b.png"), b);
+  EXPECT_EQ(one.GetImage(L"a.png", true, 0xFF00FF00), two.GetImage(L"a.png", true, 0x0000FF00));
+  EXPECT_NE(one.GetImage(L"a.png", true, 0xFF00FF00), a);  // a masked picture is another one
+  EXPECT_EQ(one.GetImage(L"absent.png"), nullptr);
+  EXPECT_EQ(two.GetImage(L"absent.png"), nullptr);
+  EXPECT_EQ(Skin::CResourceSettings::PicturesDecoded(), 3u);
+
+  // Another package: its own pictures, while the windows keep the bitmaps they hold.
+  skin_test::ZipWriter other;
+  other.Add("a.png", skin_test::TinyPng(5, 1, 0xFF0000FF), false);
+  static std::string second;
+  second = other.Finish();
+  ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(second.data(), second.size()));
+  EXPECT_EQ(Skin::CResourceSettings::PicturesDecoded(), 0u);
+  Skin::CPaintManager three;
+  ASSERT_NE(three.GetImage(L"a.png"), nullptr);
+  EXPECT_EQ(three.GetImage(L"a.png")->width, 5);
+  EXPECT_EQ(one.GetImage(L"a.png")->width, 2);
 }
 
 }  // namespace

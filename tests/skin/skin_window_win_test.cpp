@@ -1,6 +1,6 @@
 // The skinned window base for real under Wine: document building in WM_CREATE, the slots'
 // answers, the modal loop with its owner and a WM_QUIT (and two modal loops over one owner on
-// two threads), centring, the engine's own message.
+// two threads), centring, the engine's own message, the work a frame costs.
 #include "skin/skin_window.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +41,7 @@ class TestWindow : public Skin::CSkinWindow {
     return 1;
   }
   LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override {
+    if (msg == WM_PAINT) ++paints;
     if (msg == WM_TIMER && wparam == 77 && on_timer) {
       ::KillTimer(hwnd_, 77);
       on_timer();
@@ -50,6 +51,7 @@ class TestWindow : public Skin::CSkinWindow {
     return 0;
   }
   int init_calls = 0;
+  int paints = 0;
   std::vector<WPARAM> default_keys;
   std::vector<std::wstring> clicks;
   std::vector<LPARAM> app_plus_one;
@@ -315,6 +317,78 @@ TEST_F(Package, TheOwnerIsEnabledOnlyWhenItsLastModalLoopEnds) {
     EXPECT_EQ(Skin::ModalWindowsOver(owner_hwnd), 0);
   }
   ::DestroyWindow(owner);
+}
+
+// What a frame costs: a relayout is painted once; a move of the window moves its shadow
+// without handing its picture to the system again; pictures are decoded once for all windows.
+TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
+  TestWindow main(L"wnd_main.xml", L"zrSkinTestFrames");
+  ASSERT_NE(main.Create(nullptr, L"t", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
+  main.ShowWindow(true);
+  auto settle = [] {
+    for (int i = 0; i < 20; ++i) {
+      Pump();
+      ::Sleep(10);
+    }
+  };
+  settle();
+  const Skin::CPaintManager& manager = main.GetPaintManager();
+  ASSERT_GE(main.paints, 1);
+  const std::uint64_t shadow = manager.Stats().shadow_bytes_uploaded;
+  EXPECT_EQ(shadow, 604u * 424 * 4) << "the shadow's picture, handed over once";
+
+  Skin::CControlUI* caption = manager.FindControl(L"lab_install_tip");
+  Skin::CControlUI* file = manager.FindControl(L"lb_file");
+  ASSERT_NE(caption, nullptr);
+  ASSERT_NE(file, nullptr);
+  struct Change {
+    const char* name;
+    std::function<void()> make;
+  };
+  const Change changes[] = {
+      {"a control shown (relayout)", [&] { caption->SetVisible(true); }},
+      {"a control hidden (relayout)", [&] { caption->SetVisible(false); }},
+      {"a text set", [&] { file->SetText(L"1/3 a.dll"); }},
+  };
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.name);
+    const int before = main.paints;
+    const unsigned served = manager.Stats().paints;
+    c.make();
+    settle();
+    EXPECT_EQ(main.paints - before, 1);
+    EXPECT_EQ(manager.Stats().paints - served, 1u);
+  }
+
+  for (int step = 1; step <= 5; ++step) {
+    ::SetWindowPos(main, nullptr, 100 + 7 * step, 100 + 3 * step, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  settle();
+  EXPECT_EQ(manager.Stats().shadow_bytes_uploaded, shadow) << "drag steps re-uploaded the shadow";
+  RECT shadow_rect;
+  ::GetWindowRect(::FindWindowW(L"zrSkinShadow", nullptr), &shadow_rect);
+  EXPECT_EQ(shadow_rect.left, 100 + 35 - 12);
+  EXPECT_EQ(shadow_rect.top, 100 + 15 - 12);
+
+  // A message box on another thread draws with the very pictures this window decoded.
+  const Skin::SkinBitmap* here = main.GetPaintManager().GetImage(L"Window_shadow.png");
+  const Skin::SkinBitmap* there = nullptr;
+  std::thread worker([&] {
+    TestWindow box(L"messagebox.xml", L"zrSkinTestWorkerBox");
+    if (!box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
+    box.ShowWindow(true);
+    for (int i = 0; i < 20; ++i) {
+      Pump();
+      ::Sleep(10);
+    }
+    there = box.GetPaintManager().GetImage(L"Window_shadow.png");
+    ::DestroyWindow(box);
+  });
+  worker.join();
+  ASSERT_NE(here, nullptr);
+  EXPECT_EQ(there, here);
+  ::DestroyWindow(main);
 }
 
 // Documents of our own for the parts the shipped ones leave unused.
