@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
-# Start-up benchmark of the skin engine. Prints figures; asserts nothing.
+# Start-up benchmark of the skin engine. Prints figures; asserts nothing about them.
+# targets: skin_viewer plain_window
 #
-#   bench.sh WIN64_BUILD [WIN32_BUILD] [RUNS]
+#   bench.sh BUILD [WIN32_BUILD] [RUNS]
 #
-# - time from process start to the first painted frame of the main window ("wnd_main.xml"
-#   in skin_viewer, which reads the package from its own resource as the updater does),
-#   against plain_window, a minimal Win32 program that opens a plain 580 x 400 window;
+# BUILD is a win64 build folder (scripts/bench.sh gives it a Release one, built as the shipped
+# exe is). Prints, side by side:
+# - time from process start to the first painted frame of the updater's main window
+#   (skin_viewer showing "wnd_main.xml" with the texts the updater sets, its package read from
+#   its own resource as the updater does) against plain_window, a minimal Win32 program that
+#   opens a plain 580 x 400 window; the phases of the skinned start;
 # - peak working set of each with its window shown;
-# - sizes of the i686 Release executables (the shipped zrUpdater.exe, and skin_viewer.exe,
-#   which holds the whole engine), when a win32 build folder is given.
-# Both programs run under Wine on a private Xvfb; RUNS (default 10) runs each, alternating.
+# - the work of later frames: paints per relayout, a whole repaint, shadow bytes handed to the
+#   system per drag step;
+# - sizes of the i686 Release executables, when a win32 build folder is given.
+# Both programs run under Wine, RUNS times each (default 10) alternating, in a Wine prefix and
+# on an Xvfb of this benchmark's own: a Wine server left behind by another program (a console
+# benchmark starts one without a display) cannot take its windows.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../scripts/wine-env.sh"
@@ -22,26 +29,46 @@ for exe in "$viewer" "$plain"; do
   [ -x "$exe" ] || { echo "missing $exe: cmake --build $build --target skin_viewer plain_window"; exit 1; }
 done
 
-work=$(mktemp -d)
-zr_wine_init "$build/wineprefix"
-fifo="$work/fd"; mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb=$!
-read -r number <"$fifo"
-export DISPLAY=":$number"
-trap 'zr_wineserver -k >/dev/null 2>&1; kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
+work=$(mktemp -d "${TMPDIR:-/tmp}/zr-bench-skin.XXXXXX")
+zr_wine_init "$build/wineprefix-bench"
+unset DISPLAY
+zr_display_up
+cleanup() {
+  zr_wineserver -k >/dev/null 2>&1  # this benchmark's own prefix: nothing else runs in it
+  zr_display_down
+  rm -rf "$work"
+}
+trap cleanup EXIT
 zr_wineserver -p >/dev/null 2>&1  # keep the server up between runs, as in a desktop session
 
+# What the updater's window shows at its first frame (its InitWindow sets these).
+export LANG=C.UTF-8  # the Chinese arguments reach Wine intact
+shown=(--set 'lab_captionTitle=更新Zoria投屏助手' --set 'lab_install_name=Zoria投屏助手'
+       --show lab_install_tip --show lab_install_name)
+skinned() { timeout 60 "$ZR_WINE_BIN" "$viewer" --bench --log "$(zr_winpath "$1")" "${shown[@]}" wnd_main.xml; }
+plain_run() { timeout 60 "$ZR_WINE_BIN" "$plain" --log "$(zr_winpath "$1")"; }
+export WINEPREFIX="$ZR_WINEPREFIX"
+
 # Warm-up runs (first start of the prefix and the font cache), not counted.
-zr_wine "$viewer" --bench --log "$(zr_winpath "$work/warm.log")" wnd_main.xml >/dev/null 2>&1
-zr_wine "$plain" --log "$(zr_winpath "$work/warm.log")" >/dev/null 2>&1
-
+skinned "$work/warm.log" >/dev/null 2>&1
+plain_run "$work/warm.log" >/dev/null 2>&1
 for i in $(seq 1 "$runs"); do
-  zr_wine "$viewer" --bench --log "$(zr_winpath "$work/skin.log")" wnd_main.xml >/dev/null 2>&1
-  zr_wine "$plain" --log "$(zr_winpath "$work/plain.log")" >/dev/null 2>&1
+  skinned "$work/skin.log" >/dev/null 2>&1
+  plain_run "$work/plain.log" >/dev/null 2>&1
 done
+if ! grep -q '^frame-ms ' "$work/skin.log" 2>/dev/null || ! grep -q '^frame-ms ' "$work/plain.log" 2>/dev/null; then
+  echo "FAIL: no frame was logged (skin: $(grep -c '^frame-ms' "$work/skin.log" 2>/dev/null || echo 0)," \
+       "plain: $(grep -c '^frame-ms' "$work/plain.log" 2>/dev/null || echo 0) of $runs runs)"
+  exit 1
+fi
 
-# stats FILE KEY: "median min max" of the KEY lines' values
+# median FILE KEY: the median of the KEY lines' first values
+median() {
+  grep "^$2 " "$1" | awk '{print $2}' | sort -n | awk '
+    { v[NR] = $1 } END { if (NR == 0) { print "n/a"; exit }
+      printf "%.2f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+# stats FILE KEY: "median M  min A  max B  (n=N)"
 stats() {
   grep "^$2 " "$1" | awk '{print $2}' | sort -n | awk '
     { v[NR] = $1 } END {
@@ -49,19 +76,30 @@ stats() {
       m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
       printf "median %.1f  min %.1f  max %.1f  (n=%d)", m, v[1], v[NR], NR }'
 }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "n/a" }'; }
 
+skin_ms=$(median "$work/skin.log" frame-ms); plain_ms=$(median "$work/plain.log" frame-ms)
+skin_kb=$(median "$work/skin.log" peak-kb); plain_kb=$(median "$work/plain.log" peak-kb)
 echo "== start-up to first painted frame (ms, under Wine) =="
-echo "skin engine, wnd_main.xml : $(stats "$work/skin.log" frame-ms)"
-echo "plain Win32 window        : $(stats "$work/plain.log" frame-ms)"
-echo "skin engine phases (median): $(grep '^phases-ms' "$work/skin.log" | awk '{print $3, $5, $7}' |
+echo "updater's window (skin engine) : $(stats "$work/skin.log" frame-ms)"
+echo "plain Win32 window             : $(stats "$work/plain.log" frame-ms)"
+echo "ratio of the medians           : $(ratio "$skin_ms" "$plain_ms") (aim: at most 1.2x)"
+echo "skin engine phases (median)    : $(grep '^phases-ms' "$work/skin.log" | awk '{print $3, $5, $7}' |
   sort -n -k3 | awk '{a[NR]=$0} END {split(a[int((NR+1)/2)], f, " ");
   printf "wWinMain at %.1f, window built at %.1f, first frame at %.1f", f[1], f[2], f[3]}')"
+echo "shadow shown at (median)       : $(median "$work/skin.log" shadow-ms) ms"
 echo "== peak working set with the window shown (KB) =="
-echo "skin engine, wnd_main.xml : $(stats "$work/skin.log" peak-kb)"
-echo "plain Win32 window        : $(stats "$work/plain.log" peak-kb)"
+echo "updater's window (skin engine) : $(stats "$work/skin.log" peak-kb)"
+echo "plain Win32 window             : $(stats "$work/plain.log" peak-kb)"
+echo "difference of the medians      : $(awk -v a="$skin_kb" -v b="$plain_kb" 'BEGIN { printf "%+.1f MB", (a - b) / 1024 }') (aim: at most +8 MB)"
+echo "== later frames of the updater's window (median of the runs) =="
+echo "paints per relayout            : $(median "$work/skin.log" paints-per-relayout)"
+echo "whole repaint                  : $(median "$work/skin.log" repaint-ms) ms"
+echo "shadow bytes per drag step     : $(median "$work/skin.log" drag-step-bytes)"
 if [ -n "$win32" ]; then
   echo "== i686 Release executables (bytes) =="
-  for exe in "$win32/zrUpdater.exe" "$win32/src/zrUpdater.exe" "$win32/tools/skin_viewer/skin_viewer.exe"; do
+  for exe in "$win32/src/zrUpdater.exe" "$win32/tools/skin_viewer/skin_viewer.exe"; do
     [ -f "$exe" ] && printf '%-60s %s\n' "${exe#$win32/}" "$(stat -c %s "$exe")"
   done
 fi
+exit 0

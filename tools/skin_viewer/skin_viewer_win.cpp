@@ -5,8 +5,11 @@
 // "ZIPRES" 108 unless --zip names a zip file. With --log, the window writes one line per
 // event to PATH: "ready x y width height" after its first frame (window rectangle),
 // "click NAME" per click notification, "frame-ms N" and "peak-kb N" (time from process start
-// to the first painted frame, peak working set). --bench closes the window after the first
-// frame. --button NAME disables that control, to see a disabled button ignore clicks.
+// to the first painted frame, peak working set). --bench then measures the work of later
+// frames, logs "paints-per-relayout N" (a control shown or hidden), "repaint-ms N" (the whole
+// window painted again, as when the mouse enters a title button), "drag-step-bytes N" (shadow
+// picture handed to the system per step of a drag) and "shadow-ms N" (start to the shadow
+// shown), and closes the window. --button NAME disables that control, to see a disabled button ignore clicks.
 // --set NAME=TEXT sets a control's text, --show NAME makes it visible, --value NAME=N sets
 // a progress value, --select NAME=N a tab page, --image NAME=DESC a background picture.
 //
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include "skin/container.h"
+#include "skin/control.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/resources.h"
@@ -113,6 +117,10 @@ class CViewerWindow : public Skin::CSkinWindow {
   }
   LRESULT HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled) override {
     handled = false;
+    if (msg == WM_PAINT) ++paints_;
+    if (shadow_ms_ < 0 && paint_manager_->Stats().shadow_bytes_uploaded > 0) {
+      shadow_ms_ = MillisecondsSinceProcessStart();
+    }
     if (msg == WM_PAINT && !painted_) {
       // The manager paints right after this; the posted message arrives once it has.
       painted_ = true;
@@ -137,14 +145,86 @@ class CViewerWindow : public Skin::CSkinWindow {
       std::snprintf(line, sizeof line, "peak-kb %zu",
                     static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
       AppendLog(options_.log, line);
-      if (options_.bench) Close(0);
+      if (options_.bench) {
+        MeasureLaterFrames();
+        Close(0);
+      }
     }
     return 0;
   }
 
  private:
+  // Runs this thread's messages until none is left (paints included).
+  static void Settle() {
+    MSG msg;
+    for (int idle = 0; idle < 3;) {
+      if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        idle = 0;
+        if (msg.message == WM_QUIT) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      } else {
+        ++idle;
+        Sleep(5);
+      }
+    }
+  }
+
+  void MeasureLaterFrames() {
+    char line[160];
+    Settle();
+    std::snprintf(line, sizeof line, "shadow-ms %.1f", shadow_ms_);
+    AppendLog(options_.log, line);
+    // Relayouts: the first control that can be hidden is hidden and shown again.
+    Skin::CControlUI* toggled = nullptr;
+    paint_manager_->GetRoot()->VisitTree([&](Skin::CControlUI* c) {
+      if (!toggled && c != paint_manager_->GetRoot() && c->IsVisible() && !c->GetName().empty()) {
+        toggled = c;
+      }
+    });
+    constexpr int kRelayouts = 10;
+    if (toggled) {
+      const int before = paints_;
+      for (int i = 0; i < kRelayouts; ++i) {
+        toggled->SetVisible(i % 2 != 0);
+        Settle();
+      }
+      std::snprintf(line, sizeof line, "paints-per-relayout %.2f",
+                    static_cast<double>(paints_ - before) / kRelayouts);
+      AppendLog(options_.log, line);
+    }
+    // Whole repaints, as the title buttons' hover makes of the picture under them.
+    constexpr int kRepaints = 20;
+    LARGE_INTEGER freq, t0, t1;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&t0);
+    for (int i = 0; i < kRepaints; ++i) {
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      UpdateWindow(hwnd_);
+    }
+    QueryPerformanceCounter(&t1);
+    std::snprintf(line, sizeof line, "repaint-ms %.2f",
+                  (t1.QuadPart - t0.QuadPart) * 1000.0 / freq.QuadPart / kRepaints);
+    AppendLog(options_.log, line);
+    // Drag steps: the window moved a few pixels at a time.
+    constexpr int kSteps = 20;
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    const auto uploaded = paint_manager_->Stats().shadow_bytes_uploaded;
+    for (int i = 1; i <= kSteps; ++i) {
+      SetWindowPos(hwnd_, nullptr, r.left + 3 * i, r.top + 2 * i, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      Settle();
+    }
+    std::snprintf(line, sizeof line, "drag-step-bytes %.0f",
+                  static_cast<double>(paint_manager_->Stats().shadow_bytes_uploaded - uploaded) / kSteps);
+    AppendLog(options_.log, line);
+  }
+
   Options options_;
   bool painted_ = false;
+  int paints_ = 0;
+  double shadow_ms_ = -1;  // when the shadow was first seen handed to the system
 };
 
 // The package from the program's own resource, as the updater's start-up does it.
