@@ -143,8 +143,9 @@ class CPaintManager {
   // A control going away: forget every reference to it (hot, pushed, focus, timers).
   void ReleaseControl(CControlUI* control);
 
-  // Windows half: painting, mouse, timers, deferred work and shadow tracking for the HWND.
-  // True when the manager took the message (result set).
+  // Windows half: painting, mouse, timers, deferred work and shadow tracking for the HWND
+  // (the drop shadow is set up right after the first paint). True when the manager took the
+  // message (result set).
   bool MessageHandler(unsigned msg, WParam wparam, LParam lparam, LResult& result);
   // The id of the engine's deferred-work message on Windows (a registered message, so it
   // never equals WM_APP + n).

@@ -20,6 +20,7 @@
 #pragma GCC diagnostic pop
 #endif
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
@@ -152,23 +153,46 @@ bool CResourceSettings::LoadResource(const std::wstring& name, std::vector<std::
   return ReadFileBytes(TheSettings().resource_path + name, out);
 }
 
+namespace {
+
+// Whether a PNG carries a transparency chunk (which gives pixels alpha without an alpha
+// channel). A false "yes" only costs the four-channel decoding.
+bool HasTransparencyChunk(const std::uint8_t* data, std::size_t size) {
+  static const char kType[] = "tRNS";
+  return std::search(data, data + size, kType, kType + 4) != data + size;
+}
+
+}  // namespace
+
 bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool use_mask,
                    Colour mask) {
   *out = SkinBitmap{};
   if (!data || size == 0 || size > 0x7FFFFFFF) return false;
   int w = 0, h = 0, channels = 0;
-  stbi_uc* rgba = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4);
-  if (!rgba) return false;
+  // A picture without alpha is decoded to three channels: less to hold next to the bitmap
+  // while it is converted (the 1160 x 580 backgrounds are the largest pictures).
+  int want = 4;
+  if (stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels) &&
+      (channels == 1 || channels == 3) && !HasTransparencyChunk(data, size)) {
+    want = 3;
+  }
+  stbi_uc* raw = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, want);
+  if (!raw) return false;
   out->width = w;
   out->height = h;
   out->pixels.resize(static_cast<size_t>(w) * h);
   for (size_t i = 0; i < out->pixels.size(); ++i) {
-    std::uint32_t r = rgba[i * 4], g = rgba[i * 4 + 1], b = rgba[i * 4 + 2], a = rgba[i * 4 + 3];
+    const stbi_uc* p = raw + i * want;
+    std::uint32_t r = p[0], g = p[1], b = p[2], a = want == 4 ? p[3] : 255;
     if (use_mask && ((r << 16) | (g << 8) | b) == (mask & 0xFFFFFF)) a = 0;
-    if (a != 255) out->has_alpha = true;
+    if (a == 255) {
+      out->pixels[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
+      continue;
+    }
+    out->has_alpha = true;
     out->pixels[i] = (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
   }
-  stbi_image_free(rgba);
+  stbi_image_free(raw);
   return true;
 }
 

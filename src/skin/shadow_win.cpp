@@ -45,10 +45,10 @@ void CShadowWindow::Destroy() {
   shown_ = false;
 }
 
-void CShadowWindow::Render(int width, int height) {
-  if (!buffer_.Ensure(width, height)) return;
-  std::memset(buffer_.bits(), 0, static_cast<size_t>(width) * height * 4);
-  CPixelCanvas canvas(buffer_.bits(), width, height);
+bool CShadowWindow::Render(CDibBuffer& buffer, int width, int height) {
+  if (!buffer.Ensure(width, height)) return false;
+  std::memset(buffer.bits(), 0, static_cast<size_t>(width) * height * 4);
+  CPixelCanvas canvas(buffer.bits(), width, height);
   SkinRect dest{0, 0, width, height};
   SkinRect source{0, 0, picture_->width, picture_->height};
   auto pieces = NineGrid(dest, source, corner_);
@@ -58,6 +58,7 @@ void CShadowWindow::Render(int width, int height) {
     if (piece.first == window_area) continue;
     canvas.DrawBitmap(*picture_, piece.first, piece.second, 255);
   }
+  return true;
 }
 
 void CShadowWindow::Hide() {
@@ -73,18 +74,19 @@ void CShadowWindow::Follow() {
   int width = r.right - r.left + 2 * size_;
   int height = r.bottom - r.top + 2 * size_;
   POINT at{r.left - size_, r.top - size_};
-  const bool resized = width != buffer_.width() || height != buffer_.height();
-  if (resized) Render(width, height);
-  if (!buffer_.bits()) return;
   // Behind the window: an owned window stays above its owner, so only the transparent
   // centre keeps the window visible; place it right after the owner all the same.
   const UINT place = SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER;
-  if (resized || !shown_) {
+  if (!shown_ || width != size_shown_.cx || height != size_shown_.cy) {
+    // The system keeps its own copy of the picture: ours goes once handed over.
+    CDibBuffer picture;
+    if (!Render(picture, width, height)) return;
     SIZE sz{width, height};
     POINT origin{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    UpdateLayeredWindow(hwnd_, nullptr, &at, &sz, buffer_.dc(), &origin, 0, &blend, ULW_ALPHA);
+    UpdateLayeredWindow(hwnd_, nullptr, &at, &sz, picture.dc(), &origin, 0, &blend, ULW_ALPHA);
     uploaded_ += static_cast<std::uint64_t>(width) * height * 4;
+    size_shown_ = sz;
     SetWindowPos(hwnd_, owner_, 0, 0, 0, 0, place | SWP_NOMOVE | SWP_NOSIZE);
   } else if (at.x != where_.x || at.y != where_.y) {
     // A move (a drag step): the system keeps the picture it has; only the place changes.

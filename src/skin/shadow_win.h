@@ -34,15 +34,16 @@ class CShadowWindow {
   std::uint64_t UploadedBytes() const { return uploaded_; }
 
  private:
-  void Render(int width, int height);
+  // Draws the nine-grid picture, its centre left transparent, into a new buffer.
+  bool Render(CDibBuffer& buffer, int width, int height);
 
   HWND owner_ = nullptr;
   HWND hwnd_ = nullptr;
   const SkinBitmap* picture_ = nullptr;
   int size_ = 0;
   SkinRect corner_;
-  CDibBuffer buffer_;
   bool shown_ = false;   // placed and showing its current picture
+  SIZE size_shown_{};    // the size of that picture
   POINT where_{};        // its top-left corner on the screen while shown
   std::uint64_t uploaded_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "skin/resources.h"
 
 #include <gtest/gtest.h>
+#include <stb_image.h>
 
 #include "skin/paint_manager.h"
 #include "skin/skin_test_support.h"
@@ -24,6 +25,36 @@ TEST(DecodePicture, PremultipliesAndAppliesTheMask) {
                                   &masked, true, 0xFF00FF00));
   EXPECT_EQ(masked.pixels[1], 0u);
   EXPECT_EQ(masked.pixels[0], 0xFFFF0000u);
+}
+
+// The skin's own pictures, with and without an alpha channel, decode to exactly the
+// premultiplied pixels of a plain four-channel decoding.
+TEST(DecodePicture, SkinPicturesWithAndWithoutAlphaMatchAFourChannelDecoding) {
+  for (const char* name : {"install_img_02@2x.png", "Window_shadow.png", "messagebox_icon_22x22.png"}) {
+    SCOPED_TRACE(name);
+    const std::string png = skin_test::ReadFile(skin_test::SkinDir() + name);
+    ASSERT_FALSE(png.empty());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(png.data());
+    Skin::SkinBitmap b;
+    ASSERT_TRUE(Skin::DecodePicture(bytes, png.size(), &b));
+    int w = 0, h = 0, n = 0;
+    unsigned char* rgba = stbi_load_from_memory(bytes, static_cast<int>(png.size()), &w, &h, &n, 4);
+    ASSERT_NE(rgba, nullptr);
+    ASSERT_EQ(b.width, w);
+    ASSERT_EQ(b.height, h);
+    int wrong = 0;
+    bool any_alpha = false;
+    for (int i = 0; i < w * h; ++i) {
+      const std::uint32_t a = rgba[i * 4 + 3];
+      any_alpha = any_alpha || a != 255;
+      const std::uint32_t want = (a << 24) | ((rgba[i * 4] * a / 255) << 16) |
+                                 ((rgba[i * 4 + 1] * a / 255) << 8) | (rgba[i * 4 + 2] * a / 255);
+      wrong += b.pixels[i] != want;
+    }
+    stbi_image_free(rgba);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(b.has_alpha, any_alpha);
+  }
 }
 
 TEST(DecodePicture, RefusesWhatIsNoPictureOrTooLarge) {

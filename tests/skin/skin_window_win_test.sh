@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The skin engine in real windows under Wine on a private Xvfb (white root, so that the drop
 # shadow shows): each shipped document built from the viewer's own "ZIPRES" resource, its
-# size, shadow and colours checked on a screenshot; one click gives one "click"
+# size, shadow and colours checked on a screenshot (the shadow also after a move); one click gives one "click"
 # notification; a disabled button gives none; the close button closes; a missing document
 # takes the fatal path (box text, title, error icon, exit code 1).
 # Usage: skin_window_win_test.sh BUILD_DIR SOURCE_DIR
@@ -146,6 +146,11 @@ if start wnd_main.xml "$log"; then
   xdotool windowmove "$id" 100 120; sleep 1
   shadow_at 88 108 604 424 && pass "shadow follows a move" ||
     fail "shadow after move: $(xwininfo -root -tree | grep 604x424)"
+  # Moved without its picture being handed over again: still drawn at the new place.
+  import -window root "$work/moved.png"
+  darker "$work/moved.png" 98 320 250 && darker "$work/moved.png" 400 521 250 &&
+    near "$work/moved.png" 70 320 255 255 255 0 && pass "the moved shadow is still drawn" ||
+    fail "the shadow's picture is gone after the move"
   shadow=$(xwininfo -root -tree | grep "604x424+88+108 " | awk '{print $1}' | head -n 1)
   xwininfo -id "${shadow:-0}" 2>/dev/null | grep -q "Map State: IsViewable" ||
     fail "no viewable shadow window before minimising"

@@ -5,8 +5,9 @@
 // "ZIPRES" 108 unless --zip names a zip file. With --log, the window writes one line per
 // event to PATH: "ready x y width height" after its first frame (window rectangle),
 // "click NAME" per click notification, "frame-ms N" and "peak-kb N" (time from process start
-// to the first painted frame, peak working set). --bench then measures the work of later
-// frames, logs "paints-per-relayout N" (a control shown or hidden), "repaint-ms N" (the whole
+// to the first painted frame, peak working set). --bench then lets the window settle (its
+// drop shadow shown), logs "shown-peak-kb N" (peak working set by then), measures the work
+// of later frames, logs "paints-per-relayout N" (a control shown or hidden), "repaint-ms N" (the whole
 // window painted again, as when the mouse enters a title button), "drag-step-bytes N" (shadow
 // picture handed to the system per step of a drag) and "shadow-ms N" (start to the shadow
 // shown), and closes the window. --button NAME disables that control, to see a disabled button ignore clicks.
@@ -174,6 +175,12 @@ class CViewerWindow : public Skin::CSkinWindow {
     char line[160];
     Settle();
     std::snprintf(line, sizeof line, "shadow-ms %.1f", shadow_ms_);
+    AppendLog(options_.log, line);
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+    std::snprintf(line, sizeof line, "shown-peak-kb %zu",
+                  static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
     AppendLog(options_.log, line);
     // Relayouts: the first control that can be hidden is hidden and shown again.
     Skin::CControlUI* toggled = nullptr;
