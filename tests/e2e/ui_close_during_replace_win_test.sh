@@ -10,12 +10,7 @@ ui_install many 4000
 ui_put_product
 ui_run_updater || ui_finish
 
-# The replacing stage has begun when the first backup appears.
-end=$((SECONDS + 60))
-until [ -n "$(find "$ui_app/data" -name '*.bak' | head -n 1)" ]; do
-  [ $SECONDS -lt $end ] || { ui_fail "the replacement did not begin"; ui_finish; }
-  sleep 0.05
-done
+ui_wait_replacing || { ui_fail "the replacement did not begin"; ui_finish; }
 sleep 1
 ui_shot main-progress-page
 zr_click "$ui_main" 554 26

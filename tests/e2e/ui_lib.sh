@@ -45,7 +45,7 @@ zr_display_up
 trap ui_cleanup EXIT
 
 ui_fail() { echo "FAIL: $*" >&2; ui_failures=$((ui_failures + 1)); }
-ui_pass() { echo "ok: $*"; }
+ui_pass() { echo "ok (${SECONDS}s): $*"; }
 ui_check() {  # ui_check TEXT COMMAND...: passes when COMMAND succeeds
   local text=$1
   shift
@@ -103,9 +103,52 @@ ui_count_new() {
   echo "$n"
 }
 
-# ui_no_leftovers: no ".bak" or ".tmp" file is left in the product's folder.
+# ui_no_leftovers: no ".bak" or ".tmp" file is left in the product's folder, and no run
+# journal beside the updater.
 ui_no_leftovers() {
-  [ -z "$(find "$ui_app/data" -name '*.bak' -o -name '*.tmp' | head -n 1)" ]
+  [ -z "$(find "$ui_app/data" -name '*.bak' -o -name '*.tmp' | head -n 1)" ] &&
+    [ ! -e "$ui_app/zrUpdater.journal" ]
+}
+
+# ui_backups: how many ".bak" files the product's folder holds now.
+ui_backups() { find "$ui_app/data" -name '*.bak' | wc -l; }
+
+# ui_wait_replacing [SECONDS]: waits until the replacing stage has begun (the first ".bak"
+# appears); false after SECONDS (default 60).
+ui_wait_replacing() {
+  local end=$((SECONDS + ${1:-60}))
+  until [ -n "$(find "$ui_app/data" -name '*.bak' -print -quit)" ]; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.05
+  done
+}
+
+# ui_launch EXE WHAT OPTIONS...: runs a copy of the stand-in product, EXE, with OPTIONS and waits
+# until it is ready (its window up, its file held); WHAT names it in a failure. Sets ui_launched_pid.
+ui_launch() {
+  local exe=$1 what=$2
+  shift 2
+  local ready="${exe%.exe}.ready"
+  rm -f "$ready"
+  zr_wine "$exe" "$@" --lifetime 240000 --ready "$(zr_winpath "$ready")" >/dev/null 2>&1 &
+  ui_launched_pid=$!
+  ui_pids+=("$ui_launched_pid")
+  local end=$((SECONDS + 60 * ${ZR_UI_PATIENCE:-1}))
+  while [ ! -s "$ready" ]; do
+    [ $SECONDS -lt $end ] || { ui_fail "$what did not start"; return 1; }
+    sleep 0.1
+  done
+}
+
+# ui_hold FILE: another program (a copy of the stand-in product without its window, not the
+# installation's product, so nobody closes it) keeps FILE open without delete sharing, so that
+# moving it fails. Sets ui_holder_pid.
+ui_hold() {
+  local dir
+  dir=$(mktemp -d "$ui_work/holder.XXXXXX")
+  cp "$ui_stand_in" "$dir/zrCastrix.exe"
+  ui_launch "$dir/zrCastrix.exe" "the program holding $1" --no-window --hold "$(zr_winpath "$1")" || return
+  ui_holder_pid=$ui_launched_pid
 }
 
 # ui_put_product: the stand-in product as the installation's zrCastrix.exe (not started).
@@ -115,28 +158,27 @@ ui_put_product() { cp "$ui_stand_in" "$ui_app/zrCastrix.exe"; }
 # Sets ui_product_pid.
 ui_start_product() {
   ui_put_product
-  local ready="$ui_app/product.ready"
-  rm -f "$ready"
-  zr_wine "$ui_app/zrCastrix.exe" "$@" --lifetime 240000 --ready "$(zr_winpath "$ready")" >/dev/null 2>&1 &
-  ui_product_pid=$!
-  ui_pids+=("$ui_product_pid")
-  local end=$((SECONDS + 60 * ${ZR_UI_PATIENCE:-1}))
-  while [ ! -s "$ready" ]; do
-    [ $SECONDS -lt $end ] || { ui_fail "the product did not start"; return 1; }
-    sleep 0.1
-  done
+  ui_launch "$ui_app/zrCastrix.exe" "the product" "$@" || return
+  ui_product_pid=$ui_launched_pid
 }
 
 # ui_product_windows: how many product windows ("Zoria投屏助手") are up.
 ui_product_windows() { xdotool search --onlyvisible --name '^Zoria投屏助手$' 2>/dev/null | wc -l; }
 
-# ui_run_updater [ENV=VALUE...]: starts the installation's updater; sets ui_updater_pid and,
-# once its window is up, ui_main (the X window id).
-ui_run_updater() {
+# ui_start_updater [ENV=VALUE...]: starts the installation's updater with $ui_manifest; sets
+# ui_updater_pid (the Windows process's own). What Wine writes to the standard error (its
+# debug channels, when WINEDEBUG asks for them) is added to $ui_work/updater.log.
+ui_start_updater() {
   env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINE_BIN" "$ui_app/zrUpdater.exe" \
-    /config "$(zr_winpath "$ui_manifest")" /version 3.1.0 >/dev/null 2>&1 &
+    /config "$(zr_winpath "$ui_manifest")" /version 3.1.0 >/dev/null 2>>"$ui_work/updater.log" &
   ui_updater_pid=$!
   ui_pids+=("$ui_updater_pid")
+}
+
+# ui_run_updater [ENV=VALUE...]: ui_start_updater, then waits for the main window; sets
+# ui_main (the X window id).
+ui_run_updater() {
+  ui_start_updater "$@"
   ui_main=$(zr_wait_window 'Zoria投屏助手更新程序' $((60 * ${ZR_UI_PATIENCE:-1}))) ||
     { ui_fail "no main window"; return 1; }
 }
@@ -172,6 +214,15 @@ ui_wait_completion_page() {
 # ui_shot NAME: a screenshot of the whole display as $ui_shots/NAME.png.
 ui_shot() { import -window root "$ui_shots/$1.png" 2>/dev/null; }
 
+# ui_progress_filled SHOT: how many pixels of the main window's progress bar (508 wide, at
+# 36,352 in the window) show its blue fill in the screenshot $ui_shots/SHOT.png.
+ui_progress_filled() {
+  local X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$ui_main")"
+  convert "$ui_shots/$1.png" -crop "508x1+$((X + 36))+$((Y + 353))" +repage -depth 8 txt:- 2>/dev/null |
+    awk -F'[,:() ]+' 'NR > 1 && $3 < 160 && $5 > 200 { n++ } END { print n + 0 }'
+}
+
 # ui_box [SECONDS]: waits for the updater's message box; sets ui_box_id and ui_box_buttons
 # ("OK_X NO_X" as zr_box_buttons prints them).
 ui_box() {
@@ -180,11 +231,36 @@ ui_box() {
   ui_box_buttons=$(zr_box_buttons "$ui_box_id")
 }
 
+# ui_answer_boxes SECONDS PID...: while any of the processes runs (at most SECONDS), presses
+# the first button of every updater box that comes up. Sets ui_boxes_answered (how many); false
+# when one still runs after SECONDS.
+ui_answer_boxes() {
+  local end=$((SECONDS + $1)) id pid running
+  shift
+  ui_boxes_answered=0
+  for (( ; ; )); do
+    running=0
+    for pid in "$@"; do kill -0 "$pid" 2>/dev/null && running=1; done
+    [ "$running" = 1 ] || return 0
+    [ $SECONDS -lt $end ] || return 1
+    id=$(xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | head -n 1)
+    if [ -n "$id" ] && zr_answer_box MessageBox first; then
+      ui_boxes_answered=$((ui_boxes_answered + 1))
+      while xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | grep -qx "$id"; do
+        [ $SECONDS -lt $end ] || return 1
+        sleep 0.2
+      done
+    fi
+    sleep 0.2
+  done
+}
+
 # ui_report_server: starts the loopback report endpoint, which records every request in
 # $ui_records; sets ui_port (the updater reaches it with http_proxy=http://127.0.0.1:$ui_port).
 ui_report_server() {
   ui_records="$ui_work/records"
   mkdir -p "$ui_records"
+  rm -f "$ui_work/port"
   zr_wine "$ui_server" "$(zr_winpath "$ui_records")" "$(zr_winpath "$ui_work/port")" 200 300 >/dev/null 2>&1 &
   ui_pids+=("$!")
   for _ in $(seq 300); do [ -s "$ui_work/port" ] && break; sleep 0.1; done

@@ -10,13 +10,7 @@ ui_install locked 4
 ui_put_product
 
 # Another program (not the installation's product, so nobody closes it) holds data/f3.txt.
-mkdir -p "$ui_work/locker"
-cp "$ui_stand_in" "$ui_work/locker/zrCastrix.exe"
-zr_wine "$ui_work/locker/zrCastrix.exe" --no-window --hold "$(zr_winpath "$ui_app/data/f3.txt")" \
-  --ready "$(zr_winpath "$ui_work/locker/ready")" --lifetime 240000 >/dev/null 2>&1 &
-ui_pids+=("$!")
-for _ in $(seq 300); do [ -s "$ui_work/locker/ready" ] && break; sleep 0.1; done
-[ -s "$ui_work/locker/ready" ] || { ui_fail "the locker did not start"; ui_finish; }
+ui_hold "$ui_app/data/f3.txt" || ui_finish
 
 ui_report_server || ui_finish
 ui_run_updater "http_proxy=http://127.0.0.1:$ui_port" || ui_finish

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The updater killed while it replaces product files (kill -9 of its Wine process, or the whole
+# prefix ended at once with wineserver -k): right after the first backup appears, mid-way, or
+# during the rollback of an update that failed at a file another program holds open. A new
+# start with no usable manifest restores the installation from the journal the run left before
+# it shows its retry box: every product file old, none missing, no ".bak", ".tmp" or journal.
+# The mid-way run also shows the progress bar's fill growing during the replacement (two
+# screenshots, kept in the build's screenshots folder).
+#
+#   ui_killed_win_test.sh BUILD_DIR SOURCE_DIR
+source "$2/tests/e2e/ui_lib.sh"
+
+count=1000
+held=900  # the file another program holds in the failing runs
+offline="http_proxy=http://127.0.0.1:9"  # a failed update's usage report goes nowhere
+
+# half_updated: what a killed run leaves: backups, and its journal.
+half_updated() { [ "$(ui_backups)" -gt 0 ] && [ -e "$ui_app/zrUpdater.journal" ]; }
+
+# killed MOMENT HOW: MOMENT first-backup | mid-way | rollback (of an update failing at the
+# held file, once its box is answered); HOW kill (kill -9 of the updater's Wine process) or
+# wineserver (every process of the prefix ended at once).
+killed() {
+  local moment=$1 how=$2 name="$1, $2"
+  ui_install "killed-$moment-$how" $count
+  ui_put_product
+  if [ "$moment" = rollback ]; then ui_hold "$ui_app/data/f$held.txt" || return; fi
+  ui_run_updater "$offline" || return
+  ui_wait_replacing || { ui_fail "$name: the replacement did not begin"; return; }
+  case $moment in
+    mid-way)
+      # The bar's fill at a tenth and at half of the files.
+      until [ "$(ui_count_new)" -ge $((count / 10)) ] || ! ui_updater_runs; do sleep 0.05; done
+      ui_shot progress-early
+      until [ "$(ui_count_new)" -ge $((count / 2)) ] || ! ui_updater_runs; do sleep 0.05; done
+      ui_shot progress-later
+      local early later
+      early=$(ui_progress_filled progress-early)
+      later=$(ui_progress_filled progress-later)
+      ui_check "the progress bar's fill grows during the replacement ($early, then $later of 508 px)" \
+        [ "$later" -gt $((early + 50)) ]
+      ;;
+    rollback)
+      ui_box 120 || { ui_fail "$name: no failure box"; return; }
+      zr_answer_box MessageBox only
+      until [ "$(ui_backups)" -le $((held - 1 - 100)) ] || ! ui_updater_runs; do sleep 0.05; done
+      ;;
+  esac
+  if [ "$how" = kill ]; then
+    kill -9 "$ui_updater_pid"
+    wait "$ui_updater_pid" 2>/dev/null
+  else
+    zr_wineserver -k >/dev/null 2>&1
+    zr_wineserver -w >/dev/null 2>&1
+  fi
+  ui_check "$name: killed with $(ui_backups) backups and $(ui_count_new) new files" half_updated
+
+  # Started again with a manifest that does not exist: the retry box comes up only once the
+  # installation is whole again.
+  local manifest=$ui_manifest
+  ui_manifest="$ui_work/no-such-manifest.xml"
+  ui_run_updater "$offline" || return
+  ui_manifest=$manifest
+  if ui_box 120; then
+    ui_check "$name: at the retry box every product file is old" ui_files_are old
+    ui_check "$name: at the retry box nothing is left" ui_no_leftovers
+    zr_answer_box MessageBox second
+    ui_check "$name: the updater ends on the box's second button" ui_updater_ends 30
+  else
+    ui_fail "$name: no retry box after the restart"
+  fi
+  zr_wineserver -k >/dev/null 2>&1  # the holder
+}
+
+killed first-backup kill
+killed mid-way wineserver
+killed rollback kill
+killed rollback wineserver
+ui_finish
