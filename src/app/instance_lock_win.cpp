@@ -43,18 +43,14 @@ std::wstring CInstallationLock::NameFor(const std::wstring& directory) {
 
 CInstallationLock::CInstallationLock(const std::wstring& directory) {
   const std::wstring name = NameFor(directory);
-  m_mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+  m_mutex.Reset(CreateMutexW(nullptr, FALSE, name.c_str()));
   // Made by another user's updater: it can at least be waited for.
-  if (m_mutex == nullptr) m_mutex = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
-}
-
-CInstallationLock::~CInstallationLock() {
-  if (m_mutex != nullptr) CloseHandle(m_mutex);
+  if (!m_mutex) m_mutex.Reset(OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()));
 }
 
 bool CInstallationLock::Acquire(DWORD milliseconds) {
-  if (m_mutex == nullptr) return false;
-  const DWORD result = WaitForSingleObject(m_mutex, milliseconds);
+  if (!m_mutex) return false;
+  const DWORD result = WaitForSingleObject(m_mutex.get(), milliseconds);
   // Abandoned: the earlier updater was killed; its journal tells what it left.
   return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }

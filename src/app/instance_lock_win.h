@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "util/handle_win.h"
+
 namespace zr {
 
 // How long a new updater waits for an earlier one of the same installation to end; past it
@@ -17,9 +19,6 @@ inline constexpr DWORD kEarlierUpdaterWaitMs = 60000;
 class CInstallationLock {
  public:
   explicit CInstallationLock(const std::wstring& directory);
-  ~CInstallationLock();
-  CInstallationLock(const CInstallationLock&) = delete;
-  CInstallationLock& operator=(const CInstallationLock&) = delete;
 
   // Waits up to `milliseconds` for no other process to hold the lock, then holds it. False
   // when the time ran out or the lock cannot be had at all (one of another user's updaters).
@@ -29,7 +28,7 @@ class CInstallationLock {
   static std::wstring NameFor(const std::wstring& directory);
 
  private:
-  HANDLE m_mutex = nullptr;
+  CKernelHandle m_mutex;
 };
 
 }  // namespace zr

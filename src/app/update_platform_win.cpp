@@ -35,18 +35,18 @@ bool CWin32Platform::PostToMainWindow(uint32_t message, intptr_t lParam) {
   return window != nullptr && PostMessageW(window, message, 0, lParam) != FALSE;
 }
 
-int CWin32Platform::ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
+BoxAnswer CWin32Platform::ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
                                 const std::wstring& message, const std::wstring& firstButton,
                                 const std::wstring* secondButton) {
   // An ending process asks nobody: its window is gone or going.
-  if (FileStageClosed()) return kBoxAnswerClosed;
+  if (FileStageClosed()) return BoxAnswer::kClosed;
   return zr::ShowLinkBox(title.c_str(), linkText.c_str(), MainWindowHandle(), message.c_str(),
                          firstButton.c_str(), secondButton ? secondButton->c_str() : nullptr);
 }
 
-int CWin32Platform::ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
+BoxAnswer CWin32Platform::ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                                     const std::wstring& confirmButton, const std::wstring& cancelButton) {
-  if (FileStageClosed()) return kBoxAnswerClosed;
+  if (FileStageClosed()) return BoxAnswer::kClosed;
   return zr::ShowQuestionBox(caption.c_str(), MainWindowHandle(), message.c_str(),
                              confirmButton.c_str(), cancelButton.c_str());
 }

@@ -13,10 +13,10 @@ class CWin32Platform : public IUpdatePlatform {
   void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
   bool PostQuitToProductWindow() override;
   bool PostToMainWindow(uint32_t message, intptr_t lParam) override;
-  int ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
+  BoxAnswer ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
                   const std::wstring& message, const std::wstring& firstButton,
                   const std::wstring* secondButton) override;
-  int ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
+  BoxAnswer ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                       const std::wstring& confirmButton, const std::wstring& cancelButton) override;
   void Sleep(uint32_t milliseconds) override;
   bool EnterFileStage() override;

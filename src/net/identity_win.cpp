@@ -6,40 +6,11 @@
 
 #include "net/identity.h"
 #include "util/files.h"
+#include "util/handle_win.h"
 
 namespace zr {
 
 namespace {
-
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  HKEY* Receive() { return &key_; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
 
 using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
@@ -52,7 +23,7 @@ std::string ReadMachineGuid() {
   lstrcpynW(keyPath, kMachineGuidKeyPrefix, MAX_PATH);
   lstrcatW(keyPath, kProductExeName);
 
-  RegistryKey key;
+  CRegistryKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
     return kMachineGuidFallback;
   }
@@ -94,9 +65,9 @@ std::string DescribeOs() {
 
 std::string ReadSourceId() {
   const std::wstring path = GetModuleDirectory() + L"\\source.dat";
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::string();
+  CKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::string();
   char buffer[kSourceIdMaxBytes] = {};
   DWORD read = 0;
   if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return std::string();

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "skin/resources.h"
+#include "util/handle_win.h"
 
 namespace Skin {
 
@@ -23,26 +24,17 @@ std::wstring ModuleDirectoryOf(void* module) {
   return path.substr(0, slash + 1);
 }
 
-namespace {
-struct FileHandle {
-  HANDLE h;
-  ~FileHandle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
-}  // namespace
-
 bool ReadFileBytes(const std::wstring& path, std::vector<std::uint8_t>* out) {
   out->clear();
-  FileHandle f{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (f.h == INVALID_HANDLE_VALUE) return false;
+  zr::CKernelHandle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!f) return false;
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(f.h, &size) || size.QuadPart > (64LL << 20)) return false;
+  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart > (64LL << 20)) return false;
   out->resize(static_cast<size_t>(size.QuadPart));
   DWORD done = 0;
   if (!out->empty() &&
-      (!ReadFile(f.h, out->data(), static_cast<DWORD>(out->size()), &done, nullptr) ||
+      (!ReadFile(f.get(), out->data(), static_cast<DWORD>(out->size()), &done, nullptr) ||
        done != out->size())) {
     out->clear();
     return false;

@@ -1,5 +1,6 @@
 #include "skin/skin_string.h"
 
+
 #include <cwchar>
 #include <vector>
 
@@ -33,20 +34,10 @@ int CSkinString::FormatV(const wchar_t* format, va_list args) {
   return 0;
 }
 
-std::wstring AsciiLower(const std::wstring& text) {
-  std::wstring out = text;
-  for (auto& c : out) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  return out;
-}
-
-bool EqualsNoCase(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() && AsciiLower(a) == AsciiLower(b);
-}
+bool EqualsNoCase(const std::wstring& a, const std::wstring& b) { return zr::EqualsIgnoringAsciiCase(a, b); }
 
 int CSkinString::CompareNoCase(const wchar_t* other) const {
-  return AsciiLower(text_).compare(AsciiLower(other ? other : L""));
+  return zr::AsciiLower(text_).compare(zr::AsciiLower(other ? other : L""));
 }
 
 }  // namespace Skin

@@ -9,6 +9,8 @@
 #include <cstdarg>
 #include <string>
 
+#include "util/ascii.h"
+
 namespace Skin {
 
 class CSkinString {
@@ -45,7 +47,7 @@ class CSkinString {
 };
 
 // Lower-cases ASCII letters only; other characters pass unchanged.
-std::wstring AsciiLower(const std::wstring& text);
+using zr::AsciiLower;
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
 
 }  // namespace Skin

@@ -28,6 +28,8 @@
 namespace zr {
 namespace {
 
+static_assert(WM_UPDATE_QUIT == WM_QUIT, "the engine's quit message is WM_QUIT");
+
 std::atomic<CWnd_Main*> g_mainWindow{nullptr};
 std::atomic<HWND> g_mainWindowHandle{nullptr};
 

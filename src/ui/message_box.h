@@ -14,6 +14,7 @@
 #include <string>
 
 #include "skin/skin_window.h"
+#include "update/platform.h"
 
 namespace Skin {
 class CControlUI;
@@ -21,22 +22,19 @@ class CControlUI;
 
 namespace zr {
 
-inline constexpr int kBoxAnswerFirst = 6;
-inline constexpr int kBoxAnswerSecond = 7;
-inline constexpr int kBoxAnswerClosed = 8;
 
 // Caption, owner, message and type word (low 4 bits: 0 one button, 4 two buttons; the rest:
 // 0x10 error, 0x20 question, 0x30 warning, 0x100 success). Buttons "确定" and, in the
 // two-button layout, "取消".
-int ShowPlainBox(const wchar_t* caption, HWND owner, const wchar_t* message, UINT type);
+BoxAnswer ShowPlainBox(const wchar_t* caption, HWND owner, const wchar_t* message, UINT type);
 
 // Two buttons with the caller's texts, the warning icon and a disabled close button.
-int ShowQuestionBox(const wchar_t* caption, HWND owner, const wchar_t* message,
+BoxAnswer ShowQuestionBox(const wchar_t* caption, HWND owner, const wchar_t* message,
                     const wchar_t* firstButton, const wchar_t* secondButton);
 
 // The box with the official web site link ("btn_link", the error icon); a null second text
 // hides the second button, which otherwise stands left of the first.
-int ShowLinkBox(const wchar_t* caption, const wchar_t* linkText, HWND owner, const wchar_t* message,
+BoxAnswer ShowLinkBox(const wchar_t* caption, const wchar_t* linkText, HWND owner, const wchar_t* message,
                 const wchar_t* firstButton, const wchar_t* secondButton);
 
 // One box. Lives in the show operation's scope; the window is gone when ShowModal returns,
@@ -58,11 +56,11 @@ class CMessageBox : public Skin::CSkinWindow {
   // Sets texts, buttons and icon (the rules of box_fill.h). Call after the window exists.
   void Fill(const wchar_t* caption, const wchar_t* linkText, const wchar_t* message, UINT type,
             const wchar_t* firstButton, const wchar_t* secondButton);
-  // The answer of the button that closed the box; kBoxAnswerClosed until one did.
-  int GetAnswer() const { return m_answer; }
+  // The answer of the button that closed the box; BoxAnswer::kClosed until one did.
+  BoxAnswer GetAnswer() const { return m_answer; }
 
  private:
-  int m_answer = kBoxAnswerClosed;
+  BoxAnswer m_answer = BoxAnswer::kClosed;
   std::wstring m_linkAddress;
   Skin::CControlUI* m_caption = nullptr;
   Skin::CControlUI* m_tips = nullptr;

@@ -7,6 +7,7 @@
 #include "skin/skin_string.h"
 #include "ui/box_fill.h"
 #include "ui/string_table.h"
+#include "util/handle_win.h"
 
 namespace zr {
 namespace {
@@ -18,29 +19,13 @@ constexpr int kBoxCreateHeight = 200;
 constexpr UINT kQuestionType = 0x34;
 constexpr UINT kLinkType = 0x10;
 
-// A window's device context for measuring, released with the object.
-class CWindowDC {
- public:
-  explicit CWindowDC(HWND hwnd) : m_hwnd(hwnd), m_dc(::GetDC(hwnd)) {}
-  ~CWindowDC() {
-    if (m_dc != nullptr) ::ReleaseDC(m_hwnd, m_dc);
-  }
-  CWindowDC(const CWindowDC&) = delete;
-  CWindowDC& operator=(const CWindowDC&) = delete;
-  HDC get() const { return m_dc; }
-
- private:
-  HWND m_hwnd;
-  HDC m_dc;
-};
-
 // Builds, fills and runs one box; its answer.
-int RunBox(const std::wstring& linkAddress, HWND owner, const wchar_t* caption,
-           const wchar_t* linkText, const wchar_t* message, UINT type, const wchar_t* firstButton,
-           const wchar_t* secondButton) {
+BoxAnswer RunBox(const std::wstring& linkAddress, HWND owner, const wchar_t* caption,
+                 const wchar_t* linkText, const wchar_t* message, UINT type, const wchar_t* firstButton,
+                 const wchar_t* secondButton) {
   CMessageBox box(linkAddress);
   if (box.Create(owner, kBoxTitle, kBoxStyle, 0, 0, 0, kBoxCreateWidth, kBoxCreateHeight) == nullptr) {
-    return kBoxAnswerClosed;
+    return BoxAnswer::kClosed;
   }
   box.Fill(caption, linkText, message, type, firstButton, secondButton);
   box.CenterWindow();
@@ -79,13 +64,13 @@ void CMessageBox::Notify(Skin::SkinNotify& msg) {
   if (!Skin::EqualsNoCase(msg.type, L"click") || msg.sender == nullptr) return;
   const std::wstring& name = msg.sender->GetName();
   if (Skin::EqualsNoCase(name, L"btn_close")) {
-    m_answer = kBoxAnswerClosed;
+    m_answer = BoxAnswer::kClosed;
     Close(1);
   } else if (Skin::EqualsNoCase(name, L"btn_ok")) {
-    m_answer = kBoxAnswerFirst;
+    m_answer = BoxAnswer::kFirst;
     Close(1);
   } else if (Skin::EqualsNoCase(name, L"btn_no")) {
-    m_answer = kBoxAnswerSecond;
+    m_answer = BoxAnswer::kSecond;
     Close(1);
   } else if (Skin::EqualsNoCase(name, L"btn_link")) {
     // The box stays open whatever the shell makes of the address.
@@ -112,19 +97,19 @@ void CMessageBox::Fill(const wchar_t* caption, const wchar_t* linkText, const wc
                  });
 }
 
-int ShowPlainBox(const wchar_t* caption, HWND owner, const wchar_t* message, UINT type) {
+BoxAnswer ShowPlainBox(const wchar_t* caption, HWND owner, const wchar_t* message, UINT type) {
   const std::wstring ok = StringTable::Get(L"ok");
   const std::wstring cancel = StringTable::Get(L"cancel");
   return RunBox(std::wstring(), owner, caption, nullptr, message, type, ok.c_str(), cancel.c_str());
 }
 
-int ShowQuestionBox(const wchar_t* caption, HWND owner, const wchar_t* message,
+BoxAnswer ShowQuestionBox(const wchar_t* caption, HWND owner, const wchar_t* message,
                     const wchar_t* firstButton, const wchar_t* secondButton) {
   return RunBox(std::wstring(), owner, caption, nullptr, message, kQuestionType, firstButton,
                 secondButton);
 }
 
-int ShowLinkBox(const wchar_t* caption, const wchar_t* linkText, HWND owner, const wchar_t* message,
+BoxAnswer ShowLinkBox(const wchar_t* caption, const wchar_t* linkText, HWND owner, const wchar_t* message,
                 const wchar_t* firstButton, const wchar_t* secondButton) {
   return RunBox(ZR_OFFICIAL_SITE_URL, owner, caption, linkText, message, kLinkType, firstButton,
                 secondButton);

@@ -5,17 +5,17 @@
 #include <atomic>
 
 #include "update/file_stage.h"
+#include "update/platform.h"
 
 namespace zr {
 namespace {
 
 constexpr DWORD kPollMs = 50;
-constexpr WPARAM kClosedAnswer = 8;
 
 std::atomic<DWORD> g_stageThread{0};
 
 BOOL CALLBACK CloseBox(HWND window, LPARAM) {
-  ::PostMessageW(window, WM_CLOSE, kClosedAnswer, 0);
+  ::PostMessageW(window, WM_CLOSE, static_cast<WPARAM>(BoxAnswer::kClosed), 0);
   return TRUE;
 }
 

@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <memory>
-
 #include "util/files.h"
+#include "util/handle_win.h"
 
 namespace zr {
 namespace {
@@ -12,11 +11,6 @@ namespace {
 constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH;
 constexpr wchar_t kExtendedPrefix[] = L"\\\\?\\";
 constexpr wchar_t kExtendedUncPrefix[] = L"\\\\?\\UNC\\";
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
 
 // The ordinary form of an extended path, as the engine's paths are written.
 std::wstring WithoutExtendedPrefix(const std::wstring& path) {
@@ -96,13 +90,10 @@ std::string CWin32FileSystem::ReadWholeFile(const std::wstring& path) { return z
 bool CWin32FileSystem::WriteDurably(const std::wstring& path, const std::string& bytes, bool append) {
   const std::wstring full = ExtendedPath(path);
   if (full.empty()) return false;
-  FileHandle file(CreateFileW(full.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
-                              append ? OPEN_EXISTING : CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
-    return false;
-  }
+  CKernelHandle file(CreateFileW(full.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
+                                 append ? OPEN_EXISTING : CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+  if (!file) return false;
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;

@@ -17,6 +17,11 @@ namespace zr {
 
 struct CUpdateContext;
 
+// What a modal box answers: its first button, its second, or closed any other way (its close
+// button, Alt+F4, WM_QUIT, or not shown because the process is ending). Other values may come
+// from a box that failed; callers treat them as the first button unless they say otherwise.
+enum class BoxAnswer : int { kFirst = 6, kSecond = 7, kClosed = 8 };
+
 // Posts a message to the main window (never sends: the caller does not wait). Text payloads
 // follow the ownership rule of progress.h.
 class IMessagePoster {
@@ -38,12 +43,11 @@ class IUpdatePlatform : public IMessagePoster {
 
   // The user: modal boxes owned by the main window, run on the calling thread.
   // Link box, one-button layout, error icon. secondButton null hides the second button.
-  // Answers 6 (first), 7 (second), 8 (closed any other way).
-  virtual int ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
+  virtual BoxAnswer ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
                           const std::wstring& message, const std::wstring& firstButton,
                           const std::wstring* secondButton) = 0;
-  // Two-button question box with the warning icon. Answers 6, 7, 8 as above.
-  virtual int ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
+  // Two-button question box with the warning icon.
+  virtual BoxAnswer ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                               const std::wstring& confirmButton,
                               const std::wstring& cancelButton) = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;

@@ -15,8 +15,6 @@ constexpr int kLastAttempt = 5;              // attempts 0 to 5
 constexpr uint32_t kQuitRequestSleepMs = 1000;
 constexpr uint32_t kTerminateSleepMs = 2000;
 constexpr uint32_t kTerminatedExitCode = 0xFFFFFFFF;
-constexpr uint32_t kWmQuit = 0x0012;
-constexpr int kAnswerCancel = 7;
 
 }  // namespace
 
@@ -33,12 +31,12 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
 
     if (attempt == 0) {
       // The one question of the run; only the cancel button keeps the product running.
-      const int answer = platform.ShowQuestionBox(StringTable::Get(L"update"),
+      const BoxAnswer answer = platform.ShowQuestionBox(StringTable::Get(L"update"),
                                                   StringTable::Get(L"box_close_tool"),
                                                   StringTable::Get(L"update"),
                                                   StringTable::Get(L"cancel"));
-      if (answer == kAnswerCancel) {
-        platform.PostToMainWindow(kWmQuit, 0);
+      if (answer == BoxAnswer::kSecond) {
+        platform.PostToMainWindow(WM_UPDATE_QUIT, 0);
         return RESULT_USER_CANCELLED;
       }
       if (platform.PostQuitToProductWindow()) platform.Sleep(kQuitRequestSleepMs);

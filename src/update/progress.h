@@ -18,6 +18,8 @@ inline constexpr uint32_t WM_UPDATE_STATUS_TEXT = 0x8000 + 3;  // lParam: std::w
 inline constexpr uint32_t WM_UPDATE_FATAL_TEXT = 0x8000 + 4;   // lParam: std::wstring*
 inline constexpr uint32_t WM_UPDATE_SUCCEEDED = 0x8000 + 7;    // lParam: 2 (unused)
 inline constexpr uint32_t WM_UPDATE_FINISHED = 0x8000 + 9;     // lParam: 0
+// WM_QUIT, which the engine posts to the updater's own window to end its message loop.
+inline constexpr uint32_t WM_UPDATE_QUIT = 0x0012;
 
 // Size of the status line's format buffer; the formatted text keeps at most one byte less.
 inline constexpr int kStatusTextBufferSize = 1024;

@@ -11,10 +11,8 @@
 namespace zr {
 namespace {
 
-constexpr int kAnswerFirstButton = 6;
-
 // The failure box: title "update", the official-site message and link, and the buttons given.
-int ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, const wchar_t* secondButton) {
+BoxAnswer ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, const wchar_t* secondButton) {
   const std::wstring second = secondButton ? StringTable::Get(secondButton) : std::wstring();
   return platform.ShowLinkBox(StringTable::Get(L"update"), StringTable::Get(L"goto_offical_site"),
                               StringTable::Get(L"box_update_failed_goto_offical_site"),
@@ -59,7 +57,7 @@ int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std:
     if (loaded == RESULT_OK) break;
 
     PostStatusText(platform, StringTable::Get(L"pro_parse_config_failed").c_str());
-    if (ShowFailureBox(platform, L"retry", L"ok") == kAnswerFirstButton) continue;  // read again
+    if (ShowFailureBox(platform, L"retry", L"ok") == BoxAnswer::kFirst) continue;  // read again
     platform.PostToMainWindow(WM_UPDATE_FINISHED, 0);
     return loaded;
   }

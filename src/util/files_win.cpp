@@ -3,26 +3,14 @@
 #include <windows.h>
 
 #include <exception>
-#include <memory>
+
+#include "util/handle_win.h"
 
 namespace zr {
 namespace {
 
 constexpr wchar_t kExtendedPrefix[] = L"\\\\?\\";
 constexpr wchar_t kExtendedUncPrefix[] = L"\\\\?\\UNC\\";
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
-struct FindCloser {
-  void operator()(HANDLE handle) const { FindClose(handle); }
-};
-using FindHandle = std::unique_ptr<void, FindCloser>;
-
-// Null for INVALID_HANDLE_VALUE, so that the unique_ptr owns only real handles.
-HANDLE Owned(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
 
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
   return text.compare(0, std::char_traits<wchar_t>::length(prefix), prefix) == 0;
@@ -108,8 +96,8 @@ bool CreateDirectoryChain(const wchar_t* path) {
 
 std::string ReadWholeFile(const wchar_t* path) {
   if (path == nullptr || path[0] == L'\0') return {};
-  FileHandle file(Owned(CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr)));
+  CKernelHandle file(CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
   // Devices and pipes could block or never end: only files on a disk are read.
   if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return {};
   LARGE_INTEGER size = {};
@@ -161,7 +149,7 @@ bool DeleteDirectoryTree(const std::wstring& directory) {
   const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   if (directory.size() >= 4 && !link) {
     WIN32_FIND_DATAW entry = {};
-    FindHandle listing(Owned(FindFirstFileW((root + L"\\*").c_str(), &entry)));
+    CFindHandle listing(FindFirstFileW((root + L"\\*").c_str(), &entry));
     if (!listing) return false;
     do {
       const std::wstring name = entry.cFileName;

@@ -5,11 +5,10 @@
 
 #include "update/progress.h"
 #include "update/update_context.h"
+#include "util/ascii.h"
 
 namespace zr::test {
 namespace {
-
-constexpr int kAnswerClosed = 8;
 
 // Upper case as the file system folds names: ASCII, Latin-1, Latin Extended-A, Greek and
 // Cyrillic, which is what the tests spell names in.
@@ -240,12 +239,7 @@ uint32_t FakePlatform::FindProcessByPath(const std::wstring& exePath) {
   AdvanceProcesses();
   for (const auto& [id, process] : processes) {
     // As the updater compares process paths: letters A-Z in either case, all else exact.
-    bool same = process.path.size() == exePath.size();
-    for (size_t i = 0; same && i < exePath.size(); ++i) {
-      auto fold = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; };
-      same = fold(process.path[i]) == fold(exePath[i]);
-    }
-    if (same) {
+    if (EqualsIgnoringAsciiCase(process.path, exePath)) {
       log.push_back(L"find " + std::to_wstring(id));
       return id;
     }
@@ -289,28 +283,28 @@ bool FakePlatform::PostToMainWindow(uint32_t message, intptr_t lParam) {
   return true;
 }
 
-int FakePlatform::NextAnswer(const std::wstring& box) {
+BoxAnswer FakePlatform::NextAnswer(const std::wstring& box) {
   if (shuttingDown) {
     // An ending process shows no box; it counts as closed.
     log.push_back(L"skipped " + box);
-    return kAnswerClosed;
+    return BoxAnswer::kClosed;
   }
   log.push_back(box);
   if (onBox) onBox(*this);
-  if (boxAnswers.empty()) return kAnswerClosed;
-  int answer = boxAnswers.front();
+  if (boxAnswers.empty()) return BoxAnswer::kClosed;
+  const BoxAnswer answer = boxAnswers.front();
   boxAnswers.erase(boxAnswers.begin());
   return answer;
 }
 
-int FakePlatform::ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
+BoxAnswer FakePlatform::ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
                               const std::wstring& message, const std::wstring& firstButton,
                               const std::wstring* secondButton) {
   return NextAnswer(L"linkbox " + title + L"|" + message + L"|" + firstButton + L"|" +
                     (secondButton ? *secondButton : std::wstring(L"(none)")) + L"|" + linkText);
 }
 
-int FakePlatform::ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
+BoxAnswer FakePlatform::ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                                   const std::wstring& confirmButton, const std::wstring& cancelButton) {
   return NextAnswer(L"questionbox " + caption + L"|" + message + L"|" + confirmButton + L"|" + cancelButton);
 }

@@ -72,7 +72,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   PathSet directoryLinks;                 // directories that are links to elsewhere
   std::wstring moduleDirectory = L"C:\\Program Files\\Zoria";
   std::map<uint32_t, FakeProcess> processes;
-  std::vector<int> boxAnswers;            // consumed in order; 8 when exhausted
+  std::vector<BoxAnswer> boxAnswers;      // consumed in order; kClosed when exhausted
   std::vector<PostedMessage> posted;
   std::vector<std::wstring> log;          // one line per call, e.g. L"sleep 1000"
   uint64_t clock = 0;                     // virtual milliseconds
@@ -98,10 +98,10 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
   bool PostQuitToProductWindow() override;
   bool PostToMainWindow(uint32_t message, intptr_t lParam) override;
-  int ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
+  BoxAnswer ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
                   const std::wstring& message, const std::wstring& firstButton,
                   const std::wstring* secondButton) override;
-  int ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
+  BoxAnswer ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                       const std::wstring& confirmButton, const std::wstring& cancelButton) override;
   void Sleep(uint32_t milliseconds) override;
   bool EnterFileStage() override;
@@ -129,7 +129,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   // Counts a file operation and applies the faults; false when it is to fail.
   bool Operate(const std::wstring& what);
   void AdvanceProcesses();
-  int NextAnswer(const std::wstring& box);
+  BoxAnswer NextAnswer(const std::wstring& box);
 };
 
 }  // namespace zr::test

@@ -60,10 +60,10 @@ TEST_F(SkinnedBox, OnAnotherThreadAnswersAndFreesItsOwner) {
   };
   const Case cases[] = {
       // Link box, two buttons: btn_no at 214..282, btn_ok at 292..360, row 118..148.
-      {"first button", [&](HWND box) { click(box, 326, 133); }, 6},
-      {"second button", [&](HWND box) { click(box, 248, 133); }, 7},
-      {"close button", [&](HWND box) { click(box, 350, 30); }, 8},
-      {"closed another way", [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }, 8},
+      {"first button", [&](HWND box) { click(box, 326, 133); }, int(zr::BoxAnswer::kFirst)},
+      {"second button", [&](HWND box) { click(box, 248, 133); }, int(zr::BoxAnswer::kSecond)},
+      {"close button", [&](HWND box) { click(box, 350, 30); }, int(zr::BoxAnswer::kClosed)},
+      {"closed another way", [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }, int(zr::BoxAnswer::kClosed)},
       {"the link and Escape leave it open, then the first button",
        [&](HWND box) {
          PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -71,13 +71,13 @@ TEST_F(SkinnedBox, OnAnotherThreadAnswersAndFreesItsOwner) {
          Sleep(300);
          if (IsWindow(box)) click(box, 326, 133);
        },
-       6},
+       int(zr::BoxAnswer::kFirst)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::atomic<int> answer{-1};
     std::thread worker([&] {
-      answer = zr::ShowLinkBox(L"更新", L"去官网", owner, L"更新失败", L"重试", L"确定");
+      answer = static_cast<int>(zr::ShowLinkBox(L"更新", L"去官网", owner, L"更新失败", L"重试", L"确定"));
     });
     HWND box = nullptr;
     const bool up = PumpUntil([&] {

@@ -382,7 +382,7 @@ TEST(ApplyUpdate, ClosesTheProductFirstAndTouchesNothingWhenThatFails) {
   test::FakeProcess product;
   product.path = L"C:\\Zoria\\zrCastrix.exe";
   platform.processes[7] = product;
-  platform.boxAnswers = {7};
+  platform.boxAnswers = {BoxAnswer::kSecond};
   CUpdateContext context;
   Stage(platform, context, L"C:\\Zoria\\a.dll", L"a", "new a");
   const FileTable before = platform.files;
@@ -395,7 +395,7 @@ TEST(ApplyUpdate, ClosesTheProductFirstAndTouchesNothingWhenThatFails) {
   EXPECT_EQ(platform.operations, 0);
   EXPECT_TRUE(context.backups.empty());
 
-  platform.boxAnswers = {6};  // quits on request this time
+  platform.boxAnswers = {BoxAnswer::kFirst};  // quits on request this time
   CFileStage stage(platform);
   EXPECT_EQ(ApplyUpdate(context, platform, stage), RESULT_OK);
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll"], "new a");
@@ -443,7 +443,7 @@ TEST(RecoverInterruptedRun, ClosesTheProductFirstAndKeepsTheJournalWhileAFileCan
   platform.files[a + L".bak"] = "old a";
   platform.files[kJournal] = FormatJournal({{a, true}});
   platform.processes[7] = {kProduct + L"\\zrCastrix.exe"};
-  platform.boxAnswers = {6};
+  platform.boxAnswers = {BoxAnswer::kFirst};
   platform.lockedPaths = {a + L".bak"};
 
   CFileStage stage(platform);
@@ -672,7 +672,7 @@ TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
     Prepare(run, manifest);
     run.platform.files[config] = manifestXml(run);
     run.platform.failOperation = fail;
-    run.platform.boxAnswers = {6, 6, 6};
+    run.platform.boxAnswers = {BoxAnswer::kFirst, BoxAnswer::kFirst, BoxAnswer::kFirst};
   };
   // A later start with nothing to do but recovery (no usable manifest).
   auto recover = [&](const FakePlatform& disk, int dieAt, FakePlatform& next) {

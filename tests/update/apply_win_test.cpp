@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "update/platform.h"
 #include "update/progress.h"
 #include "update/update_context.h"
+#include "util/handle_win.h"
 #include "util/text.h"
 
 namespace zr {
@@ -51,12 +51,13 @@ class DiskPlatform : public IUpdatePlatform {
     }
     return true;
   }
-  int ShowLinkBox(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
-                  const std::wstring*) override {
-    return 6;
+  BoxAnswer ShowLinkBox(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
+                        const std::wstring*) override {
+    return BoxAnswer::kFirst;
   }
-  int ShowQuestionBox(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&) override {
-    return 6;
+  BoxAnswer ShowQuestionBox(const std::wstring&, const std::wstring&, const std::wstring&,
+                            const std::wstring&) override {
+    return BoxAnswer::kFirst;
   }
   void Sleep(uint32_t) override {}
   bool EnterFileStage() override { return true; }
@@ -67,10 +68,7 @@ class DiskPlatform : public IUpdatePlatform {
   RecordingFileSystem files;
 };
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using HeldFile = std::unique_ptr<void, HandleCloser>;
+using HeldFile = CKernelHandle;
 
 // Opens a file the way a virus scanner or a running program does: without delete sharing, so
 // that it cannot be moved or deleted while held.
@@ -78,7 +76,7 @@ HeldFile Hold(const std::wstring& path) {
   HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_NE(handle, INVALID_HANDLE_VALUE) << "cannot hold the file";
-  return HeldFile(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+  return HeldFile(handle);
 }
 
 void Write(const std::wstring& path, const std::string& content) {

@@ -20,7 +20,6 @@ using test::FakePlatform;
 using test::FakeProcess;
 
 constexpr uint32_t kProductId = 4242;
-constexpr uint32_t kWmQuit = 0x0012;
 const std::wstring kQuestion =
     L"questionbox 更新|继续更新会强行退出正在运行的Zoria投屏助手，您确定要更新吗？|更新|取消";
 const std::wstring kTerminate = L"terminate 4242 4294967295";
@@ -82,7 +81,7 @@ TEST(CloseRunningProduct, ProductEndingDuringTheWaitIsNotAsked) {
 TEST(CloseRunningProduct, ProductThatQuitsOnRequestIsNeverTerminated) {
   FakeProcess process;  // quits 500 ms after its window is asked
   FakePlatform platform = WithProduct(process);
-  platform.boxAnswers = {6};
+  platform.boxAnswers = {BoxAnswer::kFirst};
   EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
   EXPECT_EQ(Narrow(platform.log),
             Narrow(Join({Repeat(5, kWaitPoll),
@@ -95,7 +94,7 @@ TEST(CloseRunningProduct, ProductIgnoringTheRequestIsTerminatedInAttemptOne) {
   FakeProcess process;
   process.quitsOnRequest = false;
   FakePlatform platform = WithProduct(process);
-  platform.boxAnswers = {6};
+  platform.boxAnswers = {BoxAnswer::kFirst};
   EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
   EXPECT_EQ(Narrow(platform.log),
             Narrow(Join({Repeat(5, kWaitPoll),
@@ -109,7 +108,7 @@ TEST(CloseRunningProduct, ProductWithoutWindowIsTerminatedAtOnce) {
   FakeProcess process;
   process.hasWindow = false;
   FakePlatform platform = WithProduct(process);
-  platform.boxAnswers = {6};
+  platform.boxAnswers = {BoxAnswer::kFirst};
   EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
   EXPECT_EQ(Narrow(platform.log),
             Narrow(Join({Repeat(5, kWaitPoll),
@@ -124,7 +123,7 @@ TEST(CloseRunningProduct, ProductThatNeverEndsGivesUpAfterFourteenSeconds) {
   process.quitsOnRequest = false;
   process.terminable = false;
   FakePlatform platform = WithProduct(process);
-  platform.boxAnswers = {6, 6, 6};
+  platform.boxAnswers = {BoxAnswer::kFirst, BoxAnswer::kFirst, BoxAnswer::kFirst};
   EXPECT_EQ(CloseRunningProduct(platform), RESULT_CLOSE_FAILED);
   EXPECT_EQ(Narrow(platform.log),
             Narrow(Join({Repeat(5, kWaitPoll),
@@ -140,10 +139,10 @@ TEST(CloseRunningProduct, ProductThatNeverEndsGivesUpAfterFourteenSeconds) {
 TEST(CloseRunningProduct, CancelTellsTheUpdaterToQuitAndKeepsTheProduct) {
   FakeProcess process;
   FakePlatform platform = WithProduct(process);
-  platform.boxAnswers = {7};
+  platform.boxAnswers = {BoxAnswer::kSecond};
   EXPECT_EQ(CloseRunningProduct(platform), RESULT_USER_CANCELLED);
   ASSERT_EQ(platform.posted.size(), 1u);
-  EXPECT_EQ(platform.posted[0].message, kWmQuit);
+  EXPECT_EQ(platform.posted[0].message, WM_UPDATE_QUIT);
   EXPECT_EQ(platform.posted[0].value, 0);
   EXPECT_EQ(platform.processes.count(kProductId), 1u);
   EXPECT_EQ(platform.clock, 5000u);
@@ -162,7 +161,7 @@ TEST(CloseRunningProduct, AnyAnswerButCancelConfirms) {
     FakeProcess process;
     process.quitsOnRequest = false;
     FakePlatform platform = WithProduct(process);
-    platform.boxAnswers = {answer};
+    platform.boxAnswers = {static_cast<BoxAnswer>(answer)};
     EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
     EXPECT_EQ(platform.processes.count(kProductId), 0u) << "terminated";
     EXPECT_EQ(platform.clock, 8000u);

@@ -52,7 +52,7 @@ class UpdateWorker : public ::testing::Test {
 };
 
 TEST_F(UpdateWorker, NoConfigGivesTheRetryBoxAndRetryRepeatsTheFailure) {
-  platform.boxAnswers = {6, 6, 7};  // retry, retry, then the other button
+  platform.boxAnswers = {BoxAnswer::kFirst, BoxAnswer::kFirst, BoxAnswer::kSecond};  // retry, retry, then the other button
   EXPECT_EQ(RunUpdate(context, platform, L""), RESULT_MANIFEST_INVALID);
 
   EXPECT_EQ(Count(platform, L"linkbox"), 3);
@@ -73,7 +73,7 @@ TEST_F(UpdateWorker, NoConfigGivesTheRetryBoxAndRetryRepeatsTheFailure) {
 }
 
 TEST_F(UpdateWorker, ClosingTheBoxEndsWithTheManifestCode) {
-  platform.boxAnswers = {8};
+  platform.boxAnswers = {BoxAnswer::kClosed};
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MANIFEST_INVALID);
   EXPECT_EQ(platform.PostedIds().back(), WM_UPDATE_FINISHED);
   EXPECT_EQ(Count(platform, L"read " + kConfig), 1);
@@ -82,7 +82,7 @@ TEST_F(UpdateWorker, ClosingTheBoxEndsWithTheManifestCode) {
 TEST_F(UpdateWorker, ConfigWithoutFileEntriesIsUnusable) {
   platform.files[kConfig] =
       "<config><version>3.2.0</version><removedfiles><item><path>C:\\x</path></item></removedfiles></config>";
-  platform.boxAnswers = {7};
+  platform.boxAnswers = {BoxAnswer::kSecond};
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MANIFEST_INVALID);
   EXPECT_EQ(Count(platform, L"linkbox"), 1);
   EXPECT_EQ(context.version, "3.2.0");
@@ -94,7 +94,7 @@ TEST_F(UpdateWorker, RetryReadsTheManifestAgainFromDisk) {
   platform.files[tmp] = "new";
   platform.files[path] = "old";
   platform.files[kConfig] = "<config><version>3.2.0</version>";  // cut short: not XML
-  platform.boxAnswers = {6};
+  platform.boxAnswers = {BoxAnswer::kFirst};
   platform.onBox = [&](FakePlatform& p) { p.files[kConfig] = Manifest(tmp, path); };
 
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_OK);
@@ -165,7 +165,7 @@ TEST_F(UpdateWorker, CancelledCloseStillRunsTheFailurePath) {
   platform.files[kDir + L"\\cache\\update\\a.dll"] = "new";
   platform.files[kConfig] = Manifest(kDir + L"\\cache\\update\\a.dll", kDir + L"\\a.dll");
   platform.processes[42] = {kDir + L"\\zrCastrix.exe"};
-  platform.boxAnswers = {7, 6};  // cancel the question, confirm the failure box
+  platform.boxAnswers = {BoxAnswer::kSecond, BoxAnswer::kFirst};  // cancel the question, confirm the failure box
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_USER_CANCELLED);
   EXPECT_EQ(platform.lastReportCode, RESULT_USER_CANCELLED);
   EXPECT_EQ(platform.PostedIds().back(), WM_UPDATE_FINISHED);
@@ -177,7 +177,7 @@ TEST_F(UpdateWorker, AJournalLeftBehindIsFinishedBeforeAnythingElse) {
   platform.files[a] = "new a";
   platform.files[a + L".bak"] = "old a";
   platform.files[kDir + L"\\zrUpdater.journal"] = FormatJournal({{a, true}});
-  platform.boxAnswers = {8};
+  platform.boxAnswers = {BoxAnswer::kClosed};
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MANIFEST_INVALID);
   EXPECT_LT(Find(platform, L"move " + a + L".bak -> " + a), Find(platform, L"read " + kConfig));
   EXPECT_EQ(platform.files[a], "old a");

@@ -24,6 +24,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "util/handle_win.h"
+
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"Qt5QWindowIcon";
@@ -38,21 +40,6 @@ struct Options {
   std::wstring mutexName;
   std::wstring untilPath;
   UINT lifetimeMs = 120000;
-};
-
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
-  ~ScopedHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
 };
 
 bool ParseOptions(Options& options) {
@@ -90,9 +77,9 @@ bool ParseOptions(Options& options) {
 bool WriteReadyMarker(const std::wstring& path) {
   const std::wstring partial = path + L".part";
   {
-    ScopedHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    zr::CKernelHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
+    if (!file) return false;
     const std::string pid = std::to_string(GetCurrentProcessId());
     DWORD written = 0;
     if (!WriteFile(file.get(), pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr)) return false;
@@ -130,19 +117,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   if (!ParseOptions(options)) return 2;
 
   // Held until the process ends (then released as abandoned).
-  ScopedHandle turn(options.mutexName.empty() ? nullptr : CreateMutexW(nullptr, FALSE, options.mutexName.c_str()));
+  zr::CKernelHandle turn(options.mutexName.empty() ? nullptr : CreateMutexW(nullptr, FALSE, options.mutexName.c_str()));
   if (!options.mutexName.empty()) {
-    const DWORD waited = turn.valid() ? WaitForSingleObject(turn.get(), 300000) : WAIT_FAILED;
+    const DWORD waited = turn ? WaitForSingleObject(turn.get(), 300000) : WAIT_FAILED;
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return 2;
   }
 
   // Read and write sharing only: a move or delete of the held file fails while we live.
-  ScopedHandle held(options.holdPath.empty()
-                        ? INVALID_HANDLE_VALUE
-                        : CreateFileW(options.holdPath.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!options.holdPath.empty() && !held.valid()) return 2;
+  zr::CKernelHandle held(options.holdPath.empty()
+                             ? INVALID_HANDLE_VALUE
+                             : CreateFileW(options.holdPath.c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!options.holdPath.empty() && !held) return 2;
 
   HWND window = options.window ? CreateProductWindow(instance) : nullptr;
   if (options.window && window == nullptr) return 2;
