@@ -62,17 +62,19 @@ void PostEntryLine(IUpdatePlatform& platform, const std::wstring& format, size_t
                  NameForStatus(name).c_str());
 }
 
-// Restores the entries first to last with the rollback's status lines and pauses; true when
-// every one is old again.
+// Restores the entries first to last with the rollback's status lines; true when every one is
+// old again. Each file put back is followed by a short pause that lets the window show its
+// line; entries with nothing to put back, and an ending process, which has no window to show
+// it, go without.
 bool RestoreEntries(IUpdatePlatform& platform, const std::vector<JournalEntry>& entries) {
   IFileSystem& files = platform.Files();
   const std::wstring lineFormat = StringTable::Get(L"pro_rollback_dds");
   bool whole = true;
   for (size_t k = 0; k < entries.size(); ++k) {
     PostEntryLine(platform, lineFormat, k, entries.size(), NameAfterBackslash(entries[k].target));
-    if (!RestoreEntry(files, entries[k])) whole = false;
-    // The pause lets the window show each line; an ending process has no window to show.
-    if (!platform.ProcessEnding()) platform.Sleep(kRollbackPauseMs);
+    const RestoreResult result = RestoreEntry(files, entries[k]);
+    if (result == RestoreResult::kStuck) whole = false;
+    if (result != RestoreResult::kUntouched && !platform.ProcessEnding()) platform.Sleep(kRollbackPauseMs);
   }
   return whole;
 }

@@ -56,8 +56,8 @@ int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileSta
 // target is deleted before the journal is written.
 int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform);
 
-// Restores every recorded file, first to last ("pro_rollback_dds" lines, a 10 ms pause each
-// unless the process is ending): a replaced target is parked at target + ".tmp", its backup
+// Restores every recorded file, first to last ("pro_rollback_dds" lines, a 10 ms pause after
+// each file put back unless the process is ending): a replaced target is parked at target + ".tmp", its backup
 // moved back, and the parked file deleted; a created target is deleted. When the backup
 // cannot come back, the parked file returns to the target: rollback never destroys content
 // that exists nowhere else. The run's journal is removed once every file is old again.

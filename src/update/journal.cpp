@@ -70,26 +70,34 @@ Journal ReadJournal(IFileSystem& files) { return ParseJournal(files.ReadWholeFil
 
 bool RemoveJournal(IFileSystem& files) { return files.RemoveFile(JournalPath(files)); }
 
-bool RestoreEntry(IFileSystem& files, const JournalEntry& entry) {
+RestoreResult RestoreEntry(IFileSystem& files, const JournalEntry& entry) {
   const std::wstring& target = entry.target;
   const std::wstring parked = target + L".tmp";
   const std::wstring backup = target + L".bak";
+  bool acted = false;
   bool parkedHere = false;
   if (entry.existed && files.Exists(backup)) {
+    acted = true;
     parkedHere = files.Exists(target) && files.MoveReplace(target, parked);
     if (!files.MoveReplace(backup, target)) {
       // The original cannot come back and stays at its backup; the target gets back what it
       // held rather than losing it with the parked file.
       if (parkedHere) files.MoveReplace(parked, target);
-      return false;
+      return RestoreResult::kStuck;
     }
   } else if (!entry.existed && files.Exists(target)) {
+    acted = true;
     parkedHere = files.MoveReplace(target, parked);
   }
-  if (parkedHere || files.Exists(parked)) files.RemoveFile(parked);
+  if (parkedHere || files.Exists(parked)) {
+    acted = true;
+    files.RemoveFile(parked);
+  }
 
-  if (files.Exists(parked)) return false;
-  return entry.existed ? files.Exists(target) && !files.Exists(backup) : !files.Exists(target);
+  const bool old = !files.Exists(parked) &&
+                   (entry.existed ? files.Exists(target) && !files.Exists(backup) : !files.Exists(target));
+  if (!old) return RestoreResult::kStuck;
+  return acted ? RestoreResult::kRestored : RestoreResult::kUntouched;
 }
 
 }  // namespace zr

@@ -59,7 +59,12 @@ bool RemoveJournal(IFileSystem& files);
 // short: the original returns from its backup (the file in its place is parked at ".tmp" and
 // deleted), a created file is deleted, a parked file left behind is deleted. Content that
 // exists nowhere else is never deleted: when the original cannot come back, the parked file
-// returns to the target. True when the entry is old again and nothing of the run is left.
-bool RestoreEntry(IFileSystem& files, const JournalEntry& entry);
+// returns to the target.
+enum class RestoreResult {
+  kUntouched,  // nothing of the run was there: the entry was old already
+  kRestored,   // put back; now old, nothing of the run left
+  kStuck,      // a file could not be moved or deleted: not old yet
+};
+RestoreResult RestoreEntry(IFileSystem& files, const JournalEntry& entry);
 
 }  // namespace zr
