@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <utility>
 
 
 namespace Skin {
@@ -28,6 +29,9 @@ constexpr std::uint32_t kDirectoryEntry = 0x02014b50;
 constexpr std::uint32_t kLocalHeader = 0x04034b50;
 // An entry larger than this is refused rather than inflated (the largest picture is 0.5 MB).
 constexpr std::uint32_t kMaxEntrySize = 64u << 20;
+// Deflate makes at most 1032 bytes of one byte (a 258-byte match in two one-bit codes): an
+// entry that claims more is refused before its buffer is allocated.
+constexpr std::uint32_t kMaxDeflateRatio = 1032;
 
 }  // namespace
 
@@ -55,6 +59,8 @@ bool CZipArchive::Open(const void* data, std::size_t size) {
   std::uint32_t dir_offset = Le32(data_ + eocd + 16);
   if (dir_offset > eocd || dir_size > eocd - dir_offset) return false;
 
+  // The entries are kept only once the whole directory has checked out.
+  std::map<std::string, Entry> entries;
   std::size_t pos = dir_offset;
   const std::size_t end = static_cast<std::size_t>(dir_offset) + dir_size;
   for (std::uint16_t i = 0; i < count; ++i) {
@@ -73,9 +79,10 @@ bool CZipArchive::Open(const void* data, std::size_t size) {
     std::size_t record = 46 + name_len + extra_len + comment_len;
     if (end - pos < record) return false;
     std::string name(reinterpret_cast<const char*>(h + 46), name_len);
-    if (!(flags & 1)) entries_.emplace(name, e);  // encrypted entries are never readable
+    if (!(flags & 1)) entries.emplace(name, e);  // encrypted entries are never readable
     pos += record;
   }
+  entries_ = std::move(entries);
   open_ = true;
   return true;
 }
@@ -106,6 +113,7 @@ const ByteView* CZipArchive::Extract(const std::string& name, const Entry& e) co
   std::size_t start = static_cast<std::size_t>(e.local_offset) + 30 + Le16(h + 26) + Le16(h + 28);
   if (start > size_ || size_ - start < e.compressed) return nullptr;
   if (e.uncompressed > kMaxEntrySize) return nullptr;
+  if (e.method == 8 && e.uncompressed / kMaxDeflateRatio > e.compressed) return nullptr;
   const std::uint8_t* src = data_ + start;
 
   ByteView view;
