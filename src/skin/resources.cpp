@@ -162,12 +162,29 @@ bool HasTransparencyChunk(const std::uint8_t* data, std::size_t size) {
   return std::search(data, data + size, kType, kType + 4) != data + size;
 }
 
+// Whether every chunk of a PNG lies within its bytes (anything else passes). stb_image takes
+// a chunk's length on trust and sizes its buffer for the image data by it before reading the
+// data: a few bytes that claim a chunk of 2 GB would have it allocate 2 GB.
+bool ChunksFit(const std::uint8_t* data, std::size_t size) {
+  static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (size < 8 || !std::equal(kSignature, kSignature + 8, data)) return true;
+  for (std::size_t pos = 8; size - pos >= 12;) {
+    const std::uint8_t* p = data + pos;
+    const std::uint32_t length = (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) |
+                                 (p[2] << 8) | p[3];
+    if (length > size - pos - 12) return false;  // the length, type and CRC take 12 bytes
+    if (std::equal(p + 4, p + 8, "IEND")) break;
+    pos += 12 + static_cast<std::size_t>(length);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool use_mask,
                    Colour mask) {
   *out = SkinBitmap{};
-  if (!data || size == 0 || size > 0x7FFFFFFF) return false;
+  if (!data || size == 0 || size > 0x7FFFFFFF || !ChunksFit(data, size)) return false;
   int w = 0, h = 0, channels = 0;
   // A picture without alpha is decoded to three channels: less to hold next to the bitmap
   // while it is converted (the 1160 x 580 backgrounds are the largest pictures).
@@ -178,6 +195,10 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
   }
   stbi_uc* raw = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, want);
   if (!raw) return false;
+  if (w <= 0 || h <= 0) {  // stb_image lets a BMP of no rows through
+    stbi_image_free(raw);
+    return false;
+  }
   out->width = w;
   out->height = h;
   out->pixels.resize(static_cast<size_t>(w) * h);
