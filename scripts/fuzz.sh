@@ -2,15 +2,18 @@
 # Long fuzzing runs: scripts/fuzz.sh [SECONDS] [TARGET...]
 # Builds the libFuzzer targets (clang 14, ASan, UBSan) into build/fuzz and runs each target
 # SECONDS (default 600) one after the other, on a corpus that grows across runs
-# (build/fuzz/corpus/<target>, seeded from tests/fuzz/corpus). Findings go to
-# build/fuzz/findings/. Targets: manifest_fuzz, string_table_fuzz (default: both).
+# (build/fuzz/corpus/<target>, seeded as tests/fuzz/targets.sh says). Findings, and inputs
+# slower than 10 s, go to build/fuzz/findings/. Targets: see tests/fuzz/targets.sh (default:
+# all). ZR_FUZZ_RUNS=N ends each run after N inputs instead, if that comes first.
+# Each run ends with libFuzzer's figures (stat::number_of_executed_units, ...).
 # Exit code 1 when any target found something.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$root/tests/fuzz/targets.sh"
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(manifest_fuzz string_table_fuzz)
+[ ${#targets[@]} -gt 0 ] || mapfile -t targets < <(fuzz_targets)
 out="$root/build/fuzz"
 
 bash "$root/tests/fuzz/build_fuzzers.sh" "$out"
@@ -18,12 +21,11 @@ mkdir -p "$out/findings"
 status=0
 for target in "${targets[@]}"; do
   corpus="$out/corpus/$target"
-  mkdir -p "$corpus"
-  cp -n "$root/tests/fuzz/corpus/${target%_fuzz}"/* "$corpus/"
-  [ "$target" = string_table_fuzz ] && cp -n "$root/src/resources/strings_zh_CN.xml.in" "$corpus/shipped.xml"
+  fuzz_seed "$target" "$corpus"
   echo "== $target: $seconds s, corpus $(ls "$corpus" | wc -l) inputs"
-  if ! "$out/$target" -max_total_time="$seconds" -dict="$root/tests/fuzz/xml.dict" \
-       -artifact_prefix="$out/findings/$target-" -print_final_stats=1 "$corpus"; then
+  if ! "$out/$target" -max_total_time="$seconds" -runs="${ZR_FUZZ_RUNS:--1}" -timeout=10 \
+       -dict="$(fuzz_dict "$target")" -artifact_prefix="$out/findings/$target-" \
+       -print_final_stats=1 "$corpus"; then
     status=1
     echo "== $target: FINDING, see $out/findings/" >&2
   fi

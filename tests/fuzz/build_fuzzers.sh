@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang 14, ASan and UBSan:
 #   build_fuzzers.sh OUTDIR
-# gives OUTDIR/manifest_fuzz and OUTDIR/string_table_fuzz. Objects are rebuilt only when their
-# source is newer, and two builds into one OUTDIR take turns (a lock file beside it).
+# gives OUTDIR/manifest_fuzz, string_table_fuzz, zip_archive_fuzz, picture_fuzz and
+# markup_fuzz. Objects are rebuilt only when their source or a header is newer, and two builds
+# into one OUTDIR take turns (a lock file beside it).
 # pugixml is compiled from its source (instrumented, so the fuzzer sees inside the parser)
 # when the dependency cache holds it; otherwise the system library is linked.
 set -euo pipefail
@@ -15,26 +16,41 @@ mkdir -p "$out/obj"
 exec 9>"$out.lock"
 flock 9
 
-flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=undefined -I"$root/src")
+# tests/ for the skin tests' helpers (host, zip writer); stb_image's header from libstb-dev.
+flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=undefined
+       -fsanitize-ignorelist="$root/tests/fuzz/ignore.txt"
+       -I"$root/src" -I"$root/tests" -I/usr/include/stb)
 instrument=(-fsanitize=fuzzer-no-link,address,undefined)
 link=(-fsanitize=fuzzer,address,undefined)
 
 cache=${ZR_DEPS_CACHE:-$HOME/.cache/zrupdater-deps}
 pugixml_src=$(ls "$cache"/src/pugixml-*/tree/src/pugixml.cpp 2>/dev/null | head -n 1 || true)
 
-# compile SOURCE OBJECT: only when the object is missing or older than the source or a header.
+# compile SOURCE OBJECT [FLAG...]: only when the object is missing or older than the source or
+# a header (or this script). FLAGs come after the instrumentation flags.
 compile() {
   local src=$1 obj=$2
-  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || \
-     [ -n "$(find "$root/src/update" "$root/src/ui" "$root/src/util" -name '*.h' -newer "$obj" 2>/dev/null | head -n 1)" ]; then
-    "$cxx" "${flags[@]}" "${instrument[@]}" -c "$src" -o "$obj.part"
+  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ "${BASH_SOURCE[0]}" -nt "$obj" ] || \
+     [ -n "$(find "$root/src" "$root/tests/skin" -name '*.h' -newer "$obj" 2>/dev/null | head -n 1)" ]; then
+    "$cxx" "${flags[@]}" "${instrument[@]}" "${@:3}" -c "$src" -o "$obj.part"
     mv "$obj.part" "$obj"
   fi
 }
 
 obj_of() { echo "$out/obj/$(echo "$1" | tr '/' '_').o"; }
-for src in update/manifest.cpp ui/string_table.cpp util/text_native.cpp; do
-  compile "$root/src/$src" "$(obj_of "$src")"
+# The skin engine's portable files (every one: the engine's parts call each other).
+skin=()
+for src in "$root"/src/skin/*.cpp; do
+  case "$src" in *_win.cpp) continue ;; esac
+  skin+=("skin/$(basename "$src")")
+done
+for src in update/manifest.cpp ui/string_table.cpp util/text_native.cpp "${skin[@]}"; do
+  # The canvas's pixel loops hold no value worth guiding mutations by, and tracing their
+  # comparisons would take most of the markup and picture targets' time.
+  case "$src" in
+    skin/pixel_canvas.cpp) compile "$root/src/$src" "$(obj_of "$src")" -fno-sanitize-coverage=trace-cmp ;;
+    *) compile "$root/src/$src" "$(obj_of "$src")" ;;
+  esac
 done
 xml=()
 if [ -n "$pugixml_src" ]; then
@@ -49,9 +65,13 @@ link_target() {
   local target=$1; shift
   local objects=("$out/obj/$target.o")
   for src in "$@"; do objects+=("$(obj_of "$src")"); done
-  compile "$root/tests/fuzz/$target.cpp" "$out/obj/$target.o"
-  "$cxx" "${link[@]}" "${objects[@]}" "${xml[@]}" -o "$out/$target.part"
+  # The target's own checks are not what is fuzzed: sanitized, but without coverage.
+  compile "$root/tests/fuzz/$target.cpp" "$out/obj/$target.o" -fno-sanitize=fuzzer-no-link
+  "$cxx" "${link[@]}" "${objects[@]}" "${xml[@]}" -lz -o "$out/$target.part"
   mv "$out/$target.part" "$out/$target"
 }
 link_target manifest_fuzz update/manifest.cpp util/text_native.cpp
 link_target string_table_fuzz ui/string_table.cpp util/text_native.cpp
+link_target zip_archive_fuzz skin/zip_archive.cpp
+link_target picture_fuzz "${skin[@]}" util/text_native.cpp
+link_target markup_fuzz "${skin[@]}" util/text_native.cpp
