@@ -34,11 +34,12 @@ set_property(SOURCE "${CMAKE_CURRENT_BINARY_DIR}/zrUpdater.rc"
   DIRECTORY "${PROJECT_SOURCE_DIR}/src"
   APPEND PROPERTY OBJECT_DEPENDS "${ZR_SKIN_ZIP}")
 
-# The ui tests read the packed zip from the build tree ($ZR_BUILD_DIR/src/resources/skin.zip):
-# building them builds the package. The tests are defined after this folder, hence deferred.
-function(zr_skin_package_before_ui_tests)
-  if(TARGET test_ui)
-    add_dependencies(test_ui zr_skin_package)
+# The package tests read the packed zip from the build tree ($ZR_BUILD_DIR/src/resources/
+# skin.zip): building them builds the package. The tests are defined after this folder, hence
+# deferred.
+function(zr_skin_package_before_its_tests)
+  if(TARGET test_resources)
+    add_dependencies(test_resources zr_skin_package)
   endif()
 endfunction()
-cmake_language(DEFER DIRECTORY "${PROJECT_SOURCE_DIR}" CALL zr_skin_package_before_ui_tests)
+cmake_language(DEFER DIRECTORY "${PROJECT_SOURCE_DIR}" CALL zr_skin_package_before_its_tests)

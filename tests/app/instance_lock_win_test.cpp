@@ -8,7 +8,7 @@
 
 #include <thread>
 
-#include "support/temp_dir_win.h"
+#include "support/files_win.h"
 
 namespace zr {
 namespace {

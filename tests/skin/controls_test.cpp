@@ -12,12 +12,12 @@
 #include "skin/progress.h"
 #include "skin/resources.h"
 #include "skin/skin_string.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 
 namespace {
 
 using Skin::SkinRect;
-using skin_test::DrawCall;
+using zr::test::DrawCall;
 
 TEST(ProgressValue, ChangesOnlyWithinTheRangeAndWhenDifferent) {
   Skin::CProgressUI bar;  // 0..100, value 0
@@ -36,7 +36,7 @@ TEST(ProgressValue, ChangesOnlyWithinTheRangeAndWhenDifferent) {
 }
 
 TEST(ProgressValue, RepaintsOnlyWhenTheValueChanges) {
-  skin_test::FakeHost host;
+  zr::test::FakeHost host;
   Skin::CPaintManager pm;
   pm.Init(&host, L"p");
   auto* bar = new Skin::CProgressUI();
@@ -64,7 +64,7 @@ TEST(ProgressValue, FilledPartFollowsTheValueWithinTheRange) {
 }
 
 TEST(TabLayout, SelectItemShowsOnePage) {
-  skin_test::FakeHost host;
+  zr::test::FakeHost host;
   Skin::CPaintManager pm;
   pm.Init(&host, L"t");
   std::unique_ptr<Skin::CControlUI> holder;
@@ -132,11 +132,10 @@ TEST(TextStyle, AlignWords) {
 class Painted : public testing::Test {
  protected:
   void SetUp() override {
-    skin_test::ZipWriter zip;
-    zip.Add("sheet.png", skin_test::TinyPng(60, 80, 0xFF336699), false);
+    zr::test::ZipWriter zip;
+    zip.Add("sheet.png", zr::test::TinyPng(60, 80, 0xFF336699), false);
     package_ = zip.Finish();
-    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package_.data(), package_.size()));
+    ASSERT_TRUE(zr::test::UseSkinPackage(package_));
     pm_.Init(&host_, L"p");
   }
   void Build(const char* doc, Skin::SkinSize size) {
@@ -147,13 +146,13 @@ class Painted : public testing::Test {
     pm_.Layout();
   }
   std::vector<DrawCall> Paint(const wchar_t* name, DrawCall::Kind kind) {
-    skin_test::RecordingSurface s;
+    zr::test::RecordingSurface s;
     Skin::CControlUI* c = pm_.FindControl(name);
     c->DoPaint(s, c->GetPos());
     return s.Of(kind);
   }
   std::string package_;
-  skin_test::FakeHost host_;
+  zr::test::FakeHost host_;
   Skin::CPaintManager pm_;
 };
 
@@ -245,7 +244,7 @@ TEST_F(Painted, PicturesScaleWholeOrByNineGridAndMissingOnesReportFailure) {
   EXPECT_EQ(fill[2].rect, (SkinRect{47, 40, 50, 44}));
   EXPECT_EQ(fill[2].source, (SkinRect{57, 0, 60, 80}));
   EXPECT_TRUE(Paint(L"gone", DrawCall::kBitmap).empty());
-  skin_test::RecordingSurface s;
+  zr::test::RecordingSurface s;
   EXPECT_FALSE(pm_.FindControl(L"gone")->DrawImage(s, L"file='absent.png'"));
   EXPECT_FALSE(pm_.FindControl(L"gone")->DrawImage(s, L""));
   EXPECT_TRUE(pm_.FindControl(L"gone")->DrawImage(s, L"sheet.png"));

@@ -10,22 +10,15 @@
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/resources.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 
 namespace {
 
 using Skin::SkinRect;
 
 // The package of the checkout, as the program sees it: a zip held in memory.
-class SkinDocuments : public testing::Test {
+class SkinDocuments : public zr::test::SkinPackageTest {
  protected:
-  void SetUp() override {
-    static const std::string package = skin_test::BuildSkinPackage();
-    Skin::CFontTable::ResetShared();
-    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package.data(), package.size()));
-  }
-  void TearDown() override { Skin::CFontTable::ResetShared(); }
 
   // Builds the document into a manager with a client area of the document's size.
   std::unique_ptr<Skin::CPaintManager> Build(const wchar_t* file,
@@ -40,7 +33,7 @@ class SkinDocuments : public testing::Test {
     return pm;
   }
 
-  skin_test::FakeHost host_;
+  zr::test::FakeHost host_;
 };
 
 struct Placed {
@@ -218,7 +211,7 @@ TEST_F(SkinDocuments, MissingOrBrokenDocumentsBuildNothing) {
 class OwnDocuments : public testing::Test {
  protected:
   void SetUp() override {
-    skin_test::ZipWriter zip;
+    zr::test::ZipWriter zip;
     zip.Add("fonts_own.xml",
             "<Window><Font id=\"3\" name=\"Own Face\" size=\"20\" bold=\"true\"/>"
             "<Font shared=\"true\" id=\"5\" name=\"Shared Face\" size=\"18\" underline=\"true\"/>"
@@ -228,14 +221,13 @@ class OwnDocuments : public testing::Test {
     zip.Add("nested.xml", "<Window><Include source=\"fonts_own.xml\"/></Window>", false);
     package_ = zip.Finish();
     Skin::CFontTable::ResetShared();
-    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package_.data(), package_.size()));
+    ASSERT_TRUE(zr::test::UseSkinPackage(package_));
     pm_.Init(&host_, L"own");
   }
   void TearDown() override { Skin::CFontTable::ResetShared(); }
 
   std::string package_;
-  skin_test::FakeHost host_;
+  zr::test::FakeHost host_;
   Skin::CPaintManager pm_;
 };
 

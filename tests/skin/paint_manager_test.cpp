@@ -8,7 +8,7 @@
 #include "skin/markup_builder.h"
 #include "skin/progress.h"
 #include "skin/resources.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ class PaintManagerTest : public testing::Test {
 
   std::vector<std::wstring> log_;
   std::unique_ptr<Factory> factory_;
-  skin_test::FakeHost host_;
+  zr::test::FakeHost host_;
   Skin::CPaintManager pm_;
   RecordingSink sink_;
 };
@@ -254,21 +254,21 @@ TEST_F(PaintManagerTest, VisibilityAndSizeChangesRelayout) {
 }
 
 TEST_F(PaintManagerTest, PaintingDrawsInTreeOrderClippedToThePaintArea) {
-  skin_test::RecordingSurface surface;
+  zr::test::RecordingSurface surface;
   pm_.Paint(surface, SkinRect{0, 0, 200, 100});
-  auto fills = surface.Of(skin_test::DrawCall::kRound);
+  auto fills = surface.Of(zr::test::DrawCall::kRound);
   ASSERT_FALSE(fills.empty());
   EXPECT_EQ(fills[0].rect, (SkinRect{0, 0, 200, 100}));
   EXPECT_EQ(fills[0].colour, 0xFF101010u);
-  auto texts = surface.Of(skin_test::DrawCall::kText);
+  auto texts = surface.Of(zr::test::DrawCall::kText);
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0].text, L"Title");
   EXPECT_EQ(texts[0].rect, (SkinRect{0, 0, 100, 30}));
 
   // A paint of the lower part only leaves the title alone.
-  skin_test::RecordingSurface lower;
+  zr::test::RecordingSurface lower;
   pm_.Paint(lower, SkinRect{0, 50, 200, 100});
-  EXPECT_TRUE(lower.Of(skin_test::DrawCall::kText).empty());
+  EXPECT_TRUE(lower.Of(zr::test::DrawCall::kText).empty());
   for (const auto& c : lower.calls) {
     EXPECT_GE(c.clip.top, 50);
   }

@@ -4,12 +4,12 @@
 #include <stb_image.h>
 
 #include "skin/paint_manager.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 
 namespace {
 
 TEST(DecodePicture, PremultipliesAndAppliesTheMask) {
-  std::string png = skin_test::TinyPng();  // red, green / blue, half-transparent white
+  std::string png = zr::test::TinyPng();  // red, green / blue, half-transparent white
   Skin::SkinBitmap b;
   ASSERT_TRUE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(), &b));
   ASSERT_EQ(b.width, 2);
@@ -32,7 +32,7 @@ TEST(DecodePicture, PremultipliesAndAppliesTheMask) {
 TEST(DecodePicture, SkinPicturesWithAndWithoutAlphaMatchAFourChannelDecoding) {
   for (const char* name : {"install_img_02@2x.png", "Window_shadow.png", "messagebox_icon_22x22.png"}) {
     SCOPED_TRACE(name);
-    const std::string png = skin_test::ReadFile(skin_test::SkinDir() + name);
+    const std::string png = zr::test::SkinSourceFile(name);
     ASSERT_FALSE(png.empty());
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(png.data());
     Skin::SkinBitmap b;
@@ -63,10 +63,10 @@ TEST(DecodePicture, RefusesWhatIsNoPictureOrTooLarge) {
   EXPECT_FALSE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(garbage.data()),
                                    garbage.size(), &b));
   EXPECT_FALSE(Skin::DecodePicture(nullptr, 0, &b));
-  std::string png = skin_test::TinyPng();
+  std::string png = zr::test::TinyPng();
   EXPECT_FALSE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(png.data()),
                                    png.size() / 2, &b));
-  std::string wide = skin_test::TinyPng(9000, 1, 0xFF000000);
+  std::string wide = zr::test::TinyPng(9000, 1, 0xFF000000);
   EXPECT_FALSE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(wide.data()),
                                    wide.size(), &b));
   EXPECT_EQ(b.width, 0);
@@ -82,7 +82,7 @@ TEST(ResourceSettings, PathsKeepATrailingBackslash) {
 }
 
 TEST(ResourceSettings, ResourcesComeFromThePackageOrFromFiles) {
-  skin_test::ZipWriter zip;
+  zr::test::ZipWriter zip;
   zip.Add("doc.xml", "<Window/>", true);
   static std::string package;
   package = zip.Finish();
@@ -97,10 +97,10 @@ TEST(ResourceSettings, ResourcesComeFromThePackageOrFromFiles) {
 
   // Kind file: the same names below the resource path (the checkout's skin folder).
   Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kFile);
-  std::string dir = skin_test::SkinDir();
+  std::string dir = zr::test::SkinDir();
   Skin::CResourceSettings::SetResourcePath(std::wstring(dir.begin(), dir.end()));
   ASSERT_TRUE(Skin::CResourceSettings::LoadResource(L"font.xml", &bytes));
-  EXPECT_EQ(bytes.size(), skin_test::ReadFile(dir + "font.xml").size());
+  EXPECT_EQ(bytes.size(), zr::test::SkinSourceFile("font.xml").size());
   EXPECT_FALSE(Skin::CResourceSettings::LoadResource(L"doc.xml", &bytes));
   Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
 }
@@ -108,9 +108,9 @@ TEST(ResourceSettings, ResourcesComeFromThePackageOrFromFiles) {
 // Pictures are decoded once for the whole process: every paint manager gets the same bitmap,
 // missing pictures included, until another package is set.
 TEST(ResourceSettings, PicturesAreDecodedOnceAndSharedByEveryWindow) {
-  skin_test::ZipWriter zip;
-  zip.Add("a.png", skin_test::TinyPng(), false);
-  zip.Add("b.png", skin_test::TinyPng(3, 1, 0xFF00FF00), true);
+  zr::test::ZipWriter zip;
+  zip.Add("a.png", zr::test::TinyPng(), false);
+  zip.Add("b.png", zr::test::TinyPng(3, 1, 0xFF00FF00), true);
   static std::string package;
   package = zip.Finish();
   Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
@@ -131,8 +131,8 @@ TEST(ResourceSettings, PicturesAreDecodedOnceAndSharedByEveryWindow) {
   EXPECT_EQ(Skin::CResourceSettings::PicturesDecoded(), 3u);
 
   // Another package: its own pictures, while the windows keep the bitmaps they hold.
-  skin_test::ZipWriter other;
-  other.Add("a.png", skin_test::TinyPng(5, 1, 0xFF0000FF), false);
+  zr::test::ZipWriter other;
+  other.Add("a.png", zr::test::TinyPng(5, 1, 0xFF0000FF), false);
   static std::string second;
   second = other.Finish();
   ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(second.data(), second.size()));

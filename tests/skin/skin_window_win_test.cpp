@@ -12,18 +12,11 @@
 #include "skin/button.h"
 #include "skin/gdi_surface.h"
 #include "skin/resources.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 
 namespace {
 
-class Package : public testing::Test {
- protected:
-  void SetUp() override {
-    static const std::string package = skin_test::BuildSkinPackage();
-    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package.data(), package.size()));
-  }
-};
+using Package = zr::test::SkinPackageTest;
 
 class TestWindow : public Skin::CSkinWindow {
  public:
@@ -231,7 +224,7 @@ TEST_F(Package, BoxOnASecondThreadRunsModallyOverAnOwnerOnThisOne) {
   HWND owner_hwnd = owner;
   bool disabled_inside = false;
   UINT answer = 0;
-  bool done = false;
+  std::atomic<bool> done{false};
   std::thread worker([&] {
     TestWindow box(L"messageboxwithlink.xml", L"zrSkinTestWorkerBox");
     if (!box.Create(owner_hwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
@@ -395,7 +388,7 @@ TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
 class OwnPackage : public testing::Test {
  protected:
   void SetUp() override {
-    skin_test::ZipWriter zip;
+    zr::test::ZipWriter zip;
     zip.Add("round.xml",
             "<Window size=\"200,100\" caption=\"0,0,0,30\" roundcorner=\"10,10\" sizebox=\"4,4,4,4\""
             " mininfo=\"120,60\" maxinfo=\"400,300\"><VerticalLayout bkcolor=\"#FF00FF00\">"
@@ -403,8 +396,7 @@ class OwnPackage : public testing::Test {
             "<Button name=\"restorebtn\" height=\"20\" visible=\"false\"/></VerticalLayout></Window>",
             true);
     package_ = zip.Finish();
-    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package_.data(), package_.size()));
+    ASSERT_TRUE(zr::test::UseSkinPackage(package_));
   }
   std::string package_;
 };

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 
 namespace {
 
-using skin_test::ZipWriter;
+using zr::test::ZipWriter;
 
 std::string AsString(const Skin::ByteView* v) {
   return v ? std::string(reinterpret_cast<const char*>(v->data), v->size) : std::string("<none>");
@@ -123,7 +123,7 @@ TEST(ZipArchive, EntryWhoseDataLiesOutsideTheArchiveIsMissing) {
 }
 
 TEST(ZipArchive, ReadsTheSkinPackageOfTheCheckout) {
-  std::string zip = skin_test::BuildSkinPackage();
+  std::string zip = zr::test::BuildSkinPackage();
   Skin::CZipArchive archive;
   ASSERT_TRUE(archive.Open(zip.data(), zip.size()));
   const Skin::ByteView* doc = archive.Find("wnd_main.xml");

@@ -9,12 +9,13 @@
 // as the window would). Time: a virtual clock that Sleep advances. Every call is appended to
 // `log`, so a test can check the exact sequence.
 //
-// Fault injection, on the file operations that change the disk (moves, deletions, directory
-// creation, durable writes), counted together from 1 in `operations`:
+// Fault injection, on the file operations that change the disk (moves, file deletions,
+// directory creation, durable writes; not DeleteDirectoryTree), counted together from 1 in
+// `operations`:
 //   failOperation  the N-th operation fails;
 //   endAtOperation the process is asked to end just before the N-th operation (as when the
-//                  window is closed or the session ends): boxes answer 8 from then on and no
-//                  file stage may start;
+//                  window is closed or the session ends): from then on no box is shown (each
+//                  answers kClosed) and no file stage may start;
 //   dieAtOperation the process dies just before the N-th operation: ProcessDied is thrown, and
 //                  `files` is what the disk holds (a durable write cut off by the death leaves
 //                  the first half of its bytes).

@@ -1,41 +1,37 @@
-#include "support/temp_dir_win.h"
+#include "support/temp_dir.h"
 
 #include <windows.h>
 
 #include <atomic>
-#include <fstream>
-#include <sstream>
+
+#include "support/files_win.h"
+#include "util/handle_win.h"
 
 namespace zr::test {
 namespace {
 
 std::atomic<unsigned> g_counter{0};
 
-// Full paths of any length: past the old 260-character limit only the "\\?\" form works.
-std::wstring Long(const std::wstring& path) {
-  if (path.size() < 200 || path.compare(0, 4, L"\\\\?\\") == 0 || path.size() < 3 || path[1] != L':') return path;
-  return L"\\\\?\\" + path;
-}
-
+// Removes the directory and what it holds. A link inside (a reparse point: junction or
+// symbolic link) is removed as a link and never entered.
 void RemoveTree(const std::wstring& directory) {
   WIN32_FIND_DATAW entry = {};
-  HANDLE listing = FindFirstFileW(Long(directory + L"\\*").c_str(), &entry);
-  if (listing != INVALID_HANDLE_VALUE) {
+  CFindHandle listing(FindFirstFileW(LongPath(directory + L"\\*").c_str(), &entry));
+  if (listing) {
     do {
       const std::wstring name = entry.cFileName;
       if (name == L"." || name == L"..") continue;
       const std::wstring child = directory + L"\\" + name;
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveTree(child);
-        RemoveDirectoryW(Long(child).c_str());
+        RemoveDirectoryW(LongPath(child).c_str());
       } else {
-        SetFileAttributesW(Long(child).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(Long(child).c_str());
+        SetFileAttributesW(LongPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(LongPath(child).c_str());
       }
-    } while (FindNextFileW(listing, &entry));
-    FindClose(listing);
+    } while (FindNextFileW(listing.get(), &entry));
   }
-  RemoveDirectoryW(Long(directory).c_str());
+  RemoveDirectoryW(LongPath(directory).c_str());
 }
 
 }  // namespace
@@ -43,48 +39,17 @@ void RemoveTree(const std::wstring& directory) {
 TempDir::TempDir() {
   wchar_t base[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, base);
-  std::wstringstream name;
-  name << base << L"zrtest-" << GetCurrentProcessId() << L"-" << GetTickCount() << L"-" << g_counter++;
-  m_path = name.str();
-  CreateDirectoryW(m_path.c_str(), nullptr);
-}
-
-TempDir::~TempDir() { RemoveTree(m_path); }
-
-void MakeDirectories(const std::wstring& directory) {
-  for (size_t i = 3; i <= directory.size(); ++i) {
-    if (i == directory.size() || directory[i] == L'\\') CreateDirectoryW(Long(directory.substr(0, i)).c_str(), nullptr);
+  for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+    const std::wstring candidate = std::wstring(base) + L"zrtest-" + std::to_wstring(GetCurrentProcessId()) +
+                                   L"-" + std::to_wstring(g_counter++);
+    if (CreateDirectoryW(candidate.c_str(), nullptr)) m_path = candidate;
   }
 }
 
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+TempDir::~TempDir() {
+  if (!m_path.empty()) RemoveTree(m_path);
 }
 
-std::string ReadFileBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string content;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) content.append(buffer, read);
-  CloseHandle(file);
-  return content;
-}
-
-bool FileExists(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(Long(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(Long(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+std::wstring TempDir::operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
 
 }  // namespace zr::test

@@ -12,34 +12,27 @@
 #include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
 #include "skin/resources.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 
 namespace {
 
 using Skin::SkinRect;
 
 // A recording surface whose text widths can be set per text, to reach exact widths.
-class MeasuringSurface : public skin_test::RecordingSurface {
+class MeasuringSurface : public zr::test::RecordingSurface {
  public:
   std::map<std::wstring, int> widths;
   int lastFont = -100;
   Skin::SkinSize MeasureText(const std::wstring& text, int font, unsigned style) override {
     lastFont = font;
     auto it = widths.find(text);
-    if (it != widths.end()) return Skin::SkinSize{it->second, skin_test::kLineHeight};
+    if (it != widths.end()) return Skin::SkinSize{it->second, zr::test::kLineHeight};
     return RecordingSurface::MeasureText(text, font, style);
   }
 };
 
-class BoxFill : public testing::Test {
+class BoxFill : public zr::test::SkinPackageTest {
  protected:
-  void SetUp() override {
-    static const std::string package = skin_test::BuildSkinPackage();
-    Skin::CFontTable::ResetShared();
-    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package.data(), package.size()));
-  }
-  void TearDown() override { Skin::CFontTable::ResetShared(); }
 
   // Builds the variant's document, fills it and lays it out at the document's size.
   std::unique_ptr<Skin::CPaintManager> Fill(bool link, const zr::BoxTexts& texts, unsigned type) {
@@ -60,16 +53,16 @@ class BoxFill : public testing::Test {
 
   // The picture rectangle the icon label draws, from a paint onto a recording surface.
   SkinRect PaintedIconSource(Skin::CPaintManager& pm) {
-    skin_test::RecordingSurface paint;
+    zr::test::RecordingSurface paint;
     pm.Paint(paint, SkinRect{0, 0, 380, 168});
     const SkinRect icon = pm.FindControl(L"txt_icon")->GetPos();
-    for (const auto& call : paint.Of(skin_test::DrawCall::kBitmap)) {
+    for (const auto& call : paint.Of(zr::test::DrawCall::kBitmap)) {
       if (call.rect == icon) return call.source;
     }
     return SkinRect{-1, -1, -1, -1};
   }
 
-  skin_test::FakeHost host_;
+  zr::test::FakeHost host_;
   MeasuringSurface surface_;
 };
 

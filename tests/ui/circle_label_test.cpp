@@ -5,21 +5,20 @@
 #include "skin/container.h"
 #include "skin/paint_manager.h"
 #include "skin/resources.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 
 namespace {
 
-using skin_test::DrawCall;
+using zr::test::DrawCall;
 
 class CircleLabelTest : public testing::Test {
  protected:
   void SetUp() override {
     // Only frame 01 exists in this package.
-    skin_test::ZipWriter zip;
-    zip.Add("loading/01.png", skin_test::TinyPng(8, 8, 0xFF00FF00), false);
+    zr::test::ZipWriter zip;
+    zip.Add("loading/01.png", zr::test::TinyPng(8, 8, 0xFF00FF00), false);
     package_ = zip.Finish();
-    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package_.data(), package_.size()));
+    ASSERT_TRUE(zr::test::UseSkinPackage(package_));
     pm_.Init(&host_, L"circle");
     auto* root = new Skin::CVerticalLayoutUI();
     label_ = new zr::CircleLabelUI();
@@ -37,13 +36,13 @@ class CircleLabelTest : public testing::Test {
     label_->DoEvent(e);
   }
   std::vector<DrawCall> PaintBitmaps() {
-    skin_test::RecordingSurface s;
+    zr::test::RecordingSurface s;
     label_->DoPaint(s, label_->GetPos());
     return s.Of(DrawCall::kBitmap);
   }
 
   std::string package_;
-  skin_test::FakeHost host_;
+  zr::test::FakeHost host_;
   Skin::CPaintManager pm_;
   zr::CircleLabelUI* label_ = nullptr;
 };

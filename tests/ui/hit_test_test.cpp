@@ -11,19 +11,17 @@
 #include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
 #include "skin/resources.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 
 namespace {
 
 using zr::MainHitTest;
 
-class MainHitTestRule : public testing::Test {
+class MainHitTestRule : public zr::test::SkinPackageTest {
  protected:
   void SetUp() override {
-    static const std::string package = skin_test::BuildSkinPackage();
-    Skin::CFontTable::ResetShared();
-    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package.data(), package.size()));
+    zr::test::SkinPackageTest::SetUp();
+    if (HasFatalFailure()) return;
     pm_.Init(&host_, L"wnd_main.xml");
     Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", &pm_);
     ASSERT_NE(root, nullptr);
@@ -34,13 +32,12 @@ class MainHitTestRule : public testing::Test {
     pm_.FindControl(L"lab_install_name")->SetVisible(true);
     pm_.Layout();
   }
-  void TearDown() override { Skin::CFontTable::ResetShared(); }
 
   MainHitTest At(int x, int y) {
     return zr::DecideMainHitTest(pm_, Skin::SkinPoint{x, y}, client_);
   }
 
-  skin_test::FakeHost host_;
+  zr::test::FakeHost host_;
   Skin::CPaintManager pm_;
   const Skin::SkinRect client_{0, 0, 580, 400};
 };

@@ -18,7 +18,7 @@
 #include "skin/label.h"
 #include "skin/progress.h"
 #include "skin/resources.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 #include "ui/circle_label.h"
 #include "ui/message_box.h"
 #include "ui/string_table.h"
@@ -67,14 +67,8 @@ bool PumpUntil(const std::function<bool()>& done, bool* sawQuit = nullptr, DWORD
   return true;
 }
 
-class SkinnedWindows : public testing::Test {
+class SkinnedWindows : public zr::test::SkinPackageTest {
  protected:
-  void SetUp() override {
-    static const std::string package = skin_test::BuildSkinPackage();
-    Skin::CFontTable::ResetShared();
-    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package.data(), package.size()));
-  }
   void TearDown() override {
     if (zr::CWnd_Main* window = zr::GetMainWindow()) DestroyWindow(window->GetHWND());
     PumpUntil([] { return true; });

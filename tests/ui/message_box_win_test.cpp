@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "skin/resources.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 #include "skin/skin_window.h"
 
 namespace {
@@ -32,15 +32,7 @@ bool PumpUntil(const std::function<bool()>& done) {
   return true;
 }
 
-class SkinnedBox : public testing::Test {
- protected:
-  void SetUp() override {
-    static const std::string package = skin_test::BuildSkinPackage();
-    Skin::CFontTable::ResetShared();
-    Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-    ASSERT_TRUE(Skin::CResourceSettings::SetResourceZip(package.data(), package.size()));
-  }
-};
+using SkinnedBox = zr::test::SkinPackageTest;
 
 // A box on a second thread over an owner of this thread: the owner is disabled while the box
 // is up and enabled again afterwards; clicks answer 6 and 7, closing otherwise answers 8.

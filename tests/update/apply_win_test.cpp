@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_dir_win.h"
+#include "support/files_win.h"
 #include "update/file_system_win.h"
 #include "update/outcome.h"
 #include "update/platform.h"

@@ -22,8 +22,10 @@ TEST(FileStageGate, ClosingWaitsForTheRunningStageAndRefusesNewOnes) {
   ASSERT_TRUE(gate.Enter());
   std::atomic<bool> left{false};
   std::atomic<bool> closed{false};
+  std::atomic<bool> leftBeforeClosed{false};
   std::thread closer([&] {
     gate.CloseAndWait();
+    leftBeforeClosed = left.load();
     closed = true;
   });
   // The closer must still be waiting while the stage runs; it is released by Leave alone.
@@ -33,7 +35,7 @@ TEST(FileStageGate, ClosingWaitsForTheRunningStageAndRefusesNewOnes) {
   gate.Leave();
   closer.join();
   EXPECT_TRUE(closed.load());
-  EXPECT_TRUE(left.load());
+  EXPECT_TRUE(leftBeforeClosed.load()) << "the closer returned before the stage was left";
   EXPECT_FALSE(gate.Enter());
 }
 

@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "support/temp_dir_win.h"
+#include "support/files_win.h"
 #include "util/text.h"
 
 namespace zr {

@@ -1,13 +1,13 @@
-// The skin package as the windows find it: the packed zip (entries, methods, bytes), the
-// pictures (sizes and the roles the documents give them) and the four documents (encoding,
-// the controls the windows look up, button order, fonts, picture references).
+// The skin package as the windows find it: the packed zip (entries, methods, bytes) read by
+// the engine's own zip reader, the pictures (sizes and the roles the documents give them) and
+// the four documents (encoding, the controls the windows look up, button order, fonts,
+// picture references).
 //
 // The zip comes from the build tree when the build made one ($ZR_BUILD_DIR/src/resources/
 // skin.zip, the Windows builds); otherwise the test runs tools/skin_packer/pack_skin.py
 // itself into a temporary folder of its own.
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -18,7 +18,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <random>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -39,6 +38,9 @@
 #pragma GCC diagnostic pop
 #endif
 
+#include "skin/zip_archive.h"
+#include "support/temp_dir.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -48,7 +50,7 @@ namespace fs = std::filesystem;
 
 std::string SourceDir() {
   if (const char* dir = std::getenv("ZR_SOURCE_DIR"); dir && *dir) return dir;
-  std::string here = __FILE__;  // <source>/tests/ui/skin_package_test.cpp
+  std::string here = __FILE__;  // <source>/tests/resources/skin_package_test.cpp
   for (int i = 0; i < 3; ++i) here = here.substr(0, here.find_last_of("/\\"));
   return here;
 }
@@ -63,30 +65,6 @@ std::optional<std::string> ReadFile(const std::string& path) {
   return bytes.str();
 }
 
-// A fresh folder under the system's temporary folder, removed with the object.
-class TempDir {
- public:
-  TempDir() {
-    std::random_device seed;
-    std::mt19937_64 random(seed());
-    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-      fs::path candidate = fs::temp_directory_path() / ("zr_skin_test_" + std::to_string(random()));
-      std::error_code error;
-      if (fs::create_directory(candidate, error)) path_ = candidate;
-    }
-  }
-  ~TempDir() {
-    std::error_code error;
-    if (!path_.empty()) fs::remove_all(path_, error);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
 // Runs the packer into `output`; empty on success, else what went wrong.
 std::string RunPacker(const fs::path& output) {
   const std::string command = "python3 \"" + SourceDir() + "/tools/skin_packer/pack_skin.py\" \"" +
@@ -97,144 +75,76 @@ std::string RunPacker(const fs::path& output) {
   return "";
 }
 
-// ---------------------------------------------------------------------------------------
-// A zip reader just large enough to check the package: central directory, local headers,
-// stored and deflated data, CRC-32.
+// The package: its bytes and the engine's reader over them, made once for the whole program.
+struct PackageZip {
+  std::string error;  // empty when the zip was found and the reader took it
+  std::string bytes;
+  Skin::CZipArchive archive;
 
-struct ZipEntry {
-  std::string name;
-  int method = -1;
-  uint32_t crc = 0;
-  std::string data;  // unpacked
-};
-
-struct ZipArchive {
-  std::string error;  // empty when the archive was read in full
-  std::string comment;
-  std::vector<ZipEntry> entries;
-
-  const ZipEntry* Find(const std::string& name) const {
-    for (const ZipEntry& e : entries)
-      if (e.name == name) return &e;
-    return nullptr;
+  // The entry's bytes, or nothing when it is missing or damaged (the reader checks sizes,
+  // offsets and the CRC-32).
+  std::optional<std::string> Entry(const std::string& name) const {
+    const Skin::ByteView* view = archive.Find(name);
+    if (view == nullptr) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(view->data), view->size);
   }
-};
-
-uint32_t Le(const std::string& b, size_t at, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[at + i]);
-  return v;
-}
-
-std::optional<std::string> RawInflate(const std::string& in, size_t expected) {
-  std::string out(expected, '\0');
-  z_stream z{};
-  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return std::nullopt;
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-  z.avail_in = static_cast<uInt>(in.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  const int result = inflate(&z, Z_FINISH);
-  const bool whole = result == Z_STREAM_END && z.total_out == expected && z.avail_in == 0;
-  inflateEnd(&z);
-  if (!whole) return std::nullopt;
-  return out;
-}
-
-ZipArchive ReadZip(const std::string& zip) {
-  ZipArchive archive;
-  auto fail = [&archive](const std::string& why) {
-    archive.error = why;
-    return archive;
-  };
-  if (zip.size() < 22) return fail("too short for a zip");
-  size_t eocd = std::string::npos;
-  for (size_t at = zip.size() - 22 + 1; at-- > 0 && zip.size() - at <= 22 + 0xFFFF;) {
-    if (Le(zip, at, 4) == 0x06054b50) {
-      eocd = at;
-      break;
-    }
+  // The reader hands stored entries out in place, inside the zip's bytes, and inflates the
+  // deflated ones into memory of its own: that tells the two methods apart.
+  int Method(const std::string& name) const {
+    const Skin::ByteView* view = archive.Find(name);
+    if (view == nullptr) return -1;
+    const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const bool inPlace = view->data >= begin && view->data + view->size <= begin + bytes.size();
+    return inPlace ? 0 : 8;
   }
-  if (eocd == std::string::npos) return fail("no end of central directory");
-  const uint32_t count = Le(zip, eocd + 10, 2);
-  const uint32_t directory_size = Le(zip, eocd + 12, 4);
-  const uint32_t directory = Le(zip, eocd + 16, 4);
-  const uint32_t comment_size = Le(zip, eocd + 20, 2);
-  if (eocd + 22 + comment_size != zip.size()) return fail("bad archive comment length");
-  archive.comment = zip.substr(eocd + 22, comment_size);
-  if (uint64_t{directory} + directory_size != eocd) return fail("central directory misplaced");
 
-  size_t at = directory;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (at + 46 > eocd || Le(zip, at, 4) != 0x02014b50) return fail("bad central header");
-    ZipEntry entry;
-    entry.method = static_cast<int>(Le(zip, at + 10, 2));
-    entry.crc = Le(zip, at + 16, 4);
-    const uint32_t packed = Le(zip, at + 20, 4);
-    const uint32_t size = Le(zip, at + 24, 4);
-    const uint32_t name_size = Le(zip, at + 28, 2);
-    const uint32_t extra_size = Le(zip, at + 30, 2);
-    const uint32_t note_size = Le(zip, at + 32, 2);
-    const uint32_t local = Le(zip, at + 42, 4);
-    if (at + 46 + name_size > eocd) return fail("central name out of range");
-    entry.name = zip.substr(at + 46, name_size);
-    at += 46 + name_size + extra_size + note_size;
-
-    if (uint64_t{local} + 30 > zip.size() || Le(zip, local, 4) != 0x04034b50)
-      return fail("bad local header of " + entry.name);
-    if (Le(zip, local + 8, 2) != static_cast<uint32_t>(entry.method))
-      return fail("local and central methods differ for " + entry.name);
-    const uint32_t local_name = Le(zip, local + 26, 2);
-    const uint32_t local_extra = Le(zip, local + 28, 2);
-    if (zip.compare(local + 30, local_name, entry.name) != 0)
-      return fail("local and central names differ for " + entry.name);
-    const uint64_t data = uint64_t{local} + 30 + local_name + local_extra;
-    if (data + packed > directory) return fail("data of " + entry.name + " out of range");
-    const std::string raw = zip.substr(static_cast<size_t>(data), packed);
-    if (entry.method == 0) {
-      if (packed != size) return fail("stored sizes differ for " + entry.name);
-      entry.data = raw;
-    } else if (entry.method == 8) {
-      std::optional<std::string> unpacked = RawInflate(raw, size);
-      if (!unpacked) return fail("cannot inflate " + entry.name);
-      entry.data = *unpacked;
-    } else {
-      return fail("unknown method for " + entry.name);
-    }
-    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(entry.data.data()),
-                            static_cast<uInt>(entry.data.size()));
-    if (crc != entry.crc) return fail("CRC mismatch for " + entry.name);
-    archive.entries.push_back(std::move(entry));
-  }
-  if (at != eocd) return fail("central directory size does not add up");
-  return archive;
-}
-
-// The package, packed once for the whole test program.
-const ZipArchive& Package() {
-  static const ZipArchive archive = [] {
+  void Load() {
     if (const char* build = std::getenv("ZR_BUILD_DIR"); build && *build) {
-      if (std::optional<std::string> zip = ReadFile(std::string(build) + "/src/resources/skin.zip"))
-        return ReadZip(*zip);
+      if (std::optional<std::string> zip = ReadFile(std::string(build) + "/src/resources/skin.zip")) {
+        Take(std::move(*zip));
+        return;
+      }
     }
-    TempDir dir;
-    ZipArchive result;
+    zr::test::TempDir dir;
     if (dir.path().empty()) {
-      result.error = "no temporary folder";
-      return result;
+      error = "no temporary folder";
+      return;
     }
-    const fs::path out = dir.path() / "skin.zip";
-    result.error = RunPacker(out);
-    if (!result.error.empty()) return result;
+    const fs::path out = fs::path(dir.path()) / "skin.zip";
+    error = RunPacker(out);
+    if (!error.empty()) return;
     std::optional<std::string> zip = ReadFile(out.string());
     if (!zip) {
-      result.error = "cannot read " + out.string();
-      return result;
+      error = "cannot read " + out.string();
+      return;
     }
-    return ReadZip(*zip);
-  }();
-  return archive;
+    Take(std::move(*zip));
+  }
+
+ private:
+  void Take(std::string zip) {
+    bytes = std::move(zip);
+    if (!archive.Open(bytes.data(), bytes.size())) error = "the engine's reader refuses the zip";
+  }
+};
+
+const PackageZip& Package() {
+  static PackageZip package;
+  static const bool loaded = (package.Load(), true);
+  (void)loaded;
+  return package;
 }
+
+// Every entry of the package and its method: documents deflated, pictures stored except the
+// shadow (mostly transparent, it packs well).
+const std::map<std::string, int> kEntries = {
+    {"wnd_main.xml", 8},          {"font.xml", 8},
+    {"messagebox.xml", 8},        {"messageboxwithlink.xml", 8},
+    {"install_img_02@2x.png", 0}, {"install_img_03@2x.png", 0},
+    {"Head_btnsys_20x20.png", 0}, {"messagebox_icon_22x22.png", 0},
+    {"progress_fore.png", 0},     {"Window_shadow.png", 8},
+    {"icon_title_20x20.png", 0},
+};
 
 // ---------------------------------------------------------------------------------------
 // Pictures
@@ -306,8 +216,7 @@ const PictureSpec kPictures[] = {
 };
 
 Picture LoadPicture(const std::string& name) {
-  const ZipEntry* entry = Package().Find(name);
-  return Picture(entry ? entry->data : std::string());
+  return Picture(Package().Entry(name).value_or(std::string()));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -321,7 +230,7 @@ struct Document {
 
 std::unique_ptr<Document> LoadDocument(const std::string& name) {
   auto doc = std::make_unique<Document>();
-  if (const ZipEntry* entry = Package().Find(name)) doc->bytes = entry->data;
+  doc->bytes = Package().Entry(name).value_or(std::string());
   doc->parsed = doc->xml.load_buffer(doc->bytes.data(), doc->bytes.size(), pugi::parse_default,
                                      pugi::encoding_utf8);
   return doc;
@@ -345,51 +254,45 @@ const char* const kWindowDocuments[] = {"wnd_main.xml", "messagebox.xml", "messa
 // The zip
 
 TEST(SkinPackage, HoldsExactlyTheExpectedEntriesEachWithItsMethod) {
-  const ZipArchive& zip = Package();
+  const PackageZip& zip = Package();
   ASSERT_EQ(zip.error, "");
-  EXPECT_EQ(zip.comment, "") << "the package carries no archive comment";
-
-  const std::map<std::string, int> expected = {
-      {"wnd_main.xml", 8},          {"font.xml", 8},
-      {"messagebox.xml", 8},        {"messageboxwithlink.xml", 8},
-      {"install_img_02@2x.png", 0}, {"install_img_03@2x.png", 0},
-      {"Head_btnsys_20x20.png", 0}, {"messagebox_icon_22x22.png", 0},
-      {"progress_fore.png", 0},     {"Window_shadow.png", 8},
-      {"icon_title_20x20.png", 0},
-  };
-  std::map<std::string, int> actual;
-  for (const ZipEntry& e : zip.entries) {
-    EXPECT_EQ(e.name.find_first_of("/\\"), std::string::npos) << e.name << " is not at the root";
-    EXPECT_TRUE(actual.emplace(e.name, e.method).second) << e.name << " appears twice";
-  }
-  EXPECT_EQ(actual, expected);
-  EXPECT_EQ(zip.Find("font_zh_CN.xml"), nullptr) << "the included font document stays absent";
+  // The end-of-directory record closes the file (no archive comment) and counts the records.
+  ASSERT_GE(zip.bytes.size(), 22u);
+  const std::string end = zip.bytes.substr(zip.bytes.size() - 22);
+  EXPECT_EQ(end.compare(0, 4, "PK\x05\x06"), 0) << "the package carries no archive comment";
+  EXPECT_EQ(static_cast<unsigned char>(end[10]) | static_cast<unsigned char>(end[11]) << 8,
+            static_cast<int>(kEntries.size()))
+      << "records in the directory";
+  EXPECT_EQ(zip.archive.EntryCount(), kEntries.size()) << "names, each once";
+  for (const auto& [name, method] : kEntries) EXPECT_EQ(zip.Method(name), method) << name;
+  EXPECT_FALSE(zip.Entry("font_zh_CN.xml")) << "the included font document stays absent";
 }
 
 TEST(SkinPackage, EveryEntryUnpacksToTheBytesOfItsSourceFile) {
-  const ZipArchive& zip = Package();
-  ASSERT_EQ(zip.error, "");
-  ASSERT_FALSE(zip.entries.empty());
-  for (const ZipEntry& e : zip.entries) {
-    const std::optional<std::string> source = ReadFile(SkinDir() + "/" + e.name);
-    ASSERT_TRUE(source.has_value()) << e.name;
-    EXPECT_TRUE(*source == e.data) << e.name << " differs from its source file";
+  ASSERT_EQ(Package().error, "");
+  for (const auto& [name, method] : kEntries) {
+    const std::optional<std::string> source = ReadFile(SkinDir() + "/" + name);
+    ASSERT_TRUE(source.has_value()) << name;
+    EXPECT_TRUE(*source == Package().Entry(name)) << name << " differs from its source file";
   }
 }
 
 TEST(SkinPackage, PackingTwiceGivesTheSameBytes) {
-  TempDir dir;
+  zr::test::TempDir dir;
   ASSERT_FALSE(dir.path().empty());
   if (std::system("python3 --version >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "python3 cannot be started from this test program";
-  ASSERT_EQ(RunPacker(dir.path() / "a.zip"), "");
-  ASSERT_EQ(RunPacker(dir.path() / "b.zip"), "");
-  const std::optional<std::string> a = ReadFile((dir.path() / "a.zip").string());
-  const std::optional<std::string> b = ReadFile((dir.path() / "b.zip").string());
+  const fs::path folder(dir.path());
+  ASSERT_EQ(RunPacker(folder / "a.zip"), "");
+  ASSERT_EQ(RunPacker(folder / "b.zip"), "");
+  const std::optional<std::string> a = ReadFile((folder / "a.zip").string());
+  const std::optional<std::string> b = ReadFile((folder / "b.zip").string());
   ASSERT_TRUE(a && b);
   EXPECT_FALSE(a->empty());
   EXPECT_TRUE(*a == *b) << "the packer's output depends on the moment it runs";
-  EXPECT_EQ(ReadZip(*a).error, "");
+  Skin::CZipArchive archive;
+  EXPECT_TRUE(archive.Open(a->data(), a->size()));
+  EXPECT_EQ(archive.EntryCount(), kEntries.size());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -399,13 +302,13 @@ TEST(SkinPictures, HaveTheSizesTheSkinAddressesThemBy) {
   ASSERT_EQ(Package().error, "");
   for (const PictureSpec& spec : kPictures) {
     SCOPED_TRACE(spec.name);
-    const ZipEntry* entry = Package().Find(spec.name);
-    ASSERT_NE(entry, nullptr);
-    const auto size = PngSize(entry->data);
+    const std::optional<std::string> entry = Package().Entry(spec.name);
+    ASSERT_TRUE(entry);
+    const auto size = PngSize(*entry);
     ASSERT_TRUE(size.has_value()) << "not a PNG with its IHDR first";
     EXPECT_EQ(size->first, spec.width);
     EXPECT_EQ(size->second, spec.height);
-    EXPECT_TRUE(Picture(entry->data).ok()) << "the PNG does not decode";
+    EXPECT_TRUE(Picture(*entry).ok()) << "the PNG does not decode";
   }
 }
 
@@ -639,7 +542,7 @@ TEST(SkinDocuments, MessageBoxesIncludeTheFontDocumentThatThePackageLacks) {
     EXPECT_STREQ(doc->xml.child("Window").child("Include").attribute("source").value(),
                  "font_zh_CN.xml");
   }
-  EXPECT_EQ(Package().Find("font_zh_CN.xml"), nullptr);
+  EXPECT_FALSE(Package().Entry("font_zh_CN.xml"));
   EXPECT_FALSE(fs::exists(SkinDir() + "/font_zh_CN.xml"));
   const std::unique_ptr<Document> main = LoadDocument("wnd_main.xml");
   EXPECT_STREQ(main->xml.child("Window").child("Include").attribute("source").value(), "font.xml");
@@ -763,7 +666,7 @@ TEST(SkinDocuments, PictureReferencesResolveInsideThePackage) {
       SCOPED_TRACE(std::string(name) + ": " + description);
       used.insert(picture);
       ASSERT_TRUE(sizes.count(picture)) << picture << " is not a picture of the package";
-      ASSERT_NE(Package().Find(picture), nullptr) << picture;
+      ASSERT_TRUE(Package().Entry(picture)) << picture;
       const auto [w, h] = sizes[picture];
       std::smatch m;
       if (std::regex_search(description, m, source_re)) {

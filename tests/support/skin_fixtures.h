@@ -1,8 +1,10 @@
 // Test helpers for the skin engine: a surface that records draw calls and measures text
-// with fixed metrics, a host that records what the paint manager asks of its window, and
-// an in-memory zip writer.
+// with fixed metrics, a host that records what the paint manager asks of its window, an
+// in-memory zip writer, and packages (the checkout's skin, or a test's own) put in place as
+// the program puts its own. Header only: the test programs that include it link the engine.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -13,10 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "skin/font_table.h"
 #include "skin/paint_manager.h"
+#include "skin/resources.h"
 #include "skin/surface.h"
 
-namespace skin_test {
+namespace zr::test {
 
 // Every character is 7 x 16 pixels wide/high, whatever the font: sizes and ellipsis
 // decisions are then exact.
@@ -184,15 +188,16 @@ class ZipWriter {
   std::vector<Entry> entries_;
 };
 
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The checkout's skin folder (ZR_SOURCE_DIR is set by ctest).
 inline std::string SkinDir() {
   const char* src = std::getenv("ZR_SOURCE_DIR");
   return std::string(src ? src : ".") + "/src/resources/skin/";
+}
+
+// The bytes of a file of the checkout's skin folder; empty when it is missing.
+inline std::string SkinSourceFile(const std::string& name) {
+  std::ifstream in(SkinDir() + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // A package like the shipped one: documents deflated, pictures stored. Entries that are not
@@ -205,15 +210,34 @@ inline std::string BuildSkinPackage() {
                             "Head_btnsys_20x20.png", "messagebox_icon_22x22.png",
                             "progress_fore.png", "icon_title_20x20.png"};
   for (const char* d : docs) {
-    std::string bytes = ReadFile(SkinDir() + d);
+    std::string bytes = SkinSourceFile(d);
     if (!bytes.empty()) zip.Add(d, bytes, true);
   }
   for (const char* p : pictures) {
-    std::string bytes = ReadFile(SkinDir() + p);
+    std::string bytes = SkinSourceFile(p);
     if (!bytes.empty()) zip.Add(p, bytes, false);
   }
   return zip.Finish();
 }
+
+// Makes the zip the resources of every paint manager from now on, as the program does with
+// its own package. The bytes must outlive their use.
+inline bool UseSkinPackage(const std::string& zip) {
+  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
+  return Skin::CResourceSettings::SetResourceZip(zip.data(), zip.size());
+}
+
+// Tests over the checkout's package (built once per test program), with the shared fonts
+// made afresh around each test.
+class SkinPackageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static const std::string package = BuildSkinPackage();
+    Skin::CFontTable::ResetShared();
+    ASSERT_TRUE(UseSkinPackage(package));
+  }
+  void TearDown() override { Skin::CFontTable::ResetShared(); }
+};
 
 // A 2 x 2 PNG (red, green / blue, half-transparent white), made with zlib.
 inline std::string TinyPng(int w = 2, int h = 2, std::uint32_t fill = 0) {
@@ -253,4 +277,4 @@ inline std::string TinyPng(int w = 2, int h = 2, std::uint32_t fill = 0) {
   return png;
 }
 
-}  // namespace skin_test
+}  // namespace zr::test
