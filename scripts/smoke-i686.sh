@@ -105,10 +105,10 @@ fi
 log "binfmt handler zr-smoke-i386 set"
 
 # --- one update per mode -----------------------------------------------------------------------
-# mode_run MODE: a folder laid out like a build folder (what tests/e2e/ui_lib.sh expects), with
+# mode_run MODE: a folder laid out like a build folder (what tests/e2e/e2e_lib.sh expects), with
 # the i686 updater and the product of the mode's bitness; the window-test steps drive it.
 mode_run() (
-  set +e  # the window-test steps report failures themselves (ui_check, ui_fail)
+  set +e  # the window-test steps report failures themselves (e2e_check, e2e_fail)
   mode=$1
   layout=$root/build/smoke-i686/$mode
   product_build=win32
@@ -129,41 +129,41 @@ mode_run() (
   phase() { log "$mode: $* ($((SECONDS - started)) s)"; started=$SECONDS; }
 
   log "$mode: preparing the Wine prefix (the first time takes long)"
-  source "$root/tests/e2e/ui_lib.sh" "$layout" "$root"
+  source "$root/tests/e2e/e2e_lib.sh" "$layout" "$root"
   phase "prefix ready"
 
-  ui_install smoke 3
-  ui_start_product --quit-on-request || ui_finish
+  e2e_install smoke 3
+  e2e_start_product --quit-on-request || e2e_finish
   phase "product ($product_build stand-in) running"
-  ui_run_updater || ui_finish
+  e2e_run_updater || e2e_finish
   phase "updater window up"
-  ui_shot "$mode-progress"
-  if ui_box $((60 * ZR_UI_PATIENCE)); then
+  e2e_shot "$mode-progress"
+  if e2e_box $((60 * ZR_UI_PATIENCE)); then
     phase "question box up: the updater found the running product"
-    ui_shot "$mode-question"
+    e2e_shot "$mode-question"
     zr_answer_box MessageBox first
-    ui_check "the product quits on the updater's request" zr_wait_exit "$ui_product_pid" 600
+    e2e_check "the product quits on the updater's request" zr_wait_exit "$e2e_product_pid" 600
     phase "product closed"
   else
-    ui_fail "no question box: the updater did not find the running $product_build product"
+    e2e_fail "no question box: the updater did not find the running $product_build product"
   fi
-  if ui_wait_completion_page $((60 * ZR_UI_PATIENCE)); then
+  if e2e_wait_completion_page $((60 * ZR_UI_PATIENCE)); then
     phase "completion page"
-    ui_shot "$mode-completion-page"
-    log "$mode: screenshot $ui_shots/$mode-completion-page.png"
+    e2e_shot "$mode-completion-page"
+    log "$mode: screenshot $e2e_shots/$mode-completion-page.png"
   else
-    ui_fail "no completion page"
-    ui_shot "$mode-no-completion-page"
+    e2e_fail "no completion page"
+    e2e_shot "$mode-no-completion-page"
   fi
-  ui_check "every file holds its new content" ui_files_are new
-  ui_check "no backup or parked file is left" ui_no_leftovers
-  ui_check "the updater ends after the completion page" ui_updater_ends $((60 * ZR_UI_PATIENCE))
+  e2e_check "every file holds its new content" e2e_files_are new
+  e2e_check "no backup or parked file is left" e2e_no_leftovers
+  e2e_check "the updater ends after the completion page" e2e_updater_ends $((60 * ZR_UI_PATIENCE))
   phase "updater ended"
   end=$((SECONDS + 60 * ZR_UI_PATIENCE))
-  until [ "$(ui_product_windows)" -ge 1 ] || [ $SECONDS -ge $end ]; do sleep 1; done
-  ui_check "the product runs again" [ "$(ui_product_windows)" -ge 1 ]
+  until [ "$(e2e_product_windows)" -ge 1 ] || [ $SECONDS -ge $end ]; do sleep 1; done
+  e2e_check "the product runs again" [ "$(e2e_product_windows)" -ge 1 ]
   phase "product started again"
-  ui_finish
+  e2e_finish
 )
 
 status=0

@@ -15,9 +15,9 @@
 #    the process is ended at once as Windows ends it.
 #
 #   ui_asked_to_end_win_test.sh BUILD_DIR SOURCE_DIR
-source "$2/tests/e2e/ui_lib.sh"
+source "$2/tests/e2e/e2e_lib.sh"
 
-probe="$ui_build/tools/session_probe/session_probe.exe"
+probe="$e2e_build/tools/session_probe/session_probe.exe"
 [ -f "$probe" ] || { echo "missing $probe (build session_probe)" >&2; exit 1; }
 count=3000
 held=2600
@@ -25,31 +25,31 @@ offline="http_proxy=http://127.0.0.1:9"  # a failed update's usage report goes n
 title='^Zoria投屏助手更新程序$'
 
 # --- the close button during a failing update ----------------------------------------------
-ui_install close-failing $count
-ui_put_product
-ui_hold "$ui_app/data/f$held.txt" || ui_finish
-ui_run_updater "$offline" || ui_finish
-if ui_wait_replacing; then
-  zr_click "$ui_main" 554 26
-  new_at_click=$(ui_count_new)
-  ui_check "close clicked before the failing file ($new_at_click of $count new)" [ "$new_at_click" -lt $((held - 1)) ]
-  ui_check "the updater ends (boxes answered as they come)" ui_answer_boxes 300 "$ui_updater_pid"
-  ui_check "closed: every product file is old ($ui_boxes_answered boxes answered)" ui_files_are old
-  ui_check "closed: nothing is left" ui_no_leftovers
+e2e_install close-failing $count
+e2e_put_product
+e2e_hold "$e2e_app/data/f$held.txt" || e2e_finish
+e2e_run_updater "$offline" || e2e_finish
+if e2e_wait_replacing; then
+  zr_click "$e2e_main" 554 26
+  new_at_click=$(e2e_count_new)
+  e2e_check "close clicked before the failing file ($new_at_click of $count new)" [ "$new_at_click" -lt $((held - 1)) ]
+  e2e_check "the updater ends (boxes answered as they come)" e2e_answer_boxes 300 "$e2e_updater_pid"
+  e2e_check "closed: every product file is old ($e2e_boxes_answered boxes answered)" e2e_files_are old
+  e2e_check "closed: nothing is left" e2e_no_leftovers
 else
-  ui_fail "closed: the replacement did not begin"
+  e2e_fail "closed: the replacement did not begin"
 fi
 zr_wineserver -k >/dev/null 2>&1  # the holder
 
 # --- a second updater of the same installation ---------------------------------------------
-ui_install second $count
-ui_put_product
-ui_run_updater "$offline" || ui_finish
-first_pid=$ui_updater_pid
-first_main=$ui_main
-ui_wait_replacing || ui_fail "second: the replacement did not begin"
-ui_start_updater "$offline"
-second_pid=$ui_updater_pid
+e2e_install second $count
+e2e_put_product
+e2e_run_updater "$offline" || e2e_finish
+first_pid=$e2e_updater_pid
+first_main=$e2e_main
+e2e_wait_replacing || e2e_fail "second: the replacement did not begin"
+e2e_start_updater "$offline"
+second_pid=$e2e_updater_pid
 # Each look lists the windows first, then asks whether the first process still runs: a window
 # of the second seen while the first runs is caught for sure.
 second_main=
@@ -64,18 +64,18 @@ while [ -z "$second_main" ] && [ $SECONDS -lt $end ] && kill -0 "$second_pid" 2>
     [ -n "$second_main" ] && overlap=1
   elif [ -z "$first_gone_at" ]; then
     first_gone_at=$SECONDS
-    new_when_first_ended=$(ui_count_new)
+    new_when_first_ended=$(e2e_count_new)
   fi
   sleep 0.05
 done
-ui_check "second: its window comes up" [ -n "$second_main" ]
-ui_check "second: never seen while the first ran (first ended at ${first_gone_at:-?}s)" [ "$overlap" = 0 ]
-ui_check "second: the first had replaced every file when it ended (${new_when_first_ended:-?} new)" \
+e2e_check "second: its window comes up" [ -n "$second_main" ]
+e2e_check "second: never seen while the first ran (first ended at ${first_gone_at:-?}s)" [ "$overlap" = 0 ]
+e2e_check "second: the first had replaced every file when it ended (${new_when_first_ended:-?} new)" \
   [ "${new_when_first_ended:-0}" = "$count" ]
-ui_check "second: the updaters end (boxes answered as they come)" ui_answer_boxes 120 "$first_pid" "$second_pid"
-ui_check "second: the second's failure box was answered ($ui_boxes_answered)" [ "$ui_boxes_answered" -ge 1 ]
-ui_check "second: every product file is new" ui_files_are new
-ui_check "second: nothing is left" ui_no_leftovers
+e2e_check "second: the updaters end (boxes answered as they come)" e2e_answer_boxes 120 "$first_pid" "$second_pid"
+e2e_check "second: the second's failure box was answered ($e2e_boxes_answered)" [ "$e2e_boxes_answered" -ge 1 ]
+e2e_check "second: every product file is new" e2e_files_are new
+e2e_check "second: nothing is left" e2e_no_leftovers
 
 # --- the session ends ----------------------------------------------------------------------
 # session NAME MODE: runs session_probe MODE and sets $session_result to what it wrote.
@@ -83,82 +83,82 @@ ui_check "second: nothing is left" ui_no_leftovers
 # ended_by_session: the probe's WM_ENDSESSION returned (the probe then ended the updater at
 # once, unless it had ended by itself first) and the updater is gone.
 session() {
-  rm -f "$ui_work/$1.result"
-  zr_wine "$probe" "$2" "$(zr_winpath "$ui_work/$1.result")" >/dev/null 2>&1 ||
-    ui_fail "session_probe $2 ended with $?"
-  session_result=$(cat "$ui_work/$1.result" 2>/dev/null)
+  rm -f "$e2e_work/$1.result"
+  zr_wine "$probe" "$2" "$(zr_winpath "$e2e_work/$1.result")" >/dev/null 2>&1 ||
+    e2e_fail "session_probe $2 ended with $?"
+  session_result=$(cat "$e2e_work/$1.result" 2>/dev/null)
 }
 answered() { [ "$(head -n 1 <<<"$session_result")" = "answer $1" ]; }
-ended_by_session() { [ "${session_result% *}" = returned ] && ui_updater_ends 30; }
+ended_by_session() { [ "${session_result% *}" = returned ] && e2e_updater_ends 30; }
 expected_reason=$(sed -n 's:.*<String id="shutdown_updating_files">\(.*\)</String>.*:\1:p' \
-  "$ui_source/src/resources/strings_zh_CN.xml.in")
+  "$e2e_source/src/resources/strings_zh_CN.xml.in")
 # block_reason: the reason the probe read back; Wine 8 has no ShutdownBlockReasonQuery, but
 # its ShutdownBlockReasonCreate logs the text it was given (fixme channel), which is read then.
 block_reason() {
   local reason
   reason=$(sed -n 's/^reason //p' <<<"$session_result")
   if [ "$reason" = unavailable ]; then
-    reason=$(sed -n 's/.*ShutdownBlockReasonCreate ([0-9A-Fa-f]*, L"\(.*\)"): stub.*/\1/p' "$ui_work/updater.log" |
+    reason=$(sed -n 's/.*ShutdownBlockReasonCreate ([0-9A-Fa-f]*, L"\(.*\)"): stub.*/\1/p' "$e2e_work/updater.log" |
       tail -n 1 | perl -CS -pe 's/\\([0-9a-f]{4})/chr(hex($1))/ge')
   fi
   printf '%s\n' "$reason"
 }
 
 # Nothing moves while the retry box of a missing manifest is up: the session may end.
-ui_install session-idle 2
-manifest=$ui_manifest
-ui_manifest="$ui_work/no-such-manifest.xml"
-ui_run_updater "$offline" || ui_finish
-ui_manifest=$manifest
-if ui_box 60; then
+e2e_install session-idle 2
+manifest=$e2e_manifest
+e2e_manifest="$e2e_work/no-such-manifest.xml"
+e2e_run_updater "$offline" || e2e_finish
+e2e_manifest=$manifest
+if e2e_box 60; then
   session idle query
-  ui_check "session, nothing moving: WM_QUERYENDSESSION is allowed" answered 1
+  e2e_check "session, nothing moving: WM_QUERYENDSESSION is allowed" answered 1
   zr_answer_box MessageBox second
-  ui_updater_ends 30 || ui_fail "session, nothing moving: the updater did not end"
+  e2e_updater_ends 30 || e2e_fail "session, nothing moving: the updater did not end"
 else
-  ui_fail "session, nothing moving: no retry box"
+  e2e_fail "session, nothing moving: no retry box"
 fi
 
 # A failing update: asked while files move, ended while its failure box is up.
-ui_install session-failing $count
-ui_put_product
-ui_hold "$ui_app/data/f$held.txt" || ui_finish
-: >"$ui_work/updater.log"
-ui_run_updater "$offline" WINEDEBUG=fixme+graphics || ui_finish
-if ui_wait_replacing; then
+e2e_install session-failing $count
+e2e_put_product
+e2e_hold "$e2e_app/data/f$held.txt" || e2e_finish
+: >"$e2e_work/updater.log"
+e2e_run_updater "$offline" WINEDEBUG=fixme+graphics || e2e_finish
+if e2e_wait_replacing; then
   session query query
-  ui_check "session, moving: WM_QUERYENDSESSION is refused" answered 0
-  new_after=$(ui_count_new)
-  ui_check "session, moving: the files were still moving then ($new_after new after the answer)" \
+  e2e_check "session, moving: WM_QUERYENDSESSION is refused" answered 0
+  new_after=$(e2e_count_new)
+  e2e_check "session, moving: the files were still moving then ($new_after new after the answer)" \
     [ "$new_after" -lt $((held - 1)) ]
   reason=$(block_reason)
-  ui_check "session, moving: the reason shown is \"$reason\"" [ "${reason:-none}" = "${expected_reason:-?}" ]
-  if ui_box 120; then
+  e2e_check "session, moving: the reason shown is \"$reason\"" [ "${reason:-none}" = "${expected_reason:-?}" ]
+  if e2e_box 120; then
     session failing end
-    ui_check "session, failing: WM_ENDSESSION at the failure box returned (${session_result#* })" \
+    e2e_check "session, failing: WM_ENDSESSION at the failure box returned (${session_result#* })" \
       ended_by_session
-    ui_check "session, failing: when it returned every product file was old" ui_files_are old
-    ui_check "session, failing: nothing was left" ui_no_leftovers
+    e2e_check "session, failing: when it returned every product file was old" e2e_files_are old
+    e2e_check "session, failing: nothing was left" e2e_no_leftovers
   else
-    ui_fail "session, failing: no failure box"
+    e2e_fail "session, failing: no failure box"
   fi
 else
-  ui_fail "session, failing: the replacement did not begin"
+  e2e_fail "session, failing: the replacement did not begin"
 fi
 zr_wineserver -k >/dev/null 2>&1  # the holder
 
 # A successful update ended mid-replacement.
-ui_install session-ok $count
-ui_put_product
-ui_run_updater "$offline" || ui_finish
-if ui_wait_replacing; then
-  new_at_end=$(ui_count_new)
+e2e_install session-ok $count
+e2e_put_product
+e2e_run_updater "$offline" || e2e_finish
+if e2e_wait_replacing; then
+  new_at_end=$(e2e_count_new)
   session ok end
-  ui_check "session, replacing: WM_ENDSESSION sent at $new_at_end of $count new returned (${session_result#* })" \
+  e2e_check "session, replacing: WM_ENDSESSION sent at $new_at_end of $count new returned (${session_result#* })" \
     ended_by_session
-  ui_check "session, replacing: when it returned every product file was new" ui_files_are new
-  ui_check "session, replacing: nothing was left" ui_no_leftovers
+  e2e_check "session, replacing: when it returned every product file was new" e2e_files_are new
+  e2e_check "session, replacing: nothing was left" e2e_no_leftovers
 else
-  ui_fail "session, replacing: the replacement did not begin"
+  e2e_fail "session, replacing: the replacement did not begin"
 fi
-ui_finish
+e2e_finish

@@ -4,18 +4,18 @@
 # them holds its new content, although the window closes at once.
 #
 #   ui_close_during_replace_win_test.sh BUILD_DIR SOURCE_DIR
-source "$2/tests/e2e/ui_lib.sh"
+source "$2/tests/e2e/e2e_lib.sh"
 
-ui_install many 4000
-ui_put_product
-ui_run_updater || ui_finish
+e2e_install many 4000
+e2e_put_product
+e2e_run_updater || e2e_finish
 
-ui_wait_replacing || { ui_fail "the replacement did not begin"; ui_finish; }
+e2e_wait_replacing || { e2e_fail "the replacement did not begin"; e2e_finish; }
 sleep 1
-ui_shot main-progress-page
-zr_click "$ui_main" 554 26
-new_at_click=$(ui_count_new)
-ui_check "the click came in the middle of the replacement ($new_at_click of 4000 done)" \
+e2e_shot main-progress-page
+zr_click "$e2e_main" 554 26
+new_at_click=$(e2e_count_new)
+e2e_check "the click came in the middle of the replacement ($new_at_click of 4000 done)" \
   [ "$new_at_click" -lt 4000 ]
 # The close request waits behind the status lines already queued, then the window goes
 # while the files are still being replaced.
@@ -24,12 +24,12 @@ for _ in $(seq 100); do
   xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' >/dev/null 2>&1 || { closed=1; break; }
   sleep 0.1
 done
-new_at_close=$(ui_count_new)
-ui_check "the window closes ($new_at_close of 4000 done by then)" [ "$closed" = 1 ]
-ui_check "the replacement was still running when it closed" [ "$new_at_close" -lt 4000 ]
-ui_check "the updater ends" ui_updater_ends 300
-ui_check "no product file is missing and every one is new" ui_files_are new
-ui_check "every staged file was moved in" [ -z "$(find "$ui_app/cache/update/data" -type f | head -n 1)" ]
+new_at_close=$(e2e_count_new)
+e2e_check "the window closes ($new_at_close of 4000 done by then)" [ "$closed" = 1 ]
+e2e_check "the replacement was still running when it closed" [ "$new_at_close" -lt 4000 ]
+e2e_check "the updater ends" e2e_updater_ends 300
+e2e_check "no product file is missing and every one is new" e2e_files_are new
+e2e_check "every staged file was moved in" [ -z "$(find "$e2e_app/cache/update/data" -type f | head -n 1)" ]
 sleep 4
-ui_check "the product is not started" [ "$(ui_product_windows)" = 0 ]
-ui_finish
+e2e_check "the product is not started" [ "$(e2e_product_windows)" = 0 ]
+e2e_finish

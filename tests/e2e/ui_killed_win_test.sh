@@ -8,66 +8,66 @@
 # screenshots, kept in the build's screenshots folder).
 #
 #   ui_killed_win_test.sh BUILD_DIR SOURCE_DIR
-source "$2/tests/e2e/ui_lib.sh"
+source "$2/tests/e2e/e2e_lib.sh"
 
 count=1000
 held=900  # the file another program holds in the failing runs
 offline="http_proxy=http://127.0.0.1:9"  # a failed update's usage report goes nowhere
 
 # half_updated: what a killed run leaves: backups, and its journal.
-half_updated() { [ "$(ui_backups)" -gt 0 ] && [ -e "$ui_app/zrUpdater.journal" ]; }
+half_updated() { [ "$(e2e_backups)" -gt 0 ] && [ -e "$e2e_app/zrUpdater.journal" ]; }
 
 # killed MOMENT HOW: MOMENT first-backup | mid-way | rollback (of an update failing at the
 # held file, once its box is answered); HOW kill (kill -9 of the updater's Wine process) or
 # wineserver (every process of the prefix ended at once).
 killed() {
   local moment=$1 how=$2 name="$1, $2"
-  ui_install "killed-$moment-$how" $count
-  ui_put_product
-  if [ "$moment" = rollback ]; then ui_hold "$ui_app/data/f$held.txt" || return; fi
-  ui_run_updater "$offline" || return
-  ui_wait_replacing || { ui_fail "$name: the replacement did not begin"; return; }
+  e2e_install "killed-$moment-$how" $count
+  e2e_put_product
+  if [ "$moment" = rollback ]; then e2e_hold "$e2e_app/data/f$held.txt" || return; fi
+  e2e_run_updater "$offline" || return
+  e2e_wait_replacing || { e2e_fail "$name: the replacement did not begin"; return; }
   case $moment in
     mid-way)
       # The bar's fill at a tenth and at half of the files.
-      until [ "$(ui_count_new)" -ge $((count / 10)) ] || ! ui_updater_runs; do sleep 0.05; done
-      ui_shot progress-early
-      until [ "$(ui_count_new)" -ge $((count / 2)) ] || ! ui_updater_runs; do sleep 0.05; done
-      ui_shot progress-later
+      until [ "$(e2e_count_new)" -ge $((count / 10)) ] || ! e2e_updater_runs; do sleep 0.05; done
+      e2e_shot progress-early
+      until [ "$(e2e_count_new)" -ge $((count / 2)) ] || ! e2e_updater_runs; do sleep 0.05; done
+      e2e_shot progress-later
       local early later
-      early=$(ui_progress_filled progress-early)
-      later=$(ui_progress_filled progress-later)
-      ui_check "the progress bar's fill grows during the replacement ($early, then $later of 508 px)" \
+      early=$(e2e_progress_filled progress-early)
+      later=$(e2e_progress_filled progress-later)
+      e2e_check "the progress bar's fill grows during the replacement ($early, then $later of 508 px)" \
         [ "$later" -gt $((early + 50)) ]
       ;;
     rollback)
-      ui_box 120 || { ui_fail "$name: no failure box"; return; }
+      e2e_box 120 || { e2e_fail "$name: no failure box"; return; }
       zr_answer_box MessageBox only
-      until [ "$(ui_backups)" -le $((held - 1 - 100)) ] || ! ui_updater_runs; do sleep 0.05; done
+      until [ "$(e2e_backups)" -le $((held - 1 - 100)) ] || ! e2e_updater_runs; do sleep 0.05; done
       ;;
   esac
   if [ "$how" = kill ]; then
-    kill -9 "$ui_updater_pid"
-    wait "$ui_updater_pid" 2>/dev/null
+    kill -9 "$e2e_updater_pid"
+    wait "$e2e_updater_pid" 2>/dev/null
   else
     zr_wineserver -k >/dev/null 2>&1
     zr_wineserver -w >/dev/null 2>&1
   fi
-  ui_check "$name: killed with $(ui_backups) backups and $(ui_count_new) new files" half_updated
+  e2e_check "$name: killed with $(e2e_backups) backups and $(e2e_count_new) new files" half_updated
 
   # Started again with a manifest that does not exist: the retry box comes up only once the
   # installation is whole again.
-  local manifest=$ui_manifest
-  ui_manifest="$ui_work/no-such-manifest.xml"
-  ui_run_updater "$offline" || return
-  ui_manifest=$manifest
-  if ui_box 120; then
-    ui_check "$name: at the retry box every product file is old" ui_files_are old
-    ui_check "$name: at the retry box nothing is left" ui_no_leftovers
+  local manifest=$e2e_manifest
+  e2e_manifest="$e2e_work/no-such-manifest.xml"
+  e2e_run_updater "$offline" || return
+  e2e_manifest=$manifest
+  if e2e_box 120; then
+    e2e_check "$name: at the retry box every product file is old" e2e_files_are old
+    e2e_check "$name: at the retry box nothing is left" e2e_no_leftovers
     zr_answer_box MessageBox second
-    ui_check "$name: the updater ends on the box's second button" ui_updater_ends 30
+    e2e_check "$name: the updater ends on the box's second button" e2e_updater_ends 30
   else
-    ui_fail "$name: no retry box after the restart"
+    e2e_fail "$name: no retry box after the restart"
   fi
   zr_wineserver -k >/dev/null 2>&1  # the holder
 }
@@ -76,4 +76,4 @@ killed first-backup kill
 killed mid-way wineserver
 killed rollback kill
 killed rollback wineserver
-ui_finish
+e2e_finish

@@ -4,24 +4,24 @@
 # gone, exactly one usage report reaches the (loopback) endpoint and the updater ends.
 #
 #   ui_locked_file_win_test.sh BUILD_DIR SOURCE_DIR
-source "$2/tests/e2e/ui_lib.sh"
+source "$2/tests/e2e/e2e_lib.sh"
 
-ui_install locked 4
-ui_put_product
+e2e_install locked 4
+e2e_put_product
 
 # Another program (not the installation's product, so nobody closes it) holds data/f3.txt.
-ui_hold "$ui_app/data/f3.txt" || ui_finish
+e2e_hold "$e2e_app/data/f3.txt" || e2e_finish
 
-ui_report_server || ui_finish
-ui_run_updater "http_proxy=http://127.0.0.1:$ui_port" || ui_finish
-if ui_box 40; then
-  ui_shot box-link-one-button
-  ui_check "the failure box shows one button" [ "$ui_box_buttons" = "326 0" ]
-  ui_check "no report before the click" [ -z "$(ls "$ui_records")" ]
+e2e_report_server || e2e_finish
+e2e_run_updater "http_proxy=http://127.0.0.1:$e2e_port" || e2e_finish
+if e2e_box 40; then
+  e2e_shot box-link-one-button
+  e2e_check "the failure box shows one button" [ "$e2e_box_buttons" = "326 0" ]
+  e2e_check "no report before the click" [ -z "$(ls "$e2e_records")" ]
   zr_answer_box MessageBox only
-  ui_rolled_back
-  ui_check "it went to the report path" grep -q 'POST http://.*/log/info/uploadLog.go?type=2 HTTP/1.1' "$ui_records/001.head"
+  e2e_rolled_back
+  e2e_check "it went to the report path" grep -q 'POST http://.*/log/info/uploadLog.go?type=2 HTTP/1.1' "$e2e_records/001.head"
 else
-  ui_fail "no failure box"
+  e2e_fail "no failure box"
 fi
-ui_finish
+e2e_finish

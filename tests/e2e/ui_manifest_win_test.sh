@@ -4,55 +4,55 @@
 # second run "确定" ends the updater with no file touched, and so does Alt+F4 in a third.
 #
 #   ui_manifest_win_test.sh BUILD_DIR SOURCE_DIR
-source "$2/tests/e2e/ui_lib.sh"
+source "$2/tests/e2e/e2e_lib.sh"
 
 # --- repaired, then "重试" -------------------------------------------------------------------
-ui_install retry 3
-ui_put_product
-cp "$ui_manifest" "$ui_work/good.xml"
-printf '<config><version>3.2.0</version><file>' >"$ui_manifest"  # not well-formed
-ui_run_updater || ui_finish
-if ui_box 30; then
-  ui_shot box-link-two-buttons
-  ui_check "the link box shows two buttons, the second left of the first" \
-    [ "$ui_box_buttons" = "326 248" ]
-  ui_check "no file is touched while the box is open" ui_files_are old
-  cp "$ui_work/good.xml" "$ui_manifest"
-  read -r ok_x _ <<<"$ui_box_buttons"
-  zr_click "$ui_box_id" "$ok_x" 133
-  ui_check "the update proceeds to the completion page" ui_wait_completion_page 30
-  ui_check "the updater ends" ui_updater_ends 20
-  ui_check "every file is new" ui_files_are new
+e2e_install retry 3
+e2e_put_product
+cp "$e2e_manifest" "$e2e_work/good.xml"
+printf '<config><version>3.2.0</version><file>' >"$e2e_manifest"  # not well-formed
+e2e_run_updater || e2e_finish
+if e2e_box 30; then
+  e2e_shot box-link-two-buttons
+  e2e_check "the link box shows two buttons, the second left of the first" \
+    [ "$e2e_box_buttons" = "326 248" ]
+  e2e_check "no file is touched while the box is open" e2e_files_are old
+  cp "$e2e_work/good.xml" "$e2e_manifest"
+  read -r ok_x _ <<<"$e2e_box_buttons"
+  zr_click "$e2e_box_id" "$ok_x" 133
+  e2e_check "the update proceeds to the completion page" e2e_wait_completion_page 30
+  e2e_check "the updater ends" e2e_updater_ends 20
+  e2e_check "every file is new" e2e_files_are new
 else
-  ui_fail "no box for the unusable manifest"
+  e2e_fail "no box for the unusable manifest"
 fi
 zr_wineserver -k >/dev/null 2>&1  # the started product
 
 # --- "确定": the updater ends ---------------------------------------------------------------
-ui_install give-up 2
-printf 'not a manifest' >"$ui_manifest"
-ui_run_updater || ui_finish
-if ui_box 30; then
-  read -r _ no_x <<<"$ui_box_buttons"
-  ui_check "the box has a second button" [ "$no_x" != 0 ]
-  zr_click "$ui_box_id" "$no_x" 133
-  ui_check "the second button ends the updater" ui_updater_ends 15
-  ui_check "no file is touched" ui_files_are old
-  ui_check "the staged files stay" [ -f "$ui_app/cache/update/data/f2.txt" ]
+e2e_install give-up 2
+printf 'not a manifest' >"$e2e_manifest"
+e2e_run_updater || e2e_finish
+if e2e_box 30; then
+  read -r _ no_x <<<"$e2e_box_buttons"
+  e2e_check "the box has a second button" [ "$no_x" != 0 ]
+  zr_click "$e2e_box_id" "$no_x" 133
+  e2e_check "the second button ends the updater" e2e_updater_ends 15
+  e2e_check "no file is touched" e2e_files_are old
+  e2e_check "the staged files stay" [ -f "$e2e_app/cache/update/data/f2.txt" ]
 else
-  ui_fail "no box for the unusable manifest"
+  e2e_fail "no box for the unusable manifest"
 fi
 
 # --- Alt+F4: closed without a button, answered as the close button, the updater ends -------
-ui_install closed 2
-printf 'not a manifest' >"$ui_manifest"
-ui_run_updater || ui_finish
-if ui_box 30; then
-  xdotool windowfocus "$ui_box_id" 2>/dev/null; sleep 0.3
+e2e_install closed 2
+printf 'not a manifest' >"$e2e_manifest"
+e2e_run_updater || e2e_finish
+if e2e_box 30; then
+  xdotool windowfocus "$e2e_box_id" 2>/dev/null; sleep 0.3
   xdotool key alt+F4
-  ui_check "a box closed by Alt+F4 ends the updater" ui_updater_ends 15
-  ui_check "no file is touched" ui_files_are old
+  e2e_check "a box closed by Alt+F4 ends the updater" e2e_updater_ends 15
+  e2e_check "no file is touched" e2e_files_are old
 else
-  ui_fail "no box for the unusable manifest"
+  e2e_fail "no box for the unusable manifest"
 fi
-ui_finish
+e2e_finish

@@ -11,34 +11,34 @@
 # $build/no-rights.immutable, and the next run frees it first.
 #
 #   ui_no_rights_win_test.sh BUILD_DIR SOURCE_DIR
-source "$2/tests/e2e/ui_lib.sh"
+source "$2/tests/e2e/e2e_lib.sh"
 
-leftover="$ui_build/no-rights.immutable"
+leftover="$e2e_build/no-rights.immutable"
 if [ -s "$leftover" ]; then
   chattr -i "$(cat "$leftover")" 2>/dev/null
   rm -f "$leftover"
 fi
 
-ui_install no-rights 4
-guarded="$ui_app/data/f1.txt"
-trap 'chattr -i "$guarded" 2>/dev/null; rm -f "$leftover"; ui_cleanup' EXIT
+e2e_install no-rights 4
+guarded="$e2e_app/data/f1.txt"
+trap 'chattr -i "$guarded" 2>/dev/null; rm -f "$leftover"; e2e_cleanup' EXIT
 trap 'exit 1' INT TERM HUP
 printf '%s\n' "$guarded" >"$leftover"
 if ! chattr +i "$guarded" 2>/dev/null; then
   echo "SKIP: cannot make $guarded immutable here (file system or capability)"
   exit 77
 fi
-ui_check "the guarded file cannot be renamed, even by root" \
+e2e_check "the guarded file cannot be renamed, even by root" \
   bash -c '! mv "$1" "$1.bak" 2>/dev/null' _ "$guarded"
 
-ui_report_server || ui_finish
-ui_run_updater "http_proxy=http://127.0.0.1:$ui_port" || ui_finish
-if ui_box 40; then
-  ui_shot box-no-rights
-  ui_check "the failure box shows one button" [ "$ui_box_buttons" = "326 0" ]
+e2e_report_server || e2e_finish
+e2e_run_updater "http_proxy=http://127.0.0.1:$e2e_port" || e2e_finish
+if e2e_box 40; then
+  e2e_shot box-no-rights
+  e2e_check "the failure box shows one button" [ "$e2e_box_buttons" = "326 0" ]
   zr_answer_box MessageBox only
-  ui_rolled_back
+  e2e_rolled_back
 else
-  ui_fail "no failure box"
+  e2e_fail "no failure box"
 fi
-ui_finish
+e2e_finish

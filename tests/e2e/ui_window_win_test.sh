@@ -9,11 +9,11 @@
 # it first, the run is repeated with three times as many files.
 #
 #   ui_window_win_test.sh BUILD_DIR SOURCE_DIR
-source "$2/tests/e2e/ui_lib.sh"
+source "$2/tests/e2e/e2e_lib.sh"
 
-# ui_drag X Y DX DY: press at X,Y of the main window, move by DX,DY in steps, release.
-ui_drag() {
-  eval "$(xdotool getwindowgeometry --shell "$ui_main")"
+# e2e_drag X Y DX DY: press at X,Y of the main window, move by DX,DY in steps, release.
+e2e_drag() {
+  eval "$(xdotool getwindowgeometry --shell "$e2e_main")"
   local x=$((X + $1)) y=$((Y + $2))
   xdotool mousemove "$x" "$y"; sleep 0.2
   xdotool mousedown 1; sleep 0.2
@@ -21,69 +21,69 @@ ui_drag() {
   xdotool mousemove $((x + $3)) $((y + $4)); sleep 0.2
   xdotool mouseup 1; sleep 0.4
 }
-iconic() { xprop -id "$ui_main" WM_HINTS 2>/dev/null | grep -q 'Iconic'; }
+iconic() { xprop -id "$e2e_main" WM_HINTS 2>/dev/null | grep -q 'Iconic'; }
 
 # attempt COUNT: the actions on an update of COUNT files; their outcomes in the variables
 # below. False when the replacement was over before the last action.
 attempt() {
-  ui_install "moves-$1" "$1"
-  ui_put_product
-  ui_run_updater || return 0
+  e2e_install "moves-$1" "$1"
+  e2e_put_product
+  e2e_run_updater || return 0
   sleep 1
-  start=$(ui_geometry "$ui_main")
+  start=$(e2e_geometry "$e2e_main")
   read -r x0 y0 _ _ <<<"$start"
 
-  xdotool windowfocus "$ui_main" 2>/dev/null
+  xdotool windowfocus "$e2e_main" 2>/dev/null
   xdotool key alt+space; sleep 0.5
   xdotool key x; sleep 0.7
-  after_maximise=$(ui_geometry "$ui_main")
+  after_maximise=$(e2e_geometry "$e2e_main")
 
-  zr_click "$ui_main" 300 200
+  zr_click "$e2e_main" 300 200
   xdotool click --repeat 2 --delay 80 1; sleep 0.7
-  after_double_click=$(ui_geometry "$ui_main")
+  after_double_click=$(e2e_geometry "$e2e_main")
 
-  ui_drag 300 200 60 40
-  after_background_drag=$(ui_geometry "$ui_main")
-  ui_drag 60 25 -30 -20
-  after_title_drag=$(ui_geometry "$ui_main")
-  ui_drag 554 26 -80 60
-  after_button_press=$(ui_geometry "$ui_main")
-  ui_updater_runs && runs_after_button=1 || runs_after_button=0
-  ui_drag 10 390 60 -60
-  after_strip_press=$(ui_geometry "$ui_main")
+  e2e_drag 300 200 60 40
+  after_background_drag=$(e2e_geometry "$e2e_main")
+  e2e_drag 60 25 -30 -20
+  after_title_drag=$(e2e_geometry "$e2e_main")
+  e2e_drag 554 26 -80 60
+  after_button_press=$(e2e_geometry "$e2e_main")
+  e2e_updater_runs && runs_after_button=1 || runs_after_button=0
+  e2e_drag 10 390 60 -60
+  after_strip_press=$(e2e_geometry "$e2e_main")
 
   iconic && iconic_before=1 || iconic_before=0
-  zr_click "$ui_main" 529 26
+  zr_click "$e2e_main" 529 26
   sleep 0.5
   iconic && iconic_after=1 || iconic_after=0
-  ui_updater_runs && runs_after_minimise=1 || runs_after_minimise=0
+  e2e_updater_runs && runs_after_minimise=1 || runs_after_minimise=0
 
-  done_by_then=$(ui_count_new)
+  done_by_then=$(e2e_count_new)
   [ "$done_by_then" -lt "$1" ]
 }
 
 count=6000
 until attempt "$count"; do
   echo "the replacement of $count files was over too soon; again with more"
-  ui_updater_ends 300
+  e2e_updater_ends 300
   [ "$count" -lt 27000 ] || break
   count=$((count * 3))
 done
 
-ui_check "the window measures 580 x 400" [ "${start#* * }" = "580 400" ]
-ui_check "maximise from the system menu changes nothing" [ "$after_maximise" = "$start" ]
-ui_check "a double click on the background changes nothing" [ "$after_double_click" = "$start" ]
-ui_check "a drag on the background moves the window" \
+e2e_check "the window measures 580 x 400" [ "${start#* * }" = "580 400" ]
+e2e_check "maximise from the system menu changes nothing" [ "$after_maximise" = "$start" ]
+e2e_check "a double click on the background changes nothing" [ "$after_double_click" = "$start" ]
+e2e_check "a drag on the background moves the window" \
   [ "$after_background_drag" = "$((x0 + 60)) $((y0 + 40)) 580 400" ]
-ui_check "a drag on the title text moves it too" \
+e2e_check "a drag on the title text moves it too" \
   [ "$after_title_drag" = "$((x0 + 30)) $((y0 + 20)) 580 400" ]
-ui_check "a press on the close button does not move the window" [ "$after_button_press" = "$after_title_drag" ]
-ui_check "nor does releasing it elsewhere close the window" [ "$runs_after_button" = 1 ]
-ui_check "a press in the lower-left strip does not move the window" [ "$after_strip_press" = "$after_title_drag" ]
-ui_check "the window was not minimised before" [ "$iconic_before" = 0 ]
-ui_check "the minimise button minimises" [ "$iconic_after" = 1 ]
-ui_check "the updater runs on" [ "$runs_after_minimise" = 1 ]
-ui_check "all this happened during the replacement ($done_by_then of $count done)" [ "$done_by_then" -lt "$count" ]
-ui_check "the updater ends" ui_updater_ends 300
-ui_check "every file is new" ui_files_are new
-ui_finish
+e2e_check "a press on the close button does not move the window" [ "$after_button_press" = "$after_title_drag" ]
+e2e_check "nor does releasing it elsewhere close the window" [ "$runs_after_button" = 1 ]
+e2e_check "a press in the lower-left strip does not move the window" [ "$after_strip_press" = "$after_title_drag" ]
+e2e_check "the window was not minimised before" [ "$iconic_before" = 0 ]
+e2e_check "the minimise button minimises" [ "$iconic_after" = 1 ]
+e2e_check "the updater runs on" [ "$runs_after_minimise" = 1 ]
+e2e_check "all this happened during the replacement ($done_by_then of $count done)" [ "$done_by_then" -lt "$count" ]
+e2e_check "the updater ends" e2e_updater_ends 300
+e2e_check "every file is new" e2e_files_are new
+e2e_finish

@@ -8,51 +8,55 @@
 #                          the low byte of 0xFFFFFFFF) and the file is replaced
 #   another directory      a product copy elsewhere is not asked, not ended, and the update runs
 #   cancel                 the question is declined: the updater quits, product and file stay
-source "$(dirname "${BASH_SOURCE[0]}")/update_e2e_lib.sh"
+source "$2/tests/e2e/e2e_lib.sh"
 
 # scenario NAME: an installation with one old file and its staged replacement.
 scenario() {
-  install=$(e2e_install "$1")
+  install=$(e2e_installation "$1")
   target="$install/product 文件.dll"
   e2e_content "$target" 5000
   cp "$target" "$e2e_work/$1.old"
   e2e_content "$install/cache/update/new.bin" 7000
   cp "$install/cache/update/new.bin" "$e2e_work/$1.new"
   manifest="$e2e_work/$1.xml"
-  e2e_manifest "$manifest" 4.0.0 "$(zr_winpath "$install/cache/update/new.bin")" "$(zr_winpath "$target")"
+  e2e_write_manifest "$manifest" 4.0.0 "$(zr_winpath "$install/cache/update/new.bin")" "$(zr_winpath "$target")"
 }
 
 scenario not-running
-e2e_run_updater "$install" "$manifest"
-e2e_wait_updater 60
+e2e_app=$install e2e_manifest=$manifest
+e2e_start_updater
+e2e_check "the updater ends" e2e_updater_ends 60
 e2e_same "$target" "$e2e_work/not-running.new" "not running"
 e2e_pass "not running: replaced without a question"
 
 scenario quits
 e2e_start_stand_in "$install" --quit-on-request
 product=$e2e_stand_in_pid
-e2e_run_updater "$install" "$manifest"
+e2e_app=$install e2e_manifest=$manifest
+e2e_start_updater
 e2e_answer_box first
 e2e_ended "$product" 0 "quits on request"
-e2e_wait_updater 60
+e2e_check "the updater ends" e2e_updater_ends 60
 e2e_same "$target" "$e2e_work/quits.new" "quits on request"
 e2e_pass "quits on request: ended by itself, file replaced"
 
 scenario stubborn
 e2e_start_stand_in "$install" --ignore-quit
 product=$e2e_stand_in_pid
-e2e_run_updater "$install" "$manifest"
+e2e_app=$install e2e_manifest=$manifest
+e2e_start_updater
 e2e_answer_box first
 e2e_ended "$product" 255 "ignores the request"
-e2e_wait_updater 60
+e2e_check "the updater ends" e2e_updater_ends 60
 e2e_same "$target" "$e2e_work/stubborn.new" "ignores the request"
 e2e_pass "ignores the request: terminated, file replaced"
 
 scenario elsewhere
 e2e_start_stand_in "$e2e_work/elsewhere/其他 目录" --ignore-quit
 product=$e2e_stand_in_pid
-e2e_run_updater "$install" "$manifest"
-e2e_wait_updater 60
+e2e_app=$install e2e_manifest=$manifest
+e2e_start_updater
+e2e_check "the updater ends" e2e_updater_ends 60
 e2e_same "$target" "$e2e_work/elsewhere.new" "another directory"
 e2e_alive "$product" "another directory"
 e2e_stop_stand_in
@@ -61,12 +65,13 @@ e2e_pass "another directory: left alone, file replaced"
 scenario cancel
 e2e_start_stand_in "$install" --quit-on-request
 product=$e2e_stand_in_pid
-e2e_run_updater "$install" "$manifest"
+e2e_app=$install e2e_manifest=$manifest
+e2e_start_updater
 e2e_answer_box second
-e2e_wait_updater 60
+e2e_check "the updater ends" e2e_updater_ends 60
 e2e_same "$target" "$e2e_work/cancel.old" "cancel"
 e2e_alive "$product" "cancel"
-e2e_no_leftovers "$install" "cancel"
+e2e_no_leftovers_below "$install" "cancel"
 e2e_pass "cancel: the updater quit, product and file untouched"
 
 e2e_finish

@@ -3,14 +3,15 @@
 # running. Covered on the way: names with spaces and Chinese characters, an ampersand in a
 # name, a stale ".bak" from an earlier run, a new file in two new directories, a staged file
 # on another drive letter (moved across volumes) and a path longer than 200 characters.
-source "$(dirname "${BASH_SOURCE[0]}")/update_e2e_lib.sh"
+source "$2/tests/e2e/e2e_lib.sh"
 
-install=$(e2e_install success)
+install=$(e2e_installation success)
 cache="$install/cache/update"
 expected="$e2e_work/expected"
 volume="$e2e_work/other volume"
 mkdir -p "$expected" "$volume"
-drive=$(e2e_second_drive "$volume") || { e2e_fail "no free drive letter"; exit 1; }
+e2e_second_drive "$volume" || { e2e_fail "no free drive letter"; e2e_finish; }
+drive=$e2e_drive_letter
 
 long_dir="$install/deep/$(printf 'segment-%02d-目录 ' {1..12} | tr ' ' '_')"
 long_file="$long_dir/long name 长文件名.dat"
@@ -43,16 +44,17 @@ for i in 0 1 2 3 4; do
   windows_args+=("$windows_tmp" "$(zr_winpath "${targets[$i]}")")
 done
 manifest="$e2e_work/update 清单.xml"
-e2e_manifest "$manifest" 2.1.0 "${windows_args[@]}"
+e2e_write_manifest "$manifest" 2.1.0 "${windows_args[@]}"
 
-e2e_run_updater "$install" "$manifest"
-e2e_wait_updater 60 && e2e_pass "the updater ended by itself (no box)"
+e2e_app=$install e2e_manifest=$manifest
+e2e_start_updater
+e2e_check "the updater ended by itself (no box)" e2e_updater_ends 60
 
 for i in 0 1 2 3 4; do
   e2e_same "${targets[$i]}" "$expected/$i" "entry $((i + 1)) replaced"
   e2e_absent "${staged[$i]}" "entry $((i + 1)) staged file moved, not copied"
 done
-e2e_no_leftovers "$install" "after success"
+e2e_no_leftovers_below "$install" "after success"
 [ -d "$cache" ] || e2e_fail "the update cache is kept after success"
 [ -d "$install/新目录 one/子目录 two" ] || e2e_fail "the new directories exist"
 e2e_pass "five entries in place, no backups left"

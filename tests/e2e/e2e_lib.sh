@@ -1,0 +1,406 @@
+# Shared steps of the end-to-end tests (tests/e2e/ui_*_win_test.sh, update_*_win_test.sh),
+# sourced with the build and source folders as $1 and $2 (and by scripts/smoke-i686.sh, which
+# sets ZR_UI_PATIENCE: the waits for a program's start are that many times longer, for
+# emulated 32-bit programs). They drive the real zrUpdater.exe on an Xvfb display with real
+# mouse clicks (xdotool) and check the outcome on disk (byte for byte), in the process list
+# and on the loopback report server. A failed check is counted (e2e_fail) and the script goes
+# on; e2e_finish ends it with the verdict.
+#
+# The end-to-end tests share one Wine prefix of their own ($build/wineprefix-ui) and take turns
+# through its lock, so each may end every Wine process of that prefix when it is done (the
+# product the updater starts lives on otherwise). Screenshots go to $build/screenshots/ui/.
+
+set -u
+e2e_build=$(cd "$1" && pwd)
+e2e_source=$(cd "$2" && pwd)
+source "$e2e_source/scripts/wine-env.sh"
+export LANG=C.UTF-8
+
+e2e_updater="$e2e_build/src/zrUpdater.exe"
+e2e_stand_in="$e2e_build/tools/stand_in_product/zrCastrix.exe"
+e2e_server="$e2e_build/tools/report_server/report_server.exe"
+for f in "$e2e_updater" "$e2e_stand_in" "$e2e_server"; do
+  [ -f "$f" ] || { echo "missing $f (build zrUpdater, stand_in_product, report_server)" >&2; exit 1; }
+done
+
+# Our own turn lock: the prefix's ".lock" is zr_wine_init's, taken again below.
+exec 7>"$e2e_build/wineprefix-ui.turn"
+flock 7
+zr_wine_init "$e2e_build/wineprefix-ui"
+
+e2e_work=$(mktemp -d "${TMPDIR:-/tmp}/zr-ui.XXXXXX")
+e2e_shots="$e2e_build/screenshots/ui"
+mkdir -p "$e2e_shots"
+e2e_failures=0
+e2e_pids=()
+e2e_drive=
+
+e2e_cleanup() {
+  local pid
+  for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  zr_wineserver -k >/dev/null 2>&1  # this prefix is ours while we hold its lock
+  for pid in "${e2e_pids[@]}"; do wait "$pid" 2>/dev/null; done
+  [ -n "$e2e_drive" ] && rm -f "$ZR_WINEPREFIX/dosdevices/$e2e_drive"
+  zr_display_down
+  if [ "$e2e_failures" = 0 ]; then rm -rf "$e2e_work"; else echo "files kept in $e2e_work" >&2; fi
+}
+# zr_display_up sets a trap of its own (its display's): ours, set after it, stops the display too.
+zr_display_up
+trap e2e_cleanup EXIT
+
+e2e_fail() { echo "FAIL: $*" >&2; e2e_failures=$((e2e_failures + 1)); }
+e2e_pass() { echo "ok (${SECONDS}s): $*"; }
+e2e_check() {  # e2e_check TEXT COMMAND...: passes when COMMAND succeeds
+  local text=$1
+  shift
+  if "$@"; then e2e_pass "$text"; else e2e_fail "$text"; fi
+}
+e2e_finish() {
+  if [ "$e2e_failures" = 0 ]; then echo "all checks passed"; exit 0; fi
+  echo "$e2e_failures check(s) failed" >&2
+  exit 1
+}
+
+# e2e_installation NAME [FOLDER]: a new installation folder "$e2e_work/NAME/FOLDER" (default
+# "Zoria 投屏 NAME") with the updater and an empty cache/update in it; prints its path.
+e2e_installation() {
+  local dir="$e2e_work/$1/${2:-Zoria 投屏 $1}"
+  mkdir -p "$dir/cache/update"
+  cp "$e2e_updater" "$dir/zrUpdater.exe"
+  printf '%s\n' "$dir"
+}
+
+# e2e_xml TEXT: TEXT with the XML special characters escaped.
+e2e_xml() {
+  local text=${1//&/&amp;}
+  text=${text//</&lt;}
+  printf '%s' "${text//>/&gt;}"
+}
+
+# e2e_write_manifest FILE VERSION TMP1 PATH1 [TMP2 PATH2 ...]: the manifest, Windows paths given.
+e2e_write_manifest() {
+  local file=$1 version=$2
+  shift 2
+  {
+    printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<config>\r\n  <version>%s</version>\r\n' "$version"
+    while [ $# -ge 2 ]; do
+      printf '  <file>\r\n    <url>http://example.invalid/%s</url>\r\n    <md5>0</md5>\r\n' "$(basename "$1")"
+      printf '    <tmp>%s</tmp>\r\n    <path>%s</path>\r\n  </file>\r\n' "$(e2e_xml "$1")" "$(e2e_xml "$2")"
+      shift 2
+    done
+    printf '</config>\r\n'
+  } >"$file"
+}
+
+# e2e_install NAME COUNT: an installation "$e2e_work/NAME/Zoria 投屏" with the updater, COUNT
+# product files data/fN.txt ("old N"), their staged new contents in cache/update ("new N")
+# and the manifest $e2e_work/NAME/update.xml. Sets e2e_app and e2e_manifest.
+e2e_install() {
+  local name=$1 count=$2 i w
+  e2e_app=$(e2e_installation "$name" "Zoria 投屏")
+  e2e_manifest="$e2e_work/$name/update.xml"
+  mkdir -p "$e2e_app/data" "$e2e_app/cache/update/data"
+  w=$(zr_winpath "$e2e_app")
+  local entries=()
+  for i in $(seq 1 "$count"); do
+    printf 'old %s' "$i" >"$e2e_app/data/f$i.txt"
+    printf 'new %s' "$i" >"$e2e_app/cache/update/data/f$i.txt"
+    entries+=("$w\\cache\\update\\data\\f$i.txt" "$w\\data\\f$i.txt")
+  done
+  e2e_write_manifest "$e2e_manifest" 3.2.0 "${entries[@]}"
+  e2e_count=$count
+}
+
+# e2e_content FILE SIZE: SIZE random bytes in FILE (made with its folders).
+e2e_content() {
+  mkdir -p "$(dirname "$1")"
+  head -c "$2" /dev/urandom >"$1"
+}
+
+# e2e_second_drive DIR: maps a free drive letter to DIR for the rest of the test and sets
+# e2e_drive_letter ("X:"). Call it directly, not in $(...): the clean-up removes the mapping.
+e2e_second_drive() {
+  local letter
+  for letter in m n o p q r s t u v w x y; do
+    if ln -s "$1" "$ZR_WINEPREFIX/dosdevices/$letter:" 2>/dev/null; then
+      e2e_drive="$letter:"
+      e2e_drive_letter="${letter^^}:"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# e2e_files_are old|new: every product file holds its old (or new) content, none missing.
+e2e_files_are() {
+  local which=$1 i text
+  for ((i = 1; i <= e2e_count; i++)); do
+    [ -f "$e2e_app/data/f$i.txt" ] || return 1
+    text=
+    IFS= read -r text <"$e2e_app/data/f$i.txt"
+    [ "$text" = "$which $i" ] || return 1
+  done
+}
+
+# e2e_count_new: how many product files hold their new content now.
+e2e_count_new() {
+  local i text n=0
+  for ((i = 1; i <= e2e_count; i++)); do
+    text=
+    IFS= read -r text 2>/dev/null <"$e2e_app/data/f$i.txt"
+    [ "$text" = "new $i" ] && n=$((n + 1))
+  done
+  echo "$n"
+}
+
+# e2e_no_leftovers: no ".bak" or ".tmp" file is left in the product's folder, and no run
+# journal beside the updater.
+e2e_no_leftovers() {
+  [ -z "$(find "$e2e_app/data" -name '*.bak' -o -name '*.tmp' | head -n 1)" ] &&
+    [ ! -e "$e2e_app/zrUpdater.journal" ]
+}
+
+# e2e_backups: how many ".bak" files the product's folder holds now.
+e2e_backups() { find "$e2e_app/data" -name '*.bak' | wc -l; }
+
+# e2e_wait_replacing [SECONDS]: waits until the replacing stage has begun (the first ".bak"
+# appears); false after SECONDS (default 60).
+e2e_wait_replacing() {
+  local end=$((SECONDS + ${1:-60}))
+  until [ -n "$(find "$e2e_app/data" -name '*.bak' -print -quit)" ]; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.05
+  done
+}
+
+# e2e_launch EXE WHAT OPTIONS...: runs a copy of the stand-in product, EXE, with OPTIONS and waits
+# until it is ready (its window up, its file held); WHAT names it in a failure. Sets e2e_launched_pid.
+e2e_launch() {
+  local exe=$1 what=$2
+  shift 2
+  local ready="${exe%.exe}.ready"
+  rm -f "$ready"
+  zr_wine "$exe" "$@" --lifetime 240000 --ready "$(zr_winpath "$ready")" >/dev/null 2>&1 &
+  e2e_launched_pid=$!
+  e2e_pids+=("$e2e_launched_pid")
+  local end=$((SECONDS + 60 * ${ZR_UI_PATIENCE:-1}))
+  while [ ! -s "$ready" ]; do
+    [ $SECONDS -lt $end ] || { e2e_fail "$what did not start"; return 1; }
+    sleep 0.1
+  done
+}
+
+# e2e_hold FILE: another program (a copy of the stand-in product without its window, not the
+# installation's product, so nobody closes it) keeps FILE open without delete sharing, so that
+# moving it fails. Sets e2e_holder_pid.
+e2e_hold() {
+  local dir
+  dir=$(mktemp -d "$e2e_work/holder.XXXXXX")
+  cp "$e2e_stand_in" "$dir/zrCastrix.exe"
+  e2e_launch "$dir/zrCastrix.exe" "the program holding $1" --no-window --hold "$(zr_winpath "$1")" || return
+  e2e_holder_pid=$e2e_launched_pid
+}
+
+# e2e_put_product: the stand-in product as the installation's zrCastrix.exe (not started).
+e2e_put_product() { cp "$e2e_stand_in" "$e2e_app/zrCastrix.exe"; }
+
+# e2e_start_product OPTIONS...: starts the installation's product and waits for its window.
+# Sets e2e_product_pid.
+e2e_start_product() {
+  e2e_put_product
+  e2e_launch "$e2e_app/zrCastrix.exe" "the product" "$@" || return
+  e2e_product_pid=$e2e_launched_pid
+}
+
+# e2e_product_windows: how many product windows ("Zoria投屏助手") are up.
+e2e_product_windows() { xdotool search --onlyvisible --name '^Zoria投屏助手$' 2>/dev/null | wc -l; }
+
+# e2e_start_updater [ENV=VALUE...]: starts the installation's updater with $e2e_manifest; sets
+# e2e_updater_pid (the Windows process's own). What Wine writes to the standard error (its
+# debug channels, when WINEDEBUG asks for them) is added to $e2e_work/updater.log.
+e2e_start_updater() {
+  env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINE_BIN" "$e2e_app/zrUpdater.exe" \
+    /config "$(zr_winpath "$e2e_manifest")" /version 3.1.0 >/dev/null 2>>"$e2e_work/updater.log" &
+  e2e_updater_pid=$!
+  e2e_pids+=("$e2e_updater_pid")
+}
+
+# e2e_run_updater [ENV=VALUE...]: e2e_start_updater, then waits for the main window; sets
+# e2e_main (the X window id).
+e2e_run_updater() {
+  e2e_start_updater "$@"
+  e2e_main=$(zr_wait_window 'Zoria投屏助手更新程序' $((60 * ${ZR_UI_PATIENCE:-1}))) ||
+    { e2e_fail "no main window"; return 1; }
+}
+
+# e2e_updater_ends [SECONDS]: the updater ends within SECONDS (default 30).
+e2e_updater_ends() { zr_wait_exit "$e2e_updater_pid" "${1:-30}"; }
+e2e_updater_runs() { kill -0 "$e2e_updater_pid" 2>/dev/null; }
+
+# e2e_pixel WINDOW X Y: "R G B" of the pixel at X,Y of the window, as on the screen.
+e2e_pixel() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "1x1+$((X + $2))+$((Y + $3))" +repage -depth 8 txt:- 2>/dev/null |
+    sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1 \2 \3/p' | head -n 1
+}
+
+# e2e_completion_page: the main window shows its completion page: the start button's blue
+# (#347BF6, or its hot colour under the mouse) at the button's place.
+e2e_completion_page() {
+  local r g b
+  read -r r g b <<<"$(e2e_pixel "$e2e_main" 226 326)"
+  [ "${r:-255}" -lt 90 ] && [ "${b:-0}" -gt 220 ]
+}
+
+# e2e_wait_completion_page [SECONDS]: waits for the completion page; false after SECONDS.
+e2e_wait_completion_page() {
+  local end=$((SECONDS + ${1:-30}))
+  until e2e_completion_page; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.1
+  done
+}
+
+# e2e_shot NAME: a screenshot of the whole display as $e2e_shots/NAME.png.
+e2e_shot() { import -window root "$e2e_shots/$1.png" 2>/dev/null; }
+
+# e2e_progress_filled SHOT: how many pixels of the main window's progress bar (508 wide, at
+# 36,352 in the window) show its blue fill in the screenshot $e2e_shots/SHOT.png.
+e2e_progress_filled() {
+  local X Y WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$e2e_main")"
+  convert "$e2e_shots/$1.png" -crop "508x1+$((X + 36))+$((Y + 353))" +repage -depth 8 txt:- 2>/dev/null |
+    awk -F'[,:() ]+' 'NR > 1 && $3 < 160 && $5 > 200 { n++ } END { print n + 0 }'
+}
+
+# e2e_box [SECONDS]: waits for the updater's message box; sets e2e_box_id and e2e_box_buttons
+# ("OK_X NO_X" as zr_box_buttons prints them).
+e2e_box() {
+  e2e_box_id=$(zr_wait_window MessageBox "${1:-30}") || return 1
+  sleep 0.5
+  e2e_box_buttons=$(zr_box_buttons "$e2e_box_id")
+}
+
+# e2e_answer_boxes SECONDS PID...: while any of the processes runs (at most SECONDS), presses
+# the first button of every updater box that comes up. Sets e2e_boxes_answered (how many); false
+# when one still runs after SECONDS.
+e2e_answer_boxes() {
+  local end=$((SECONDS + $1)) id pid running
+  shift
+  e2e_boxes_answered=0
+  for (( ; ; )); do
+    running=0
+    for pid in "$@"; do kill -0 "$pid" 2>/dev/null && running=1; done
+    [ "$running" = 1 ] || return 0
+    [ $SECONDS -lt $end ] || return 1
+    id=$(xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | head -n 1)
+    if [ -n "$id" ] && zr_answer_box MessageBox first; then
+      e2e_boxes_answered=$((e2e_boxes_answered + 1))
+      while xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | grep -qx "$id"; do
+        [ $SECONDS -lt $end ] || return 1
+        sleep 0.2
+      done
+    fi
+    sleep 0.2
+  done
+}
+
+# e2e_report_server: starts the loopback report endpoint, which records every request in
+# $e2e_records; sets e2e_port (the updater reaches it with http_proxy=http://127.0.0.1:$e2e_port).
+e2e_report_server() {
+  e2e_records="$e2e_work/records"
+  mkdir -p "$e2e_records"
+  rm -f "$e2e_work/port"
+  zr_wine "$e2e_server" "$(zr_winpath "$e2e_records")" "$(zr_winpath "$e2e_work/port")" 200 300 >/dev/null 2>&1 &
+  e2e_pids+=("$!")
+  for _ in $(seq 300); do [ -s "$e2e_work/port" ] && break; sleep 0.1; done
+  [ -s "$e2e_work/port" ] || { e2e_fail "the report server did not start"; return 1; }
+  e2e_port=$(cat "$e2e_work/port")
+}
+
+# e2e_rolled_back: the checks after a failed update's box was confirmed: the updater ends,
+# every file holds its old content, nothing is left behind, the download cache is gone and
+# exactly one report reached the endpoint.
+e2e_rolled_back() {
+  e2e_check "the updater ends" e2e_updater_ends 60
+  e2e_check "every file holds its old content" e2e_files_are old
+  e2e_check "no backup or parked file is left" e2e_no_leftovers
+  e2e_check "the cache directory is gone" [ ! -e "$e2e_app/cache/update" ]
+  local heads
+  heads=$(ls "$e2e_records"/*.head 2>/dev/null | wc -l)
+  e2e_check "exactly one report arrived ($heads)" [ "$heads" = 1 ]
+}
+
+# e2e_geometry WINDOW: "X Y WIDTH HEIGHT" of the window.
+e2e_geometry() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "$X $Y $WIDTH $HEIGHT"
+}
+
+# e2e_start_stand_in DIR OPTIONS...: runs a copy of the stand-in product as DIR/zrCastrix.exe
+# and waits until it is ready. Sets e2e_stand_in_pid (the Wine process on our side) and
+# e2e_stand_in_stop (the file that ends it: e2e_stop_stand_in).
+e2e_start_stand_in() {
+  local dir=$1
+  shift
+  mkdir -p "$dir"
+  cp "$e2e_stand_in" "$dir/zrCastrix.exe"
+  e2e_stand_in_stop="$dir/stand-in.stop"
+  rm -f "$e2e_stand_in_stop"
+  e2e_launch "$dir/zrCastrix.exe" "the stand-in product in $dir" "$@" \
+    --until "$(zr_winpath "$e2e_stand_in_stop")" || return
+  e2e_stand_in_pid=$e2e_launched_pid
+}
+
+# e2e_stop_stand_in: ends the stand-in started last and waits for it.
+e2e_stop_stand_in() {
+  touch "$e2e_stand_in_stop"
+  zr_wait_exit "$e2e_stand_in_pid" 20 || e2e_fail "the stand-in did not stop"
+}
+
+# e2e_answer_box first|second [SECONDS]: waits for the updater's message box, presses its
+# first button (confirm, OK, retry) or its second (cancel) and waits for the box to go.
+e2e_answer_box() {
+  local which=$1 id
+  e2e_box "${2:-40}" || { e2e_fail "no message box appeared"; return 1; }
+  id=$e2e_box_id
+  zr_answer_box MessageBox "$which" || { e2e_fail "no $which button in the box"; return 1; }
+  local end=$((SECONDS + 10))
+  while xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | grep -qx "$id"; do
+    [ $SECONDS -lt $end ] || { e2e_fail "the box did not close on its $which button"; return 1; }
+    sleep 0.2
+  done
+}
+
+# e2e_same FILE EXPECTED DESCRIPTION: FILE exists and equals EXPECTED byte for byte.
+e2e_same() {
+  if [ ! -f "$1" ]; then
+    e2e_fail "$3: $1 is missing"
+  elif ! cmp -s "$1" "$2"; then
+    e2e_fail "$3: $1 differs from $2"
+  fi
+}
+
+# e2e_absent PATH DESCRIPTION
+e2e_absent() {
+  if [ -e "$1" ]; then e2e_fail "$2: $1 exists"; fi
+}
+
+# e2e_no_leftovers_below DIR DESCRIPTION: no ".bak" or ".tmp" file below DIR.
+e2e_no_leftovers_below() {
+  local found
+  found=$(find "$1" \( -name '*.bak' -o -name '*.tmp' \) -print)
+  if [ -n "$found" ]; then e2e_fail "$2: left behind: $found"; fi
+}
+
+# e2e_alive PID DESCRIPTION / e2e_ended PID CODE DESCRIPTION (CODE: the exit status seen here).
+e2e_alive() {
+  if ! kill -0 "$1" 2>/dev/null; then e2e_fail "$2: the process ended"; fi
+}
+e2e_ended() {
+  if ! zr_wait_exit "$1" 20; then
+    e2e_fail "$3: still running"
+  elif [ "$ZR_EXIT_CODE" != "$2" ]; then
+    e2e_fail "$3: exit status $ZR_EXIT_CODE, expected $2"
+  fi
+}
