@@ -179,12 +179,46 @@ bool ChunksFit(const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
+// Whether the pixel rows of an uncompressed BMP lie within its bytes (anything else passes).
+// stb_image reads past a BMP's end as zeros: 73 bytes that claim 768 x 1791 pixels would
+// decode to a black picture of 5 MB instead of being refused as the cut-off file they are.
+bool RowsFit(const std::uint8_t* data, std::size_t size) {
+  if (size < 30 || data[0] != 'B' || data[1] != 'M') return true;
+  auto u16 = [data](std::size_t at) {
+    return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8);
+  };
+  auto u32 = [&u16](std::size_t at) { return u16(at) | (u16(at + 2) << 16); };
+  const std::uint32_t header = u32(14);
+  std::int64_t width = 0, height = 0, bits = 0;
+  if (header == 12) {  // the old core header: 16-bit sizes
+    width = u16(18);
+    height = u16(20);
+    bits = u16(24);
+  } else {
+    width = static_cast<std::int32_t>(u32(18));
+    height = static_cast<std::int32_t>(u32(22));
+    bits = u16(28);
+    if (size < 34) return true;
+    const std::uint32_t compression = u32(30);
+    if (compression != 0 && compression != 3) return true;  // stb_image refuses the others
+  }
+  if (width < 0) width = -width;
+  if (height < 0) height = -height;  // rows stored top-down
+  if (width > STBI_MAX_DIMENSIONS || height > STBI_MAX_DIMENSIONS) return true;  // refused
+  const std::int64_t stride = (width * bits + 31) / 32 * 4;
+  const std::int64_t start = std::max<std::int64_t>(u32(10), 14 + static_cast<std::int64_t>(header));
+  return start + stride * height <= static_cast<std::int64_t>(size);
+}
+
 }  // namespace
 
 bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool use_mask,
                    Colour mask) {
   *out = SkinBitmap{};
-  if (!data || size == 0 || size > 0x7FFFFFFF || !ChunksFit(data, size)) return false;
+  if (!data || size == 0 || size > 0x7FFFFFFF || !ChunksFit(data, size) ||
+      !RowsFit(data, size)) {
+    return false;
+  }
   int w = 0, h = 0, channels = 0;
   // A picture without alpha is decoded to three channels: less to hold next to the bitmap
   // while it is converted (the 1160 x 580 backgrounds are the largest pictures).

@@ -72,6 +72,43 @@ TEST(DecodePicture, RefusesWhatIsNoPictureOrTooLarge) {
   EXPECT_EQ(b.width, 0);
 }
 
+// A 32-bit BMP of 2 x 2 pixels (stored bottom-up, or top-down for a negative height) whose
+// pixels are cut to `pixel_bytes` of their 16.
+std::string TinyBmp(std::int32_t height, std::size_t pixel_bytes) {
+  std::string bmp(54 + pixel_bytes, '\x40');
+  auto put = [&bmp](std::size_t at, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) bmp[at + i] = static_cast<char>(value >> (8 * i));
+  };
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  put(2, static_cast<std::uint32_t>(bmp.size()), 4);
+  put(6, 0, 4);
+  put(10, 54, 4);  // the pixels follow the 40-byte header
+  put(14, 40, 4);
+  put(18, 2, 4);
+  put(22, static_cast<std::uint32_t>(height), 4);
+  put(26, 1, 2);
+  put(28, 32, 2);
+  for (std::size_t at = 30; at < 54; ++at) bmp[at] = 0;  // no compression, no palette
+  return bmp;
+}
+
+TEST(DecodePicture, RefusesABmpWhoseRowsRunPastItsEnd) {
+  const struct {
+    std::int32_t height;
+    std::size_t pixel_bytes;
+    bool decodes;
+  } cases[] = {{2, 16, true}, {-2, 16, true}, {2, 12, false}, {-2, 15, false}, {2, 0, false}};
+  for (const auto& c : cases) {
+    const std::string bmp = TinyBmp(c.height, c.pixel_bytes);
+    Skin::SkinBitmap b;
+    EXPECT_EQ(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(bmp.data()), bmp.size(), &b),
+              c.decodes)
+        << "height " << c.height << ", " << c.pixel_bytes << " pixel bytes";
+    EXPECT_EQ(b.width, c.decodes ? 2 : 0);
+  }
+}
+
 TEST(ResourceSettings, PathsKeepATrailingBackslash) {
   Skin::CResourceSettings::SetResourcePath(L"C:\\app\\UpdaterSkin");
   EXPECT_EQ(Skin::CResourceSettings::GetResourcePath(), L"C:\\app\\UpdaterSkin\\");

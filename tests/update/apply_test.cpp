@@ -125,7 +125,9 @@ TEST(ReplaceFiles, TheProgressBarFollowsTheFilesDoneAtMostAHundredTimes) {
     EXPECT_LE(positions.size(), 100u);
     EXPECT_EQ(positions.back(), 100);
     for (size_t i = 1; i < positions.size(); ++i) EXPECT_LT(positions[i - 1], positions[i]);
-    if (count == 3) EXPECT_EQ(positions, (std::vector<intptr_t>{33, 66, 100}));
+    if (count == 3) {
+      EXPECT_EQ(positions, (std::vector<intptr_t>{33, 66, 100}));
+    }
   }
 }
 
@@ -638,7 +640,9 @@ TEST(FaultSweep, AFailingRollbackNeverLosesAnOriginal) {
           const bool atBackup = files.count(path + L".bak") && files.at(path + L".bak") == content;
           ASSERT_TRUE(atPath || atBackup) << WideToUtf8(path) << " lost its original";
           // A product file is never left missing by the rollback itself.
-          if (beforeRollback.count(path)) ASSERT_EQ(files.count(path), 1u) << WideToUtf8(path) << " left missing";
+          if (beforeRollback.count(path)) {
+            ASSERT_EQ(files.count(path), 1u) << WideToUtf8(path) << " left missing";
+          }
         }
         // What the rollback could not finish, the next start does.
         FakePlatform next;
@@ -646,7 +650,9 @@ TEST(FaultSweep, AFailingRollbackNeverLosesAnOriginal) {
         next.directories = run.platform.directories;
         next.files = run.platform.files;
         CFileStage stage(next);
-        if (RecoverInterruptedRun(next, stage) == RESULT_OK) ASSERT_TRUE(OldOrNew(run, next));
+        if (RecoverInterruptedRun(next, stage) == RESULT_OK) {
+          ASSERT_TRUE(OldOrNew(run, next));
+        }
       }
     }
   }
