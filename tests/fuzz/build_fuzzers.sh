@@ -16,7 +16,7 @@ mkdir -p "$out/obj"
 exec 9>"$out.lock"
 flock 9
 
-# tests/ for the skin tests' helpers (host, zip writer); stb_image's header from libstb-dev.
+# tests/ for the test support layer (host, zip writer); stb_image's header from libstb-dev.
 flags=(-std=c++17 -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=undefined
        -fsanitize-ignorelist="$root/tests/fuzz/ignore.txt"
        -I"$root/src" -I"$root/tests" -I/usr/include/stb)
@@ -31,7 +31,7 @@ pugixml_src=$(ls "$cache"/src/pugixml-*/tree/src/pugixml.cpp 2>/dev/null | head 
 compile() {
   local src=$1 obj=$2
   if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ "${BASH_SOURCE[0]}" -nt "$obj" ] || \
-     [ -n "$(find "$root/src" "$root/tests/skin" -name '*.h' -newer "$obj" 2>/dev/null | head -n 1)" ]; then
+     [ -n "$(find "$root/src" "$root/tests/support" -name '*.h' -newer "$obj" 2>/dev/null | head -n 1)" ]; then
     "$cxx" "${flags[@]}" "${instrument[@]}" "${@:3}" -c "$src" -o "$obj.part"
     mv "$obj.part" "$obj"
   fi

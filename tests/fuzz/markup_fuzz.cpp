@@ -29,7 +29,7 @@
 #include "skin/paint_manager.h"
 #include "skin/pixel_canvas.h"
 #include "skin/resources.h"
-#include "skin/skin_test_support.h"
+#include "support/skin_fixtures.h"
 
 namespace {
 
@@ -60,8 +60,8 @@ class MeasuringCanvas : public Skin::CPixelCanvas {
  public:
   using CPixelCanvas::CPixelCanvas;
   Skin::SkinSize MeasureText(const std::wstring& text, int, unsigned) override {
-    return Skin::SkinSize{static_cast<int>(text.size()) * skin_test::kCharWidth,
-                          skin_test::kLineHeight};
+    return Skin::SkinSize{static_cast<int>(text.size()) * zr::test::kCharWidth,
+                          zr::test::kLineHeight};
   }
 };
 
@@ -112,7 +112,7 @@ std::vector<Skin::CControlUI*> CheckTree(Skin::CPaintManager& pm) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  skin_test::ZipWriter zip;
+  zr::test::ZipWriter zip;
   for (const auto& [name, bytes] : Entries(std::string_view(reinterpret_cast<const char*>(data), size))) {
     zip.Add(name, bytes, false);
   }
@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
   if (!Skin::CResourceSettings::SetResourceZip(package.data(), package.size())) std::abort();
 
-  skin_test::FakeHost host;
+  zr::test::FakeHost host;
   Skin::CPaintManager pm;
   pm.Init(&host, L"wnd_main.xml");
   NameAsText texts;
