@@ -1,18 +1,12 @@
-#include "skin/gdi_surface.h"
-
-#include "skin/paint_manager.h"
+#include "skin/gdi_surface_win.h"
 
 namespace Skin {
-
-CGdiFontCache::~CGdiFontCache() {
-  for (auto& f : fonts_) DeleteObject(f.second);
-}
 
 HFONT CGdiFontCache::Get(const FontInfo& font) {
   std::wstring key = font.name + L"|" + std::to_wstring(font.size) + (font.bold ? L"b" : L"") +
                      (font.underline ? L"u" : L"") + (font.italic ? L"i" : L"");
   auto it = fonts_.find(key);
-  if (it != fonts_.end()) return it->second;
+  if (it != fonts_.end()) return static_cast<HFONT>(it->second.get());
   LOGFONTW lf = {};
   lf.lfHeight = -font.size;
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
@@ -22,19 +16,14 @@ HFONT CGdiFontCache::Get(const FontInfo& font) {
   lf.lfQuality = CLEARTYPE_QUALITY;
   lstrcpynW(lf.lfFaceName, font.name.c_str(), LF_FACESIZE);
   HFONT h = CreateFontIndirectW(&lf);
-  if (h) fonts_[key] = h;
+  if (h) fonts_.emplace(key, zr::CGdiObject(h));
   return h;
 }
 
-CDibBuffer::~CDibBuffer() { Release(); }
-
 void CDibBuffer::Release() {
-  if (dc_ && old_) SelectObject(dc_, old_);
-  if (bitmap_) DeleteObject(bitmap_);
-  if (dc_) DeleteDC(dc_);
-  dc_ = nullptr;
-  bitmap_ = nullptr;
-  old_ = nullptr;
+  selected_.reset();
+  bitmap_.Reset();
+  dc_.Reset();
   bits_ = nullptr;
   width_ = height_ = 0;
 }
@@ -50,15 +39,15 @@ bool CDibBuffer::Ensure(int width, int height) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
-  dc_ = CreateCompatibleDC(nullptr);
+  dc_.Reset(CreateCompatibleDC(nullptr));
   if (!dc_) return false;
   void* bits = nullptr;
-  bitmap_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bitmap_.Reset(CreateDIBSection(dc_.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap_ || !bits) {
     Release();
     return false;
   }
-  old_ = SelectObject(dc_, bitmap_);
+  selected_.emplace(dc_.get(), bitmap_.get());
   bits_ = static_cast<std::uint32_t*>(bits);
   width_ = width;
   height_ = height;
@@ -97,12 +86,14 @@ void CGdiSurface::DrawText(const SkinRect& rect, const std::wstring& text, int f
   if (clip.IsEmpty()) return;
   int saved = SaveDC(dc_);
   IntersectClipRect(dc_, clip.left, clip.top, clip.right, clip.bottom);
-  SelectObject(dc_, cache_.Get(fonts_.Get(font)));
-  SetBkMode(dc_, TRANSPARENT);
-  SetTextColor(dc_, RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
-  RECT r{rect.left, rect.top, rect.right, rect.bottom};
-  std::wstring copy = text;
-  ::DrawTextW(dc_, &copy[0], static_cast<int>(copy.size()), &r, style);
+  {
+    zr::CSelectObject selected(dc_, cache_.Get(fonts_.Get(font)));
+    SetBkMode(dc_, TRANSPARENT);
+    SetTextColor(dc_, RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
+    RECT r{rect.left, rect.top, rect.right, rect.bottom};
+    std::wstring copy = text;
+    ::DrawTextW(dc_, &copy[0], static_cast<int>(copy.size()), &r, style);
+  }
   RestoreDC(dc_, saved);
   GdiFlush();
   // GDI leaves the alpha byte of the pixels it wrote at 0; the window is opaque.
@@ -118,22 +109,15 @@ SkinSize CGdiSurface::MeasureText(const std::wstring& text, int font, unsigned s
 
 SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache,
                        const std::wstring& text, int font, unsigned style) {
-  HGDIOBJ old = SelectObject(dc, cache.Get(fonts.Get(font)));
+  zr::CSelectObject selected(dc, cache.Get(fonts.Get(font)));
   RECT r{0, 0, 9999, 9999};
   std::wstring copy = text.empty() ? std::wstring(L" ") : text;
   ::DrawTextW(dc, &copy[0], static_cast<int>(copy.size()), &r,
               (style & ~(kTextWordBreak | kTextEndEllipsis | kTextVCenter | kTextBottom |
                          kTextCenter | kTextRight)) |
                   kTextSingleLine | DT_CALCRECT);
-  SelectObject(dc, old);
   return SkinSize{text.empty() ? 0 : static_cast<int>(r.right - r.left),
                   static_cast<int>(r.bottom - r.top)};
-}
-
-SkinSize MeasureText(HDC dc, const CPaintManager& manager, const std::wstring& text, int font,
-                     unsigned style) {
-  CGdiFontCache cache;
-  return MeasureTextOn(dc, manager.Fonts(), cache, text, font, style);
 }
 
 }  // namespace Skin

@@ -306,6 +306,14 @@ void CPaintManager::OnButtonUp(SkinPoint point) {
   }
 }
 
+void CPaintManager::OnCaptureLost() {
+  if (!pushed_) return;
+  CControlUI* target = pushed_;
+  pushed_ = nullptr;
+  SkinEvent up{EventType::kButtonUp, target, SkinPoint{-1, -1}, 0};
+  target->DoEvent(up);
+}
+
 void CPaintManager::ReleaseControl(CControlUI* control) {
   if (!control) return;
   if (hot_ == control) hot_ = nullptr;

@@ -3,8 +3,9 @@
 // timers, the notifier list and the pre-message filter list; routes the mouse to controls
 // (hot, pushed, click) and paints the tree through an ISurface.
 //
-// The portable part below talks to the window only through IPaintHost. On Windows the
-// manager makes its own host for an HWND (InitWindow, MessageHandler: paint_manager_win.cpp).
+// Portable: the manager talks to its window only through IPaintHost. On Windows the window's
+// host (window_host_win.h) serves it and drives it through the operations below: client size,
+// layout and paint, mouse, timers and deferred work.
 //
 // Threads: a manager and its controls are used only on the thread that owns the window.
 #pragma once
@@ -59,11 +60,9 @@ class CPaintManager {
   CPaintManager(const CPaintManager&) = delete;
   CPaintManager& operator=(const CPaintManager&) = delete;
 
-  // Portable initialisation with a host the caller owns (tests, other hosts).
+  // Gives the manager its window's host, which the caller owns and keeps until the manager
+  // goes (the manager stops its timers through it then).
   void Init(IPaintHost* host, const std::wstring& name);
-  // Windows: the window handle (HWND); the manager makes and owns a host for it.
-  void InitWindow(void* hwnd, const std::wstring& name);
-  void* GetPaintWindow() const { return hwnd_; }
   const std::wstring& GetName() const { return name_; }
 
   // Takes ownership of the tree (the previous one is deleted) and attaches it.
@@ -123,33 +122,20 @@ class CPaintManager {
   // hands the cache to its surface).
   CScaledPictureCache& ScaledPictures() { return scaled_; }
 
-  // What the window has done, for tests and benchmarks: paints (WM_PAINT served), and bytes
-  // of shadow picture handed to the system (each upload of the shadow's bitmap).
-  struct PaintStats {
-    unsigned paints = 0;
-    std::uint64_t shadow_bytes_uploaded = 0;
-  };
-  const PaintStats& Stats() const { return stats_; }
-
   // Mouse routing (client coordinates).
   void OnMouseMove(SkinPoint point);
   void OnMouseLeave();
   void OnButtonDown(SkinPoint point);
   void OnButtonUp(SkinPoint point);
+  // The window lost the mouse capture: the pressed control hears a release away from it (at
+  // -1, -1), which is no click.
+  void OnCaptureLost();
   CControlUI* GetHot() const { return hot_; }
   CControlUI* GetPushed() const { return pushed_; }
   CControlUI* GetFocus() const { return focus_; }
 
   // A control going away: forget every reference to it (hot, pushed, focus, timers).
   void ReleaseControl(CControlUI* control);
-
-  // Windows half: painting, mouse, timers, deferred work and shadow tracking for the HWND
-  // (the drop shadow is set up right after the first paint). True when the manager took the
-  // message (result set).
-  bool MessageHandler(unsigned msg, WParam wparam, LParam lparam, LResult& result);
-  // The id of the engine's deferred-work message on Windows (a registered message, so it
-  // never equals WM_APP + n).
-  static unsigned DeferredWorkMessage();
 
  private:
   struct Timer {
@@ -160,8 +146,6 @@ class CPaintManager {
   };
 
   IPaintHost* host_ = nullptr;
-  void* hwnd_ = nullptr;
-  std::unique_ptr<IPaintHost> own_host_;  // the Windows host (with the shadow), if made here
   std::wstring name_;
   CControlUI* root_ = nullptr;  // owned
   WindowSettings window_;
@@ -169,7 +153,6 @@ class CPaintManager {
   std::map<std::wstring, std::wstring> default_attributes_;  // key in lower case
   std::map<std::wstring, std::shared_ptr<const SkinBitmap>> images_;
   CScaledPictureCache scaled_;  // keyed by the pictures above, which outlive its use
-  PaintStats stats_;
   std::vector<Timer> timers_;
   unsigned next_native_timer_ = 0x2000;
   std::vector<INotifySink*> notifiers_;

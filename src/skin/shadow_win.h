@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "skin/gdi_surface.h"
+#include "skin/gdi_surface_win.h"
 #include "skin/geometry.h"
 #include "skin/surface.h"
 

@@ -1,4 +1,4 @@
-#include "skin/skin_window.h"
+#include "skin/skin_window_win.h"
 
 #include <windowsx.h>
 
@@ -8,6 +8,7 @@
 #include "skin/markup_builder.h"
 #include "skin/resources.h"
 #include "skin/skin_string.h"
+#include "util/handle_win.h"
 
 namespace Skin {
 
@@ -225,7 +226,7 @@ bool CNotifyRouter::RouteNotify(SkinNotify& msg) {
 CSkinWindow::CSkinWindow() : paint_manager_(std::make_unique<CPaintManager>()) {}
 
 CSkinWindow::~CSkinWindow() {
-  ForgetManager(paint_manager_.get());
+  if (host_) host_->Forget();
   paint_manager_->RemovePreMessageFilter(this);
   paint_manager_->RemoveNotifier(this);
 }
@@ -234,7 +235,7 @@ void CSkinWindow::OnFinalMessage(HWND) {
   paint_manager_->RemovePreMessageFilter(this);
   paint_manager_->RemoveNotifier(this);
   paint_manager_->ProcessDeferredWork();
-  ForgetManager(paint_manager_.get());
+  if (host_) host_->Forget();
 }
 
 std::vector<CNotifyRouter::Route> CSkinWindow::GetNotifyMap() {
@@ -365,9 +366,10 @@ LRESULT CSkinWindow::OnSize(UINT, WPARAM, LPARAM, bool& handled) {
   if (!::IsIconic(hwnd_) && (round.cx != 0 || round.cy != 0)) {
     RECT rc;
     ::GetWindowRect(hwnd_, &rc);
-    HRGN region = ::CreateRoundRectRgn(0, 0, rc.right - rc.left + 1, rc.bottom - rc.top + 1,
-                                       round.cx, round.cy);
-    if (region && !::SetWindowRgn(hwnd_, region, TRUE)) ::DeleteObject(region);  // else owned
+    zr::CGdiObject region(::CreateRoundRectRgn(0, 0, rc.right - rc.left + 1,
+                                               rc.bottom - rc.top + 1, round.cx, round.cy));
+    // Once set, the region belongs to the system.
+    if (region && ::SetWindowRgn(hwnd_, static_cast<HRGN>(region.get()), TRUE)) region.Release();
   }
   handled = false;
   return 0;
@@ -400,7 +402,8 @@ LRESULT CSkinWindow::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool&)
 LRESULT CSkinWindow::OnCreate(UINT, WPARAM, LPARAM, bool&) {
   ::SetWindowLongW(hwnd_, GWL_STYLE, GetStyle() | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
   const wchar_t* manager_name = GetManagerName();
-  paint_manager_->InitWindow(hwnd_, manager_name ? manager_name : L"");
+  host_ = std::make_unique<CWindowHost>(hwnd_, *paint_manager_);
+  paint_manager_->Init(host_.get(), manager_name ? manager_name : L"");
   paint_manager_->AddPreMessageFilter(this);
 
   std::wstring file = GetSkinFile();
@@ -496,11 +499,7 @@ LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   handled = false;
   result = HandleCustomMessage(msg, wparam, lparam, handled);
   if (handled) return result;
-  LResult managed = 0;
-  if (paint_manager_->GetPaintWindow() &&
-      paint_manager_->MessageHandler(msg, wparam, lparam, managed)) {
-    return static_cast<LRESULT>(managed);
-  }
+  if (host_ && host_->HandleMessage(msg, wparam, lparam, result)) return result;
   return CWindowBase::HandleMessage(msg, wparam, lparam);
 }
 

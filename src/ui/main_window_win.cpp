@@ -1,4 +1,4 @@
-#include "ui/main_window.h"
+#include "ui/main_window_win.h"
 
 #include <process.h>
 #include <windowsx.h>
@@ -15,7 +15,7 @@
 #include "skin/skin_string.h"
 #include "ui/circle_label.h"
 #include "ui/hit_test.h"
-#include "ui/message_box.h"
+#include "ui/message_box_win.h"
 #include "ui/string_table.h"
 #include "ui/transfer_speed.h"
 #include "update/file_stage_win.h"

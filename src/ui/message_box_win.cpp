@@ -1,13 +1,11 @@
-#include "ui/message_box.h"
+#include "ui/message_box_win.h"
 
 #include <shellapi.h>
 
 #include "build_config.h"
-#include "skin/gdi_surface.h"
 #include "skin/skin_string.h"
 #include "ui/box_fill.h"
 #include "ui/string_table.h"
-#include "util/handle_win.h"
 
 namespace zr {
 namespace {
@@ -86,14 +84,10 @@ void CMessageBox::Fill(const wchar_t* caption, const wchar_t* linkText, const wc
   texts.message = message;
   texts.firstButton = firstButton;
   texts.secondButton = secondButton;
-  Skin::CPaintManager& manager = GetPaintManager();
-  HWND hwnd = GetHWND();
-  FillMessageBox(manager, !m_linkAddress.empty(), texts, type,
-                 [&manager, hwnd](const std::wstring& text, int font, unsigned style) {
-                   CWindowDC dc(hwnd);
-                   if (dc.get() == nullptr) return 0;
-                   Skin::CGdiFontCache fonts;
-                   return Skin::MeasureTextOn(dc.get(), manager.Fonts(), fonts, text, font, style).cx;
+  Skin::CWindowHost* host = GetWindowHost();
+  FillMessageBox(GetPaintManager(), !m_linkAddress.empty(), texts, type,
+                 [host](const std::wstring& text, int font, unsigned style) {
+                   return host != nullptr ? host->MeasureText(text, font, style).cx : 0;
                  });
 }
 

@@ -102,4 +102,21 @@ class CWindowDC {
   HDC m_dc;
 };
 
+// An object selected into a device context for a scope: the one it replaced goes back in when
+// the scope ends (before the object or the DC may be deleted).
+class CSelectObject {
+ public:
+  CSelectObject(HDC dc, HGDIOBJ object)
+      : m_dc(dc), m_old(dc != nullptr && object != nullptr ? ::SelectObject(dc, object) : nullptr) {}
+  ~CSelectObject() {
+    if (m_old != nullptr && m_old != HGDI_ERROR) ::SelectObject(m_dc, m_old);
+  }
+  CSelectObject(const CSelectObject&) = delete;
+  CSelectObject& operator=(const CSelectObject&) = delete;
+
+ private:
+  HDC m_dc;
+  HGDIOBJ m_old;
+};
+
 }  // namespace zr

@@ -125,6 +125,11 @@ TEST_F(PaintManagerTest, NoClickWithoutPressAndReleaseOnTheSameEnabledButton) {
   Click({170, 10}, {170, 10});   // disabled
   Click({5, 5}, {5, 5});         // a label
   pm_.OnButtonUp({120, 10});     // release without press
+  pm_.OnButtonDown({120, 10});   // pressed, then the capture is lost: released, no click
+  pm_.OnCaptureLost();
+  EXPECT_EQ(pm_.GetPushed(), nullptr);
+  EXPECT_FALSE(static_cast<Skin::CButtonUI*>(pm_.FindControl(L"ok"))->IsPushed());
+  pm_.OnButtonUp({120, 10});
   EXPECT_TRUE(sink_.log.empty());
   Click({20, 45}, {21, 46});     // the floating button
   EXPECT_EQ(sink_.log, (std::vector<std::wstring>{L"click:floating"}));

@@ -1,7 +1,7 @@
 // The skinned window base for real under Wine: document building in WM_CREATE, the slots'
 // answers, the modal loop with its owner and a WM_QUIT (and two modal loops over one owner on
 // two threads), centring, the engine's own message, the work a frame costs.
-#include "skin/skin_window.h"
+#include "skin/skin_window_win.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "skin/button.h"
-#include "skin/gdi_surface.h"
 #include "skin/resources.h"
 #include "support/skin_fixtures.h"
 
@@ -109,7 +108,7 @@ TEST_F(Package, SlotsAnswerAsTheBaseShould) {
   EXPECT_FALSE(main.IsInStaticControl(nullptr));
 
   // The engine's own message stays off WM_APP + 1: no notification work reaches it.
-  UINT engine = Skin::CPaintManager::DeferredWorkMessage();
+  UINT engine = Skin::CWindowHost::DeferredWorkMessage();
   EXPECT_GE(engine, 0xC000u);
   main.GetPaintManager().SendNotify(title, L"later", 0, 0, true);
   Pump();
@@ -192,10 +191,8 @@ TEST_F(Package, CentresOnTheWorkAreaWithoutOwner) {
 TEST_F(Package, MeasuresTextWithTheWindowsFonts) {
   TestWindow box(L"messageboxwithlink.xml");
   ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
-  HDC dc = ::GetDC(box);
-  Skin::SkinSize one = Skin::MeasureText(dc, box.GetPaintManager(), L"W", 0, 0);
-  Skin::SkinSize three = Skin::MeasureText(dc, box.GetPaintManager(), L"WWW", 0, 0);
-  ::ReleaseDC(box, dc);
+  Skin::SkinSize one = box.GetWindowHost()->MeasureText(L"W", 0, 0);
+  Skin::SkinSize three = box.GetWindowHost()->MeasureText(L"WWW", 0, 0);
   EXPECT_GT(one.cx, 0);
   EXPECT_GT(one.cy, 0);
   EXPECT_NEAR(three.cx, 3 * one.cx, 2);
@@ -326,8 +323,9 @@ TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
   };
   settle();
   const Skin::CPaintManager& manager = main.GetPaintManager();
+  const Skin::CWindowHost& host = *main.GetWindowHost();
   ASSERT_GE(main.paints, 1);
-  const std::uint64_t shadow = manager.Stats().shadow_bytes_uploaded;
+  const std::uint64_t shadow = host.Stats().shadow_bytes_uploaded;
   EXPECT_EQ(shadow, 604u * 424 * 4) << "the shadow's picture, handed over once";
 
   Skin::CControlUI* caption = manager.FindControl(L"lab_install_tip");
@@ -346,11 +344,11 @@ TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
   for (const Change& c : changes) {
     SCOPED_TRACE(c.name);
     const int before = main.paints;
-    const unsigned served = manager.Stats().paints;
+    const unsigned served = host.Stats().paints;
     c.make();
     settle();
     EXPECT_EQ(main.paints - before, 1);
-    EXPECT_EQ(manager.Stats().paints - served, 1u);
+    EXPECT_EQ(host.Stats().paints - served, 1u);
   }
 
   for (int step = 1; step <= 5; ++step) {
@@ -358,7 +356,7 @@ TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   settle();
-  EXPECT_EQ(manager.Stats().shadow_bytes_uploaded, shadow) << "drag steps re-uploaded the shadow";
+  EXPECT_EQ(host.Stats().shadow_bytes_uploaded, shadow) << "drag steps re-uploaded the shadow";
   RECT shadow_rect;
   ::GetWindowRect(::FindWindowW(L"zrSkinShadow", nullptr), &shadow_rect);
   EXPECT_EQ(shadow_rect.left, 100 + 35 - 12);

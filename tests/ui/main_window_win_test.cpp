@@ -2,7 +2,7 @@
 // stand-in for the update worker: the reaction to every progress message, the completion
 // page, windows that keep their shape, the end of the loop and of the object (also with two
 // boxes open over it at once), the control factory.
-#include "ui/main_window.h"
+#include "ui/main_window_win.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 #include "skin/resources.h"
 #include "support/skin_fixtures.h"
 #include "ui/circle_label.h"
-#include "ui/message_box.h"
+#include "ui/message_box_win.h"
 #include "ui/string_table.h"
 #include "update/progress.h"
 

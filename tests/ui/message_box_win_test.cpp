@@ -1,6 +1,6 @@
 // The skinned message box for real under Wine: run modally on a second thread over an owner
 // window of this thread, as the update worker's boxes are, answered by real mouse messages.
-#include "ui/message_box.h"
+#include "ui/message_box_win.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "skin/resources.h"
+#include "skin/skin_window_win.h"
 #include "support/skin_fixtures.h"
-#include "skin/skin_window.h"
 
 namespace {
 

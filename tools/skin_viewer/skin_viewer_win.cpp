@@ -30,7 +30,7 @@
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/resources.h"
-#include "skin/skin_window.h"
+#include "skin/skin_window_win.h"
 #include "util/text.h"
 
 namespace {
@@ -119,7 +119,7 @@ class CViewerWindow : public Skin::CSkinWindow {
   LRESULT HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled) override {
     handled = false;
     if (msg == WM_PAINT) ++paints_;
-    if (shadow_ms_ < 0 && paint_manager_->Stats().shadow_bytes_uploaded > 0) {
+    if (shadow_ms_ < 0 && host_ && host_->Stats().shadow_bytes_uploaded > 0) {
       shadow_ms_ = MillisecondsSinceProcessStart();
     }
     if (msg == WM_PAINT && !painted_) {
@@ -217,14 +217,14 @@ class CViewerWindow : public Skin::CSkinWindow {
     constexpr int kSteps = 20;
     RECT r;
     GetWindowRect(hwnd_, &r);
-    const auto uploaded = paint_manager_->Stats().shadow_bytes_uploaded;
+    const auto uploaded = host_->Stats().shadow_bytes_uploaded;
     for (int i = 1; i <= kSteps; ++i) {
       SetWindowPos(hwnd_, nullptr, r.left + 3 * i, r.top + 2 * i, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       Settle();
     }
     std::snprintf(line, sizeof line, "drag-step-bytes %.0f",
-                  static_cast<double>(paint_manager_->Stats().shadow_bytes_uploaded - uploaded) / kSteps);
+                  static_cast<double>(host_->Stats().shadow_bytes_uploaded - uploaded) / kSteps);
     AppendLog(options_.log, line);
   }
 

@@ -7,11 +7,12 @@
 #include <windows.h>
 
 #include <map>
-#include <memory>
+#include <optional>
 #include <string>
 
 #include "skin/font_table.h"
 #include "skin/pixel_canvas.h"
+#include "util/handle_win.h"
 
 namespace Skin {
 
@@ -19,35 +20,34 @@ namespace Skin {
 class CGdiFontCache {
  public:
   CGdiFontCache() = default;
-  ~CGdiFontCache();
   CGdiFontCache(const CGdiFontCache&) = delete;
   CGdiFontCache& operator=(const CGdiFontCache&) = delete;
+  // nullptr when GDI refuses the font.
   HFONT Get(const FontInfo& font);
 
  private:
-  std::map<std::wstring, HFONT> fonts_;
+  std::map<std::wstring, zr::CGdiObject> fonts_;
 };
 
 // A 32-bit DIB section with a memory DC selected into it.
 class CDibBuffer {
  public:
   CDibBuffer() = default;
-  ~CDibBuffer();
   CDibBuffer(const CDibBuffer&) = delete;
   CDibBuffer& operator=(const CDibBuffer&) = delete;
   // (Re)creates the buffer when the size differs. False when GDI refuses.
   bool Ensure(int width, int height);
-  HDC dc() const { return dc_; }
+  HDC dc() const { return dc_.get(); }
   std::uint32_t* bits() const { return bits_; }
   int width() const { return width_; }
   int height() const { return height_; }
-  HBITMAP bitmap() const { return bitmap_; }
 
  private:
   void Release();
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ old_ = nullptr;
+  // Destroyed in reverse order: the bitmap leaves the DC, then goes, then the DC.
+  zr::CMemoryDC dc_;
+  zr::CGdiObject bitmap_;
+  std::optional<zr::CSelectObject> selected_;
   std::uint32_t* bits_ = nullptr;
   int width_ = 0;
   int height_ = 0;
@@ -77,11 +77,5 @@ class CGdiSurface : public CPixelCanvas {
 // Width and height in pixels of `text` as one line on `dc` with that font.
 SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache,
                        const std::wstring& text, int font, unsigned style);
-
-class CPaintManager;
-// The same with the window's fonts (its own, then the shared ones) and a font made for the
-// call: for measuring outside a paint, e.g. on a GetDC of the window.
-SkinSize MeasureText(HDC dc, const CPaintManager& manager, const std::wstring& text, int font,
-                     unsigned style);
 
 }  // namespace Skin

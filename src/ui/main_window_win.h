@@ -16,7 +16,7 @@
 
 #include <string>
 
-#include "skin/skin_window.h"
+#include "skin/skin_window_win.h"
 
 namespace Skin {
 class CButtonUI;

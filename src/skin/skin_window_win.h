@@ -3,9 +3,10 @@
 // - CWindowBase: a plain window: registers its class, creates the window and routes every
 //   message to HandleMessage; OnFinalMessage runs after the last message (WM_NCDESTROY).
 //   Show, show modally, centre, close(answer), post message.
-// - CSkinWindow: the base of the program's skinned windows. It owns one CPaintManager, builds
-//   the window's document in OnCreate and turns window messages into the virtual slots
-//   below, in this order (the program's windows override some of them).
+// - CSkinWindow: the base of the program's skinned windows. It owns one CPaintManager and,
+//   once the window exists, the CWindowHost that serves it; builds the window's document in
+//   OnCreate and turns window messages into the virtual slots below, in this order (the
+//   program's windows override some of them).
 //
 // A window object belongs to the thread that created the window. No exception leaves the
 // window procedure. The object is not deleted by the engine: a window that should go with
@@ -20,6 +21,7 @@
 
 #include "skin/interfaces.h"
 #include "skin/paint_manager.h"
+#include "skin/window_host_win.h"
 
 namespace Skin {
 
@@ -147,27 +149,22 @@ class CSkinWindow : public CWindowBase,
                               const std::wstring& class_name) override;
 
   CPaintManager& GetPaintManager() { return *paint_manager_; }
+  // The window side of painting; nullptr before WM_CREATE.
+  CWindowHost* GetWindowHost() { return host_.get(); }
 
  protected:
   // The rules of KeepsDocumentSize for the messages that have no slot of their own. True
   // when the message is answered (result set).
   bool KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
 
+  // The host goes after the manager, which stops its timers through it.
+  std::unique_ptr<CWindowHost> host_;
   std::unique_ptr<CPaintManager> paint_manager_;
 };
 
 // How many modal windows (ShowModal) are open over `owner` right now, on every thread. The
 // count goes on after the owner's window is destroyed, until those loops return.
 int ModalWindowsOver(HWND owner);
-
-// The engine's message loop: GetMessageW until WM_QUIT; each message first passes the
-// pre-message handling of its window's paint manager, then TranslateMessage and
-// DispatchMessageW.
-void MessageLoop();
-// The pre-message handling alone: true when a filter took the message.
-bool TranslateSkinMessage(const MSG* msg);
-// Drops a manager from its thread's list (done by CSkinWindow).
-void ForgetManager(CPaintManager* manager);
 
 // The fatal path when a window's document cannot be built: the error box, then exit code 1.
 [[noreturn]] void FailToLoadSkin(const std::wstring& file);

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "skin/skin_window.h"
+#include "skin/skin_window_win.h"
 #include "update/platform.h"
 
 namespace Skin {
@@ -21,7 +21,6 @@ class CControlUI;
 }
 
 namespace zr {
-
 
 // Caption, owner, message and type word (low 4 bits: 0 one button, 4 two buttons; the rest:
 // 0x10 error, 0x20 question, 0x30 warning, 0x100 success). Buttons "确定" and, in the

@@ -1,0 +1,93 @@
+// Windows only. CWindowHost: what a skinned window is to its portable paint manager. It owns
+// the window side of painting (the back buffer, the GDI fonts, the drop shadow, the tooltip)
+// and serves the manager's requests (IPaintHost: invalidation, timers, deferred work, mouse
+// capture) on the window handle; the window's messages for painting, the mouse, timers and
+// deferred work reach it through HandleMessage, and it drives the manager through the
+// manager's public operations only.
+//
+// Also here: the engine's message loop, whose pre-message handling finds the hosts of the
+// thread's windows.
+//
+// A host belongs to the thread of its window. It is made once the window exists (WM_CREATE)
+// and must outlive its manager (the manager stops its timers through it when it goes).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "skin/gdi_surface_win.h"
+#include "skin/paint_manager.h"
+#include "skin/shadow_win.h"
+
+namespace Skin {
+
+class CWindowHost : public IPaintHost {
+ public:
+  // Serves `manager` for `hwnd` from now on: gives it the window's client size and joins this
+  // thread's hosts for the message loop's pre-message handling.
+  CWindowHost(HWND hwnd, CPaintManager& manager);
+  ~CWindowHost() override;
+  CWindowHost(const CWindowHost&) = delete;
+  CWindowHost& operator=(const CWindowHost&) = delete;
+
+  // IPaintHost
+  void InvalidateRect(const SkinRect& rect) override;
+  bool StartTimer(unsigned native_id, unsigned period_ms) override;
+  void StopTimer(unsigned native_id) override;
+  void PostDeferredWork() override;
+  void CaptureMouse(bool capture) override;
+
+  // Painting, mouse, timers, deferred work and shadow tracking (the drop shadow is set up
+  // right after the first paint). True when the host took the message (result set).
+  bool HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
+  // Leaves this thread's hosts: the window has had its last message.
+  void Forget();
+  HWND GetHWND() const { return hwnd_; }
+  CPaintManager& GetManager() const { return manager_; }
+
+  // Width and height in pixels of `text` as one line with the window's fonts (its own, then
+  // the shared ones), measured on a device context of the window: for use outside a paint.
+  SkinSize MeasureText(const std::wstring& text, int font, unsigned style);
+
+  // What the window has done, for tests and benchmarks: paints (WM_PAINT served), and bytes
+  // of shadow picture handed to the system (each upload of the shadow's bitmap).
+  struct PaintStats {
+    unsigned paints = 0;
+    std::uint64_t shadow_bytes_uploaded = 0;
+  };
+  const PaintStats& Stats() const { return stats_; }
+
+  // The id of the engine's deferred-work message (a registered message, so it never equals
+  // WM_APP + n).
+  static UINT DeferredWorkMessage();
+
+ private:
+  void FollowWithShadow();
+  void Paint();
+  // Shows the control's tooltip text while the mouse rests on it; hides it otherwise.
+  void UpdateTooltip(CControlUI* hot, const MSG& relay);
+
+  HWND hwnd_;
+  CPaintManager& manager_;
+  bool deferred_posted_ = false;
+  bool tracking_leave_ = false;
+  CDibBuffer buffer_;
+  CGdiFontCache fonts_;
+  CShadowWindow shadow_;
+  bool shadow_ready_ = false;
+  HWND tooltip_ = nullptr;  // destroyed with the window (it is owned by it)
+  CControlUI* tooltip_for_ = nullptr;
+  PaintStats stats_;
+};
+
+// The pre-message handling of the message loop: the filters of the manager whose window (or
+// whose window's root) the message targets. True when a filter took the message.
+bool TranslateSkinMessage(const MSG* msg);
+
+// The engine's message loop: GetMessageW until WM_QUIT; each message first passes the
+// pre-message handling, then TranslateMessage and DispatchMessageW.
+void MessageLoop();
+
+}  // namespace Skin
