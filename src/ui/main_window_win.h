@@ -3,8 +3,10 @@
 //
 // The window starts the update worker once its skin is built (InitWindow) and from then on
 // only reacts: to the worker's progress messages, to its three buttons and to the completion
-// timer. Everything runs on the UI thread, except GetMainWindow, which the worker uses to
-// address its posts. The window keeps the document's size (580 x 400) whatever is asked of it.
+// timer. What it does then is decided by its controller (main_controller.h); the window
+// forwards and carries out. Everything runs on the UI thread, except GetMainWindowHandle,
+// which the worker uses to address its posts. The window keeps the document's size
+// (580 x 400) whatever is asked of it.
 //
 // The object deletes itself once its window is gone and no modal box over it is open. A box
 // that one of its handlers runs (the fatal text's) defers the deletion to that handler's end;
@@ -17,14 +19,10 @@
 #include <string>
 
 #include "skin/skin_window_win.h"
+#include "ui/main_controller.h"
 
 namespace Skin {
-class CButtonUI;
 class CControlUI;
-class CLabelUI;
-class CProgressUI;
-class CTabLayoutUI;
-class CTextUI;
 }  // namespace Skin
 
 namespace zr {
@@ -38,7 +36,7 @@ inline constexpr wchar_t kMainWindowClassName[] = L"zrUpdater";
 // supplies UpdateWorkerProc, which knows the real platform; tests may give their own.
 using UpdateThreadEntry = unsigned(__stdcall*)(void* context);
 
-class CWnd_Main : public Skin::CSkinWindow {
+class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
  public:
   explicit CWnd_Main(UpdateThreadEntry workerEntry) : m_workerEntry(workerEntry) {}
   ~CWnd_Main() override = default;
@@ -56,41 +54,28 @@ class CWnd_Main : public Skin::CSkinWindow {
   void Notify(Skin::SkinNotify& msg) override;
   Skin::CControlUI* CreateControl(const wchar_t* className) override;
 
-  // The completion timer's work (id 1000): stops the timer, then launches the product and
-  // closes, unless the window is already closing.
-  void OnCompletionTimer();
+  // The completion timer's work (id 1000): the controller stops the timer, then launches the
+  // product and closes, unless the window is already closing.
+  void OnCompletionTimer() { m_controller.OnCompletionTimer(); }
 
  private:
-  void ShowCompletionPage();
-  // Starts the product from the updater's directory, then closes; only the first call of a
-  // run does anything, so the button and the timer never start the product twice.
-  void LaunchProductAndClose();
-  // WM_CLOSE (wParam 1) while the window exists, then WM_QUIT, both posted.
-  void CloseAndQuit();
-  void ShowFatalText(std::wstring* payload);
+  // IMainWindowActions
+  void StartCompletionTimer(unsigned ms) override;
+  void StopCompletionTimer() override;
+  void LaunchProduct() override;
+  void PostCloseAndQuit() override;
+  void PostQuit() override;
+  void Minimise() override;
+  void ShowFatalBox(const std::wstring& text) override;
+  int ModalBoxesOver() const override;
 
-  UpdateThreadEntry m_workerEntry;
-  Skin::CButtonUI* m_minButton = nullptr;
-  Skin::CButtonUI* m_closeButton = nullptr;
-  Skin::CButtonUI* m_startButton = nullptr;
-  Skin::CTextUI* m_title = nullptr;
-  Skin::CLabelUI* m_fileLine = nullptr;
-  Skin::CLabelUI* m_speedLine = nullptr;
-  Skin::CProgressUI* m_progress = nullptr;
-  Skin::CTabLayoutUI* m_pages = nullptr;
-  Skin::CLabelUI* m_background = nullptr;
-  Skin::CLabelUI* m_updatingCaption = nullptr;
-  Skin::CLabelUI* m_productCaption = nullptr;
-  Skin::CLabelUI* m_completedCaption = nullptr;
-  CUpdateContext* m_context = nullptr;  // made here, handed to the worker, never freed
-  bool m_closing = false;
-  // Deletes the object if its window is gone and no box over it is open; true if it did.
+  // Deletes the object if the controller lets it go (its window gone, no box over it open);
+  // true if it did.
   bool DeleteIfUnused();
 
-  // Modal boxes running inside this window's handlers (nested when a second fatal text comes
-  // while the first box is open): the object outlives them all.
-  int m_boxDepth = 0;
-  bool m_finalSeen = false;
+  UpdateThreadEntry m_workerEntry;
+  CMainController m_controller{*this};
+  CUpdateContext* m_context = nullptr;  // made here, handed to the worker, never freed
   HWND m_hwnd = nullptr;  // the window's handle, kept for the box count after it is gone
 };
 

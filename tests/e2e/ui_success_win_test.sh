@@ -16,11 +16,12 @@ if e2e_wait_completion_page 30; then
   e2e_shot main-completion-page
   e2e_check "the product is not started at once" [ "$(e2e_product_windows)" = 0 ]
   e2e_check "the updater still runs on the completion page" e2e_updater_runs
+  # The delay itself (3000 ms) is pinned by the controller's own test; here only that the
+  # timer, with nobody pressing anything, starts the product.
   end=$((SECONDS + 20))
   while [ "$(e2e_product_windows)" = 0 ] && [ $SECONDS -lt $end ]; do sleep 0.1; done
-  waited=$((SECONDS - seen))
-  e2e_check "the timer starts the product (after ${waited}s)" [ "$(e2e_product_windows)" = 1 ]
-  e2e_check "not before two seconds" [ "$waited" -ge 2 ]
+  e2e_check "the timer starts the product (after $((SECONDS - seen))s)" \
+    [ "$(e2e_product_windows)" = 1 ]
   e2e_check "the updater ends" e2e_updater_ends 15
 else
   e2e_fail "no completion page"

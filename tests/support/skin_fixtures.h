@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "skin/font_table.h"
+#include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
 #include "skin/resources.h"
 #include "skin/surface.h"
@@ -237,6 +238,23 @@ class SkinPackageTest : public ::testing::Test {
     ASSERT_TRUE(UseSkinPackage(package));
   }
   void TearDown() override { Skin::CFontTable::ResetShared(); }
+};
+
+// Tests over the main window's document ("wnd_main.xml" of the checkout's package), built
+// into a paint manager served by a fake host.
+class MainDocumentTest : public SkinPackageTest {
+ protected:
+  void SetUp() override {
+    SkinPackageTest::SetUp();
+    if (HasFatalFailure()) return;
+    pm_.Init(&host_, L"wnd_main.xml");
+    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", &pm_);
+    ASSERT_NE(root, nullptr);
+    pm_.AttachDialog(root);
+  }
+
+  FakeHost host_;
+  Skin::CPaintManager pm_;
 };
 
 // A 2 x 2 PNG (red, green / blue, half-transparent white), made with zlib.

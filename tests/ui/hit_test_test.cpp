@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "skin/container.h"
-#include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
 #include "skin/resources.h"
 #include "support/skin_fixtures.h"
@@ -17,15 +16,11 @@ namespace {
 
 using zr::MainHitTest;
 
-class MainHitTestRule : public zr::test::SkinPackageTest {
+class MainHitTestRule : public zr::test::MainDocumentTest {
  protected:
   void SetUp() override {
-    zr::test::SkinPackageTest::SetUp();
+    zr::test::MainDocumentTest::SetUp();
     if (HasFatalFailure()) return;
-    pm_.Init(&host_, L"wnd_main.xml");
-    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", &pm_);
-    ASSERT_NE(root, nullptr);
-    pm_.AttachDialog(root);
     pm_.SetClientSize(pm_.Window().size);
     // As the window's initialisation leaves it.
     pm_.FindControl(L"lab_install_tip")->SetVisible(true);
@@ -37,8 +32,6 @@ class MainHitTestRule : public zr::test::SkinPackageTest {
     return zr::DecideMainHitTest(pm_, Skin::SkinPoint{x, y}, client_);
   }
 
-  zr::test::FakeHost host_;
-  Skin::CPaintManager pm_;
   const Skin::SkinRect client_{0, 0, 580, 400};
 };
 

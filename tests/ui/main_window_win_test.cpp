@@ -31,7 +31,7 @@ std::vector<std::pair<UINT, LPARAM>> g_script;
 std::atomic<bool> g_scriptPosted{false};
 
 unsigned __stdcall ScriptedWorker(void*) {
-  HWND window = zr::GetMainWindow()->GetHWND();
+  HWND window = zr::GetMainWindowHandle();
   for (const auto& step : g_script) PostMessageW(window, step.first, 0, step.second);
   g_scriptPosted = true;
   return 0;

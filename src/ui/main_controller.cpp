@@ -1,0 +1,122 @@
+#include "ui/main_controller.h"
+
+#include "skin/button.h"
+#include "skin/container.h"
+#include "skin/label.h"
+#include "skin/paint_manager.h"
+#include "skin/progress.h"
+#include "ui/string_table.h"
+#include "ui/transfer_speed.h"
+
+namespace zr {
+namespace {
+
+constexpr wchar_t kProductName[] = L"Zoria投屏助手";
+constexpr wchar_t kTitlePrefix[] = L"更新";
+constexpr wchar_t kCompletionPicture[] = L"file = 'install_img_03@2x.png'";
+
+template <typename T>
+T* Find(Skin::CPaintManager& manager, const wchar_t* name) {
+  return dynamic_cast<T*>(manager.FindControl(name));
+}
+
+void SetText(Skin::CLabelUI* label, const std::wstring& text) {
+  if (label) label->SetText(text);
+}
+
+void SetVisible(Skin::CLabelUI* label, bool visible) {
+  if (label) label->SetVisible(visible);
+}
+
+}  // namespace
+
+void CMainController::Init(Skin::CPaintManager& manager) {
+  m_pages = Find<Skin::CTabLayoutUI>(manager, L"tab_update_view");
+  m_background = Find<Skin::CLabelUI>(manager, L"labBk");
+  m_title = Find<Skin::CTextUI>(manager, L"lab_captionTitle");
+  m_startButton = Find<Skin::CButtonUI>(manager, L"btn_runprogram");
+  m_fileLine = Find<Skin::CLabelUI>(manager, L"lb_file");
+  m_speedLine = Find<Skin::CLabelUI>(manager, L"lb_speed");
+  m_progress = Find<Skin::CProgressUI>(manager, L"pro_pos");
+  m_updatingCaption = Find<Skin::CLabelUI>(manager, L"lab_install_tip");
+  m_productCaption = Find<Skin::CLabelUI>(manager, L"lab_install_name");
+  m_completedCaption = Find<Skin::CLabelUI>(manager, L"lab_install_completed");
+
+  SetText(m_title, std::wstring(kTitlePrefix) + kProductName);
+  SetText(m_productCaption, kProductName);
+  SetVisible(m_updatingCaption, true);
+  SetVisible(m_productCaption, true);
+  SetVisible(m_completedCaption, false);
+}
+
+void CMainController::OnProgress(std::intptr_t percent) {
+  if (m_progress && percent >= 0 && percent <= 100) m_progress->SetValue(static_cast<int>(percent));
+}
+
+void CMainController::OnSpeed(std::int32_t bytesPerSecond) {
+  SetText(m_speedLine, bytesPerSecond < 0 ? std::wstring() : FormatTransferSpeed(bytesPerSecond));
+}
+
+void CMainController::OnStatusText(const std::wstring& text) { SetText(m_fileLine, text); }
+
+void CMainController::OnFatalText(const std::wstring& text) {
+  ++m_boxDepth;
+  m_window.ShowFatalBox(text);
+  --m_boxDepth;
+  if (!m_windowGone) CloseAndQuit();
+}
+
+void CMainController::OnSucceeded() {
+  if (m_pages) m_pages->SelectItem(kCompletionPage);
+  if (m_background) m_background->SetBkImage(kCompletionPicture);
+  SetVisible(m_updatingCaption, false);
+  SetVisible(m_productCaption, false);
+  SetVisible(m_completedCaption, true);
+  m_window.StartCompletionTimer(kCompletionTimerMs);
+  SetText(m_startButton, StringTable::Get(L"ok"));
+}
+
+void CMainController::OnFinished() { CloseAndQuit(); }
+
+void CMainController::OnCompletionTimer() {
+  m_window.StopCompletionTimer();
+  LaunchProductAndClose();
+}
+
+bool CMainController::OnClick(const std::wstring& name) {
+  if (name == L"closebtn") {
+    CloseAndQuit();
+  } else if (name == L"btn_runprogram") {
+    LaunchProductAndClose();
+  } else if (name == L"minbtn") {
+    m_window.Minimise();
+    return true;
+  }
+  return false;
+}
+
+void CMainController::OnClose() {
+  m_closing = true;
+  m_window.PostQuit();
+}
+
+void CMainController::OnWindowGone() { m_windowGone = true; }
+
+bool CMainController::MayDelete() const {
+  return m_windowGone && m_boxDepth == 0 && m_window.ModalBoxesOver() == 0;
+}
+
+void CMainController::LaunchProductAndClose() {
+  if (m_closing) return;
+  m_closing = true;
+  m_window.StopCompletionTimer();
+  m_window.LaunchProduct();
+  CloseAndQuit();
+}
+
+void CMainController::CloseAndQuit() {
+  m_closing = true;
+  m_window.PostCloseAndQuit();
+}
+
+}  // namespace zr

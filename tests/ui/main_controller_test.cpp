@@ -1,0 +1,187 @@
+// The main window's behaviour on the real "wnd_main.xml", deterministically: a fake window
+// records what the controller asks of it, and the timer fires when the test says so.
+#include "ui/main_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "skin/container.h"
+#include "skin/label.h"
+#include "skin/paint_manager.h"
+#include "skin/progress.h"
+#include "support/skin_fixtures.h"
+#include "ui/string_table.h"
+#include "ui/transfer_speed.h"
+#include "util/text.h"
+
+namespace {
+
+class FakeWindow : public zr::IMainWindowActions {
+ public:
+  std::vector<std::string> calls;
+  std::wstring boxText;
+  int otherBoxes = 0;
+  std::function<void()> whileBoxOpen;  // what happens while the fatal box waits
+
+  void StartCompletionTimer(unsigned ms) override { calls.push_back("timer " + std::to_string(ms)); }
+  void StopCompletionTimer() override { calls.push_back("stop timer"); }
+  void LaunchProduct() override { calls.push_back("launch"); }
+  void PostCloseAndQuit() override { calls.push_back("close"); }
+  void PostQuit() override { calls.push_back("quit"); }
+  void Minimise() override { calls.push_back("minimise"); }
+  void ShowFatalBox(const std::wstring& text) override {
+    calls.push_back("box");
+    boxText = text;
+    if (whileBoxOpen) whileBoxOpen();
+  }
+  int ModalBoxesOver() const override { return otherBoxes; }
+};
+
+class MainController : public zr::test::MainDocumentTest {
+ protected:
+  void SetUp() override {
+    zr::test::MainDocumentTest::SetUp();
+    if (HasFatalFailure()) return;
+    controller_.Init(pm_);
+  }
+
+  template <typename T>
+  T& Control(const wchar_t* name) {
+    T* control = dynamic_cast<T*>(pm_.FindControl(name));
+    EXPECT_NE(control, nullptr) << "no control " << zr::WideToUtf8(name);
+    return *control;
+  }
+  int Page() { return Control<Skin::CTabLayoutUI>(L"tab_update_view").GetCurSel(); }
+  bool Visible(const wchar_t* name) { return Control<Skin::CControlUI>(name).IsVisible(); }
+  std::wstring Text(const wchar_t* name) { return Control<Skin::CControlUI>(name).GetText(); }
+
+  FakeWindow window_;
+  zr::CMainController controller_{window_};
+};
+
+TEST_F(MainController, TheProgressPageShowsTheProductAndTheWorkersMessages) {
+  EXPECT_EQ(Page(), zr::CMainController::kProgressPage);
+  EXPECT_EQ(Text(L"lab_captionTitle"), L"更新Zoria投屏助手");
+  EXPECT_EQ(Text(L"lab_install_name"), L"Zoria投屏助手");
+  EXPECT_TRUE(Visible(L"lab_install_tip"));
+  EXPECT_TRUE(Visible(L"lab_install_name"));
+  EXPECT_FALSE(Visible(L"lab_install_completed"));
+
+  auto& progress = Control<Skin::CProgressUI>(L"pro_pos");
+  const struct {
+    std::intptr_t posted;
+    int shown;
+  } steps[] = {{40, 40}, {-1, 40}, {101, 40}, {100, 100}, {0, 0}};
+  for (const auto& step : steps) {
+    controller_.OnProgress(step.posted);
+    EXPECT_EQ(progress.GetValue(), step.shown) << "after " << step.posted;
+  }
+
+  controller_.OnSpeed(2048);
+  EXPECT_EQ(Text(L"lb_speed"), zr::FormatTransferSpeed(2048));
+  EXPECT_FALSE(Text(L"lb_speed").empty());
+  controller_.OnSpeed(-1);
+  EXPECT_EQ(Text(L"lb_speed"), L"");
+  controller_.OnStatusText(L"正在更新 a.dll");
+  EXPECT_EQ(Text(L"lb_file"), L"正在更新 a.dll");
+  EXPECT_TRUE(window_.calls.empty());
+}
+
+TEST_F(MainController, SuccessShowsTheCompletionPageAndStartsTheProductAfterThreeSeconds) {
+  controller_.OnSucceeded();
+  EXPECT_EQ(Page(), zr::CMainController::kCompletionPage);
+  EXPECT_EQ(Control<Skin::CLabelUI>(L"labBk").GetBkImage(), L"file = 'install_img_03@2x.png'");
+  EXPECT_FALSE(Visible(L"lab_install_tip"));
+  EXPECT_FALSE(Visible(L"lab_install_name"));
+  EXPECT_TRUE(Visible(L"lab_install_completed"));
+  EXPECT_EQ(Text(L"btn_runprogram"), zr::StringTable::Get(L"ok"));
+  EXPECT_FALSE(Text(L"btn_runprogram").empty());
+  EXPECT_EQ(window_.calls, (std::vector<std::string>{"timer 3000"}));
+
+  window_.calls.clear();
+  controller_.OnCompletionTimer();
+  EXPECT_EQ(window_.calls, (std::vector<std::string>{"stop timer", "stop timer", "launch", "close"}));
+}
+
+// Whatever comes after the completion page, the product starts at most once, and only when
+// the timer or the button is first to end the page.
+TEST_F(MainController, TheProductStartsAtMostOnceAndNeverAfterClosingBegan) {
+  using Event = std::function<void(zr::CMainController&)>;
+  const Event timer = [](zr::CMainController& c) { c.OnCompletionTimer(); };
+  const Event button = [](zr::CMainController& c) { c.OnClick(L"btn_runprogram"); };
+  const Event closeButton = [](zr::CMainController& c) { c.OnClick(L"closebtn"); };
+  const Event wmClose = [](zr::CMainController& c) { c.OnClose(); };
+  const Event finished = [](zr::CMainController& c) { c.OnFinished(); };
+  const struct {
+    const char* name;
+    std::vector<Event> events;
+    int launches;
+  } cases[] = {
+      {"timer, button, timer", {timer, button, timer}, 1},
+      {"button, timer", {button, timer}, 1},
+      {"button twice", {button, button}, 1},
+      {"close button, then timer", {closeButton, timer, button}, 0},
+      {"WM_CLOSE, then timer", {wmClose, timer}, 0},
+      {"worker finished, then button", {finished, button}, 0},
+  };
+  for (const auto& c : cases) {
+    FakeWindow window;
+    zr::CMainController controller(window);
+    controller.Init(pm_);
+    controller.OnSucceeded();
+    for (const Event& event : c.events) event(controller);
+    int launches = 0;
+    for (const std::string& call : window.calls) launches += call == "launch";
+    EXPECT_EQ(launches, c.launches) << c.name;
+    EXPECT_TRUE(controller.Closing()) << c.name;
+  }
+}
+
+TEST_F(MainController, ButtonsCloseOrMinimise) {
+  EXPECT_TRUE(controller_.OnClick(L"minbtn"));  // the engine's own minimise must not follow
+  EXPECT_FALSE(controller_.Closing());
+  EXPECT_FALSE(controller_.OnClick(L"labBk"));
+  EXPECT_EQ(window_.calls, (std::vector<std::string>{"minimise"}));
+  EXPECT_FALSE(controller_.OnClick(L"closebtn"));
+  EXPECT_EQ(window_.calls, (std::vector<std::string>{"minimise", "close"}));
+  controller_.OnClose();
+  EXPECT_EQ(window_.calls.back(), "quit");
+}
+
+// The fatal box keeps the window object alive while it is open: the object may go only once
+// its window is gone and no box over it, of this thread or another, is open.
+TEST_F(MainController, TheFatalBoxClosesTheWindowAndKeepsItsObjectAlive) {
+  controller_.OnFatalText(L"更新失败");
+  EXPECT_EQ(window_.boxText, L"更新失败");
+  EXPECT_EQ(window_.calls, (std::vector<std::string>{"box", "close"}));
+  EXPECT_FALSE(controller_.MayDelete());  // the window is still there
+  controller_.OnWindowGone();
+  EXPECT_TRUE(controller_.MayDelete());
+
+  // The window goes while the box is open (a second box nested in it): nothing is posted to
+  // it after, and the object stays until the outer box is answered.
+  FakeWindow window;
+  zr::CMainController controller(window);
+  controller.Init(pm_);
+  bool mayDeleteInside = true;
+  int depth = 0;
+  window.whileBoxOpen = [&] {
+    if (++depth == 1) {
+      controller.OnFatalText(L"second");
+    } else {
+      controller.OnWindowGone();
+      mayDeleteInside = controller.MayDelete();
+    }
+  };
+  controller.OnFatalText(L"first");
+  EXPECT_FALSE(mayDeleteInside);
+  EXPECT_EQ(window.calls, (std::vector<std::string>{"box", "box"}));
+  EXPECT_TRUE(controller.MayDelete());
+  window.otherBoxes = 1;  // the worker's box is still open over the window
+  EXPECT_FALSE(controller.MayDelete());
+}
+
+}  // namespace
