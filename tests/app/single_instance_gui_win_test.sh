@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Two real updaters: the second tells the first to quit, waits a second and carries on.
+# Two real updaters in two folders: the second tells the first to quit, waits until it has
+# ended and carries on.
 set -uo pipefail
 build=$1 source=$2
 source "$source/scripts/wine-env.sh"

@@ -3,13 +3,12 @@
 
 #include <gtest/gtest.h>
 #include <json/json.h>
-#include <openssl/evp.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "net/identity.h"
+#include "support/report_decoding.h"
 #include "update/outcome.h"
 
 namespace zr {
@@ -182,47 +181,6 @@ TEST(WriteUsageReportJson, WritesBytesFrom0x80Unchanged) {
   }
 }
 
-std::string PercentAndBase64Decode(const std::string& payload) {
-  std::string base64;
-  for (std::size_t i = 0; i < payload.size(); ++i) {
-    if (payload[i] == '%' && i + 2 < payload.size()) {
-      base64 += static_cast<char>(std::stoi(payload.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      base64 += payload[i];
-    }
-  }
-  std::string clean;
-  for (const char c : base64) {
-    if (c != '\r' && c != '\n') clean += c;
-  }
-  std::vector<unsigned char> out(clean.size());
-  const int n = EVP_DecodeBlock(out.data(), reinterpret_cast<const unsigned char*>(clean.data()),
-                                static_cast<int>(clean.size()));
-  EXPECT_GE(n, 0);
-  std::size_t size = static_cast<std::size_t>(n);
-  // EVP_DecodeBlock counts the bytes that "=" padding stands for.
-  if (!clean.empty() && clean.back() == '=') --size;
-  if (clean.size() > 1 && clean[clean.size() - 2] == '=') --size;
-  return std::string(reinterpret_cast<char*>(out.data()), size);
-}
-
-std::string Decrypt(const std::string& payload) {
-  const std::string cipher = PercentAndBase64Decode(payload);
-  const std::string key = "5809tumo3714962850kelvar";
-  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
-                                                                        EVP_CIPHER_CTX_free);
-  EVP_DecryptInit_ex(ctx.get(), EVP_des_ede3_ecb(), nullptr,
-                     reinterpret_cast<const unsigned char*>(key.data()), nullptr);
-  std::vector<unsigned char> out(cipher.size() + 8);
-  int written = 0, last = 0;
-  EXPECT_EQ(1, EVP_DecryptUpdate(ctx.get(), out.data(), &written,
-                                 reinterpret_cast<const unsigned char*>(cipher.data()),
-                                 static_cast<int>(cipher.size())));
-  EXPECT_EQ(1, EVP_DecryptFinal_ex(ctx.get(), out.data() + written, &last));
-  return std::string(reinterpret_cast<char*>(out.data()), static_cast<std::size_t>(written + last));
-}
-
 // The identity readers answer from this platform; the rest of the record comes from the
 // arguments, and the whole text survives encryption.
 TEST(BuildUsageReport, EncryptsTheRecordOfContextVersionAndCode) {
@@ -238,7 +196,7 @@ TEST(BuildUsageReport, EncryptsTheRecordOfContextVersionAndCode) {
   expected.pcos = DescribeOs();
   expected.pccid = ReadSourceId();
   expected.code = RESULT_CLOSE_FAILED;
-  const std::string json = Decrypt(payload);
+  const std::string json = test::DecryptPayload(payload);
   EXPECT_EQ(WriteUsageReportJson(expected), json);
   EXPECT_EQ(0u, json.find("{\n   \"code\" : 4003,\n   \"des\" : \"MOVE_FILE_FAILED\",\n"));
   EXPECT_NE(std::string::npos, json.find("\"pcvs\" : \"2.3.9\",\n   \"pcvs_b\""));
@@ -258,7 +216,8 @@ TEST(BuildUsageReport, VersionsComeBackAsTheyWere) {
   for (const Case& c : cases) {
     CUpdateContext context;
     context.version = c.manifestVersion;
-    const std::string json = Decrypt(BuildUsageReport(context, RESULT_MOVE_FAILED, c.productVersion));
+    const std::string json =
+        test::DecryptPayload(BuildUsageReport(context, RESULT_MOVE_FAILED, c.productVersion));
     EXPECT_NE(std::string::npos, json.find("   \"pcvs\" : \"" + c.productVersion + "\",\n")) << json;
     EXPECT_NE(std::string::npos, json.find("   \"uptovs\" : \"" + c.manifestVersion + "\"\n}\n"))
         << json;
