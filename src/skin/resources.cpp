@@ -200,7 +200,8 @@ bool RowsFit(const std::uint8_t* data, std::size_t size) {
     bits = u16(28);
     if (size < 34) return true;
     const std::uint32_t compression = u32(30);
-    if (compression != 0 && compression != 3) return true;  // stb_image refuses the others
+    if (compression == 1 || compression == 2) return true;  // RLE: stb_image refuses it
+    // stb_image reads every other kind (bit fields, and unknown values) as uncompressed rows.
   }
   if (width < 0) width = -width;
   if (height < 0) height = -height;  // rows stored top-down

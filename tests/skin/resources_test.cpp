@@ -72,10 +72,13 @@ TEST(DecodePicture, RefusesWhatIsNoPictureOrTooLarge) {
   EXPECT_EQ(b.width, 0);
 }
 
-// A 32-bit BMP of 2 x 2 pixels (stored bottom-up, or top-down for a negative height) whose
-// pixels are cut to `pixel_bytes` of their 16.
-std::string TinyBmp(std::int32_t height, std::size_t pixel_bytes) {
-  std::string bmp(54 + pixel_bytes, '\x40');
+// A BMP of 2 x 2 pixels (stored bottom-up, or top-down for a negative height) of 32 bits, or
+// of 1 bit with a two-colour palette, whose pixels are cut to `pixel_bytes` (whole: 16 bytes at
+// 32 bits, 8 at 1 bit).
+std::string TinyBmp(std::int32_t height, std::size_t pixel_bytes, int bits,
+                    std::uint32_t compression) {
+  const std::size_t palette = bits == 1 ? 8 : 0;
+  std::string bmp(54 + palette + pixel_bytes, '\x40');
   auto put = [&bmp](std::size_t at, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) bmp[at + i] = static_cast<char>(value >> (8 * i));
   };
@@ -83,13 +86,14 @@ std::string TinyBmp(std::int32_t height, std::size_t pixel_bytes) {
   bmp[1] = 'M';
   put(2, static_cast<std::uint32_t>(bmp.size()), 4);
   put(6, 0, 4);
-  put(10, 54, 4);  // the pixels follow the 40-byte header
+  put(10, static_cast<std::uint32_t>(54 + palette), 4);  // the pixels follow the palette
   put(14, 40, 4);
   put(18, 2, 4);
   put(22, static_cast<std::uint32_t>(height), 4);
   put(26, 1, 2);
-  put(28, 32, 2);
-  for (std::size_t at = 30; at < 54; ++at) bmp[at] = 0;  // no compression, no palette
+  put(28, static_cast<std::uint32_t>(bits), 2);
+  for (std::size_t at = 30; at < 54; ++at) bmp[at] = 0;
+  put(30, compression, 4);
   return bmp;
 }
 
@@ -97,14 +101,20 @@ TEST(DecodePicture, RefusesABmpWhoseRowsRunPastItsEnd) {
   const struct {
     std::int32_t height;
     std::size_t pixel_bytes;
+    int bits;
+    std::uint32_t compression;  // stb_image reads 0 and any value above 0x7FFFFFFF as rows
     bool decodes;
-  } cases[] = {{2, 16, true}, {-2, 16, true}, {2, 12, false}, {-2, 15, false}, {2, 0, false}};
+  } cases[] = {{2, 16, 32, 0, true},         {-2, 16, 32, 0, true},
+               {2, 12, 32, 0, false},        {-2, 15, 32, 0, false},
+               {2, 0, 32, 0, false},         {2, 8, 1, 0xBF000800, true},
+               {2, 4, 1, 0xBF000800, false}};
   for (const auto& c : cases) {
-    const std::string bmp = TinyBmp(c.height, c.pixel_bytes);
+    const std::string bmp = TinyBmp(c.height, c.pixel_bytes, c.bits, c.compression);
     Skin::SkinBitmap b;
     EXPECT_EQ(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(bmp.data()), bmp.size(), &b),
               c.decodes)
-        << "height " << c.height << ", " << c.pixel_bytes << " pixel bytes";
+        << "height " << c.height << ", " << c.bits << " bits, " << c.pixel_bytes
+        << " pixel bytes, compression " << c.compression;
     EXPECT_EQ(b.width, c.decodes ? 2 : 0);
   }
 }
