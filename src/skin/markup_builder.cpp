@@ -17,8 +17,12 @@
 namespace Skin {
 namespace {
 
-// Includes nest at most this deep, so that a document including itself cannot loop.
+// Includes nest at most this deep, so that a document including itself cannot loop, and a
+// build loads at most this many included documents in all, so that documents that include
+// each other several times cannot multiply (ten includes a level, eight levels deep, would be
+// 10^8 loads). The shipped documents include nothing.
 constexpr int kMaxIncludeDepth = 8;
+constexpr int kMaxIncludes = 64;
 // Controls nest at most this deep; deeper elements are skipped (the documents nest 6 deep),
 // so that no document can exhaust the stack.
 constexpr int kMaxNesting = 64;
@@ -100,6 +104,13 @@ class Builder {
                           ParseBool(W(node.attribute("default").value())));
   }
 
+  // The document an Include element names, within the depth and the build's budget.
+  bool LoadInclude(pugi::xml_node include, int depth, pugi::xml_document* doc) {
+    if (depth >= kMaxIncludeDepth || includes_loaded_ >= kMaxIncludes) return false;
+    ++includes_loaded_;
+    return LoadDocument(W(include.attribute("source").value()), doc);
+  }
+
   // The window-level children: fonts, defaults, includes, then the first control.
   CControlUI* WindowChildren(pugi::xml_node parent, int depth) {
     CControlUI* root = nullptr;
@@ -107,9 +118,8 @@ class Builder {
       if (node.type() != pugi::node_element) continue;
       std::wstring name = W(node.name());
       if (EqualsNoCase(name, L"Include")) {
-        if (depth >= kMaxIncludeDepth) continue;
         pugi::xml_document included;
-        if (!LoadDocument(W(node.attribute("source").value()), &included)) continue;
+        if (!LoadInclude(node, depth, &included)) continue;
         CControlUI* sub = WindowChildren(included.document_element(), depth + 1);
         if (sub && !root) {
           root = sub;
@@ -144,9 +154,8 @@ class Builder {
       if (node.type() != pugi::node_element) continue;
       std::wstring name = W(node.name());
       if (EqualsNoCase(name, L"Include")) {
-        if (depth >= kMaxIncludeDepth) continue;
         pugi::xml_document included;
-        if (!LoadDocument(W(node.attribute("source").value()), &included)) continue;
+        if (!LoadInclude(node, depth, &included)) continue;
         pugi::xml_node top = included.document_element();
         if (EqualsNoCase(W(top.name()), L"Window")) {
           CControlUI* sub = WindowChildren(top, depth + 1);
@@ -186,6 +195,7 @@ class Builder {
   CPaintManager* manager_;
   IControlFactory* factory_;
   IControlTextSource* text_source_;
+  int includes_loaded_ = 0;  // included documents loaded by this build
   int font_count_ = 0;
 };
 

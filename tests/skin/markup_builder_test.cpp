@@ -308,6 +308,36 @@ TEST_F(OwnDocuments, DeepNestingIsCutOffInsteadOfExhaustingTheStack) {
   EXPECT_EQ(levels, 65);
 }
 
+// Documents that include themselves several times would multiply within the depth limit
+// (four includes a level, eight levels: 87,381 documents); a build loads 64 at most, depth
+// first, so that the first include of the first level is built and its siblings are not.
+TEST(MarkupBuilder, IncludesThatMultiplyStopAtTheBuildsBudget) {
+  zr::test::ZipWriter zip;
+  zip.Add("bomb.xml",
+          "<VerticalLayout><Include source=\"bomb.xml\"/><Include source=\"bomb.xml\"/>"
+          "<Include source=\"bomb.xml\"/><Include source=\"bomb.xml\"/><Label/></VerticalLayout>",
+          true);
+  static std::string package;
+  package = zip.Finish();
+  ASSERT_TRUE(zr::test::UseSkinPackage(package));
+  zr::test::FakeHost host;
+  Skin::CPaintManager pm;
+  pm.Init(&host, L"bomb");
+  Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(
+      "<Window><VerticalLayout name=\"top\"><Include source=\"bomb.xml\"/>"
+      "</VerticalLayout></Window>",
+      &pm);
+  ASSERT_NE(root, nullptr);
+  pm.AttachDialog(root);
+  int layouts = 0;
+  root->VisitTree([&](Skin::CControlUI* c) { layouts += c->GetClass() == L"VerticalLayoutUI"; });
+  EXPECT_EQ(layouts, 1 + 64);  // "top" and one layout per document loaded
+  auto* first = static_cast<Skin::CContainerUI*>(
+      static_cast<Skin::CContainerUI*>(pm.FindControl(L"top"))->GetItemAt(0));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->GetCount(), 2);  // the first include and the label
+}
+
 TEST(BuiltInControls, ClassNamesAndInterfaces) {
   const struct {
     const wchar_t* element;
