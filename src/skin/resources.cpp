@@ -183,13 +183,16 @@ bool ChunksFit(const std::uint8_t* data, std::size_t size) {
 // stb_image reads past a BMP's end as zeros: 73 bytes that claim 768 x 1791 pixels would
 // decode to a black picture of 5 MB instead of being refused as the cut-off file they are.
 bool RowsFit(const std::uint8_t* data, std::size_t size) {
-  if (size < 30 || data[0] != 'B' || data[1] != 'M') return true;
+  if (size < 2 || data[0] != 'B' || data[1] != 'M') return true;
+  if (size < 18) return false;  // cut off before its header's size
   auto u16 = [data](std::size_t at) {
     return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8);
   };
   auto u32 = [&u16](std::size_t at) { return u16(at) | (u16(at + 2) << 16); };
   const std::uint32_t header = u32(14);
   std::int64_t width = 0, height = 0, bits = 0;
+  // A header cut off is read as zeros too: 29 bytes made a picture of 7669 x 7424 (227 MB).
+  if (size < (header == 12 ? 26u : 34u)) return false;
   if (header == 12) {  // the old core header: 16-bit sizes
     width = u16(18);
     height = u16(20);
@@ -198,7 +201,6 @@ bool RowsFit(const std::uint8_t* data, std::size_t size) {
     width = static_cast<std::int32_t>(u32(18));
     height = static_cast<std::int32_t>(u32(22));
     bits = u16(28);
-    if (size < 34) return true;
     const std::uint32_t compression = u32(30);
     if (compression == 1 || compression == 2) return true;  // RLE: stb_image refuses it
     // stb_image reads every other kind (bit fields, and unknown values) as uncompressed rows.

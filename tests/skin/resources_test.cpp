@@ -117,6 +117,13 @@ TEST(DecodePicture, RefusesABmpWhoseRowsRunPastItsEnd) {
         << " pixel bytes, compression " << c.compression;
     EXPECT_EQ(b.width, c.decodes ? 2 : 0);
   }
+  // Cut off inside the header, whose missing fields would be read as zeros.
+  for (std::size_t size : {2, 17, 30, 53}) {
+    const std::string bmp = TinyBmp(2, 16, 32, 0).substr(0, size);
+    Skin::SkinBitmap b;
+    EXPECT_FALSE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(bmp.data()), size, &b))
+        << size << " bytes";
+  }
 }
 
 TEST(ResourceSettings, PathsKeepATrailingBackslash) {
