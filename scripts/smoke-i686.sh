@@ -47,8 +47,9 @@ log() { printf '[smoke %5ds] %s\n' "$SECONDS" "$*"; }
 
 binfmt=/proc/sys/fs/binfmt_misc
 handler=$binfmt/zr-smoke-i386
-registered=0 installed_wine32=0
+registered=0 installed_wine32=0 watchdog=
 cleanup() {
+  [ -z "$watchdog" ] || kill "$watchdog" 2>/dev/null
   if [ "$registered" = 1 ] && [ -e "$handler" ]; then
     echo -1 >"$handler" && log "binfmt handler removed"
   fi
@@ -103,6 +104,22 @@ if [ ! -e "$handler" ]; then
   registered=1
 fi
 log "binfmt handler zr-smoke-i386 set"
+
+# Under emulation a helper of Wine's prefix set-up sometimes crashes, and the crash handler
+# (winedbg --auto) then waits forever, idle, while the set-up waits for it (seen: 28 minutes
+# until it was ended by hand). A crash handler still there after a minute is ended and said.
+(
+  while sleep 15; do
+    for pid in $(pgrep -f 'wine winedbg [-]-auto'); do
+      age=$(ps -o etimes= -p "$pid" 2>/dev/null | tr -d ' ')
+      what=$(ps -o args= -p "$pid" 2>/dev/null)
+      if [ -n "$age" ] && [ "$age" -gt 60 ] && kill "$pid" 2>/dev/null; then
+        log "ended a crash handler left waiting for ${age} s: $what"
+      fi
+    done
+  done
+) &
+watchdog=$!
 
 # --- one update per mode -----------------------------------------------------------------------
 # mode_run MODE: a folder laid out like a build folder (what tests/e2e/e2e_lib.sh expects), with
