@@ -168,12 +168,15 @@ bool HasTransparencyChunk(const std::uint8_t* data, std::size_t size) {
 bool ChunksFit(const std::uint8_t* data, std::size_t size) {
   static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (size < 8 || !std::equal(kSignature, kSignature + 8, data)) return true;
-  for (std::size_t pos = 8; size - pos >= 12;) {
+  // Down to a chunk's length and type, which stb_image reads even without the rest after
+  // them (a chunk claiming 1.2 GB in the last 11 bytes had it allocate 2 GB).
+  for (std::size_t pos = 8; size - pos >= 8;) {
     const std::uint8_t* p = data + pos;
     const std::uint32_t length = (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) |
                                  (p[2] << 8) | p[3];
-    if (length > size - pos - 12) return false;  // the length, type and CRC take 12 bytes
     if (std::equal(p + 4, p + 8, "IEND")) break;
+    // The length, type and CRC take 12 bytes.
+    if (size - pos < 12 || length > size - pos - 12) return false;
     pos += 12 + static_cast<std::size_t>(length);
   }
   return true;
