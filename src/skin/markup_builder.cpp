@@ -20,7 +20,7 @@ namespace {
 // Includes nest at most this deep, so that a document including itself cannot loop, and a
 // build loads at most this many included documents in all, so that documents that include
 // each other several times cannot multiply (ten includes a level, eight levels deep, would be
-// 10^8 loads). The shipped documents include nothing.
+// 10^8 loads). The shipped documents include one document each.
 constexpr int kMaxIncludeDepth = 8;
 constexpr int kMaxIncludes = 64;
 // Controls nest at most this deep; deeper elements are skipped (the documents nest 6 deep),
