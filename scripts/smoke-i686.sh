@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One real run of the shipped 32-bit zrUpdater.exe (build/win32, Release), which this machine's
 # kernel cannot execute: through qemu-user and Wine's 32-bit half, 100-200 times slower than the
-# 64-bit build under Wine (a new prefix takes about a quarter of an hour). Not part of the tests.
+# 64-bit build under Wine (a new prefix takes about half an hour). Not part of the tests.
 #
 #   bash scripts/smoke-i686.sh [--yes] [--keep-wine32] [win32|wow64|both]   (default: both)
 #
@@ -142,6 +142,8 @@ mode_run() (
     "$layout/tools/report_server/report_server.exe"
   unset DISPLAY
   export ZR_UI_PATIENCE=30  # up to half an hour for a program to come up
+  # Each new Wine server starts the menu builder, a minute or more under emulation: not needed.
+  export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
   started=$SECONDS
   phase() { log "$mode: $* ($((SECONDS - started)) s)"; started=$SECONDS; }
 
@@ -154,7 +156,15 @@ mode_run() (
   phase "product ($product_build stand-in) running"
   e2e_run_updater || e2e_finish
   phase "updater window up"
-  e2e_shot "$mode-progress"
+  # Under emulation the window is mapped seconds before its first frame: wait for that frame.
+  for _ in $(seq 60); do
+    e2e_shot "$mode-progress"
+    eval "$(xdotool getwindowgeometry --shell "$e2e_main")"
+    lit=$(convert "$e2e_shots/$mode-progress.png" -crop "${WIDTH}x${HEIGHT}+$X+$Y" \
+      -format '%[fx:maxima]' info: 2>/dev/null)
+    [ "$lit" = 0 ] || break
+    sleep 1
+  done
   if e2e_box $((60 * ZR_UI_PATIENCE)); then
     phase "question box up: the updater found the running product"
     e2e_shot "$mode-question"

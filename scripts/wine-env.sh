@@ -44,7 +44,10 @@ zr_wine_init() {
         'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
         /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
     done
-    "$ZR_WINESERVER_BIN" -w
+    # Wine's own services end a few seconds after the last program; under emulation (the
+    # i686 smoke run) they were seen idle for good, so they get two minutes and are then ended
+    # (the server still saves the registry as it exits).
+    timeout 120 "$ZR_WINESERVER_BIN" -w || { "$ZR_WINESERVER_BIN" -k; "$ZR_WINESERVER_BIN" -w; }
     touch "$ZR_WINEPREFIX/.zr-ready-2"
   ) 9>"$ZR_WINEPREFIX.lock"
 }

@@ -175,12 +175,14 @@ e2e_wait_replacing() {
 
 # e2e_launch EXE WHAT OPTIONS...: runs a copy of the stand-in product, EXE, with OPTIONS and waits
 # until it is ready (its window up, its file held); WHAT names it in a failure. Sets e2e_launched_pid.
+# It ends by itself after four minutes times ZR_UI_PATIENCE (under emulation an updater takes
+# minutes to come up, and must still find it running).
 e2e_launch() {
   local exe=$1 what=$2
   shift 2
   local ready="${exe%.exe}.ready"
   rm -f "$ready"
-  zr_wine "$exe" "$@" --lifetime 240000 --ready "$(zr_winpath "$ready")" >/dev/null 2>&1 &
+  zr_wine "$exe" "$@" --lifetime $((240000 * ${ZR_UI_PATIENCE:-1})) --ready "$(zr_winpath "$ready")" >/dev/null 2>&1 &
   e2e_launched_pid=$!
   e2e_pids+=("$e2e_launched_pid")
   local end=$((SECONDS + 60 * ${ZR_UI_PATIENCE:-1}))
