@@ -46,19 +46,19 @@ e2e_install second $count
 e2e_put_product
 e2e_run_updater "$offline" || e2e_finish
 first_pid=$e2e_updater_pid
-first_main=$e2e_main
 e2e_wait_replacing || e2e_fail "second: the replacement did not begin"
 e2e_start_updater "$offline"
 second_pid=$e2e_updater_pid
 # Each look lists the windows first, then asks whether the first process still runs: a window
-# of the second seen while the first runs is caught for sure.
+# of the second seen while the first runs is caught for sure. A window is the second's by its
+# process: once the first has ended, X may give the first's window id to the second's window.
 second_main=
 overlap=0
 first_gone_at=
 end=$((SECONDS + 120))
 while [ -z "$second_main" ] && [ $SECONDS -lt $end ] && kill -0 "$second_pid" 2>/dev/null; do
   for id in $(xdotool search --onlyvisible --name "$title" 2>/dev/null); do
-    [ "$id" != "$first_main" ] && second_main=$id
+    [ "$(xdotool getwindowpid "$id" 2>/dev/null)" = "$second_pid" ] && second_main=$id
   done
   if kill -0 "$first_pid" 2>/dev/null; then
     [ -n "$second_main" ] && overlap=1
