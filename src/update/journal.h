@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
+#include "update/own_files.h"
+
 namespace zr {
 
 class IFileSystem;
-
-inline constexpr wchar_t kJournalFileName[] = L"zrUpdater.journal";
 
 struct JournalEntry {
   std::wstring target;
