@@ -240,9 +240,11 @@ e2e_product_windows() { xdotool search --onlyvisible --name '^Zoria投屏助手$
 
 # e2e_start_updater [ENV=VALUE...]: starts the installation's updater with $e2e_manifest; sets
 # e2e_updater_pid (the Windows process's own). What Wine writes to the standard error (its
-# debug channels, when WINEDEBUG asks for them) is added to $e2e_work/updater.log.
+# debug channels, when WINEDEBUG asks for them) is added to $e2e_work/updater.log. With
+# e2e_updater_path set (a Windows path, e.g. through e2e_second_drive), the updater is started
+# by that path.
 e2e_start_updater() {
-  env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINE_BIN" "$e2e_app/zrUpdater.exe" \
+  env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINE_BIN" "${e2e_updater_path:-$e2e_app/zrUpdater.exe}" \
     /config "$(zr_winpath "$e2e_manifest")" /version 3.1.0 >/dev/null 2>>"$e2e_work/updater.log" &
   e2e_updater_pid=$!
   e2e_pids+=("$e2e_updater_pid")

@@ -5,7 +5,6 @@
 
 #include "update/progress.h"
 #include "update/update_context.h"
-#include "util/ascii.h"
 
 namespace zr::test {
 namespace {
@@ -332,8 +331,8 @@ void FakePlatform::AdvanceProcesses() {
 uint32_t FakePlatform::FindProcessByPath(const std::wstring& exePath) {
   AdvanceProcesses();
   for (const auto& [id, process] : processes) {
-    // As the updater compares process paths: letters A-Z in either case, all else exact.
-    if (EqualsIgnoringAsciiCase(process.path, exePath)) {
+    // As the updater compares process paths: as the file system tells files apart.
+    if (ComparePaths(FullPath(process.path), FullPath(exePath)) == 0) {
       log.push_back(L"find " + std::to_wstring(id));
       return id;
     }

@@ -146,6 +146,7 @@ TEST(StringTableGet, ServesTheShippedDocument) {
       {"box_update_failed_goto_offical_site", "更新失败，请至官网下载最新安装包！"},
       {"box_exit_reboot", "退出Zoria投屏助手失败，请重启电脑后重试！"},
       {"unknown11", "关闭Zoria投屏助手失败！"},
+      {"box_updater_busy", "另一个更新程序正在更新Zoria投屏助手，本次更新未进行，请稍后重试！"},
       {"box_close_tool", "继续更新会强行退出正在运行的Zoria投屏助手，您确定要更新吗？"},
       {"pro_updating_file", "正在更新文件..."},
       {"pro_update_file_dds", "%d/%d 正在更新文件 %s"},
@@ -163,7 +164,7 @@ TEST(StringTableGet, ServesTheShippedDocument) {
       {"cmd_open_failed_d", "启动程序失败,错误码:(%d)"},
       {"shutdown_updating_files", "正在更新Zoria投屏助手的文件，请等待更新完成"},
   };
-  ASSERT_EQ(shipped.size(), 42u);
+  ASSERT_EQ(shipped.size(), 43u);
   for (const auto& [id, text] : shipped) {
     EXPECT_EQ(WideToUtf8(StringTable::Get(Utf8ToWide(id))), text) << id;
   }
