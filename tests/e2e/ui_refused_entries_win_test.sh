@@ -10,9 +10,11 @@ source "$2/tests/e2e/e2e_lib.sh"
 
 offline="http_proxy=http://127.0.0.1:9"  # the usage report goes nowhere
 
-# snapshot DIR: every file below DIR but the download cache (which a failed update removes),
-# with its checksum.
-snapshot() { (cd "$1" && find . -path ./cache -prune -o -type f -print0 | sort -z | xargs -0 sha1sum); }
+# snapshot DIR: every file below DIR but the download cache (which a failed update removes) and
+# the updater's lock file, with its checksum.
+snapshot() {
+  (cd "$1" && find . -path ./cache -prune -o -type f ! -name zrUpdater.lock -print0 | sort -z | xargs -0 sha1sum)
+}
 
 # refused NAME TMP PATH: a manifest whose second of three entries is TMP -> PATH (raw XML text).
 refused() {

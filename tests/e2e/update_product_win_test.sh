@@ -104,6 +104,9 @@ scenario other-drive
 e2e_start_stand_in "$install" --quit-on-request
 product=$e2e_stand_in_pid
 e2e_second_drive "$e2e_work/other-drive" || e2e_fail "no free drive letter"
+# The manifest names the installation as the updater is started: through the other letter.
+e2e_write_manifest "$manifest" 4.0.0 "$e2e_drive_letter\\Zoria 投屏 other-drive\\cache\\update\\new.bin" \
+  "$e2e_drive_letter\\Zoria 投屏 other-drive\\product 文件.dll"
 e2e_app=$install e2e_manifest=$manifest
 e2e_updater_path="$e2e_drive_letter\\Zoria 投屏 other-drive\\zrUpdater.exe" e2e_start_updater
 closed other-drive
