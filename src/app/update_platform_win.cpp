@@ -10,6 +10,7 @@
 #include "ui/message_box_win.h"
 #include "update/file_stage_win.h"
 #include "update/product_process_win.h"
+#include "update/outcome.h"
 #include "update/update_context.h"
 #include "update/update_worker.h"
 
@@ -29,11 +30,6 @@ void CWin32Platform::TerminateProcessById(uint32_t processId, uint32_t exitCode)
 }
 
 bool CWin32Platform::PostQuitToProductWindow() { return zr::PostQuitToProductWindow(); }
-
-bool CWin32Platform::PostToMainWindow(uint32_t message, intptr_t lParam) {
-  HWND window = MainWindowHandle();
-  return window != nullptr && PostMessageW(window, message, 0, lParam) != FALSE;
-}
 
 BoxAnswer CWin32Platform::ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
                                 const std::wstring& message, const std::wstring& firstButton,
@@ -63,12 +59,21 @@ void CWin32Platform::SendUsageReport(const CUpdateContext& context, int32_t code
   UploadReport(BuildUsageReport(context, code, GetLaunchOptions().version));
 }
 
-unsigned __stdcall UpdateWorkerProc(void* context) {
+unsigned __stdcall UpdateWorkerProc(void* argument) {
   CComApartment com;  // for ShellExecuteW behind the boxes' link
-  CWin32Platform platform;
-  const int32_t outcome =
-      RunUpdate(*static_cast<CUpdateContext*>(context), platform, GetLaunchOptions().config);
-  return static_cast<unsigned>(outcome);
+  CUpdateRun& run = *static_cast<CUpdateRun*>(argument);
+  CWin32Platform platform(run.events);
+  try {
+    return static_cast<unsigned>(RunUpdate(run.context, platform, GetLaunchOptions().config));
+  } catch (...) {
+    // RunUpdate ends every failure of its own; this is the last resort that keeps the window
+    // from waiting for good.
+    try {
+      run.events.Report({UpdateEvent::Kind::kFinished});
+    } catch (...) {
+    }
+    return static_cast<unsigned>(RESULT_MOVE_FAILED);
+  }
 }
 
 }  // namespace zr

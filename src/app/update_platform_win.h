@@ -8,11 +8,13 @@ namespace zr {
 
 class CWin32Platform : public IUpdatePlatform {
  public:
+  // Events go to `events`, which the main window takes them from.
+  explicit CWin32Platform(IUpdateEvents& events) : m_events(events) {}
   IFileSystem& Files() override { return m_files; }
+  void Report(UpdateEvent event) override { m_events.Report(std::move(event)); }
   uint32_t FindProcessByPath(const std::wstring& exePath) override;
   void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
   bool PostQuitToProductWindow() override;
-  bool PostToMainWindow(uint32_t message, intptr_t lParam) override;
   BoxAnswer ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
                   const std::wstring& message, const std::wstring& firstButton,
                   const std::wstring* secondButton) override;
@@ -25,12 +27,14 @@ class CWin32Platform : public IUpdatePlatform {
   void SendUsageReport(const CUpdateContext& context, int32_t code) override;
 
  private:
+  IUpdateEvents& m_events;
   CWin32FileSystem m_files;
 };
 
-// _beginthreadex entry of the update worker; the argument is the run's CUpdateContext.
-// Returns the final outcome code as the thread's exit code. The thread is a COM
-// single-threaded apartment for its whole run.
+// _beginthreadex entry of the update worker; the argument is the run's CUpdateRun. Returns the
+// final outcome code as the thread's exit code. The thread is a COM single-threaded apartment
+// for its whole run. Whatever the run throws ends it as a failed run would end: the window is
+// told that it finished.
 unsigned __stdcall UpdateWorkerProc(void* context);
 
 }  // namespace zr

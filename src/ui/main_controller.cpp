@@ -1,5 +1,7 @@
 #include "ui/main_controller.h"
 
+#include <algorithm>
+
 #include "skin/button.h"
 #include "skin/container.h"
 #include "skin/label.h"
@@ -49,12 +51,40 @@ void CMainController::Init(Skin::CPaintManager& manager) {
   SetVisible(m_completedCaption, false);
 }
 
+void CMainController::OnEvent(const UpdateEvent& event) {
+  switch (event.kind) {
+    case UpdateEvent::Kind::kProgress:
+      OnProgress(static_cast<std::intptr_t>(event.value));
+      break;
+    case UpdateEvent::Kind::kSpeed:
+      OnSpeed(event.value);
+      break;
+    case UpdateEvent::Kind::kStatusText:
+      OnStatusText(event.text);
+      break;
+    case UpdateEvent::Kind::kFatalText:
+      OnFatalText(event.text);
+      break;
+    case UpdateEvent::Kind::kSucceeded:
+      OnSucceeded();
+      break;
+    case UpdateEvent::Kind::kFinished:
+      OnFinished();
+      break;
+    case UpdateEvent::Kind::kQuit:
+      m_window.PostQuit();
+      break;
+  }
+}
+
 void CMainController::OnProgress(std::intptr_t percent) {
   if (m_progress && percent >= 0 && percent <= 100) m_progress->SetValue(static_cast<int>(percent));
 }
 
-void CMainController::OnSpeed(std::int32_t bytesPerSecond) {
-  SetText(m_speedLine, bytesPerSecond < 0 ? std::wstring() : FormatTransferSpeed(bytesPerSecond));
+void CMainController::OnSpeed(std::int64_t bytesPerSecond) {
+  constexpr std::int64_t kMost = INT32_MAX;  // the speed line's own limit
+  SetText(m_speedLine, bytesPerSecond < 0 ? std::wstring()
+                                          : FormatTransferSpeed(static_cast<std::int32_t>(std::min(bytesPerSecond, kMost))));
 }
 
 void CMainController::OnStatusText(const std::wstring& text) { SetText(m_fileLine, text); }

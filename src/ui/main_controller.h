@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "update/update_events.h"
+
 namespace Skin {
 class CButtonUI;
 class CLabelUI;
@@ -57,9 +59,10 @@ class CMainController {
   // shows the progress page's title and captions.
   void Init(Skin::CPaintManager& manager);
 
-  // The worker's messages.
+  // One of the engine's events, handed to the handler of its kind; "quit" ends the loop.
+  void OnEvent(const UpdateEvent& event);
   void OnProgress(std::intptr_t percent);  // 0..100; anything else is ignored
-  void OnSpeed(std::int32_t bytesPerSecond);  // negative: no speed line
+  void OnSpeed(std::int64_t bytesPerSecond);  // negative: no speed line
   void OnStatusText(const std::wstring& text);
   // Shows the box and, once it is answered, closes, unless the window went meanwhile.
   void OnFatalText(const std::wstring& text);

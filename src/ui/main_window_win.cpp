@@ -5,7 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
+#include <optional>
 
 #include "skin/resources.h"
 #include "skin/skin_string.h"
@@ -15,37 +15,30 @@
 #include "ui/string_table.h"
 #include "update/file_stage_win.h"
 #include "update/launch.h"
-#include "update/platform.h"
-#include "update/progress.h"
 #include "update/update_context.h"
 #include "util/paths.h"
 
 namespace zr {
 namespace {
 
-static_assert(WM_UPDATE_QUIT == WM_QUIT, "the engine's quit message is WM_QUIT");
-
 std::atomic<CWnd_Main*> g_mainWindow{nullptr};
 std::atomic<HWND> g_mainWindowHandle{nullptr};
 
 constexpr UINT_PTR kCompletionTimerId = 1000;
+// The events are also taken this often, so that one whose wake-up was lost (a full message
+// queue) still comes.
+constexpr UINT_PTR kEventTimerId = 1001;
+constexpr UINT kEventTimerMs = 250;
 constexpr UINT kFatalBoxType = 0x10;
-
-// The launch's status line goes to the window itself, like every other status text.
-class CSelfPoster : public IMessagePoster {
- public:
-  explicit CSelfPoster(HWND hwnd) : m_hwnd(hwnd) {}
-  bool PostToMainWindow(uint32_t message, intptr_t lParam) override {
-    return ::PostMessageW(m_hwnd, message, 0, lParam) != FALSE;
-  }
-
- private:
-  HWND m_hwnd;
-};
 
 void CALLBACK CompletionTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
   if (id != kCompletionTimerId) return;
   if (CWnd_Main* window = GetMainWindow()) window->OnCompletionTimer();
+}
+
+void CALLBACK EventTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+  if (id != kEventTimerId) return;
+  if (CWnd_Main* window = GetMainWindow()) window->TakeEvents();
 }
 
 }  // namespace
@@ -60,10 +53,24 @@ void CWnd_Main::InitWindow() {
   g_mainWindowHandle.store(m_hwnd);
   m_controller.Init(GetPaintManager());
 
-  m_context = new CUpdateContext();
+  HWND hwnd = m_hwnd;
+  m_run = new CUpdateRun([hwnd] { return ::PostMessageW(hwnd, WM_UPDATE_EVENTS, 0, 0) != FALSE; });
+  ::SetTimer(m_hwnd, kEventTimerId, kEventTimerMs, &EventTimerProc);
   // Never joined: the process ends with the UI thread's loop.
-  const uintptr_t thread = _beginthreadex(nullptr, 0, m_workerEntry, m_context, 0, nullptr);
+  const uintptr_t thread = _beginthreadex(nullptr, 0, m_workerEntry, m_run, 0, nullptr);
   (void)thread;
+}
+
+bool CWnd_Main::TakeEvents() {
+  while (m_run != nullptr && !m_controller.WindowGone()) {
+    std::optional<UpdateEvent> event = m_run->events.Take();
+    if (!event) break;
+    m_controller.OnEvent(*event);
+    // The window went while a fatal box was open: the engine must not go on with it, and the
+    // object goes now unless an outer handler's box or another thread's is still open.
+    if (m_controller.WindowGone()) return DeleteIfUnused();
+  }
+  return false;
 }
 
 void CWnd_Main::OnFinalMessage(HWND hwnd) {
@@ -113,36 +120,15 @@ LRESULT CWnd_Main::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool& ha
   return Skin::CSkinWindow::OnSysCommand(msg, wparam, lparam, handled);
 }
 
-LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) {
+LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*/, bool& handled) {
   handled = false;  // the engine's own handling runs afterwards
   switch (msg) {
-    case WM_UPDATE_PROGRESS:
-      m_controller.OnProgress(lparam);
-      break;
-    case WM_UPDATE_SPEED:
-      m_controller.OnSpeed(static_cast<int32_t>(lparam));
-      break;
-    case WM_UPDATE_STATUS_TEXT: {
-      std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lparam));
-      if (text) m_controller.OnStatusText(*text);
-      break;
-    }
-    case WM_UPDATE_FATAL_TEXT: {
-      std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lparam));
-      m_controller.OnFatalText(text ? *text : std::wstring());
-      if (m_controller.WindowGone()) {
-        // The window went while the box was open: the engine must not go on with it, and the
-        // object goes now unless an outer handler's box or another thread's is still open.
+    case WM_UPDATE_EVENTS:
+      // Whoever posted it, only what the engine put in the queue is done.
+      if (TakeEvents()) {
         handled = true;
-        DeleteIfUnused();
+        return 0;
       }
-      return 0;
-    }
-    case WM_UPDATE_SUCCEEDED:
-      m_controller.OnSucceeded();
-      break;
-    case WM_UPDATE_FINISHED:
-      m_controller.OnFinished();
       break;
     case WM_QUERYENDSESSION:
       // While product files move the session waits, and Windows shows the user why.
@@ -172,8 +158,8 @@ void CWnd_Main::StopCompletionTimer() { ::KillTimer(GetHWND(), kCompletionTimerI
 
 void CWnd_Main::LaunchProduct() {
   const std::wstring directory = Skin::CResourceSettings::GetInstancePath();
-  CSelfPoster poster(GetHWND());
-  zr::LaunchProduct(MakeProductPath(directory.c_str()), poster);
+  // The launch's status line goes through the run's queue, like every other status text.
+  if (m_run) zr::LaunchProduct(MakeProductPath(directory.c_str()), m_run->events);
 }
 
 void CWnd_Main::PostCloseAndQuit() {

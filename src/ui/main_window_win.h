@@ -2,11 +2,13 @@
 // "wnd_main.xml", and the process-wide pointer to it. Windows only.
 //
 // The window starts the update worker once its skin is built (InitWindow) and from then on
-// only reacts: to the worker's progress messages, to its three buttons and to the completion
-// timer. What it does then is decided by its controller (main_controller.h); the window
-// forwards and carries out. Everything runs on the UI thread, except GetMainWindowHandle,
-// which the worker uses to address its posts. The window keeps the document's size
-// (580 x 400) whatever is asked of it.
+// only reacts: to the worker's events, to its three buttons and to the completion timer. The
+// events come through the run's queue (update_events.h): the worker's wake-up message
+// (WM_UPDATE_EVENTS, no payload) and a steady timer make the window take them, one at a time;
+// a message that only looks like the engine's changes nothing. What the window does with an
+// event is decided by its controller (main_controller.h); the window forwards and carries out.
+// Everything runs on the UI thread, except GetMainWindowHandle, which the worker uses as the
+// owner of its boxes. The window keeps the document's size (580 x 400) whatever is asked of it.
 //
 // The object deletes itself once its window is gone and no modal box over it is open. A box
 // that one of its handlers runs (the fatal text's) defers the deletion to that handler's end;
@@ -27,14 +29,17 @@ class CControlUI;
 
 namespace zr {
 
-struct CUpdateContext;
+struct CUpdateRun;
 
 // The window class the single-instance search of a later updater looks for.
 inline constexpr wchar_t kMainWindowClassName[] = L"zrUpdater";
 
-// The update worker's thread entry (_beginthreadex style), given the context. Start-up
-// supplies UpdateWorkerProc, which knows the real platform; tests may give their own.
-using UpdateThreadEntry = unsigned(__stdcall*)(void* context);
+// The worker's wake-up: the run's queue holds events. It carries nothing.
+inline constexpr UINT WM_UPDATE_EVENTS = WM_APP + 1;
+
+// The update worker's thread entry (_beginthreadex style), given the run (CUpdateRun).
+// Start-up supplies UpdateWorkerProc, which knows the real platform; tests may give their own.
+using UpdateThreadEntry = unsigned(__stdcall*)(void* run);
 
 class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
  public:
@@ -57,6 +62,9 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
   // The completion timer's work (id 1000): the controller stops the timer, then launches the
   // product and closes, unless the window is already closing.
   void OnCompletionTimer() { m_controller.OnCompletionTimer(); }
+  // Hands the run's waiting events to the controller, one at a time; true when the object is
+  // gone afterwards (a fatal box outlived the window and was the last to hold it).
+  bool TakeEvents();
 
  private:
   // IMainWindowActions
@@ -75,7 +83,7 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
 
   UpdateThreadEntry m_workerEntry;
   CMainController m_controller{*this};
-  CUpdateContext* m_context = nullptr;  // made here, handed to the worker, never freed
+  CUpdateRun* m_run = nullptr;  // made here, handed to the worker, never freed
   HWND m_hwnd = nullptr;  // the window's handle, kept for the box count after it is gone
 };
 

@@ -174,7 +174,7 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
     }
     // The bar follows the files done; 100 is posted once everything is in place.
     const intptr_t done = static_cast<intptr_t>((i + 1) * 100 / count);
-    if (done != position && done < 100) platform.PostToMainWindow(WM_UPDATE_PROGRESS, position = done);
+    if (done != position && done < 100) ReportProgress(platform, position = done);
   }
 
   // Every file is in place: from here on an interrupted run is finished, not undone.
@@ -182,7 +182,7 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   context.plan.state = Journal::State::kFinished;
   context.leftovers = FinishJournal(platform, context.plan);
   context.journalWritten = !context.leftovers.empty();
-  platform.PostToMainWindow(WM_UPDATE_PROGRESS, 100);
+  ReportProgress(platform, 100);
   PostStatusText(platform, StringTable::Get(L"pro_update_finished").c_str());
   return RESULT_OK;
 }

@@ -5,12 +5,12 @@
 
 namespace zr {
 
-class IMessagePoster;
+class IUpdateEvents;
 
 // Starts the program at path with the command line "\"<path>\"", no inherited handles, the
 // updater's environment and current directory, and lets it go (both handles closed at once).
-// On failure posts the status line "cmd_open_failed_d" with the system error code and returns
+// On failure reports the status line "cmd_open_failed_d" with the system error code and returns
 // false.
-bool LaunchProduct(const std::wstring& path, IMessagePoster& window);
+bool LaunchProduct(const std::wstring& path, IUpdateEvents& window);
 
 }  // namespace zr

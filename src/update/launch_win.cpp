@@ -5,12 +5,11 @@
 #include <vector>
 
 #include "ui/string_table.h"
-#include "update/platform.h"
 #include "update/progress.h"
 
 namespace zr {
 
-bool LaunchProduct(const std::wstring& path, IMessagePoster& window) {
+bool LaunchProduct(const std::wstring& path, IUpdateEvents& window) {
   const std::wstring quoted = L"\"" + path + L"\"";
   std::vector<wchar_t> commandLine(quoted.begin(), quoted.end());  // CreateProcessW may write to it
   commandLine.push_back(L'\0');

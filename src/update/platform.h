@@ -1,10 +1,11 @@
 // Everything the update engine asks of the operating system, in one narrow interface.
 //
 // The engine's decisions (attempt loop, closing stage, replacing and rollback, report) are
-// portable and talk only to this. CWin32Platform (app/update_platform_win.cpp) does the real
+// portable and talk only to this; what they tell the window goes out as events
+// (update_events.h). CWin32Platform (app/update_platform_win.cpp) does the real
 // work, its files half in CWin32FileSystem (file_system_win.h), and is tested under Wine; tests/support's
 // FakePlatform drives the same decisions natively with an in-memory file and process table,
-// scripted box answers, a message log and a virtual clock. All calls come from the update
+// scripted box answers, an event log and a virtual clock. All calls come from the update
 // worker thread.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "update/file_system.h"
+#include "update/update_events.h"
 
 namespace zr {
 
@@ -22,15 +24,7 @@ struct CUpdateContext;
 // from a box that failed; callers treat them as the first button unless they say otherwise.
 enum class BoxAnswer : int { kFirst = 6, kSecond = 7, kClosed = 8 };
 
-// Posts a message to the main window (never sends: the caller does not wait). Text payloads
-// follow the ownership rule of progress.h.
-class IMessagePoster {
- public:
-  virtual ~IMessagePoster() = default;
-  virtual bool PostToMainWindow(uint32_t message, intptr_t lParam) = 0;
-};
-
-class IUpdatePlatform : public IMessagePoster {
+class IUpdatePlatform : public IUpdateEvents {
  public:
   // The files and directories of the installation.
   virtual IFileSystem& Files() = 0;

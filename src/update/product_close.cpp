@@ -36,7 +36,7 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
                                                   StringTable::Get(L"update"),
                                                   StringTable::Get(L"cancel"));
       if (answer == BoxAnswer::kSecond) {
-        platform.PostToMainWindow(WM_UPDATE_QUIT, 0);
+        platform.Report({UpdateEvent::Kind::kQuit});
         return RESULT_USER_CANCELLED;
       }
       if (platform.PostQuitToProductWindow()) platform.Sleep(kQuitRequestSleepMs);

@@ -11,7 +11,7 @@ class IUpdatePlatform;
 // seconds to end by itself, asks the user once, asks the product window to quit, then
 // terminates it. RESULT_OK once it is gone (or was never running), RESULT_USER_CANCELLED when
 // the user keeps it (the updater's window is told to quit), RESULT_CLOSE_FAILED when it
-// survives every attempt (the fatal "box_exit_reboot" text has been posted).
+// survives every attempt (the fatal "box_exit_reboot" text has been reported).
 int32_t CloseRunningProduct(IUpdatePlatform& platform);
 
 }  // namespace zr

@@ -3,22 +3,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
-#include <memory>
 #include <string>
 
-#include "update/platform.h"
+#include "update/update_events.h"
 #include "util/text.h"
 
 namespace zr {
 namespace {
-
-// Posts a heap text; if the post fails the payload was never handed over, so it is freed here.
-bool PostText(IMessagePoster& platform, uint32_t message, std::unique_ptr<std::wstring> text) {
-  const intptr_t payload = reinterpret_cast<intptr_t>(text.get());
-  if (!platform.PostToMainWindow(message, payload)) return false;
-  text.release();  // the window owns it now
-  return true;
-}
 
 // Length of the longest prefix of text[0, length) that does not end inside a UTF-8 sequence.
 size_t WholeUtf8Prefix(const char* text, size_t length) {
@@ -36,7 +27,7 @@ size_t WholeUtf8Prefix(const char* text, size_t length) {
 
 }  // namespace
 
-bool PostStatusText(IMessagePoster& platform, const wchar_t* format, ...) {
+void PostStatusText(IUpdateEvents& events, const wchar_t* format, ...) {
   const std::string narrowFormat = WideToUtf8(format);
   char buffer[kStatusTextBufferSize] = {};
   va_list args;
@@ -46,13 +37,11 @@ bool PostStatusText(IMessagePoster& platform, const wchar_t* format, ...) {
   size_t length = std::char_traits<char>::length(buffer);
   if (written >= kStatusTextBufferSize) length = WholeUtf8Prefix(buffer, length);
   buffer[length] = '\0';
-  std::unique_ptr<std::wstring> text(new (std::nothrow) std::wstring(Utf8ToWide(buffer)));
-  if (!text) return platform.PostToMainWindow(WM_UPDATE_STATUS_TEXT, 0);
-  return PostText(platform, WM_UPDATE_STATUS_TEXT, std::move(text));
+  events.Report({UpdateEvent::Kind::kStatusText, 0, Utf8ToWide(buffer)});
 }
 
-bool PostFatalText(IMessagePoster& platform, const wchar_t* format, ...) {
-  auto text = std::make_unique<std::wstring>();
+void PostFatalText(IUpdateEvents& events, const wchar_t* format, ...) {
+  std::wstring text;
   va_list args;
   va_start(args, format);
   // Measure first (vswprintf has no length query), then format into the exact size.
@@ -65,14 +54,22 @@ bool PostFatalText(IMessagePoster& platform, const wchar_t* format, ...) {
     va_end(attempt);
     if (written >= 0 && static_cast<size_t>(written) < capacity) {
       buffer.resize(static_cast<size_t>(written));
-      *text = std::move(buffer);
+      text = std::move(buffer);
       break;
     }
     if (capacity > (size_t{1} << 24)) break;  // a format that cannot be expanded: post it empty
     capacity *= 2;
   }
   va_end(args);
-  return PostText(platform, WM_UPDATE_FATAL_TEXT, std::move(text));
+  events.Report({UpdateEvent::Kind::kFatalText, 0, std::move(text)});
+}
+
+void ReportProgress(IUpdateEvents& events, int64_t position) {
+  events.Report({UpdateEvent::Kind::kProgress, position, {}});
+}
+
+void ReportSpeed(IUpdateEvents& events, int64_t bytesPerSecond) {
+  events.Report({UpdateEvent::Kind::kSpeed, bytesPerSecond, {}});
 }
 
 }  // namespace zr

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "update/journal.h"
+#include "update/update_events.h"
 
 namespace zr {
 
@@ -36,6 +37,15 @@ struct CUpdateContext {
   Journal plan;
   bool journalWritten = false;            // this run's journal may be on disk
   std::vector<Leftover> leftovers;        // an earlier run's, deleted when this one ends
+};
+
+// What the window and the worker share for one run: the context the worker fills and the
+// events it reports to the window. Made by the window before the worker starts; lives until the
+// process ends, since the worker may outlive the window.
+struct CUpdateRun {
+  explicit CUpdateRun(std::function<bool()> wake) : events(std::move(wake)) {}
+  CUpdateContext context;
+  CEventQueue events;
 };
 
 }  // namespace zr

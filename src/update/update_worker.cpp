@@ -1,5 +1,7 @@
 #include "update/update_worker.h"
 
+#include <exception>
+
 #include "ui/string_table.h"
 #include "update/apply.h"
 #include "update/manifest.h"
@@ -20,6 +22,33 @@ BoxAnswer ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, 
                               StringTable::Get(firstButton), secondButton ? &second : nullptr);
 }
 
+// Runs a step of the run; an exception from it (memory exhausted, say) counts as `onThrow`.
+template <typename Step>
+int32_t Guarded(Step step, int32_t onThrow) {
+  try {
+    return step();
+  } catch (const std::exception&) {
+    return onThrow;
+  }
+}
+
+// Runs a step whose failure changes nothing that follows (a box, the report, the cache).
+template <typename Step>
+void Attempt(Step step) {
+  try {
+    step();
+  } catch (const std::exception&) {
+  }
+}
+
+// The end of every run but a successful one: the report, when there is one to send, and the
+// window told to close.
+int32_t Finish(CUpdateContext& context, IUpdatePlatform& platform, int32_t outcome, bool report) {
+  if (report) Attempt([&] { platform.SendUsageReport(context, outcome); });
+  Attempt([&] { platform.Report({UpdateEvent::Kind::kFinished}); });
+  return outcome;
+}
+
 }  // namespace
 
 int32_t LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
@@ -36,33 +65,38 @@ void ClearUpdateCache(IUpdatePlatform& platform) {
 }
 
 int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath) {
+  // Whatever a step throws ends the run as its failure would: a failed recovery keeps its
+  // journal, a manifest counts as unusable, a replacement is rolled back (unless its commit is
+  // on disk: then the files are all new and only cleaning up is left to the next start).
   int32_t recovered = RESULT_OK;
   {
     // A run that was cut short is finished before anything else; while that cannot be done,
     // nothing else touches the installation.
     CFileStage stage(platform);
-    recovered = RecoverInterruptedRun(context, platform, stage);
-    if (recovered != RESULT_OK) ShowFailureBox(platform, L"ok", nullptr);
+    recovered = Guarded([&] { return RecoverInterruptedRun(context, platform, stage); }, RESULT_MOVE_FAILED);
+    if (recovered != RESULT_OK) Attempt([&] { ShowFailureBox(platform, L"ok", nullptr); });
   }
-  if (recovered != RESULT_OK) {
-    platform.SendUsageReport(context, recovered);
-    platform.PostToMainWindow(WM_UPDATE_FINISHED, 0);
-    return recovered;
-  }
+  if (recovered != RESULT_OK) return Finish(context, platform, recovered, true);
 
   for (;;) {
-    context.files.clear();
-    PostStatusText(platform, StringTable::Get(L"pro_parsing_config").c_str());
-    platform.PostToMainWindow(WM_UPDATE_PROGRESS, 0);
-    platform.PostToMainWindow(WM_UPDATE_SPEED, -1);
-
-    const int32_t loaded = LoadUpdateConfig(context, platform, configPath);
+    const int32_t loaded = Guarded(
+        [&] {
+          context.files.clear();
+          PostStatusText(platform, StringTable::Get(L"pro_parsing_config").c_str());
+          ReportProgress(platform, 0);
+          ReportSpeed(platform, -1);
+          return LoadUpdateConfig(context, platform, configPath);
+        },
+        RESULT_MANIFEST_INVALID);
     if (loaded == RESULT_OK) break;
 
-    PostStatusText(platform, StringTable::Get(L"pro_parse_config_failed").c_str());
-    if (ShowFailureBox(platform, L"retry", L"ok") == BoxAnswer::kFirst) continue;  // read again
-    platform.PostToMainWindow(WM_UPDATE_FINISHED, 0);
-    return loaded;
+    BoxAnswer answer = BoxAnswer::kClosed;
+    Attempt([&] {
+      PostStatusText(platform, StringTable::Get(L"pro_parse_config_failed").c_str());
+      answer = ShowFailureBox(platform, L"retry", L"ok");
+    });
+    if (answer == BoxAnswer::kFirst) continue;  // read again
+    return Finish(context, platform, loaded, false);
   }
 
   int32_t applied = RESULT_OK;
@@ -70,18 +104,18 @@ int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std:
     // Held from the first move to the end of a rollback, the failure box included: a process
     // asked to end meanwhile rolls back before it goes (its box is not waited for).
     CFileStage stage(platform);
-    applied = ApplyUpdate(context, platform, stage);
+    applied = Guarded([&] { return ApplyUpdate(context, platform, stage); }, RESULT_MOVE_FAILED);
+    if (applied != RESULT_OK && context.plan.state == Journal::State::kFinished) applied = RESULT_OK;
     if (applied == RESULT_OK) {
-      platform.PostToMainWindow(WM_UPDATE_SUCCEEDED, 2);
+      Attempt([&] { platform.Report({UpdateEvent::Kind::kSucceeded}); });
       return RESULT_OK;
     }
-    ShowFailureBox(platform, L"ok", nullptr);
-    RollbackFiles(context, platform);
+    Attempt([&] { ShowFailureBox(platform, L"ok", nullptr); });
+    // What the rollback cannot finish, its journal leaves to the next start.
+    Attempt([&] { RollbackFiles(context, platform); });
   }
-  ClearUpdateCache(platform);
-  platform.SendUsageReport(context, applied);
-  platform.PostToMainWindow(WM_UPDATE_FINISHED, 0);
-  return applied;
+  Attempt([&] { ClearUpdateCache(platform); });
+  return Finish(context, platform, applied, true);
 }
 
 }  // namespace zr

@@ -22,8 +22,9 @@ void ClearUpdateCache(IUpdatePlatform& platform);
 // The whole run. First a journal left by a run that was cut short is finished (when that
 // cannot be done the run ends there, after the failure box and the usage report). Then attempts of reading the
 // manifest (retry as often as the user asks), then applying; on failure the failure box,
-// rollback, cache removal and the usage report. Posts WM_UPDATE_SUCCEEDED on success and
-// WM_UPDATE_FINISHED on every other end. Returns the final outcome code.
+// rollback, cache removal and the usage report. Reports "succeeded" on success and "finished"
+// on every other end. Returns the final outcome code. A std::exception thrown by any step ends
+// the run as that step's failure does (a replacement is rolled back), never past here.
 int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath);
 
 }  // namespace zr

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A successful update in the real window: the progress page, then the completion page with
 # "确定"; the product is started about three seconds later and the updater ends; a ".bak" and a
-# ".tmp" file that were there before are left as they were. A second run
-# presses "确定" at once: the product starts exactly once, the timer does not start it again.
+# ".tmp" file that were there before are left as they were. Another program flooding the
+# window with the engine's old message numbers and junk changes nothing. A second run presses
+# "确定" at once: the product starts exactly once, the timer does not start it again.
 #
 #   ui_success_win_test.sh BUILD_DIR SOURCE_DIR
 source "$2/tests/e2e/e2e_lib.sh"
@@ -32,6 +33,33 @@ e2e_check "every file is new" e2e_files_are new
 e2e_check "no backup is left" e2e_no_leftovers
 e2e_check "a .bak and a .tmp the updater did not make are left as they were" e2e_foreign_intact
 e2e_check "the staged files are gone" [ ! -e "$e2e_app/cache/update/data/f1.txt" ]
+zr_wineserver -k >/dev/null 2>&1  # the started product
+
+# --- another program floods the window with the engine's old message numbers -------------------
+# Junk where pointers once went, during a 3,000-file update: the updater finishes, every file is
+# new, and the product is started once, after the files.
+e2e_install flood 3000
+e2e_put_product
+e2e_run_updater || e2e_finish
+zr_wine "$e2e_build/tools/session_probe/session_probe.exe" flood "$(zr_winpath "$e2e_work/flood.txt")" \
+  >/dev/null 2>&1 &
+flooder=$!
+e2e_pids+=("$flooder")
+new_at_start=
+end=$((SECONDS + 300))
+while e2e_updater_runs && [ $SECONDS -lt $end ]; do
+  if [ -z "$new_at_start" ] && [ "$(e2e_product_windows)" != 0 ]; then new_at_start=$(e2e_count_new); fi
+  sleep 0.2
+done
+e2e_check "flooded: the updater ends" e2e_updater_ends 30
+zr_wait_exit "$flooder" 30
+e2e_check "flooded: the flood reached the window ($(cat "$e2e_work/flood.txt" 2>/dev/null))" \
+  grep -q '^posted [1-9]' "$e2e_work/flood.txt"
+e2e_check "flooded: every file is new" e2e_files_are new
+e2e_check "flooded: the product was started after the files (${new_at_start:-never} new then)" \
+  [ "${new_at_start:-0}" = 3000 ]
+sleep 1
+e2e_check "flooded: the product was started once" [ "$(e2e_product_windows)" = 1 ]
 zr_wineserver -k >/dev/null 2>&1  # the started product
 
 # --- "确定" pressed at once: started once ----------------------------------------------------

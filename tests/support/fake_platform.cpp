@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 
-#include "update/progress.h"
 #include "update/update_context.h"
 
 namespace zr::test {
@@ -122,6 +122,10 @@ FakePlatform::Fault FakePlatform::Operate(const std::wstring& what) {
   if (operations == dieAtOperation) {
     log.push_back(L"died before " + what);
     throw ProcessDied{operations};
+  }
+  if (operations == throwAtOperation) {
+    log.push_back(L"threw at " + what);
+    throw std::bad_alloc();
   }
   if (operations == endAtOperation) {
     log.push_back(L"asked to end");
@@ -361,19 +365,26 @@ bool FakePlatform::PostQuitToProductWindow() {
   return false;
 }
 
-bool FakePlatform::PostToMainWindow(uint32_t message, intptr_t lParam) {
-  PostedMessage record;
-  record.message = message;
-  record.value = lParam;
-  record.time = clock;
-  const bool isText = message == WM_UPDATE_STATUS_TEXT || message == WM_UPDATE_FATAL_TEXT;
-  if (isText && lParam != 0) record.text = *reinterpret_cast<const std::wstring*>(lParam);
-  log.push_back(L"post " + std::to_wstring(message - 0x8000) + (record.text ? L" " + *record.text : L""));
-  if (postFails) return false;  // the sender keeps the payload
-  // Delivered: the window owns the payload and frees it after use.
-  if (isText && lParam != 0) delete reinterpret_cast<std::wstring*>(lParam);
-  posted.push_back(std::move(record));
-  return true;
+namespace {
+
+std::wstring Describe(const UpdateEvent& event) {
+  switch (event.kind) {
+    case UpdateEvent::Kind::kProgress: return L"progress " + std::to_wstring(event.value);
+    case UpdateEvent::Kind::kSpeed: return L"speed " + std::to_wstring(event.value);
+    case UpdateEvent::Kind::kStatusText: return L"status " + event.text;
+    case UpdateEvent::Kind::kFatalText: return L"fatal " + event.text;
+    case UpdateEvent::Kind::kSucceeded: return L"succeeded";
+    case UpdateEvent::Kind::kFinished: return L"finished";
+    case UpdateEvent::Kind::kQuit: return L"quit";
+  }
+  return L"?";
+}
+
+}  // namespace
+
+void FakePlatform::Report(UpdateEvent event) {
+  log.push_back(Describe(event));
+  events.push_back({std::move(event), clock});
 }
 
 BoxAnswer FakePlatform::NextAnswer(const std::wstring& box) {
@@ -422,16 +433,16 @@ void FakePlatform::SendUsageReport(const CUpdateContext&, int32_t code) {
   lastReportCode = code;
 }
 
-std::vector<uint32_t> FakePlatform::PostedIds() const {
-  std::vector<uint32_t> ids;
-  for (const auto& p : posted) ids.push_back(p.message);
-  return ids;
+std::vector<UpdateEvent::Kind> FakePlatform::EventKinds() const {
+  std::vector<UpdateEvent::Kind> kinds;
+  for (const auto& reported : events) kinds.push_back(reported.event.kind);
+  return kinds;
 }
 
 std::vector<std::wstring> FakePlatform::StatusTexts() const {
   std::vector<std::wstring> texts;
-  for (const auto& p : posted) {
-    if (p.message == WM_UPDATE_STATUS_TEXT && p.text) texts.push_back(*p.text);
+  for (const auto& reported : events) {
+    if (reported.event.kind == UpdateEvent::Kind::kStatusText) texts.push_back(reported.event.text);
   }
   return texts;
 }

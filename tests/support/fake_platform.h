@@ -6,11 +6,11 @@
 // Directory links (junctions, symbolic links) lead to another directory, and every operation
 // follows a link on the way to what it names, as Windows does; only the link itself, named
 // last, is not followed (it is inspected, removed or moved as a link). A file's identity is its
-// size and, for its last write time, a hash of its content. Processes: a table of id -> executable path, with
-// per-process behaviour for quit requests and termination. Boxes: scripted answers, consumed
-// in order. Messages: every post is recorded (text payloads are copied out and freed at once,
-// as the window would). Time: a virtual clock that Sleep advances. Every call is appended to
-// `log`, so a test can check the exact sequence.
+// size and, for its last write time, a hash of its content.
+// Processes: a table of id -> executable path, with per-process behaviour for quit requests and
+// termination. Boxes: scripted answers, consumed in order. Events: every report is recorded.
+// Time: a virtual clock that Sleep advances. Every call is appended to `log`, so a test can
+// check the exact sequence.
 //
 // Fault injection, on the file operations that change the disk (moves, file deletions,
 // directory creation and removal, durable writes; not DeleteDirectoryTree), counted together
@@ -22,7 +22,8 @@
 //                  answers kClosed) and no file stage may start;
 //   dieAtOperation the process dies just before the N-th operation: ProcessDied is thrown, and
 //                  `files` is what the disk holds (a durable write cut off by the death leaves
-//                  the first half of its bytes).
+//                  the first half of its bytes);
+//   throwAtOperation the N-th operation throws std::bad_alloc, as running out of memory would.
 // `lockedPaths` are held open by another program without sharing: every move from or to, every
 // deletion and every read of them fails.
 #pragma once
@@ -54,11 +55,9 @@ struct ProcessDied {
   int operation;
 };
 
-struct PostedMessage {
-  uint32_t message = 0;
-  intptr_t value = 0;  // lParam for plain messages
-  std::optional<std::wstring> text;  // payload of status and fatal texts (nullopt for a null payload)
-  uint64_t time = 0;   // virtual clock at the post
+struct ReportedEvent {
+  UpdateEvent event;
+  uint64_t time = 0;  // virtual clock at the report
 };
 
 struct FakeProcess {
@@ -79,7 +78,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   std::wstring moduleDirectory = L"C:\\Program Files\\Zoria";
   std::map<uint32_t, FakeProcess> processes;
   std::vector<BoxAnswer> boxAnswers;      // consumed in order; kClosed when exhausted
-  std::vector<PostedMessage> posted;
+  std::vector<ReportedEvent> events;
   std::vector<std::wstring> log;          // one line per call, e.g. L"sleep 1000"
   uint64_t clock = 0;                     // virtual milliseconds
   int operations = 0;                     // file operations so far (see above)
@@ -87,9 +86,9 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   bool failAfterEffect = false;
   int endAtOperation = -1;
   int dieAtOperation = -1;
+  int throwAtOperation = -1;
   int moveCount = 0;                      // MoveReplace calls so far
   PathSet lockedPaths;                    // moves from or to, and deletions of, these fail
-  bool postFails = false;                 // PostToMainWindow returns false
   bool shuttingDown = false;              // the process has been asked to end
   int fileStageDepth = 0;                 // > 0 while a file stage runs
   int fileStageRequests = 0;              // EnterFileStage calls (not in `log`)
@@ -104,7 +103,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   uint32_t FindProcessByPath(const std::wstring& exePath) override;
   void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
   bool PostQuitToProductWindow() override;
-  bool PostToMainWindow(uint32_t message, intptr_t lParam) override;
+  void Report(UpdateEvent event) override;
   BoxAnswer ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
                   const std::wstring& message, const std::wstring& firstButton,
                   const std::wstring* secondButton) override;
@@ -136,7 +135,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   // `followLast`); the path as given when no link is on its way.
   std::wstring Resolve(const std::wstring& path, bool followLast = false) const;
   static FileIdentity IdentityOf(const std::string& content);
-  std::vector<uint32_t> PostedIds() const;
+  std::vector<UpdateEvent::Kind> EventKinds() const;
   std::vector<std::wstring> StatusTexts() const;
 
  private:

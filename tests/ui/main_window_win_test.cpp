@@ -1,7 +1,7 @@
 // The main window for real under Wine: CWnd_Main built from the skin package with a scripted
-// stand-in for the update worker: the reaction to every progress message, the completion
-// page, windows that keep their shape, the end of the loop and of the object (also with two
-// boxes open over it at once), the control factory.
+// stand-in for the update worker: the reaction to every event, messages that only look like
+// the engine's, the completion page, windows that keep their shape, the end of the loop and of
+// the object (also with two boxes open over it at once), the control factory.
 #include "ui/main_window_win.h"
 
 #include <gtest/gtest.h>
@@ -22,22 +22,24 @@
 #include "ui/circle_label.h"
 #include "ui/message_box_win.h"
 #include "ui/string_table.h"
-#include "update/progress.h"
+#include "update/update_context.h"
 
 namespace {
 
-// What the scripted worker posts, in order, to the main window.
-std::vector<std::pair<UINT, LPARAM>> g_script;
+using Kind = zr::UpdateEvent::Kind;
+using Script = std::vector<zr::UpdateEvent>;
+
+// What the scripted worker reports, in order, to the main window.
+Script g_script;
 std::atomic<bool> g_scriptPosted{false};
 
-unsigned __stdcall ScriptedWorker(void*) {
-  HWND window = zr::GetMainWindowHandle();
-  for (const auto& step : g_script) PostMessageW(window, step.first, 0, step.second);
+unsigned __stdcall ScriptedWorker(void* run) {
+  for (const zr::UpdateEvent& event : g_script) static_cast<zr::CUpdateRun*>(run)->events.Report(event);
   g_scriptPosted = true;
   return 0;
 }
 
-LPARAM Text(const wchar_t* text) { return reinterpret_cast<LPARAM>(new std::wstring(text)); }
+zr::UpdateEvent Text(Kind kind, const wchar_t* text) { return {kind, 0, text}; }
 
 // Runs this thread's messages until `done` holds or `limitMs` pass; true if it held.
 bool PumpUntil(const std::function<bool()>& done, bool* sawQuit = nullptr, DWORD limitMs = 5000) {
@@ -76,7 +78,7 @@ class SkinnedWindows : public zr::test::SkinPackageTest {
   }
 
   // Creates the main window with the script as its worker and handles what it posts.
-  zr::CWnd_Main* Run(std::vector<std::pair<UINT, LPARAM>> script, zr::CWnd_Main* made = nullptr) {
+  zr::CWnd_Main* Run(Script script, zr::CWnd_Main* made = nullptr) {
     g_script = std::move(script);
     g_scriptPosted = false;
     auto* window = made ? made : new zr::CWnd_Main(&ScriptedWorker);
@@ -116,23 +118,22 @@ TEST_F(SkinnedWindows, StartsOnTheProgressPageWithItsCaptions) {
 TEST_F(SkinnedWindows, ProgressSpeedAndStatusMessages) {
   struct Case {
     const char* name;
-    std::vector<std::pair<UINT, LPARAM>> script;
+    Script script;
     int progress;
     const wchar_t* speed;
     const wchar_t* file;
   };
   const Case cases[] = {
-      {"position in range", {{zr::WM_UPDATE_PROGRESS, 40}}, 40, L"", L""},
-      {"150 and -1 keep the position",
-       {{zr::WM_UPDATE_PROGRESS, 40}, {zr::WM_UPDATE_PROGRESS, 150}, {zr::WM_UPDATE_PROGRESS, -1}}, 40, L"", L""},
-      {"100", {{zr::WM_UPDATE_PROGRESS, 100}}, 100, L"", L""},
-      {"speed 0", {{zr::WM_UPDATE_SPEED, 0}}, 0, L"0 B/s", L""},
-      {"speed 2048", {{zr::WM_UPDATE_SPEED, 2048}}, 0, L"2.00 KB/s", L""},
-      {"speed -1 empties the line", {{zr::WM_UPDATE_SPEED, 2048}, {zr::WM_UPDATE_SPEED, -1}}, 0, L"", L""},
-      {"status text", {{zr::WM_UPDATE_STATUS_TEXT, Text(L"3/10 正在更新文件 a.dll")}}, 0, L"",
-       L"3/10 正在更新文件 a.dll"},
-      {"a null status text is ignored",
-       {{zr::WM_UPDATE_STATUS_TEXT, Text(L"first")}, {zr::WM_UPDATE_STATUS_TEXT, 0}}, 0, L"", L"first"},
+      {"position in range", {{Kind::kProgress, 40}}, 40, L"", L""},
+      {"150 and -1 keep the position", {{Kind::kProgress, 40}, {Kind::kProgress, 150}, {Kind::kProgress, -1}}, 40,
+       L"", L""},
+      {"100", {{Kind::kProgress, 100}}, 100, L"", L""},
+      {"speed 0", {{Kind::kSpeed, 0}}, 0, L"0 B/s", L""},
+      {"speed 2048", {{Kind::kSpeed, 2048}}, 0, L"2.00 KB/s", L""},
+      {"speed -1 empties the line", {{Kind::kSpeed, 2048}, {Kind::kSpeed, -1}}, 0, L"", L""},
+      {"status text", {Text(Kind::kStatusText, L"3/10 正在更新文件 a.dll")}, 0, L"", L"3/10 正在更新文件 a.dll"},
+      {"status texts in order", {Text(Kind::kStatusText, L"first"), Text(Kind::kStatusText, L"second")}, 0, L"",
+       L"second"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -147,8 +148,28 @@ TEST_F(SkinnedWindows, ProgressSpeedAndStatusMessages) {
   }
 }
 
+// Another program posts every number of the engine's old range and the wake-up, with junk where
+// a pointer once went: nothing is freed, no page changes, nothing is started, nothing closes.
+TEST_F(SkinnedWindows, MessagesTheEngineDidNotSendChangeNothing) {
+  zr::CWnd_Main* window = Run({Text(Kind::kStatusText, L"the engine's line")});
+  ASSERT_NE(window, nullptr);
+  for (UINT message = WM_APP; message <= WM_APP + 16; ++message) {
+    for (LPARAM junk : {LPARAM{0x41414141}, LPARAM{0}, LPARAM{-1}, LPARAM{2}}) {
+      PostMessageW(window->GetHWND(), message, 0, junk);
+      PostMessageW(window->GetHWND(), message, 0x42424242, junk);
+    }
+  }
+  bool sawQuit = false;
+  PumpUntil([] { return false; }, &sawQuit, 600);  // the event timer has come by too
+  EXPECT_FALSE(sawQuit);
+  EXPECT_TRUE(IsWindow(window->GetHWND()));
+  EXPECT_EQ(Control<Skin::CTabLayoutUI>(window, L"tab_update_view")->GetCurSel(), 0);
+  EXPECT_EQ(Control<Skin::CControlUI>(window, L"lb_file")->GetText(), L"the engine's line");
+  EXPECT_EQ(Control<Skin::CProgressUI>(window, L"pro_pos")->GetValue(), 0);
+}
+
 TEST_F(SkinnedWindows, SucceededShowsTheCompletionPage) {
-  zr::CWnd_Main* window = Run({{zr::WM_UPDATE_SUCCEEDED, 2}});
+  zr::CWnd_Main* window = Run({{Kind::kSucceeded}});
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(Control<Skin::CTabLayoutUI>(window, L"tab_update_view")->GetCurSel(), 1);
   EXPECT_EQ(Control<Skin::CControlUI>(window, L"labBk")->GetBkImage(), L"file = 'install_img_03@2x.png'");
@@ -272,7 +293,7 @@ TEST_F(SkinnedWindows, WindowsKeepTheirShape) {
 
 TEST_F(SkinnedWindows, FinishedClosesTheWindowAndEndsTheLoop) {
   bool sawQuit = false;
-  g_script = {{zr::WM_UPDATE_FINISHED, 0}};
+  g_script = {{Kind::kFinished}};
   g_scriptPosted = false;
   auto* window = new zr::CWnd_Main(&ScriptedWorker);
   zr::SetMainWindow(window);
@@ -328,11 +349,12 @@ LRESULT CALLBACK WatchEnable(int code, WPARAM wparam, LPARAM lparam) {
 // the window, whose box runs on the UI thread, while the worker's own failure box runs on the
 // worker with the main window as owner; once it is answered the worker reports the end.
 std::atomic<bool> g_workerDone{false};
-unsigned __stdcall CloseFailedWorker(void*) {
+unsigned __stdcall CloseFailedWorker(void* argument) {
   HWND window = zr::GetMainWindowHandle();
-  PostMessageW(window, zr::WM_UPDATE_FATAL_TEXT, 0, Text(L"无法关闭正在运行的程序，请重启电脑后再试"));
+  zr::CEventQueue& events = static_cast<zr::CUpdateRun*>(argument)->events;
+  events.Report(Text(Kind::kFatalText, L"无法关闭正在运行的程序，请重启电脑后再试"));
   zr::ShowLinkBox(L"更新", L"去官网", window, L"更新失败", L"确定", nullptr);
-  PostMessageW(window, zr::WM_UPDATE_FINISHED, 0, 0);
+  events.Report({Kind::kFinished});
   g_workerDone = true;
   return 0;
 }
@@ -405,10 +427,7 @@ TEST_F(SkinnedWindows, NestedFatalBoxesOutliveTheWindowBeforeItsObjectGoes) {
   ObservedMain::loopsOpenAtDeletion = -1;
   auto* window = new ObservedMain(&ScriptedWorker);
   bool sawQuit = false;
-  ASSERT_NE(Run({{zr::WM_UPDATE_FATAL_TEXT, Text(L"first")},
-                 {zr::WM_UPDATE_FATAL_TEXT, Text(L"second")},
-                 {zr::WM_UPDATE_FINISHED, 0}},
-                window),
+  ASSERT_NE(Run({Text(Kind::kFatalText, L"first"), Text(Kind::kFatalText, L"second"), {Kind::kFinished}}, window),
             nullptr);
   EXPECT_TRUE(PumpUntil([&] { return ObservedMain::deleted.load(); }, &sawQuit));
   EXPECT_EQ(ObservedMain::loopsOpenAtDeletion.load(), 0);

@@ -73,21 +73,18 @@ TEST(ReplaceFiles, JournalsThenReplacesAnExistingFileAndCreatesANewOne) {
   EXPECT_EQ(Replace(context, platform), RESULT_OK);
   EXPECT_EQ(Narrow(platform.log),
             Narrow({L"write C:\\Zoria\\zrUpdater.journal",
-                    L"post 3 1/2 正在更新文件 a.dll",
+                    L"status 1/2 正在更新文件 a.dll",
                     L"move C:\\Zoria\\a.dll -> C:\\Zoria\\a.dll.bak",
                     L"move C:\\Zoria\\cache\\update\\a.staged -> C:\\Zoria\\a.dll",
-                    L"post 1",
-                    L"post 3 2/2 正在更新文件 b.dll",
+                    L"progress 50",
+                    L"status 2/2 正在更新文件 b.dll",
                     L"mkdirs C:\\Zoria\\plugins\\新 目录\\b.dll",
                     L"move C:\\Zoria\\cache\\update\\b.staged -> C:\\Zoria\\plugins\\新 目录\\b.dll",
                     L"append C:\\Zoria\\zrUpdater.journal",
                     L"delete C:\\Zoria\\a.dll.bak",
                     L"delete C:\\Zoria\\zrUpdater.journal",
-                    L"post 1",
-                    L"post 3 更新完成！"}));
-  ASSERT_EQ(platform.posted.size(), 5u);
-  EXPECT_EQ(platform.posted[1].value, 50);
-  EXPECT_EQ(platform.posted[3].value, 100);
+                    L"progress 100",
+                    L"status 更新完成！"}));
   EXPECT_EQ(platform.files, (FileTable{{L"C:\\Zoria\\a.dll", "new a"},
                                        {L"C:\\Zoria\\plugins\\新 目录\\b.dll", "new b"}}));
   ASSERT_EQ(context.backups.size(), 2u);
@@ -132,16 +129,16 @@ TEST(ReplaceFiles, TheProgressBarFollowsTheFilesDoneAtMostAHundredTimes) {
       Stage(platform, context, kProduct + L"\\f" + std::to_wstring(i), L"s" + std::to_wstring(i), "x");
     }
     ASSERT_EQ(Replace(context, platform), RESULT_OK);
-    std::vector<intptr_t> positions;
-    for (const auto& post : platform.posted) {
-      if (post.message == WM_UPDATE_PROGRESS) positions.push_back(post.value);
+    std::vector<int64_t> positions;
+    for (const auto& reported : platform.events) {
+      if (reported.event.kind == UpdateEvent::Kind::kProgress) positions.push_back(reported.event.value);
     }
     ASSERT_FALSE(positions.empty());
     EXPECT_LE(positions.size(), 100u);
     EXPECT_EQ(positions.back(), 100);
     for (size_t i = 1; i < positions.size(); ++i) EXPECT_LT(positions[i - 1], positions[i]);
     if (count == 3) {
-      EXPECT_EQ(positions, (std::vector<intptr_t>{33, 66, 100}));
+      EXPECT_EQ(positions, (std::vector<int64_t>{33, 66, 100}));
     }
   }
 }
@@ -252,7 +249,7 @@ TEST(RollbackFiles, ThirdOfFiveFailingRestoresTheFirstThreeInOrder) {
   for (int k = 0; k < 3; ++k) {
     const std::wstring name(1, L"abc"[k]);
     const std::wstring target = kProduct + L"\\" + name + L".dll";
-    expected.push_back(L"post 3 " + std::to_wstring(k + 1) + L"/3 正在回滚文件(" + name + L".dll)");
+    expected.push_back(L"status " + std::to_wstring(k + 1) + L"/3 正在回滚文件(" + name + L".dll)");
     if (k < 2) expected.push_back(L"move " + target + L" -> " + target + L".tmp");
     expected.push_back(L"move " + target + L".bak -> " + target);  // c.dll was only moved aside
     if (k < 2) expected.push_back(L"delete " + target + L".tmp");
@@ -282,10 +279,10 @@ TEST(RollbackFiles, DeletesFilesTheRunCreatedAndPausesOnlyForAWindow) {
     platform.log.clear();
     platform.shuttingDown = ending;
     RollbackFiles(context, platform);
-    std::vector<std::wstring> expected = {L"post 3 1/2 正在回滚文件(n.dll)",
+    std::vector<std::wstring> expected = {L"status 1/2 正在回滚文件(n.dll)",
                                           L"move C:\\Zoria\\new\\n.dll -> C:\\Zoria\\new\\n.dll.tmp",
                                           L"delete C:\\Zoria\\new\\n.dll.tmp", L"sleep 10",
-                                          L"post 3 2/2 正在回滚文件(x.dll)", L"rmdir C:\\Zoria\\new",
+                                          L"status 2/2 正在回滚文件(x.dll)", L"rmdir C:\\Zoria\\new",
                                           L"delete " + kJournal};
     if (ending) expected.erase(std::remove(expected.begin(), expected.end(), L"sleep 10"), expected.end());
     EXPECT_EQ(Narrow(platform.log), Narrow(expected));
@@ -325,12 +322,12 @@ TEST(RollbackFiles, TheParkedFileReturnsWhenTheBackupCannotComeBackAndTheJournal
   platform.failOperation = platform.operations + 2;  // moving a.dll.bak back
   platform.log.clear();
   RollbackFiles(context, platform);
-  EXPECT_EQ(Narrow(platform.log), Narrow({L"post 3 1/2 正在回滚文件(a.dll)",
+  EXPECT_EQ(Narrow(platform.log), Narrow({L"status 1/2 正在回滚文件(a.dll)",
                                           L"move C:\\Zoria\\a.dll -> C:\\Zoria\\a.dll.tmp",
                                           L"failed move C:\\Zoria\\a.dll.bak -> C:\\Zoria\\a.dll",
                                           L"move C:\\Zoria\\a.dll.tmp -> C:\\Zoria\\a.dll", L"sleep 10",
-                                          L"post 3 2/2 正在回滚文件(b.dll)",
-                                          L"post 3 1/2 无法恢复文件(a.dll)，请关闭占用它的程序后重试"}));
+                                          L"status 2/2 正在回滚文件(b.dll)",
+                                          L"status 1/2 无法恢复文件(a.dll)，请关闭占用它的程序后重试"}));
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll"], "new a");
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll.bak"], "old a");
   EXPECT_EQ(platform.files.count(L"C:\\Zoria\\a.dll.tmp"), 0u);
@@ -900,7 +897,8 @@ TEST(FaultSweep, AFailingRollbackNeverLosesAnOriginal) {
 // The whole run through the worker, with the replacing failing at a chosen operation (or
 // not at all), interrupted at every file operation of replacing and rollback: the process is
 // asked to end there (window closed, WM_QUIT, session end), or dies there and the next start
-// recovers, itself dying at every point once more. Every single run must end with the
+// recovers, itself dying at every point once more; or an operation there throws (memory
+// exhausted), and the run must end as a failed one. Every single run must end with the
 // installation all old or all new and nothing left.
 TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
   const std::wstring config = L"C:\\update.xml";
@@ -928,7 +926,7 @@ TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
     RunUpdate(context, next, config);
   };
 
-  int ended = 0, died = 0, diedTwice = 0;
+  int ended = 0, threw = 0, died = 0, diedTwice = 0;
   for (const auto& manifest : SweepManifests(4)) {
     const int replacing = CleanOperationCount(manifest);
     for (int fail = 0; fail <= replacing; ++fail) {  // 0: the replacing succeeds
@@ -954,6 +952,22 @@ TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
           ASSERT_EQ(run.platform.movesOutsideFileStage, 0);
           ASSERT_TRUE(OldOrNew(run, run.platform, RmdirFailed(run.platform)));
           ++ended;
+        }
+        {
+          // Out of memory there: the run ends as a failed one does, and the next start finishes
+          // what its rollback could not.
+          SweepRun run;
+          setUp(run, manifest, fail == 0 ? -1 : fail);
+          run.platform.throwAtOperation = at;
+          CUpdateContext context;
+          ASSERT_NO_THROW(RunUpdate(context, run.platform, config));
+          ASSERT_EQ(run.platform.fileStageDepth, 0);
+          const UpdateEvent::Kind last = run.platform.EventKinds().back();
+          ASSERT_TRUE(last == UpdateEvent::Kind::kFinished || last == UpdateEvent::Kind::kSucceeded) << "the window is told";
+          FakePlatform next;
+          recover(run.platform, -1, next);
+          ASSERT_TRUE(OldOrNew(run, next, RmdirFailed(run.platform)));
+          ++threw;
         }
         SweepRun run;
         setUp(run, manifest, fail == 0 ? -1 : fail);
@@ -986,7 +1000,8 @@ TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
       }
     }
   }
-  std::cout << "[ sweep    ] " << ended << " runs asked to end, " << died << " killed and recovered, "
+  std::cout << "[ sweep    ] " << ended << " runs asked to end, " << threw << " out of memory, " << died
+            << " killed and recovered, "
             << diedTwice << " killed again while recovering: all old or all new\n";
   EXPECT_GT(ended, 1000);
 }

@@ -41,7 +41,7 @@ class RecordingFileSystem : public CWin32FileSystem {
   std::vector<DWORD> failedMoves;
 };
 
-// The files half is the updater's own; the window half only frees what is posted to it.
+// The files half is the updater's own; the window half shows nothing.
 class DiskPlatform : public IUpdatePlatform {
  public:
   explicit DiskPlatform(const TempDir& installation) { files.installation = installation.path(); }
@@ -49,12 +49,7 @@ class DiskPlatform : public IUpdatePlatform {
   uint32_t FindProcessByPath(const std::wstring&) override { return 0; }
   void TerminateProcessById(uint32_t, uint32_t) override {}
   bool PostQuitToProductWindow() override { return false; }
-  bool PostToMainWindow(uint32_t message, intptr_t lParam) override {
-    if ((message == WM_UPDATE_STATUS_TEXT || message == WM_UPDATE_FATAL_TEXT) && lParam != 0) {
-      delete reinterpret_cast<std::wstring*>(lParam);  // as the window does after showing it
-    }
-    return true;
-  }
+  void Report(UpdateEvent) override {}
   BoxAnswer ShowLinkBox(const std::wstring&, const std::wstring&, const std::wstring&, const std::wstring&,
                         const std::wstring*) override {
     return BoxAnswer::kFirst;

@@ -6,28 +6,22 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "support/files_win.h"
 #include "support/process_win.h"
-#include "update/platform.h"
 #include "update/product_process_win.h"
-#include "update/progress.h"
+#include "update/update_events.h"
 
 namespace zr {
 namespace {
 
-// Records what the launch posts to the window.
-class RecordingPoster : public IMessagePoster {
+// Records the status lines the launch reports.
+class RecordingPoster : public IUpdateEvents {
  public:
-  bool PostToMainWindow(uint32_t message, intptr_t lParam) override {
-    if (message == WM_UPDATE_STATUS_TEXT && lParam != 0) {
-      std::unique_ptr<std::wstring> text(reinterpret_cast<std::wstring*>(lParam));
-      texts.push_back(*text);
-    }
-    return true;
+  void Report(UpdateEvent event) override {
+    if (event.kind == UpdateEvent::Kind::kStatusText) texts.push_back(event.text);
   }
   std::vector<std::wstring> texts;
 };

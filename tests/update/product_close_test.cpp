@@ -58,7 +58,7 @@ TEST(CloseRunningProduct, NotRunningPassesStraightThrough) {
   EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
   EXPECT_EQ(Narrow(platform.log), Narrow({L"find 0", L"find 0"}));
   EXPECT_EQ(platform.clock, 0u);
-  EXPECT_TRUE(platform.posted.empty());
+  EXPECT_TRUE(platform.events.empty());
 }
 
 TEST(CloseRunningProduct, ProductInAnotherDirectoryIsLeftAlone) {
@@ -87,7 +87,7 @@ TEST(CloseRunningProduct, ProductThatQuitsOnRequestIsNeverTerminated) {
             Narrow(Join({Repeat(5, kWaitPoll),
                          {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000", L"find 0"}})));
   EXPECT_EQ(platform.clock, 6000u);
-  EXPECT_TRUE(platform.posted.empty());
+  EXPECT_TRUE(platform.events.empty());
 }
 
 TEST(CloseRunningProduct, ProductIgnoringTheRequestIsTerminatedInAttemptOne) {
@@ -129,11 +129,11 @@ TEST(CloseRunningProduct, ProductThatNeverEndsGivesUpAfterFourteenSeconds) {
             Narrow(Join({Repeat(5, kWaitPoll),
                          {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000"},
                          Repeat(4, {L"find 4242", L"find 4242", kTerminate, L"sleep 2000"}),
-                         {L"find 4242", L"post 4 退出Zoria投屏助手失败，请重启电脑后重试！"}})));
+                         {L"find 4242", L"fatal 退出Zoria投屏助手失败，请重启电脑后重试！"}})));
   EXPECT_EQ(platform.clock, 5000u + 1000u + 8000u);
   EXPECT_EQ(platform.boxAnswers.size(), 2u) << "the user is asked once";
-  ASSERT_EQ(platform.posted.size(), 1u);
-  EXPECT_EQ(platform.posted[0].message, WM_UPDATE_FATAL_TEXT);
+  ASSERT_EQ(platform.events.size(), 1u);
+  EXPECT_EQ(platform.events[0].event.kind, UpdateEvent::Kind::kFatalText);
 }
 
 TEST(CloseRunningProduct, CancelTellsTheUpdaterToQuitAndKeepsTheProduct) {
@@ -141,9 +141,8 @@ TEST(CloseRunningProduct, CancelTellsTheUpdaterToQuitAndKeepsTheProduct) {
   FakePlatform platform = WithProduct(process);
   platform.boxAnswers = {BoxAnswer::kSecond};
   EXPECT_EQ(CloseRunningProduct(platform), RESULT_USER_CANCELLED);
-  ASSERT_EQ(platform.posted.size(), 1u);
-  EXPECT_EQ(platform.posted[0].message, WM_UPDATE_QUIT);
-  EXPECT_EQ(platform.posted[0].value, 0);
+  ASSERT_EQ(platform.events.size(), 1u);
+  EXPECT_EQ(platform.events[0].event.kind, UpdateEvent::Kind::kQuit);
   EXPECT_EQ(platform.processes.count(kProductId), 1u);
   EXPECT_EQ(platform.clock, 5000u);
   const auto& log = platform.log;
@@ -165,7 +164,7 @@ TEST(CloseRunningProduct, AnyAnswerButCancelConfirms) {
     EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
     EXPECT_EQ(platform.processes.count(kProductId), 0u) << "terminated";
     EXPECT_EQ(platform.clock, 8000u);
-    EXPECT_TRUE(platform.posted.empty());
+    EXPECT_TRUE(platform.events.empty());
   }
 }
 

@@ -1,13 +1,16 @@
-// Progress messages: the status line's formatting and its 1024-byte buffer, the fatal text,
-// and who frees a payload.
+// What the engine tells the window: the status line's formatting and its 1024-byte buffer, the
+// fatal text, and the queue that carries the events from the worker to the window.
 
 #include "update/progress.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "support/fake_platform.h"
+#include "update/update_events.h"
 #include "util/text.h"
 
 namespace zr {
@@ -15,20 +18,12 @@ namespace {
 
 using test::FakePlatform;
 
-// The window's message handler depends on these values.
-static_assert(WM_UPDATE_PROGRESS == 0x8001);
-static_assert(WM_UPDATE_SPEED == 0x8002);
-static_assert(WM_UPDATE_STATUS_TEXT == 0x8003);
-static_assert(WM_UPDATE_FATAL_TEXT == 0x8004);
-static_assert(WM_UPDATE_SUCCEEDED == 0x8007);
-static_assert(WM_UPDATE_FINISHED == 0x8009);
-
 // The one status text the fake received, as UTF-8 so that failures print readably.
 std::string OnlyStatusText(const FakePlatform& platform) {
-  EXPECT_EQ(platform.posted.size(), 1u);
-  if (platform.posted.empty() || !platform.posted[0].text) return "(no text)";
-  EXPECT_EQ(platform.posted[0].message, WM_UPDATE_STATUS_TEXT);
-  return WideToUtf8(*platform.posted[0].text);
+  EXPECT_EQ(platform.events.size(), 1u);
+  if (platform.events.empty()) return "(no text)";
+  EXPECT_EQ(platform.events[0].event.kind, UpdateEvent::Kind::kStatusText);
+  return WideToUtf8(platform.events[0].event.text);
 }
 
 TEST(PostStatusText, FormatsIntegersAndNarrowNames) {
@@ -49,16 +44,15 @@ TEST(PostStatusText, FormatsIntegersAndNarrowNames) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
-    EXPECT_TRUE(PostStatusText(platform, c.format.c_str(), c.first, c.second, c.file.c_str()));
+    PostStatusText(platform, c.format.c_str(), c.first, c.second, c.file.c_str());
     EXPECT_EQ(OnlyStatusText(platform), c.expected);
   }
 }
 
 TEST(PostStatusText, PostsATextWithoutConversionsUnchanged) {
   FakePlatform platform;
-  EXPECT_TRUE(PostStatusText(platform, L"更新完成！"));
+  PostStatusText(platform, L"更新完成！");
   EXPECT_EQ(OnlyStatusText(platform), "更新完成！");
-  EXPECT_EQ(platform.posted[0].message, WM_UPDATE_STATUS_TEXT);
 }
 
 TEST(PostStatusText, KeepsAtMost1023BytesAndNeverHalfACharacter) {
@@ -101,38 +95,72 @@ TEST(PostStatusText, TheFormatCountsTowardsTheLimit) {
   EXPECT_EQ(OnlyStatusText(platform), WideToUtf8(std::wstring(341, L'文')));  // 1023 bytes
 }
 
-TEST(PostStatusText, AFailedPostFreesThePayloadAndReportsIt) {
-  FakePlatform platform;
-  platform.postFails = true;  // the fake then keeps nothing: a payload left behind would leak
-  EXPECT_FALSE(PostStatusText(platform, L"%d/%d %s", 1, 2, "a.dll"));
-  EXPECT_FALSE(PostStatusText(platform, std::wstring(3000, L'x').c_str()));
-  EXPECT_TRUE(platform.posted.empty());
-  EXPECT_EQ(platform.log.size(), 2u);  // both were attempted
-}
-
 TEST(PostFatalText, HasNoLengthLimit) {
   FakePlatform platform;
   const std::wstring longText(20000, L'退');
-  EXPECT_TRUE(PostFatalText(platform, longText.c_str()));
-  ASSERT_EQ(platform.posted.size(), 1u);
-  EXPECT_EQ(platform.posted[0].message, WM_UPDATE_FATAL_TEXT);
-  ASSERT_TRUE(platform.posted[0].text);
-  EXPECT_EQ(*platform.posted[0].text, longText);
+  PostFatalText(platform, longText.c_str());
+  ASSERT_EQ(platform.events.size(), 1u);
+  EXPECT_EQ(platform.events[0].event.kind, UpdateEvent::Kind::kFatalText);
+  EXPECT_EQ(platform.events[0].event.text, longText);
 }
 
 TEST(PostFatalText, FormatsWideArguments) {
   FakePlatform platform;
-  EXPECT_TRUE(PostFatalText(platform, L"%ls 失败 (%d)", L"退出Zoria投屏助手", 4003));
-  ASSERT_EQ(platform.posted.size(), 1u);
-  ASSERT_TRUE(platform.posted[0].text);
-  EXPECT_EQ(WideToUtf8(*platform.posted[0].text), "退出Zoria投屏助手 失败 (4003)");
+  PostFatalText(platform, L"%ls 失败 (%d)", L"退出Zoria投屏助手", 4003);
+  ASSERT_EQ(platform.events.size(), 1u);
+  EXPECT_EQ(WideToUtf8(platform.events[0].event.text), "退出Zoria投屏助手 失败 (4003)");
 }
 
-TEST(PostFatalText, AFailedPostFreesThePayloadAndReportsIt) {
-  FakePlatform platform;
-  platform.postFails = true;
-  EXPECT_FALSE(PostFatalText(platform, L"退出Zoria投屏助手失败，请重启电脑后重试！"));
-  EXPECT_TRUE(platform.posted.empty());
+// The worker reports 20,000 status lines while the window takes them slowly: every one comes,
+// in order, and the window is woken once per time it found the queue empty, never more.
+TEST(EventQueue, KeepsOrderLosesNothingAndWakesOnceWhileEventsWait) {
+  std::atomic<int> wakes{0};
+  std::atomic<bool> wakeFails{false};
+  CEventQueue queue([&] {
+    ++wakes;
+    return !wakeFails.load();
+  });
+  EXPECT_FALSE(queue.Take().has_value());
+  queue.Report({UpdateEvent::Kind::kProgress, 5});
+  queue.Report({UpdateEvent::Kind::kFinished});
+  EXPECT_EQ(wakes, 1) << "one wake-up for events that wait together";
+  EXPECT_EQ(queue.Take()->value, 5);
+  EXPECT_EQ(queue.Take()->kind, UpdateEvent::Kind::kFinished);
+  EXPECT_FALSE(queue.Take().has_value());
+
+  wakeFails = true;  // the window's message queue is full: the next report asks again
+  queue.Report({UpdateEvent::Kind::kStatusText, 0, L"a"});
+  wakeFails = false;
+  queue.Report({UpdateEvent::Kind::kStatusText, 0, L"b"});
+  EXPECT_EQ(wakes, 3);
+  EXPECT_EQ(queue.Take()->text, L"a");
+  EXPECT_EQ(queue.Take()->text, L"b");
+  EXPECT_FALSE(queue.Take().has_value());
+
+  constexpr int kLines = 20000;
+  wakes = 0;
+  std::thread worker([&] {
+    for (int i = 0; i < kLines; ++i) queue.Report({UpdateEvent::Kind::kStatusText, 0, std::to_wstring(i)});
+    queue.Report({UpdateEvent::Kind::kFinished});
+  });
+  int next = 0, emptied = 0;
+  for (bool finished = false; !finished;) {
+    std::optional<UpdateEvent> event = queue.Take();
+    if (!event) {
+      ++emptied;
+      std::this_thread::yield();
+      continue;
+    }
+    if (event->kind == UpdateEvent::Kind::kFinished) {
+      finished = true;
+    } else {
+      ASSERT_EQ(event->text, std::to_wstring(next++));
+    }
+    if (next % 1000 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a slow window
+  }
+  worker.join();
+  EXPECT_EQ(next, kLines);
+  EXPECT_LE(wakes, emptied + 1);
 }
 
 }  // namespace

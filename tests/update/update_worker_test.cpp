@@ -59,14 +59,14 @@ TEST_F(UpdateWorker, NoConfigGivesTheRetryBoxAndRetryRepeatsTheFailure) {
   EXPECT_EQ(Count(platform, L"linkbox"), 3);
   EXPECT_EQ(Count(platform, L"linkbox 更新|更新失败，请至官网下载最新安装包！|重试|确定|去官网"), 3);
   // Each attempt: parsing line, progress 0, speed -1, failure line; the finished message once.
-  const std::vector<uint32_t> attempt = {WM_UPDATE_STATUS_TEXT, WM_UPDATE_PROGRESS, WM_UPDATE_SPEED,
-                                         WM_UPDATE_STATUS_TEXT};
-  std::vector<uint32_t> expected;
+  using Kind = UpdateEvent::Kind;
+  const std::vector<Kind> attempt = {Kind::kStatusText, Kind::kProgress, Kind::kSpeed, Kind::kStatusText};
+  std::vector<Kind> expected;
   for (int i = 0; i < 3; ++i) expected.insert(expected.end(), attempt.begin(), attempt.end());
-  expected.push_back(WM_UPDATE_FINISHED);
-  EXPECT_EQ(platform.PostedIds(), expected);
-  EXPECT_EQ(platform.posted[1].value, 0);
-  EXPECT_EQ(platform.posted[2].value, -1);
+  expected.push_back(Kind::kFinished);
+  EXPECT_EQ(platform.EventKinds(), expected);
+  EXPECT_EQ(platform.events[1].event.value, 0);
+  EXPECT_EQ(platform.events[2].event.value, -1);
   EXPECT_EQ(platform.StatusTexts().front(), L"正在解析配置文件...");
   EXPECT_EQ(platform.StatusTexts()[1], L"解析配置文件失败");
   EXPECT_EQ(platform.reportsSent, 0);
@@ -76,7 +76,7 @@ TEST_F(UpdateWorker, NoConfigGivesTheRetryBoxAndRetryRepeatsTheFailure) {
 TEST_F(UpdateWorker, ClosingTheBoxEndsWithTheManifestCode) {
   platform.boxAnswers = {BoxAnswer::kClosed};
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MANIFEST_INVALID);
-  EXPECT_EQ(platform.PostedIds().back(), WM_UPDATE_FINISHED);
+  EXPECT_EQ(platform.EventKinds().back(), UpdateEvent::Kind::kFinished);
   EXPECT_EQ(Count(platform, L"read " + kConfig), 1);
 }
 
@@ -102,8 +102,7 @@ TEST_F(UpdateWorker, RetryReadsTheManifestAgainFromDisk) {
   EXPECT_EQ(Count(platform, L"read " + kConfig), 2);
   EXPECT_EQ(context.files.size(), 1u);  // emptied before the second attempt
   EXPECT_EQ(platform.files[path], "new");
-  EXPECT_EQ(platform.PostedIds().back(), WM_UPDATE_SUCCEEDED);
-  EXPECT_EQ(platform.posted.back().value, 2);
+  EXPECT_EQ(platform.EventKinds().back(), UpdateEvent::Kind::kSucceeded);
 }
 
 TEST_F(UpdateWorker, SuccessSendsNoReportAndKeepsTheCache) {
@@ -112,9 +111,9 @@ TEST_F(UpdateWorker, SuccessSendsNoReportAndKeepsTheCache) {
   platform.files[kConfig] = Manifest(tmp, kDir + L"\\a.dll");
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_OK);
 
-  const std::vector<uint32_t> ids = platform.PostedIds();
-  EXPECT_EQ(std::count(ids.begin(), ids.end(), WM_UPDATE_FINISHED), 0);
-  EXPECT_EQ(std::count(ids.begin(), ids.end(), WM_UPDATE_SUCCEEDED), 1);
+  const std::vector<UpdateEvent::Kind> kinds = platform.EventKinds();
+  EXPECT_EQ(std::count(kinds.begin(), kinds.end(), UpdateEvent::Kind::kFinished), 0);
+  EXPECT_EQ(std::count(kinds.begin(), kinds.end(), UpdateEvent::Kind::kSucceeded), 1);
   EXPECT_EQ(platform.reportsSent, 0);
   EXPECT_EQ(Count(platform, L"linkbox"), 0);
   EXPECT_TRUE(platform.Exists(kDir + L"\\cache\\update"));
@@ -140,10 +139,10 @@ TEST_F(UpdateWorker, ApplyFailureRunsBoxRollbackCacheRemovalAndReportInOrderOnce
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MOVE_FAILED);
 
   const int box = Find(platform, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网");
-  const int rollbackLine = Find(platform, L"post 3 1/1 正在回滚文件(a.dll)");
+  const int rollbackLine = Find(platform, L"status 1/1 正在回滚文件(a.dll)");
   const int cache = Find(platform, L"rmtree C:\\Program Files\\Zoria\\cache\\update\\");
   const int report = Find(platform, L"report 4001");
-  const int finished = Find(platform, L"post 9");
+  const int finished = Find(platform, L"finished");
   ASSERT_GE(box, 0);
   EXPECT_LT(box, rollbackLine);
   EXPECT_LT(rollbackLine, cache);
@@ -152,8 +151,8 @@ TEST_F(UpdateWorker, ApplyFailureRunsBoxRollbackCacheRemovalAndReportInOrderOnce
   EXPECT_EQ(Count(platform, L"linkbox"), 1);
   EXPECT_EQ(Count(platform, L"rmtree"), 1);
   EXPECT_EQ(platform.reportsSent, 1);
-  EXPECT_EQ(Count(platform, L"post 9"), 1);
-  EXPECT_EQ(Count(platform, L"post 7"), 0);
+  EXPECT_EQ(Count(platform, L"finished"), 1);
+  EXPECT_EQ(Count(platform, L"succeeded"), 0);
 
   EXPECT_EQ(platform.files[kDir + L"\\a.dll"], "old a");
   EXPECT_EQ(platform.files[kDir + L"\\b.dll"], "old b");
@@ -169,7 +168,7 @@ TEST_F(UpdateWorker, CancelledCloseStillRunsTheFailurePath) {
   platform.boxAnswers = {BoxAnswer::kSecond, BoxAnswer::kFirst};  // cancel the question, confirm the failure box
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_USER_CANCELLED);
   EXPECT_EQ(platform.lastReportCode, RESULT_USER_CANCELLED);
-  EXPECT_EQ(platform.PostedIds().back(), WM_UPDATE_FINISHED);
+  EXPECT_EQ(platform.EventKinds().back(), UpdateEvent::Kind::kFinished);
   EXPECT_EQ(platform.processes.count(42), 1u);  // left running
 }
 
@@ -238,9 +237,9 @@ TEST_F(UpdateWorker, AnInstallationThatCannotBeMadeWholeIsLeftAloneAndReported) 
     EXPECT_EQ(Count(p, L"read " + kConfig), 0) << "no update runs over it";
     EXPECT_EQ(p.reportsSent, 1);
     EXPECT_EQ(p.lastReportCode, c.result);
-    EXPECT_EQ(p.PostedIds().back(), WM_UPDATE_FINISHED);
+    EXPECT_EQ(p.EventKinds().back(), UpdateEvent::Kind::kFinished);
     if (c.line) {
-      EXPECT_LT(Find(p, std::wstring(L"post 3 ") + c.line), Find(p, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网"));
+      EXPECT_LT(Find(p, std::wstring(L"status ") + c.line), Find(p, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网"));
     }
   }
 }

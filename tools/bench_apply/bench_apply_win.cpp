@@ -114,7 +114,8 @@ std::string ManifestOf(const Tree& tree) {
 double TimeEngine(const Tree& tree, double* parseMs) {
   const std::string manifest = ManifestOf(tree);
   zr::CUpdateContext context;
-  zr::CWin32Platform platform;  // no main window: every post fails and the sender frees it
+  zr::CEventQueue events(nullptr);  // no window: the events wait in the queue
+  zr::CWin32Platform platform(events);
   const double start = Now();
   if (zr::ParseUpdateManifest(context, manifest) != zr::RESULT_OK) return -1;
   const double parsed = Now();

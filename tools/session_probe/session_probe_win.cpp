@@ -1,6 +1,6 @@
-// session_probe.exe query|end RESULT_FILE
+// session_probe.exe query|end|flood RESULT_FILE
 //
-// Plays the part Windows plays at logoff against the updater's main window (class
+// Plays the part Windows, or another program, plays against the updater's main window (class
 // "zrUpdater", title "Zoria投屏助手更新程序") and writes what it saw to RESULT_FILE (UTF-8,
 // one "key value" line each):
 //   query  sends WM_QUERYENDSESSION (ENDSESSION_LOGOFF): "answer 0|1", then the block reason
@@ -10,6 +10,9 @@
 //          updater's process as Windows does with a program that has answered, so that its
 //          files stay as they were at that moment, waits until it is gone and writes
 //          "returned ended" ("returned exited" when the process had ended by itself first).
+//   flood  another program on the desktop: posts every message number from WM_APP to
+//          WM_APP + 15, with junk where the engine's messages once carried pointers, over and
+//          over until the window is gone (at most 10 minutes), then writes "posted N".
 // Messages are sent with a 180 s bound (a hang shows as exit code 3). Exit code 0 when done,
 // 2 on a bad command line or when the window or its process cannot be had.
 #include <windows.h>
@@ -79,6 +82,20 @@ int End(HWND window, const std::wstring& resultPath) {
   return gone && WriteResult(resultPath, ended ? "returned ended\n" : "returned exited\n") ? 0 : 2;
 }
 
+int Flood(HWND window, const std::wstring& resultPath) {
+  constexpr UINT kFirst = WM_APP, kLast = WM_APP + 15;
+  constexpr LPARAM kJunk[] = {0x41414141, 0, 1, 2, -1};
+  const DWORD start = GetTickCount();
+  unsigned long long posted = 0;
+  while (IsWindow(window) && GetTickCount() - start < 600000) {
+    for (UINT message = kFirst; message <= kLast; ++message) {
+      for (LPARAM junk : kJunk) posted += PostMessageW(window, message, 0, junk) ? 1 : 0;
+    }
+    Sleep(1);
+  }
+  return WriteResult(resultPath, "posted " + std::to_string(posted) + "\n") ? 0 : 2;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
@@ -93,5 +110,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   if (window == nullptr) return 2;
   if (mode == L"query") return Query(window, resultPath);
   if (mode == L"end") return End(window, resultPath);
+  if (mode == L"flood") return Flood(window, resultPath);
   return 2;
 }
