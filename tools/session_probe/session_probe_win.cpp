@@ -12,7 +12,9 @@
 //          "returned ended" ("returned exited" when the process had ended by itself first).
 //   flood  another program on the desktop: posts every message number from WM_APP to
 //          WM_APP + 15, with junk where the engine's messages once carried pointers, over and
-//          over until the window is gone (at most 10 minutes), then writes "posted N".
+//          over for 20 seconds or until the window is gone, then writes "posted N". (It has to
+//          stop: posted messages always come before WM_TIMER, on Windows as under Wine, so a
+//          flood that never ends would hold the completion page's timer back for ever.)
 // Messages are sent with a 180 s bound (a hang shows as exit code 3). Exit code 0 when done,
 // 2 on a bad command line or when the window or its process cannot be had.
 #include <windows.h>
@@ -25,6 +27,7 @@ namespace {
 constexpr wchar_t kUpdaterClass[] = L"zrUpdater";
 constexpr wchar_t kUpdaterTitle[] = L"Zoria投屏助手更新程序";
 constexpr UINT kSendBoundMs = 180000;
+constexpr DWORD kFloodMs = 20000;
 
 using BlockReasonQuery = BOOL(WINAPI*)(HWND, LPWSTR, DWORD*);
 
@@ -87,7 +90,7 @@ int Flood(HWND window, const std::wstring& resultPath) {
   constexpr LPARAM kJunk[] = {0x41414141, 0, 1, 2, -1};
   const DWORD start = GetTickCount();
   unsigned long long posted = 0;
-  while (IsWindow(window) && GetTickCount() - start < 600000) {
+  while (IsWindow(window) && GetTickCount() - start < kFloodMs) {
     for (UINT message = kFirst; message <= kLast; ++message) {
       for (LPARAM junk : kJunk) posted += PostMessageW(window, message, 0, junk) ? 1 : 0;
     }
