@@ -18,16 +18,18 @@
 # 0.3 s later) to the end of the updater's process, polled every 0.1 s.
 #
 # The test runs in a Wine prefix of its own (registry value "GUID" included); runs of it in
-# the same build take turns through a lock file.
+# the same build take turns through a lock file. The product and the report server come from
+# the build ZR_HELPER_BUILD_DIR names (tests/e2e/e2e_lib.sh says why).
 set -u
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$2" && pwd)
 source "$source_dir/scripts/wine-env.sh"
 export LANG=C.UTF-8  # the non-ASCII "/version" reaches Wine as UTF-8
 
+helpers=$(cd "${ZR_HELPER_BUILD_DIR:-$build}" && pwd)
 updater="$build/src/zrUpdater.exe"
-product="$build/tools/stand_in_product/zrCastrix.exe"
-server="$build/tools/report_server/report_server.exe"
+product="$helpers/tools/stand_in_product/zrCastrix.exe"
+server="$helpers/tools/report_server/report_server.exe"
 for f in "$updater" "$product" "$server"; do
   [ -f "$f" ] || { echo "missing $f (build zrUpdater, stand_in_product, report_server)"; exit 1; }
 done
