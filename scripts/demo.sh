@@ -43,7 +43,7 @@ w=$(zr_winpath "$app")
 # The installed version 3.1.0 ...
 echo "core 3.1.0" > "$app/core.dll"
 echo "mirror plugin 3.1.0" > "$app/plugins/mirror.dll"
-echo "stale backup from an earlier run" > "$app/core.dll.bak"
+echo "a backup the user made by hand" > "$app/core.dll.bak"   # not the updater's: left as it is
 # ... and what the product staged for 3.2.0: new files in two new directories, and enough
 # resources that the progress page stays up for a while.
 echo "core 3.2.0" > "$app/cache/update/core.dll"
@@ -117,6 +117,8 @@ echo "zrUpdater.exe ended with exit code ${ZR_EXIT_CODE:-?}; the product was sta
 sleep 1
 xdotool search --onlyvisible --name '^Zoria投屏助手$' >/dev/null && echo "  product window is up"
 echo "Installation after the update:"; show_tree
+echo "core.dll.bak was there before and is not the updater's: it is left as it was (the update's own"
+echo "backup of core.dll took the free name core.dll.2.bak and is gone again)."
 zr_wineserver -k 2>/dev/null || true
 
 # --- 2. an unusable manifest: the box offers a retry --------------------------------------

@@ -18,7 +18,9 @@
 #include "skin/resources.h"
 #include "skin/skin_window_win.h"
 #include "ui/main_window_win.h"
+#include "ui/message_box_win.h"
 #include "ui/skin_package.h"
+#include "ui/string_table.h"
 #include "update/file_stage_win.h"
 #include "util/files.h"
 
@@ -27,6 +29,7 @@ namespace {
 constexpr wchar_t kWindowTitle[] = L"Zoria投屏助手更新程序";
 constexpr DWORD kWindowStyle = 0x10CF0000;    // WS_VISIBLE | WS_OVERLAPPEDWINDOW
 constexpr DWORD kWindowExStyle = 0x00060000;  // WS_EX_APPWINDOW | WS_EX_STATICEDGE
+constexpr UINT kWarningOneButton = 0x30;
 
 std::vector<std::wstring> CommandLineArguments() {
   std::vector<std::wstring> arguments;
@@ -45,6 +48,13 @@ void AskEarlierInstanceToQuit() {
   if (earlier != nullptr) PostMessageW(earlier, WM_QUIT, 0, 0);
 }
 
+// The lock stayed with someone else: the user learns why nothing happens.
+void TellInstallationBusy() {
+  const std::wstring caption = zr::StringTable::Get(L"update");
+  const std::wstring message = zr::StringTable::Get(L"box_updater_busy");
+  zr::ShowPlainBox(caption.c_str(), nullptr, message.c_str(), kWarningOneButton);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -57,8 +67,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   zr::CInstallationLock lock(zr::GetModuleDirectory());
   AskEarlierInstanceToQuit();
   if (!lock.Acquire(zr::kEarlierUpdaterWaitMs)) {
+    TellInstallationBusy();  // the earlier one would not end, or another program holds the lock
     CoUninitialize();
-    return 0;  // the earlier one would not end: nothing is touched
+    return 0;  // nothing is touched
   }
 
   auto* window = new (std::nothrow) zr::CWnd_Main(&zr::UpdateWorkerProc);

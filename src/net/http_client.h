@@ -31,8 +31,9 @@ inline constexpr uint32_t kReportCancelGraceMs = 500;
 const wchar_t* ReportUrl();
 
 // POSTs body (ANSI code page text, sent as UTF-8) to ReportUrl(). body is borrowed for the
-// call. 0 once the request was sent and a status line came back in time, whatever the status;
-// -1 when any step before or during sending failed or the deadline passed.
+// call. 0 once the request was sent and a status line came back in time, whatever the status
+// but a redirection (3xx), which is never followed; -1 for a redirection and when any step
+// before or during sending failed or the deadline passed. No cookies, no WinINet dialogs.
 int32_t UploadReport(const std::string& body);
 
 // The same POST to an absolute http or https URL (host, optional port, path with query). The

@@ -21,6 +21,12 @@ namespace {
 constexpr DWORD kUrlPartUnits = 512;
 constexpr DWORD kAddOrReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 
+// The report goes to the built-in endpoint and nowhere else: an answer that sends it on (3xx)
+// is not followed, and counts as not delivered. No cookie is sent or kept, WinINet shows no
+// dialog of its own, and the answer is not cached.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+
 // The shipped 32-bit updater hands WinINet the 60-byte URL components record.
 static_assert(sizeof(void*) != 4 || sizeof(URL_COMPONENTSW) == 60, "URL_COMPONENTSW layout");
 
@@ -118,7 +124,7 @@ class CReportPost : public IBoundedJob {
     HINTERNET connection = InternetConnectW(session, target_.host.c_str(), target_.port,
                                             nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!Publish(&Handles::connection, connection)) return false;
-    const DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | (target_.secure ? INTERNET_FLAG_SECURE : 0);
+    const DWORD flags = kRequestFlags | (target_.secure ? INTERNET_FLAG_SECURE : 0);
     HINTERNET request = HttpOpenRequestW(connection, L"POST", target_.target.c_str(), nullptr,
                                          nullptr, nullptr, flags, 0);
     if (!Publish(&Handles::request, request)) return false;
@@ -140,8 +146,10 @@ class CReportPost : public IBoundedJob {
     DWORD status = 0;
     DWORD statusSize = sizeof status;
     HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                   &statusSize, nullptr);  // any status counts as sent
-    return true;
+                   &statusSize, nullptr);
+    // A redirection was not followed, so the report did not arrive; any other status, errors
+    // included, counts as sent.
+    return status < 300 || status > 399;
   }
 
   const ReportTarget target_;

@@ -1,9 +1,10 @@
 #include "update/apply.h"
 
-#include <set>
+#include <algorithm>
 
 #include "ui/string_table.h"
-#include "update/journal.h"
+#include "update/entry_check.h"
+#include "update/file_set.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/product_close.h"
@@ -16,9 +17,8 @@ namespace zr {
 namespace {
 
 constexpr uint32_t kRollbackPauseMs = 10;
-
-// The status lines carry file names as UTF-8, like their formats.
-std::string NameForStatus(const std::wstring& name) { return WideToUtf8(name); }
+// A target with this many backups or parked files beside it already is not worth a name.
+constexpr int kMostNameTries = 1000;
 
 // The rollback line shows the part after the last backslash only.
 std::wstring NameAfterBackslash(const std::wstring& path) {
@@ -26,57 +26,97 @@ std::wstring NameAfterBackslash(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
 }
 
-// Full paths ordered as the file system tells names apart, so that every spelling of one
-// file is one element.
-class CFileSet {
+void PostEntryLine(IUpdatePlatform& platform, const wchar_t* format, size_t index, size_t count,
+                   const std::wstring& name) {
+  PostStatusText(platform, StringTable::Get(format).c_str(), static_cast<int>(index + 1), static_cast<int>(count),
+                 WideToUtf8(name).c_str());
+}
+
+// The run's plan for the context's entries: one planned file per target, and for every entry
+// the index of its target's planned file.
+class CPlanner {
  public:
-  explicit CFileSet(IFileSystem& files) : m_files(files), m_set(Less{&files}) {}
-  // Inserts the file a path names; false when it was there already.
-  bool Insert(const std::wstring& path) { return m_set.insert(m_files.FullPath(path)).second; }
-  bool Contains(const std::wstring& path) const { return m_set.count(m_files.FullPath(path)) != 0; }
+  CPlanner(IFileSystem& files, const CUpdateContext& context)
+      : m_files(files), m_context(context), m_taken(files), m_index(PathOrder{&files}) {}
+
+  // False when a target has no free name left beside it.
+  bool Plan(Journal& plan, std::vector<size_t>& fileOf) {
+    for (const UpdateFileEntry& entry : m_context.files) {
+      m_taken.Insert(entry.path);
+      m_taken.Insert(entry.tmp);
+    }
+    for (const UpdateFileEntry& entry : m_context.files) {
+      const std::wstring target = m_files.FullPath(entry.path);
+      auto known = m_index.find(target);
+      if (known == m_index.end()) {
+        known = m_index.emplace(target, plan.files.size()).first;
+        plan.files.push_back(PlanFile(target));
+        if (plan.files.back().parking.empty()) return false;
+      }
+      fileOf.push_back(known->second);
+      PlannedFile& file = plan.files[known->second];
+      file.replacements.emplace_back();
+      m_files.Identify(entry.tmp, file.replacements.back());
+    }
+    plan.createdDirectories = DirectoriesToCreate(plan);
+    plan.leftovers = m_context.leftovers;
+    return true;
+  }
 
  private:
-  struct Less {
-    IFileSystem* files;
-    bool operator()(const std::wstring& a, const std::wstring& b) const {
-      return files->ComparePaths(a, b) < 0;
+  PlannedFile PlanFile(const std::wstring& target) {
+    PlannedFile file;
+    file.target = target;
+    file.existed = m_files.Identify(target, file.original);
+    file.parking = FreeName(target, L".tmp");
+    if (file.existed) {
+      file.backup = FreeName(target, L".bak");
+      if (file.backup.empty()) file.parking.clear();
     }
-  };
+    return file;
+  }
+
+  // target + suffix, or target + ".N" + suffix for the first N from 2 that names no file and
+  // nothing else of the run; empty when there is none.
+  std::wstring FreeName(const std::wstring& target, const wchar_t* suffix) {
+    for (int n = 1; n <= kMostNameTries; ++n) {
+      const std::wstring name = n == 1 ? target + suffix : target + L"." + std::to_wstring(n) + suffix;
+      if (!m_files.Exists(name) && m_taken.Insert(name)) return name;
+    }
+    return {};
+  }
+
+  // The directories missing on the way to the new files, parents before children.
+  std::vector<std::wstring> DirectoriesToCreate(const Journal& plan) {
+    CInstallationPaths installation(m_files);
+    CFileSet listed(m_files);
+    std::vector<std::wstring> directories;
+    for (const PlannedFile& file : plan.files) {
+      if (file.existed) continue;
+      std::vector<std::wstring> missing;
+      for (std::wstring directory = file.target.substr(0, file.target.rfind(L'\\'));
+           installation.Contains(directory) && installation.DirectoryKind(directory) == PathKind::kMissing;
+           directory.resize(directory.rfind(L'\\'))) {
+        if (listed.Insert(directory)) missing.push_back(directory);
+      }
+      directories.insert(directories.end(), missing.rbegin(), missing.rend());
+    }
+    return directories;
+  }
+
   IFileSystem& m_files;
-  std::set<std::wstring, Less> m_set;
+  const CUpdateContext& m_context;
+  CFileSet m_taken;
+  std::map<std::wstring, size_t, PathOrder> m_index;
 };
 
-// True when the path is the backup (".bak") or parking (".tmp") name of one of the targets.
-bool IsRunFileOfATarget(IFileSystem& files, const CFileSet& targets, const std::wstring& path) {
-  const std::wstring full = files.FullPath(path);
-  constexpr size_t kSuffix = 4;
-  if (full.size() <= kSuffix) return false;
-  const std::wstring suffix = full.substr(full.size() - kSuffix);
-  if (files.ComparePaths(suffix, L".bak") != 0 && files.ComparePaths(suffix, L".tmp") != 0) return false;
-  return targets.Contains(full.substr(0, full.size() - kSuffix));
-}
-
-void PostEntryLine(IUpdatePlatform& platform, const std::wstring& format, size_t index, size_t count,
-                   const std::wstring& name) {
-  PostStatusText(platform, format.c_str(), static_cast<int>(index + 1), static_cast<int>(count),
-                 NameForStatus(name).c_str());
-}
-
-// Restores the entries first to last with the rollback's status lines; true when every one is
-// old again. Each file put back is followed by a short pause that lets the window show its
-// line; entries with nothing to put back, and an ending process, which has no window to show
-// it, go without.
-bool RestoreEntries(IUpdatePlatform& platform, const std::vector<JournalEntry>& entries) {
-  IFileSystem& files = platform.Files();
-  const std::wstring lineFormat = StringTable::Get(L"pro_rollback_dds");
-  bool whole = true;
-  for (size_t k = 0; k < entries.size(); ++k) {
-    PostEntryLine(platform, lineFormat, k, entries.size(), NameAfterBackslash(entries[k].target));
-    const RestoreResult result = RestoreEntry(files, entries[k]);
-    if (result == RestoreResult::kStuck) whole = false;
-    if (result != RestoreResult::kUntouched && !platform.ProcessEnding()) platform.Sleep(kRollbackPauseMs);
-  }
-  return whole;
+// After every file is in place: the commit. When it is reported failed, a rollback must not
+// follow a commit that landed after all: the journal says "rollback" first, and if that cannot
+// be written either, the journal as it is on disk decides.
+bool Commit(IFileSystem& files) {
+  if (MarkJournal(files, JournalMark::kCommit)) return true;
+  if (MarkJournal(files, JournalMark::kRollback)) return false;
+  return ReadJournal(files).state == Journal::State::kFinished;
 }
 
 }  // namespace
@@ -88,28 +128,6 @@ CFileStage::~CFileStage() {
 bool CFileStage::Enter() {
   if (!m_entered) m_entered = m_platform.EnterFileStage();
   return m_entered;
-}
-
-int32_t CheckFileEntries(const CUpdateContext& context, IUpdatePlatform& platform) {
-  IFileSystem& files = platform.Files();
-  const size_t count = context.files.size();
-  CFileSet targets(files);
-  for (const UpdateFileEntry& entry : context.files) targets.Insert(entry.path);
-
-  CFileSet staged(files);
-  for (size_t i = 0; i < count; ++i) {
-    const UpdateFileEntry& entry = context.files[i];
-    const PathKind target = files.Inspect(entry.path);
-    const bool usable = files.Inspect(entry.tmp) == PathKind::kFile &&
-                        target != PathKind::kDirectory && target != PathKind::kDirectoryLink &&
-                        !targets.Contains(entry.tmp) && staged.Insert(entry.tmp) &&
-                        !IsRunFileOfATarget(files, targets, entry.path);
-    if (!usable) {
-      PostEntryLine(platform, StringTable::Get(L"pro_update_file_dds"), i, count, FileNameOfPath(entry.path));
-      return RESULT_MOVE_FAILED;
-    }
-  }
-  return RESULT_OK;
 }
 
 int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage) {
@@ -125,49 +143,34 @@ int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileSta
 int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
   const size_t count = context.files.size();
+  std::vector<size_t> fileOf;
+  context.plan = Journal();
+  if (!CPlanner(files, context).Plan(context.plan, fileOf)) return RESULT_MOVE_FAILED;
+  context.journalWritten = true;  // a write reported failed may have landed all the same
+  if (!WriteJournal(files, context.plan)) return RESULT_MOVE_FAILED;
 
-  // The plan: which entries are the first of their file, and which of those replace one.
-  // Targets already recorded (an earlier call in this run) count as seen.
-  CFileSet seen(files);
-  for (const BackupEntry& entry : context.backups) seen.Insert(entry.target);
-  std::vector<bool> first(count);
-  std::vector<JournalEntry> plan;
-  for (size_t i = 0; i < count; ++i) {
-    const std::wstring& path = context.files[i].path;
-    first[i] = seen.Insert(path);
-    if (first[i]) plan.push_back({path, files.Exists(path)});
-  }
-  // A backup beside an existing target is left from an earlier run; it goes now, so that a
-  // backup on disk always holds this run's original.
-  for (const JournalEntry& entry : plan) {
-    if (entry.existed && files.Exists(entry.target + L".bak") && !files.RemoveFile(entry.target + L".bak")) {
-      return RESULT_MOVE_FAILED;
-    }
-  }
-  if (!WriteJournal(files, plan)) return RESULT_MOVE_FAILED;
-  context.journalWritten = true;
-
-  const std::wstring lineFormat = StringTable::Get(L"pro_update_file_dds");
   size_t planned = 0;
   intptr_t position = 0;
   for (size_t i = 0; i < count; ++i) {
     const UpdateFileEntry& entry = context.files[i];
-    PostEntryLine(platform, lineFormat, i, count, FileNameOfPath(entry.path));
+    const PlannedFile& file = context.plan.files[fileOf[i]];
+    PostEntryLine(platform, L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
 
-    if (!first[i]) {
+    if (fileOf[i] < planned) {
       // Listed again: the file now holds this run's earlier content, and the original is
-      // already recorded (at its .bak, or as a file that did not exist). Backing it up again
-      // would overwrite the only copy of the original.
-      if (!files.MoveReplace(entry.tmp, entry.path)) return RESULT_MOVE_FAILED;
-    } else if (plan[planned++].existed) {
-      const std::wstring backup = entry.path + L".bak";
-      if (!files.MoveReplace(entry.path, backup)) return RESULT_MOVE_FAILED;
-      context.backups.push_back({entry.path, backup});
-      if (!files.MoveReplace(entry.tmp, entry.path)) return RESULT_MOVE_FAILED;
+      // already at its backup (or did not exist). Backing it up again would overwrite the only
+      // copy of the original.
+      if (!files.MoveReplace(entry.tmp, file.target)) return RESULT_MOVE_FAILED;
+    } else if (file.existed) {
+      ++planned;
+      if (!files.MoveReplace(file.target, file.backup)) return RESULT_MOVE_FAILED;
+      context.backups.push_back({entry.path, file.backup});
+      if (!files.MoveReplace(entry.tmp, file.target)) return RESULT_MOVE_FAILED;
     } else {
+      ++planned;
       context.backups.push_back({entry.path, std::wstring()});
-      files.CreateDirectoryChain(entry.path);
-      if (!files.MoveReplace(entry.tmp, entry.path)) return RESULT_MOVE_FAILED;
+      files.CreateDirectoryChain(file.target);
+      if (!files.MoveReplace(entry.tmp, file.target)) return RESULT_MOVE_FAILED;
     }
     // The bar follows the files done; 100 is posted once everything is in place.
     const intptr_t done = static_cast<intptr_t>((i + 1) * 100 / count);
@@ -175,50 +178,56 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   }
 
   // Every file is in place: from here on an interrupted run is finished, not undone.
-  if (!CommitJournal(files)) return RESULT_MOVE_FAILED;
-  for (const BackupEntry& entry : context.backups) {
-    if (!entry.backup.empty() && files.Exists(entry.backup)) files.RemoveFile(entry.backup);
-  }
-  RemoveJournal(files);
-  context.journalWritten = false;
+  if (!Commit(files)) return RESULT_MOVE_FAILED;
+  context.plan.state = Journal::State::kFinished;
+  context.leftovers = FinishJournal(platform, context.plan);
+  context.journalWritten = !context.leftovers.empty();
   platform.PostToMainWindow(WM_UPDATE_PROGRESS, 100);
   PostStatusText(platform, StringTable::Get(L"pro_update_finished").c_str());
   return RESULT_OK;
 }
 
-void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform) {
+bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vector<std::wstring>& lineNames) {
   IFileSystem& files = platform.Files();
-  std::vector<JournalEntry> entries;
-  for (const BackupEntry& entry : context.backups) entries.push_back({entry.target, !entry.backup.empty()});
-  const bool whole = RestoreEntries(platform, entries);
-  // With a file that could not come back the journal stays, and the next start tries again.
-  if (whole && context.journalWritten && RemoveJournal(files)) context.journalWritten = false;
+  const size_t lines = lineNames.size();
+  size_t stuck = plan.files.size();
+  for (size_t k = 0; k < plan.files.size(); ++k) {
+    const PlannedFile& file = plan.files[k];
+    if (k < lines) PostEntryLine(platform, L"pro_rollback_dds", k, lines, NameAfterBackslash(lineNames[k]));
+    const RestoreResult result = RestoreFile(files, file);
+    if (result == RestoreResult::kStuck && stuck == plan.files.size()) stuck = k;
+    // A pause lets the window show the line; an ending process has no window to show it.
+    if (k < lines && result != RestoreResult::kUntouched && !platform.ProcessEnding()) {
+      platform.Sleep(kRollbackPauseMs);
+    }
+  }
+  // Children before parents; a directory that holds anything now is not the run's to remove.
+  for (auto it = plan.createdDirectories.rbegin(); it != plan.createdDirectories.rend(); ++it) {
+    files.RemoveEmptyDirectory(*it);
+  }
+  if (stuck == plan.files.size()) return true;
+  PostEntryLine(platform, L"pro_restore_failed_dds", stuck, plan.files.size(), FileNameOfPath(plan.files[stuck].target));
+  return false;
 }
 
-int32_t RecoverInterruptedRun(IUpdatePlatform& platform, CFileStage& stage) {
-  IFileSystem& files = platform.Files();
-  if (!files.Exists(JournalPath(files))) return RESULT_OK;
-  const Journal journal = ReadJournal(files);
-  if (journal.state == Journal::State::kNone) {
-    // Cut off before its plan was complete, or not ours: nothing was moved under it.
-    RemoveJournal(files);
-    return RESULT_OK;
+void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform) {
+  // The rollback's lines name each file as its entry named it.
+  std::vector<std::wstring> lineNames;
+  for (const BackupEntry& entry : context.backups) lineNames.push_back(entry.target);
+  const bool whole = RestorePlan(platform, context.plan, lineNames);
+  // With a file that could not come back the journal stays, and the next start tries again.
+  if (whole && context.journalWritten) {
+    context.leftovers = FinishJournal(platform, context.plan);
+    context.journalWritten = !context.leftovers.empty();
   }
-  // The product may have been started from the half-updated installation.
-  const int32_t closed = CloseRunningProduct(platform);
-  if (closed != RESULT_OK) return closed;
-  if (!stage.Enter()) return RESULT_USER_CANCELLED;
+}
 
-  bool whole = true;
-  if (journal.state == Journal::State::kCommitted) {
-    // Every file was in place: the installation is new; only backups may be left.
-    for (const JournalEntry& entry : journal.entries) {
-      if (entry.existed && files.Exists(entry.target + L".bak")) files.RemoveFile(entry.target + L".bak");
-    }
-  } else {
-    whole = RestoreEntries(platform, journal.entries);
-  }
-  return whole && RemoveJournal(files) ? RESULT_OK : RESULT_MOVE_FAILED;
+std::vector<Leftover> FinishJournal(IUpdatePlatform& platform, const Journal& journal) {
+  IFileSystem& files = platform.Files();
+  std::vector<Leftover> remaining = DeleteLeftovers(files, journal);
+  if (remaining.empty() && RemoveJournal(files)) return remaining;
+  if (journal.state != Journal::State::kFinished) MarkJournal(files, JournalMark::kDone);
+  return remaining;
 }
 
 }  // namespace zr

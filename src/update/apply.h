@@ -1,13 +1,18 @@
-// Applying the staged files and undoing a failed or interrupted attempt. Runs on the worker
-// thread.
+// Applying the staged files and undoing a failed attempt. Runs on the worker thread.
 //
 // Whatever happens, the installation ends with every product file either old or new: the
 // moves run inside the platform's file stage (the process does not end half-way; once asked
 // to end, the stage runs on to its end and a failed replacement is rolled back before the
-// process goes), and a journal on disk lets the next start undo a run that was killed.
+// process goes), and a journal on disk lets the next start undo a run that was killed
+// (recovery.h). Only files the run made itself are ever moved back or deleted: a ".bak" or
+// ".tmp" file that was there before is left exactly as it is.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
+
+#include "update/journal.h"
 
 namespace zr {
 
@@ -32,42 +37,41 @@ class CFileStage {
   bool m_entered = false;
 };
 
-// Checks the whole manifest before anything is touched: every staged file exists and is a
-// regular file, listed once and not also a target; no target is an existing directory or
-// another target's ".bak" or ".tmp" name. RESULT_MOVE_FAILED (the status line names the
-// entry) or RESULT_OK.
-int32_t CheckFileEntries(const CUpdateContext& context, IUpdatePlatform& platform);
-
-// Checks the entries, closes the running product, enters the file stage and replaces the
-// files. RESULT_OK, RESULT_MOVE_FAILED, or the closing stage's RESULT_USER_CANCELLED /
-// RESULT_CLOSE_FAILED. Nothing has moved unless the result is RESULT_OK or the replacing
-// itself failed; the stage then stays held for the rollback.
+// Checks the entries (entry_check.h), closes the running product, enters the file stage and
+// replaces the files. RESULT_OK, RESULT_MOVE_FAILED, or the closing stage's
+// RESULT_USER_CANCELLED / RESULT_CLOSE_FAILED. Nothing has moved unless the result is
+// RESULT_OK or the replacing itself failed; the stage then stays held for the rollback.
 int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage);
 
-// The replacing stage alone, inside a held file stage: writes the journal, then moves each
-// existing target to target + ".bak" (recorded in context.backups) and the staged file onto
-// it; new files get their directories. The progress bar follows the files done. The first
-// failed move returns RESULT_MOVE_FAILED. On success the journal records it, the backups of
-// this run and the journal are deleted, and progress 100 and "pro_update_finished" posted.
+// The replacing stage alone, inside a held file stage. It plans first: per target, a backup
+// and a parking name that no file has (target + ".bak" and ".tmp" unless taken, then ".2.bak",
+// ".3.bak", ...), the identity of the original and of each staged file, the directories to
+// create. The plan goes to the journal; then each existing target moves to its backup
+// (recorded in context.backups) and the staged file onto it; new files get their directories.
+// The progress bar follows the files done. The first failed move returns RESULT_MOVE_FAILED.
+// On success the journal records it, the run's backups (and an earlier run's leftovers) and
+// the journal are deleted, and progress 100 and "pro_update_finished" posted.
 //
 // A target listed twice (in any spelling of the same file) keeps the one backup of its
 // original content: the later entry replaces the file without backing up the intermediate
-// content, so rollback still restores the original. A stale backup left beside an existing
-// target is deleted before the journal is written.
+// content, so rollback still restores the original.
 int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform);
 
-// Restores every recorded file, first to last ("pro_rollback_dds" lines, a 10 ms pause after
-// each file put back unless the process is ending): a replaced target is parked at target + ".tmp", its backup
-// moved back, and the parked file deleted; a created target is deleted. When the backup
-// cannot come back, the parked file returns to the target: rollback never destroys content
-// that exists nowhere else. The run's journal is removed once every file is old again.
+// Restores every planned file, first to last ("pro_rollback_dds" lines for the recorded ones, a
+// 10 ms pause after each file put back unless the process is ending): the file the run put in
+// place is parked and deleted, the original moved back; the directories the run created are
+// removed again. When a file cannot come back, the status line names it and the journal stays
+// for the next start; otherwise the journal is finished.
 void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform);
 
-// At start: a journal left by a run that was cut short is finished: a planned run is rolled
-// back (the closing stage first, if the product runs from the half-updated installation), a
-// committed run has its backups deleted. RESULT_OK when no journal is left (also when there
-// was none); RESULT_MOVE_FAILED when a file could not be restored (the journal stays for the
-// next start); the closing stage's RESULT_USER_CANCELLED / RESULT_CLOSE_FAILED.
-int32_t RecoverInterruptedRun(IUpdatePlatform& platform, CFileStage& stage);
+// Shared with recovery: restores the files with the rollback's lines (one for each of the first
+// files, named by `lineNames`), then removes the created directories. True when every file is
+// old again; otherwise the status line names the first that is not.
+bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vector<std::wstring>& lineNames);
+
+// Deletes the leftovers of a finished run (the backups of a committed one, and an earlier
+// run's), then the journal. What cannot be deleted is returned and the journal is kept,
+// marked as finished, so that the next start deletes it without touching anything else.
+std::vector<Leftover> FinishJournal(IUpdatePlatform& platform, const Journal& journal);
 
 }  // namespace zr

@@ -5,6 +5,7 @@
 // does. Paths are full wide paths. All calls come from the update worker thread.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace zr {
@@ -13,12 +14,23 @@ namespace zr {
 // kDirectoryLink; a link to a file counts as a file.
 enum class PathKind { kMissing, kFile, kDirectory, kDirectoryLink };
 
+// What tells one file's content from another's without reading it: its size and its last
+// write time (in 100 ns units), both of which a move keeps, across volumes too.
+struct FileIdentity {
+  uint64_t size = 0;
+  uint64_t lastWrite = 0;
+  bool operator==(const FileIdentity& other) const { return size == other.size && lastWrite == other.lastWrite; }
+  bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+
 class IFileSystem {
  public:
   virtual ~IFileSystem() = default;
 
   virtual PathKind Inspect(const std::wstring& path) = 0;
   bool Exists(const std::wstring& path) { return Inspect(path) != PathKind::kMissing; }
+  // The identity of the file at the path; false when there is no file (a directory is none).
+  virtual bool Identify(const std::wstring& path, FileIdentity& identity) = 0;
 
   // Moves a file, replacing the destination (also a read-only one), across volumes,
   // returning once the data is on disk.
@@ -27,7 +39,12 @@ class IFileSystem {
   virtual bool RemoveFile(const std::wstring& path) = 0;
   // Creates every missing directory up to the path's last separator.
   virtual bool CreateDirectoryChain(const std::wstring& path) = 0;
+  // Removes a directory only if it is empty (a link: the link itself). True when it is gone.
+  virtual bool RemoveEmptyDirectory(const std::wstring& path) = 0;
   virtual std::string ReadWholeFile(const std::wstring& path) = 0;  // empty on any failure
+  // The whole file; false when it cannot be read (missing, held, no rights), so that an empty
+  // file and an unreadable one are told apart.
+  virtual bool ReadExistingFile(const std::wstring& path, std::string& bytes) = 0;
   // Writes (or appends) bytes and returns once they are on disk.
   virtual bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) = 0;
   // Deletes a directory tree; never descends through a link, the directory itself included.

@@ -62,6 +62,19 @@ PathKind CWin32FileSystem::Inspect(const std::wstring& path) {
   return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? PathKind::kDirectoryLink : PathKind::kDirectory;
 }
 
+bool CWin32FileSystem::Identify(const std::wstring& path, FileIdentity& identity) {
+  const std::wstring full = ExtendedPath(path);
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (full.empty() || !GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return false;
+  }
+  identity.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  identity.lastWrite = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                       data.ftLastWriteTime.dwLowDateTime;
+  return true;
+}
+
 bool CWin32FileSystem::MoveReplace(const std::wstring& from, const std::wstring& to) {
   const std::wstring source = ExtendedPath(from);
   const std::wstring target = ExtendedPath(to);
@@ -85,7 +98,18 @@ bool CWin32FileSystem::CreateDirectoryChain(const std::wstring& path) {
   return zr::CreateDirectoryChain(path.c_str());
 }
 
+bool CWin32FileSystem::RemoveEmptyDirectory(const std::wstring& path) {
+  const std::wstring full = ExtendedPath(path);
+  if (full.empty()) return false;
+  if (RemoveDirectoryW(full.c_str())) return true;
+  return GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
 std::string CWin32FileSystem::ReadWholeFile(const std::wstring& path) { return zr::ReadWholeFile(path.c_str()); }
+
+bool CWin32FileSystem::ReadExistingFile(const std::wstring& path, std::string& bytes) {
+  return zr::ReadExistingFile(path.c_str(), bytes);
+}
 
 bool CWin32FileSystem::WriteDurably(const std::wstring& path, const std::string& bytes, bool append) {
   const std::wstring full = ExtendedPath(path);

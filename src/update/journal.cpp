@@ -1,103 +1,340 @@
 #include "update/journal.h"
 
-#include "update/file_system.h"
+#include <algorithm>
+#include <cstdio>
+
 #include "util/text.h"
 
 namespace zr {
 namespace {
 
-constexpr char kHeader[] = "zrUpdater journal 1";
+constexpr char kHeader[] = "zrUpdater journal 2";
 constexpr char kEnd[] = "end";
-constexpr char kCommit[] = "commit";
 constexpr char kLineEnd[] = "\r\n";
+constexpr char kSeparator = '|';
 
-std::vector<std::string> SplitLines(const std::string& bytes) {
-  std::vector<std::string> lines;
+const char* MarkWord(JournalMark mark) {
+  switch (mark) {
+    case JournalMark::kCommit: return "commit";
+    case JournalMark::kRollback: return "rollback";
+    case JournalMark::kDone: return "done";
+  }
+  return "";
+}
+
+// FNV-1a, 64 bits, of the plan's bytes: any damage to them shows.
+std::string Checksum(const std::string& bytes) {
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char byte : bytes) {
+    hash ^= byte;
+    hash *= 1099511628211ull;
+  }
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+bool MustEscape(unsigned char byte) { return byte < 0x20 || byte == 0x7F || byte == '%' || byte == kSeparator; }
+
+std::string EncodePath(const std::wstring& path) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (unsigned char byte : WideToUtf8(path)) {
+    if (!MustEscape(byte)) {
+      encoded += static_cast<char>(byte);
+      continue;
+    }
+    encoded += '%';
+    encoded += kDigits[byte >> 4];
+    encoded += kDigits[byte & 15];
+  }
+  return encoded;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool DecodePath(const std::string& text, std::wstring& path) {
+  std::string bytes;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (MustEscape(byte) && byte != '%') return false;
+    if (byte != '%') {
+      bytes += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return false;
+    const int high = HexValue(text[i + 1]), low = HexValue(text[i + 2]);
+    if (high < 0 || low < 0) return false;
+    bytes += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  path = Utf8ToWide(bytes);
+  return true;
+}
+
+std::string FormatIdentity(const FileIdentity& identity) {
+  return std::to_string(identity.size) + "@" + std::to_string(identity.lastWrite);
+}
+
+bool ParseNumber(const std::string& text, uint64_t& value) {
+  if (text.empty() || text.size() > 20) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return false;
+    value = value * 10 + digit;
+  }
+  return true;
+}
+
+bool ParseIdentity(const std::string& text, FileIdentity& identity) {
+  const size_t at = text.find('@');
+  return at != std::string::npos && ParseNumber(text.substr(0, at), identity.size) &&
+         ParseNumber(text.substr(at + 1), identity.lastWrite);
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
   size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();  // a last line without its line end
-    std::string line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
+  for (;;) {
+    const size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return parts;
     start = end + 1;
   }
-  return lines;
+}
+
+std::string FormatFile(const PlannedFile& file) {
+  std::string line = file.existed ? "B" : "N";
+  line += kSeparator + EncodePath(file.target) + kSeparator + EncodePath(file.backup) + kSeparator +
+          EncodePath(file.parking) + kSeparator + (file.existed ? FormatIdentity(file.original) : "") + kSeparator;
+  for (size_t i = 0; i < file.replacements.size(); ++i) {
+    if (i > 0) line += ',';
+    line += FormatIdentity(file.replacements[i]);
+  }
+  return line;
+}
+
+// One line of the plan, added to the journal; false when it is none of ours.
+bool ParsePlanLine(const std::string& line, Journal& journal) {
+  const std::vector<std::string> fields = Split(line, kSeparator);
+  if (fields[0] == "D" && fields.size() == 2) {
+    std::wstring directory;
+    if (!DecodePath(fields[1], directory) || directory.empty()) return false;
+    journal.createdDirectories.push_back(directory);
+    return true;
+  }
+  if (fields[0] == "X" && fields.size() == 3) {
+    Leftover leftover;
+    if (!DecodePath(fields[1], leftover.path) || leftover.path.empty() ||
+        !ParseIdentity(fields[2], leftover.identity)) {
+      return false;
+    }
+    journal.leftovers.push_back(leftover);
+    return true;
+  }
+  if ((fields[0] != "B" && fields[0] != "N") || fields.size() != 6) return false;
+  PlannedFile file;
+  file.existed = fields[0] == "B";
+  if (!DecodePath(fields[1], file.target) || !DecodePath(fields[2], file.backup) ||
+      !DecodePath(fields[3], file.parking) || file.target.empty() || file.parking.empty() ||
+      file.backup.empty() == file.existed) {
+    return false;
+  }
+  if (file.existed ? !ParseIdentity(fields[4], file.original) : !fields[4].empty()) return false;
+  for (const std::string& identity : Split(fields[5], ',')) {
+    file.replacements.emplace_back();
+    if (!ParseIdentity(identity, file.replacements.back())) return false;
+  }
+  journal.files.push_back(std::move(file));
+  return true;
+}
+
+Journal Damaged() {
+  Journal journal;
+  journal.state = Journal::State::kDamaged;
+  return journal;
+}
+
+bool Contains(const std::vector<FileIdentity>& identities, const FileIdentity& identity) {
+  return std::find(identities.begin(), identities.end(), identity) != identities.end();
+}
+
+// What the run may find at one planned file's three names.
+struct Scene {
+  bool target = false, backup = false, parking = false;  // a file is there
+  FileIdentity atTarget, atBackup, atParking;
+};
+
+Scene Look(IFileSystem& files, const PlannedFile& file) {
+  Scene scene;
+  scene.target = files.Identify(file.target, scene.atTarget);
+  scene.backup = file.existed && files.Identify(file.backup, scene.atBackup);
+  scene.parking = files.Identify(file.parking, scene.atParking);
+  return scene;
+}
+
+bool OriginalAtBackup(const PlannedFile& file, const Scene& scene) {
+  return scene.backup && scene.atBackup == file.original;
+}
+bool ParkedByTheRun(const PlannedFile& file, const Scene& scene) {
+  return scene.parking && Contains(file.replacements, scene.atParking);
+}
+bool NewAtTarget(const PlannedFile& file, const Scene& scene) {
+  return scene.target && Contains(file.replacements, scene.atTarget);
+}
+bool OriginalAtTarget(const PlannedFile& file, const Scene& scene) {
+  return file.existed && scene.target && scene.atTarget == file.original;
+}
+
+FileStanding StandingIn(const PlannedFile& file, const Scene& scene) {
+  const bool leftBeside = OriginalAtBackup(file, scene) || ParkedByTheRun(file, scene);
+  if (OriginalAtTarget(file, scene)) return leftBeside ? FileStanding::kTouched : FileStanding::kOld;
+  if (NewAtTarget(file, scene)) {
+    return !file.existed || OriginalAtBackup(file, scene) ? FileStanding::kTouched : FileStanding::kLost;
+  }
+  if (scene.target) return FileStanding::kForeign;
+  if (file.existed) return OriginalAtBackup(file, scene) ? FileStanding::kTouched : FileStanding::kLost;
+  return leftBeside ? FileStanding::kTouched : FileStanding::kOld;
+}
+
+// Moves what the run put at the target out of the way and deletes it; false when it stays.
+bool ParkAndDelete(IFileSystem& files, const PlannedFile& file, const Scene& scene) {
+  // The parking name is the run's: free when it planned, or holding a file it parked.
+  if (scene.parking && !ParkedByTheRun(file, scene)) return false;
+  if (!files.MoveReplace(file.target, file.parking)) return false;
+  files.RemoveFile(file.parking);
+  return true;
 }
 
 }  // namespace
 
-std::wstring JournalPath(IFileSystem& files) {
-  return files.ModuleDirectory() + L"\\" + kJournalFileName;
-}
+std::wstring JournalPath(IFileSystem& files) { return files.ModuleDirectory() + L"\\" + kJournalFileName; }
 
-std::string FormatJournal(const std::vector<JournalEntry>& entries) {
+std::string FormatJournal(const Journal& journal) {
   std::string text = std::string(kHeader) + kLineEnd;
-  for (const JournalEntry& entry : entries) {
-    text += entry.existed ? "B " : "N ";
-    text += WideToUtf8(entry.target);
-    text += kLineEnd;
+  for (const PlannedFile& file : journal.files) text += FormatFile(file) + kLineEnd;
+  for (const std::wstring& directory : journal.createdDirectories) {
+    text += "D" + std::string(1, kSeparator) + EncodePath(directory) + kLineEnd;
   }
-  return text + kEnd + kLineEnd;
+  for (const Leftover& leftover : journal.leftovers) {
+    text += "X" + std::string(1, kSeparator) + EncodePath(leftover.path) + kSeparator +
+            FormatIdentity(leftover.identity) + kLineEnd;
+  }
+  return text + kEnd + kSeparator + Checksum(text) + kLineEnd;
 }
 
 Journal ParseJournal(const std::string& bytes) {
-  Journal journal;
-  const std::vector<std::string> lines = SplitLines(bytes);
-  if (lines.empty() || lines[0] != kHeader) return journal;
-  size_t i = 1;
-  for (; i < lines.size() && lines[i] != kEnd; ++i) {
-    const std::string& line = lines[i];
-    // A line that is none of ours means the file is not a journal this updater wrote.
-    if (line.size() < 3 || (line[0] != 'B' && line[0] != 'N') || line[1] != ' ') return Journal();
-    journal.entries.push_back({Utf8ToWide(line.substr(2)), line[0] == 'B'});
+  // Only complete lines count: a line cut off while it was written never was.
+  std::vector<std::string> lines;
+  std::vector<size_t> starts;
+  for (size_t start = 0;;) {
+    const size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) break;
+    std::string line = bytes.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    starts.push_back(start);
+    lines.push_back(std::move(line));
+    start = end + 1;
   }
-  if (i == lines.size()) return Journal();  // cut off while it was written: nothing moved yet
-  const bool committed = i + 1 < lines.size() && lines[i + 1] == kCommit;
-  journal.state = committed ? Journal::State::kCommitted : Journal::State::kPlanned;
+  Journal journal;
+  if (lines.empty()) {
+    journal.state = Journal::State::kCutOff;
+    return journal;
+  }
+  if (lines[0] != kHeader) return Damaged();
+  size_t i = 1;
+  for (; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.compare(0, sizeof kEnd, std::string(kEnd) + kSeparator) == 0) break;
+    if (!ParsePlanLine(line, journal)) return Damaged();
+  }
+  if (i == lines.size()) {
+    journal.state = Journal::State::kCutOff;  // nothing moved before the plan was complete
+    return journal;
+  }
+  if (lines[i].substr(sizeof kEnd) != Checksum(bytes.substr(0, starts[i]))) return Damaged();
+  journal.state = Journal::State::kPlanned;
+  for (++i; i < lines.size(); ++i) {
+    if (lines[i] == MarkWord(JournalMark::kCommit) || lines[i] == MarkWord(JournalMark::kDone)) {
+      journal.state = Journal::State::kFinished;
+    } else if (lines[i] == MarkWord(JournalMark::kRollback)) {
+      journal.state = Journal::State::kPlanned;
+    } else {
+      return Damaged();
+    }
+  }
   return journal;
 }
 
-bool WriteJournal(IFileSystem& files, const std::vector<JournalEntry>& entries) {
-  return files.WriteDurably(JournalPath(files), FormatJournal(entries), false);
+bool WriteJournal(IFileSystem& files, const Journal& journal) {
+  return files.WriteDurably(JournalPath(files), FormatJournal(journal), false);
 }
 
-bool CommitJournal(IFileSystem& files) {
-  return files.WriteDurably(JournalPath(files), std::string(kCommit) + kLineEnd, true);
+bool MarkJournal(IFileSystem& files, JournalMark mark) {
+  return files.WriteDurably(JournalPath(files), std::string(MarkWord(mark)) + kLineEnd, true);
 }
 
-Journal ReadJournal(IFileSystem& files) { return ParseJournal(files.ReadWholeFile(JournalPath(files))); }
+Journal ReadJournal(IFileSystem& files) {
+  const std::wstring path = JournalPath(files);
+  if (!files.Exists(path)) return Journal();
+  std::string bytes;
+  if (!files.ReadExistingFile(path, bytes)) return Damaged();
+  return ParseJournal(bytes);
+}
 
 bool RemoveJournal(IFileSystem& files) { return files.RemoveFile(JournalPath(files)); }
 
-RestoreResult RestoreEntry(IFileSystem& files, const JournalEntry& entry) {
-  const std::wstring& target = entry.target;
-  const std::wstring parked = target + L".tmp";
-  const std::wstring backup = target + L".bak";
-  bool acted = false;
-  bool parkedHere = false;
-  if (entry.existed && files.Exists(backup)) {
-    acted = true;
-    parkedHere = files.Exists(target) && files.MoveReplace(target, parked);
-    if (!files.MoveReplace(backup, target)) {
+FileStanding StandingOf(IFileSystem& files, const PlannedFile& file) { return StandingIn(file, Look(files, file)); }
+
+RestoreResult RestoreFile(IFileSystem& files, const PlannedFile& file) {
+  Scene scene = Look(files, file);
+  if (StandingIn(file, scene) == FileStanding::kOld) return RestoreResult::kUntouched;
+  if (StandingIn(file, scene) != FileStanding::kTouched) return RestoreResult::kStuck;
+
+  if (NewAtTarget(file, scene) && !file.existed) {
+    ParkAndDelete(files, file, scene);
+  } else if (NewAtTarget(file, scene)) {
+    if (scene.parking && !ParkedByTheRun(file, scene)) return RestoreResult::kStuck;
+    if (!files.MoveReplace(file.target, file.parking)) return RestoreResult::kStuck;
+    if (!files.MoveReplace(file.backup, file.target)) {
       // The original cannot come back and stays at its backup; the target gets back what it
       // held rather than losing it with the parked file.
-      if (parkedHere) files.MoveReplace(parked, target);
+      files.MoveReplace(file.parking, file.target);
       return RestoreResult::kStuck;
     }
-  } else if (!entry.existed && files.Exists(target)) {
-    acted = true;
-    parkedHere = files.MoveReplace(target, parked);
+    files.RemoveFile(file.parking);
+  } else if (!scene.target && OriginalAtBackup(file, scene)) {
+    if (!files.MoveReplace(file.backup, file.target)) return RestoreResult::kStuck;
   }
-  if (parkedHere || files.Exists(parked)) {
-    acted = true;
-    files.RemoveFile(parked);
+  // What is left beside an old target: a parked file, or a copy of the original at the backup
+  // (a move that landed although it was reported failed).
+  scene = Look(files, file);
+  if (OriginalAtTarget(file, scene) || !scene.target) {
+    if (ParkedByTheRun(file, scene)) files.RemoveFile(file.parking);
+    if (OriginalAtTarget(file, scene) && OriginalAtBackup(file, scene)) files.RemoveFile(file.backup);
   }
+  return StandingOf(files, file) == FileStanding::kOld ? RestoreResult::kRestored : RestoreResult::kStuck;
+}
 
-  const bool old = !files.Exists(parked) &&
-                   (entry.existed ? files.Exists(target) && !files.Exists(backup) : !files.Exists(target));
-  if (!old) return RestoreResult::kStuck;
-  return acted ? RestoreResult::kRestored : RestoreResult::kUntouched;
+std::vector<Leftover> DeleteLeftovers(IFileSystem& files, const Journal& journal) {
+  std::vector<Leftover> candidates = journal.leftovers;
+  for (const PlannedFile& file : journal.files) {
+    if (file.existed) candidates.push_back({file.backup, file.original});
+  }
+  std::vector<Leftover> remaining;
+  for (const Leftover& leftover : candidates) {
+    FileIdentity identity;
+    // A file that is no longer the one recorded is someone else's now.
+    if (!files.Identify(leftover.path, identity) || identity != leftover.identity) continue;
+    if (!files.RemoveFile(leftover.path)) remaining.push_back(leftover);
+  }
+  return remaining;
 }
 
 }  // namespace zr

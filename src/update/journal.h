@@ -2,69 +2,114 @@
 // the updater until the installation is whole again, so that a run cut short (the process
 // killed, the power lost, the session ended) is undone by the next start of the updater.
 //
-// The journal is written once, through to the disk, before the first product file moves, and
-// once more (one line appended) when every file is in place; nothing is written per file. The
-// state of each entry is read back from the files themselves: "<target>.bak" is the original
-// of a replaced file as long as it exists, "<target>.tmp" is only ever a parked file of a
-// rollback step. The format, UTF-8 text with CR LF line ends:
+// The journal holds the whole plan and is written once, through to the disk, before the first
+// product file moves; afterwards only a one-word line is appended when the run's state changes
+// (every file in place, a rollback begun after that, the run over). Nothing is written per
+// file: each planned file records the names the run uses for it and the identity (size and
+// last write time) of the original it found and of every file it puts in place, so that the
+// files themselves tell how far the run got, and whether someone else changed them since.
 //
-//   zrUpdater journal 1
-//   B C:\Program Files\Zoria\core.dll          a file that existed: its original goes to .bak
-//   N C:\Program Files\Zoria\plugins\new.dll   a file the run creates
-//   end                                        the plan is complete (nothing moves before)
-//   commit                                     appended once every file is in place
+// The format, UTF-8 text with CR LF line ends, fields separated by "|"; in a path every control
+// character, "%" and "|" is written as "%" and two hexadecimal digits, so that no path can make
+// a line of its own:
 //
-// A file listed twice in a manifest appears once. Runs on the worker thread.
+//   zrUpdater journal 2
+//   B|C:\Zoria\core.dll|C:\Zoria\core.dll.bak|C:\Zoria\core.dll.tmp|4096@1331...|5120@1332...
+//       a file that existed: target, backup, parking name, original, what the run puts there
+//       (several identities, comma-separated, when the manifest lists the file several times)
+//   N|C:\Zoria\plugins\new.dll||C:\Zoria\plugins\new.dll.tmp||777@1332...
+//       a file the run creates
+//   D|C:\Zoria\plugins                    a directory the run creates
+//   X|C:\Zoria\old.dll.bak|4000@1320...   a backup an earlier run left, deleted when this one ends
+//   end|8c1f...                           the plan is complete; a checksum of every byte before
+//   commit                                every file is in place
+//   rollback                              a rollback began after a commit that may not have landed
+//   done                                  the run is over: only its leftovers are to be deleted
+//
+// Runs on the worker thread.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "update/file_system.h"
 #include "update/own_files.h"
 
 namespace zr {
 
-class IFileSystem;
-
-struct JournalEntry {
+// One product file of a run's plan (a file listed several times appears once).
+struct PlannedFile {
   std::wstring target;
-  bool existed = false;  // the original is moved to target + ".bak"
+  bool existed = false;                    // the original moves to `backup`
+  std::wstring backup;                     // a name no file had when the run planned
+  std::wstring parking;                    // where a rollback parks what the run put in place
+  FileIdentity original;                   // of the file found at target (existed only)
+  std::vector<FileIdentity> replacements;  // of each staged file moved onto target, in order
+};
+
+// A file an earlier run left behind that is to be deleted, if it is still that file.
+struct Leftover {
+  std::wstring path;
+  FileIdentity identity;
 };
 
 struct Journal {
   enum class State {
-    kNone,       // no journal, or one cut off before its "end" line: nothing was moved
-    kPlanned,    // files may have moved: the installation is brought back to the old files
-    kCommitted,  // every file is in place: only the backups are left to delete
+    kNone,      // no journal
+    kCutOff,    // cut off before its "end" line was on disk: nothing moved under it
+    kPlanned,   // files may have moved: the installation is brought back to the old files
+    kFinished,  // every file is either new ("commit") or old ("done"): only leftovers remain
+    kDamaged,   // there, but unreadable or not what this updater writes: nothing may be done
   };
   State state = State::kNone;
-  std::vector<JournalEntry> entries;
+  std::vector<PlannedFile> files;
+  std::vector<std::wstring> createdDirectories;  // parents before children
+  std::vector<Leftover> leftovers;
 };
+
+// The words appended to a written plan.
+enum class JournalMark { kCommit, kRollback, kDone };
 
 // "<updater directory>\zrUpdater.journal".
 std::wstring JournalPath(IFileSystem& files);
 
-std::string FormatJournal(const std::vector<JournalEntry>& entries);
+std::string FormatJournal(const Journal& journal);
 Journal ParseJournal(const std::string& bytes);
 
 // Writes the plan through to the disk; false when it cannot be written (then nothing may move).
-bool WriteJournal(IFileSystem& files, const std::vector<JournalEntry>& entries);
-// Records that every file is in place; false when that cannot be recorded.
-bool CommitJournal(IFileSystem& files);
+bool WriteJournal(IFileSystem& files, const Journal& journal);
+bool MarkJournal(IFileSystem& files, JournalMark mark);
+// kNone when there is none; kDamaged when it is there but cannot be read.
 Journal ReadJournal(IFileSystem& files);
 // Removes the journal; true when none is left.
 bool RemoveJournal(IFileSystem& files);
 
-// Brings one entry back to its old state, whatever step of replacing or rollback was cut
-// short: the original returns from its backup (the file in its place is parked at ".tmp" and
-// deleted), a created file is deleted, a parked file left behind is deleted. Content that
-// exists nowhere else is never deleted: when the original cannot come back, the parked file
-// returns to the target.
-enum class RestoreResult {
-  kUntouched,  // nothing of the run was there: the entry was old already
-  kRestored,   // put back; now old, nothing of the run left
-  kStuck,      // a file could not be moved or deleted: not old yet
+// Where one planned file stands, told by the files at its target, backup and parking names.
+enum class FileStanding {
+  kOld,       // as before the run, nothing of the run left beside it
+  kTouched,   // the run moved something: it can be brought back
+  kForeign,   // the target holds neither the original nor what the run put there: someone
+              // changed it since (a reinstall, a repair by hand)
+  kLost,      // the original is nowhere the run left it
 };
-RestoreResult RestoreEntry(IFileSystem& files, const JournalEntry& entry);
+FileStanding StandingOf(IFileSystem& files, const PlannedFile& file);
+
+// Brings one planned file back to its old state, whatever step of replacing or rollback was
+// cut short: the original returns from its backup (the file in its place is parked and
+// deleted), a created file is deleted, a parked file left behind is deleted. Only files the
+// run made are moved or deleted (known by their identities), and content that exists nowhere
+// else is never deleted: when the original cannot come back, the parked file returns to the
+// target.
+enum class RestoreResult {
+  kUntouched,  // nothing of the run was there: the file was old already
+  kRestored,   // put back; now old, nothing of the run left
+  kStuck,      // a file could not be moved or deleted, or is not the run's: not old yet
+};
+RestoreResult RestoreFile(IFileSystem& files, const PlannedFile& file);
+
+// Deletes the run's backups (those still holding the original, after a commit) and the
+// leftovers that are still what was recorded; the rest of the journal's leftovers are
+// returned.
+std::vector<Leftover> DeleteLeftovers(IFileSystem& files, const Journal& journal);
 
 }  // namespace zr

@@ -1,13 +1,15 @@
-// The running product seen from Win32: found by its executable's full path through a Toolhelp
-// snapshot, ended by id, asked to quit through its main window.
+// The running product seen from Win32: found by its executable through a Toolhelp snapshot,
+// ended by id, asked to quit through its main window.
 
 #include "update/product_process_win.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include "util/ascii.h"
+#include "update/file_system_win.h"
+#include "util/files.h"
 #include "util/handle_win.h"
+#include "util/paths.h"
 
 namespace zr {
 namespace {
@@ -16,22 +18,85 @@ namespace {
 // other users' processes, where reading the module list (0x410) is refused.
 constexpr DWORD kQueryPathAccess = PROCESS_QUERY_LIMITED_INFORMATION;  // 0x1000
 constexpr DWORD kTerminateAccess = PROCESS_TERMINATE;                  // 1
-constexpr DWORD kPathBufferLength = 260;
+// Room for the longest path Windows has; a buffer too small is grown up to it.
+constexpr DWORD kFirstPathBufferLength = MAX_PATH;
+constexpr DWORD kLongestPath = 32768;
 
 constexpr wchar_t kProductWindowClass[] = L"Qt5QWindowIcon";
 constexpr wchar_t kProductWindowTitle[] = L"Zoria投屏助手";
 
-// True when the process's executable lies at exePath (its Win32 path, as the updater builds
-// it). Processes we may not open even for that (system processes, a higher integrity level)
-// are not the product as far as we can tell.
-bool ProcessRunsFrom(DWORD processId, const std::wstring& exePath) {
+// The whole path of the process's executable, however long; empty when it cannot be read.
+std::wstring ImagePath(HANDLE process) {
+  std::wstring path(kFirstPathBufferLength, L'\0');
+  for (;;) {
+    DWORD length = static_cast<DWORD>(path.size());
+    if (QueryFullProcessImageNameW(process, 0, path.data(), &length)) {
+      path.resize(length);
+      return path;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || path.size() >= kLongestPath) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
+// Which file a path leads to, whatever its spelling: the volume and the file's index on it.
+struct FileIdentity {
+  DWORD volume = 0;
+  DWORD indexHigh = 0;
+  DWORD indexLow = 0;
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+  }
+};
+
+// Opened for its attributes alone, which a running executable always allows.
+bool IdentityOf(const std::wstring& path, FileIdentity& identity) {
+  const std::wstring extended = ExtendedPath(path);
+  if (extended.empty()) return false;
+  CKernelHandle file(CreateFileW(extended.c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  BY_HANDLE_FILE_INFORMATION information = {};
+  if (!file || !GetFileInformationByHandle(file.get(), &information)) return false;
+  identity.volume = information.dwVolumeSerialNumber;
+  identity.indexHigh = information.nFileIndexHigh;
+  identity.indexLow = information.nFileIndexLow;
+  return true;
+}
+
+// Tells whether an executable path leads to the product's file. First as the file code tells
+// paths apart (full path, letters compared as the file system folds them); then, for a path
+// of the same file name, by the file itself, so that another drive letter for the directory
+// (a subst or mapped drive), a network path to it or a junction to it still finds it.
+class CProductFile {
+ public:
+  explicit CProductFile(const std::wstring& exePath)
+      : m_key(m_files.FullPath(exePath)),
+        m_name(FileNameOfPath(m_key)),
+        m_hasIdentity(!m_key.empty() && IdentityOf(m_key, m_identity)) {}
+
+  bool IsReachedBy(const std::wstring& path) {
+    if (m_key.empty() || path.empty()) return false;
+    const std::wstring full = m_files.FullPath(path);
+    if (m_files.ComparePaths(full, m_key) == 0) return true;
+    if (!m_hasIdentity || m_files.ComparePaths(FileNameOfPath(full), m_name) != 0) return false;
+    FileIdentity identity;
+    return IdentityOf(full, identity) && identity == m_identity;
+  }
+
+ private:
+  CWin32FileSystem m_files;
+  const std::wstring m_key;
+  const std::wstring m_name;
+  FileIdentity m_identity;
+  const bool m_hasIdentity;
+};
+
+// Processes we may not open even to read their path (system processes, a higher integrity
+// level) are not the product as far as we can tell.
+bool ProcessRunsFrom(DWORD processId, CProductFile& product) {
   CKernelHandle process(OpenProcess(kQueryPathAccess, FALSE, processId));
-  if (!process) return false;
-  wchar_t imagePath[kPathBufferLength] = {};
-  DWORD length = kPathBufferLength;
-  if (!QueryFullProcessImageNameW(process.get(), 0, imagePath, &length)) return false;
-  // The C runtime's case-insensitive comparison: letters A-Z in either case, all else exact.
-  return EqualsIgnoringAsciiCase(imagePath, exePath);
+  return process && product.IsReachedBy(ImagePath(process.get()));
 }
 
 }  // namespace
@@ -39,11 +104,12 @@ bool ProcessRunsFrom(DWORD processId, const std::wstring& exePath) {
 uint32_t FindProcessByPath(const std::wstring& exePath) {
   CKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return 0;
+  CProductFile product(exePath);
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
        more = Process32NextW(snapshot.get(), &entry)) {
-    if (ProcessRunsFrom(entry.th32ProcessID, exePath)) return entry.th32ProcessID;
+    if (ProcessRunsFrom(entry.th32ProcessID, product)) return entry.th32ProcessID;
   }
   return 0;
 }

@@ -6,8 +6,11 @@
 
 namespace zr {
 
-// Id of the first process (snapshot order) whose executable's full path equals exePath,
-// letters A-Z compared without regard to case; 0 when none or when the list cannot be read.
+// Id of the first process (snapshot order) whose executable is the file at exePath; 0 when none
+// or when the list cannot be read. Its path, read whole however long, counts when it names the
+// same file as the file code tells paths apart (CWin32FileSystem: full paths, letter case
+// ignored in every alphabet) or, with the same file name, when it leads to the same file
+// (volume serial and file index): another drive letter, a network path or a junction.
 // The path is read with PROCESS_QUERY_LIMITED_INFORMATION, which a 32-bit updater is granted on
 // a 64-bit product and on another user's; processes that refuse even that are skipped.
 uint32_t FindProcessByPath(const std::wstring& exePath);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "update/journal.h"
+
 namespace zr {
 
 // One "file" element of the manifest.
@@ -17,7 +19,8 @@ struct UpdateFileEntry {
   int32_t state = 0;
 };
 
-// One replaced or created file: backup is target + ".bak", or empty for a new file.
+// One replaced or created file, as the entry named it: backup is where its original went
+// (target + ".bak", or another free name when that one is taken), empty for a new file.
 struct BackupEntry {
   std::wstring target;
   std::wstring backup;
@@ -28,7 +31,11 @@ struct CUpdateContext {
   std::vector<UpdateFileEntry> files;     // in manifest order
   std::vector<BackupEntry> backups;       // in the order the files were replaced
   std::vector<std::wstring> removedFiles; // listed by the manifest, never acted on
-  bool journalWritten = false;            // this run's journal is on disk (see journal.h)
+  // The run's plan, as its journal holds it: one file per target, first to last, so that
+  // backups[k] is plan.files[k].
+  Journal plan;
+  bool journalWritten = false;            // this run's journal may be on disk
+  std::vector<Leftover> leftovers;        // an earlier run's, deleted when this one ends
 };
 
 }  // namespace zr

@@ -6,6 +6,7 @@
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
+#include "update/recovery.h"
 #include "update/update_context.h"
 
 namespace zr {
@@ -35,16 +36,18 @@ void ClearUpdateCache(IUpdatePlatform& platform) {
 }
 
 int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath) {
+  int32_t recovered = RESULT_OK;
   {
     // A run that was cut short is finished before anything else; while that cannot be done,
     // nothing else touches the installation.
     CFileStage stage(platform);
-    const int32_t recovered = RecoverInterruptedRun(platform, stage);
-    if (recovered != RESULT_OK) {
-      ShowFailureBox(platform, L"ok", nullptr);
-      platform.PostToMainWindow(WM_UPDATE_FINISHED, 0);
-      return recovered;
-    }
+    recovered = RecoverInterruptedRun(context, platform, stage);
+    if (recovered != RESULT_OK) ShowFailureBox(platform, L"ok", nullptr);
+  }
+  if (recovered != RESULT_OK) {
+    platform.SendUsageReport(context, recovered);
+    platform.PostToMainWindow(WM_UPDATE_FINISHED, 0);
+    return recovered;
   }
 
   for (;;) {

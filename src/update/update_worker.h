@@ -20,7 +20,7 @@ int32_t LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
 void ClearUpdateCache(IUpdatePlatform& platform);
 
 // The whole run. First a journal left by a run that was cut short is finished (when that
-// cannot be done the run ends there, after the failure box). Then attempts of reading the
+// cannot be done the run ends there, after the failure box and the usage report). Then attempts of reading the
 // manifest (retry as often as the user asks), then applying; on failure the failure box,
 // rollback, cache removal and the usage report. Posts WM_UPDATE_SUCCEEDED on success and
 // WM_UPDATE_FINISHED on every other end. Returns the final outcome code.

@@ -29,6 +29,8 @@ inline constexpr unsigned long long kMaxReadBytes = 64ull << 20;
 // The whole content of a file on disk; empty when it is missing, empty, unreadable, not a
 // disk file (a directory, a device, a pipe) or larger than kMaxReadBytes.
 std::string ReadWholeFile(const wchar_t* path);
+// The same, false in every case where ReadWholeFile gives empty for want of reading.
+bool ReadExistingFile(const wchar_t* path, std::string& content);
 
 // Deletes a file, clearing its read-only attribute when that is what stands in the way. True
 // when no file is left at the path.

@@ -95,33 +95,40 @@ bool CreateDirectoryChain(const wchar_t* path) {
 }
 
 std::string ReadWholeFile(const wchar_t* path) {
-  if (path == nullptr || path[0] == L'\0') return {};
+  std::string content;
+  if (!ReadExistingFile(path, content)) return {};
+  return content;
+}
+
+bool ReadExistingFile(const wchar_t* path, std::string& content) {
+  content.clear();
+  if (path == nullptr || path[0] == L'\0') return false;
   CKernelHandle file(CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
   // Devices and pipes could block or never end: only files on a disk are read.
-  if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return {};
+  if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
   LARGE_INTEGER size = {};
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
       static_cast<unsigned long long>(size.QuadPart) > kMaxReadBytes) {
-    return {};
+    return false;
   }
-  std::string content;
   try {
     content.resize(static_cast<size_t>(size.QuadPart));
   } catch (const std::exception&) {
-    return {};
+    return false;
   }
   size_t done = 0;
   while (done < content.size()) {
     DWORD read = 0;
     if (!ReadFile(file.get(), content.data() + done, static_cast<DWORD>(content.size() - done), &read, nullptr)) {
-      return {};
+      content.clear();
+      return false;
     }
     if (read == 0) break;  // the file got shorter meanwhile
     done += read;
   }
   content.resize(done);
-  return content;
+  return true;
 }
 
 bool RemoveFileForce(const std::wstring& path) {

@@ -108,6 +108,7 @@ e2e_install() {
   local name=$1 count=$2 i w
   e2e_app=$(e2e_installation "$name" "Zoria 投屏")
   e2e_manifest="$e2e_work/$name/update.xml"
+  e2e_foreign=()
   mkdir -p "$e2e_app/data" "$e2e_app/cache/update/data"
   w=$(zr_winpath "$e2e_app")
   local entries=()
@@ -162,11 +163,30 @@ e2e_count_new() {
   echo "$n"
 }
 
-# e2e_no_leftovers: no ".bak" or ".tmp" file is left in the product's folder, and no run
-# journal beside the updater.
+# e2e_put_foreign: files named like the run's own that it did not make, data/f1.txt.bak and
+# data/f2.txt.tmp (random bytes, copies kept to compare): e2e_foreign_intact checks them,
+# e2e_no_leftovers does not count them.
+e2e_foreign=()
+e2e_put_foreign() {
+  local f
+  mkdir -p "$e2e_work/foreign"
+  for f in "$e2e_app/data/f1.txt.bak" "$e2e_app/data/f2.txt.tmp"; do
+    e2e_content "$f" 3000
+    cp "$f" "$e2e_work/foreign/$(basename "$f")"
+    e2e_foreign+=("$f")
+  done
+}
+e2e_foreign_intact() {
+  local f
+  for f in "${e2e_foreign[@]}"; do cmp -s "$f" "$e2e_work/foreign/$(basename "$f")" || return 1; done
+}
+
+# e2e_no_leftovers: no ".bak" or ".tmp" file is left in the product's folder but those of
+# e2e_put_foreign, and no run journal beside the updater.
 e2e_no_leftovers() {
-  [ -z "$(find "$e2e_app/data" -name '*.bak' -o -name '*.tmp' | head -n 1)" ] &&
-    [ ! -e "$e2e_app/zrUpdater.journal" ]
+  local found
+  found=$(find "$e2e_app/data" -name '*.bak' -o -name '*.tmp' | grep -v -x -F "$(printf '%s\n' "${e2e_foreign[@]}")")
+  [ -z "$found" ] && [ ! -e "$e2e_app/zrUpdater.journal" ]
 }
 
 # e2e_backups: how many ".bak" files the product's folder holds now.
@@ -201,14 +221,15 @@ e2e_launch() {
   done
 }
 
-# e2e_hold FILE: another program (a copy of the stand-in product without its window, not the
-# installation's product, so nobody closes it) keeps FILE open without delete sharing, so that
-# moving it fails. Sets e2e_holder_pid.
+# e2e_hold FILE [--exclusive]: another program (a copy of the stand-in product without its
+# window, not the installation's product, so nobody closes it) keeps FILE open without delete
+# sharing, so that moving it fails (with --exclusive without any sharing: reading fails too).
+# Sets e2e_holder_pid.
 e2e_hold() {
   local dir
   dir=$(mktemp -d "$e2e_work/holder.XXXXXX")
   cp "$e2e_stand_in" "$dir/zrCastrix.exe"
-  e2e_launch "$dir/zrCastrix.exe" "the program holding $1" --no-window --hold "$(zr_winpath "$1")" || return
+  e2e_launch "$dir/zrCastrix.exe" "the program holding $1" --no-window --hold "$(zr_winpath "$1")" "${@:2}" || return
   e2e_holder_pid=$e2e_launched_pid
 }
 
@@ -228,9 +249,12 @@ e2e_product_windows() { xdotool search --onlyvisible --name '^Zoria投屏助手$
 
 # e2e_start_updater [ENV=VALUE...]: starts the installation's updater with $e2e_manifest; sets
 # e2e_updater_pid (the Windows process's own). What Wine writes to the standard error (its
-# debug channels, when WINEDEBUG asks for them) is added to $e2e_work/updater.log.
+# debug channels, when WINEDEBUG asks for them) is added to $e2e_work/updater.log. With
+# e2e_updater_path set (a Windows path, e.g. through e2e_second_drive), the updater is started
+# by that path.
 e2e_start_updater() {
-  env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$(zr_wine_loader "$e2e_app/zrUpdater.exe")" "$e2e_app/zrUpdater.exe" \
+  env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$(zr_wine_loader "$e2e_app/zrUpdater.exe")" \
+    "${e2e_updater_path:-$e2e_app/zrUpdater.exe}" \
     /config "$(zr_winpath "$e2e_manifest")" /version 3.1.0 >/dev/null 2>>"$e2e_work/updater.log" &
   e2e_updater_pid=$!
   e2e_pids+=("$e2e_updater_pid")

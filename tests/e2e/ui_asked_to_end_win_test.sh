@@ -5,10 +5,10 @@
 #  - The close button, clicked once the first backup appears, the update then failing at the
 #    2,600th file, which another program holds open: the window goes at once, the process ends
 #    only after the rollback (a box that still comes up is answered).
-#  - A second updater with the same manifest, started mid-replacement: it tells the first to
-#    quit and waits for it to end before its window comes up (never seen while the first
-#    lives); the first finishes its files; the second then finds the staged files gone and
-#    fails before moving anything.
+#  - A second updater with the same manifest, started mid-replacement through a second drive
+#    letter: it tells the first to quit and waits for it to end before its window comes up
+#    (never seen while the first lives); the first finishes its files; the second then finds
+#    the staged files gone and fails before moving anything.
 #  - The session ends (session_probe plays Windows' part): WM_QUERYENDSESSION is refused while
 #    files move, with the string table's reason, and allowed when nothing moves;
 #    WM_ENDSESSION returns only once the files are whole (a failed update rolled back), and
@@ -47,7 +47,9 @@ e2e_put_product
 e2e_run_updater "$offline" || e2e_finish
 first_pid=$e2e_updater_pid
 e2e_wait_replacing || e2e_fail "second: the replacement did not begin"
-e2e_start_updater "$offline"
+# The first runs as Z:\..., the second through another letter for the installation's parent.
+e2e_second_drive "$e2e_work/second" || e2e_fail "second: no free drive letter"
+e2e_updater_path="$e2e_drive_letter\\Zoria 投屏\\zrUpdater.exe" e2e_start_updater "$offline"
 second_pid=$e2e_updater_pid
 # Each look lists the windows first, then asks whether the first process still runs: a window
 # of the second seen while the first runs is caught for sure. A window is the second's by its

@@ -4,6 +4,9 @@
 # during the rollback of an update that failed at a file another program holds open. A new
 # start with no usable manifest restores the installation from the journal the run left before
 # it shows its retry box: every product file old, none missing, no ".bak", ".tmp" or journal.
+# Reinstalled before the next start, the installation is left as the reinstall made it; with the
+# journal or a backup held by another program, the next start touches nothing and says so, and
+# the one after the holder has gone restores everything.
 # The mid-way run also shows the progress bar's fill growing during the replacement (two
 # screenshots, kept in the build's screenshots folder).
 #
@@ -17,12 +20,17 @@ offline="http_proxy=http://127.0.0.1:9"  # a failed update's usage report goes n
 # half_updated: what a killed run leaves: backups, and its journal.
 half_updated() { [ "$(e2e_backups)" -gt 0 ] && [ -e "$e2e_app/zrUpdater.journal" ]; }
 
-# killed MOMENT HOW: MOMENT first-backup | mid-way | rollback (of an update failing at the
-# held file, once its box is answered); HOW kill (kill -9 of the updater's Wine process) or
-# wineserver (every process of the prefix ended at once).
+# killed MOMENT HOW [THEN]: MOMENT first-backup | mid-way | rollback (of an update failing at
+# the held file, once its box is answered); HOW kill (kill -9 of the updater's Wine process) or
+# wineserver (every process of the prefix ended at once). THEN, what happens before the next
+# start: nothing; reinstall (every product file written anew, as a repair install does: the
+# next start moves nothing back and keeps the backups); journal-held or backup-held (another
+# program holds the journal, or a backup: the next start shows the failure box, with nothing
+# touched or with that file left, and the start after the holder has gone restores everything).
 killed() {
-  local moment=$1 how=$2 name="$1, $2"
-  e2e_install "killed-$moment-$how" $count
+  local moment=$1 how=$2 then=${3:-}
+  local name="$1, $2${3:+, then $3}"
+  e2e_install "killed-$moment-$how$then" $count
   e2e_put_product
   if [ "$moment" = rollback ]; then e2e_hold "$e2e_app/data/f$held.txt" || return; fi
   e2e_run_updater "$offline" || return
@@ -55,25 +63,75 @@ killed() {
   fi
   e2e_check "$name: killed with $(e2e_backups) backups and $(e2e_count_new) new files" half_updated
 
-  # Started again with a manifest that does not exist: the retry box comes up only once the
-  # installation is whole again.
   local manifest=$e2e_manifest
   e2e_manifest="$e2e_work/no-such-manifest.xml"
-  e2e_run_updater "$offline" || return
+  case $then in
+    reinstall)
+      local i backups
+      for ((i = 1; i <= count; i++)); do printf 'reinstalled %s' "$i" >"$e2e_app/data/f$i.txt"; done
+      backups=$(e2e_backups)
+      restarted "$name" || return
+      e2e_check "$name: at the retry box every product file is the reinstalled one" e2e_files_are reinstalled
+      e2e_check "$name: the backups are kept ($backups)" [ "$(e2e_backups)" = "$backups" ]
+      e2e_check "$name: the journal is finished" [ ! -e "$e2e_app/zrUpdater.journal" ]
+      e2e_answer_retry_box_second "$name"
+      ;;
+    journal-held | backup-held)
+      local target=$e2e_app/zrUpdater.journal before
+      [ "$then" = backup-held ] && target=$(find "$e2e_app/data" -name '*.bak' -print -quit)
+      e2e_hold "$target" --exclusive || return
+      before=$(cd "$e2e_app" && find . -type f -print0 | sort -z | xargs -0 sha1sum)
+      e2e_run_updater "$offline" || return
+      if e2e_box 120; then
+        e2e_check "$name: the failure box shows one button" [ "$e2e_box_buttons" = "326 0" ]
+        zr_answer_box MessageBox only
+        e2e_check "$name: the updater ends" e2e_updater_ends 30
+        if [ "$then" = journal-held ]; then
+          e2e_check "$name: nothing was touched" \
+            [ "$(cd "$e2e_app" && find . -type f -print0 | sort -z | xargs -0 sha1sum)" = "$before" ]
+        else
+          e2e_check "$name: the held backup is still there, and the journal" \
+            test -f "$target" -a -f "$e2e_app/zrUpdater.journal"
+        fi
+      else
+        e2e_fail "$name: no failure box while $target is held"
+      fi
+      kill "$e2e_holder_pid" 2>/dev/null
+      zr_wait_exit "$e2e_holder_pid" 20
+      restarted "$name, the holder gone" || return
+      e2e_check "$name: at the retry box every product file is old" e2e_files_are old
+      e2e_check "$name: at the retry box nothing is left" e2e_no_leftovers
+      e2e_answer_retry_box_second "$name"
+      ;;
+    *)
+      # Started again with a manifest that does not exist: the retry box comes up only once
+      # the installation is whole again.
+      restarted "$name" || return
+      e2e_check "$name: at the retry box every product file is old" e2e_files_are old
+      e2e_check "$name: at the retry box nothing is left" e2e_no_leftovers
+      e2e_answer_retry_box_second "$name"
+      ;;
+  esac
   e2e_manifest=$manifest
-  if e2e_box 120; then
-    e2e_check "$name: at the retry box every product file is old" e2e_files_are old
-    e2e_check "$name: at the retry box nothing is left" e2e_no_leftovers
-    zr_answer_box MessageBox second
-    e2e_check "$name: the updater ends on the box's second button" e2e_updater_ends 30
-  else
-    e2e_fail "$name: no retry box after the restart"
-  fi
   zr_wineserver -k >/dev/null 2>&1  # the holder
+}
+
+# restarted NAME: starts the updater again and waits for its retry box.
+restarted() {
+  e2e_run_updater "$offline" || return 1
+  e2e_box 120 || { e2e_fail "$1: no retry box after the restart"; return 1; }
+}
+
+e2e_answer_retry_box_second() {
+  zr_answer_box MessageBox second
+  e2e_check "$1: the updater ends on the box's second button" e2e_updater_ends 30
 }
 
 killed first-backup kill
 killed mid-way wineserver
 killed rollback kill
 killed rollback wineserver
+killed mid-way kill reinstall
+killed first-backup kill journal-held
+killed first-backup kill backup-held
 e2e_finish

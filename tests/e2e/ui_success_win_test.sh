@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A successful update in the real window: the progress page, then the completion page with
-# "确定"; the product is started about three seconds later and the updater ends. A second run
+# "确定"; the product is started about three seconds later and the updater ends; a ".bak" and a
+# ".tmp" file that were there before are left as they were. A second run
 # presses "确定" at once: the product starts exactly once, the timer does not start it again.
 #
 #   ui_success_win_test.sh BUILD_DIR SOURCE_DIR
@@ -9,6 +10,7 @@ source "$2/tests/e2e/e2e_lib.sh"
 # --- nobody presses anything: the timer starts the product ---------------------------------
 e2e_install timer 3
 e2e_put_product
+e2e_put_foreign
 e2e_run_updater || e2e_finish
 if e2e_wait_completion_page 30; then
   seen=$SECONDS
@@ -28,6 +30,7 @@ else
 fi
 e2e_check "every file is new" e2e_files_are new
 e2e_check "no backup is left" e2e_no_leftovers
+e2e_check "a .bak and a .tmp the updater did not make are left as they were" e2e_foreign_intact
 e2e_check "the staged files are gone" [ ! -e "$e2e_app/cache/update/data/f1.txt" ]
 zr_wineserver -k >/dev/null 2>&1  # the started product
 

@@ -8,6 +8,10 @@
 #                          the low byte of 0xFFFFFFFF) and the file is replaced
 #   another directory      a product copy elsewhere is not asked, not ended, and the update runs
 #   cancel                 the question is declined: the updater quits, product and file stay
+#   a long path            updater and product in a folder past 300 characters: the product is
+#                          asked about and ends on request, the file is replaced
+#   another drive letter   the updater started through a second drive letter for the folder
+#                          the product runs from: the same
 #   Program Files          the installation in "C:\Program Files" (or "C:\Program Files (x86)"),
 #                          a twin in the other folder, both products running: the updater,
 #                          given C: paths on its command line, closes its own product alone and
@@ -15,9 +19,10 @@
 #                          the x86 folder as %ProgramFiles%, but no path it is given redirected)
 source "$2/tests/e2e/e2e_lib.sh"
 
-# scenario NAME: an installation with one old file and its staged replacement.
+# scenario NAME [FOLDER]: an installation (in FOLDER below $e2e_work/NAME) with one old file and
+# its staged replacement.
 scenario() {
-  install=$(e2e_installation "$1")
+  install=$(e2e_installation "$@")
   target="$install/product 文件.dll"
   e2e_content "$target" 5000
   cp "$target" "$e2e_work/$1.old"
@@ -34,15 +39,21 @@ e2e_check "the updater ends" e2e_updater_ends 60
 e2e_same "$target" "$e2e_work/not-running.new" "not running"
 e2e_pass "not running: replaced without a question"
 
+# closed NAME: the scenario's product, started as it asks, is asked about and ends on request;
+# the file is replaced.
+closed() {
+  e2e_answer_box first
+  e2e_ended "$product" 0 "$1"
+  e2e_check "$1: the updater ends" e2e_updater_ends 60
+  e2e_same "$target" "$e2e_work/$1.new" "$1"
+}
+
 scenario quits
 e2e_start_stand_in "$install" --quit-on-request
 product=$e2e_stand_in_pid
 e2e_app=$install e2e_manifest=$manifest
 e2e_start_updater
-e2e_answer_box first
-e2e_ended "$product" 0 "quits on request"
-e2e_check "the updater ends" e2e_updater_ends 60
-e2e_same "$target" "$e2e_work/quits.new" "quits on request"
+closed quits
 e2e_pass "quits on request: ended by itself, file replaced"
 
 scenario stubborn
@@ -78,6 +89,30 @@ e2e_same "$target" "$e2e_work/cancel.old" "cancel"
 e2e_alive "$product" "cancel"
 e2e_no_leftovers_below "$install" "cancel"
 e2e_pass "cancel: the updater quit, product and file untouched"
+
+folder="Zoria 投屏 长路径"
+while [ ${#folder} -lt 290 ]; do folder+="/segment 目录 ${#folder}"; done
+scenario long "$folder"
+exe_path=$(zr_winpath "$install/zrCastrix.exe")
+e2e_check "the product's path is past 300 characters (${#exe_path})" [ ${#exe_path} -gt 300 ]
+e2e_start_stand_in "$install" --quit-on-request
+product=$e2e_stand_in_pid
+e2e_app=$install e2e_manifest=$manifest
+e2e_start_updater
+closed long
+e2e_pass "a long path: asked about, ended, file replaced"
+
+# Wine names a program started from a Unix path after the drive that reaches it most directly
+# at its start: the drive letter comes after the product's start, so that the product runs as
+# Z:\... and the updater as the other letter.
+scenario other-drive
+e2e_start_stand_in "$install" --quit-on-request
+product=$e2e_stand_in_pid
+e2e_second_drive "$e2e_work/other-drive" || e2e_fail "no free drive letter"
+e2e_app=$install e2e_manifest=$manifest
+e2e_updater_path="$e2e_drive_letter\\Zoria 投屏 other-drive\\zrUpdater.exe" e2e_start_updater
+closed other-drive
+e2e_pass "another drive letter: asked about, ended, file replaced"
 
 # c_path PATH: the C: form of a path below the prefix's drive_c.
 c_path() { local p=${1#"$ZR_WINEPREFIX/drive_c"}; printf 'C:%s\n' "${p//\//\\}"; }

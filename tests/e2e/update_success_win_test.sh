@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End to end under Wine: zrUpdater.exe applies a five-entry manifest while the product is not
 # running. Covered on the way: names with spaces and Chinese characters, an ampersand in a
-# name, a stale ".bak" from an earlier run, a new file in two new directories, a staged file
-# on another drive letter (moved across volumes) and a path longer than 200 characters.
+# name, a ".bak" the updater did not make (left as it is), a new file in two new directories,
+# a staged file on another drive letter (moved across volumes) and a path longer than 200
+# characters.
 source "$2/tests/e2e/e2e_lib.sh"
 
 install=$(e2e_installation success)
@@ -25,9 +26,10 @@ targets=(
 [ "$(printf '%s' "$(zr_winpath "$long_file")" | iconv -f UTF-8 -t UTF-16LE | wc -c)" -gt 400 ] ||
   { e2e_fail "the long path is not longer than 200 characters"; }
 
-# Old product files (all but the new plugin), and a stale backup of a.dll.
+# Old product files (all but the new plugin), and someone's backup of a.dll.
 for i in 0 1 2 4; do e2e_content "${targets[$i]}" $((3000 + i * 517)); done
 e2e_content "$install/a.dll.bak" 123
+cp "$install/a.dll.bak" "$expected/foreign"
 staged=()
 windows_args=()
 for i in 0 1 2 3 4; do
@@ -54,6 +56,8 @@ for i in 0 1 2 3 4; do
   e2e_same "${targets[$i]}" "$expected/$i" "entry $((i + 1)) replaced"
   e2e_absent "${staged[$i]}" "entry $((i + 1)) staged file moved, not copied"
 done
+e2e_same "$install/a.dll.bak" "$expected/foreign" "a backup the updater did not make"
+mv "$install/a.dll.bak" "$expected/foreign.seen"
 e2e_no_leftovers_below "$install" "after success"
 [ -d "$cache" ] || e2e_fail "the update cache is kept after success"
 [ -d "$install/新目录 one/子目录 two" ] || e2e_fail "the new directories exist"

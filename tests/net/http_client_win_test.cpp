@@ -32,7 +32,7 @@ class ReportServer {
     const std::wstring exe = BuildPath(ZR_REPORT_SERVER_EXE);
     std::wstring commandLine = Quoted(exe) + L" " + Quoted(records_.path()) + L" " +
                                Quoted(records_ / L"port") + L" " + std::to_wstring(status) +
-                               L" 60 " + mode;
+                               L" 60 " + Quoted(mode);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
@@ -168,13 +168,39 @@ TEST(UploadReportTo, SendsTheReportRequest) {
   EXPECT_FALSE(second) << "exactly one request";
 }
 
-TEST(UploadReportTo, AnyStatusCountsAsSent) {
-  for (const int status : {500, 404, 302}) {
+TEST(UploadReportTo, AnyStatusButARedirectionCountsAsSent) {
+  for (const int status : {500, 404, 200}) {
     ReportServer server(status);
     ASSERT_NE(0, server.port());
     EXPECT_EQ(0, UploadReportTo(server.Url(kTarget), "x")) << status;
     EXPECT_EQ("x", server.Body(1)) << status;
   }
+}
+
+// An endpoint that sends the report on to another server (on another port here) is not
+// followed: nothing arrives there, and the report counts as not delivered.
+TEST(UploadReportTo, DoesNotFollowARedirection) {
+  for (const int status : {307, 301, 302, 303}) {
+    ReportServer elsewhere(200);
+    ASSERT_NE(0, elsewhere.port());
+    ReportServer server(status, L"header:Location: " + elsewhere.Url(kTarget));
+    ASSERT_NE(0, server.port());
+    EXPECT_EQ(-1, UploadReportTo(server.Url(kTarget), "x")) << status;
+    EXPECT_EQ("x", server.Body(1)) << status;
+    bool arrived = true;
+    elsewhere.Head(1, &arrived);
+    EXPECT_FALSE(arrived) << status << ": the report followed the redirection";
+  }
+}
+
+// A cookie the endpoint sets is not kept: the next report goes out without it.
+TEST(UploadReportTo, KeepsNoCookie) {
+  ReportServer server(200, L"header:Set-Cookie: zr=1; Path=/");
+  ASSERT_NE(0, server.port());
+  ASSERT_EQ(0, UploadReportTo(server.Url(kTarget), "x"));
+  ASSERT_EQ(0, UploadReportTo(server.Url(kTarget), "y"));
+  EXPECT_EQ("y", server.Body(2));
+  EXPECT_TRUE(ParseHead(server.Head(2)).Values("Cookie").empty());
 }
 
 TEST(UploadReportTo, EmptyBodyIsSentWithContentLengthZero) {

@@ -5,7 +5,6 @@
 
 #include "update/progress.h"
 #include "update/update_context.h"
-#include "util/ascii.h"
 
 namespace zr::test {
 namespace {
@@ -83,37 +82,42 @@ std::wstring FakeFullPath(const std::wstring& path) {
 
 namespace {
 
-// A path already in its full form: nothing to resolve, only letter case to fold.
+// A path already in its full form: nothing to resolve, only letter case to fold. (Raw pointers:
+// the sweeps compare paths millions of times, in a build without inlining.)
 bool IsPlain(const std::wstring& path) {
-  if (path.empty() || path.back() == L'.' || path.back() == L' ') return false;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (path[i] == L'/') return false;
-    if (path[i] == L'\\' && i + 1 < path.size() && (path[i + 1] == L'\\' || path[i + 1] == L'.')) return false;
+  const wchar_t* p = path.data();
+  const size_t n = path.size();
+  if (n < 3 || p[1] != L':' || p[2] != L'\\') return false;  // not a drive's full path
+  if (p[n - 1] == L'.' || p[n - 1] == L' ' || p[n - 1] == L'\\') return false;
+  for (size_t i = 0; i < n; ++i) {
+    if (p[i] == L'/') return false;
+    if (p[i] == L'\\' && i + 1 < n && (p[i + 1] == L'\\' || p[i + 1] == L'.')) return false;
   }
   return true;
+}
+
+// Orders two plain paths as their keys would be ordered, without building the keys.
+int ComparePlain(const std::wstring& a, const std::wstring& b) {
+  const wchar_t* x = a.data();
+  const wchar_t* y = b.data();
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const wchar_t u = FoldCase(x[i]), v = FoldCase(y[i]);
+    if (u != v) return u < v ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : (a.size() == b.size() ? 0 : 1);
 }
 
 }  // namespace
 
 bool FakePathLess::operator()(const std::wstring& a, const std::wstring& b) const {
   if (!IsPlain(a) || !IsPlain(b)) return Key(a) < Key(b);
-  // The common case, without building keys: the sweeps compare paths millions of times.
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const wchar_t x = FoldCase(a[i]), y = FoldCase(b[i]);
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
+  return ComparePlain(a, b) < 0;
 }
 
-int FakePlatform::ComparePaths(const std::wstring& a, const std::wstring& b) {
-  std::wstring x = a, y = b;
-  for (wchar_t& c : x) c = FoldCase(c);
-  for (wchar_t& c : y) c = FoldCase(c);
-  return x.compare(y) < 0 ? -1 : (x == y ? 0 : 1);
-}
+int FakePlatform::ComparePaths(const std::wstring& a, const std::wstring& b) { return ComparePlain(a, b); }
 
-bool FakePlatform::Operate(const std::wstring& what) {
+FakePlatform::Fault FakePlatform::Operate(const std::wstring& what) {
   ++operations;
   if (operations == dieAtOperation) {
     log.push_back(L"died before " + what);
@@ -123,55 +127,107 @@ bool FakePlatform::Operate(const std::wstring& what) {
     log.push_back(L"asked to end");
     shuttingDown = true;
   }
-  if (operations == failOperation) {
+  if (operations != failOperation) return Fault::kNone;
+  return failAfterEffect ? Fault::kFailAfterEffect : Fault::kFail;
+}
+
+bool FakePlatform::Begin(Fault fault, const std::wstring& what) {
+  if (fault == Fault::kFail) {
     log.push_back(L"failed " + what);
     return false;
   }
+  log.push_back(what);
   return true;
+}
+
+bool FakePlatform::Finish(Fault fault, bool done) {
+  if (fault != Fault::kFailAfterEffect) return done;
+  log.push_back(L"reported failed");
+  return false;
+}
+
+std::wstring FakePlatform::Resolve(const std::wstring& path, bool followLast) const {
+  if (directoryLinks.empty()) return path;
+  std::wstring full = FakeFullPath(path);
+  bool followed = false;
+  for (int hops = 0; hops < 40; ++hops) {
+    bool replaced = false;
+    for (size_t i = 1; i <= full.size() && !replaced; ++i) {
+      if (i < full.size() && full[i] != L'\\') continue;
+      if (i == full.size() && !followLast) break;
+      const auto link = directoryLinks.find(full.substr(0, i));
+      if (link == directoryLinks.end()) continue;
+      full = FakeFullPath(link->second + full.substr(i));
+      replaced = followed = true;
+    }
+    if (!replaced) break;
+  }
+  return followed ? full : path;
+}
+
+FileIdentity FakePlatform::IdentityOf(const std::string& content) {
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char byte : content) hash = (hash ^ byte) * 1099511628211ull;
+  return FileIdentity{content.size(), hash};
 }
 
 PathKind FakePlatform::Inspect(const std::wstring& path) {
   if (path.empty()) return PathKind::kMissing;
-  if (directoryLinks.count(path)) return PathKind::kDirectoryLink;
-  if (directories.count(path) || IsDriveRoot(FakeFullPath(path))) return PathKind::kDirectory;
-  return files.count(path) ? PathKind::kFile : PathKind::kMissing;
+  const std::wstring at = Resolve(path);
+  if (files.count(at)) return PathKind::kFile;
+  if (!directoryLinks.empty() && directoryLinks.count(at)) return PathKind::kDirectoryLink;
+  if (directories.count(at) || IsDriveRoot(FakeFullPath(at))) return PathKind::kDirectory;
+  return PathKind::kMissing;
+}
+
+bool FakePlatform::Identify(const std::wstring& path, FileIdentity& identity) {
+  if (path.empty()) return false;
+  const auto file = files.find(Resolve(path));
+  if (file == files.end()) return false;
+  identity = IdentityOf(file->second);
+  return true;
 }
 
 bool FakePlatform::MoveReplace(const std::wstring& from, const std::wstring& to) {
   ++moveCount;
   if (fileStageDepth == 0) ++movesOutsideFileStage;
-  if (!Operate(L"move " + from + L" -> " + to)) return false;
-  log.push_back(L"move " + from + L" -> " + to);
-  if (lockedPaths.count(from) || lockedPaths.count(to)) return false;
-  auto source = files.find(from);
-  if (source == files.end() || Inspect(to) == PathKind::kDirectory || Inspect(to) == PathKind::kDirectoryLink) {
+  const Fault fault = Operate(L"move " + from + L" -> " + to);
+  if (!Begin(fault, L"move " + from + L" -> " + to)) return false;
+  const std::wstring source = Resolve(from), target = Resolve(to);
+  if (lockedPaths.count(source) || lockedPaths.count(target)) return false;
+  auto file = files.find(source);
+  if (file == files.end() || Inspect(target) == PathKind::kDirectory || Inspect(target) == PathKind::kDirectoryLink) {
     return false;
   }
-  const std::wstring parent = ParentOf(to);
+  const std::wstring parent = ParentOf(target);
   if (!parent.empty() && Inspect(parent) != PathKind::kDirectory) return false;
-  std::string content = std::move(source->second);
-  files.erase(source);
-  files.erase(to);  // the destination is replaced under the name it is given now
-  files[to] = std::move(content);
-  return true;
+  std::string content = std::move(file->second);
+  files.erase(file);
+  files.erase(target);  // the destination is replaced under the name it is given now
+  files[target] = std::move(content);
+  return Finish(fault, true);
 }
 
 bool FakePlatform::RemoveFile(const std::wstring& path) {
-  if (!Operate(L"delete " + path)) return false;
-  log.push_back(L"delete " + path);
-  if (lockedPaths.count(path)) return false;
-  files.erase(path);
-  return true;
+  const Fault fault = Operate(L"delete " + path);
+  if (!Begin(fault, L"delete " + path)) return false;
+  const std::wstring at = Resolve(path);
+  // DeleteFileW removes no directory, nor a link to one.
+  if (lockedPaths.count(at) || Inspect(at) == PathKind::kDirectory || Inspect(at) == PathKind::kDirectoryLink) {
+    return false;
+  }
+  files.erase(at);
+  return Finish(fault, true);
 }
 
 bool FakePlatform::CreateDirectoryChain(const std::wstring& path) {
-  if (!Operate(L"mkdirs " + path)) return false;
-  log.push_back(L"mkdirs " + path);
+  const Fault fault = Operate(L"mkdirs " + path);
+  if (!Begin(fault, L"mkdirs " + path)) return false;
   if (path.empty()) return false;
   // As Windows walks it: the full path, only the part before its last separator.
   const size_t last = path.find_last_of(L"\\/");
-  if (last == std::wstring::npos) return true;
-  const std::wstring full = FakeFullPath(path.substr(0, last)) + L"\\";
+  if (last == std::wstring::npos) return Finish(fault, true);
+  const std::wstring full = FakeFullPath(Resolve(path.substr(0, last), true)) + L"\\";
   for (size_t i = 0; i < full.size(); ++i) {
     if (full[i] != L'\\') continue;
     const std::wstring prefix = full.substr(0, i);
@@ -179,53 +235,90 @@ bool FakePlatform::CreateDirectoryChain(const std::wstring& path) {
     if (prefix.empty() || files.count(prefix)) return false;
     directories.insert(prefix);
   }
-  return true;
+  return Finish(fault, true);
+}
+
+bool FakePlatform::RemoveEmptyDirectory(const std::wstring& path) {
+  const Fault fault = Operate(L"rmdir " + path);
+  if (!Begin(fault, L"rmdir " + path)) return false;
+  const std::wstring at = Resolve(path);
+  switch (Inspect(at)) {
+    case PathKind::kMissing:
+      return Finish(fault, true);
+    case PathKind::kFile:
+      return false;
+    case PathKind::kDirectoryLink:
+      directoryLinks.erase(at);  // the link goes, not what it leads to
+      return Finish(fault, true);
+    case PathKind::kDirectory:
+      break;
+  }
+  const std::wstring key = Key(at);
+  for (const auto& [file, content] : files) {
+    if (IsBelow(file, key)) return false;
+  }
+  for (const std::wstring& directory : directories) {
+    if (IsBelow(directory, key)) return false;
+  }
+  for (const auto& [link, target] : directoryLinks) {
+    if (IsBelow(link, key)) return false;
+  }
+  directories.erase(at);
+  return Finish(fault, true);
 }
 
 std::string FakePlatform::ReadWholeFile(const std::wstring& path) {
+  std::string bytes;
+  ReadExistingFile(path, bytes);
+  return bytes;
+}
+
+bool FakePlatform::ReadExistingFile(const std::wstring& path, std::string& bytes) {
   log.push_back(L"read " + path);
-  auto it = files.find(path);
-  return it == files.end() ? std::string() : it->second;
+  bytes.clear();
+  const std::wstring at = Resolve(path);
+  auto it = files.find(at);
+  if (it == files.end() || lockedPaths.count(at)) return false;
+  bytes = it->second;
+  return true;
 }
 
 bool FakePlatform::WriteDurably(const std::wstring& path, const std::string& bytes, bool append) {
+  const std::wstring at = Resolve(path);
   if (operations + 1 == dieAtOperation) {
     // Cut off half-way: the disk holds the first half of what was being written.
-    std::string& file = files[path];
+    std::string& file = files[at];
     file = (append ? file : std::string()) + bytes.substr(0, bytes.size() / 2);
   }
-  if (!Operate(L"write " + path)) return false;
-  log.push_back(std::wstring(append ? L"append " : L"write ") + path);
-  const std::wstring parent = ParentOf(path);
-  if (lockedPaths.count(path) || (!parent.empty() && Inspect(parent) != PathKind::kDirectory)) return false;
-  if (append && !files.count(path)) return false;
-  std::string& file = files[path];
+  const std::wstring what = std::wstring(append ? L"append " : L"write ") + path;
+  const Fault fault = Operate(what);
+  if (!Begin(fault, what)) return false;
+  const std::wstring parent = ParentOf(at);
+  if (lockedPaths.count(at) || (!parent.empty() && Inspect(parent) != PathKind::kDirectory)) return false;
+  if (append && !files.count(at)) return false;
+  std::string& file = files[at];
   file = (append ? file : std::string()) + bytes;
-  return true;
+  return Finish(fault, true);
 }
 
 bool FakePlatform::DeleteDirectoryTree(const std::wstring& directory) {
   log.push_back(L"rmtree " + directory);
-  const std::wstring dir = FakeFullPath(directory);
-  if (directoryLinks.count(dir)) return false;  // a link: what it leads to is not emptied
-  const std::wstring dirKey = Key(dir);
-  // Nothing below a link inside the tree is touched either.
-  auto belowLink = [&](const std::wstring& path) {
-    for (const std::wstring& link : directoryLinks) {
-      if (IsBelow(path, Key(link))) return true;
-    }
-    return false;
-  };
+  const std::wstring at = FakeFullPath(Resolve(directory));
+  // A link named last is removed as a link; what it leads to is someone else's.
+  if (directoryLinks.erase(at) != 0) return true;
+  const std::wstring key = Key(at);
+  // Files are kept where their links lead, so nothing reached through a link inside the tree is
+  // below it here; the links themselves are removed.
   for (auto it = files.begin(); it != files.end();) {
-    it = IsBelow(it->first, dirKey) && !belowLink(it->first) ? files.erase(it) : std::next(it);
+    it = IsBelow(it->first, key) ? files.erase(it) : std::next(it);
   }
   for (auto it = directories.begin(); it != directories.end();) {
-    it = IsBelow(*it, dirKey) && !belowLink(*it) ? directories.erase(it) : std::next(it);
+    it = IsBelow(*it, key) ? directories.erase(it) : std::next(it);
   }
   for (auto it = directoryLinks.begin(); it != directoryLinks.end();) {
-    it = IsBelow(*it, dirKey) ? directoryLinks.erase(it) : std::next(it);
+    it = IsBelow(it->first, key) ? directoryLinks.erase(it) : std::next(it);
   }
-  return directories.erase(dir) != 0;
+  return directories.erase(at) != 0;
 }
 
 void FakePlatform::AdvanceProcesses() {
@@ -238,8 +331,8 @@ void FakePlatform::AdvanceProcesses() {
 uint32_t FakePlatform::FindProcessByPath(const std::wstring& exePath) {
   AdvanceProcesses();
   for (const auto& [id, process] : processes) {
-    // As the updater compares process paths: letters A-Z in either case, all else exact.
-    if (EqualsIgnoringAsciiCase(process.path, exePath)) {
+    // As the updater compares process paths: as the file system tells files apart.
+    if (ComparePaths(FullPath(process.path), FullPath(exePath)) == 0) {
       log.push_back(L"find " + std::to_wstring(id));
       return id;
     }

@@ -1,25 +1,30 @@
 // In-memory stand-in for the operating system, for the engine's decisions.
 //
-// Files: a table of path -> content and a set of directories (and of directory links), both
-// keyed the way Windows names files: "/" and "\" alike, doubled separators, "." and ".."
-// applied, trailing dots and blanks of a name dropped, letter case ignored (ASCII and the
-// common European and Cyrillic letters). Processes: a table of id -> executable path, with
+// Files: a table of path -> content and a set of directories, both keyed the way Windows names
+// files: "/" and "\" alike, doubled separators, "." and ".." applied, trailing dots and blanks
+// of a name dropped, letter case ignored (ASCII and the common European and Cyrillic letters).
+// Directory links (junctions, symbolic links) lead to another directory, and every operation
+// follows a link on the way to what it names, as Windows does; only the link itself, named
+// last, is not followed (it is inspected, removed or moved as a link). A file's identity is its
+// size and, for its last write time, a hash of its content. Processes: a table of id -> executable path, with
 // per-process behaviour for quit requests and termination. Boxes: scripted answers, consumed
 // in order. Messages: every post is recorded (text payloads are copied out and freed at once,
 // as the window would). Time: a virtual clock that Sleep advances. Every call is appended to
 // `log`, so a test can check the exact sequence.
 //
 // Fault injection, on the file operations that change the disk (moves, file deletions,
-// directory creation, durable writes; not DeleteDirectoryTree), counted together from 1 in
-// `operations`:
-//   failOperation  the N-th operation fails;
+// directory creation and removal, durable writes; not DeleteDirectoryTree), counted together
+// from 1 in `operations`:
+//   failOperation  the N-th operation fails; with `failAfterEffect` it takes effect first and
+//                  is reported failed all the same (a write whose flush failed, say);
 //   endAtOperation the process is asked to end just before the N-th operation (as when the
 //                  window is closed or the session ends): from then on no box is shown (each
 //                  answers kClosed) and no file stage may start;
 //   dieAtOperation the process dies just before the N-th operation: ProcessDied is thrown, and
 //                  `files` is what the disk holds (a durable write cut off by the death leaves
 //                  the first half of its bytes).
-// `lockedPaths` make every move from or to, and every deletion of, those paths fail.
+// `lockedPaths` are held open by another program without sharing: every move from or to, every
+// deletion and every read of them fails.
 #pragma once
 
 #include <cstdint>
@@ -70,7 +75,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   // State that tests set up and inspect.
   FileTable files;
   PathSet directories;
-  PathSet directoryLinks;                 // directories that are links to elsewhere
+  std::map<std::wstring, std::wstring, FakePathLess> directoryLinks;  // link -> where it leads
   std::wstring moduleDirectory = L"C:\\Program Files\\Zoria";
   std::map<uint32_t, FakeProcess> processes;
   std::vector<BoxAnswer> boxAnswers;      // consumed in order; kClosed when exhausted
@@ -79,6 +84,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   uint64_t clock = 0;                     // virtual milliseconds
   int operations = 0;                     // file operations so far (see above)
   int failOperation = -1;
+  bool failAfterEffect = false;
   int endAtOperation = -1;
   int dieAtOperation = -1;
   int moveCount = 0;                      // MoveReplace calls so far
@@ -112,10 +118,13 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
 
   // IFileSystem
   PathKind Inspect(const std::wstring& path) override;
+  bool Identify(const std::wstring& path, FileIdentity& identity) override;
   bool MoveReplace(const std::wstring& from, const std::wstring& to) override;
   bool RemoveFile(const std::wstring& path) override;
   bool CreateDirectoryChain(const std::wstring& path) override;
+  bool RemoveEmptyDirectory(const std::wstring& path) override;
   std::string ReadWholeFile(const std::wstring& path) override;
+  bool ReadExistingFile(const std::wstring& path, std::string& bytes) override;
   bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) override;
   bool DeleteDirectoryTree(const std::wstring& directory) override;
   std::wstring ModuleDirectory() override { return moduleDirectory; }
@@ -123,12 +132,21 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   int ComparePaths(const std::wstring& a, const std::wstring& b) override;
 
   // Helpers for tests.
+  // The path with every link on its way replaced by where it leads (the last name too when
+  // `followLast`); the path as given when no link is on its way.
+  std::wstring Resolve(const std::wstring& path, bool followLast = false) const;
+  static FileIdentity IdentityOf(const std::string& content);
   std::vector<uint32_t> PostedIds() const;
   std::vector<std::wstring> StatusTexts() const;
 
  private:
-  // Counts a file operation and applies the faults; false when it is to fail.
-  bool Operate(const std::wstring& what);
+  // Counts a file operation and applies the faults.
+  enum class Fault { kNone, kFail, kFailAfterEffect };
+  Fault Operate(const std::wstring& what);
+  // Logs the operation; false when it is to fail before it takes effect.
+  bool Begin(Fault fault, const std::wstring& what);
+  // The result of an operation that took effect.
+  bool Finish(Fault fault, bool done);
   void AdvanceProcesses();
   BoxAnswer NextAnswer(const std::wstring& box);
 };

@@ -49,4 +49,14 @@ bool DirectoryExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::wstring ThroughAnotherDrive(const std::wstring& path) {
+  wchar_t prefix[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH || prefix[0] != L'/') return {};
+  if (path.size() < 3 || (path[0] != L'C' && path[0] != L'c') || path.compare(1, 2, L":\\") != 0) return {};
+  std::wstring other = L"Z:" + std::wstring(prefix) + L"/drive_c" + path.substr(2);
+  for (wchar_t& c : other) c = c == L'/' ? L'\\' : c;
+  return GetFileAttributesW(LongPath(other).c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : other;
+}
+
 }  // namespace zr::test

@@ -20,4 +20,9 @@ std::string ReadFileBytes(const std::wstring& path, bool* exists = nullptr);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
 
+// The same existing file or directory reached through a second drive letter: under Wine, a
+// path on C: (the prefix's drive_c) spelt through Z:, the Unix root. Empty where there is no
+// such second spelling (not under Wine, not on C:).
+std::wstring ThroughAnotherDrive(const std::wstring& path);
+
 }  // namespace zr::test

@@ -117,7 +117,7 @@ TEST(StringTableTrim, RemovesTheSixWhitespaceCharactersOnly) {
   }
 }
 
-// The 39 entries of the document the program carries, read through the lookup.
+// The entries of the document the program carries, read through the lookup.
 TEST(StringTableGet, ServesTheShippedDocument) {
   const std::map<std::string, std::string> shipped = {
       {"client_name", "Zoria投屏助手更新程序"},
@@ -146,11 +146,14 @@ TEST(StringTableGet, ServesTheShippedDocument) {
       {"box_update_failed_goto_offical_site", "更新失败，请至官网下载最新安装包！"},
       {"box_exit_reboot", "退出Zoria投屏助手失败，请重启电脑后重试！"},
       {"unknown11", "关闭Zoria投屏助手失败！"},
+      {"box_updater_busy", "另一个更新程序正在更新Zoria投屏助手，本次更新未进行，请稍后重试！"},
       {"box_close_tool", "继续更新会强行退出正在运行的Zoria投屏助手，您确定要更新吗？"},
       {"pro_updating_file", "正在更新文件..."},
       {"pro_update_file_dds", "%d/%d 正在更新文件 %s"},
       {"pro_refuse_replace_dds", "%d/%d 更新文件错误，文件(%s)被占用"},
       {"pro_rollback_dds", "%d/%d 正在回滚文件(%s)"},
+      {"pro_restore_failed_dds", "%d/%d 无法恢复文件(%s)，请关闭占用它的程序后重试"},
+      {"pro_journal_damaged", "无法读取更新记录(zrUpdater.journal)，请重启电脑后重试或重新安装Zoria投屏助手"},
       {"pro_update_finished", "更新完成！"},
       {"ok", "确定"},
       {"cancel", "取消"},
@@ -161,7 +164,7 @@ TEST(StringTableGet, ServesTheShippedDocument) {
       {"cmd_open_failed_d", "启动程序失败,错误码:(%d)"},
       {"shutdown_updating_files", "正在更新Zoria投屏助手的文件，请等待更新完成"},
   };
-  ASSERT_EQ(shipped.size(), 40u);
+  ASSERT_EQ(shipped.size(), 43u);
   for (const auto& [id, text] : shipped) {
     EXPECT_EQ(WideToUtf8(StringTable::Get(Utf8ToWide(id))), text) << id;
   }

@@ -27,20 +27,24 @@ using test::FileExists;
 using test::ReadFileBytes;
 using test::TempDir;
 
-// The real file system, recording why each failed move failed.
+// The real file system, with the test's folder as the updater's, recording why each failed move
+// failed.
 class RecordingFileSystem : public CWin32FileSystem {
  public:
+  std::wstring ModuleDirectory() override { return installation; }
   bool MoveReplace(const std::wstring& from, const std::wstring& to) override {
     const bool moved = CWin32FileSystem::MoveReplace(from, to);
     if (!moved) failedMoves.push_back(GetLastError());
     return moved;
   }
+  std::wstring installation;
   std::vector<DWORD> failedMoves;
 };
 
 // The files half is the updater's own; the window half only frees what is posted to it.
 class DiskPlatform : public IUpdatePlatform {
  public:
+  explicit DiskPlatform(const TempDir& installation) { files.installation = installation.path(); }
   IFileSystem& Files() override { return files; }
   uint32_t FindProcessByPath(const std::wstring&) override { return 0; }
   void TerminateProcessById(uint32_t, uint32_t) override {}
@@ -133,24 +137,68 @@ struct Installation {
   std::vector<std::string> originals;
 };
 
-TEST(ApplyOnDisk, ReplacesEveryFileAndLeavesNoBackup) {
+TEST(ApplyOnDisk, ReplacesEveryFileAndLeavesNoBackupOfItsOwn) {
   TempDir temp;
   Installation install(temp, 4);
-  Write(install.context.files[0].path + L".bak", "stale backup of an earlier run");
-  DiskPlatform platform;
+  Write(install.context.files[0].path + L".bak", "someone's backup");
+  DiskPlatform platform(temp);
 
   ASSERT_EQ(Apply(install.context, platform), RESULT_OK);
   for (size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(Read(install.context.files[i].path), "new " + std::to_string(i));
     EXPECT_FALSE(Exists(install.context.files[i].tmp)) << "moved, not copied";
-    EXPECT_FALSE(Exists(install.context.files[i].path + L".bak"));
+    EXPECT_EQ(Exists(install.context.files[i].path + L".bak"), i == 0);
+    EXPECT_FALSE(Exists(install.context.files[i].path + L".2.bak"));
   }
+  EXPECT_EQ(Read(install.context.files[0].path + L".bak"), "someone's backup");
+  EXPECT_FALSE(Exists(temp / L"zrUpdater.journal"));
+}
+
+// What the engine reads of files: an identity that a move keeps and a new write changes, a read
+// that tells a held file from an empty one, and a directory removed only when empty.
+TEST(FileSystemOnDisk, IdentitiesReadsAndEmptyDirectories) {
+  TempDir temp;
+  CWin32FileSystem files;
+  Write(temp / L"a.dll", "content");
+  FileIdentity before, moved, rewritten;
+  ASSERT_TRUE(files.Identify(temp / L"a.dll", before));
+  EXPECT_EQ(before.size, 7u);
+  ASSERT_TRUE(files.MoveReplace(temp / L"a.dll", temp / L"sub\\..\\b.dll"));
+  ASSERT_TRUE(files.Identify(temp / L"b.dll", moved));
+  EXPECT_EQ(moved, before) << "a move keeps size and last write time";
+  Sleep(20);
+  Write(temp / L"b.dll", "content");
+  ASSERT_TRUE(files.Identify(temp / L"b.dll", rewritten));
+  EXPECT_NE(rewritten, before) << "the same bytes written later are another file";
+  EXPECT_FALSE(files.Identify(temp.path(), rewritten)) << "a directory is no file";
+  EXPECT_FALSE(files.Identify(temp / L"missing", rewritten));
+
+  std::string bytes = "x";
+  Write(temp / L"empty", "");
+  EXPECT_TRUE(files.ReadExistingFile(temp / L"empty", bytes));
+  EXPECT_EQ(bytes, "");
+  EXPECT_FALSE(files.ReadExistingFile(temp / L"missing", bytes));
+  {
+    CKernelHandle held(CreateFileW((temp / L"b.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(files.ReadExistingFile(temp / L"b.dll", bytes)) << "held without sharing";
+  }
+  EXPECT_TRUE(files.ReadExistingFile(temp / L"b.dll", bytes));
+  EXPECT_EQ(bytes, "content");
+
+  Write(temp / L"full\\kept.txt", "kept");
+  EXPECT_FALSE(files.RemoveEmptyDirectory(temp / L"full"));
+  EXPECT_EQ(Read(temp / L"full\\kept.txt"), "kept");
+  test::MakeDirectories(temp / L"empty dir");
+  EXPECT_TRUE(files.RemoveEmptyDirectory(temp / L"empty dir"));
+  EXPECT_FALSE(Exists(temp / L"empty dir"));
+  EXPECT_TRUE(files.RemoveEmptyDirectory(temp / L"never there"));
 }
 
 TEST(ApplyOnDisk, AHeldProductFileFailsTheMoveAndRollbackRestoresTheOthers) {
   TempDir temp;
   Installation install(temp, 5);
-  DiskPlatform platform;
+  DiskPlatform platform(temp);
   {
     HeldFile held = Hold(install.context.files[2].path);
     EXPECT_EQ(Apply(install.context, platform), RESULT_MOVE_FAILED);
@@ -166,7 +214,7 @@ TEST(ApplyOnDisk, AHeldProductFileFailsTheMoveAndRollbackRestoresTheOthers) {
 TEST(ApplyOnDisk, AHeldStagedFileFailsAfterTheBackupAndRollbackBringsItBack) {
   TempDir temp;
   Installation install(temp, 3);
-  DiskPlatform platform;
+  DiskPlatform platform(temp);
   {
     HeldFile held = Hold(install.context.files[2].tmp);
     EXPECT_EQ(Apply(install.context, platform), RESULT_MOVE_FAILED);
@@ -180,7 +228,7 @@ TEST(ApplyOnDisk, AHeldStagedFileFailsAfterTheBackupAndRollbackBringsItBack) {
 TEST(ApplyOnDisk, ABackupThatCannotComeBackLeavesTheTargetFilled) {
   TempDir temp;
   Installation install(temp, 3);
-  DiskPlatform platform;
+  DiskPlatform platform(temp);
   {
     HeldFile held = Hold(install.context.files[2].tmp);
     ASSERT_EQ(Apply(install.context, platform), RESULT_MOVE_FAILED);
@@ -229,14 +277,14 @@ TEST(OddTargets, EverySpellingOfOneFileKeepsItsOriginal) {
         pair.other = shortName;
         ASSERT_NE(pair.other, pair.file) << "no short name to test with";
       }
-      Write(temp / L"s\\one.new", "one");
-      Write(temp / L"s\\two.new", "two");
-      Write(temp / L"s\\held.new", "new held");
+      Write(temp / L"cache\\update\\one.new", "one");
+      Write(temp / L"cache\\update\\two.new", "two");
+      Write(temp / L"cache\\update\\held.new", "new held");
       CUpdateContext context;
-      context.files = {{"", "", temp / L"s\\one.new", swapped ? pair.other : pair.file, 0},
-                       {"", "", temp / L"s\\two.new", swapped ? pair.file : pair.other, 0},
-                       {"", "", temp / L"s\\held.new", bin + L"\\held.dll", 0}};
-      DiskPlatform platform;
+      context.files = {{"", "", temp / L"cache\\update\\one.new", swapped ? pair.other : pair.file, 0},
+                       {"", "", temp / L"cache\\update\\two.new", swapped ? pair.file : pair.other, 0},
+                       {"", "", temp / L"cache\\update\\held.new", bin + L"\\held.dll", 0}};
+      DiskPlatform platform(temp);
       {
         HeldFile held = Hold(bin + L"\\held.dll");
         ASSERT_EQ(ApplyAndRollBack(context, platform), RESULT_MOVE_FAILED);
@@ -256,22 +304,22 @@ TEST(OddTargets, EverySpellingOfOneFileKeepsItsOriginal) {
 TEST(OddTargets, AReadOnlyFileIsUpdatedTwiceAndRolledBackWithItsAttributes) {
   TempDir temp;
   const std::wstring target = temp / L"readonly.dll";
-  DiskPlatform platform;
+  DiskPlatform platform(temp);
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
     Write(target, "version " + std::to_string(round));
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
-    if (round == 1) {  // a read-only backup left by an earlier run does not block this one
+    if (round == 1) {  // a read-only backup someone left does not block this one
       Write(target + L".bak", "stale");
       SetFileAttributesW((target + L".bak").c_str(), FILE_ATTRIBUTE_READONLY);
     }
-    Write(temp / L"s\\new.dll", "version " + std::to_string(round + 1));
+    Write(temp / L"cache\\update\\new.dll", "version " + std::to_string(round + 1));
     CUpdateContext context;
-    context.files = {{"", "", temp / L"s\\new.dll", target, 0}};
+    context.files = {{"", "", temp / L"cache\\update\\new.dll", target, 0}};
     if (round == 2) {  // a later entry fails: the read-only original comes back as it was
-      context.files.push_back({"", "", temp / L"s\\missing.dll", temp / L"other.dll", 0});
-      Write(temp / L"s\\missing.dll", "x");
-      HeldFile held = Hold(temp / L"s\\missing.dll");
+      context.files.push_back({"", "", temp / L"cache\\update\\missing.dll", temp / L"other.dll", 0});
+      Write(temp / L"cache\\update\\missing.dll", "x");
+      HeldFile held = Hold(temp / L"cache\\update\\missing.dll");
       ASSERT_EQ(ApplyAndRollBack(context, platform), RESULT_MOVE_FAILED);
       EXPECT_EQ(Read(target), "version 2");
       EXPECT_TRUE(Attributes(target) & FILE_ATTRIBUTE_READONLY);
@@ -280,27 +328,32 @@ TEST(OddTargets, AReadOnlyFileIsUpdatedTwiceAndRolledBackWithItsAttributes) {
       EXPECT_EQ(Read(target), "version " + std::to_string(round + 1));
       SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    EXPECT_FALSE(Exists(target + L".bak"));
+    EXPECT_EQ(Exists(target + L".bak"), round >= 1) << "a backup the run did not make stays";
+    if (round >= 1) {
+      EXPECT_EQ(Read(target + L".bak"), "stale");
+    }
+    EXPECT_FALSE(Exists(target + L".2.bak"));
     EXPECT_FALSE(Exists(target + L".tmp"));
   }
   SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesW((target + L".bak").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(OddTargets, ADirectoryAsTargetFailsWithNothingTouched) {
   TempDir temp;
   Write(temp / L"plugins\\mirror.dll", "plug-in");
   Write(temp / L"a.dll", "old a");
-  Write(temp / L"s\\a.new", "new a");
-  Write(temp / L"s\\plugins.new", "not a directory");
+  Write(temp / L"cache\\update\\a.new", "new a");
+  Write(temp / L"cache\\update\\plugins.new", "not a directory");
   CUpdateContext context;
-  context.files = {{"", "", temp / L"s\\a.new", temp / L"a.dll", 0},
-                   {"", "", temp / L"s\\plugins.new", temp / L"plugins", 0}};
-  DiskPlatform platform;
+  context.files = {{"", "", temp / L"cache\\update\\a.new", temp / L"a.dll", 0},
+                   {"", "", temp / L"cache\\update\\plugins.new", temp / L"plugins", 0}};
+  DiskPlatform platform(temp);
   EXPECT_EQ(ApplyAndRollBack(context, platform), RESULT_MOVE_FAILED);
   EXPECT_EQ(Read(temp / L"plugins\\mirror.dll"), "plug-in");
   EXPECT_FALSE(Exists(temp / L"plugins.bak"));
   EXPECT_EQ(Read(temp / L"a.dll"), "old a");
-  EXPECT_TRUE(Exists(temp / L"s\\a.new")) << "nothing moved";
+  EXPECT_TRUE(Exists(temp / L"cache\\update\\a.new")) << "nothing moved";
 }
 
 // A target of 259 characters (its ".bak" and ".tmp" names are past the old limit of 260) and
@@ -315,13 +368,13 @@ TEST(OddTargets, LongPathsAreUpdatedAndRolledBack) {
       path += std::wstring(length - path.size() - 4, L'f') + L".dll";
       ASSERT_EQ(path.size(), length);
       Write(path, "old");
-      Write(temp / L"staged.new", "new");
+      Write(temp / L"cache\\update\\staged.new", "new");
       CUpdateContext context;
-      context.files.push_back({"", "", temp / L"staged.new", path, 0});
-      context.files.push_back({"", "", temp / L"second.new", path.substr(0, path.rfind(L'\\')) + L"\\新\\second.dll", 0});
-      Write(temp / L"second.new", "second");
-      HeldFile held = fails ? Hold(temp / L"second.new") : HeldFile();
-      DiskPlatform platform;
+      context.files.push_back({"", "", temp / L"cache\\update\\staged.new", path, 0});
+      context.files.push_back({"", "", temp / L"cache\\update\\second.new", path.substr(0, path.rfind(L'\\')) + L"\\新\\second.dll", 0});
+      Write(temp / L"cache\\update\\second.new", "second");
+      HeldFile held = fails ? Hold(temp / L"cache\\update\\second.new") : HeldFile();
+      DiskPlatform platform(temp);
       EXPECT_EQ(ApplyAndRollBack(context, platform), fails ? RESULT_MOVE_FAILED : RESULT_OK);
       EXPECT_EQ(Read(path), fails ? "old" : "new");
       EXPECT_EQ(FileExists(context.files[1].path), !fails);

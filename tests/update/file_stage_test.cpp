@@ -63,9 +63,10 @@ class FileStageUse : public ::testing::Test {
 TEST_F(FileStageUse, OneStageHoldsReplacingTheFailureBoxAndTheRollback) {
   platform.files[L"C:\\update.xml"] =
       "<config><file><tmp>C:\\s\\a.new</tmp><path>" + WideToUtf8(platform.moduleDirectory) +
-      "\\a.dll</path></file><file><tmp>C:\\s\\b.new</tmp><path>C:\\s\\b.dll</path></file></config>";
+      "\\a.dll</path></file><file><tmp>C:\\s\\b.new</tmp><path>" + WideToUtf8(platform.moduleDirectory) +
+      "\\b.dll</path></file></config>";
   platform.files[L"C:\\s\\b.new"] = "new b";
-  platform.lockedPaths.insert(L"C:\\s\\b.dll");  // the second move in fails
+  platform.lockedPaths.insert(platform.moduleDirectory + L"\\b.dll");  // the second move in fails
   int depthAtBox = -1;
   platform.onBox = [&](test::FakePlatform& p) { depthAtBox = p.fileStageDepth; };
   EXPECT_EQ(RunUpdate(context, platform, L"C:\\update.xml"), RESULT_MOVE_FAILED);

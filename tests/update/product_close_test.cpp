@@ -179,6 +179,7 @@ TEST(CloseRunningProduct, LooksForTheProductBesideTheUpdater) {
       {"same directory", L"C:\\Zoria", L"C:\\Zoria\\zrCastrix.exe", true},
       {"directory with trailing separator", L"C:\\Zoria\\", L"C:\\Zoria\\zrCastrix.exe", true},
       {"ASCII case differs", L"C:\\Program Files\\Zoria", L"c:\\PROGRAM FILES\\zoria\\ZRCASTRIX.EXE", true},
+      {"other letters in another case, dots", L"C:\\Zoria Δé", L"C:\\zoria δÉ\\.\\zrCastrix.exe", true},
       {"parent directory", L"C:\\Zoria\\bin", L"C:\\Zoria\\zrCastrix.exe", false},
       {"another file name", L"C:\\Zoria", L"C:\\Zoria\\zrCastrix2.exe", false},
   };

@@ -36,9 +36,12 @@ class ProductProcessTest : public ::testing::Test {
   test::TempDir temp_;
 };
 
-TEST_F(ProductProcessTest, FindsTheProductOnlyByItsOwnPath) {
+// Found by any spelling of its file, never by a copy of it elsewhere.
+TEST_F(ProductProcessTest, FindsTheProductOnlyByItsOwnFile) {
   const std::wstring running = PlaceStandIn(temp_.path(), L"Zoria 投屏 é");
   const std::wstring idle = PlaceStandIn(temp_.path(), L"other copy");
+  const std::wstring otherDrive = test::ThroughAnotherDrive(running);
+  ASSERT_FALSE(otherDrive.empty()) << "no second drive letter for the product";
   test::StandInProcess product(running, L"--quit-on-request");
   ASSERT_NE(product.id(), 0u);
 
@@ -49,7 +52,9 @@ TEST_F(ProductProcessTest, FindsTheProductOnlyByItsOwnPath) {
   } cases[] = {
       {"exact path", running, true},
       {"ASCII letters in another case", UpperAscii(running), true},
-      {"non-ASCII letter in another case", temp_.path() + L"\\Zoria 投屏 É\\zrCastrix.exe", false},
+      {"non-ASCII letter in another case", temp_.path() + L"\\Zoria 投屏 É\\zrCastrix.exe", true},
+      {"dots and forward slashes", temp_.path() + L"/./x/../Zoria 投屏 é/zrCastrix.exe", true},
+      {"another drive letter", otherDrive, true},
       {"same name in another directory", idle, false},
       {"path with a trailing character", running + L"x", false},
       {"directory of the product", temp_.path() + L"\\Zoria 投屏 é", false},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "support/fake_platform.h"
 #include "update/journal.h"
@@ -172,11 +173,25 @@ TEST_F(UpdateWorker, CancelledCloseStillRunsTheFailurePath) {
   EXPECT_EQ(platform.processes.count(42), 1u);  // left running
 }
 
+// The journal of a run that replaced a.dll ("old a" by "new a") and was killed.
+std::string JournalOfA(const std::wstring& a) {
+  Journal journal;
+  PlannedFile file;
+  file.target = a;
+  file.existed = true;
+  file.backup = a + L".bak";
+  file.parking = a + L".tmp";
+  file.original = FakePlatform::IdentityOf("old a");
+  file.replacements = {FakePlatform::IdentityOf("new a")};
+  journal.files = {file};
+  return FormatJournal(journal);
+}
+
 TEST_F(UpdateWorker, AJournalLeftBehindIsFinishedBeforeAnythingElse) {
   const std::wstring a = kDir + L"\\a.dll";
   platform.files[a] = "new a";
   platform.files[a + L".bak"] = "old a";
-  platform.files[kDir + L"\\zrUpdater.journal"] = FormatJournal({{a, true}});
+  platform.files[kDir + L"\\zrUpdater.journal"] = JournalOfA(a);
   platform.boxAnswers = {BoxAnswer::kClosed};
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MANIFEST_INVALID);
   EXPECT_LT(Find(platform, L"move " + a + L".bak -> " + a), Find(platform, L"read " + kConfig));
@@ -184,18 +199,50 @@ TEST_F(UpdateWorker, AJournalLeftBehindIsFinishedBeforeAnythingElse) {
   EXPECT_EQ(platform.files.count(kDir + L"\\zrUpdater.journal"), 0u);
 }
 
-TEST_F(UpdateWorker, AnInstallationThatCannotBeMadeWholeIsLeftAlone) {
+// A recovery that cannot be done ends the run before any manifest is read: the status line says
+// why before the failure box, one report is sent, and the journal stays for the next start.
+TEST_F(UpdateWorker, AnInstallationThatCannotBeMadeWholeIsLeftAloneAndReported) {
   const std::wstring a = kDir + L"\\a.dll";
-  platform.files[a] = "new a";
-  platform.files[a + L".bak"] = "old a";
-  platform.files[kDir + L"\\zrUpdater.journal"] = FormatJournal({{a, true}});
-  platform.lockedPaths.insert(a + L".bak");
-  platform.files[kConfig] = Manifest(kDir + L"\\cache\\update\\a.dll", a);
-  EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MOVE_FAILED);
-  EXPECT_EQ(Count(platform, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网"), 1);
-  EXPECT_EQ(platform.PostedIds().back(), WM_UPDATE_FINISHED);
-  EXPECT_EQ(Count(platform, L"read " + kConfig), 0) << "no update runs over it";
-  EXPECT_EQ(platform.files.count(kDir + L"\\zrUpdater.journal"), 1u);
+  struct Case {
+    const char* name;
+    std::function<void(FakePlatform&)> arrange;
+    int32_t result;
+    const wchar_t* line;  // the status line before the box
+  } cases[] = {
+      {"the backup is held", [&](FakePlatform& p) { p.lockedPaths.insert(a + L".bak"); }, RESULT_MOVE_FAILED,
+       L"1/1 无法恢复文件(a.dll)，请关闭占用它的程序后重试"},
+      {"the journal is held", [&](FakePlatform& p) { p.lockedPaths.insert(kDir + L"\\zrUpdater.journal"); },
+       RESULT_MOVE_FAILED, L"无法读取更新记录(zrUpdater.journal)，请重启电脑后重试或重新安装Zoria投屏助手"},
+      {"the user keeps the product",
+       [&](FakePlatform& p) {
+         p.processes[42] = {kDir + L"\\zrCastrix.exe"};
+         p.boxAnswers = {BoxAnswer::kSecond};
+       },
+       RESULT_USER_CANCELLED, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform p;
+    p.moduleDirectory = kDir;
+    p.directories = platform.directories;
+    p.files[a] = "new a";
+    p.files[a + L".bak"] = "old a";
+    p.files[kDir + L"\\zrUpdater.journal"] = JournalOfA(a);
+    p.files[kDir + L"\\cache\\update\\a.dll"] = "newer a";
+    p.files[kConfig] = Manifest(kDir + L"\\cache\\update\\a.dll", a);
+    c.arrange(p);
+    const test::FileTable before = p.files;
+    CUpdateContext run;
+    EXPECT_EQ(RunUpdate(run, p, kConfig), c.result);
+    EXPECT_EQ(p.files, before) << "nothing moved, the journal and the cache stay";
+    EXPECT_EQ(Count(p, L"read " + kConfig), 0) << "no update runs over it";
+    EXPECT_EQ(p.reportsSent, 1);
+    EXPECT_EQ(p.lastReportCode, c.result);
+    EXPECT_EQ(p.PostedIds().back(), WM_UPDATE_FINISHED);
+    if (c.line) {
+      EXPECT_LT(Find(p, std::wstring(L"post 3 ") + c.line), Find(p, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网"));
+    }
+  }
 }
 
 TEST_F(UpdateWorker, TheCacheIsNeverEmptiedThroughALink) {
@@ -203,11 +250,13 @@ TEST_F(UpdateWorker, TheCacheIsNeverEmptiedThroughALink) {
     SCOPED_TRACE(WideToUtf8(link));
     FakePlatform fake;
     fake.moduleDirectory = kDir;
-    fake.directories = {kDir, kDir + L"\\cache", kDir + L"\\cache\\update"};
-    fake.directoryLinks.insert(kDir + link);
-    fake.files[kDir + L"\\cache\\update\\kept.bin"] = "someone else's";
+    fake.directories = {kDir, kDir + L"\\cache", L"D:\\elsewhere", L"D:\\elsewhere\\update"};
+    fake.directoryLinks[kDir + link] = L"D:\\elsewhere";
+    const std::wstring kept = std::wstring(link) == L"\\cache" ? L"D:\\elsewhere\\update\\kept.bin" : L"D:\\elsewhere\\kept.bin";
+    fake.files[kept] = "someone else's";
+    ASSERT_TRUE(fake.Exists(kDir + L"\\cache\\update\\kept.bin")) << "reached through the link";
     ClearUpdateCache(fake);
-    EXPECT_EQ(fake.files.count(kDir + L"\\cache\\update\\kept.bin"), 1u);
+    EXPECT_EQ(fake.files.count(kept), 1u);
   }
   ClearUpdateCache(platform);  // a plain folder is emptied and removed
   EXPECT_FALSE(platform.Exists(kDir + L"\\cache\\update"));

@@ -17,6 +17,8 @@
 //                (default 1000)
 //   close        resets every connection as soon as it is accepted, reading nothing, and
 //                records RECORD_DIR\NNN.closed (empty)
+//   header:LINE  answers at once with the header line LINE added (e.g. "Location: URL" for a
+//                redirection, "Set-Cookie: ..." for a cookie)
 // The server runs until it is ended, or after IDLE_SECONDS (default 120) without a connection.
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -133,12 +135,16 @@ int wmain(int argc, wchar_t** argv) {
   const int idleSeconds = argc > 4 ? _wtoi(argv[4]) : 120;
   const std::wstring mode = argc > 5 ? argv[5] : L"answer";
   DWORD trickleMs = 0;  // 0: the answer goes out whole
+  std::string extraHeader;
   if (mode == L"trickle") {
     trickleMs = 1000;
   } else if (mode.rfind(L"trickle:", 0) == 0) {
     trickleMs = static_cast<DWORD>(_wtoi(mode.c_str() + 8));
+  } else if (mode.rfind(L"header:", 0) == 0) {
+    for (const wchar_t c : mode.substr(7)) extraHeader += static_cast<char>(c);  // ASCII
+    extraHeader += "\r\n";
   } else if (mode != L"answer" && mode != L"silent" && mode != L"close") {
-    std::fputs("MODE: answer, silent, trickle[:MS] or close\n", stderr);
+    std::fputs("MODE: answer, silent, trickle[:MS], close or header:LINE\n", stderr);
     return 2;
   }
 
@@ -158,8 +164,8 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (!WriteFileAtomically(portFile, std::to_string(ntohs(address.sin_port)))) return 5;
 
-  const std::string answer = "HTTP/1.1 " + std::to_string(status) +
-                             " Recorded\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+  const std::string answer = "HTTP/1.1 " + std::to_string(status) + " Recorded\r\n" + extraHeader +
+                             "Content-Length: 0\r\nConnection: close\r\n\r\n";
   for (int number = 1;; ++number) {
     fd_set readable;
     FD_ZERO(&readable);

@@ -5,6 +5,7 @@
 //   --ignore-quit       keep running after WM_QUIT; only termination ends it
 //   --no-window         run without the product window
 //   --hold <file>       keep <file> open without delete sharing, so that moving it fails
+//   --exclusive         hold it without any sharing, so that reading it fails too
 //   --ready <file>      once the window is up and the file held, write our process id there
 //                       (written under another name, then renamed: it appears complete)
 //   --lifetime <ms>     end by itself after this long (default 120000, exit code 3), so that
@@ -36,6 +37,7 @@ struct Options {
   bool ignoreQuit = false;
   bool window = true;
   std::wstring holdPath;
+  bool exclusive = false;
   std::wstring readyPath;
   std::wstring mutexName;
   std::wstring untilPath;
@@ -56,6 +58,8 @@ bool ParseOptions(Options& options) {
       options.ignoreQuit = true;
     } else if (arg == L"--no-window") {
       options.window = false;
+    } else if (arg == L"--exclusive") {
+      options.exclusive = true;
     } else if (arg == L"--hold" && hasValue) {
       options.holdPath = argv[++i];
     } else if (arg == L"--ready" && hasValue) {
@@ -123,12 +127,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return 2;
   }
 
-  // Read and write sharing only: a move or delete of the held file fails while we live.
+  // Read and write sharing only (or none): a move or delete of the held file fails while we live.
+  const DWORD sharing = options.exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
   zr::CKernelHandle held(options.holdPath.empty()
                              ? INVALID_HANDLE_VALUE
-                             : CreateFileW(options.holdPath.c_str(), GENERIC_READ,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+                             : CreateFileW(options.holdPath.c_str(), GENERIC_READ, sharing, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!options.holdPath.empty() && !held) return 2;
 
   HWND window = options.window ? CreateProductWindow(instance) : nullptr;

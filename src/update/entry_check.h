@@ -1,0 +1,30 @@
+// The check of a manifest's entries before anything is touched, and before the running
+// product is closed for an update that could not be applied. Runs on the worker thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zr {
+
+class IUpdatePlatform;
+struct CUpdateContext;
+
+// A path Windows reads as the full path of a file: "C:\..." or "\\server\share\..." ("/" as
+// well as "\"), not ending in a separator, without a character Windows never allows in a
+// name (a control character, one of <>"|?*, a ":" past the drive). Relative and
+// drive-relative paths ("x.dll", "\x.dll", "C:x.dll") and device paths are none.
+bool IsFullFilePath(const std::wstring& path);
+
+// Every entry, before anything moves:
+//  - `tmp` and `path` are full file paths (IsFullFilePath);
+//  - the target lies inside the updater's directory, no existing directory on the way to it
+//    from there is a link, a junction or a file, and it is no existing directory itself;
+//  - the staged file is a regular file in "cache\update\" or outside the installation, listed
+//    once and not also a target;
+//  - neither names a file the updater keeps beside itself (journal, lock, record), nor the
+//    backup (".bak") or parking (".tmp") name of a target.
+// RESULT_MOVE_FAILED (the status line names the first refused entry) or RESULT_OK.
+int32_t CheckFileEntries(const CUpdateContext& context, IUpdatePlatform& platform);
+
+}  // namespace zr

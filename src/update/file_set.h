@@ -1,0 +1,55 @@
+// Paths as the file system tells files apart: every spelling of one file is one element.
+// Portable; the worker thread.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "update/file_system.h"
+
+namespace zr {
+
+// Orders full paths as the file system compares names (ordinal, ignoring case).
+struct PathOrder {
+  IFileSystem* files;
+  bool operator()(const std::wstring& a, const std::wstring& b) const { return files->ComparePaths(a, b) < 0; }
+};
+
+class CFileSet {
+ public:
+  explicit CFileSet(IFileSystem& files) : m_files(files), m_set(PathOrder{&files}) {}
+  // Inserts the file a path names; false when it was there already.
+  bool Insert(const std::wstring& path) { return m_set.insert(m_files.FullPath(path)).second; }
+  bool Contains(const std::wstring& path) const { return m_set.count(m_files.FullPath(path)) != 0; }
+
+ private:
+  IFileSystem& m_files;
+  std::set<std::wstring, PathOrder> m_set;
+};
+
+// The updater's directory and the places in it, compared as the file system names them. Paths
+// given are full (FullPath) already.
+class CInstallationPaths {
+ public:
+  explicit CInstallationPaths(IFileSystem& files);
+  const std::wstring& Directory() const { return m_directory; }
+  // Below the updater's directory (not the directory itself).
+  bool Contains(const std::wstring& full) const { return IsBelow(full, m_directory); }
+  // Below "cache\update\", where the product stages what it brings.
+  bool InUpdateCache(const std::wstring& full) const { return IsBelow(full, m_updateCache); }
+  // One of the files the updater keeps beside itself (journal, lock, record).
+  bool IsOwnFile(const std::wstring& full) const;
+  // What is at a directory path (looked up once per directory).
+  PathKind DirectoryKind(const std::wstring& full);
+
+ private:
+  bool IsBelow(const std::wstring& full, const std::wstring& directory) const;
+
+  IFileSystem& m_files;
+  std::wstring m_directory;
+  std::wstring m_updateCache;
+  std::map<std::wstring, PathKind, PathOrder> m_kinds;
+};
+
+}  // namespace zr

@@ -1,0 +1,72 @@
+#include "update/recovery.h"
+
+#include "ui/string_table.h"
+#include "update/apply.h"
+#include "update/journal.h"
+#include "update/outcome.h"
+#include "update/platform.h"
+#include "update/product_close.h"
+#include "update/progress.h"
+#include "update/update_context.h"
+#include "util/paths.h"
+#include "util/text.h"
+
+namespace zr {
+
+int32_t RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage) {
+  IFileSystem& files = platform.Files();
+  const Journal journal = ReadJournal(files);
+  switch (journal.state) {
+    case Journal::State::kNone:
+      return RESULT_OK;
+    case Journal::State::kCutOff:
+      RemoveJournal(files);
+      return RESULT_OK;
+    case Journal::State::kDamaged:
+      PostStatusText(platform, StringTable::Get(L"pro_journal_damaged").c_str());
+      return RESULT_MOVE_FAILED;
+    case Journal::State::kFinished:
+      context.leftovers = FinishJournal(platform, journal);
+      return RESULT_OK;
+    case Journal::State::kPlanned:
+      break;
+  }
+
+  bool touched = false;
+  for (size_t k = 0; k < journal.files.size(); ++k) {
+    const PlannedFile& file = journal.files[k];
+    switch (StandingOf(files, file)) {
+      case FileStanding::kOld:
+        break;
+      case FileStanding::kTouched:
+        touched = true;
+        break;
+      case FileStanding::kForeign:
+        // Someone changed the installation since (a reinstall, a repair by hand): what the
+        // journal knows is no longer true, and moving its backups back would mix versions.
+        RemoveJournal(files);
+        return RESULT_OK;
+      case FileStanding::kLost:
+        // The original is nowhere the run left it: nothing can make the installation old, so
+        // nothing is moved until it is repaired.
+        PostStatusText(platform, StringTable::Get(L"pro_restore_failed_dds").c_str(), static_cast<int>(k + 1),
+                       static_cast<int>(journal.files.size()), WideToUtf8(FileNameOfPath(file.target)).c_str());
+        return RESULT_MOVE_FAILED;
+    }
+  }
+  if (touched) {
+    // The product may have been started from the half-updated installation.
+    const int32_t closed = CloseRunningProduct(platform);
+    if (closed != RESULT_OK) return closed;
+    if (!stage.Enter()) return RESULT_USER_CANCELLED;
+  }
+  std::vector<std::wstring> lineNames;
+  if (touched) {
+    for (const PlannedFile& file : journal.files) lineNames.push_back(file.target);
+  }
+  if (!RestorePlan(platform, journal, lineNames)) return RESULT_MOVE_FAILED;
+  context.leftovers = FinishJournal(platform, journal);
+  return RESULT_OK;
+}
+
+}  // namespace zr

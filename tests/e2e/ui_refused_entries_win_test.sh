@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Manifests that name what the updater must not touch, with the real exe: a staged file named
+# like its target's backup, an empty or relative target, a target whose text holds a line
+# break and a journal line, a target outside the installation or reached through a link. Each
+# fails (the failure box) before the running product is asked anything: every product file and
+# every file outside the installation stays byte for byte as it was, and the product runs on.
+#
+#   ui_refused_entries_win_test.sh BUILD_DIR SOURCE_DIR
+source "$2/tests/e2e/e2e_lib.sh"
+
+offline="http_proxy=http://127.0.0.1:9"  # the usage report goes nowhere
+
+# snapshot DIR: every file below DIR but the download cache (which a failed update removes),
+# with its checksum.
+snapshot() { (cd "$1" && find . -path ./cache -prune -o -type f -print0 | sort -z | xargs -0 sha1sum); }
+
+# refused NAME TMP PATH: a manifest whose second of three entries is TMP -> PATH (raw XML text).
+refused() {
+  local name=$1 tmp=$2 path=$3
+  e2e_install "refused-$name" 3
+  local w
+  w=$(zr_winpath "$e2e_app")
+  printf 'new 2' >"$e2e_app/data/f2.txt.bak"
+  {
+    printf '<config><version>3.2.0</version>\n'
+    printf '<file><tmp>%s</tmp><path>%s</path></file>\n' "$w\\cache\\update\\data\\f1.txt" "$w\\data\\f1.txt"
+    printf '<file><tmp>%s</tmp><path>%s</path></file>\n' "$tmp" "$path"
+    printf '<file><tmp>%s</tmp><path>%s</path></file>\n' "$w\\cache\\update\\data\\f3.txt" "$w\\data\\f3.txt"
+    printf '</config>\n'
+  } >"$e2e_manifest"
+  e2e_start_product || return
+  local before outside
+  before=$(snapshot "$e2e_app")
+  outside=$(snapshot "$e2e_work/outside")
+  e2e_run_updater "$offline" || return
+  if e2e_box 60; then
+    e2e_check "$name: the product is not asked to close" [ "$(e2e_product_windows)" = 1 ]
+    zr_answer_box MessageBox only
+    e2e_check "$name: the updater ends" e2e_updater_ends 30
+    e2e_check "$name: the installation is as it was" [ "$(snapshot "$e2e_app")" = "$before" ]
+    e2e_check "$name: nothing outside it changed" [ "$(snapshot "$e2e_work/outside")" = "$outside" ]
+    e2e_alive "$e2e_product_pid" "$name: the product runs on"
+  else
+    e2e_fail "$name: no failure box"
+  fi
+  zr_wineserver -k >/dev/null 2>&1  # the product
+}
+
+mkdir -p "$e2e_work/outside"
+printf 'not the product' >"$e2e_work/outside/victim.txt"
+victim=$(zr_winpath "$e2e_work/outside/victim.txt")
+
+app() { zr_winpath "$e2e_work/refused-$1/Zoria 投屏"; }
+refused backup-name "$(app backup-name)\\data\\f2.txt.bak" "$(app backup-name)\\data\\f2.txt"
+refused empty-target "$(app empty-target)\\cache\\update\\data\\f2.txt" ""
+refused relative "$(app relative)\\cache\\update\\data\\f2.txt" 'data\f2.txt'
+refused line-break "$(app line-break)\\cache\\update\\data\\f2.txt" "$(app line-break)\\data\\f2.txt&#10;N $victim"
+refused outside "$(app outside)\\cache\\update\\data\\f2.txt" "$victim"
+ln -s "$e2e_work/outside" "$e2e_work/refused-link/Zoria 投屏/linked" 2>/dev/null ||
+  { mkdir -p "$e2e_work/refused-link/Zoria 投屏"; ln -s "$e2e_work/outside" "$e2e_work/refused-link/Zoria 投屏/linked"; }
+refused link "$(app link)\\cache\\update\\data\\f2.txt" "$(app link)\\linked\\victim.txt"
+e2e_finish
