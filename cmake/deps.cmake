@@ -35,6 +35,12 @@ if(WIN32)
   endforeach()
   zr_static_dep(zr::pugixml "${cache}/pugixml/include" "${cache}/pugixml/lib/libpugixml.a")
   zr_static_dep(zr::jsoncpp "${cache}/jsoncpp/include" "${cache}/jsoncpp/lib/libjsoncpp.a")
+  # The shipped exe's lean jsoncpp (a "-lean" recipe of scripts/setup.sh) has no stream writers;
+  # code that would use them can tell.
+  file(REAL_PATH "${cache}/jsoncpp" jsoncpp_dir)
+  if(jsoncpp_dir MATCHES "-lean[0-9]*$")
+    set_property(TARGET zr::jsoncpp PROPERTY INTERFACE_COMPILE_DEFINITIONS ZR_JSONCPP_NO_STREAM_WRITERS)
+  endif()
   zr_static_dep(zr::crypto "${cache}/openssl/include" "${cache}/openssl/lib/libcrypto.a")
   set_property(TARGET zr::crypto PROPERTY INTERFACE_LINK_LIBRARIES ws2_32 crypt32 bcrypt advapi32 user32)
   zr_static_dep(zr::zlib "/usr/${ZR_TRIPLET}/include" "/usr/${ZR_TRIPLET}/lib/libz.a")

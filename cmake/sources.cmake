@@ -39,7 +39,20 @@ function(zr_target_defaults target)
   endif()
 endfunction()
 
-# Windows test programs run under Wine with the build's own prefix.
-if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+# Windows test programs run under Wine with the build's own prefix, a 64-bit one in both
+# Windows builds: the 32-bit build's programs run there through WoW64, as the shipped exe runs
+# on 64-bit Windows. They need a machine that runs 32-bit code: scripts/run-32bit.sh starts
+# them where it does and reports them skipped (exit 77, SKIP_RETURN_CODE) where it does not.
+if(WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/wine-run.sh;${CMAKE_BINARY_DIR}/wineprefix")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    list(PREPEND CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/run-32bit.sh")
+  endif()
 endif()
+
+# The build folder whose helper programs (stand-in product, report server, probes) the Windows
+# tests start. The 32-bit build's preset names the 64-bit build's, so that the shipped updater
+# is tested beside a 64-bit product, as on 64-bit Windows; the tests in a 32-bit prefix, and
+# every other build, use their own.
+set(ZR_HELPER_BUILD_DIR "${CMAKE_BINARY_DIR}" CACHE PATH
+    "Build folder whose tools/ the Windows tests start beside the updater")

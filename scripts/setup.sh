@@ -2,7 +2,8 @@
 # One-time machine set-up for every build of zrUpdater, safe to run again.
 #
 #  1. Installs the Debian packages the builds, the tests and the demo need (quiet when they
-#     are already there).
+#     are already there), and Wine's 32-bit half where the kernel runs 32-bit programs
+#     (scripts/probe-32bit.sh): the i386 architecture is added for it.
 #  2. Builds pugixml, jsoncpp and OpenSSL libcrypto from Debian's source packages for each
 #     mingw triplet, into a cache outside the checkout (ZR_DEPS_CACHE, by default
 #     ~/.cache/zrupdater-deps), once per machine and version. zlib and stb_image come from
@@ -61,6 +62,20 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -o DPkg::Lock::Timeout=600 -qq
   "${sudo_cmd[@]}" apt-get install -o DPkg::Lock::Timeout=600 -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine's 32-bit half, where the kernel runs 32-bit programs: then the 64-bit prefixes start the
+# shipped i686 exe through WoW64. Elsewhere it stays out (its loader could not start there,
+# and the Windows tests of the 32-bit build are skipped).
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' &&
+   bash "$here/probe-32bit.sh" --kernel >/dev/null; then
+  log "installing Wine's 32-bit half (wine32:i386)"
+  export DEBIAN_FRONTEND=noninteractive
+  sudo_cmd=()
+  [ "$(id -u)" = 0 ] || sudo_cmd=(sudo)
+  dpkg --print-foreign-architectures | grep -qx i386 || "${sudo_cmd[@]}" dpkg --add-architecture i386
+  "${sudo_cmd[@]}" apt-get update -o DPkg::Lock::Timeout=600 -qq
+  "${sudo_cmd[@]}" apt-get install -o DPkg::Lock::Timeout=600 -y -qq --no-install-recommends wine32:i386 >/dev/null
 fi
 
 # --- source packages ---------------------------------------------------------------------

@@ -1,39 +1,69 @@
 # Wine harness, sourced by the test and demo scripts (and by wine-run.sh, the emulator CTest
 # uses for Windows test programs).
 #
-#   zr_wine_init PREFIX   make PREFIX a ready 64-bit Wine prefix (once; safe in parallel):
+#   zr_wine_init PREFIX   make PREFIX a ready Wine prefix (once; safe in parallel):
 #                         wineboot, the font replacement that draws "微软雅黑" with
-#                         WenQuanYi Micro Hei, no Mono/Gecko prompts
+#                         WenQuanYi Micro Hei, no Mono/Gecko prompts. A 64-bit one unless
+#                         ZR_WINEARCH=win32, which makes a 32-bit one beside it, PREFIX-win32
+#                         (a prefix keeps the architecture it was made with)
 #   zr_display_up         start a private Xvfb on a free display unless DISPLAY is set
 #   zr_display_down       stop it again (also done by the EXIT trap that zr_display_up sets)
 #   zr_wine PROGRAM ARGS  run a Windows program in ZR_WINEPREFIX
+#   zr_wine_loader PROGRAM  the Wine loader zr_wine starts PROGRAM with
 #   zr_wineserver ARGS    wineserver of that prefix (e.g. -w to wait for every process)
 #
 # Everything is per prefix and per display: two test programs can run at once.
 
-# The 64-bit loader and prefixes; scripts/smoke-i686.sh sets ZR_WINE_BIN and ZR_WINEARCH to
-# run the 32-bit exe in a 32-bit prefix.
-ZR_WINE_BIN=${ZR_WINE_BIN:-/usr/lib/wine/wine64}
+# 64-bit prefixes and the 64-bit loader; ZR_WINEARCH=win32 (the 32-bit build's tests in 32-bit
+# Windows, scripts/smoke-i686.sh) gives 32-bit prefixes and the 32-bit loader. In a 64-bit
+# prefix a 32-bit program is started by Wine's 32-bit loader (WoW64): the 64-bit one would hand
+# it on through start.exe, a process of its own, whose pid is not the program's. ZR_WINE_BIN,
+# when given, starts everything.
+export WINEARCH=${ZR_WINEARCH:-win64}
+zr_wine_bin_given=${ZR_WINE_BIN:-}
+if [ "$WINEARCH" = win32 ]; then
+  ZR_WINE_BIN=${ZR_WINE_BIN:-/usr/lib/wine/wine}
+else
+  ZR_WINE_BIN=${ZR_WINE_BIN:-/usr/lib/wine/wine64}
+fi
 ZR_WINESERVER_BIN=/usr/lib/wine/wineserver
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEARCH=${ZR_WINEARCH:-win64}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+zr_wine_loader() {
+  if [ -z "$zr_wine_bin_given" ] && [ "$WINEARCH" != win32 ] && [ -f "$1" ] &&
+     [ "$(zr_pe_bits "$1")" = 32 ]; then
+    echo /usr/lib/wine/wine
+  else
+    echo "$ZR_WINE_BIN"
+  fi
+}
 
 # In a subshell (`zr_wine prog &`, `$(zr_wine ...)`) the subshell becomes the Wine process
 # itself, so that $! is the program's own pid: killing or waiting for it reaches the program.
 zr_wine() {
-  if [ "$BASHPID" != "$$" ]; then WINEPREFIX="$ZR_WINEPREFIX" exec "$ZR_WINE_BIN" "$@"; fi
-  WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINE_BIN" "$@"
+  local loader; loader=$(zr_wine_loader "$1")
+  if [ "$BASHPID" != "$$" ]; then WINEPREFIX="$ZR_WINEPREFIX" exec "$loader" "$@"; fi
+  WINEPREFIX="$ZR_WINEPREFIX" "$loader" "$@"
 }
 zr_wineserver() { WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINESERVER_BIN" "$@"; }
 
+# A prefix is ready once set up, and a 64-bit one also once it has its 32-bit half where Wine's
+# is installed (Wine adds it to a prefix made before, on the prefix's next start: here, under
+# the lock, rather than in the first test that starts a program).
+zr_wine_ready() {
+  [ -f "$1/.zr-ready-2" ] || return 1
+  [ "$WINEARCH" = win32 ] || [ ! -x /usr/lib/wine/wine ] || [ -d "$1/drive_c/windows/syswow64" ]
+}
+
 zr_wine_init() {
   export ZR_WINEPREFIX=$1
+  [ "$WINEARCH" = win32 ] && ZR_WINEPREFIX=$1-win32
   mkdir -p "$(dirname "$ZR_WINEPREFIX")"
-  [ -f "$ZR_WINEPREFIX/.zr-ready-2" ] && return 0
+  zr_wine_ready "$ZR_WINEPREFIX" && return 0
   (
     flock 9
-    [ -f "$ZR_WINEPREFIX/.zr-ready-2" ] && exit 0
+    zr_wine_ready "$ZR_WINEPREFIX" && exit 0
     export WINEPREFIX="$ZR_WINEPREFIX"
     LANG=C.UTF-8 DISPLAY= "$ZR_WINE_BIN" wineboot -i >/dev/null 2>&1
     LANG=C.UTF-8 DISPLAY= "$ZR_WINE_BIN" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
@@ -50,6 +80,21 @@ zr_wine_init() {
     timeout 120 "$ZR_WINESERVER_BIN" -w || { "$ZR_WINESERVER_BIN" -k; "$ZR_WINESERVER_BIN" -w; }
     touch "$ZR_WINEPREFIX/.zr-ready-2"
   ) 9>"$ZR_WINEPREFIX.lock"
+}
+
+# zr_windows_bits: 64 in a 64-bit prefix, 32 in a 32-bit one.
+zr_windows_bits() { if [ "$WINEARCH" = win32 ]; then echo 32; else echo 64; fi; }
+
+# zr_pe_bits EXE: 32 or 64, the bitness of a Windows program (its PE header's machine field).
+zr_pe_bits() {
+  local header machine
+  header=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  machine=$(od -An -tx2 -j$((${header:-0} + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+  case $machine in
+    014c) echo 32 ;;
+    8664) echo 64 ;;
+    *) echo "?" ;;
+  esac
 }
 
 ZR_XVFB_PID=

@@ -9,6 +9,13 @@
 # The end-to-end tests share one Wine prefix of their own ($build/wineprefix-ui) and take turns
 # through its lock, so each may end every Wine process of that prefix when it is done (the
 # product the updater starts lives on otherwise). Screenshots go to $build/screenshots/ui/.
+#
+# The updater is always $build/src/zrUpdater.exe, the build's own bytes. The helpers it is
+# tested beside (stand-in product, report server, probes) come from the build folder
+# ZR_HELPER_BUILD_DIR names (by default $build: the test registration names the 64-bit build's
+# for the 32-bit updater in a 64-bit prefix), and the prefix is 32-bit when ZR_WINEARCH=win32.
+# Scripts take e2e_updater, e2e_stand_in, e2e_server and e2e_helpers from here, so that each
+# runs in every such setting unchanged.
 
 set -u
 e2e_build=$(cd "$1" && pwd)
@@ -16,12 +23,14 @@ e2e_source=$(cd "$2" && pwd)
 source "$e2e_source/scripts/wine-env.sh"
 export LANG=C.UTF-8
 
+e2e_helpers=$(cd "${ZR_HELPER_BUILD_DIR:-$e2e_build}" && pwd)
 e2e_updater="$e2e_build/src/zrUpdater.exe"
-e2e_stand_in="$e2e_build/tools/stand_in_product/zrCastrix.exe"
-e2e_server="$e2e_build/tools/report_server/report_server.exe"
+e2e_stand_in="$e2e_helpers/tools/stand_in_product/zrCastrix.exe"
+e2e_server="$e2e_helpers/tools/report_server/report_server.exe"
 for f in "$e2e_updater" "$e2e_stand_in" "$e2e_server"; do
   [ -f "$f" ] || { echo "missing $f (build zrUpdater, stand_in_product, report_server)" >&2; exit 1; }
 done
+echo "a $(zr_pe_bits "$e2e_updater")-bit updater beside a $(zr_pe_bits "$e2e_stand_in")-bit product on $(zr_windows_bits)-bit Windows"
 
 # Our own turn lock: the prefix's ".lock" is zr_wine_init's, taken again below.
 exec 7>"$e2e_build/wineprefix-ui.turn"
@@ -244,7 +253,8 @@ e2e_product_windows() { xdotool search --onlyvisible --name '^Zoria投屏助手$
 # e2e_updater_path set (a Windows path, e.g. through e2e_second_drive), the updater is started
 # by that path.
 e2e_start_updater() {
-  env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINE_BIN" "${e2e_updater_path:-$e2e_app/zrUpdater.exe}" \
+  env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$(zr_wine_loader "$e2e_app/zrUpdater.exe")" \
+    "${e2e_updater_path:-$e2e_app/zrUpdater.exe}" \
     /config "$(zr_winpath "$e2e_manifest")" /version 3.1.0 >/dev/null 2>>"$e2e_work/updater.log" &
   e2e_updater_pid=$!
   e2e_pids+=("$e2e_updater_pid")

@@ -18,16 +18,24 @@
 # 0.3 s later) to the end of the updater's process, polled every 0.1 s.
 #
 # The test runs in a Wine prefix of its own (registry value "GUID" included); runs of it in
-# the same build take turns through a lock file.
+# the same build take turns through a lock file. The product and the report server come from
+# the build ZR_HELPER_BUILD_DIR names (tests/e2e/e2e_lib.sh says why).
+#
+# What the report says about the machine depends on the updater's bitness and the Windows it
+# runs on: "pcos" ends in "64" only for a 32-bit updater on 64-bit Windows (WOW64), and the
+# "GUID" is the one written through the registry's 32-bit view, which 64-bit Windows keeps
+# below WOW6432Node, where the updater reads it (a "GUID" in the 64-bit view is not read); on
+# 32-bit Windows, with no WOW6432Node, it finds none ("N/A").
 set -u
 build=$(cd "$1" && pwd)
 source_dir=$(cd "$2" && pwd)
 source "$source_dir/scripts/wine-env.sh"
 export LANG=C.UTF-8  # the non-ASCII "/version" reaches Wine as UTF-8
 
+helpers=$(cd "${ZR_HELPER_BUILD_DIR:-$build}" && pwd)
 updater="$build/src/zrUpdater.exe"
-product="$build/tools/stand_in_product/zrCastrix.exe"
-server="$build/tools/report_server/report_server.exe"
+product="$helpers/tools/stand_in_product/zrCastrix.exe"
+server="$helpers/tools/report_server/report_server.exe"
 for f in "$updater" "$product" "$server"; do
   [ -f "$f" ] || { echo "missing $f (build zrUpdater, stand_in_product, report_server)"; exit 1; }
 done
@@ -158,8 +166,20 @@ sys.stdout.buffer.write(base64.b64decode(urllib.parse.unquote(text).replace("\r\
 
 # --- a failed update: the second file is held open by another process -----------------------
 guid='{5A1C7E20-93B4-4D6F-8E2A-C0FFEE123456}'
-zr_wine reg add 'HKLM\SOFTWARE\WOW6432Node\zrCastrix.exe' /v GUID /t REG_SZ /d "$guid" /f \
-  >/dev/null 2>&1 || fail "reg add"
+expected_os=6_1_0_32
+if [ "$(zr_windows_bits)" = 64 ]; then
+  zr_wine reg add 'HKLM\SOFTWARE\zrCastrix.exe' /v GUID /t REG_SZ /d "$guid" /reg:32 /f \
+    >/dev/null 2>&1 || fail "reg add /reg:32"
+  zr_wine reg add 'HKLM\SOFTWARE\zrCastrix.exe' /v GUID /t REG_SZ /d '{64646464-0000-0000-0000-000000000064}' \
+    /reg:64 /f >/dev/null 2>&1 || fail "reg add /reg:64"
+  expected_guid=$guid
+  [ "$(zr_pe_bits "$updater")" = 32 ] && expected_os=6_1_0_64
+else
+  zr_wine reg add 'HKLM\SOFTWARE\zrCastrix.exe' /v GUID /t REG_SZ /d "$guid" /f >/dev/null 2>&1 ||
+    fail "reg add"
+  expected_guid=N/A
+fi
+echo "a $(zr_pe_bits "$updater")-bit updater on $(zr_windows_bits)-bit Windows: expecting pcguid $expected_guid, pcos $expected_os"
 
 product_version='1.9.8-测试'          # UTF-8
 target_version='3.2.1-测试版'         # UTF-8, from the manifest
@@ -184,8 +204,6 @@ if [ -f "$fail_dir/records/001.head" ]; then
     fail "content type"
   decrypt "$fail_dir/records/001.body" >"$work/report.json"
   echo "decrypted report:"; cat "$work/report.json"
-  pcos=$(sed -n 's/^   "pcos" : "\(.*\)",$/\1/p' "$work/report.json")
-  [[ "$pcos" =~ ^[0-9]+_[0-9]+_[01]_(32|64)$ ]] || fail "pcos: $pcos"
   # source.dat's GBK bytes and both UTF-8 versions as they are; only the line break escaped.
   cat >"$work/expected.json" <<JSON
 {
@@ -194,8 +212,8 @@ if [ -f "$fail_dir/records/001.head" ]; then
    "menuid" : 10280,
    "pccid" : "$source_text\\n",
    "pcclient" : 11,
-   "pcguid" : "$guid",
-   "pcos" : "$pcos",
+   "pcguid" : "$expected_guid",
+   "pcos" : "$expected_os",
    "pcvs" : "$product_version",
    "pcvs_b" : "2.2.0",
    "success" : "0",

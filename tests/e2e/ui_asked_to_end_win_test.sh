@@ -17,7 +17,7 @@
 #   ui_asked_to_end_win_test.sh BUILD_DIR SOURCE_DIR
 source "$2/tests/e2e/e2e_lib.sh"
 
-probe="$e2e_build/tools/session_probe/session_probe.exe"
+probe="$e2e_helpers/tools/session_probe/session_probe.exe"
 [ -f "$probe" ] || { echo "missing $probe (build session_probe)" >&2; exit 1; }
 count=3000
 held=2600

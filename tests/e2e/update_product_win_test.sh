@@ -12,6 +12,11 @@
 #                          asked about and ends on request, the file is replaced
 #   another drive letter   the updater started through a second drive letter for the folder
 #                          the product runs from: the same
+#   Program Files          the installation in "C:\Program Files" (or "C:\Program Files (x86)"),
+#                          a twin in the other folder, both products running: the updater,
+#                          given C: paths on its command line, closes its own product alone and
+#                          replaces its own file alone (a 32-bit process on 64-bit Windows has
+#                          the x86 folder as %ProgramFiles%, but no path it is given redirected)
 source "$2/tests/e2e/e2e_lib.sh"
 
 # scenario NAME [FOLDER]: an installation (in FOLDER below $e2e_work/NAME) with one old file and
@@ -111,5 +116,46 @@ e2e_app=$install e2e_manifest=$manifest
 e2e_updater_path="$e2e_drive_letter\\Zoria 投屏 other-drive\\zrUpdater.exe" e2e_start_updater
 closed other-drive
 e2e_pass "another drive letter: asked about, ended, file replaced"
+
+# c_path PATH: the C: form of a path below the prefix's drive_c.
+c_path() { local p=${1#"$ZR_WINEPREFIX/drive_c"}; printf 'C:%s\n' "${p//\//\\}"; }
+
+# program_files FOLDER TWIN: the installation in C:\FOLDER, its twin in C:\TWIN; the twin's
+# product runs without a window, so that the question and the quit request can only reach one.
+program_files() {
+  local own="$ZR_WINEPREFIX/drive_c/$1/Zoria 投屏" twin="$ZR_WINEPREFIX/drive_c/$2/Zoria 投屏" dir
+  for dir in "$own" "$twin"; do
+    rm -rf "$dir"
+    mkdir -p "$dir/cache/update"
+    cp "$e2e_updater" "$dir/zrUpdater.exe"
+    e2e_content "$dir/product.dll" 5000
+    e2e_content "$dir/cache/update/product.dll" 7000
+    e2e_write_manifest "$dir/update.xml" 4.0.0 "$(c_path "$dir/cache/update/product.dll")" \
+      "$(c_path "$dir/product.dll")"
+  done
+  cp "$own/cache/update/product.dll" "$e2e_work/program-files.new"
+  cp "$twin/product.dll" "$e2e_work/program-files-twin.old"
+  e2e_start_stand_in "$twin" --no-window
+  local twin_product=$e2e_stand_in_pid twin_stop=$e2e_stand_in_stop
+  e2e_start_stand_in "$own" --quit-on-request
+  product=$e2e_stand_in_pid
+  env WINEPREFIX="$ZR_WINEPREFIX" "$(zr_wine_loader "$own/zrUpdater.exe")" "$(c_path "$own")\zrUpdater.exe" \
+    /config "$(c_path "$own")\update.xml" /version 3.1.0 >/dev/null 2>&1 &
+  e2e_updater_pid=$!
+  e2e_pids+=("$e2e_updater_pid")
+  e2e_answer_box first
+  e2e_ended "$product" 0 "C:\\$1: its product"
+  e2e_check "C:\\$1: the updater ends" e2e_updater_ends 60
+  e2e_same "$own/product.dll" "$e2e_work/program-files.new" "C:\\$1: its file"
+  e2e_same "$twin/product.dll" "$e2e_work/program-files-twin.old" "C:\\$2: the twin's file"
+  e2e_alive "$twin_product" "C:\\$2: the twin's product"
+  e2e_stand_in_pid=$twin_product e2e_stand_in_stop=$twin_stop
+  e2e_stop_stand_in
+  zr_wineserver -k >/dev/null 2>&1  # the product the updater started again
+  rm -rf "$own" "$twin"
+  e2e_pass "C:\\$1: its own product closed and file replaced, the twin in C:\\$2 untouched"
+}
+program_files "Program Files" "Program Files (x86)"
+program_files "Program Files (x86)" "Program Files"
 
 e2e_finish

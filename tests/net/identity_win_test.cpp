@@ -148,9 +148,9 @@ TEST(ReadSourceId, ReadsTheFileBesideTheExecutable) {
 }
 
 // The test prefix runs as Wine's default Windows, Windows 7 workstation (6.1, which
-// RtlGetVersion confirms). This test program is 64-bit and so not under WOW64: "32". (The "64"
-// of the 32-bit updater on 64-bit Windows needs a 32-bit process, which this machine cannot
-// run; FormatOsDescription's cases cover that text.)
+// RtlGetVersion confirms). The bitness is "64" only for a 32-bit process on 64-bit Windows
+// (WOW64: the 32-bit build's test program in its 64-bit prefix); a 64-bit process says "32".
+// Which Windows runs is asked of GetNativeSystemInfo, not of IsWow64Process.
 TEST(DescribeOs, TellsTheVersionTheProductTypeAndTheBitness) {
   using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
   auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
@@ -162,8 +162,11 @@ TEST(DescribeOs, TellsTheVersionTheProductTypeAndTheBitness) {
   ASSERT_EQ("6.1", std::to_string(real.dwMajorVersion) + "." + std::to_string(real.dwMinorVersion))
       << "the prefix no longer runs as Windows 7";
   ASSERT_EQ(VER_NT_WORKSTATION, real.wProductType);
-  static_assert(sizeof(void*) == 8, "the Windows test programs are 64-bit");
-  EXPECT_EQ("6_1_0_32", DescribeOs());
+  SYSTEM_INFO system = {};
+  GetNativeSystemInfo(&system);
+  const bool windows64 = system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+  const bool wow64 = sizeof(void*) == 4 && windows64;
+  EXPECT_EQ(wow64 ? "6_1_0_64" : "6_1_0_32", DescribeOs()) << (windows64 ? "64" : "32") << "-bit Windows";
 }
 
 }  // namespace

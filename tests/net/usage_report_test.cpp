@@ -137,7 +137,9 @@ TEST(WriteUsageReportJson, AsciiRecordIsWhatStyledWriterWrites) {
 }
 
 // Every byte, in every string member: exactly what jsoncpp's own writer gives with the same
-// layout and "emitUTF8" (bytes from 0x80 left as they are).
+// layout and "emitUTF8" (bytes from 0x80 left as they are). Where jsoncpp is the shipped exe's
+// lean one, that writer is missing: the native and 64-bit builds compare.
+#ifndef ZR_JSONCPP_NO_STREAM_WRITERS
 TEST(WriteUsageReportJson, AnyRecordIsWhatJsoncppWritesWithEmitUtf8) {
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "   ";
@@ -149,6 +151,7 @@ TEST(WriteUsageReportJson, AnyRecordIsWhatJsoncppWritesWithEmitUtf8) {
         << record.code;
   }
 }
+#endif
 
 // Values in any encoding go in as they are; only quotes, backslashes and control characters
 // are escaped.

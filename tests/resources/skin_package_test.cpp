@@ -236,11 +236,36 @@ std::unique_ptr<Document> LoadDocument(const std::string& name) {
   return doc;
 }
 
+// Every element below `node`, in document order. (No XPath: the 32-bit test programs link the
+// shipped exe's lean pugixml, which has none.)
+void AddElements(const pugi::xml_node& node, std::vector<pugi::xml_node>& elements) {
+  for (const pugi::xml_node& child : node.children()) {
+    if (child.type() != pugi::node_element) continue;
+    elements.push_back(child);
+    AddElements(child, elements);
+  }
+}
+
+std::vector<pugi::xml_node> Elements(const pugi::xml_node& root) {
+  std::vector<pugi::xml_node> elements;
+  AddElements(root, elements);
+  return elements;
+}
+
+// The first element named `name` (of the tag `tag`, when one is given).
+pugi::xml_node Named(const pugi::xml_node& root, const char* name, const char* tag = nullptr) {
+  for (const pugi::xml_node& n : Elements(root)) {
+    if (std::string(n.attribute("name").value()) == name && (!tag || std::string(n.name()) == tag))
+      return n;
+  }
+  return pugi::xml_node();
+}
+
 // Names of all named elements, in document order.
 std::vector<std::string> NamesInOrder(const pugi::xml_node& root) {
   std::vector<std::string> names;
-  for (pugi::xpath_node n : root.select_nodes("//*[@name]"))
-    names.push_back(n.node().attribute("name").value());
+  for (const pugi::xml_node& n : Elements(root))
+    if (n.attribute("name")) names.push_back(n.attribute("name").value());
   return names;
 }
 
@@ -508,9 +533,9 @@ TEST(SkinDocuments, AreWellFormedUtf8WithTheByteOrderMarkOnlyOnTheMainWindow) {
   }
   // Chinese texts read back as UTF-8 (not a local code page).
   const std::unique_ptr<Document> main = LoadDocument("wnd_main.xml");
-  EXPECT_STREQ(main->xml.select_node("//*[@name='closebtn']").node().attribute("tooltip").value(),
+  EXPECT_STREQ(Named(main->xml, "closebtn").attribute("tooltip").value(),
                u8"关闭");
-  EXPECT_STREQ(main->xml.select_node("//*[@name='lab_install_tip']").node().attribute("text").value(),
+  EXPECT_STREQ(Named(main->xml, "lab_install_tip").attribute("text").value(),
                u8"正在更新");
 }
 
@@ -563,8 +588,8 @@ TEST(SkinDocuments, ButtonOrderDiffersBetweenTheTwoBoxes) {
   EXPECT_LT(IndexOf(l, "btn_link"), IndexOf(l, "btn_no")) << "the link row lies above the buttons";
   // Both buttons share one row in each box.
   for (const Document* doc : {plain.get(), link.get()}) {
-    const pugi::xml_node ok = doc->xml.select_node("//Button[@name='btn_ok']").node();
-    const pugi::xml_node no = doc->xml.select_node("//Button[@name='btn_no']").node();
+    const pugi::xml_node ok = Named(doc->xml, "btn_ok", "Button");
+    const pugi::xml_node no = Named(doc->xml, "btn_no", "Button");
     EXPECT_EQ(ok.parent(), no.parent());
   }
 }
@@ -634,9 +659,11 @@ TEST(SkinDocuments, FontTableMatchesTheIndicesTheDocumentsUse) {
 
   for (const char* name : kWindowDocuments) {
     const std::unique_ptr<Document> doc = LoadDocument(name);
-    for (pugi::xpath_node n : doc->xml.select_nodes("//*[@font]"))
-      EXPECT_TRUE(by_id.count(n.node().attribute("font").as_int(-1)))
-          << name << ": font " << n.node().attribute("font").value() << " is not declared";
+    for (const pugi::xml_node& n : Elements(doc->xml)) {
+      if (!n.attribute("font")) continue;
+      EXPECT_TRUE(by_id.count(n.attribute("font").as_int(-1)))
+          << name << ": font " << n.attribute("font").value() << " is not declared";
+    }
   }
 }
 
@@ -657,8 +684,12 @@ TEST(SkinDocuments, PictureReferencesResolveInsideThePackage) {
     std::vector<std::pair<std::string, std::string>> references;  // picture, description
     const pugi::xml_node window = doc->xml.child("Window");
     references.emplace_back(window.attribute("shadowimage").value(), "");
-    for (pugi::xpath_node n : doc->xml.select_nodes("//*[not(self::Default)]/@*")) {
-      const std::string value = n.attribute().value();
+    std::vector<pugi::xml_attribute> attributes;  // of every element but the Default ones
+    for (const pugi::xml_node& element : Elements(doc->xml))
+      if (std::string(element.name()) != "Default")
+        for (const pugi::xml_attribute& a : element.attributes()) attributes.push_back(a);
+    for (const pugi::xml_attribute& n : attributes) {
+      const std::string value = n.value();
       std::smatch file;
       if (std::regex_search(value, file, file_re)) references.emplace_back(file[1], value);
     }

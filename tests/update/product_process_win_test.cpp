@@ -118,5 +118,37 @@ TEST_F(ProductProcessTest, ProductWithoutWindowIsFoundButCannotBeAskedToQuit) {
   EXPECT_TRUE(product.WaitForExit(10000));
 }
 
+// The 32-bit updater on 64-bit Windows beside a 64-bit product (in the 64-bit build, the plain
+// case): the product's path is read across the bitness, its window gets the quit request, and
+// it can be terminated.
+TEST_F(ProductProcessTest, A64BitProductIsFoundAskedAndTerminated) {
+  const std::wstring source = test::BuildPath(ZR_STAND_IN_PRODUCT_64);
+  // Its PE header says x86-64 (machine 0x8664).
+  const std::string bytes = test::ReadFileBytes(source);
+  const std::size_t pe = bytes.size() < 0x40 ? 0
+                         : static_cast<unsigned char>(bytes[0x3C]) |
+                               static_cast<unsigned char>(bytes[0x3D]) << 8;
+  ASSERT_TRUE(pe != 0 && pe + 6 <= bytes.size() &&
+              bytes.compare(pe, 6, std::string("PE\0\0\x64\x86", 6)) == 0)
+      << "no 64-bit stand-in product at " << ZR_STAND_IN_PRODUCT_64 << " (build the win64 preset)";
+  const std::wstring exe = test::PlaceCopy(source, temp_.path() + L"\\Program Files\\Zoria 64");
+
+  test::StandInProcess quits(exe, L"--quit-on-request");
+  ASSERT_NE(quits.id(), 0u);
+  EXPECT_EQ(FindProcessByPath(exe), quits.id());
+  EXPECT_TRUE(PostQuitToProductWindow());
+  DWORD exitCode = 1234;
+  ASSERT_TRUE(quits.WaitForExit(10000, &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+
+  test::StandInProcess stubborn(exe, L"--ignore-quit");
+  ASSERT_NE(stubborn.id(), 0u);
+  EXPECT_EQ(FindProcessByPath(exe), stubborn.id());
+  TerminateProcessById(stubborn.id(), kTerminatedExitCode);
+  ASSERT_TRUE(stubborn.WaitForExit(10000, &exitCode));
+  EXPECT_EQ(exitCode, kTerminatedExitCode);
+  EXPECT_EQ(FindProcessByPath(exe), 0u);
+}
+
 }  // namespace
 }  // namespace zr
