@@ -22,7 +22,9 @@
 #include "ui/skin_package.h"
 #include "ui/string_table.h"
 #include "update/file_stage_win.h"
+#include "update/run_record_win.h"
 #include "util/files.h"
+#include "util/text.h"
 
 namespace {
 
@@ -42,10 +44,17 @@ std::vector<std::wstring> CommandLineArguments() {
 }
 
 // An earlier updater still running is told to quit; the installation's lock then tells when
-// it has ended.
-void AskEarlierInstanceToQuit() {
+// it has ended. True when there was one.
+bool AskEarlierInstanceToQuit() {
   HWND earlier = FindWindowW(zr::kMainWindowClassName, kWindowTitle);
-  if (earlier != nullptr) PostMessageW(earlier, WM_QUIT, 0, 0);
+  return earlier != nullptr && PostMessageW(earlier, WM_QUIT, 0, 0);
+}
+
+// The record's first lines: how the updater was started.
+void RecordStart(bool askedEarlier) {
+  zr::CRunRecordFile& record = zr::GetRunRecord();
+  record.Append("started (process " + std::to_string(GetCurrentProcessId()) + "): " + zr::WideToUtf8(GetCommandLineW()));
+  if (askedEarlier) record.Append("an earlier updater's window was told to quit");
 }
 
 // The lock stayed with someone else: the user learns why nothing happens.
@@ -64,13 +73,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   zr::ParseCommandLine(CommandLineArguments(), zr::GetLaunchOptions());
   // One updater per installation: never two moving its files at once.
-  zr::CInstallationLock lock(zr::GetModuleDirectory());
-  AskEarlierInstanceToQuit();
+  const std::wstring directory = zr::GetModuleDirectory();
+  zr::CInstallationLock lock(directory);
+  const bool askedEarlier = AskEarlierInstanceToQuit();
   if (!lock.Acquire(zr::kEarlierUpdaterWaitMs)) {
+    // The record belongs to whoever holds the installation: this one only adds to it.
+    zr::GetRunRecord().Join(directory);
+    RecordStart(askedEarlier);
+    zr::GetRunRecord().Append("the installation is held (zrUpdater.lock) by another updater or program: nothing done");
     TellInstallationBusy();  // the earlier one would not end, or another program holds the lock
     CoUninitialize();
     return 0;  // nothing is touched
   }
+  zr::GetRunRecord().Start(directory);
+  RecordStart(askedEarlier);
 
   auto* window = new (std::nothrow) zr::CWnd_Main(&zr::UpdateWorkerProc);
   if (window == nullptr) return 0;

@@ -10,6 +10,7 @@
 #include "ui/message_box_win.h"
 #include "update/file_stage_win.h"
 #include "update/product_process_win.h"
+#include "update/run_record_win.h"
 #include "update/outcome.h"
 #include "update/update_context.h"
 #include "update/update_worker.h"
@@ -55,8 +56,12 @@ void CWin32Platform::LeaveFileStage() { LeaveFileStageOnThisThread(); }
 
 bool CWin32Platform::ProcessEnding() { return FileStageClosed(); }
 
-void CWin32Platform::SendUsageReport(const CUpdateContext& context, int32_t code) {
-  UploadReport(BuildUsageReport(context, code, GetLaunchOptions().version));
+void CWin32Platform::Record(const std::string& line) { GetRunRecord().Append(line); }
+
+ReportDelivery CWin32Platform::SendUsageReport(const CUpdateContext& context, int32_t code) {
+  ReportDelivery delivery;
+  UploadReport(BuildUsageReport(context, code, GetLaunchOptions().version), &delivery);
+  return delivery;
 }
 
 unsigned __stdcall UpdateWorkerProc(void* argument) {

@@ -3,6 +3,7 @@
 
 #include "update/file_system_win.h"
 #include "update/platform.h"
+#include "update/recorded_file_system.h"
 
 namespace zr {
 
@@ -12,6 +13,8 @@ class CWin32Platform : public IUpdatePlatform {
   explicit CWin32Platform(IUpdateEvents& events) : m_events(events) {}
   IFileSystem& Files() override { return m_files; }
   void Report(UpdateEvent event) override { m_events.Report(std::move(event)); }
+  // To the process's record, "zrUpdater.log" (run_record_win.h).
+  void Record(const std::string& line) override;
   uint32_t FindProcessByPath(const std::wstring& exePath) override;
   void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
   bool PostQuitToProductWindow() override;
@@ -24,11 +27,12 @@ class CWin32Platform : public IUpdatePlatform {
   bool EnterFileStage() override;
   void LeaveFileStage() override;
   bool ProcessEnding() override;
-  void SendUsageReport(const CUpdateContext& context, int32_t code) override;
+  ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) override;
 
  private:
   IUpdateEvents& m_events;
-  CWin32FileSystem m_files;
+  CWin32FileSystem m_disk;
+  CRecordedFileSystem m_files{m_disk, *this};
 };
 
 // _beginthreadex entry of the update worker; the argument is the run's CUpdateRun. Returns the

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "update/report_delivery.h"
+
 namespace zr {
 
 // The session's agent name, sent verbatim as the User-Agent header's value (its own
@@ -34,11 +36,13 @@ const wchar_t* ReportUrl();
 // call. 0 once the request was sent and a status line came back in time, whatever the status
 // but a redirection (3xx), which is never followed; -1 for a redirection and when any step
 // before or during sending failed or the deadline passed. No cookies, no WinINet dialogs.
-int32_t UploadReport(const std::string& body);
+// `delivery`, when given, says what became of it: the status, the error of the step that
+// failed, or the deadline.
+int32_t UploadReport(const std::string& body, ReportDelivery* delivery = nullptr);
 
 // The same POST to an absolute http or https URL (host, optional port, path with query). The
 // connection goes through the system's preconfigured proxy settings like every report.
-int32_t UploadReportTo(const std::wstring& url, const std::string& body);
+int32_t UploadReportTo(const std::wstring& url, const std::string& body, ReportDelivery* delivery = nullptr);
 
 // Where a report URL leads.
 struct ReportTarget {

@@ -63,6 +63,7 @@ class CReportPost : public IBoundedJob {
     }
     std::lock_guard<std::mutex> lock(mutex_);
     result_ = sent ? 0 : -1;
+    delivery_ = sending_;
   }
 
   void Cancel() override {
@@ -80,6 +81,12 @@ class CReportPost : public IBoundedJob {
   int32_t result() {
     std::lock_guard<std::mutex> lock(mutex_);
     return result_;
+  }
+
+  // What became of the POST, once Run() has returned.
+  ReportDelivery delivery() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return delivery_;
   }
 
  private:
@@ -115,19 +122,30 @@ class CReportPost : public IBoundedJob {
     return false;
   }
 
+  // A step failed: its error, for the record. One that gave up after the time-outs set on the
+  // request did not get an answer in time, whatever code WinINet gives for it (12002 on
+  // Windows, 12030 under Wine for a server that stays silent).
+  bool Failed(ULONGLONG startedAt = 0) {
+    sending_.error = GetLastError();
+    const bool late = startedAt != 0 && GetTickCount64() - startedAt >= kReportTimeoutMs;
+    sending_.outcome = sending_.error == ERROR_INTERNET_TIMEOUT || late ? ReportDelivery::Outcome::kTimedOut
+                                                                         : ReportDelivery::Outcome::kFailed;
+    return false;
+  }
+
   // The exchange up to the status line. The handles are used through local copies: one that
   // Cancel() has closed makes the call fail, nothing more.
   bool Send() {
     HINTERNET session =
         InternetOpenW(kReportAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!Publish(&Handles::session, session)) return false;
+    if (!Publish(&Handles::session, session)) return Failed();
     HINTERNET connection = InternetConnectW(session, target_.host.c_str(), target_.port,
                                             nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-    if (!Publish(&Handles::connection, connection)) return false;
+    if (!Publish(&Handles::connection, connection)) return Failed();
     const DWORD flags = kRequestFlags | (target_.secure ? INTERNET_FLAG_SECURE : 0);
     HINTERNET request = HttpOpenRequestW(connection, L"POST", target_.target.c_str(), nullptr,
                                          nullptr, nullptr, flags, 0);
-    if (!Publish(&Handles::request, request)) return false;
+    if (!Publish(&Handles::request, request)) return Failed();
 
     for (const wchar_t* line : kReportHeaders) {
       HttpAddRequestHeadersW(request, line, static_cast<DWORD>(-1), kAddOrReplace);
@@ -139,9 +157,10 @@ class CReportPost : public IBoundedJob {
     // would otherwise hold the POST for the library's default of many seconds.
     InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
 
+    const ULONGLONG sendingAt = GetTickCount64();
     if (!HttpSendRequestW(request, nullptr, 0, const_cast<char*>(body_.data()),
                           static_cast<DWORD>(body_.size()))) {
-      return false;
+      return Failed(sendingAt);
     }
     DWORD status = 0;
     DWORD statusSize = sizeof status;
@@ -149,7 +168,10 @@ class CReportPost : public IBoundedJob {
                    &statusSize, nullptr);
     // A redirection was not followed, so the report did not arrive; any other status, errors
     // included, counts as sent.
-    return status < 300 || status > 399;
+    const bool redirected = status >= 300 && status <= 399;
+    sending_.outcome = redirected ? ReportDelivery::Outcome::kRedirected : ReportDelivery::Outcome::kAnswered;
+    sending_.status = status;
+    return !redirected;
   }
 
   const ReportTarget target_;
@@ -158,18 +180,39 @@ class CReportPost : public IBoundedJob {
   Handles open_;
   bool cancelled_ = false;
   int32_t result_ = -1;
+  ReportDelivery sending_;   // the run's own thread only, until Run() publishes it
+  ReportDelivery delivery_;  // under mutex_
 };
 
-int32_t Post(const std::wstring& url, const std::string& body) {
+int32_t Post(const std::wstring& url, const std::string& body, ReportDelivery& delivery) {
   ReportTarget target;
   // The built-in URL always splits; a URL that does not (a host or path too long for its
   // buffer, a scheme other than http or https) is a failure rather than a request to nowhere.
-  if (!SplitReportUrl(url, target)) return -1;
+  if (!SplitReportUrl(url, target)) {
+    delivery = {ReportDelivery::Outcome::kFailed, 0, ERROR_INTERNET_INVALID_URL};
+    return -1;
+  }
   auto post = std::make_shared<CReportPost>(std::move(target), AnsiToUtf8(body.c_str()));
   const BoundedRunResult run =
       RunWithDeadline(post, std::chrono::milliseconds(kReportDeadlineMs),
                       std::chrono::milliseconds(kReportCancelGraceMs));
-  return run == BoundedRunResult::kAbandoned ? -1 : post->result();
+  const int32_t result = run == BoundedRunResult::kAbandoned ? -1 : post->result();
+  delivery = post->delivery();
+  if (run != BoundedRunResult::kFinished && result != 0) delivery = {ReportDelivery::Outcome::kTimedOut, 0, 0};
+  return result;
+}
+
+// Whatever the caller asked for, the delivery is filled somewhere.
+int32_t PostSafely(const std::wstring& url, const std::string& body, ReportDelivery* asked) {
+  ReportDelivery delivery;
+  int32_t result = -1;
+  try {
+    result = Post(url, body, delivery);
+  } catch (const std::exception&) {
+    delivery = {ReportDelivery::Outcome::kFailed, 0, ERROR_NOT_ENOUGH_MEMORY};
+  }
+  if (asked != nullptr) *asked = delivery;
+  return result;
 }
 
 }  // namespace
@@ -198,20 +241,12 @@ bool SplitReportUrl(const std::wstring& url, ReportTarget& parts) {
 const wchar_t* ReportUrl() { return ZR_REPORT_URL; }
 
 // Only memory can run out in a post; the handles close on the way out and the caller sees -1.
-int32_t UploadReport(const std::string& body) {
-  try {
-    return Post(ReportUrl(), body);
-  } catch (const std::exception&) {
-    return -1;
-  }
+int32_t UploadReport(const std::string& body, ReportDelivery* delivery) {
+  return PostSafely(ReportUrl(), body, delivery);
 }
 
-int32_t UploadReportTo(const std::wstring& url, const std::string& body) {
-  try {
-    return Post(url, body);
-  } catch (const std::exception&) {
-    return -1;
-  }
+int32_t UploadReportTo(const std::wstring& url, const std::string& body, ReportDelivery* delivery) {
+  return PostSafely(url, body, delivery);
 }
 
 }  // namespace zr

@@ -26,12 +26,6 @@ std::wstring NameAfterBackslash(const std::wstring& path) {
   return slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
 }
 
-void PostEntryLine(IUpdatePlatform& platform, const wchar_t* format, size_t index, size_t count,
-                   const std::wstring& name) {
-  PostStatusText(platform, StringTable::Get(format).c_str(), static_cast<int>(index + 1), static_cast<int>(count),
-                 WideToUtf8(name).c_str());
-}
-
 // The run's plan for the context's entries: one planned file per target, and for every entry
 // the index of its target's planned file.
 class CPlanner {
@@ -113,10 +107,45 @@ class CPlanner {
 // After every file is in place: the commit. When it is reported failed, a rollback must not
 // follow a commit that landed after all: the journal says "rollback" first, and if that cannot
 // be written either, the journal as it is on disk decides.
-bool Commit(IFileSystem& files) {
-  if (MarkJournal(files, JournalMark::kCommit)) return true;
-  if (MarkJournal(files, JournalMark::kRollback)) return false;
-  return ReadJournal(files).state == Journal::State::kFinished;
+bool Commit(IUpdatePlatform& platform) {
+  IFileSystem& files = platform.Files();
+  if (MarkJournal(files, JournalMark::kCommit)) {
+    platform.Record("every file in place: journal marked \"commit\"");
+    return true;
+  }
+  if (MarkJournal(files, JournalMark::kRollback)) {
+    platform.Record("the commit was reported failed: journal marked \"rollback\"");
+    return false;
+  }
+  const bool landed = ReadJournal(files).state == Journal::State::kFinished;
+  platform.Record(landed ? "the commit was reported failed, but the journal holds it: the update stands"
+                         : "the commit was reported failed and is not in the journal: the update is undone");
+  return landed;
+}
+
+// A staged file that was verified must still be that file when it moves: another program may
+// have replaced it while the product was being closed.
+bool StagedFilesUnchanged(const CUpdateContext& context, IUpdatePlatform& platform) {
+  IFileSystem& files = platform.Files();
+  const size_t count = context.files.size();
+  for (const auto& [i, identity] : context.verified) {
+    const UpdateFileEntry& entry = context.files[i];
+    FileIdentity now;
+    if (files.Identify(entry.tmp, now) && now == identity) continue;
+    platform.Record("entry " + std::to_string(i + 1) + "/" + std::to_string(count) + " " + RecordPath(entry.tmp) +
+                    ": refused, the staged file changed after its md5 was checked");
+    PostEntryLine(platform, L"pro_verify_md5_error", i, count, FileNameOfPath(entry.path));
+    return false;
+  }
+  return true;
+}
+
+// "files to replace 2, to create 1, folders to make 1": what a plan does.
+std::string PlanText(const Journal& plan) {
+  size_t existed = 0;
+  for (const PlannedFile& file : plan.files) existed += file.existed ? 1 : 0;
+  return "files to replace " + std::to_string(existed) + ", to create " + std::to_string(plan.files.size() - existed) +
+         ", folders to make " + std::to_string(plan.createdDirectories.size());
 }
 
 }  // namespace
@@ -145,9 +174,14 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   const size_t count = context.files.size();
   std::vector<size_t> fileOf;
   context.plan = Journal();
-  if (!CPlanner(files, context).Plan(context.plan, fileOf)) return RESULT_MOVE_FAILED;
+  if (!StagedFilesUnchanged(context, platform)) return RESULT_MOVE_FAILED;
+  if (!CPlanner(files, context).Plan(context.plan, fileOf)) {
+    platform.Record("no free backup name beside a target: nothing moved");
+    return RESULT_MOVE_FAILED;
+  }
   context.journalWritten = true;  // a write reported failed may have landed all the same
   if (!WriteJournal(files, context.plan)) return RESULT_MOVE_FAILED;
+  platform.Record("journal written: " + PlanText(context.plan));
 
   size_t planned = 0;
   intptr_t position = 0;
@@ -178,7 +212,7 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   }
 
   // Every file is in place: from here on an interrupted run is finished, not undone.
-  if (!Commit(files)) return RESULT_MOVE_FAILED;
+  if (!Commit(platform)) return RESULT_MOVE_FAILED;
   context.plan.state = Journal::State::kFinished;
   context.leftovers = FinishJournal(platform, context.plan);
   context.journalWritten = !context.leftovers.empty();
@@ -191,11 +225,14 @@ bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vect
   IFileSystem& files = platform.Files();
   const size_t lines = lineNames.size();
   size_t stuck = plan.files.size();
+  size_t restored = 0;
   for (size_t k = 0; k < plan.files.size(); ++k) {
     const PlannedFile& file = plan.files[k];
     if (k < lines) PostEntryLine(platform, L"pro_rollback_dds", k, lines, NameAfterBackslash(lineNames[k]));
     const RestoreResult result = RestoreFile(files, file);
     if (result == RestoreResult::kStuck && stuck == plan.files.size()) stuck = k;
+    if (result == RestoreResult::kStuck) platform.Record("cannot be made old again: " + RecordPath(file.target));
+    restored += result == RestoreResult::kRestored ? 1 : 0;
     // A pause lets the window show the line; an ending process has no window to show it.
     if (k < lines && result != RestoreResult::kUntouched && !platform.ProcessEnding()) {
       platform.Sleep(kRollbackPauseMs);
@@ -204,6 +241,10 @@ bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vect
   // Children before parents; a directory that holds anything now is not the run's to remove.
   for (auto it = plan.createdDirectories.rbegin(); it != plan.createdDirectories.rend(); ++it) {
     files.RemoveEmptyDirectory(*it);
+  }
+  if (!plan.files.empty()) {
+    platform.Record(std::to_string(restored) + " of " + std::to_string(plan.files.size()) + " files put back, " +
+                    (stuck == plan.files.size() ? "every file is old" : "not every file is old"));
   }
   if (stuck == plan.files.size()) return true;
   PostEntryLine(platform, L"pro_restore_failed_dds", stuck, plan.files.size(), FileNameOfPath(plan.files[stuck].target));
@@ -214,19 +255,27 @@ void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   // The rollback's lines name each file as its entry named it.
   std::vector<std::wstring> lineNames;
   for (const BackupEntry& entry : context.backups) lineNames.push_back(entry.target);
+  if (!context.plan.files.empty()) platform.Record("rolling back");
   const bool whole = RestorePlan(platform, context.plan, lineNames);
   // With a file that could not come back the journal stays, and the next start tries again.
   if (whole && context.journalWritten) {
     context.leftovers = FinishJournal(platform, context.plan);
     context.journalWritten = !context.leftovers.empty();
+  } else if (!whole) {
+    platform.Record("journal kept: the next start finishes the rollback");
   }
 }
 
 std::vector<Leftover> FinishJournal(IUpdatePlatform& platform, const Journal& journal) {
   IFileSystem& files = platform.Files();
   std::vector<Leftover> remaining = DeleteLeftovers(files, journal);
-  if (remaining.empty() && RemoveJournal(files)) return remaining;
+  if (remaining.empty() && RemoveJournal(files)) {
+    platform.Record("journal removed");
+    return remaining;
+  }
   if (journal.state != Journal::State::kFinished) MarkJournal(files, JournalMark::kDone);
+  platform.Record("journal kept for the next start, which deletes what is left: " +
+                  std::to_string(remaining.size()) + " files");
   return remaining;
 }
 

@@ -1,7 +1,10 @@
 #include "update/entry_check.h"
 
-#include "ui/string_table.h"
+#include <algorithm>
+#include <vector>
+
 #include "update/file_set.h"
+#include "update/md5.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
@@ -52,6 +55,109 @@ bool PlainWayDown(CInstallationPaths& installation, const std::wstring& full) {
   return true;
 }
 
+// "entry 2/3 "C:\...\cache\update\b.new" -> "C:\...\b.dll"", as the record names an entry.
+std::string EntryText(size_t index, size_t count, const UpdateFileEntry& entry) {
+  return "entry " + std::to_string(index + 1) + "/" + std::to_string(count) + " " + RecordPath(entry.tmp) + " -> " +
+         RecordPath(entry.path);
+}
+
+// Why an entry cannot be applied, in the record's words; null when it can. The staged file is
+// added to `staged` on the way.
+const char* RefusalOf(const UpdateFileEntry& entry, IFileSystem& files, CInstallationPaths& installation,
+                      const CFileSet& targets, CFileSet& staged) {
+  if (!IsFullFilePath(entry.tmp) || !IsFullFilePath(entry.path)) return "not two full file paths";
+  const std::wstring tmp = files.FullPath(entry.tmp);
+  const std::wstring path = files.FullPath(entry.path);
+  const PathKind target = files.Inspect(path);
+  if (!installation.Contains(path)) return "the target is not inside the updater's folder";
+  if (!PlainWayDown(installation, path)) return "a folder on the way to the target is a link or a file";
+  if (target == PathKind::kDirectory || target == PathKind::kDirectoryLink) return "the target is a folder";
+  if (installation.IsOwnFile(path)) return "the target is a file of the updater's own";
+  if (IsRunFileOfATarget(files, targets, path)) return "the target is the backup or parking name of a target";
+  if (installation.Contains(tmp) && !installation.InUpdateCache(tmp)) {
+    return "the staged file lies in the installation, outside cache\\update";
+  }
+  if (files.Inspect(tmp) != PathKind::kFile) return "the staged file is missing or no file";
+  if (targets.Contains(tmp)) return "the staged file is also a target";
+  if (!staged.Insert(tmp)) return "the staged file is listed twice";
+  if (installation.IsOwnFile(tmp)) return "the staged file is a file of the updater's own";
+  if (IsRunFileOfATarget(files, targets, tmp)) return "the staged file is the backup or parking name of a target";
+  return nullptr;
+}
+
+// Reports the bar's position for the bytes read so far, when it moves.
+class CByteProgress {
+ public:
+  CByteProgress(IUpdateEvents& events, uint64_t total) : m_events(events), m_total(total) {}
+  void Add(size_t bytes) {
+    m_done += bytes;
+    const int64_t position = m_total == 0 ? 100 : static_cast<int64_t>(std::min<uint64_t>(m_done, m_total) * 100 / m_total);
+    if (position != m_position) ReportProgress(m_events, m_position = position);
+  }
+
+ private:
+  IUpdateEvents& m_events;
+  uint64_t m_total;
+  uint64_t m_done = 0;
+  int64_t m_position = 0;
+};
+
+// At most this many entries whose md5 is not checked are named in the record, one line each.
+constexpr size_t kMostUncheckedLines = 10;
+
+// The staged file of every entry with an md5 value is read through and its MD5 compared, the
+// bar following the bytes read; the first that differs, or cannot be read, refuses the run.
+int32_t VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
+  IFileSystem& files = platform.Files();
+  const size_t count = context.files.size();
+  std::vector<size_t> checked;
+  uint64_t total = 0;
+  size_t unchecked = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const UpdateFileEntry& entry = context.files[i];
+    if (IsMd5Value(entry.md5)) {
+      checked.push_back(i);
+      FileIdentity identity;
+      if (files.Identify(entry.tmp, identity)) total += identity.size;
+    } else if (!entry.md5.empty() && ++unchecked <= kMostUncheckedLines) {
+      platform.Record(EntryText(i, count, entry) + ": md5 not checked, " + RecordValue(entry.md5) +
+                      " is not 32 hexadecimal digits");
+    }
+  }
+  if (unchecked > kMostUncheckedLines) {
+    platform.Record("md5 not checked, not 32 hexadecimal digits, in more entries: " +
+                    std::to_string(unchecked - kMostUncheckedLines));
+  }
+  context.verified.clear();
+  if (checked.empty()) return RESULT_OK;
+
+  platform.Record("checking md5: staged files " + std::to_string(checked.size()) + ", bytes " + std::to_string(total));
+  CByteProgress progress(platform, total);
+  ReportProgress(platform, 0);
+  for (const size_t i : checked) {
+    const UpdateFileEntry& entry = context.files[i];
+    PostEntryLine(platform, L"pro_verifying_dds", i, count, FileNameOfPath(entry.path));
+    CMd5 digest;
+    const bool read = files.ReadPieces(entry.tmp, [&](const char* data, size_t size) {
+      digest.Add(data, size);
+      progress.Add(size);
+    });
+    const std::string actual = read ? digest.Hex() : std::string();
+    if (!read || !SameMd5(actual, entry.md5)) {
+      platform.Record(EntryText(i, count, entry) + ": refused, " +
+                      (read ? "the staged file's md5 is " + actual + ", the manifest's " + entry.md5
+                            : "the staged file cannot be read through: " + RecordError(files.LastError())));
+      PostEntryLine(platform, L"pro_verify_md5_error", i, count, FileNameOfPath(entry.path));
+      return RESULT_MOVE_FAILED;
+    }
+    FileIdentity identity;
+    if (files.Identify(entry.tmp, identity)) context.verified[i] = identity;
+  }
+  platform.Record("md5 verified: staged files " + std::to_string(checked.size()));
+  ReportProgress(platform, 0);  // the next step fills the bar anew
+  return RESULT_OK;
+}
+
 }  // namespace
 
 bool IsFullFilePath(const std::wstring& path) {
@@ -69,7 +175,7 @@ bool IsFullFilePath(const std::wstring& path) {
   return true;
 }
 
-int32_t CheckFileEntries(const CUpdateContext& context, IUpdatePlatform& platform) {
+int32_t CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
   const size_t count = context.files.size();
   CInstallationPaths installation(files);
@@ -81,25 +187,14 @@ int32_t CheckFileEntries(const CUpdateContext& context, IUpdatePlatform& platfor
   CFileSet staged(files);
   for (size_t i = 0; i < count; ++i) {
     const UpdateFileEntry& entry = context.files[i];
-    bool usable = IsFullFilePath(entry.tmp) && IsFullFilePath(entry.path);
-    if (usable) {
-      const std::wstring tmp = files.FullPath(entry.tmp);
-      const std::wstring path = files.FullPath(entry.path);
-      const PathKind target = files.Inspect(path);
-      usable = installation.Contains(path) && PlainWayDown(installation, path) && target != PathKind::kDirectory &&
-               target != PathKind::kDirectoryLink && !installation.IsOwnFile(path) &&
-               !IsRunFileOfATarget(files, targets, path) &&
-               (!installation.Contains(tmp) || installation.InUpdateCache(tmp)) &&
-               files.Inspect(tmp) == PathKind::kFile && !targets.Contains(tmp) && staged.Insert(tmp) &&
-               !installation.IsOwnFile(tmp) && !IsRunFileOfATarget(files, targets, tmp);
-    }
-    if (!usable) {
-      PostStatusText(platform, StringTable::Get(L"pro_update_file_dds").c_str(), static_cast<int>(i + 1),
-                     static_cast<int>(count), WideToUtf8(FileNameOfPath(entry.path)).c_str());
+    const char* refusal = RefusalOf(entry, files, installation, targets, staged);
+    if (refusal != nullptr) {
+      platform.Record(EntryText(i, count, entry) + ": refused, " + refusal);
+      PostEntryLine(platform, L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
       return RESULT_MOVE_FAILED;
     }
   }
-  return RESULT_OK;
+  return VerifyStagedFiles(context, platform);
 }
 
 }  // namespace zr

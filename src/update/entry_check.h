@@ -24,7 +24,13 @@ bool IsFullFilePath(const std::wstring& path);
 //    once and not also a target;
 //  - neither names a file the updater keeps beside itself (journal, lock, record), nor the
 //    backup (".bak") or parking (".tmp") name of a target.
-// RESULT_MOVE_FAILED (the status line names the first refused entry) or RESULT_OK.
-int32_t CheckFileEntries(const CUpdateContext& context, IUpdatePlatform& platform);
+// Then, for every entry whose md5 is 32 hexadecimal digits (either case), the staged file is
+// read through ("pro_verifying_dds" lines, the bar following the bytes) and its MD5 must be
+// that value; the entry is marked verified, with the file's identity. Any other md5 is not
+// checked (the record says so; an empty one silently).
+// RESULT_MOVE_FAILED (the status line names the first refused entry: "pro_update_file_dds",
+// or "pro_verify_md5_error" for a staged file that differs or cannot be read; the record says
+// why) or RESULT_OK.
+int32_t CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platform);
 
 }  // namespace zr

@@ -5,7 +5,9 @@
 // does. Paths are full wide paths. All calls come from the update worker thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zr {
@@ -41,10 +43,12 @@ class IFileSystem {
   virtual bool CreateDirectoryChain(const std::wstring& path) = 0;
   // Removes a directory only if it is empty (a link: the link itself). True when it is gone.
   virtual bool RemoveEmptyDirectory(const std::wstring& path) = 0;
-  virtual std::string ReadWholeFile(const std::wstring& path) = 0;  // empty on any failure
   // The whole file; false when it cannot be read (missing, held, no rights), so that an empty
   // file and an unreadable one are told apart.
   virtual bool ReadExistingFile(const std::wstring& path, std::string& bytes) = 0;
+  // Reads a file of any size from start to end, handing each piece to `piece` as it comes (no
+  // buffer holds the whole file). False when it cannot be opened or a read fails part-way.
+  virtual bool ReadPieces(const std::wstring& path, const std::function<void(const char*, size_t)>& piece) = 0;
   // Writes (or appends) bytes and returns once they are on disk.
   virtual bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) = 0;
   // Deletes a directory tree; never descends through a link, the directory itself included.
@@ -58,6 +62,11 @@ class IFileSystem {
   // Orders two full paths as the file system tells names apart: ordinal, ignoring case.
   // Negative, zero or positive.
   virtual int ComparePaths(const std::wstring& a, const std::wstring& b) = 0;
+
+  // Why the last call that failed (returned false) failed: its Windows error code, e.g. 2 (no
+  // such file), 3 (no such folder), 5 (access denied), 32 (held by another program). Asked
+  // right after that call, on the same thread.
+  virtual uint32_t LastError() = 0;
 };
 
 }  // namespace zr

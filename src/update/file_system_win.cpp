@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "util/files.h"
 #include "util/handle_win.h"
 
@@ -78,9 +80,9 @@ bool CWin32FileSystem::Identify(const std::wstring& path, FileIdentity& identity
 bool CWin32FileSystem::MoveReplace(const std::wstring& from, const std::wstring& to) {
   const std::wstring source = ExtendedPath(from);
   const std::wstring target = ExtendedPath(to);
-  if (source.empty() || target.empty()) return false;
+  if (source.empty() || target.empty()) return Failed();
   if (MoveFileExW(source.c_str(), target.c_str(), kMoveFlags)) return true;
-  const DWORD error = GetLastError();  // the caller may want to know why
+  const DWORD error = GetLastError();  // why the move itself failed
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
       (attributes & FILE_ATTRIBUTE_READONLY)) {
@@ -88,51 +90,72 @@ bool CWin32FileSystem::MoveReplace(const std::wstring& from, const std::wstring&
     if (MoveFileExW(source.c_str(), target.c_str(), kMoveFlags)) return true;
     SetFileAttributesW(target.c_str(), attributes);  // still refused: the destination stays as it was
   }
-  SetLastError(error);
-  return false;
+  return Failed(error);
 }
 
-bool CWin32FileSystem::RemoveFile(const std::wstring& path) { return RemoveFileForce(path); }
+bool CWin32FileSystem::RemoveFile(const std::wstring& path) { return RemoveFileForce(path) || Failed(); }
 
 bool CWin32FileSystem::CreateDirectoryChain(const std::wstring& path) {
-  return zr::CreateDirectoryChain(path.c_str());
+  return zr::CreateDirectoryChain(path.c_str()) || Failed();
 }
 
 bool CWin32FileSystem::RemoveEmptyDirectory(const std::wstring& path) {
   const std::wstring full = ExtendedPath(path);
-  if (full.empty()) return false;
+  if (full.empty()) return Failed();
   if (RemoveDirectoryW(full.c_str())) return true;
-  return GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES;
+  const DWORD error = GetLastError();
+  return GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES || Failed(error);
 }
 
-std::string CWin32FileSystem::ReadWholeFile(const std::wstring& path) { return zr::ReadWholeFile(path.c_str()); }
-
 bool CWin32FileSystem::ReadExistingFile(const std::wstring& path, std::string& bytes) {
-  return zr::ReadExistingFile(path.c_str(), bytes);
+  return zr::ReadExistingFile(path.c_str(), bytes) || Failed();
+}
+
+bool CWin32FileSystem::ReadPieces(const std::wstring& path, const std::function<void(const char*, size_t)>& piece) {
+  const std::wstring full = ExtendedPath(path);
+  if (full.empty()) return Failed();
+  CKernelHandle file(CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return Failed();
+  // One buffer for the whole file, reused piece by piece.
+  std::unique_ptr<char[]> buffer(new char[kReadPieceBytes]);
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer.get(), kReadPieceBytes, &read, nullptr)) return Failed();
+    if (read == 0) return true;
+    piece(buffer.get(), read);
+  }
 }
 
 bool CWin32FileSystem::WriteDurably(const std::wstring& path, const std::string& bytes, bool append) {
   const std::wstring full = ExtendedPath(path);
-  if (full.empty()) return false;
+  if (full.empty()) return Failed();
   CKernelHandle file(CreateFileW(full.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
                                  append ? OPEN_EXISTING : CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
-  if (!file) return false;
+  if (!file) return Failed();
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr) ||
-        written == 0) {
-      return false;
+    if (!WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr)) {
+      return Failed();
     }
+    if (written == 0) return Failed(ERROR_WRITE_FAULT);
     done += written;
   }
-  return FlushFileBuffers(file.get()) != FALSE;
+  return FlushFileBuffers(file.get()) != FALSE || Failed();
 }
 
 bool CWin32FileSystem::DeleteDirectoryTree(const std::wstring& directory) {
-  return zr::DeleteDirectoryTree(directory);
+  return zr::DeleteDirectoryTree(directory) || Failed();
 }
+
+bool CWin32FileSystem::Failed(uint32_t error) {
+  m_lastError = error;
+  return false;
+}
+
+bool CWin32FileSystem::Failed() { return Failed(GetLastError()); }
 
 std::wstring CWin32FileSystem::ModuleDirectory() { return GetModuleDirectory(); }
 

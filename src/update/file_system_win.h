@@ -9,6 +9,9 @@ namespace zr {
 
 class CWin32FileSystem : public IFileSystem {
  public:
+  // ReadPieces reads this much at a time.
+  static constexpr uint32_t kReadPieceBytes = 1 << 20;
+
   PathKind Inspect(const std::wstring& path) override;
   // GetFileAttributesExW: the size and the last write time.
   bool Identify(const std::wstring& path, FileIdentity& identity) override;
@@ -18,8 +21,8 @@ class CWin32FileSystem : public IFileSystem {
   bool RemoveFile(const std::wstring& path) override;
   bool CreateDirectoryChain(const std::wstring& path) override;
   bool RemoveEmptyDirectory(const std::wstring& path) override;
-  std::string ReadWholeFile(const std::wstring& path) override;
   bool ReadExistingFile(const std::wstring& path, std::string& bytes) override;
+  bool ReadPieces(const std::wstring& path, const std::function<void(const char*, size_t)>& piece) override;
   bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) override;
   bool DeleteDirectoryTree(const std::wstring& directory) override;
   std::wstring ModuleDirectory() override;
@@ -27,6 +30,15 @@ class CWin32FileSystem : public IFileSystem {
   std::wstring FullPath(const std::wstring& path) override;
   // CompareStringOrdinal, ignoring case.
   int ComparePaths(const std::wstring& a, const std::wstring& b) override;
+  // GetLastError of the call that failed, kept since (the worker thread's calls).
+  uint32_t LastError() override { return m_lastError; }
+
+ private:
+  // Keep the error and return false.
+  bool Failed(uint32_t error);
+  bool Failed();  // GetLastError()
+
+  uint32_t m_lastError = 0;
 };
 
 }  // namespace zr

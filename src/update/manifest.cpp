@@ -1,6 +1,8 @@
 #include "update/manifest.h"
 
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include <pugixml.hpp>
 
@@ -25,15 +27,23 @@ std::string ChildText(const pugi::xml_node& parent, const char* name) {
 
 }  // namespace
 
-int32_t ParseUpdateManifest(CUpdateContext& context, const std::string& content) {
+int32_t ParseUpdateManifest(CUpdateContext& context, const std::string& content, std::string* problem) {
+  auto unusable = [problem](std::string why) {
+    if (problem != nullptr) *problem = std::move(why);
+    return RESULT_MANIFEST_INVALID;
+  };
   const size_t length = std::strlen(content.c_str());  // the content ends at its first zero byte
   pugi::xml_document document;
   pugi::xml_parse_result parsed =
       document.load_buffer(content.data(), length, pugi::parse_default, pugi::encoding_utf8);
-  if (!parsed) return RESULT_MANIFEST_INVALID;  // an empty content included
+  if (!parsed) {  // an empty content included
+    if (length == 0) return unusable("empty");
+    return unusable(std::string("not well-formed XML: ") + parsed.description() + " at byte " +
+                    std::to_string(parsed.offset));
+  }
 
   pugi::xml_node config = document.child("config");
-  if (!config) return RESULT_MANIFEST_INVALID;
+  if (!config) return unusable("no \"config\" element");
 
   context.version = ChildText(config, "version");
   for (pugi::xml_node item : config.child("removedfiles").children("item")) {
@@ -48,7 +58,7 @@ int32_t ParseUpdateManifest(CUpdateContext& context, const std::string& content)
     entry.state = 0;
     context.files.push_back(std::move(entry));
   }
-  return context.files.empty() ? RESULT_MANIFEST_INVALID : RESULT_OK;
+  return context.files.empty() ? unusable("no \"file\" element") : RESULT_OK;
 }
 
 }  // namespace zr

@@ -4,7 +4,8 @@
 //     <version>3.2.0</version>                        optional, first one used
 //     <removedfiles><item><path>...</path></item></removedfiles>   optional, first one used
 //     <file>                                           one or more, in order
-//       <url>...</url><md5>...</md5>                   optional, kept but unused
+//       <url>...</url>                                 optional, kept but unused
+//       <md5>...</md5>                                 optional: the staged file's MD5, checked
 //       <tmp>C:\...\staged file</tmp>                  where the new content waits
 //       <path>C:\...\product file</path>               where it goes
 //     </file>
@@ -20,7 +21,8 @@ struct CUpdateContext;
 
 // Parses the manifest's bytes (UTF-8, up to the first zero byte) into the context, adding to
 // what is there. RESULT_OK, or RESULT_MANIFEST_INVALID for empty content, malformed XML, no
-// "config" element, or no "file" entry (the version and removed files are stored even then).
-int32_t ParseUpdateManifest(CUpdateContext& context, const std::string& content);
+// "config" element, or no "file" entry (the version and removed files are stored even then);
+// then `problem`, when given, says which.
+int32_t ParseUpdateManifest(CUpdateContext& context, const std::string& content, std::string* problem = nullptr);
 
 }  // namespace zr

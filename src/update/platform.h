@@ -6,13 +6,15 @@
 // work, its files half in CWin32FileSystem (file_system_win.h), and is tested under Wine; tests/support's
 // FakePlatform drives the same decisions natively with an in-memory file and process table,
 // scripted box answers, an event log and a virtual clock. All calls come from the update
-// worker thread.
+// worker thread. The run's record (run_record.h) goes through the platform as well.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "update/file_system.h"
+#include "update/report_delivery.h"
+#include "update/run_record.h"
 #include "update/update_events.h"
 
 namespace zr {
@@ -24,9 +26,10 @@ struct CUpdateContext;
 // from a box that failed; callers treat them as the first button unless they say otherwise.
 enum class BoxAnswer : int { kFirst = 6, kSecond = 7, kClosed = 8 };
 
-class IUpdatePlatform : public IUpdateEvents {
+class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
  public:
-  // The files and directories of the installation.
+  // The files and directories of the installation, seen through a CRecordedFileSystem
+  // (recorded_file_system.h), so that every failed file operation reaches the record.
   virtual IFileSystem& Files() = 0;
 
   // The running product.
@@ -54,8 +57,9 @@ class IUpdatePlatform : public IUpdateEvents {
   // True once the process has been asked to end (window closed, WM_QUIT, session end).
   virtual bool ProcessEnding() = 0;
 
-  // Builds the usage report for a failed run and POSTs it; the outcome is not needed.
-  virtual void SendUsageReport(const CUpdateContext& context, int32_t code) = 0;
+  // Builds the usage report for a failed run and POSTs it; what became of it goes to the
+  // record, nothing else depends on it.
+  virtual ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) = 0;
 };
 
 }  // namespace zr

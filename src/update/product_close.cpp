@@ -16,18 +16,39 @@ constexpr uint32_t kQuitRequestSleepMs = 1000;
 constexpr uint32_t kTerminateSleepMs = 2000;
 constexpr uint32_t kTerminatedExitCode = 0xFFFFFFFF;
 
+// The question's answer, as the record says it.
+const char* AnswerText(BoxAnswer answer) {
+  switch (answer) {
+    case BoxAnswer::kFirst: return "update";
+    case BoxAnswer::kSecond: return "cancel";
+    case BoxAnswer::kClosed: return "the box was closed";
+  }
+  return "no answer (the box failed)";
+}
+
 }  // namespace
 
 int32_t CloseRunningProduct(IUpdatePlatform& platform) {
   const std::wstring productPath = MakeProductPath(platform.Files().ModuleDirectory().c_str());
 
+  bool seen = false;  // running when first looked for
   for (int poll = 0; poll < kInitialPolls; ++poll) {
-    if (platform.FindProcessByPath(productPath) == 0) break;
+    const uint32_t processId = platform.FindProcessByPath(productPath);
+    if (poll == 0) {
+      seen = processId != 0;
+      platform.Record(seen ? "the product is running (process " + std::to_string(processId) + "): it gets 5 s to exit"
+                           : std::string("the product is not running"));
+    }
+    if (processId == 0) break;
     platform.Sleep(kPollSleepMs);
   }
 
   for (int attempt = 0;; ++attempt) {
-    if (platform.FindProcessByPath(productPath) == 0) return RESULT_OK;
+    if (platform.FindProcessByPath(productPath) == 0) {
+      if (seen) platform.Record("the product has ended");
+      return RESULT_OK;
+    }
+    seen = true;
 
     if (attempt == 0) {
       // The one question of the run; only the cancel button keeps the product running.
@@ -35,16 +56,26 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
                                                   StringTable::Get(L"box_close_tool"),
                                                   StringTable::Get(L"update"),
                                                   StringTable::Get(L"cancel"));
+      platform.Record(platform.ProcessEnding() ? std::string("not asked to close it: the updater is ending")
+                                               : std::string("asked the user to close it: ") + AnswerText(answer));
       if (answer == BoxAnswer::kSecond) {
+        platform.Record("the user keeps the product running");
         platform.Report({UpdateEvent::Kind::kQuit});
         return RESULT_USER_CANCELLED;
       }
-      if (platform.PostQuitToProductWindow()) platform.Sleep(kQuitRequestSleepMs);
+      const bool posted = platform.PostQuitToProductWindow();
+      platform.Record(posted ? "quit request posted to the product's window" : "no product window to ask to quit");
+      if (posted) platform.Sleep(kQuitRequestSleepMs);
     } else if (attempt < kLastAttempt) {
       const uint32_t processId = platform.FindProcessByPath(productPath);
-      if (processId != 0) platform.TerminateProcessById(processId, kTerminatedExitCode);
+      if (processId != 0) {
+        platform.Record("terminating the product (process " + std::to_string(processId) + "), attempt " +
+                        std::to_string(attempt) + " of " + std::to_string(kLastAttempt - 1));
+        platform.TerminateProcessById(processId, kTerminatedExitCode);
+      }
       platform.Sleep(kTerminateSleepMs);
     } else {
+      platform.Record("the product would not end");
       PostFatalText(platform, StringTable::Get(L"box_exit_reboot").c_str());
       return RESULT_CLOSE_FAILED;
     }

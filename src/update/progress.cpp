@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <string>
 
+#include "ui/string_table.h"
 #include "update/update_events.h"
 #include "util/text.h"
 
@@ -38,6 +39,11 @@ void PostStatusText(IUpdateEvents& events, const wchar_t* format, ...) {
   if (written >= kStatusTextBufferSize) length = WholeUtf8Prefix(buffer, length);
   buffer[length] = '\0';
   events.Report({UpdateEvent::Kind::kStatusText, 0, Utf8ToWide(buffer)});
+}
+
+void PostEntryLine(IUpdateEvents& events, const wchar_t* id, size_t index, size_t count, const std::wstring& name) {
+  PostStatusText(events, StringTable::Get(id).c_str(), static_cast<int>(index + 1), static_cast<int>(count),
+                 WideToUtf8(name).c_str());
 }
 
 void PostFatalText(IUpdateEvents& events, const wchar_t* format, ...) {

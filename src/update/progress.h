@@ -2,7 +2,9 @@
 // (update_events.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace zr {
 
@@ -15,6 +17,10 @@ inline constexpr int kStatusTextBufferSize = 1024;
 // The format and the "%s" arguments are UTF-8 so that every text survives on every machine;
 // output past 1023 bytes is cut at a character boundary.
 void PostStatusText(IUpdateEvents& events, const wchar_t* format, ...);
+
+// The status line of the string table's text `id` ("%d/%d ... %s") for entry `index` (from 0)
+// of `count`, naming `name`.
+void PostEntryLine(IUpdateEvents& events, const wchar_t* id, size_t index, size_t count, const std::wstring& name);
 
 // Formats a wide printf-style text without a length limit and reports it as the fatal text.
 void PostFatalText(IUpdateEvents& events, const wchar_t* format, ...);

@@ -20,17 +20,21 @@ int32_t RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform
     case Journal::State::kNone:
       return RESULT_OK;
     case Journal::State::kCutOff:
+      platform.Record("recovery: a journal cut off before its plan was complete (nothing moved under it): removed");
       RemoveJournal(files);
       return RESULT_OK;
     case Journal::State::kDamaged:
+      platform.Record("recovery: the journal cannot be read or is damaged: nothing touched");
       PostStatusText(platform, StringTable::Get(L"pro_journal_damaged").c_str());
       return RESULT_MOVE_FAILED;
     case Journal::State::kFinished:
+      platform.Record("recovery: the journal of a finished run: deleting what it left");
       context.leftovers = FinishJournal(platform, journal);
       return RESULT_OK;
     case Journal::State::kPlanned:
       break;
   }
+  platform.Record("recovery: the journal of a run cut short, " + std::to_string(journal.files.size()) + " files");
 
   bool touched = false;
   for (size_t k = 0; k < journal.files.size(); ++k) {
@@ -44,17 +48,22 @@ int32_t RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform
       case FileStanding::kForeign:
         // Someone changed the installation since (a reinstall, a repair by hand): what the
         // journal knows is no longer true, and moving its backups back would mix versions.
+        platform.Record("recovery: " + RecordPath(file.target) +
+                        " holds neither the old nor the new file (reinstalled?): nothing moved, journal removed");
         RemoveJournal(files);
         return RESULT_OK;
       case FileStanding::kLost:
         // The original is nowhere the run left it: nothing can make the installation old, so
         // nothing is moved until it is repaired.
+        platform.Record("recovery: the original of " + RecordPath(file.target) +
+                        " is nowhere the run left it: nothing moved, journal kept");
         PostStatusText(platform, StringTable::Get(L"pro_restore_failed_dds").c_str(), static_cast<int>(k + 1),
                        static_cast<int>(journal.files.size()), WideToUtf8(FileNameOfPath(file.target)).c_str());
         return RESULT_MOVE_FAILED;
     }
   }
   if (touched) {
+    platform.Record("recovery: rolling back the run cut short");
     // The product may have been started from the half-updated installation.
     const int32_t closed = CloseRunningProduct(platform);
     if (closed != RESULT_OK) return closed;

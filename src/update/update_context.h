@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ namespace zr {
 // One "file" element of the manifest.
 struct UpdateFileEntry {
   std::string url;    // UTF-8, kept but unused
-  std::string md5;    // UTF-8, kept but unused
+  std::string md5;    // UTF-8; when 32 hexadecimal digits, the staged file's MD5, checked first
   std::wstring tmp;   // full path of the staged new content; moved, not copied
   std::wstring path;  // full path of the product file to replace or create
   int32_t state = 0;
@@ -32,6 +33,9 @@ struct CUpdateContext {
   std::vector<UpdateFileEntry> files;     // in manifest order
   std::vector<BackupEntry> backups;       // in the order the files were replaced
   std::vector<std::wstring> removedFiles; // listed by the manifest, never acted on
+  // The entries (by index) whose staged file's MD5 the check found right, with the file's
+  // identity then: each must still be that file when it moves.
+  std::map<size_t, FileIdentity> verified;
   // The run's plan, as its journal holds it: one file per target, first to last, so that
   // backups[k] is plan.files[k].
   Journal plan;

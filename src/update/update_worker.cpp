@@ -5,6 +5,7 @@
 #include "ui/string_table.h"
 #include "update/apply.h"
 #include "update/manifest.h"
+#include "update/md5.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
@@ -22,30 +23,72 @@ BoxAnswer ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, 
                               StringTable::Get(firstButton), secondButton ? &second : nullptr);
 }
 
+// An exception that ended a step, in the record (as far as memory allows).
+void RecordThrown(IUpdatePlatform& platform, const char* step, const std::exception& thrown) {
+  try {
+    platform.Record(std::string(step) + " ended by an exception: " + thrown.what());
+  } catch (const std::exception&) {
+  }
+}
+
 // Runs a step of the run; an exception from it (memory exhausted, say) counts as `onThrow`.
 template <typename Step>
-int32_t Guarded(Step step, int32_t onThrow) {
+int32_t Guarded(IUpdatePlatform& platform, const char* name, Step step, int32_t onThrow) {
   try {
     return step();
-  } catch (const std::exception&) {
+  } catch (const std::exception& thrown) {
+    RecordThrown(platform, name, thrown);
     return onThrow;
   }
 }
 
 // Runs a step whose failure changes nothing that follows (a box, the report, the cache).
 template <typename Step>
-void Attempt(Step step) {
+void Attempt(IUpdatePlatform& platform, const char* name, Step step) {
   try {
     step();
-  } catch (const std::exception&) {
+  } catch (const std::exception& thrown) {
+    RecordThrown(platform, name, thrown);
   }
+}
+
+const char* OutcomeText(int32_t outcome) {
+  switch (outcome) {
+    case RESULT_OK: return "every file is new";
+    case RESULT_MANIFEST_INVALID: return "the manifest is unusable";
+    case RESULT_MOVE_FAILED: return "a file could not be moved, or an entry was refused";
+    case RESULT_USER_CANCELLED: return "the user kept the product running";
+    case RESULT_CLOSE_FAILED: return "the product would not end";
+    default: return "";
+  }
+}
+
+void RecordOutcome(IUpdatePlatform& platform, int32_t outcome) {
+  platform.Record("outcome " + std::to_string(outcome) + ": " + OutcomeText(outcome));
+}
+
+std::string DeliveryText(const ReportDelivery& delivery) {
+  switch (delivery.outcome) {
+    case ReportDelivery::Outcome::kAnswered: return "delivered, HTTP status " + std::to_string(delivery.status);
+    case ReportDelivery::Outcome::kRedirected:
+      return "not delivered: a redirection (HTTP status " + std::to_string(delivery.status) + "), not followed";
+    case ReportDelivery::Outcome::kFailed: return "not delivered: " + RecordError(delivery.error);
+    case ReportDelivery::Outcome::kTimedOut: return "not delivered: no answer in time, given up";
+  }
+  return "";
 }
 
 // The end of every run but a successful one: the report, when there is one to send, and the
 // window told to close.
 int32_t Finish(CUpdateContext& context, IUpdatePlatform& platform, int32_t outcome, bool report) {
-  if (report) Attempt([&] { platform.SendUsageReport(context, outcome); });
-  Attempt([&] { platform.Report({UpdateEvent::Kind::kFinished}); });
+  Attempt(platform, "the record", [&] { RecordOutcome(platform, outcome); });
+  if (report) {
+    Attempt(platform, "the usage report", [&] {
+      const ReportDelivery delivery = platform.SendUsageReport(context, outcome);
+      platform.Record("usage report " + DeliveryText(delivery));
+    });
+  }
+  Attempt(platform, "telling the window", [&] { platform.Report({UpdateEvent::Kind::kFinished}); });
   return outcome;
 }
 
@@ -53,15 +96,40 @@ int32_t Finish(CUpdateContext& context, IUpdatePlatform& platform, int32_t outco
 
 int32_t LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
                          const std::wstring& configPath) {
-  return ParseUpdateManifest(context, platform.Files().ReadWholeFile(configPath));
+  std::string content;
+  std::string problem = "it cannot be read";
+  if (configPath.empty()) {
+    problem = "none given (/config)";
+  } else if (platform.Files().ReadExistingFile(configPath, content)) {
+    const int32_t parsed = ParseUpdateManifest(context, content, &problem);
+    if (parsed == RESULT_OK) {
+      size_t checked = 0;
+      for (const UpdateFileEntry& entry : context.files) checked += IsMd5Value(entry.md5) ? 1 : 0;
+      platform.Record("manifest " + RecordPath(configPath) + ": version " + RecordValue(context.version) +
+                      ", entries " + std::to_string(context.files.size()) + ", with an md5 to check " +
+                      std::to_string(checked));
+      return parsed;
+    }
+  }
+  platform.Record("manifest " + RecordPath(configPath) + " unusable: " + problem);
+  return RESULT_MANIFEST_INVALID;
 }
 
 void ClearUpdateCache(IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
   const std::wstring cache = files.ModuleDirectory() + L"\\cache";
   // A cache folder that is a link leads to someone else's folder: it is never emptied.
-  if (files.Inspect(cache) == PathKind::kDirectoryLink) return;
-  files.DeleteDirectoryTree(cache + L"\\update\\");
+  switch (files.Inspect(cache)) {
+    case PathKind::kDirectoryLink:
+      platform.Record("download cache left alone: \"cache\" is a link");
+      return;
+    case PathKind::kMissing:
+      platform.Record("no download cache to delete");
+      return;
+    default:
+      break;
+  }
+  if (files.DeleteDirectoryTree(cache + L"\\update\\")) platform.Record("download cache deleted");
 }
 
 int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath) {
@@ -73,13 +141,15 @@ int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std:
     // A run that was cut short is finished before anything else; while that cannot be done,
     // nothing else touches the installation.
     CFileStage stage(platform);
-    recovered = Guarded([&] { return RecoverInterruptedRun(context, platform, stage); }, RESULT_MOVE_FAILED);
-    if (recovered != RESULT_OK) Attempt([&] { ShowFailureBox(platform, L"ok", nullptr); });
+    recovered = Guarded(platform, "recovery", [&] { return RecoverInterruptedRun(context, platform, stage); },
+                        RESULT_MOVE_FAILED);
+    if (recovered != RESULT_OK) Attempt(platform, "the failure box", [&] { ShowFailureBox(platform, L"ok", nullptr); });
   }
   if (recovered != RESULT_OK) return Finish(context, platform, recovered, true);
 
   for (;;) {
     const int32_t loaded = Guarded(
+        platform, "reading the manifest",
         [&] {
           context.files.clear();
           PostStatusText(platform, StringTable::Get(L"pro_parsing_config").c_str());
@@ -91,9 +161,10 @@ int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std:
     if (loaded == RESULT_OK) break;
 
     BoxAnswer answer = BoxAnswer::kClosed;
-    Attempt([&] {
+    Attempt(platform, "the retry box", [&] {
       PostStatusText(platform, StringTable::Get(L"pro_parse_config_failed").c_str());
       answer = ShowFailureBox(platform, L"retry", L"ok");
+      platform.Record(answer == BoxAnswer::kFirst ? "the user asked to read it again" : "the user gave up");
     });
     if (answer == BoxAnswer::kFirst) continue;  // read again
     return Finish(context, platform, loaded, false);
@@ -104,17 +175,19 @@ int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std:
     // Held from the first move to the end of a rollback, the failure box included: a process
     // asked to end meanwhile rolls back before it goes (its box is not waited for).
     CFileStage stage(platform);
-    applied = Guarded([&] { return ApplyUpdate(context, platform, stage); }, RESULT_MOVE_FAILED);
+    applied = Guarded(platform, "the update", [&] { return ApplyUpdate(context, platform, stage); },
+                      RESULT_MOVE_FAILED);
     if (applied != RESULT_OK && context.plan.state == Journal::State::kFinished) applied = RESULT_OK;
     if (applied == RESULT_OK) {
-      Attempt([&] { platform.Report({UpdateEvent::Kind::kSucceeded}); });
+      Attempt(platform, "the record", [&] { RecordOutcome(platform, RESULT_OK); });
+      Attempt(platform, "telling the window", [&] { platform.Report({UpdateEvent::Kind::kSucceeded}); });
       return RESULT_OK;
     }
-    Attempt([&] { ShowFailureBox(platform, L"ok", nullptr); });
+    Attempt(platform, "the failure box", [&] { ShowFailureBox(platform, L"ok", nullptr); });
     // What the rollback cannot finish, its journal leaves to the next start.
-    Attempt([&] { RollbackFiles(context, platform); });
+    Attempt(platform, "the rollback", [&] { RollbackFiles(context, platform); });
   }
-  Attempt([&] { ClearUpdateCache(platform); });
+  Attempt(platform, "deleting the download cache", [&] { ClearUpdateCache(platform); });
   return Finish(context, platform, applied, true);
 }
 

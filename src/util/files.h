@@ -29,11 +29,12 @@ inline constexpr unsigned long long kMaxReadBytes = 64ull << 20;
 // The whole content of a file on disk; empty when it is missing, empty, unreadable, not a
 // disk file (a directory, a device, a pipe) or larger than kMaxReadBytes.
 std::string ReadWholeFile(const wchar_t* path);
-// The same, false in every case where ReadWholeFile gives empty for want of reading.
+// The same, false in every case where ReadWholeFile gives empty for want of reading;
+// GetLastError() then says why (ERROR_BAD_FILE_TYPE for no disk file, ERROR_FILE_TOO_LARGE).
 bool ReadExistingFile(const wchar_t* path, std::string& content);
 
 // Deletes a file, clearing its read-only attribute when that is what stands in the way. True
-// when no file is left at the path.
+// when no file is left at the path; otherwise GetLastError() says why the deletion failed.
 bool RemoveFileForce(const std::wstring& path);
 
 // Deletes a directory and everything below it, except hidden and system files (which keep

@@ -105,16 +105,22 @@ bool ReadExistingFile(const wchar_t* path, std::string& content) {
   if (path == nullptr || path[0] == L'\0') return false;
   CKernelHandle file(CreateFileW(ExtendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   // Devices and pipes could block or never end: only files on a disk are read.
-  if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) {
+    SetLastError(ERROR_BAD_FILE_TYPE);
+    return false;
+  }
   LARGE_INTEGER size = {};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
-      static_cast<unsigned long long>(size.QuadPart) > kMaxReadBytes) {
+  if (!GetFileSizeEx(file.get(), &size)) return false;
+  if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > kMaxReadBytes) {
+    SetLastError(ERROR_FILE_TOO_LARGE);
     return false;
   }
   try {
     content.resize(static_cast<size_t>(size.QuadPart));
   } catch (const std::exception&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
   size_t done = 0;
@@ -135,13 +141,17 @@ bool RemoveFileForce(const std::wstring& path) {
   const std::wstring full = ExtendedPath(path);
   if (full.empty()) return false;
   if (DeleteFileW(full.c_str())) return true;
+  DWORD error = GetLastError();
   const DWORD attributes = GetFileAttributesW(full.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND ||
-                                                    GetLastError() == ERROR_PATH_NOT_FOUND;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || !(attributes & FILE_ATTRIBUTE_READONLY)) return false;
-  SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  if (DeleteFileW(full.c_str())) return true;
-  SetFileAttributesW(full.c_str(), attributes);  // still held: it stays as it was
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND) return true;
+  } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (DeleteFileW(full.c_str())) return true;
+    error = GetLastError();
+    SetFileAttributesW(full.c_str(), attributes);  // still held: it stays as it was
+  }
+  SetLastError(error);
   return false;
 }
 

@@ -8,7 +8,9 @@
 #
 # The end-to-end tests share one Wine prefix of their own ($build/wineprefix-ui) and take turns
 # through its lock, so each may end every Wine process of that prefix when it is done (the
-# product the updater starts lives on otherwise). Screenshots go to $build/screenshots/ui/.
+# product the updater starts lives on otherwise). Screenshots go to $build/screenshots/ui/, and
+# with them, at the end, the record each installation's updater kept (zrUpdater.log and
+# zrUpdater.log.1), as <script>.<installation>.zrUpdater.log.
 #
 # The updater is always $build/src/zrUpdater.exe, the build's own bytes. The helpers it is
 # tested beside (stand-in product, report server, probes) come from the build folder
@@ -44,11 +46,21 @@ e2e_failures=0
 e2e_pids=()
 e2e_drive=
 
+# e2e_keep_records: each installation's record goes beside the screenshots.
+e2e_keep_records() {
+  local log name
+  while IFS= read -r -d '' log; do
+    name=${log#"$e2e_work/"}
+    cp "$log" "$e2e_shots/$(basename "$0" .sh).${name%%/*}.$(basename "$log")"
+  done < <(find "$e2e_work" -name 'zrUpdater.log*' -print0 2>/dev/null)
+}
+
 e2e_cleanup() {
   local pid
   for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null; done
   zr_wineserver -k >/dev/null 2>&1  # this prefix is ours while we hold its lock
   for pid in "${e2e_pids[@]}"; do wait "$pid" 2>/dev/null; done
+  e2e_keep_records
   [ -n "$e2e_drive" ] && rm -f "$ZR_WINEPREFIX/dosdevices/$e2e_drive"
   zr_display_down
   if [ "$e2e_failures" = 0 ]; then rm -rf "$e2e_work"; else echo "files kept in $e2e_work" >&2; fi
@@ -87,13 +99,19 @@ e2e_xml() {
 }
 
 # e2e_write_manifest FILE VERSION TMP1 PATH1 [TMP2 PATH2 ...]: the manifest, Windows paths given.
+# Each md5 is "0" (not checked), or with e2e_md5=yes the staged file's MD5 (read from Z:).
 e2e_write_manifest() {
-  local file=$1 version=$2
+  local file=$1 version=$2 md5 staged
   shift 2
   {
     printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<config>\r\n  <version>%s</version>\r\n' "$version"
     while [ $# -ge 2 ]; do
-      printf '  <file>\r\n    <url>http://example.invalid/%s</url>\r\n    <md5>0</md5>\r\n' "$(basename "$1")"
+      md5=0
+      if [ "${e2e_md5:-}" = yes ]; then
+        staged=${1#Z:}
+        md5=$(md5sum <"${staged//\\//}" | cut -c 1-32)
+      fi
+      printf '  <file>\r\n    <url>http://example.invalid/%s</url>\r\n    <md5>%s</md5>\r\n' "$(basename "$1")" "$md5"
       printf '    <tmp>%s</tmp>\r\n    <path>%s</path>\r\n  </file>\r\n' "$(e2e_xml "$1")" "$(e2e_xml "$2")"
       shift 2
     done
@@ -103,7 +121,8 @@ e2e_write_manifest() {
 
 # e2e_install NAME COUNT: an installation "$e2e_work/NAME/Zoria 投屏" with the updater, COUNT
 # product files data/fN.txt ("old N"), their staged new contents in cache/update ("new N")
-# and the manifest $e2e_work/NAME/update.xml. Sets e2e_app and e2e_manifest.
+# and the manifest $e2e_work/NAME/update.xml. Sets e2e_app, e2e_manifest and e2e_entries (the
+# manifest's TMP PATH pairs).
 e2e_install() {
   local name=$1 count=$2 i w
   e2e_app=$(e2e_installation "$name" "Zoria 投屏")
@@ -118,6 +137,7 @@ e2e_install() {
     entries+=("$w\\cache\\update\\data\\f$i.txt" "$w\\data\\f$i.txt")
   done
   e2e_write_manifest "$e2e_manifest" 3.2.0 "${entries[@]}"
+  e2e_entries=("${entries[@]}")
   e2e_count=$count
 }
 

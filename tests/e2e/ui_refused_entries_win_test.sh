@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Manifests that name what the updater must not touch, with the real exe: a staged file named
 # like its target's backup, an empty or relative target, a target whose text holds a line
-# break and a journal line, a target outside the installation or reached through a link. Each
-# fails (the failure box) before the running product is asked anything: every product file and
-# every file outside the installation stays byte for byte as it was, and the product runs on.
+# break and a journal line, a target outside the installation or reached through a link, a
+# staged file one byte short of its md5. Each fails (the failure box) before the running
+# product is asked anything: every product file and every file outside the installation stays
+# byte for byte as it was, the product runs on, and the updater's record names the entry.
 #
 #   ui_refused_entries_win_test.sh BUILD_DIR SOURCE_DIR
 source "$2/tests/e2e/e2e_lib.sh"
@@ -11,14 +12,16 @@ source "$2/tests/e2e/e2e_lib.sh"
 offline="http_proxy=http://127.0.0.1:9"  # the usage report goes nowhere
 
 # snapshot DIR: every file below DIR but the download cache (which a failed update removes) and
-# the updater's lock file, with its checksum.
+# the updater's lock file and record, with its checksum.
 snapshot() {
-  (cd "$1" && find . -path ./cache -prune -o -type f ! -name zrUpdater.lock -print0 | sort -z | xargs -0 sha1sum)
+  (cd "$1" && find . -path ./cache -prune -o -type f ! -name zrUpdater.lock ! -name 'zrUpdater.log*' -print0 |
+    sort -z | xargs -0 sha1sum)
 }
 
-# refused NAME TMP PATH: a manifest whose second of three entries is TMP -> PATH (raw XML text).
+# refused NAME TMP PATH [MD5]: a manifest whose second of three entries is TMP -> PATH (raw XML
+# text), with MD5.
 refused() {
-  local name=$1 tmp=$2 path=$3
+  local name=$1 tmp=$2 path=$3 md5=${4:-}
   e2e_install "refused-$name" 3
   local w
   w=$(zr_winpath "$e2e_app")
@@ -26,7 +29,7 @@ refused() {
   {
     printf '<config><version>3.2.0</version>\n'
     printf '<file><tmp>%s</tmp><path>%s</path></file>\n' "$w\\cache\\update\\data\\f1.txt" "$w\\data\\f1.txt"
-    printf '<file><tmp>%s</tmp><path>%s</path></file>\n' "$tmp" "$path"
+    printf '<file><md5>%s</md5><tmp>%s</tmp><path>%s</path></file>\n' "$md5" "$tmp" "$path"
     printf '<file><tmp>%s</tmp><path>%s</path></file>\n' "$w\\cache\\update\\data\\f3.txt" "$w\\data\\f3.txt"
     printf '</config>\n'
   } >"$e2e_manifest"
@@ -42,6 +45,8 @@ refused() {
     e2e_check "$name: the installation is as it was" [ "$(snapshot "$e2e_app")" = "$before" ]
     e2e_check "$name: nothing outside it changed" [ "$(snapshot "$e2e_work/outside")" = "$outside" ]
     e2e_alive "$e2e_product_pid" "$name: the product runs on"
+    e2e_check "$name: the record names the refused entry" grep -q '^[-0-9: .]* entry 2/3 .*: refused, ' \
+      "$e2e_app/zrUpdater.log"
   else
     e2e_fail "$name: no failure box"
   fi
@@ -61,4 +66,7 @@ refused outside "$(app outside)\\cache\\update\\data\\f2.txt" "$victim"
 ln -s "$e2e_work/outside" "$e2e_work/refused-link/Zoria 投屏/linked" 2>/dev/null ||
   { mkdir -p "$e2e_work/refused-link/Zoria 投屏"; ln -s "$e2e_work/outside" "$e2e_work/refused-link/Zoria 投屏/linked"; }
 refused link "$(app link)\\cache\\update\\data\\f2.txt" "$(app link)\\linked\\victim.txt"
+# The staged data/f2.txt holds "new 2": one byte short of what the md5 was made from.
+refused short-by-a-byte "$(app short-by-a-byte)\\cache\\update\\data\\f2.txt" "$(app short-by-a-byte)\\data\\f2.txt" \
+  "$(printf 'new 2!' | md5sum | cut -c 1-32)"
 e2e_finish

@@ -35,13 +35,43 @@ e2e_check "a .bak and a .tmp the updater did not make are left as they were" e2e
 e2e_check "the staged files are gone" [ ! -e "$e2e_app/cache/update/data/f1.txt" ]
 zr_wineserver -k >/dev/null 2>&1  # the started product
 
+# --- a 200 MB staged file with its md5: the check is a step of the progress page -------------
+# Screenshots are taken from the moment the record says the check has begun until it says it
+# passed; the bar in one of them is partly filled, and not at the half that the replacing of
+# two files shows. Then the update goes on and installs exactly the checked bytes.
+e2e_install md5 2
+e2e_content "$e2e_app/cache/update/data/f2.txt" 200M
+big=$(md5sum <"$e2e_app/cache/update/data/f2.txt")
+e2e_md5=yes e2e_write_manifest "$e2e_manifest" 3.2.0 "${e2e_entries[@]}"
+e2e_run_updater || e2e_finish
+record=$e2e_app/zrUpdater.log
+shots=0
+end=$((SECONDS + 60))
+until grep -q ' md5 verified' "$record" 2>/dev/null || [ $SECONDS -ge $end ]; do
+  grep -q ' checking md5: staged files 2, ' "$record" 2>/dev/null && e2e_shot "md5-check-$((shots += 1))" || sleep 0.02
+done
+checking=0
+for shot in $(seq 1 "$shots"); do
+  filled=$(e2e_progress_filled "md5-check-$shot")
+  if [ "$filled" -gt 0 ] && [ "$filled" -lt 508 ] && { [ "$filled" -lt 250 ] || [ "$filled" -gt 258 ]; }; then
+    checking=$filled
+    mv "$e2e_shots/md5-check-$shot.png" "$e2e_shots/main-md5-check.png"
+  fi
+  rm -f "$e2e_shots/md5-check-$shot.png"
+done
+e2e_check "md5: the bar shows the check under way ($checking of 508 pixels, $shots screenshots)" test "$checking" -gt 0
+e2e_check "md5: the completion page appears" e2e_wait_completion_page 60
+e2e_check "md5: the record says it passed" grep -q ' md5 verified: staged files 2\b' "$e2e_app/zrUpdater.log"
+e2e_check "md5: the checked bytes are installed" [ "$(md5sum <"$e2e_app/data/f2.txt")" = "$big" ]
+zr_wineserver -k >/dev/null 2>&1  # the started product
+
 # --- another program floods the window with the engine's old message numbers -------------------
 # Junk where pointers once went, during a 3,000-file update: the updater finishes, every file is
 # new, and the product is started once, after the files.
 e2e_install flood 3000
 e2e_put_product
 e2e_run_updater || e2e_finish
-zr_wine "$e2e_build/tools/session_probe/session_probe.exe" flood "$(zr_winpath "$e2e_work/flood.txt")" \
+zr_wine "$e2e_helpers/tools/session_probe/session_probe.exe" flood "$(zr_winpath "$e2e_work/flood.txt")" \
   >/dev/null 2>&1 &
 flooder=$!
 e2e_pids+=("$flooder")

@@ -2,6 +2,9 @@
 // (tools/report_server), which records every request it receives.
 #include "net/http_client.h"
 
+#include <windows.h>
+#include <wininet.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -172,8 +175,11 @@ TEST(UploadReportTo, AnyStatusButARedirectionCountsAsSent) {
   for (const int status : {500, 404, 200}) {
     ReportServer server(status);
     ASSERT_NE(0, server.port());
-    EXPECT_EQ(0, UploadReportTo(server.Url(kTarget), "x")) << status;
+    ReportDelivery delivery;
+    EXPECT_EQ(0, UploadReportTo(server.Url(kTarget), "x", &delivery)) << status;
     EXPECT_EQ("x", server.Body(1)) << status;
+    EXPECT_EQ(delivery.outcome, ReportDelivery::Outcome::kAnswered);
+    EXPECT_EQ(delivery.status, static_cast<uint32_t>(status));
   }
 }
 
@@ -185,7 +191,10 @@ TEST(UploadReportTo, DoesNotFollowARedirection) {
     ASSERT_NE(0, elsewhere.port());
     ReportServer server(status, L"header:Location: " + elsewhere.Url(kTarget));
     ASSERT_NE(0, server.port());
-    EXPECT_EQ(-1, UploadReportTo(server.Url(kTarget), "x")) << status;
+    ReportDelivery delivery;
+    EXPECT_EQ(-1, UploadReportTo(server.Url(kTarget), "x", &delivery)) << status;
+    EXPECT_EQ(delivery.outcome, ReportDelivery::Outcome::kRedirected);
+    EXPECT_EQ(delivery.status, static_cast<uint32_t>(status));
     EXPECT_EQ("x", server.Body(1)) << status;
     bool arrived = true;
     elsewhere.Head(1, &arrived);
@@ -230,7 +239,10 @@ TEST(UploadReportTo, FailsWithoutAServer) {
     port = server.port();
   }
   ASSERT_NE(0, port);
-  EXPECT_EQ(-1, UploadReportTo(L"http://127.0.0.1:" + std::to_wstring(port) + kTarget, "x"));
+  ReportDelivery delivery;
+  EXPECT_EQ(-1, UploadReportTo(L"http://127.0.0.1:" + std::to_wstring(port) + kTarget, "x", &delivery));
+  EXPECT_EQ(delivery.outcome, ReportDelivery::Outcome::kFailed);
+  EXPECT_EQ(delivery.error, static_cast<uint32_t>(ERROR_INTERNET_CANNOT_CONNECT));
 }
 
 TEST(UploadReportTo, FailsForAUrlThatDoesNotSplit) {
@@ -247,16 +259,19 @@ TEST(UploadReportTo, DropsTheReportWhenTheEndpointIsInTrouble) {
   struct Case {
     const wchar_t* mode;
     const wchar_t* record;  // what the server keeps of the connection
+    ReportDelivery::Outcome outcome;
   };
   const Case cases[] = {
-      {L"silent", L".head"},
-      {L"trickle:300", L".head"},
-      {L"close", L".closed"},
+      {L"silent", L".head", ReportDelivery::Outcome::kTimedOut},
+      {L"trickle:300", L".head", ReportDelivery::Outcome::kTimedOut},
+      {L"close", L".closed", ReportDelivery::Outcome::kFailed},
   };
   for (const Case& c : cases) {
     ReportServer server(200, c.mode);
     ASSERT_NE(0, server.port());
-    EXPECT_EQ(-1, UploadReportTo(server.Url(kTarget), "x")) << WideToUtf8(c.mode);
+    ReportDelivery delivery;
+    EXPECT_EQ(-1, UploadReportTo(server.Url(kTarget), "x", &delivery)) << WideToUtf8(c.mode);
+    EXPECT_EQ(delivery.outcome, c.outcome) << WideToUtf8(c.mode) << ", error " << delivery.error;
     bool exists = false;
     server.Record(1, c.record, &exists);
     EXPECT_TRUE(exists) << WideToUtf8(c.mode);

@@ -138,7 +138,7 @@ FakePlatform::Fault FakePlatform::Operate(const std::wstring& what) {
 bool FakePlatform::Begin(Fault fault, const std::wstring& what) {
   if (fault == Fault::kFail) {
     log.push_back(L"failed " + what);
-    return false;
+    return Failed(failError);
   }
   log.push_back(what);
   return true;
@@ -147,7 +147,27 @@ bool FakePlatform::Begin(Fault fault, const std::wstring& what) {
 bool FakePlatform::Finish(Fault fault, bool done) {
   if (fault != Fault::kFailAfterEffect) return done;
   log.push_back(L"reported failed");
+  return Failed(failError);
+}
+
+bool FakePlatform::Failed(uint32_t error) {
+  m_lastError = error;
   return false;
+}
+
+uint32_t FakePlatform::MissingError(const std::wstring& path) const {
+  const std::wstring parent = ParentOf(path);
+  const bool folder = parent.empty() || IsDriveRoot(parent) || directories.count(parent) != 0 ||
+                      directoryLinks.count(parent) != 0;
+  return folder ? 2 : 3;
+}
+
+IFileSystem& FakePlatform::Files() {
+  if (m_recordedFor != this) {
+    m_recorded = std::make_shared<CRecordedFileSystem>(*this, *this);
+    m_recordedFor = this;
+  }
+  return *m_recorded;
 }
 
 std::wstring FakePlatform::Resolve(const std::wstring& path, bool followLast) const {
@@ -198,13 +218,12 @@ bool FakePlatform::MoveReplace(const std::wstring& from, const std::wstring& to)
   const Fault fault = Operate(L"move " + from + L" -> " + to);
   if (!Begin(fault, L"move " + from + L" -> " + to)) return false;
   const std::wstring source = Resolve(from), target = Resolve(to);
-  if (lockedPaths.count(source) || lockedPaths.count(target)) return false;
+  if (lockedPaths.count(source) || lockedPaths.count(target)) return Failed(32);
   auto file = files.find(source);
-  if (file == files.end() || Inspect(target) == PathKind::kDirectory || Inspect(target) == PathKind::kDirectoryLink) {
-    return false;
-  }
+  if (file == files.end()) return Failed(Inspect(source) == PathKind::kMissing ? MissingError(source) : 5);
+  if (Inspect(target) == PathKind::kDirectory || Inspect(target) == PathKind::kDirectoryLink) return Failed(5);
   const std::wstring parent = ParentOf(target);
-  if (!parent.empty() && Inspect(parent) != PathKind::kDirectory) return false;
+  if (!parent.empty() && Inspect(parent) != PathKind::kDirectory) return Failed(3);
   std::string content = std::move(file->second);
   files.erase(file);
   files.erase(target);  // the destination is replaced under the name it is given now
@@ -216,10 +235,9 @@ bool FakePlatform::RemoveFile(const std::wstring& path) {
   const Fault fault = Operate(L"delete " + path);
   if (!Begin(fault, L"delete " + path)) return false;
   const std::wstring at = Resolve(path);
+  if (lockedPaths.count(at)) return Failed(32);
   // DeleteFileW removes no directory, nor a link to one.
-  if (lockedPaths.count(at) || Inspect(at) == PathKind::kDirectory || Inspect(at) == PathKind::kDirectoryLink) {
-    return false;
-  }
+  if (Inspect(at) == PathKind::kDirectory || Inspect(at) == PathKind::kDirectoryLink) return Failed(5);
   files.erase(at);
   return Finish(fault, true);
 }
@@ -227,16 +245,19 @@ bool FakePlatform::RemoveFile(const std::wstring& path) {
 bool FakePlatform::CreateDirectoryChain(const std::wstring& path) {
   const Fault fault = Operate(L"mkdirs " + path);
   if (!Begin(fault, L"mkdirs " + path)) return false;
-  if (path.empty()) return false;
+  if (path.empty()) return Failed(3);
   // As Windows walks it: the full path, only the part before its last separator.
   const size_t last = path.find_last_of(L"\\/");
   if (last == std::wstring::npos) return Finish(fault, true);
   const std::wstring full = FakeFullPath(Resolve(path.substr(0, last), true)) + L"\\";
+  bool belowFile = false;  // nothing can be made below a file
   for (size_t i = 0; i < full.size(); ++i) {
     if (full[i] != L'\\') continue;
     const std::wstring prefix = full.substr(0, i);
-    if (Inspect(prefix) != PathKind::kMissing) continue;
-    if (prefix.empty() || files.count(prefix)) return false;
+    const PathKind kind = Inspect(prefix);
+    belowFile = belowFile || kind == PathKind::kFile;
+    if (kind != PathKind::kMissing) continue;
+    if (prefix.empty() || belowFile) return Failed(3);
     directories.insert(prefix);
   }
   return Finish(fault, true);
@@ -250,7 +271,7 @@ bool FakePlatform::RemoveEmptyDirectory(const std::wstring& path) {
     case PathKind::kMissing:
       return Finish(fault, true);
     case PathKind::kFile:
-      return false;
+      return Failed(267);  // not a folder
     case PathKind::kDirectoryLink:
       directoryLinks.erase(at);  // the link goes, not what it leads to
       return Finish(fault, true);
@@ -259,22 +280,16 @@ bool FakePlatform::RemoveEmptyDirectory(const std::wstring& path) {
   }
   const std::wstring key = Key(at);
   for (const auto& [file, content] : files) {
-    if (IsBelow(file, key)) return false;
+    if (IsBelow(file, key)) return Failed(145);
   }
   for (const std::wstring& directory : directories) {
-    if (IsBelow(directory, key)) return false;
+    if (IsBelow(directory, key)) return Failed(145);
   }
   for (const auto& [link, target] : directoryLinks) {
-    if (IsBelow(link, key)) return false;
+    if (IsBelow(link, key)) return Failed(145);
   }
   directories.erase(at);
   return Finish(fault, true);
-}
-
-std::string FakePlatform::ReadWholeFile(const std::wstring& path) {
-  std::string bytes;
-  ReadExistingFile(path, bytes);
-  return bytes;
 }
 
 bool FakePlatform::ReadExistingFile(const std::wstring& path, std::string& bytes) {
@@ -282,8 +297,26 @@ bool FakePlatform::ReadExistingFile(const std::wstring& path, std::string& bytes
   bytes.clear();
   const std::wstring at = Resolve(path);
   auto it = files.find(at);
-  if (it == files.end() || lockedPaths.count(at)) return false;
+  if (it == files.end()) return Failed(Inspect(at) == PathKind::kMissing ? MissingError(at) : 5);
+  if (lockedPaths.count(at)) return Failed(32);
   bytes = it->second;
+  return true;
+}
+
+bool FakePlatform::ReadPieces(const std::wstring& path, const std::function<void(const char*, size_t)>& piece) {
+  log.push_back(L"read " + path);
+  const std::wstring at = Resolve(path);
+  auto it = files.find(at);
+  if (it == files.end()) return Failed(Inspect(at) == PathKind::kMissing ? MissingError(at) : 5);
+  if (lockedPaths.count(at)) return Failed(32);
+  const std::string& content = it->second;
+  for (size_t offset = 0; offset < content.size();) {
+    if (failReadAt >= 0 && offset >= static_cast<size_t>(failReadAt)) return Failed(23);
+    size_t size = std::min(readPieceBytes, content.size() - offset);
+    if (failReadAt >= 0) size = std::min(size, static_cast<size_t>(failReadAt) - offset);
+    piece(content.data() + offset, size);
+    offset += size;
+  }
   return true;
 }
 
@@ -298,8 +331,9 @@ bool FakePlatform::WriteDurably(const std::wstring& path, const std::string& byt
   const Fault fault = Operate(what);
   if (!Begin(fault, what)) return false;
   const std::wstring parent = ParentOf(at);
-  if (lockedPaths.count(at) || (!parent.empty() && Inspect(parent) != PathKind::kDirectory)) return false;
-  if (append && !files.count(at)) return false;
+  if (lockedPaths.count(at)) return Failed(32);
+  if (!parent.empty() && Inspect(parent) != PathKind::kDirectory) return Failed(3);
+  if (append && !files.count(at)) return Failed(2);
   std::string& file = files[at];
   file = (append ? file : std::string()) + bytes;
   return Finish(fault, true);
@@ -322,7 +356,7 @@ bool FakePlatform::DeleteDirectoryTree(const std::wstring& directory) {
   for (auto it = directoryLinks.begin(); it != directoryLinks.end();) {
     it = IsBelow(it->first, key) ? directoryLinks.erase(it) : std::next(it);
   }
-  return directories.erase(at) != 0;
+  return directories.erase(at) != 0 || Failed(MissingError(at));
 }
 
 void FakePlatform::AdvanceProcesses() {
@@ -427,10 +461,11 @@ bool FakePlatform::EnterFileStage() {
 
 void FakePlatform::LeaveFileStage() { --fileStageDepth; }
 
-void FakePlatform::SendUsageReport(const CUpdateContext&, int32_t code) {
+ReportDelivery FakePlatform::SendUsageReport(const CUpdateContext&, int32_t code) {
   log.push_back(L"report " + std::to_wstring(code));
   ++reportsSent;
   lastReportCode = code;
+  return reportDelivery;
 }
 
 std::vector<UpdateEvent::Kind> FakePlatform::EventKinds() const {

@@ -10,7 +10,11 @@
 // Processes: a table of id -> executable path, with per-process behaviour for quit requests and
 // termination. Boxes: scripted answers, consumed in order. Events: every report is recorded.
 // Time: a virtual clock that Sleep advances. Every call is appended to `log`, so a test can
-// check the exact sequence.
+// check the exact sequence; the run's record goes to `record`, one string per line. The engine
+// sees the files through a CRecordedFileSystem over the fake, as it does on Windows; a failed
+// call gives the error Windows gives (LastError): 32 for a locked path, 2 for a missing file,
+// 3 for a missing folder, 5 for a folder where a file is asked for, `failError` for an
+// injected failure.
 //
 // Fault injection, on the file operations that change the disk (moves, file deletions,
 // directory creation and removal, durable writes; not DeleteDirectoryTree), counted together
@@ -25,12 +29,14 @@
 //                  the first half of its bytes);
 //   throwAtOperation the N-th operation throws std::bad_alloc, as running out of memory would.
 // `lockedPaths` are held open by another program without sharing: every move from or to, every
-// deletion and every read of them fails.
+// deletion and every read of them fails. `failReadAt` makes every ReadPieces that gets that far
+// into a file fail there with error 23, as a bad sector does (the pieces before it are read).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -38,6 +44,7 @@
 
 #include "update/file_system.h"
 #include "update/platform.h"
+#include "update/recorded_file_system.h"
 
 namespace zr::test {
 
@@ -87,6 +94,9 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   int endAtOperation = -1;
   int dieAtOperation = -1;
   int throwAtOperation = -1;
+  uint32_t failError = 5;                 // the error of an injected failure
+  int64_t failReadAt = -1;                // ReadPieces fails at this byte of a file (-1: never)
+  size_t readPieceBytes = 4096;           // ReadPieces hands over at most this much at a time
   int moveCount = 0;                      // MoveReplace calls so far
   PathSet lockedPaths;                    // moves from or to, and deletions of, these fail
   bool shuttingDown = false;              // the process has been asked to end
@@ -95,11 +105,14 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   int movesOutsideFileStage = 0;          // MoveReplace calls made outside a file stage
   int reportsSent = 0;
   int32_t lastReportCode = 0;
+  ReportDelivery reportDelivery{ReportDelivery::Outcome::kAnswered, 200, 0};  // what SendUsageReport gives
+  std::vector<std::string> record;        // the run's record, a line each
   // Called when a box is shown, before its answer is taken (e.g. to fix a file meanwhile).
   std::function<void(FakePlatform&)> onBox;
 
   // IUpdatePlatform
-  IFileSystem& Files() override { return *this; }
+  IFileSystem& Files() override;
+  void Record(const std::string& line) override { record.push_back(line); }
   uint32_t FindProcessByPath(const std::wstring& exePath) override;
   void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
   bool PostQuitToProductWindow() override;
@@ -113,7 +126,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   bool EnterFileStage() override;
   void LeaveFileStage() override;
   bool ProcessEnding() override { return shuttingDown; }
-  void SendUsageReport(const CUpdateContext& context, int32_t code) override;
+  ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) override;
 
   // IFileSystem
   PathKind Inspect(const std::wstring& path) override;
@@ -122,13 +135,14 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   bool RemoveFile(const std::wstring& path) override;
   bool CreateDirectoryChain(const std::wstring& path) override;
   bool RemoveEmptyDirectory(const std::wstring& path) override;
-  std::string ReadWholeFile(const std::wstring& path) override;
   bool ReadExistingFile(const std::wstring& path, std::string& bytes) override;
+  bool ReadPieces(const std::wstring& path, const std::function<void(const char*, size_t)>& piece) override;
   bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) override;
   bool DeleteDirectoryTree(const std::wstring& directory) override;
   std::wstring ModuleDirectory() override { return moduleDirectory; }
   std::wstring FullPath(const std::wstring& path) override { return FakeFullPath(path); }
   int ComparePaths(const std::wstring& a, const std::wstring& b) override;
+  uint32_t LastError() override { return m_lastError; }
 
   // Helpers for tests.
   // The path with every link on its way replaced by where it leads (the last name too when
@@ -139,6 +153,10 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   std::vector<std::wstring> StatusTexts() const;
 
  private:
+  // Keeps the error of a call that fails and returns false.
+  bool Failed(uint32_t error);
+  // 2 when the path's folder exists, 3 when it does not.
+  uint32_t MissingError(const std::wstring& path) const;
   // Counts a file operation and applies the faults.
   enum class Fault { kNone, kFail, kFailAfterEffect };
   Fault Operate(const std::wstring& what);
@@ -148,6 +166,11 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   bool Finish(Fault fault, bool done);
   void AdvanceProcesses();
   BoxAnswer NextAnswer(const std::wstring& box);
+
+  uint32_t m_lastError = 0;
+  // The engine's view of the files, made for this object (a copy of the fake makes its own).
+  std::shared_ptr<CRecordedFileSystem> m_recorded;
+  const FakePlatform* m_recordedFor = nullptr;
 };
 
 }  // namespace zr::test

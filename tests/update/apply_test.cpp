@@ -16,6 +16,7 @@
 
 #include "support/fake_platform.h"
 #include "update/journal.h"
+#include "update/md5.h"
 #include "update/outcome.h"
 #include "update/progress.h"
 #include "update/update_context.h"
@@ -54,6 +55,11 @@ void Stage(FakePlatform& platform, CUpdateContext& context, const std::wstring& 
   const std::wstring staged = kStaging + L"\\" + stagedName + L".staged";
   platform.files[staged] = content;
   context.files.push_back({"", "", staged, path, 0});
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  return text;
 }
 
 // ReplaceFiles inside a held file stage, as the worker runs it.
@@ -376,10 +382,15 @@ TEST(ReplaceFiles, ATargetListedTwiceKeepsItsOriginalRestorable) {
 
 TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTouchesNothing) {
   const std::wstring b = kProduct + L"\\b.dll", bStaged = kStaging + L"\\b.staged";
+  const std::string md5 = "3e6ccdf94150d22dd4b2c94bfba165bf";   // of "new b"
+  const std::string longer = "749a54a17e9b07e22fff8ac1375e95e5";  // of "new b!": b is one byte short
+  enum class Read { kFine, kHeld, kBadSector };
   struct Case {
     const char* name;
     std::wstring tmp, path;  // of the second of three entries
     bool usable = false;
+    std::string md5 = "";  // the second entry's
+    Read read = Read::kFine;
   } cases[] = {
       {"staged file missing", kStaging + L"\\gone.staged", b},
       {"staged file is a directory", kStaging, b},
@@ -410,6 +421,16 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
       {"staged file named like a target's backup", kStaging + L"\\x.dat.bak", kStaging + L"\\x.dat"},
       {"staged file outside the installation", L"D:\\downloads\\b.new", b, true},
       {"target in a new folder", bStaged, kProduct + L"\\new\\deeper\\b.dll", true},
+      {"md5 of other bytes", bStaged, b, false, longer},
+      {"md5 of other bytes, upper case", bStaged, b, false, Upper(longer)},
+      {"md5 matches", bStaged, b, true, md5},
+      {"md5 matches, upper case", bStaged, b, true, Upper(md5)},
+      {"md5 empty: not checked", bStaged, b, true, ""},
+      {"md5 of 31 digits: not checked", bStaged, b, true, longer.substr(1)},
+      {"md5 of 33 digits: not checked", bStaged, b, true, longer + "0"},
+      {"md5 with blanks: not checked", bStaged, b, true, " " + longer},
+      {"md5 matches, staged file held", bStaged, b, false, md5, Read::kHeld},
+      {"md5 matches, staged file unreadable part-way", bStaged, b, false, md5, Read::kBadSector},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -427,9 +448,12 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
     platform.files[L"D:\\downloads\\b.new"] = "new b";
     platform.files[kStaging + L"\\c.staged"] = "new c";
     platform.processes[7] = {kProduct + L"\\zrCastrix.exe"};
+    if (c.read == Read::kHeld) platform.lockedPaths.insert(bStaged);
+    if (c.read == Read::kBadSector) platform.failReadAt = 3;
+    platform.readPieceBytes = 2;
     CUpdateContext context;
     context.files = {{"", "", kStaging + L"\\a.staged", kProduct + L"\\a.dll", 0},
-                     {"", "", c.tmp, c.path, 0},
+                     {"", c.md5, c.tmp, c.path, 0},
                      {"", "", kStaging + L"\\c.staged", kProduct + L"\\c.dll", 0}};
     if (c.path == kStaging + L"\\x.dat") context.files[0].path = kStaging + L"\\x.dat";
     const FileTable before = platform.files;
@@ -445,8 +469,61 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
     EXPECT_EQ(platform.processes.count(7), 1u) << "the product is not closed for nothing";
     EXPECT_EQ(platform.fileStageRequests, 0);
     ASSERT_FALSE(platform.StatusTexts().empty());
-    EXPECT_EQ(platform.StatusTexts().back(), L"2/3 正在更新文件 " + FileNameOfPath(c.path));
+    EXPECT_EQ(platform.StatusTexts().back(), (c.md5.empty() ? L"2/3 正在更新文件 " : L"2/3 校验错误，文件 ") +
+                                                 FileNameOfPath(c.path) + (c.md5.empty() ? L"" : L" 的MD5值不一致"));
   }
+}
+
+// The check is a step of its own: each staged file is read in pieces while the bar follows the
+// bytes, all before the product is asked anything; the bar is then empty for the replacing.
+TEST(ApplyUpdate, TheMd5CheckFillsTheBarBeforeTheProductIsAsked) {
+  Installation platform;
+  platform.processes[7] = {kProduct + L"\\zrCastrix.exe"};
+  platform.boxAnswers = {BoxAnswer::kFirst};
+  CUpdateContext context;
+  Stage(platform, context, kProduct + L"\\a.dll", L"a", std::string(300000, 'x'));
+  Stage(platform, context, kProduct + L"\\b.dll", L"b", "new b");
+  context.files[0].md5 = "d408ed46ebcc326f9e7c6bb9c77af1cd";
+  context.files[1].md5 = "3E6CCDF94150D22DD4B2C94BFBA165BF";
+  CFileStage stage(platform);
+  ASSERT_EQ(ApplyUpdate(context, platform, stage), RESULT_OK);
+
+  const auto asked = std::find_if(platform.log.begin(), platform.log.end(),
+                                  [](const std::wstring& line) { return line.compare(0, 11, L"questionbox") == 0; });
+  ASSERT_NE(asked, platform.log.end());
+  std::vector<int64_t> bar;
+  std::vector<std::wstring> lines;
+  for (auto line = platform.log.begin(); line != asked; ++line) {
+    EXPECT_NE(line->compare(0, 5, L"move "), 0) << "nothing moves before the question";
+    if (line->compare(0, 9, L"progress ") == 0) bar.push_back(std::stoll(line->substr(9)));
+    if (line->compare(0, 7, L"status ") == 0) lines.push_back(line->substr(7));
+  }
+  EXPECT_EQ(lines, (std::vector<std::wstring>{L"1/2 正在校验文件 a.dll", L"2/2 正在校验文件 b.dll"}));
+  ASSERT_GT(bar.size(), 50u) << "the bar follows the bytes";
+  EXPECT_LE(bar.size(), 102u);
+  EXPECT_EQ(bar.front(), 0);
+  EXPECT_EQ(bar[bar.size() - 2], 100);
+  EXPECT_EQ(bar.back(), 0) << "emptied for the next step";
+  for (size_t i = 2; i + 1 < bar.size(); ++i) EXPECT_LT(bar[i - 1], bar[i]);
+  EXPECT_EQ(platform.files[kProduct + L"\\a.dll"], std::string(300000, 'x'));
+}
+
+// A staged file replaced by another program after its check (while the user was asked, say)
+// is not installed: nothing moves.
+TEST(ApplyUpdate, AStagedFileChangedAfterItsCheckIsNotInstalled) {
+  Installation platform;
+  platform.processes[7] = {kProduct + L"\\zrCastrix.exe"};
+  platform.boxAnswers = {BoxAnswer::kFirst};
+  platform.files[kProduct + L"\\a.dll"] = "old a";
+  CUpdateContext context;
+  Stage(platform, context, kProduct + L"\\a.dll", L"a", "new a");
+  context.files[0].md5 = "49746909ac6ede6a7a85f557a212a066";
+  platform.onBox = [](FakePlatform& p) { p.files[kStaging + L"\\a.staged"] = "new A"; };
+  CFileStage stage(platform);
+  EXPECT_EQ(ApplyUpdate(context, platform, stage), RESULT_MOVE_FAILED);
+  EXPECT_EQ(platform.files[kProduct + L"\\a.dll"], "old a");
+  EXPECT_EQ(platform.operations, 0);
+  EXPECT_EQ(platform.StatusTexts().back(), L"1/1 校验错误，文件 a.dll 的MD5值不一致");
 }
 
 TEST(ApplyUpdate, ClosesTheProductFirstAndTouchesNothingWhenThatFails) {
@@ -902,10 +979,15 @@ TEST(FaultSweep, AFailingRollbackNeverLosesAnOriginal) {
 // installation all old or all new and nothing left.
 TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
   const std::wstring config = L"C:\\update.xml";
-  auto manifestXml = [](const SweepRun& run) {
+  // Every staged file with its md5: the check runs before every replacing.
+  auto manifestXml = [](SweepRun& run) {
     std::string xml = "<config>";
     for (const auto& entry : run.context.files) {
-      xml += "<file><tmp>" + WideToUtf8(entry.tmp) + "</tmp><path>" + WideToUtf8(entry.path) + "</path></file>";
+      CMd5 md5;
+      const std::string& staged = run.platform.files[entry.tmp];
+      md5.Add(staged.data(), staged.size());
+      xml += "<file><md5>" + md5.Hex() + "</md5><tmp>" + WideToUtf8(entry.tmp) + "</tmp><path>" +
+             WideToUtf8(entry.path) + "</path></file>";
     }
     return xml + "</config>";
   };

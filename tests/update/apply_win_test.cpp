@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
+#include "update/recorded_file_system.h"
 #include "update/update_context.h"
 #include "util/handle_win.h"
 #include "util/text.h"
@@ -27,25 +30,20 @@ using test::FileExists;
 using test::ReadFileBytes;
 using test::TempDir;
 
-// The real file system, with the test's folder as the updater's, recording why each failed move
-// failed.
-class RecordingFileSystem : public CWin32FileSystem {
+// The real file system, with the test's folder as the updater's.
+class InstallationFileSystem : public CWin32FileSystem {
  public:
   std::wstring ModuleDirectory() override { return installation; }
-  bool MoveReplace(const std::wstring& from, const std::wstring& to) override {
-    const bool moved = CWin32FileSystem::MoveReplace(from, to);
-    if (!moved) failedMoves.push_back(GetLastError());
-    return moved;
-  }
   std::wstring installation;
-  std::vector<DWORD> failedMoves;
 };
 
-// The files half is the updater's own; the window half shows nothing.
+// The files half is the updater's own, seen as the engine sees it; the window half shows
+// nothing; the record is kept in `record`.
 class DiskPlatform : public IUpdatePlatform {
  public:
-  explicit DiskPlatform(const TempDir& installation) { files.installation = installation.path(); }
+  explicit DiskPlatform(const TempDir& installation) { disk.installation = installation.path(); }
   IFileSystem& Files() override { return files; }
+  void Record(const std::string& line) override { record.push_back(line); }
   uint32_t FindProcessByPath(const std::wstring&) override { return 0; }
   void TerminateProcessById(uint32_t, uint32_t) override {}
   bool PostQuitToProductWindow() override { return false; }
@@ -62,9 +60,20 @@ class DiskPlatform : public IUpdatePlatform {
   bool EnterFileStage() override { return true; }
   void LeaveFileStage() override {}
   bool ProcessEnding() override { return false; }
-  void SendUsageReport(const CUpdateContext&, int32_t) override {}
+  ReportDelivery SendUsageReport(const CUpdateContext&, int32_t) override { return {}; }
 
-  RecordingFileSystem files;
+  // The lines of the record that tell of a failed file operation.
+  std::vector<std::string> Failures() const {
+    std::vector<std::string> lines;
+    for (const std::string& line : record) {
+      if (line.compare(0, 7, "failed:") == 0) lines.push_back(line);
+    }
+    return lines;
+  }
+
+  InstallationFileSystem disk;
+  CRecordedFileSystem files{disk, *this};
+  std::vector<std::string> record;
 };
 
 using HeldFile = CKernelHandle;
@@ -85,6 +94,13 @@ void Write(const std::wstring& path, const std::string& content) {
 }
 
 std::string Read(const std::wstring& path) { return ReadFileBytes(path); }
+
+// Bytes that take four pieces to read, none of them alike.
+std::string ThreePiecesAndABit() {
+  std::string bytes(3 * CWin32FileSystem::kReadPieceBytes + 5, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+  return bytes;
+}
 bool Exists(const std::wstring& path) { return FileExists(path) || test::DirectoryExists(path); }
 
 DWORD Attributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
@@ -190,6 +206,93 @@ TEST(FileSystemOnDisk, IdentitiesReadsAndEmptyDirectories) {
   EXPECT_TRUE(files.RemoveEmptyDirectory(temp / L"never there"));
 }
 
+// Every failed call says why, as Windows does (the fake gives the same codes), and a file of
+// any size is read in pieces of at most kReadPieceBytes.
+TEST(FileSystemOnDisk, EveryFailureSaysWhyAndFilesAreReadInPieces) {
+  TempDir temp;
+  CWin32FileSystem files;
+  Write(temp / L"a.dll", "content");
+  Write(temp / L"held.dll", "held");
+  Write(temp / L"full\\kept.txt", "kept");
+  std::string bytes;
+  const auto none = [](const char*, size_t) {};
+  struct Case {
+    const char* name;
+    std::function<bool()> call;
+    DWORD error;
+  } cases[] = {
+      {"move a missing file", [&] { return files.MoveReplace(temp / L"gone.dll", temp / L"b.dll"); }, ERROR_FILE_NOT_FOUND},
+      {"move from a missing folder", [&] { return files.MoveReplace(temp / L"gone\\a.dll", temp / L"b.dll"); },
+       ERROR_PATH_NOT_FOUND},
+      {"move a held file", [&] { return files.MoveReplace(temp / L"held.dll", temp / L"b.dll"); }, ERROR_SHARING_VIOLATION},
+      // Replacing a file that is held open is refused as access, not as sharing.
+      {"move onto a held file", [&] { return files.MoveReplace(temp / L"a.dll", temp / L"held.dll"); },
+       ERROR_ACCESS_DENIED},
+      {"move onto a folder", [&] { return files.MoveReplace(temp / L"a.dll", temp / L"full"); }, ERROR_ACCESS_DENIED},
+      {"move into a missing folder", [&] { return files.MoveReplace(temp / L"a.dll", temp / L"gone\\a.dll"); },
+       ERROR_PATH_NOT_FOUND},
+      {"delete a held file", [&] { return files.RemoveFile(temp / L"held.dll"); }, ERROR_SHARING_VIOLATION},
+      {"delete a folder", [&] { return files.RemoveFile(temp / L"full"); }, ERROR_ACCESS_DENIED},
+      {"remove a folder that holds a file", [&] { return files.RemoveEmptyDirectory(temp / L"full"); },
+       ERROR_DIR_NOT_EMPTY},
+      {"remove a file as a folder", [&] { return files.RemoveEmptyDirectory(temp / L"a.dll"); }, ERROR_DIRECTORY},
+      {"make folders below a file", [&] { return files.CreateDirectoryChain(temp / L"a.dll\\sub\\b.dll"); },
+       ERROR_PATH_NOT_FOUND},
+      {"read a missing file", [&] { return files.ReadExistingFile(temp / L"gone.dll", bytes); }, ERROR_FILE_NOT_FOUND},
+      {"read a held file", [&] { return files.ReadExistingFile(temp / L"held.dll", bytes); }, ERROR_SHARING_VIOLATION},
+      {"read a held file through", [&] { return files.ReadPieces(temp / L"held.dll", none); }, ERROR_SHARING_VIOLATION},
+      {"read a missing file through", [&] { return files.ReadPieces(temp / L"gone\\a.dll", none); },
+       ERROR_PATH_NOT_FOUND},
+      {"read a folder through", [&] { return files.ReadPieces(temp / L"full", none); }, ERROR_ACCESS_DENIED},
+      {"write into a missing folder", [&] { return files.WriteDurably(temp / L"gone\\j", "x", false); },
+       ERROR_PATH_NOT_FOUND},
+      {"append to a missing file", [&] { return files.WriteDurably(temp / L"gone.j", "x", true); }, ERROR_FILE_NOT_FOUND},
+      {"delete a missing folder tree", [&] { return files.DeleteDirectoryTree(temp / L"gone"); }, ERROR_FILE_NOT_FOUND},
+  };
+  {
+    CKernelHandle held(CreateFileW((temp / L"held.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    for (const Case& c : cases) {
+      EXPECT_FALSE(c.call()) << c.name;
+      EXPECT_EQ(files.LastError(), c.error) << c.name;
+    }
+  }
+
+  const std::string big = ThreePiecesAndABit();
+  Write(temp / L"big.bin", big);
+  std::string read;
+  size_t pieces = 0, largest = 0;
+  ASSERT_TRUE(files.ReadPieces(temp / L"big.bin", [&](const char* data, size_t size) {
+    read.append(data, size);
+    ++pieces;
+    largest = std::max(largest, size);
+  }));
+  EXPECT_TRUE(read == big);
+  EXPECT_GE(pieces, 4u);
+  EXPECT_LE(largest, size_t{CWin32FileSystem::kReadPieceBytes});
+}
+
+// A staged file one byte short of its md5, or its md5 in capitals: the check reads the real file
+// through, and only the wrong one is refused, before anything is touched.
+TEST(ApplyOnDisk, OnlyAStagedFileWithItsOwnMd5IsInstalled) {
+  for (const bool shortByOne : {true, false}) {
+    SCOPED_TRACE(shortByOne ? "one byte short" : "whole");
+    TempDir temp;
+    Installation install(temp, 3);
+    const std::string big = ThreePiecesAndABit();  // its md5 in capitals below
+    Write(install.context.files[2].tmp, shortByOne ? big.substr(0, big.size() - 1) : big);
+    install.context.files[2].md5 = "1B0DE8D13C56FF757E754B579131C143";
+    DiskPlatform platform(temp);
+    EXPECT_EQ(ApplyAndRollBack(install.context, platform), shortByOne ? RESULT_MOVE_FAILED : RESULT_OK);
+    if (shortByOne) {
+      install.ExpectRestored();
+      EXPECT_TRUE(Exists(install.context.files[2].tmp)) << "nothing moved";
+    } else {
+      EXPECT_TRUE(Read(install.context.files[2].path) == big);
+    }
+  }
+}
+
 TEST(ApplyOnDisk, AHeldProductFileFailsTheMoveAndRollbackRestoresTheOthers) {
   TempDir temp;
   Installation install(temp, 5);
@@ -197,8 +300,11 @@ TEST(ApplyOnDisk, AHeldProductFileFailsTheMoveAndRollbackRestoresTheOthers) {
   {
     HeldFile held = Hold(install.context.files[2].path);
     EXPECT_EQ(Apply(install.context, platform), RESULT_MOVE_FAILED);
-    ASSERT_EQ(platform.files.failedMoves.size(), 1u);
-    EXPECT_EQ(platform.files.failedMoves[0], static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    // The record names the move with both paths and Windows' own reason.
+    ASSERT_EQ(platform.Failures().size(), 1u);
+    const std::string failure = platform.Failures()[0];
+    EXPECT_NE(failure.find(WideToUtf8(install.context.files[2].path)), std::string::npos) << failure;
+    EXPECT_NE(failure.find("error 32 "), std::string::npos) << failure;
     EXPECT_EQ(install.context.backups.size(), 2u) << "nothing recorded for the held file";
   }
   RollbackFiles(install.context, platform);

@@ -21,9 +21,19 @@ using test::FakePlatform;
 const std::wstring kConfig = L"C:\\Users\\u\\AppData\\update.xml";
 const std::wstring kDir = L"C:\\Program Files\\Zoria";
 
-std::string Manifest(const std::wstring& tmp, const std::wstring& path) {
-  return "<config><version>3.2.0</version><file><tmp>" + std::string(tmp.begin(), tmp.end()) +
+std::string Manifest(const std::wstring& tmp, const std::wstring& path, const std::string& md5 = "") {
+  return "<config><version>3.2.0</version><file><md5>" + md5 + "</md5><tmp>" + std::string(tmp.begin(), tmp.end()) +
          "</tmp><path>" + std::string(path.begin(), path.end()) + "</path></file></config>";
+}
+
+// Index of the first line of the record that holds every one of `parts`, or -1.
+int RecordLine(const FakePlatform& p, const std::vector<std::string>& parts) {
+  for (size_t i = 0; i < p.record.size(); ++i) {
+    if (std::all_of(parts.begin(), parts.end(), [&](const std::string& part) { return p.record[i].find(part) != std::string::npos; })) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
 }
 
 // Index of the first log line starting with prefix, or -1.
@@ -259,6 +269,67 @@ TEST_F(UpdateWorker, TheCacheIsNeverEmptiedThroughALink) {
   }
   ClearUpdateCache(platform);  // a plain folder is emptied and removed
   EXPECT_FALSE(platform.Exists(kDir + L"\\cache\\update"));
+}
+
+// The record of a failed run: a line names what failed (the file or entry, and the error), and
+// the run ends with its outcome and, when a report is sent, what became of it.
+TEST_F(UpdateWorker, TheRecordOfAFailingRunNamesWhatFailedAndWhy) {
+  const std::wstring a = kDir + L"\\a.dll", staged = kDir + L"\\cache\\update\\a.dll";
+  const std::string shortByOne = "18b0730914ed618a3c117b4e90996058";  // of "new a!"
+  const std::string inTime = "usage report delivered, HTTP status 200";
+  struct Case {
+    const char* name;
+    std::function<void(FakePlatform&)> arrange;
+    int32_t outcome;
+    std::vector<std::string> named;  // all in one line
+    std::string report;              // the line on the report; empty: none is sent
+  } cases[] = {
+      {"the target is held", [&](FakePlatform& p) { p.lockedPaths.insert(a); }, RESULT_MOVE_FAILED,
+       {WideToUtf8(a), "error 32"}, inTime},
+      {"the staged file is one byte short",
+       [&](FakePlatform& p) { p.files[kConfig] = Manifest(staged, a, shortByOne); }, RESULT_MOVE_FAILED,
+       {"entry 1/1", WideToUtf8(staged), shortByOne}, inTime},
+      {"the staged file cannot be read part-way",
+       [&](FakePlatform& p) {
+         p.files[kConfig] = Manifest(staged, a, shortByOne);
+         p.failReadAt = 2;
+       },
+       RESULT_MOVE_FAILED, {"entry 1/1", WideToUtf8(staged), "error 23"}, inTime},
+      {"the manifest is missing", [&](FakePlatform& p) { p.files.erase(kConfig); }, RESULT_MANIFEST_INVALID,
+       {WideToUtf8(kConfig), "error 3"}, ""},
+      {"the product would not end, the report times out",
+       [&](FakePlatform& p) {
+         test::FakeProcess product;
+         product.path = kDir + L"\\zrCastrix.exe";
+         product.quitsOnRequest = product.terminable = false;
+         p.processes[42] = product;
+         p.boxAnswers = {BoxAnswer::kFirst};
+         p.reportDelivery = {ReportDelivery::Outcome::kTimedOut, 0, 0};
+       },
+       RESULT_CLOSE_FAILED, {"terminating the product (process 42), attempt 4"}, "usage report not delivered"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform p;
+    p.moduleDirectory = kDir;
+    p.directories = platform.directories;
+    p.files[a] = "old a";
+    p.files[staged] = "new a";
+    p.files[kConfig] = Manifest(staged, a);
+    c.arrange(p);
+    CUpdateContext run;
+    EXPECT_EQ(RunUpdate(run, p, kConfig), c.outcome);
+    EXPECT_GE(RecordLine(p, c.named), 0);
+    const int outcome = RecordLine(p, {"outcome " + std::to_string(c.outcome)});
+    ASSERT_GE(outcome, 0);
+    const int report = RecordLine(p, {"usage report"});
+    if (c.report.empty()) {
+      EXPECT_EQ(report, -1);
+    } else {
+      EXPECT_EQ(report, outcome + 1);
+      EXPECT_EQ(RecordLine(p, {c.report}), report);
+    }
+  }
 }
 
 }  // namespace

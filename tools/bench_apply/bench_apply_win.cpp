@@ -3,12 +3,16 @@
 //   bench_apply.exe [--files N] [--megabytes M] [--rounds R] [--dir D]
 //
 // Each round lays out two identical trees (N product files in 20 folders, their N staged
-// replacements, about M MB of staged content in all), then times
+// replacements, about M MB of staged content in all, each with its md5 in the manifest), then
+// times
+//   - the check before anything moves, md5 of every staged file included, against a plain
+//     read of the same files (the same piece size, nothing done with the bytes), alternating
+//     which goes first; printed in MB/s of staged content;
 //   - the engine: the manifest parsed and ReplaceFiles with the real Win32 platform (each file
 //     moved to its ".bak", the staged file moved in, status lines formatted and posted, the
 //     backups deleted), and
 //   - a bare loop of exactly the same MoveFileExW (flags 11) and DeleteFileW calls,
-// alternating which of the two goes first. Prints every round, the medians and their ratio.
+// alternating which of the two goes first. Prints every round, the medians and their ratios.
 // Exit code 1 when a tree does not end up as expected, 0 otherwise; nothing is asserted
 // about the times.
 
@@ -23,6 +27,9 @@
 
 #include "app/update_platform_win.h"
 #include "update/apply.h"
+#include "update/entry_check.h"
+#include "update/file_system_win.h"
+#include "update/md5.h"
 #include "update/manifest.h"
 #include "update/outcome.h"
 #include "update/update_context.h"
@@ -46,6 +53,8 @@ struct Tree {
   std::vector<std::wstring> targets;
   std::vector<std::wstring> staged;
   std::vector<DWORD> stagedSizes;
+  std::vector<std::string> stagedMd5;
+  uint64_t stagedBytes = 0;
 };
 
 double Now() {
@@ -55,7 +64,8 @@ double Now() {
   return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-bool WriteBytes(const std::wstring& path, DWORD size, unsigned seed) {
+// Writes `size` bytes made from `seed`; their md5 goes to *md5 when asked for.
+bool WriteBytes(const std::wstring& path, DWORD size, unsigned seed, std::string* md5 = nullptr) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   std::string bytes(size, '\0');
@@ -63,6 +73,11 @@ bool WriteBytes(const std::wstring& path, DWORD size, unsigned seed) {
   DWORD written = 0;
   const bool ok = WriteFile(file, bytes.data(), size, &written, nullptr) && written == size;
   CloseHandle(file);
+  if (md5 != nullptr) {
+    zr::CMd5 digest;
+    digest.Add(bytes.data(), bytes.size());
+    *md5 = digest.Hex();
+  }
   return ok;
 }
 
@@ -84,10 +99,13 @@ bool LayOut(Tree& tree, const std::wstring& root, const Options& options) {
     const DWORD size = average / 2 + static_cast<DWORD>((i * 7919u) % average);  // about the average
     zr::CreateDirectoryChain(target.c_str());
     zr::CreateDirectoryChain(staged.c_str());
-    if (!WriteBytes(target, 1000 + i % 5000, i) || !WriteBytes(staged, size, i + 1)) return false;
+    std::string md5;
+    if (!WriteBytes(target, 1000 + i % 5000, i) || !WriteBytes(staged, size, i + 1, &md5)) return false;
     tree.targets.push_back(target);
     tree.staged.push_back(staged);
     tree.stagedSizes.push_back(size);
+    tree.stagedMd5.push_back(md5);
+    tree.stagedBytes += size;
   }
   return true;
 }
@@ -104,14 +122,33 @@ bool Replaced(const Tree& tree) {
 std::string ManifestOf(const Tree& tree) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<config>\r\n<version>9.9.9</version>\r\n";
   for (size_t i = 0; i < tree.targets.size(); ++i) {
-    xml += "<file><url>http://example.invalid/" + std::to_string(i) + "</url><md5>0</md5><tmp>" +
+    xml += "<file><url>http://example.invalid/" + std::to_string(i) + "</url><md5>" + tree.stagedMd5[i] + "</md5><tmp>" +
            zr::WideToUtf8(tree.staged[i]) + "</tmp><path>" + zr::WideToUtf8(tree.targets[i]) + "</path></file>\r\n";
   }
   return xml + "</config>\r\n";
 }
 
-// The engine's replacing stage, from the manifest's bytes. Milliseconds, or -1 on failure.
-double TimeEngine(const Tree& tree, double* parseMs) {
+// The staged files read through in the check's pieces, nothing done with the bytes.
+// Milliseconds, or -1 on failure.
+double TimePlainRead(const Tree& tree) {
+  std::vector<char> buffer(zr::CWin32FileSystem::kReadPieceBytes);
+  const double start = Now();
+  for (const std::wstring& staged : tree.staged) {
+    HANDLE file = CreateFileW(staged.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    DWORD read = 0;
+    while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read > 0) {
+    }
+    CloseHandle(file);
+  }
+  return Now() - start;
+}
+
+// The engine from the manifest's bytes: parsing, the check before anything moves (with every
+// staged file's md5), the replacing stage. Milliseconds of the replacing, or -1 on failure.
+// `plainReadMs` gets a plain read of the same staged files, before or after the check.
+double TimeEngine(const Tree& tree, bool readFirst, double* parseMs, double* checkMs, double* plainReadMs) {
   const std::string manifest = ManifestOf(tree);
   zr::CUpdateContext context;
   zr::CEventQueue events(nullptr);  // no window: the events wait in the queue
@@ -119,11 +156,22 @@ double TimeEngine(const Tree& tree, double* parseMs) {
   const double start = Now();
   if (zr::ParseUpdateManifest(context, manifest) != zr::RESULT_OK) return -1;
   const double parsed = Now();
+  if (readFirst) *plainReadMs = TimePlainRead(tree);
+  const double checking = Now();
+  if (zr::CheckFileEntries(context, platform) != zr::RESULT_OK || context.verified.size() != tree.staged.size()) {
+    return -1;
+  }
+  *checkMs = Now() - checking;
+  if (!readFirst) *plainReadMs = TimePlainRead(tree);
+  const double replacing = Now();
   if (zr::ReplaceFiles(context, platform) != zr::RESULT_OK) return -1;
   const double end = Now();
   *parseMs = parsed - start;
-  return end - parsed;
+  return end - replacing;
 }
+
+// Megabytes per second of staged content.
+double Rate(const Tree& tree, double ms) { return ms > 0 ? tree.stagedBytes / 1048576.0 / (ms / 1000.0) : 0.0; }
 
 // The same moves and deletions in a plain loop.
 double TimeBareLoop(const Tree& tree) {
@@ -176,7 +224,7 @@ int wmain() {
   std::printf("apply benchmark: %d files, %d MB staged, %d rounds, in %s\n", options.files, options.megabytes,
               options.rounds, zr::WideToUtf8(options.dir).c_str());
 
-  std::vector<double> engineTimes, bareTimes, parseTimes;
+  std::vector<double> engineTimes, bareTimes, parseTimes, checkRates, readRates;
   bool allReplaced = true;
   for (int round = 1; round <= options.rounds; ++round) {
     const std::wstring roundDir = options.dir + L"\\round " + std::to_wstring(round);
@@ -185,26 +233,34 @@ int wmain() {
       std::fprintf(stderr, "cannot lay out the trees under %s\n", zr::WideToUtf8(roundDir).c_str());
       return 1;
     }
-    double parseMs = 0, engineMs = 0, bareMs = 0;
+    double parseMs = 0, engineMs = 0, bareMs = 0, checkMs = 0, readMs = 0;
     if (round % 2) {
-      engineMs = TimeEngine(engineTree, &parseMs);
+      engineMs = TimeEngine(engineTree, false, &parseMs, &checkMs, &readMs);
       bareMs = TimeBareLoop(bareTree);
     } else {
       bareMs = TimeBareLoop(bareTree);
-      engineMs = TimeEngine(engineTree, &parseMs);
+      engineMs = TimeEngine(engineTree, true, &parseMs, &checkMs, &readMs);
     }
-    const bool ok = engineMs >= 0 && bareMs >= 0 && Replaced(engineTree) && Replaced(bareTree);
+    const bool ok = engineMs >= 0 && bareMs >= 0 && readMs >= 0 && Replaced(engineTree) && Replaced(bareTree);
     allReplaced = allReplaced && ok;
-    std::printf("round %d: engine %.1f ms (+ %.1f ms parsing the manifest), bare loop %.1f ms, ratio %.2f%s\n",
-                round, engineMs, parseMs, bareMs, bareMs > 0 ? engineMs / bareMs : 0.0,
+    std::printf("round %d: check with md5 %.1f ms (%.0f MB/s), plain read %.1f ms (%.0f MB/s), ratio %.2f; "
+                "engine %.1f ms (+ %.1f ms parsing the manifest), bare loop %.1f ms, ratio %.2f%s\n",
+                round, checkMs, Rate(engineTree, checkMs), readMs, Rate(engineTree, readMs),
+                readMs > 0 ? checkMs / readMs : 0.0, engineMs, parseMs, bareMs, bareMs > 0 ? engineMs / bareMs : 0.0,
                 ok ? "" : "  (TREE NOT AS EXPECTED)");
     engineTimes.push_back(engineMs);
     bareTimes.push_back(bareMs);
     parseTimes.push_back(parseMs);
+    checkRates.push_back(Rate(engineTree, checkMs));
+    readRates.push_back(Rate(engineTree, readMs));
     zr::DeleteDirectoryTree(roundDir);
   }
   zr::DeleteDirectoryTree(options.dir);
 
+  const double check = Median(checkRates), read = Median(readRates);
+  std::printf("median: check with md5 %.0f MB/s, plain read of the same files %.0f MB/s, the check takes %.2f"
+              " times as long (aim: at most 1.50)\n",
+              check, read, check > 0 ? read / check : 0.0);
   const double engine = Median(engineTimes), bare = Median(bareTimes);
   std::printf("median: engine %.1f ms (%.3f ms per file), parsing %.1f ms, bare loop %.1f ms, ratio %.2f"
               " (aim: at most 1.30)\n",

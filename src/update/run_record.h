@@ -1,0 +1,37 @@
+// The record of a run: short lines of what happened, for whoever finds out later why an update
+// failed on a user's machine (the manifest, the check's verdict, how the product was closed,
+// every failed file operation with its Windows error, the journal, a rollback or recovery, the
+// outcome and the report's delivery).
+//
+// The engine writes through IRunRecord, which the platform provides: on Windows the file
+// "zrUpdater.log" beside the updater (run_record_win.h), in the tests a list of lines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zr {
+
+class IRunRecord {
+ public:
+  virtual ~IRunRecord() = default;
+  // One line of UTF-8 text. Never fails and never throws: a record that cannot be written
+  // changes nothing the update does.
+  virtual void Record(const std::string& line) = 0;
+};
+
+// The text as one line of the record: control characters (a line break in a path, say) are
+// written as "\x" and two hexadecimal digits, so nothing makes a line of its own.
+std::string RecordText(const std::string& text);
+
+// A path, quoted, as the record writes it.
+std::string RecordPath(const std::wstring& path);
+
+// A value from the manifest, quoted: its first 40 bytes at most.
+std::string RecordValue(const std::string& value);
+
+// "error 32 (held by another program)": a Windows error code with what it says, in words for
+// the codes a file operation usually meets.
+std::string RecordError(uint32_t error);
+
+}  // namespace zr
