@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "skin/container.h"
 #include "skin/label.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
+#include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
 #include "ui/string_table.h"
 #include "ui/transfer_speed.h"
