@@ -1,5 +1,5 @@
 // CButtonUI: a label that reacts to the mouse, with a picture and colours per state
-// (normal, hot, pushed, disabled). COptionUI: a button that stays selected.
+// (normal, hot, pushed, disabled).
 #pragma once
 
 #include "skin/label.h"
@@ -37,26 +37,6 @@ class CButtonUI : public CLabelUI {
   std::wstring normal_image_, hot_image_, pushed_image_, disabled_image_;
   Colour hot_text_colour_ = 0, pushed_text_colour_ = 0;
   Colour hot_bk_colour_ = 0, pushed_bk_colour_ = 0, disabled_bk_colour_ = 0;
-};
-
-class COptionUI : public CButtonUI {
- public:
-  std::wstring GetClass() const override { return L"OptionUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
-  bool Activate() override;
-
-  bool IsSelected() const { return selected_; }
-  // Selecting an option of a group unselects the others of the same group in the window.
-  void Selected(bool selected);
-  const std::wstring& GetGroup() const { return group_; }
-
-  void PaintStatusImage(ISurface& surface) override;
-  void SetAttribute(const std::wstring& name, const std::wstring& value) override;
-
- private:
-  bool selected_ = false;
-  std::wstring group_;
-  std::wstring selected_image_;
 };
 
 }  // namespace Skin

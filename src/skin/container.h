@@ -1,6 +1,4 @@
-// Containers: CContainerUI (children stacked over its whole area), CVerticalLayoutUI and
-// CHorizontalLayoutUI (children one after another, fixed sizes first, the rest shared by
-// the flexible ones), CTabLayoutUI (one visible page at a time).
+// CContainerUI: the base of the layouts; its own children are stacked over its whole area.
 //
 // A container owns its children and deletes them with itself. Floating children are placed
 // by their "pos" relative to the container and take no room from the others.
@@ -39,42 +37,12 @@ class CContainerUI : public CControlUI {
   // The area inside the inset.
   SkinRect Inner(const SkinRect& rect) const;
   void PlaceFloat(CControlUI* child);
+  // PlaceFloat for every visible floating child.
+  void PlaceFloats();
 
   std::vector<CControlUI*> items_;  // owned
   SkinRect inset_;
   int child_padding_ = 0;
 };
-
-class CVerticalLayoutUI : public CContainerUI {
- public:
-  std::wstring GetClass() const override { return L"VerticalLayoutUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
-  void SetPos(const SkinRect& rect) override;
-};
-
-class CHorizontalLayoutUI : public CContainerUI {
- public:
-  std::wstring GetClass() const override { return L"HorizontalLayoutUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
-  void SetPos(const SkinRect& rect) override;
-};
-
-class CTabLayoutUI : public CContainerUI {
- public:
-  std::wstring GetClass() const override { return L"TabLayoutUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
-  bool Add(CControlUI* control) override;
-  // Shows the page with that index and hides the others; false for an index out of range.
-  bool SelectItem(int index);
-  int GetCurSel() const { return current_; }
-  void SetAttribute(const std::wstring& name, const std::wstring& value) override;
-
- private:
-  int current_ = 0;
-};
-
-// Shares `available` pixels among flexible items with [min, max] limits: items whose limit
-// binds get the limit, the others split the rest evenly (the last takes the remainder).
-std::vector<int> ShareSpace(int available, const std::vector<std::pair<int, int>>& limits);
 
 }  // namespace Skin

@@ -10,11 +10,6 @@ CControlUI* CLabelUI::GetInterface(const std::wstring& name) {
   return CControlUI::GetInterface(name);
 }
 
-CControlUI* CTextUI::GetInterface(const std::wstring& name) {
-  if (name == L"Text") return this;
-  return CLabelUI::GetInterface(name);
-}
-
 unsigned ApplyAlign(unsigned style, const std::wstring& value) {
   std::wstring v = AsciiLower(value);
   size_t i = 0;

@@ -1,5 +1,5 @@
-// Text-showing controls: CLabelUI (one line by default, ellipsis on request) and CTextUI
-// (the same, used for longer texts; "multiline" in its align makes it wrap).
+// CLabelUI: a control that shows a text, one line by default, with an ellipsis on request;
+// "multiline" in its align makes it wrap.
 #pragma once
 
 #include "skin/control.h"
@@ -37,11 +37,5 @@ class CLabelUI : public CControlUI {
 // a text style: horizontal and vertical words replace their axis, "multiline" turns wrapping
 // on. Words it does not know are ignored.
 unsigned ApplyAlign(unsigned style, const std::wstring& value);
-
-class CTextUI : public CLabelUI {
- public:
-  std::wstring GetClass() const override { return L"TextUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
-};
 
 }  // namespace Skin

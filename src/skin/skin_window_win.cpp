@@ -2,226 +2,11 @@
 
 #include <windowsx.h>
 
-#include <map>
-#include <mutex>
-
 #include "skin/markup_builder.h"
-#include "skin/resources.h"
 #include "skin/skin_string.h"
 #include "util/handle_win.h"
 
 namespace Skin {
-
-// ---- Modal windows over an owner --------------------------------------------------------------
-
-namespace {
-
-// Open modal windows per owner, across threads: a box of the update worker and one of the UI
-// thread may share the main window as owner.
-struct ModalOwners {
-  std::mutex mutex;
-  std::map<HWND, int> open;
-};
-
-ModalOwners& TheModalOwners() {
-  static ModalOwners* owners = new ModalOwners();  // lives until the process ends
-  return *owners;
-}
-
-int AddModal(HWND owner, int delta) {
-  ModalOwners& owners = TheModalOwners();
-  std::lock_guard<std::mutex> lock(owners.mutex);
-  int& count = owners.open[owner];
-  count += delta;
-  const int now = count;
-  if (now <= 0) owners.open.erase(owner);
-  return now;
-}
-
-// One modal window over an owner, for the life of its loop. EnableWindow is called outside the
-// lock: across threads it waits for the owner's thread, which may be entering a box itself.
-class CModalHold {
- public:
-  explicit CModalHold(HWND owner) : owner_(owner) {
-    if (!owner_) return;
-    AddModal(owner_, 1);
-    ::EnableWindow(owner_, FALSE);
-  }
-  ~CModalHold() {
-    if (!owner_ || AddModal(owner_, -1) > 0) return;  // another box keeps it disabled
-    if (!::IsWindow(owner_)) return;
-    ::EnableWindow(owner_, TRUE);
-    // A box opened on another thread meanwhile has disabled it already, or is about to: the
-    // owner must end up disabled whatever the order of the two calls.
-    if (ModalWindowsOver(owner_) > 0) {
-      ::EnableWindow(owner_, FALSE);
-      return;
-    }
-    ::SetFocus(owner_);
-  }
-  CModalHold(const CModalHold&) = delete;
-  CModalHold& operator=(const CModalHold&) = delete;
-
- private:
-  HWND owner_;
-};
-
-}  // namespace
-
-int ModalWindowsOver(HWND owner) {
-  if (!owner) return 0;
-  ModalOwners& owners = TheModalOwners();
-  std::lock_guard<std::mutex> lock(owners.mutex);
-  auto it = owners.open.find(owner);
-  return it == owners.open.end() ? 0 : it->second;
-}
-
-// ---- CWindowBase ---------------------------------------------------------------------------
-
-CWindowBase::~CWindowBase() {
-  if (hwnd_ && ::IsWindow(hwnd_)) {
-    // The object goes before its window: detach so that no message reaches a dead object.
-    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-  }
-}
-
-LRESULT CWindowBase::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return ::DefWindowProcW(hwnd_, msg, wparam, lparam);
-}
-
-void CWindowBase::OnFinalMessage(HWND) {}
-
-bool CWindowBase::RegisterWindowClass() {
-  HINSTANCE instance = static_cast<HINSTANCE>(CResourceSettings::GetInstance());
-  if (!instance) instance = ::GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc = {};
-  if (::GetClassInfoExW(instance, GetWindowClassName(), &wc)) return true;
-  wc.cbSize = sizeof(wc);
-  wc.style = GetClassStyle();
-  wc.lpfnWndProc = &CWindowBase::WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  wc.lpszClassName = GetWindowClassName();
-  return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
-HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD ex_style, int x,
-                         int y, int cx, int cy, HMENU menu) {
-  if (!RegisterWindowClass()) return nullptr;
-  HINSTANCE instance = static_cast<HINSTANCE>(CResourceSettings::GetInstance());
-  if (!instance) instance = ::GetModuleHandleW(nullptr);
-  ::CreateWindowExW(ex_style, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
-                    instance, this);
-  return hwnd_;
-}
-
-LRESULT CALLBACK CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-  CWindowBase* self = nullptr;
-  if (msg == WM_NCCREATE) {
-    auto* cs = reinterpret_cast<CREATESTRUCTW*>(lparam);
-    self = static_cast<CWindowBase*>(cs->lpCreateParams);
-    self->hwnd_ = hwnd;
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<CWindowBase*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return ::DefWindowProcW(hwnd, msg, wparam, lparam);
-  if (msg == WM_NCDESTROY) {
-    LRESULT r = ::DefWindowProcW(hwnd, msg, wparam, lparam);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    try {
-      self->OnFinalMessage(hwnd);
-    } catch (...) {
-    }
-    return r;
-  }
-  try {
-    return self->HandleMessage(msg, wparam, lparam);
-  } catch (...) {
-    // Nothing may unwind through the system's code.
-    return ::DefWindowProcW(hwnd, msg, wparam, lparam);
-  }
-}
-
-void CWindowBase::ShowWindow(bool show, bool take_focus) {
-  if (!::IsWindow(hwnd_)) return;
-  ::ShowWindow(hwnd_, show ? (take_focus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
-}
-
-UINT CWindowBase::ShowModal() {
-  if (!::IsWindow(hwnd_)) return 0;
-  HWND owner = ::GetWindow(hwnd_, GW_OWNER);
-  ::ShowWindow(hwnd_, SW_SHOWNORMAL);
-  MSG msg = {};
-  bool quit = false;
-  {
-    CModalHold hold(owner);
-    HWND self = hwnd_;
-    while (::IsWindow(self)) {
-      BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-      if (got == 0 || got == -1) {
-        quit = got == 0;
-        break;
-      }
-      if (TranslateSkinMessage(&msg)) continue;
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (::IsWindow(self)) ::DestroyWindow(self);  // ended by WM_QUIT: the box goes now
-  }
-  if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
-  return close_answer_;
-}
-
-void CWindowBase::CenterWindow() {
-  if (!::IsWindow(hwnd_)) return;
-  RECT rc;
-  ::GetWindowRect(hwnd_, &rc);
-  int w = rc.right - rc.left, h = rc.bottom - rc.top;
-  HWND owner = ::GetWindow(hwnd_, GW_OWNER);
-  MONITORINFO mi = {};
-  mi.cbSize = sizeof(mi);
-  ::GetMonitorInfoW(::MonitorFromWindow(owner ? owner : hwnd_, MONITOR_DEFAULTTONEAREST), &mi);
-  RECT area = mi.rcWork;
-  RECT centre_on = area;
-  if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &centre_on);
-  int x = (centre_on.left + centre_on.right) / 2 - w / 2;
-  int y = (centre_on.top + centre_on.bottom) / 2 - h / 2;
-  // Keep the whole window inside the work area.
-  if (x + w > area.right) x = area.right - w;
-  if (y + h > area.bottom) y = area.bottom - h;
-  if (x < area.left) x = area.left;
-  if (y < area.top) y = area.top;
-  ::SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void CWindowBase::Close(UINT answer) {
-  if (!::IsWindow(hwnd_)) return;
-  ::PostMessageW(hwnd_, WM_CLOSE, answer, 0);
-}
-
-BOOL CWindowBase::PostMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return ::PostMessageW(hwnd_, msg, wparam, lparam);
-}
-
-LRESULT CWindowBase::SendMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return ::SendMessageW(hwnd_, msg, wparam, lparam);
-}
-
-// ---- CNotifyRouter -------------------------------------------------------------------------
-
-bool CNotifyRouter::RouteNotify(SkinNotify& msg) {
-  for (const Route& r : GetNotifyMap()) {
-    if (EqualsNoCase(r.type, msg.type)) {
-      (this->*r.handler)(msg);
-      return true;
-    }
-  }
-  return false;
-}
-
-// ---- CSkinWindow ---------------------------------------------------------------------------
 
 CSkinWindow::CSkinWindow() : paint_manager_(std::make_unique<CPaintManager>()) {}
 
@@ -238,11 +23,9 @@ void CSkinWindow::OnFinalMessage(HWND) {
   if (host_) host_->Forget();
 }
 
-std::vector<CNotifyRouter::Route> CSkinWindow::GetNotifyMap() {
-  return {Route{L"click", static_cast<Handler>(&CSkinWindow::OnClick)}};
+void CSkinWindow::Notify(SkinNotify& msg) {
+  if (EqualsNoCase(msg.type, L"click")) OnClick(msg);
 }
-
-void CSkinWindow::Notify(SkinNotify& msg) { RouteNotify(msg); }
 
 void CSkinWindow::OnClick(SkinNotify& msg) {
   if (!msg.sender) return;
@@ -258,7 +41,7 @@ void CSkinWindow::OnClick(SkinNotify& msg) {
   }
 }
 
-bool CSkinWindow::IsInStaticControl(CControlUI* control) {
+bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
   static const wchar_t* const kStatic[] = {
       L"controlui",   L"textui",          L"labelui",        L"containerui",
       L"horizontallayoutui", L"verticallayoutui", L"tablayoutui", L"childlayoutui",
@@ -271,11 +54,6 @@ bool CSkinWindow::IsInStaticControl(CControlUI* control) {
     if (!found) return false;
   }
   return true;
-}
-
-LONG CSkinWindow::GetStyle() {
-  LONG style = ::GetWindowLongW(hwnd_, GWL_STYLE);
-  return style & ~WS_CAPTION;
 }
 
 CControlUI* CSkinWindow::CreateControl(const wchar_t*) { return nullptr; }
@@ -291,18 +69,6 @@ LResult CSkinWindow::FilterMessage(unsigned msg, WParam wparam, LParam, bool& ha
   handled = false;
   return 0;
 }
-
-LRESULT CSkinWindow::OnNcActivate(UINT, WPARAM wparam, LPARAM, bool& handled) {
-  if (::IsIconic(hwnd_)) {
-    handled = false;
-    return 0;
-  }
-  return wparam == 0 ? TRUE : FALSE;
-}
-
-LRESULT CSkinWindow::OnNcCalcSize(UINT, WPARAM, LPARAM, bool&) { return 0; }
-
-LRESULT CSkinWindow::OnNcPaint(UINT, WPARAM, LPARAM, bool&) { return 0; }
 
 LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
   POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
@@ -334,8 +100,7 @@ LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
   return HTCLIENT;
 }
 
-LRESULT CSkinWindow::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lparam, bool& handled) {
-  auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+void CSkinWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
   MONITORINFO mi = {};
   mi.cbSize = sizeof(mi);
   if (::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &mi)) {
@@ -357,11 +122,9 @@ LRESULT CSkinWindow::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lparam, bool& handled)
       info->ptMaxPosition = POINT{rc.left - mi.rcMonitor.left, rc.top - mi.rcMonitor.top};
     }
   }
-  handled = false;
-  return 0;
 }
 
-LRESULT CSkinWindow::OnSize(UINT, WPARAM, LPARAM, bool& handled) {
+void CSkinWindow::OnSize() {
   SkinSize round = paint_manager_->Window().roundcorner;
   if (!::IsIconic(hwnd_) && (round.cx != 0 || round.cy != 0)) {
     RECT rc;
@@ -371,8 +134,6 @@ LRESULT CSkinWindow::OnSize(UINT, WPARAM, LPARAM, bool& handled) {
     // Once set, the region belongs to the system.
     if (region && ::SetWindowRgn(hwnd_, static_cast<HRGN>(region.get()), TRUE)) region.Release();
   }
-  handled = false;
-  return 0;
 }
 
 LRESULT CSkinWindow::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool&) {
@@ -399,18 +160,15 @@ LRESULT CSkinWindow::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool&)
   ::ExitProcess(1);
 }
 
-LRESULT CSkinWindow::OnCreate(UINT, WPARAM, LPARAM, bool&) {
-  ::SetWindowLongW(hwnd_, GWL_STYLE, GetStyle() | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
-  const wchar_t* manager_name = GetManagerName();
+LRESULT CSkinWindow::OnCreate() {
+  const LONG style = ::GetWindowLongW(hwnd_, GWL_STYLE) & ~WS_CAPTION;
+  ::SetWindowLongW(hwnd_, GWL_STYLE, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
   host_ = std::make_unique<CWindowHost>(hwnd_, *paint_manager_);
-  paint_manager_->Init(host_.get(), manager_name ? manager_name : L"");
+  paint_manager_->Init(host_.get(), L"");
   paint_manager_->AddPreMessageFilter(this);
 
   std::wstring file = GetSkinFile();
-  CControlUI* root = nullptr;
-  if (GetSkinType().empty()) {
-    root = CMarkupBuilder::Create(file, paint_manager_.get(), this, this);
-  }
+  CControlUI* root = CMarkupBuilder::Create(file, paint_manager_.get(), this, this);
   if (!root) FailToLoadSkin(file);
 
   paint_manager_->AttachDialog(root);
@@ -465,28 +223,29 @@ LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   if (KeepsDocumentSize() && KeepShape(msg, wparam, lparam, result)) return result;
   bool handled = true;
   switch (msg) {
-    case WM_CREATE: result = OnCreate(msg, wparam, lparam, handled); break;
+    case WM_CREATE: result = OnCreate(); break;
     case WM_CLOSE:
       close_answer_ = static_cast<UINT>(wparam);
       result = OnClose(msg, wparam, lparam, handled);
       break;
-    case WM_DESTROY: result = OnDestroy(msg, wparam, lparam, handled); break;
-    case WM_NCACTIVATE: result = OnNcActivate(msg, wparam, lparam, handled); break;
-    case WM_NCCALCSIZE: result = OnNcCalcSize(msg, wparam, lparam, handled); break;
-    case WM_NCPAINT: result = OnNcPaint(msg, wparam, lparam, handled); break;
+    case WM_NCACTIVATE:
+      // No frame is drawn; a minimised window gets the default handling.
+      handled = !::IsIconic(hwnd_);
+      if (handled) result = wparam == 0 ? TRUE : FALSE;
+      break;
+    case WM_NCCALCSIZE:  // no non-client area
+    case WM_NCPAINT:     // nothing drawn there
+      break;
     case WM_NCHITTEST: result = OnNcHitTest(msg, wparam, lparam, handled); break;
-    case WM_GETMINMAXINFO: result = OnGetMinMaxInfo(msg, wparam, lparam, handled); break;
-    case WM_MOUSEWHEEL: result = OnMouseWheel(msg, wparam, lparam, handled); break;
-    case WM_MOUSEHOVER: result = OnMouseHover(msg, wparam, lparam, handled); break;
-    case WM_SIZE: result = OnSize(msg, wparam, lparam, handled); break;
-    case WM_CHAR: result = OnChar(msg, wparam, lparam, handled); break;
+    case WM_GETMINMAXINFO:
+      OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lparam));
+      handled = false;
+      break;
+    case WM_SIZE:
+      OnSize();
+      handled = false;
+      break;
     case WM_SYSCOMMAND: result = OnSysCommand(msg, wparam, lparam, handled); break;
-    case WM_KEYDOWN: result = OnKeyDown(msg, wparam, lparam, handled); break;
-    case WM_KILLFOCUS: result = OnKillFocus(msg, wparam, lparam, handled); break;
-    case WM_SETFOCUS: result = OnSetFocus(msg, wparam, lparam, handled); break;
-    case WM_LBUTTONUP: result = OnLButtonUp(msg, wparam, lparam, handled); break;
-    case WM_LBUTTONDOWN: result = OnLButtonDown(msg, wparam, lparam, handled); break;
-    case WM_MOUSEMOVE: result = OnMouseMove(msg, wparam, lparam, handled); break;
     default: handled = false; break;
   }
   if (handled) {
@@ -496,7 +255,6 @@ LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     }
     return result;
   }
-  handled = false;
   result = HandleCustomMessage(msg, wparam, lparam, handled);
   if (handled) return result;
   if (host_ && host_->HandleMessage(msg, wparam, lparam, result)) return result;

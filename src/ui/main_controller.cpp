@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "skin/button.h"
-#include "skin/container.h"
 #include "skin/label.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
+#include "skin/tab_layout.h"
+#include "skin/text.h"
 #include "ui/string_table.h"
 #include "ui/transfer_speed.h"
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "skin/modal_windows_win.h"
 #include "skin/resources.h"
 #include "skin/skin_string.h"
 #include "ui/circle_label.h"

@@ -264,6 +264,15 @@ e2e_start_product() {
   e2e_product_pid=$e2e_launched_pid
 }
 
+# e2e_product_processes: how many processes run the installation's zrCastrix.exe. The updater
+# creates the product's process before it ends: once the updater has ended, this count is final,
+# long before a started product's window would show.
+e2e_product_processes() {
+  local exe
+  exe=$(zr_winpath "$e2e_app/zrCastrix.exe" | sed 's/[][\\.*^$+?(){}|]/\\&/g')
+  pgrep -fc -- "$exe"
+}
+
 # e2e_product_windows: how many product windows ("Zoria投屏助手") are up.
 e2e_product_windows() { xdotool search --onlyvisible --name '^Zoria投屏助手$' 2>/dev/null | wc -l; }
 
@@ -288,6 +297,31 @@ e2e_run_updater() {
     { e2e_fail "no main window"; return 1; }
 }
 
+# e2e_poll SECONDS COMMAND...: true as soon as COMMAND succeeds, false when it has not within
+# SECONDS (fractions allowed). e2e_stays SECONDS COMMAND...: true when COMMAND still succeeds
+# after SECONDS, false as soon as it fails: how a test sees that something did not happen.
+e2e_poll() {
+  local end
+  end=$(e2e_deadline "$1")
+  shift
+  until "$@"; do
+    [ "$(date +%s%N)" -lt "$end" ] || return 1
+    sleep 0.05
+  done
+}
+e2e_stays() {
+  local seconds=$1
+  shift
+  ! e2e_poll "$seconds" e2e_not "$@"
+}
+e2e_not() { ! "$@"; }
+e2e_deadline() { echo $(($(date +%s%N) + $(awk -v s="$1" 'BEGIN { printf "%d", s * 1e9 }'))); }
+
+# e2e_main_shown / e2e_box_shown: the main window ($e2e_main) / the box found last
+# ($e2e_box_id) is still on the screen.
+e2e_main_shown() { xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' 2>/dev/null | grep -qx "$e2e_main"; }
+e2e_box_shown() { xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | grep -qx "$e2e_box_id"; }
+
 # e2e_updater_ends [SECONDS]: the updater ends within SECONDS (default 30).
 e2e_updater_ends() { zr_wait_exit "$e2e_updater_pid" "${1:-30}"; }
 e2e_updater_runs() { kill -0 "$e2e_updater_pid" 2>/dev/null; }
@@ -297,6 +331,103 @@ e2e_pixel() {
   eval "$(xdotool getwindowgeometry --shell "$1")"
   import -window root -crop "1x1+$((X + $2))+$((Y + $3))" +repage -depth 8 txt:- 2>/dev/null |
     sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1 \2 \3/p' | head -n 1
+}
+
+# e2e_control_centre DOCUMENT NAME: "X Y", the centre of the control NAME of the skin document
+# DOCUMENT (src/resources/skin) in window pixels, laid out from the document as the engine
+# lays it out: the root fills the window's "size"; a floating control sits at its "pos" from its
+# parent's corner; in a vertical or horizontal layout the children follow each other with their
+# "padding" and the layout's "childpadding", those without a size on that axis sharing what is
+# left (the last one taking the odd pixels); any other container, a tab layout's pages
+# included, gives each child its whole area. Controls hidden in the document take no room.
+# Fails when the document has no such control.
+e2e_control_centre() {
+  python3 - "$e2e_source/src/resources/skin/$1" "$2" <<'PY'
+import sys
+import xml.etree.ElementTree as ET
+
+document, wanted = sys.argv[1], sys.argv[2]
+window = ET.parse(document).getroot()
+not_controls = {"Include", "Default", "Font", "Image"}
+containers = {"Container", "VerticalLayout", "HorizontalLayout", "TabLayout"}
+
+
+def numbers(element, name, count):
+    values = [int(v) for v in element.get(name, "").split(",") if v.strip()]
+    return (values + [0] * count)[:count]
+
+
+def children(element):
+    return [c for c in element if c.tag not in not_controls and c.get("visible") != "false"]
+
+
+def place(element, rect, found):
+    if element.get("name") == wanted:
+        found.append(rect)
+    if element.tag not in containers:
+        return
+    left, top, right, bottom = rect
+    inset = numbers(element, "inset", 4)
+    inner = (left + inset[0], top + inset[1], right - inset[2], bottom - inset[3])
+    flow = []
+    for child in children(element):
+        if child.get("float") == "true":
+            pos = numbers(child, "pos", 4)
+            place(child, (left + pos[0], top + pos[1], left + pos[2], top + pos[3]), found)
+        else:
+            flow.append(child)
+    if element.tag in ("VerticalLayout", "HorizontalLayout"):
+        line(flow, inner, int(element.get("childpadding", "0")), element.tag == "VerticalLayout", found)
+        return
+    for child in flow:
+        pad = numbers(child, "padding", 4)
+        width = int(child.get("width", "0")) or inner[2] - inner[0] - pad[0] - pad[2]
+        height = int(child.get("height", "0")) or inner[3] - inner[1] - pad[1] - pad[3]
+        x, y = inner[0] + pad[0], inner[1] + pad[1]
+        place(child, (x, y, x + max(0, width), y + max(0, height)), found)
+
+
+def line(items, inner, child_padding, vertical, found):
+    main, cross = ("height", "width") if vertical else ("width", "height")
+    before, after, cross_before, cross_after = (1, 3, 0, 2) if vertical else (0, 2, 1, 3)
+    main_length = inner[3] - inner[1] if vertical else inner[2] - inner[0]
+    cross_length = inner[2] - inner[0] if vertical else inner[3] - inner[1]
+    used, flexible = 0, 0
+    for i, item in enumerate(items):
+        pad = numbers(item, "padding", 4)
+        used += pad[before] + pad[after] + (child_padding if i else 0)
+        size = int(item.get(main, "0"))
+        used += size
+        flexible += 0 if size else 1
+    left = max(0, main_length - used)
+    share = left // flexible if flexible else 0
+    rest = left - share * flexible
+    cursor = inner[1] if vertical else inner[0]
+    for i, item in enumerate(items):
+        pad = numbers(item, "padding", 4)
+        cursor += pad[before] + (child_padding if i else 0)
+        length = int(item.get(main, "0"))
+        if not length:
+            flexible -= 1
+            length = share + (rest if flexible == 0 else 0)
+        across = int(item.get(cross, "0")) or max(0, cross_length - pad[cross_before] - pad[cross_after])
+        start = (inner[0] if vertical else inner[1]) + pad[cross_before]
+        if vertical:
+            place(item, (start, cursor, start + across, cursor + length), found)
+        else:
+            place(item, (cursor, start, cursor + length, start + across), found)
+        cursor += length + pad[after]
+
+
+width, height = numbers(window, "size", 2)
+found = []
+for root in children(window)[:1]:
+    place(root, (0, 0, width, height), found)
+if not found:
+    sys.exit(f"no control named {wanted} in {document}")
+left, top, right, bottom = found[0]
+print((left + right) // 2, (top + bottom) // 2)
+PY
 }
 
 # e2e_completion_page: the main window shows its completion page: the start button's blue

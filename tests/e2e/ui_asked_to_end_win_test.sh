@@ -30,7 +30,7 @@ e2e_put_product
 e2e_hold "$e2e_app/data/f$held.txt" || e2e_finish
 e2e_run_updater "$offline" || e2e_finish
 if e2e_wait_replacing; then
-  zr_click "$e2e_main" 554 26
+  zr_click "$e2e_main" $(e2e_control_centre wnd_main.xml closebtn)
   new_at_click=$(e2e_count_new)
   e2e_check "close clicked before the failing file ($new_at_click of $count new)" [ "$new_at_click" -lt $((held - 1)) ]
   e2e_check "the updater ends (boxes answered as they come)" e2e_answer_boxes 300 "$e2e_updater_pid"

@@ -17,17 +17,16 @@ if e2e_box 40; then
   e2e_check "no file is touched while the box is open" e2e_files_are old
   e2e_check "the product still runs while the box is open" kill -0 "$e2e_product_pid"
   # The close button is disabled: pressing it leaves the box open.
-  zr_click "$e2e_box_id" 350 30
-  sleep 0.5
-  e2e_check "the disabled close button does nothing" eval "zr_wait_window MessageBox 1 >/dev/null"
+  zr_click "$e2e_box_id" $(e2e_control_centre messagebox.xml btn_close)
+  e2e_check "the disabled close button does nothing" e2e_stays 0.5 e2e_box_shown
   # Neither key closes the box.
   xdotool windowfocus "$e2e_box_id" 2>/dev/null
-  xdotool key Escape; sleep 0.3; xdotool key Return; sleep 0.7
-  e2e_check "Escape and Enter leave the box open" eval "zr_wait_window MessageBox 1 >/dev/null"
+  xdotool key Escape; sleep 0.3; xdotool key Return
+  e2e_check "Escape and Enter leave the box open" e2e_stays 0.7 e2e_box_shown
   # The box belongs to the worker thread; its owner, the main window, is disabled meanwhile.
-  zr_click "$e2e_main" 554 26
-  sleep 1
-  e2e_check "the main window's close button does nothing while the box is open" e2e_updater_runs
+  zr_click "$e2e_main" $(e2e_control_centre wnd_main.xml closebtn)
+  e2e_check "the main window's close button does nothing while the box is open" e2e_stays 1 e2e_main_shown
+  e2e_check "the updater runs on" e2e_updater_runs
   zr_answer_box MessageBox first
   e2e_check "the product is ended" zr_wait_exit "$e2e_product_pid" 20
   e2e_check "the update proceeds to the completion page" e2e_wait_completion_page 30

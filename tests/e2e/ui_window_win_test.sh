@@ -44,18 +44,17 @@ attempt() {
 
   e2e_drag 300 200 60 40
   after_background_drag=$(e2e_geometry "$e2e_main")
-  e2e_drag 60 25 -30 -20
+  e2e_drag $(e2e_control_centre wnd_main.xml lab_captionTitle) -30 -20
   after_title_drag=$(e2e_geometry "$e2e_main")
-  e2e_drag 554 26 -80 60
+  e2e_drag $(e2e_control_centre wnd_main.xml closebtn) -80 60
   after_button_press=$(e2e_geometry "$e2e_main")
   e2e_updater_runs && runs_after_button=1 || runs_after_button=0
   e2e_drag 10 390 60 -60
   after_strip_press=$(e2e_geometry "$e2e_main")
 
   iconic && iconic_before=1 || iconic_before=0
-  zr_click "$e2e_main" 529 26
-  sleep 0.5
-  iconic && iconic_after=1 || iconic_after=0
+  zr_click "$e2e_main" $(e2e_control_centre wnd_main.xml minbtn)
+  e2e_poll 5 iconic && iconic_after=1 || iconic_after=0
   e2e_updater_runs && runs_after_minimise=1 || runs_after_minimise=0
 
   done_by_then=$(e2e_count_new)

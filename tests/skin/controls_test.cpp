@@ -5,13 +5,15 @@
 #include <memory>
 
 #include "skin/button.h"
-#include "skin/container.h"
 #include "skin/label.h"
+#include "skin/linear_layout.h"
 #include "skin/markup_builder.h"
+#include "skin/option.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/resources.h"
 #include "skin/skin_string.h"
+#include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/resources.h"
+#include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
 
 namespace {

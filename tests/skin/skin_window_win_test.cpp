@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "skin/button.h"
+#include "skin/modal_windows_win.h"
 #include "skin/resources.h"
 #include "support/skin_fixtures.h"
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "skin/container.h"
 #include "skin/paint_manager.h"
 #include "skin/resources.h"
+#include "skin/vertical_layout.h"
 #include "support/skin_fixtures.h"
 
 namespace {

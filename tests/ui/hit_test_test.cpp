@@ -7,9 +7,9 @@
 
 #include <memory>
 
-#include "skin/container.h"
 #include "skin/paint_manager.h"
 #include "skin/resources.h"
+#include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
 
 namespace {

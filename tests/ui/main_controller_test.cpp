@@ -4,17 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "skin/container.h"
 #include "skin/label.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
+#include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
-#include "ui/string_table.h"
-#include "ui/transfer_speed.h"
 #include "util/text.h"
 
 namespace {
@@ -80,11 +79,16 @@ TEST_F(MainController, TheProgressPageShowsTheProductAndTheWorkersMessages) {
     EXPECT_EQ(progress.GetValue(), step.shown) << "after " << step.posted;
   }
 
-  controller_.OnSpeed(2048);
-  EXPECT_EQ(Text(L"lb_speed"), zr::FormatTransferSpeed(2048));
-  EXPECT_FALSE(Text(L"lb_speed").empty());
-  controller_.OnSpeed(-1);
-  EXPECT_EQ(Text(L"lb_speed"), L"");
+  const struct {
+    std::int64_t posted;
+    const wchar_t* shown;
+  } speeds[] = {
+      {2048, L"2.00 KB/s"}, {-1, L""}, {std::int64_t{1} << 33, L"2.00 GB/s"}, {0, L"0 B/s"}};
+  for (const auto& speed : speeds) {
+    controller_.OnSpeed(speed.posted);
+    EXPECT_EQ(zr::WideToUtf8(Text(L"lb_speed")), zr::WideToUtf8(speed.shown))
+        << "after " << speed.posted;
+  }
   controller_.OnStatusText(L"正在更新 a.dll");
   EXPECT_EQ(Text(L"lb_file"), L"正在更新 a.dll");
   EXPECT_TRUE(window_.calls.empty());
@@ -97,8 +101,7 @@ TEST_F(MainController, SuccessShowsTheCompletionPageAndStartsTheProductAfterThre
   EXPECT_FALSE(Visible(L"lab_install_tip"));
   EXPECT_FALSE(Visible(L"lab_install_name"));
   EXPECT_TRUE(Visible(L"lab_install_completed"));
-  EXPECT_EQ(Text(L"btn_runprogram"), zr::StringTable::Get(L"ok"));
-  EXPECT_FALSE(Text(L"btn_runprogram").empty());
+  EXPECT_EQ(zr::WideToUtf8(Text(L"btn_runprogram")), "确定");
   EXPECT_EQ(window_.calls, (std::vector<std::string>{"timer 3000"}));
 
   window_.calls.clear();

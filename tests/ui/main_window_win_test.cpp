@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "skin/button.h"
-#include "skin/container.h"
 #include "skin/label.h"
+#include "skin/modal_windows_win.h"
 #include "skin/progress.h"
 #include "skin/resources.h"
+#include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
 #include "ui/circle_label.h"
 #include "ui/message_box_win.h"

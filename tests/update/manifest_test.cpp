@@ -143,7 +143,6 @@ TEST(ParseUpdateManifest, MapsTheDocumentIntoTheContext) {
       EXPECT_EQ(context.files[i].md5, c.files[i].md5) << "entry " << i;
       EXPECT_EQ(WideToUtf8(context.files[i].tmp), WideToUtf8(c.files[i].tmp)) << "entry " << i;
       EXPECT_EQ(WideToUtf8(context.files[i].path), WideToUtf8(c.files[i].path)) << "entry " << i;
-      EXPECT_EQ(context.files[i].state, 0);
     }
     EXPECT_EQ(context.removedFiles, c.removed);
     EXPECT_TRUE(context.backups.empty());
@@ -152,7 +151,7 @@ TEST(ParseUpdateManifest, MapsTheDocumentIntoTheContext) {
 
 TEST(ParseUpdateManifest, AddsToWhatTheContextHolds) {
   CUpdateContext context;
-  context.files.push_back({"u", "m", L"old tmp", L"old path", 5});
+  context.files.push_back({"u", "m", L"old tmp", L"old path"});
   context.removedFiles.push_back(L"kept");
   context.backups.push_back({L"t", L"t.bak"});
 
@@ -162,7 +161,6 @@ TEST(ParseUpdateManifest, AddsToWhatTheContextHolds) {
             RESULT_OK);
   ASSERT_EQ(context.files.size(), 2u);
   EXPECT_EQ(context.files[0].path, L"old path");
-  EXPECT_EQ(context.files[0].state, 5);
   EXPECT_EQ(context.files[1].path, L"P");
   EXPECT_EQ(context.removedFiles, (std::vector<std::wstring>{L"kept", L"R"}));
   EXPECT_EQ(context.backups.size(), 1u);

@@ -168,6 +168,8 @@ TEST(CloseRunningProduct, AnyAnswerButCancelConfirms) {
   }
 }
 
+// The engine asks for the product's path beside the updater; how a running process's path is
+// compared with it (letter case, dots) is the platform's, proven in product_process_win_test.cpp.
 TEST(CloseRunningProduct, LooksForTheProductBesideTheUpdater) {
   struct Case {
     const char* name;
@@ -177,8 +179,6 @@ TEST(CloseRunningProduct, LooksForTheProductBesideTheUpdater) {
   } cases[] = {
       {"same directory", L"C:\\Zoria", L"C:\\Zoria\\zrCastrix.exe", true},
       {"directory with trailing separator", L"C:\\Zoria\\", L"C:\\Zoria\\zrCastrix.exe", true},
-      {"ASCII case differs", L"C:\\Program Files\\Zoria", L"c:\\PROGRAM FILES\\zoria\\ZRCASTRIX.EXE", true},
-      {"other letters in another case, dots", L"C:\\Zoria Δé", L"C:\\zoria δÉ\\.\\zrCastrix.exe", true},
       {"parent directory", L"C:\\Zoria\\bin", L"C:\\Zoria\\zrCastrix.exe", false},
       {"another file name", L"C:\\Zoria", L"C:\\Zoria\\zrCastrix2.exe", false},
   };

@@ -25,12 +25,12 @@
 #include <string>
 #include <vector>
 
-#include "skin/container.h"
 #include "skin/control.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/resources.h"
 #include "skin/skin_window_win.h"
+#include "skin/tab_layout.h"
 #include "util/text.h"
 
 namespace {

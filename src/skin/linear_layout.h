@@ -1,0 +1,25 @@
+// The arithmetic of the linear layouts (CVerticalLayoutUI, CHorizontalLayoutUI): children one
+// after another along one axis, fixed sizes first, the rest shared by the flexible ones within
+// their limits. Measures (EstimateSize) and then arranges (SetPos) the children it is given.
+#pragma once
+
+#include <utility>
+#include <vector>
+
+#include "skin/control.h"
+
+namespace Skin {
+
+// Shares `available` pixels among flexible items with [min, max] limits: items whose limit
+// binds get the limit, the others split the rest evenly (the last takes the remainder).
+std::vector<int> ShareSpace(int available, const std::vector<std::pair<int, int>>& limits);
+
+// Places the visible, non-floating `items` inside `inner`, top to bottom when `vertical`, else
+// left to right, `child_padding` apart, each with its own padding around it. A size a child
+// asks for on the axis is kept (within its limits); the others share what is left. Across the
+// axis a child takes its own size or, without one, the whole width (height) less its padding.
+// Floating items are left to the caller.
+void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int child_padding,
+                  bool vertical);
+
+}  // namespace Skin

@@ -1,0 +1,28 @@
+// COptionUI: a button that stays selected; the options of one group are selected one at a time.
+#pragma once
+
+#include "skin/button.h"
+
+namespace Skin {
+
+class COptionUI : public CButtonUI {
+ public:
+  std::wstring GetClass() const override { return L"OptionUI"; }
+  CControlUI* GetInterface(const std::wstring& name) override;
+  bool Activate() override;
+
+  bool IsSelected() const { return selected_; }
+  // Selecting an option of a group unselects the others of the same group in the window.
+  void Selected(bool selected);
+  const std::wstring& GetGroup() const { return group_; }
+
+  void PaintStatusImage(ISurface& surface) override;
+  void SetAttribute(const std::wstring& name, const std::wstring& value) override;
+
+ private:
+  bool selected_ = false;
+  std::wstring group_;
+  std::wstring selected_image_;
+};
+
+}  // namespace Skin

@@ -1,0 +1,38 @@
+#include "skin/tab_layout.h"
+
+#include "skin/paint_manager.h"
+
+namespace Skin {
+
+CControlUI* CTabLayoutUI::GetInterface(const std::wstring& name) {
+  if (name == L"TabLayout") return this;
+  return CContainerUI::GetInterface(name);
+}
+
+bool CTabLayoutUI::Add(CControlUI* control) {
+  if (!control) return false;
+  bool visible = GetCount() == current_;
+  if (!CContainerUI::Add(control)) return false;
+  control->SetVisible(visible);
+  return true;
+}
+
+bool CTabLayoutUI::SelectItem(int index) {
+  if (index < 0 || index >= GetCount()) return false;
+  if (index == current_ && GetItemAt(index)->IsVisible()) return true;
+  current_ = index;
+  for (int i = 0; i < GetCount(); ++i) GetItemAt(i)->SetVisible(i == index);
+  NeedUpdate();
+  if (manager_) manager_->SendNotify(this, L"tabselect", static_cast<WParam>(index));
+  return true;
+}
+
+void CTabLayoutUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
+  if (name == L"selectedid") {
+    current_ = ParseInt(value);
+  } else {
+    CContainerUI::SetAttribute(name, value);
+  }
+}
+
+}  // namespace Skin

@@ -1,0 +1,23 @@
+// CTabLayoutUI: one page (child) visible at a time, the others hidden; "selectedid" picks the
+// first one shown. Selecting another page sends "tabselect" with its index.
+#pragma once
+
+#include "skin/container.h"
+
+namespace Skin {
+
+class CTabLayoutUI : public CContainerUI {
+ public:
+  std::wstring GetClass() const override { return L"TabLayoutUI"; }
+  CControlUI* GetInterface(const std::wstring& name) override;
+  bool Add(CControlUI* control) override;
+  // Shows the page with that index and hides the others; false for an index out of range.
+  bool SelectItem(int index);
+  int GetCurSel() const { return current_; }
+  void SetAttribute(const std::wstring& name, const std::wstring& value) override;
+
+ private:
+  int current_ = 0;
+};
+
+}  // namespace Skin

@@ -1,0 +1,18 @@
+#include "skin/vertical_layout.h"
+
+#include "skin/linear_layout.h"
+
+namespace Skin {
+
+CControlUI* CVerticalLayoutUI::GetInterface(const std::wstring& name) {
+  if (name == L"VerticalLayout") return this;
+  return CContainerUI::GetInterface(name);
+}
+
+void CVerticalLayoutUI::SetPos(const SkinRect& rect) {
+  CControlUI::SetPos(rect);
+  LayOutInLine(items_, Inner(rect), child_padding_, /*vertical=*/true);
+  PlaceFloats();
+}
+
+}  // namespace Skin
