@@ -164,8 +164,13 @@ class CReportPost : public IBoundedJob {
     }
     DWORD status = 0;
     DWORD statusSize = sizeof status;
-    HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                   &statusSize, nullptr);
+    // No status line came back (under Wine a connection reset at once can still let the send
+    // succeed): the report did not arrive.
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, nullptr) ||
+        status == 0) {
+      SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+      return Failed();
+    }
     // A redirection was not followed, so the report did not arrive; any other status, errors
     // included, counts as sent.
     const bool redirected = status >= 300 && status <= 399;

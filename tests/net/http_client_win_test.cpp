@@ -271,7 +271,7 @@ TEST(UploadReportTo, DropsTheReportWhenTheEndpointIsInTrouble) {
     ASSERT_NE(0, server.port());
     ReportDelivery delivery;
     EXPECT_EQ(-1, UploadReportTo(server.Url(kTarget), "x", &delivery)) << WideToUtf8(c.mode);
-    EXPECT_EQ(delivery.outcome, c.outcome) << WideToUtf8(c.mode) << ", error " << delivery.error;
+    EXPECT_EQ(delivery.outcome, c.outcome) << WideToUtf8(c.mode) << ", error " << delivery.error << ", status " << delivery.status;
     bool exists = false;
     server.Record(1, c.record, &exists);
     EXPECT_TRUE(exists) << WideToUtf8(c.mode);
