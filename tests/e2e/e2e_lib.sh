@@ -293,7 +293,9 @@ e2e_start_updater() {
 # e2e_main (the X window id).
 e2e_run_updater() {
   e2e_start_updater "$@"
-  e2e_main=$(zr_wait_window 'Zoria投屏助手更新程序' $((60 * ${ZR_UI_PATIENCE:-1}))) ||
+  # Two minutes: after a test has ended every Wine process of its prefix, the next program
+  # starts the prefix's services afresh, which on a loaded machine has taken over a minute.
+  e2e_main=$(zr_wait_window 'Zoria投屏助手更新程序' $((120 * ${ZR_UI_PATIENCE:-1}))) ||
     { e2e_fail "no main window"; return 1; }
 }
 
