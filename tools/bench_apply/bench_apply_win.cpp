@@ -32,6 +32,7 @@
 #include "update/md5.h"
 #include "update/manifest.h"
 #include "update/outcome.h"
+#include "update/recorded_file_system.h"
 #include "update/update_context.h"
 #include "util/files.h"
 #include "util/text.h"
@@ -128,6 +129,24 @@ std::string ManifestOf(const Tree& tree) {
   return xml + "</config>\r\n";
 }
 
+// The updater's own platform, installed in the tree's product folder, as the check requires of
+// every target.
+class BenchPlatform : public zr::CWin32Platform {
+ public:
+  BenchPlatform(zr::IUpdateEvents& events, std::wstring installation) : CWin32Platform(events) {
+    m_installed.installation = std::move(installation);
+  }
+  zr::IFileSystem& Files() override { return m_files; }
+
+ private:
+  struct InstalledFileSystem : zr::CWin32FileSystem {
+    std::wstring ModuleDirectory() override { return installation; }
+    std::wstring installation;
+  };
+  InstalledFileSystem m_installed;
+  zr::CRecordedFileSystem m_files{m_installed, *this};
+};
+
 // The staged files read through in the check's pieces, nothing done with the bytes.
 // Milliseconds, or -1 on failure.
 double TimePlainRead(const Tree& tree) {
@@ -152,7 +171,7 @@ double TimeEngine(const Tree& tree, bool readFirst, double* parseMs, double* che
   const std::string manifest = ManifestOf(tree);
   zr::CUpdateContext context;
   zr::CEventQueue events(nullptr);  // no window: the events wait in the queue
-  zr::CWin32Platform platform(events);
+  BenchPlatform platform(events, tree.root + L"\\product");
   const double start = Now();
   if (zr::ParseUpdateManifest(context, manifest) != zr::RESULT_OK) return -1;
   const double parsed = Now();
