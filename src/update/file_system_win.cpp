@@ -117,13 +117,13 @@ bool CWin32FileSystem::ReadPieces(const std::wstring& path, const std::function<
   CKernelHandle file(CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return Failed();
-  // One buffer for the whole file, reused piece by piece.
-  std::unique_ptr<char[]> buffer(new char[kReadPieceBytes]);
+  if (!m_pieceBuffer) m_pieceBuffer.reset(new char[kReadPieceBytes]);
+  char* const buffer = m_pieceBuffer.get();
   for (;;) {
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer.get(), kReadPieceBytes, &read, nullptr)) return Failed();
+    if (!ReadFile(file.get(), buffer, kReadPieceBytes, &read, nullptr)) return Failed();
     if (read == 0) return true;
-    piece(buffer.get(), read);
+    piece(buffer, read);
   }
 }
 

@@ -3,6 +3,8 @@
 // are replaced and deleted like any other. Used by CWin32Platform and by the Windows tests.
 #pragma once
 
+#include <memory>
+
 #include "update/file_system.h"
 
 namespace zr {
@@ -39,6 +41,9 @@ class CWin32FileSystem : public IFileSystem {
   bool Failed();  // GetLastError()
 
   uint32_t m_lastError = 0;
+  // ReadPieces' buffer, made at its first call and kept: a fresh megabyte for every file cost
+  // more than reading the file (under Wine, each is mapped and unmapped anew).
+  std::unique_ptr<char[]> m_pieceBuffer;
 };
 
 }  // namespace zr

@@ -164,10 +164,12 @@ double TimePlainRead(const Tree& tree) {
   return Now() - start;
 }
 
-// The engine from the manifest's bytes: parsing, the check before anything moves (with every
-// staged file's md5), the replacing stage. Milliseconds of the replacing, or -1 on failure.
+// The engine from the manifest's bytes: parsing, the check before anything moves (its path
+// rules in `rulesMs`, the md5 of every staged file in `checkMs`), the replacing stage.
+// Milliseconds of the replacing, or -1 on failure.
 // `plainReadMs` gets a plain read of the same staged files, before or after the check.
-double TimeEngine(const Tree& tree, bool readFirst, double* parseMs, double* checkMs, double* plainReadMs) {
+double TimeEngine(const Tree& tree, bool readFirst, double* parseMs, double* rulesMs, double* checkMs,
+                  double* plainReadMs) {
   const std::string manifest = ManifestOf(tree);
   zr::CUpdateContext context;
   zr::CEventQueue events(nullptr);  // no window: the events wait in the queue
@@ -176,11 +178,18 @@ double TimeEngine(const Tree& tree, bool readFirst, double* parseMs, double* che
   if (zr::ParseUpdateManifest(context, manifest) != zr::RESULT_OK) return -1;
   const double parsed = Now();
   if (readFirst) *plainReadMs = TimePlainRead(tree);
+  // The whole check, then its path rules alone (the same entries without md5, the disk's
+  // caches now warm for them): the md5 check costs at most the difference.
   const double checking = Now();
   if (zr::CheckFileEntries(context, platform) != zr::RESULT_OK || context.verified.size() != tree.staged.size()) {
     return -1;
   }
-  *checkMs = Now() - checking;
+  const double checked = Now();
+  zr::CUpdateContext rulesOnly = context;
+  for (zr::UpdateFileEntry& entry : rulesOnly.files) entry.md5.clear();
+  if (zr::CheckFileEntries(rulesOnly, platform) != zr::RESULT_OK) return -1;
+  *rulesMs = Now() - checked;
+  *checkMs = checked - checking - *rulesMs;
   if (!readFirst) *plainReadMs = TimePlainRead(tree);
   const double replacing = Now();
   if (zr::ReplaceFiles(context, platform) != zr::RESULT_OK) return -1;
@@ -252,19 +261,19 @@ int wmain() {
       std::fprintf(stderr, "cannot lay out the trees under %s\n", zr::WideToUtf8(roundDir).c_str());
       return 1;
     }
-    double parseMs = 0, engineMs = 0, bareMs = 0, checkMs = 0, readMs = 0;
+    double parseMs = 0, engineMs = 0, bareMs = 0, rulesMs = 0, checkMs = 0, readMs = 0;
     if (round % 2) {
-      engineMs = TimeEngine(engineTree, false, &parseMs, &checkMs, &readMs);
+      engineMs = TimeEngine(engineTree, false, &parseMs, &rulesMs, &checkMs, &readMs);
       bareMs = TimeBareLoop(bareTree);
     } else {
       bareMs = TimeBareLoop(bareTree);
-      engineMs = TimeEngine(engineTree, true, &parseMs, &checkMs, &readMs);
+      engineMs = TimeEngine(engineTree, true, &parseMs, &rulesMs, &checkMs, &readMs);
     }
     const bool ok = engineMs >= 0 && bareMs >= 0 && readMs >= 0 && Replaced(engineTree) && Replaced(bareTree);
     allReplaced = allReplaced && ok;
-    std::printf("round %d: check with md5 %.1f ms (%.0f MB/s), plain read %.1f ms (%.0f MB/s), ratio %.2f; "
-                "engine %.1f ms (+ %.1f ms parsing the manifest), bare loop %.1f ms, ratio %.2f%s\n",
-                round, checkMs, Rate(engineTree, checkMs), readMs, Rate(engineTree, readMs),
+    std::printf("round %d: path rules %.1f ms; md5 check %.1f ms (%.0f MB/s), plain read %.1f ms (%.0f MB/s), "
+                "ratio %.2f; engine %.1f ms (+ %.1f ms parsing the manifest), bare loop %.1f ms, ratio %.2f%s\n",
+                round, rulesMs, checkMs, Rate(engineTree, checkMs), readMs, Rate(engineTree, readMs),
                 readMs > 0 ? checkMs / readMs : 0.0, engineMs, parseMs, bareMs, bareMs > 0 ? engineMs / bareMs : 0.0,
                 ok ? "" : "  (TREE NOT AS EXPECTED)");
     engineTimes.push_back(engineMs);
@@ -277,7 +286,7 @@ int wmain() {
   zr::DeleteDirectoryTree(options.dir);
 
   const double check = Median(checkRates), read = Median(readRates);
-  std::printf("median: check with md5 %.0f MB/s, plain read of the same files %.0f MB/s, the check takes %.2f"
+  std::printf("median: md5 check %.0f MB/s, plain read of the same files %.0f MB/s, the check takes %.2f"
               " times as long (aim: at most 1.50)\n",
               check, read, check > 0 ? read / check : 0.0);
   const double engine = Median(engineTimes), bare = Median(bareTimes);
