@@ -7,8 +7,10 @@
 # shipped exe is: a Debug build measures its own debug information more than the program)
 # and runs tools/bench_<NAME>/bench.sh with that folder, for each NAME given or, by default,
 # for every tools/bench_*/ that has a bench.sh:
-#   apply          the engine's replacing stage on a 1,000-file manifest (about 50 MB) against
-#                  a bare loop of the same MoveFileExW and DeleteFileW calls, and their ratio
+#   apply          on a 1,000-file manifest (about 50 MB, every file with its md5): the check's
+#                  path rules, its md5 part against a plain read of the same files, and the
+#                  replacing stage against a bare loop of the same MoveFileExW and DeleteFileW
+#                  calls, with their ratios
 #   skin_startup   start-up time and memory of the updater's window against a plain window,
 #                  and the work of its later frames
 # A benchmark's programs are the targets named on its bench.sh's "# targets:" line, else
