@@ -3,8 +3,9 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <system_error>
-#include <thread>
+#include <utility>
+
+#include "util/detached_thread.h"
 
 namespace zr {
 
@@ -19,7 +20,10 @@ struct SharedRun {
   bool done = false;
 };
 
-void RunJob(const std::shared_ptr<SharedRun>& run) {
+// The job's thread; its argument is the thread's own reference to the run, freed here.
+void RunJob(void* argument) {
+  const std::shared_ptr<SharedRun> run = std::move(*static_cast<std::shared_ptr<SharedRun>*>(argument));
+  delete static_cast<std::shared_ptr<SharedRun>*>(argument);
   try {
     run->job->Run();
   } catch (...) {
@@ -36,12 +40,17 @@ BoundedRunResult RunWithDeadline(const std::shared_ptr<IBoundedJob>& job,
                                  std::chrono::milliseconds deadline,
                                  std::chrono::milliseconds grace) {
   std::shared_ptr<SharedRun> run;
+  std::shared_ptr<SharedRun>* threadsRun = nullptr;
   try {
     run = std::make_shared<SharedRun>();
     run->job = job;
-    std::thread(RunJob, run).detach();
+    threadsRun = new std::shared_ptr<SharedRun>(run);
   } catch (const std::exception&) {
-    return BoundedRunResult::kAbandoned;  // no memory or no thread: the call never ran
+    return BoundedRunResult::kAbandoned;  // no memory: the call never ran
+  }
+  if (!StartDetachedThread(RunJob, threadsRun)) {
+    delete threadsRun;
+    return BoundedRunResult::kAbandoned;  // no thread: the call never ran
   }
 
   std::unique_lock<std::mutex> lock(run->mutex);
