@@ -8,7 +8,8 @@
 #
 # The end-to-end tests share one Wine prefix of their own ($build/wineprefix-ui) and take turns
 # through its lock, so each may end every Wine process of that prefix when it is done (the
-# product the updater starts lives on otherwise). Screenshots go to $build/screenshots/ui/, and
+# product the updater starts lives on otherwise). Screenshots go to $build/screenshots/ui/
+# (ui-win32/ for the 32-bit prefix), and
 # with them, at the end, the record each installation's updater kept (zrUpdater.log and
 # zrUpdater.log.1), as <script>.<installation>.zrUpdater.log.
 #
@@ -34,13 +35,20 @@ for f in "$e2e_updater" "$e2e_stand_in" "$e2e_server"; do
 done
 echo "a $(zr_pe_bits "$e2e_updater")-bit updater beside a $(zr_pe_bits "$e2e_stand_in")-bit product on $(zr_windows_bits)-bit Windows"
 
-# Our own turn lock: the prefix's ".lock" is zr_wine_init's, taken again below.
-exec 7>"$e2e_build/wineprefix-ui.turn"
+# Our own turn lock, one per prefix (the 32-bit prefix is wineprefix-ui-win32): the prefix's
+# ".lock" is zr_wine_init's, taken again below. Tests in the 32-bit prefix keep their
+# screenshots apart too: they may run at the same time as those in the 64-bit one.
+e2e_prefix_name=wineprefix-ui
+e2e_shots="$e2e_build/screenshots/ui"
+if [ "$WINEARCH" = win32 ]; then
+  e2e_prefix_name+=-win32
+  e2e_shots+=-win32
+fi
+exec 7>"$e2e_build/$e2e_prefix_name.turn"
 flock 7
 zr_wine_init "$e2e_build/wineprefix-ui"
 
 e2e_work=$(mktemp -d "${TMPDIR:-/tmp}/zr-ui.XXXXXX")
-e2e_shots="$e2e_build/screenshots/ui"
 mkdir -p "$e2e_shots"
 e2e_failures=0
 e2e_pids=()
