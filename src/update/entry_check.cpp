@@ -5,6 +5,7 @@
 
 #include "update/file_set.h"
 #include "update/md5.h"
+#include "update/md5_hasher.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
@@ -102,6 +103,9 @@ class CByteProgress {
   int64_t m_position = 0;
 };
 
+// Staged files of this many bytes in all are hashed on a thread of their own while they are read.
+constexpr uint64_t kHashOnAThreadBytes = 4 << 20;
+
 // At most this many entries whose md5 is not checked are named in the record, one line each.
 constexpr size_t kMostUncheckedLines = 10;
 
@@ -134,25 +138,47 @@ int32_t VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   platform.Record("checking md5: staged files " + std::to_string(checked.size()) + ", bytes " + std::to_string(total));
   CByteProgress progress(platform, total);
   ReportProgress(platform, 0);
+  // The files are read here and hashed on the hasher's thread meanwhile; their digests are
+  // compared in order as they come, so the first file that differs is the one refused.
+  CMd5Hasher hasher(total >= kHashOnAThreadBytes);
+  size_t compared = 0;  // of `checked`
+  const auto refuse = [&](size_t i, const std::string& why) {
+    platform.Record(EntryText(i, count, context.files[i]) + ": refused, " + why);
+    PostEntryLine(platform, L"pro_verify_md5_error", i, count, FileNameOfPath(context.files[i].path));
+    return RESULT_MOVE_FAILED;
+  };
+  // Compares the digests that are ready (with `wait`, those of every file read through); false
+  // when one differs, which is then refused.
+  const auto compareDigests = [&](bool wait) {
+    std::string actual;
+    while (hasher.TakeDigest(actual, wait)) {
+      const size_t i = checked[compared++];
+      const UpdateFileEntry& entry = context.files[i];
+      if (!SameMd5(actual, entry.md5)) {
+        refuse(i, "the staged file's md5 is " + actual + ", the manifest's " + entry.md5);
+        return false;
+      }
+      FileIdentity identity;
+      if (files.Identify(entry.tmp, identity)) context.verified[i] = identity;
+    }
+    return true;
+  };
   for (const size_t i : checked) {
     const UpdateFileEntry& entry = context.files[i];
     PostEntryLine(platform, L"pro_verifying_dds", i, count, FileNameOfPath(entry.path));
-    CMd5 digest;
     const bool read = files.ReadPieces(entry.tmp, [&](const char* data, size_t size) {
-      digest.Add(data, size);
+      hasher.Add(data, size);
       progress.Add(size);
     });
-    const std::string actual = read ? digest.Hex() : std::string();
-    if (!read || !SameMd5(actual, entry.md5)) {
-      platform.Record(EntryText(i, count, entry) + ": refused, " +
-                      (read ? "the staged file's md5 is " + actual + ", the manifest's " + entry.md5
-                            : "the staged file cannot be read through: " + RecordError(files.LastError())));
-      PostEntryLine(platform, L"pro_verify_md5_error", i, count, FileNameOfPath(entry.path));
-      return RESULT_MOVE_FAILED;
+    if (!read) {
+      const uint32_t error = files.LastError();
+      if (!compareDigests(true)) return RESULT_MOVE_FAILED;  // an earlier file differs
+      return refuse(i, "the staged file cannot be read through: " + RecordError(error));
     }
-    FileIdentity identity;
-    if (files.Identify(entry.tmp, identity)) context.verified[i] = identity;
+    hasher.EndFile();
+    if (!compareDigests(false)) return RESULT_MOVE_FAILED;
   }
+  if (!compareDigests(true)) return RESULT_MOVE_FAILED;
   platform.Record("md5 verified: staged files " + std::to_string(checked.size()));
   ReportProgress(platform, 0);  // the next step fills the bar anew
   return RESULT_OK;

@@ -1,0 +1,40 @@
+// MD5 of files one after another, hashed on a thread of its own while the caller reads the next
+// file: reading and hashing, each about as fast as the other, then take about as long as the
+// slower of the two instead of both together.
+//
+// One caller thread gives each file's bytes (Add) and ends it (EndFile), file after file, and
+// takes the digests in the same order (TakeDigest). The bytes waiting for the hasher are
+// copied into a few buffers made once (Add waits while all are full), so memory stays bounded
+// whatever the files' sizes. Without a thread (not asked for: a thread does not pay for itself
+// on a few megabytes; or none can be started) Add hashes the bytes itself.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace zr {
+
+class CMd5Hasher {
+ public:
+  explicit CMd5Hasher(bool useThread);
+  // Waits for the hasher's thread to finish the bytes it holds (a few megabytes at most).
+  ~CMd5Hasher();
+  CMd5Hasher(const CMd5Hasher&) = delete;
+  CMd5Hasher& operator=(const CMd5Hasher&) = delete;
+
+  void Add(const char* data, size_t size);
+  void EndFile();
+  // The digest of the next ended file not taken yet (32 lower-case hexadecimal digits). False
+  // when there is none: no ended file is left, or (wait false) its digest is not ready yet.
+  bool TakeDigest(std::string& digest, bool wait);
+
+  struct Shared;
+
+ private:
+  std::shared_ptr<Shared> m_shared;
+  size_t m_ended = 0;
+  size_t m_taken = 0;
+};
+
+}  // namespace zr
