@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "ui/string_table.h"
 #include "update/entry_check.h"
 #include "update/file_set.h"
 #include "update/outcome.h"
@@ -134,7 +133,7 @@ bool StagedFilesUnchanged(const CUpdateContext& context, IUpdatePlatform& platfo
     if (files.Identify(entry.tmp, now) && now == identity) continue;
     platform.Record("entry " + std::to_string(i + 1) + "/" + std::to_string(count) + " " + RecordPath(entry.tmp) +
                     ": refused, the staged file changed after its md5 was checked");
-    PostEntryLine(platform, L"pro_verify_md5_error", i, count, FileNameOfPath(entry.path));
+    PostEntryLine(platform, platform.Texts(), L"pro_verify_md5_error", i, count, FileNameOfPath(entry.path));
     return false;
   }
   return true;
@@ -188,7 +187,7 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   for (size_t i = 0; i < count; ++i) {
     const UpdateFileEntry& entry = context.files[i];
     const PlannedFile& file = context.plan.files[fileOf[i]];
-    PostEntryLine(platform, L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
+    PostEntryLine(platform, platform.Texts(), L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
 
     if (fileOf[i] < planned) {
       // Listed again: the file now holds this run's earlier content, and the original is
@@ -217,7 +216,7 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   context.leftovers = FinishJournal(platform, context.plan);
   context.journalWritten = !context.leftovers.empty();
   ReportProgress(platform, 100);
-  PostStatusText(platform, StringTable::Get(L"pro_update_finished").c_str());
+  PostStatusText(platform, platform.Texts().Text(L"pro_update_finished").c_str());
   return RESULT_OK;
 }
 
@@ -228,7 +227,9 @@ bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vect
   size_t restored = 0;
   for (size_t k = 0; k < plan.files.size(); ++k) {
     const PlannedFile& file = plan.files[k];
-    if (k < lines) PostEntryLine(platform, L"pro_rollback_dds", k, lines, NameAfterBackslash(lineNames[k]));
+    if (k < lines) {
+      PostEntryLine(platform, platform.Texts(), L"pro_rollback_dds", k, lines, NameAfterBackslash(lineNames[k]));
+    }
     const RestoreResult result = RestoreFile(files, file);
     if (result == RestoreResult::kStuck && stuck == plan.files.size()) stuck = k;
     if (result == RestoreResult::kStuck) platform.Record("cannot be made old again: " + RecordPath(file.target));
@@ -247,7 +248,8 @@ bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vect
                     (stuck == plan.files.size() ? "every file is old" : "not every file is old"));
   }
   if (stuck == plan.files.size()) return true;
-  PostEntryLine(platform, L"pro_restore_failed_dds", stuck, plan.files.size(), FileNameOfPath(plan.files[stuck].target));
+  PostEntryLine(platform, platform.Texts(), L"pro_restore_failed_dds", stuck, plan.files.size(),
+                FileNameOfPath(plan.files[stuck].target));
   return false;
 }
 

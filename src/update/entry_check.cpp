@@ -144,7 +144,8 @@ int32_t VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   size_t compared = 0;  // of `checked`
   const auto refuse = [&](size_t i, const std::string& why) {
     platform.Record(EntryText(i, count, context.files[i]) + ": refused, " + why);
-    PostEntryLine(platform, L"pro_verify_md5_error", i, count, FileNameOfPath(context.files[i].path));
+    PostEntryLine(platform, platform.Texts(), L"pro_verify_md5_error", i, count,
+                  FileNameOfPath(context.files[i].path));
     return RESULT_MOVE_FAILED;
   };
   // Compares the digests that are ready (with `wait`, those of every file read through); false
@@ -165,7 +166,7 @@ int32_t VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   };
   for (const size_t i : checked) {
     const UpdateFileEntry& entry = context.files[i];
-    PostEntryLine(platform, L"pro_verifying_dds", i, count, FileNameOfPath(entry.path));
+    PostEntryLine(platform, platform.Texts(), L"pro_verifying_dds", i, count, FileNameOfPath(entry.path));
     const bool read = files.ReadPieces(entry.tmp, [&](const char* data, size_t size) {
       hasher.Add(data, size);
       progress.Add(size);
@@ -216,7 +217,7 @@ int32_t CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platform) {
     const char* refusal = RefusalOf(entry, files, installation, targets, staged);
     if (refusal != nullptr) {
       platform.Record(EntryText(i, count, entry) + ": refused, " + refusal);
-      PostEntryLine(platform, L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
+      PostEntryLine(platform, platform.Texts(), L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
       return RESULT_MOVE_FAILED;
     }
   }

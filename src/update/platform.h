@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "strings/texts.h"
 #include "update/file_system.h"
 #include "update/report_delivery.h"
 #include "update/run_record.h"
@@ -31,6 +32,9 @@ class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
   // The files and directories of the installation, seen through a CRecordedFileSystem
   // (recorded_file_system.h), so that every failed file operation reaches the record.
   virtual IFileSystem& Files() = 0;
+
+  // The texts of the boxes and status lines, as the program was handed them.
+  virtual const ITexts& Texts() = 0;
 
   // The running product.
   virtual uint32_t FindProcessByPath(const std::wstring& exePath) = 0;  // 0: not running

@@ -1,6 +1,5 @@
 #include "update/product_close.h"
 
-#include "ui/string_table.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
@@ -26,6 +25,12 @@ const char* AnswerText(BoxAnswer answer) {
   return "no answer (the box failed)";
 }
 
+// The updater is ending while the product still runs: it is left running.
+int32_t Ending(IUpdatePlatform& platform) {
+  platform.Record("not asked to close it: the updater is ending");
+  return RESULT_USER_CANCELLED;
+}
+
 }  // namespace
 
 int32_t CloseRunningProduct(IUpdatePlatform& platform) {
@@ -40,6 +45,7 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
                            : std::string("the product is not running"));
     }
     if (processId == 0) break;
+    if (platform.ProcessEnding()) return Ending(platform);
     platform.Sleep(kPollSleepMs);
   }
 
@@ -49,15 +55,16 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
       return RESULT_OK;
     }
     seen = true;
+    // An updater that is ending leaves the product as it is: it was not asked, or is gone.
+    if (platform.ProcessEnding()) return Ending(platform);
 
     if (attempt == 0) {
       // The one question of the run; only the cancel button keeps the product running.
-      const BoxAnswer answer = platform.ShowQuestionBox(StringTable::Get(L"update"),
-                                                  StringTable::Get(L"box_close_tool"),
-                                                  StringTable::Get(L"update"),
-                                                  StringTable::Get(L"cancel"));
-      platform.Record(platform.ProcessEnding() ? std::string("not asked to close it: the updater is ending")
-                                               : std::string("asked the user to close it: ") + AnswerText(answer));
+      const ITexts& texts = platform.Texts();
+      const BoxAnswer answer = platform.ShowQuestionBox(texts.Text(L"update"), texts.Text(L"box_close_tool"),
+                                                        texts.Text(L"update"), texts.Text(L"cancel"));
+      if (platform.ProcessEnding()) return Ending(platform);
+      platform.Record(std::string("asked the user to close it: ") + AnswerText(answer));
       if (answer == BoxAnswer::kSecond) {
         platform.Record("the user keeps the product running");
         platform.Report({UpdateEvent::Kind::kQuit});
@@ -76,7 +83,7 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
       platform.Sleep(kTerminateSleepMs);
     } else {
       platform.Record("the product would not end");
-      PostFatalText(platform, StringTable::Get(L"box_exit_reboot").c_str());
+      PostFatalText(platform, platform.Texts().Text(L"box_exit_reboot").c_str());
       return RESULT_CLOSE_FAILED;
     }
   }

@@ -1,6 +1,5 @@
 #include "update/recovery.h"
 
-#include "ui/string_table.h"
 #include "update/apply.h"
 #include "update/journal.h"
 #include "update/outcome.h"
@@ -25,7 +24,7 @@ int32_t RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform
       return RESULT_OK;
     case Journal::State::kDamaged:
       platform.Record("recovery: the journal cannot be read or is damaged: nothing touched");
-      PostStatusText(platform, StringTable::Get(L"pro_journal_damaged").c_str());
+      PostStatusText(platform, platform.Texts().Text(L"pro_journal_damaged").c_str());
       return RESULT_MOVE_FAILED;
     case Journal::State::kFinished:
       platform.Record("recovery: the journal of a finished run: deleting what it left");
@@ -57,7 +56,7 @@ int32_t RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform
         // nothing is moved until it is repaired.
         platform.Record("recovery: the original of " + RecordPath(file.target) +
                         " is nowhere the run left it: nothing moved, journal kept");
-        PostStatusText(platform, StringTable::Get(L"pro_restore_failed_dds").c_str(), static_cast<int>(k + 1),
+        PostStatusText(platform, platform.Texts().Text(L"pro_restore_failed_dds").c_str(), static_cast<int>(k + 1),
                        static_cast<int>(journal.files.size()), WideToUtf8(FileNameOfPath(file.target)).c_str());
         return RESULT_MOVE_FAILED;
     }

@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "ui/string_table.h"
 #include "update/apply.h"
 #include "update/manifest.h"
 #include "update/md5.h"
@@ -17,10 +16,11 @@ namespace {
 
 // The failure box: title "update", the official-site message and link, and the buttons given.
 BoxAnswer ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, const wchar_t* secondButton) {
-  const std::wstring second = secondButton ? StringTable::Get(secondButton) : std::wstring();
-  return platform.ShowLinkBox(StringTable::Get(L"update"), StringTable::Get(L"goto_offical_site"),
-                              StringTable::Get(L"box_update_failed_goto_offical_site"),
-                              StringTable::Get(firstButton), secondButton ? &second : nullptr);
+  const ITexts& texts = platform.Texts();
+  const std::wstring second = secondButton ? texts.Text(secondButton) : std::wstring();
+  return platform.ShowLinkBox(texts.Text(L"update"), texts.Text(L"goto_offical_site"),
+                              texts.Text(L"box_update_failed_goto_offical_site"), texts.Text(firstButton),
+                              secondButton ? &second : nullptr);
 }
 
 // An exception that ended a step, in the record (as far as memory allows).
@@ -79,10 +79,12 @@ std::string DeliveryText(const ReportDelivery& delivery) {
 }
 
 // The end of every run but a successful one: the report, when there is one to send, and the
-// window told to close.
+// window told to close. A process that is ending sends nothing: it is not kept waiting.
 int32_t Finish(CUpdateContext& context, IUpdatePlatform& platform, int32_t outcome, bool report) {
   Attempt(platform, "the record", [&] { RecordOutcome(platform, outcome); });
-  if (report) {
+  if (report && platform.ProcessEnding()) {
+    Attempt(platform, "the record", [&] { platform.Record("usage report not sent: the updater is ending"); });
+  } else if (report) {
     Attempt(platform, "the usage report", [&] {
       const ReportDelivery delivery = platform.SendUsageReport(context, outcome);
       platform.Record("usage report " + DeliveryText(delivery));
@@ -152,7 +154,7 @@ int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std:
         platform, "reading the manifest",
         [&] {
           context.files.clear();
-          PostStatusText(platform, StringTable::Get(L"pro_parsing_config").c_str());
+          PostStatusText(platform, platform.Texts().Text(L"pro_parsing_config").c_str());
           ReportProgress(platform, 0);
           ReportSpeed(platform, -1);
           return LoadUpdateConfig(context, platform, configPath);
@@ -162,7 +164,7 @@ int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std:
 
     BoxAnswer answer = BoxAnswer::kClosed;
     Attempt(platform, "the retry box", [&] {
-      PostStatusText(platform, StringTable::Get(L"pro_parse_config_failed").c_str());
+      PostStatusText(platform, platform.Texts().Text(L"pro_parse_config_failed").c_str());
       answer = ShowFailureBox(platform, L"retry", L"ok");
       platform.Record(answer == BoxAnswer::kFirst ? "the user asked to read it again" : "the user gave up");
     });
@@ -187,7 +189,11 @@ int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std:
     // What the rollback cannot finish, its journal leaves to the next start.
     Attempt(platform, "the rollback", [&] { RollbackFiles(context, platform); });
   }
-  Attempt(platform, "deleting the download cache", [&] { ClearUpdateCache(platform); });
+  if (platform.ProcessEnding()) {
+    Attempt(platform, "the record", [&] { platform.Record("download cache left: the updater is ending"); });
+  } else {
+    Attempt(platform, "deleting the download cache", [&] { ClearUpdateCache(platform); });
+  }
   return Finish(context, platform, applied, true);
 }
 

@@ -42,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_texts.h"
 #include "update/file_system.h"
 #include "update/platform.h"
 #include "update/recorded_file_system.h"
@@ -107,6 +108,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   int32_t lastReportCode = 0;
   ReportDelivery reportDelivery{ReportDelivery::Outcome::kAnswered, 200, 0};  // what SendUsageReport gives
   std::vector<std::string> record;        // the run's record, a line each
+  FakeTexts texts;                        // each id with its conversions, not its wording
   // Called when a box is shown, before its answer is taken (e.g. to fix a file meanwhile).
   std::function<void(FakePlatform&)> onBox;
 
@@ -126,6 +128,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   bool EnterFileStage() override;
   void LeaveFileStage() override;
   bool ProcessEnding() override { return shuttingDown; }
+  const ITexts& Texts() override { return texts; }
   ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) override;
 
   // IFileSystem

@@ -13,6 +13,7 @@
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/tab_layout.h"
+#include "support/fake_texts.h"
 #include "support/skin_fixtures.h"
 #include "util/text.h"
 
@@ -57,8 +58,9 @@ class MainController : public zr::test::MainDocumentTest {
   bool Visible(const wchar_t* name) { return Control<Skin::CControlUI>(name).IsVisible(); }
   std::wstring Text(const wchar_t* name) { return Control<Skin::CControlUI>(name).GetText(); }
 
+  zr::test::FakeTexts texts_;
   FakeWindow window_;
-  zr::CMainController controller_{window_};
+  zr::CMainController controller_{window_, texts_};
 };
 
 TEST_F(MainController, TheProgressPageShowsTheProductAndTheWorkersMessages) {
@@ -101,7 +103,7 @@ TEST_F(MainController, SuccessShowsTheCompletionPageAndStartsTheProductAfterThre
   EXPECT_FALSE(Visible(L"lab_install_tip"));
   EXPECT_FALSE(Visible(L"lab_install_name"));
   EXPECT_TRUE(Visible(L"lab_install_completed"));
-  EXPECT_EQ(zr::WideToUtf8(Text(L"btn_runprogram")), "确定");
+  EXPECT_EQ(zr::WideToUtf8(Text(L"btn_runprogram")), "ok");
   EXPECT_EQ(window_.calls, (std::vector<std::string>{"timer 3000"}));
 
   window_.calls.clear();
@@ -132,7 +134,7 @@ TEST_F(MainController, TheProductStartsAtMostOnceAndNeverAfterClosingBegan) {
   };
   for (const auto& c : cases) {
     FakeWindow window;
-    zr::CMainController controller(window);
+    zr::CMainController controller(window, texts_);
     controller.Init(pm_);
     controller.OnSucceeded();
     for (const Event& event : c.events) event(controller);
@@ -167,7 +169,7 @@ TEST_F(MainController, TheFatalBoxClosesTheWindowAndKeepsItsObjectAlive) {
   // The window goes while the box is open (a second box nested in it): nothing is posted to
   // it after, and the object stays until the outer box is answered.
   FakeWindow window;
-  zr::CMainController controller(window);
+  zr::CMainController controller(window, texts_);
   controller.Init(pm_);
   bool mayDeleteInside = true;
   int depth = 0;

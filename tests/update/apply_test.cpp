@@ -79,18 +79,18 @@ TEST(ReplaceFiles, JournalsThenReplacesAnExistingFileAndCreatesANewOne) {
   EXPECT_EQ(Replace(context, platform), RESULT_OK);
   EXPECT_EQ(Narrow(platform.log),
             Narrow({L"write C:\\Zoria\\zrUpdater.journal",
-                    L"status 1/2 正在更新文件 a.dll",
+                    L"status pro_update_file_dds(1,2,a.dll)",
                     L"move C:\\Zoria\\a.dll -> C:\\Zoria\\a.dll.bak",
                     L"move C:\\Zoria\\cache\\update\\a.staged -> C:\\Zoria\\a.dll",
                     L"progress 50",
-                    L"status 2/2 正在更新文件 b.dll",
+                    L"status pro_update_file_dds(2,2,b.dll)",
                     L"mkdirs C:\\Zoria\\plugins\\新 目录\\b.dll",
                     L"move C:\\Zoria\\cache\\update\\b.staged -> C:\\Zoria\\plugins\\新 目录\\b.dll",
                     L"append C:\\Zoria\\zrUpdater.journal",
                     L"delete C:\\Zoria\\a.dll.bak",
                     L"delete C:\\Zoria\\zrUpdater.journal",
                     L"progress 100",
-                    L"status 更新完成！"}));
+                    L"status pro_update_finished"}));
   EXPECT_EQ(platform.files, (FileTable{{L"C:\\Zoria\\a.dll", "new a"},
                                        {L"C:\\Zoria\\plugins\\新 目录\\b.dll", "new b"}}));
   ASSERT_EQ(context.backups.size(), 2u);
@@ -255,7 +255,7 @@ TEST(RollbackFiles, ThirdOfFiveFailingRestoresTheFirstThreeInOrder) {
   for (int k = 0; k < 3; ++k) {
     const std::wstring name(1, L"abc"[k]);
     const std::wstring target = kProduct + L"\\" + name + L".dll";
-    expected.push_back(L"status " + std::to_wstring(k + 1) + L"/3 正在回滚文件(" + name + L".dll)");
+    expected.push_back(L"status pro_rollback_dds(" + std::to_wstring(k + 1) + L",3," + name + L".dll)");
     if (k < 2) expected.push_back(L"move " + target + L" -> " + target + L".tmp");
     expected.push_back(L"move " + target + L".bak -> " + target);  // c.dll was only moved aside
     if (k < 2) expected.push_back(L"delete " + target + L".tmp");
@@ -285,10 +285,10 @@ TEST(RollbackFiles, DeletesFilesTheRunCreatedAndPausesOnlyForAWindow) {
     platform.log.clear();
     platform.shuttingDown = ending;
     RollbackFiles(context, platform);
-    std::vector<std::wstring> expected = {L"status 1/2 正在回滚文件(n.dll)",
+    std::vector<std::wstring> expected = {L"status pro_rollback_dds(1,2,n.dll)",
                                           L"move C:\\Zoria\\new\\n.dll -> C:\\Zoria\\new\\n.dll.tmp",
                                           L"delete C:\\Zoria\\new\\n.dll.tmp", L"sleep 10",
-                                          L"status 2/2 正在回滚文件(x.dll)", L"rmdir C:\\Zoria\\new",
+                                          L"status pro_rollback_dds(2,2,x.dll)", L"rmdir C:\\Zoria\\new",
                                           L"delete " + kJournal};
     if (ending) expected.erase(std::remove(expected.begin(), expected.end(), L"sleep 10"), expected.end());
     EXPECT_EQ(Narrow(platform.log), Narrow(expected));
@@ -310,9 +310,9 @@ TEST(ReplaceFiles, PathsWithForwardSlashesOnly) {
   RollbackFiles(context, platform);
   const auto texts = platform.StatusTexts();
   ASSERT_EQ(texts.size(), 4u);
-  EXPECT_EQ(WideToUtf8(texts[0]), "1/2 正在更新文件 a.dll");
-  EXPECT_EQ(WideToUtf8(texts[2]), "1/2 正在回滚文件()");
-  EXPECT_EQ(WideToUtf8(texts[3]), "2/2 正在回滚文件()");
+  EXPECT_EQ(WideToUtf8(texts[0]), "pro_update_file_dds(1,2,a.dll)");
+  EXPECT_EQ(WideToUtf8(texts[2]), "pro_rollback_dds(1,2,)");
+  EXPECT_EQ(WideToUtf8(texts[3]), "pro_rollback_dds(2,2,)");
   EXPECT_EQ(platform.files[L"C:/Zoria/a.dll"], "old a");
 }
 
@@ -328,12 +328,12 @@ TEST(RollbackFiles, TheParkedFileReturnsWhenTheBackupCannotComeBackAndTheJournal
   platform.failOperation = platform.operations + 2;  // moving a.dll.bak back
   platform.log.clear();
   RollbackFiles(context, platform);
-  EXPECT_EQ(Narrow(platform.log), Narrow({L"status 1/2 正在回滚文件(a.dll)",
+  EXPECT_EQ(Narrow(platform.log), Narrow({L"status pro_rollback_dds(1,2,a.dll)",
                                           L"move C:\\Zoria\\a.dll -> C:\\Zoria\\a.dll.tmp",
                                           L"failed move C:\\Zoria\\a.dll.bak -> C:\\Zoria\\a.dll",
                                           L"move C:\\Zoria\\a.dll.tmp -> C:\\Zoria\\a.dll", L"sleep 10",
-                                          L"status 2/2 正在回滚文件(b.dll)",
-                                          L"status 1/2 无法恢复文件(a.dll)，请关闭占用它的程序后重试"}));
+                                          L"status pro_rollback_dds(2,2,b.dll)",
+                                          L"status pro_restore_failed_dds(1,2,a.dll)"}));
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll"], "new a");
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll.bak"], "old a");
   EXPECT_EQ(platform.files.count(L"C:\\Zoria\\a.dll.tmp"), 0u);
@@ -469,8 +469,8 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
     EXPECT_EQ(platform.processes.count(7), 1u) << "the product is not closed for nothing";
     EXPECT_EQ(platform.fileStageRequests, 0);
     ASSERT_FALSE(platform.StatusTexts().empty());
-    EXPECT_EQ(platform.StatusTexts().back(), (c.md5.empty() ? L"2/3 正在更新文件 " : L"2/3 校验错误，文件 ") +
-                                                 FileNameOfPath(c.path) + (c.md5.empty() ? L"" : L" 的MD5值不一致"));
+    EXPECT_EQ(platform.StatusTexts().back(), (c.md5.empty() ? L"pro_update_file_dds(2,3," : L"pro_verify_md5_error(2,3,") +
+                                                 FileNameOfPath(c.path) + L")");
   }
 }
 
@@ -498,7 +498,7 @@ TEST(ApplyUpdate, TheMd5CheckFillsTheBarBeforeTheProductIsAsked) {
     if (line->compare(0, 9, L"progress ") == 0) bar.push_back(std::stoll(line->substr(9)));
     if (line->compare(0, 7, L"status ") == 0) lines.push_back(line->substr(7));
   }
-  EXPECT_EQ(lines, (std::vector<std::wstring>{L"1/2 正在校验文件 a.dll", L"2/2 正在校验文件 b.dll"}));
+  EXPECT_EQ(lines, (std::vector<std::wstring>{L"pro_verifying_dds(1,2,a.dll)", L"pro_verifying_dds(2,2,b.dll)"}));
   ASSERT_GT(bar.size(), 50u) << "the bar follows the bytes";
   EXPECT_LE(bar.size(), 102u);
   EXPECT_EQ(bar.front(), 0);
@@ -523,7 +523,7 @@ TEST(ApplyUpdate, AStagedFileChangedAfterItsCheckIsNotInstalled) {
   EXPECT_EQ(ApplyUpdate(context, platform, stage), RESULT_MOVE_FAILED);
   EXPECT_EQ(platform.files[kProduct + L"\\a.dll"], "old a");
   EXPECT_EQ(platform.operations, 0);
-  EXPECT_EQ(platform.StatusTexts().back(), L"1/1 校验错误，文件 a.dll 的MD5值不一致");
+  EXPECT_EQ(platform.StatusTexts().back(), L"pro_verify_md5_error(1,1,a.dll)");
 }
 
 TEST(ApplyUpdate, ClosesTheProductFirstAndTouchesNothingWhenThatFails) {
@@ -675,7 +675,7 @@ TEST(RecoverInterruptedRun, MovesNothingWhileTheProductRunsOnAndKeepsTheJournalW
     EXPECT_EQ(platform.processes.count(7), c.productEnds ? 0u : 1u);
     EXPECT_EQ(platform.files, before) << "nothing moves, and the journal stays";
     if (c.backupLocked) {
-      EXPECT_EQ(platform.StatusTexts().back(), L"1/3 无法恢复文件(a.dll)，请关闭占用它的程序后重试");
+      EXPECT_EQ(platform.StatusTexts().back(), L"pro_restore_failed_dds(1,3,a.dll)");
     } else {
       EXPECT_EQ(platform.moveCount, 0);
     }

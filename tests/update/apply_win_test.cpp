@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_texts.h"
 #include "support/files_win.h"
 #include "update/file_system_win.h"
 #include "update/outcome.h"
@@ -60,6 +61,7 @@ class DiskPlatform : public IUpdatePlatform {
   bool EnterFileStage() override { return true; }
   void LeaveFileStage() override {}
   bool ProcessEnding() override { return false; }
+  const ITexts& Texts() override { return texts; }
   ReportDelivery SendUsageReport(const CUpdateContext&, int32_t) override { return {}; }
 
   // The lines of the record that tell of a failed file operation.
@@ -74,6 +76,7 @@ class DiskPlatform : public IUpdatePlatform {
   InstallationFileSystem disk;
   CRecordedFileSystem files{disk, *this};
   std::vector<std::string> record;
+  test::FakeTexts texts;
 };
 
 using HeldFile = CKernelHandle;

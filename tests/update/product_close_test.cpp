@@ -21,7 +21,7 @@ using test::FakeProcess;
 
 constexpr uint32_t kProductId = 4242;
 const std::wstring kQuestion =
-    L"questionbox 更新|继续更新会强行退出正在运行的Zoria投屏助手，您确定要更新吗？|更新|取消";
+    L"questionbox update|box_close_tool|update|cancel";
 const std::wstring kTerminate = L"terminate 4242 4294967295";
 
 // The fake with the product running from the updater's own directory.
@@ -129,7 +129,7 @@ TEST(CloseRunningProduct, ProductThatNeverEndsGivesUpAfterFourteenSeconds) {
             Narrow(Join({Repeat(5, kWaitPoll),
                          {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000"},
                          Repeat(4, {L"find 4242", L"find 4242", kTerminate, L"sleep 2000"}),
-                         {L"find 4242", L"fatal 退出Zoria投屏助手失败，请重启电脑后重试！"}})));
+                         {L"find 4242", L"fatal box_exit_reboot"}})));
   EXPECT_EQ(platform.clock, 5000u + 1000u + 8000u);
   EXPECT_EQ(platform.boxAnswers.size(), 2u) << "the user is asked once";
   ASSERT_EQ(platform.events.size(), 1u);

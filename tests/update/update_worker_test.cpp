@@ -67,7 +67,7 @@ TEST_F(UpdateWorker, NoConfigGivesTheRetryBoxAndRetryRepeatsTheFailure) {
   EXPECT_EQ(RunUpdate(context, platform, L""), RESULT_MANIFEST_INVALID);
 
   EXPECT_EQ(Count(platform, L"linkbox"), 3);
-  EXPECT_EQ(Count(platform, L"linkbox 更新|更新失败，请至官网下载最新安装包！|重试|确定|去官网"), 3);
+  EXPECT_EQ(Count(platform, L"linkbox update|box_update_failed_goto_offical_site|retry|ok|goto_offical_site"), 3);
   // Each attempt: parsing line, progress 0, speed -1, failure line; the finished message once.
   using Kind = UpdateEvent::Kind;
   const std::vector<Kind> attempt = {Kind::kStatusText, Kind::kProgress, Kind::kSpeed, Kind::kStatusText};
@@ -77,8 +77,8 @@ TEST_F(UpdateWorker, NoConfigGivesTheRetryBoxAndRetryRepeatsTheFailure) {
   EXPECT_EQ(platform.EventKinds(), expected);
   EXPECT_EQ(platform.events[1].event.value, 0);
   EXPECT_EQ(platform.events[2].event.value, -1);
-  EXPECT_EQ(platform.StatusTexts().front(), L"正在解析配置文件...");
-  EXPECT_EQ(platform.StatusTexts()[1], L"解析配置文件失败");
+  EXPECT_EQ(platform.StatusTexts().front(), L"pro_parsing_config");
+  EXPECT_EQ(platform.StatusTexts()[1], L"pro_parse_config_failed");
   EXPECT_EQ(platform.reportsSent, 0);
   EXPECT_EQ(Find(platform, L"rmtree"), -1);
 }
@@ -148,8 +148,8 @@ TEST_F(UpdateWorker, ApplyFailureRunsBoxRollbackCacheRemovalAndReportInOrderOnce
 
   EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MOVE_FAILED);
 
-  const int box = Find(platform, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网");
-  const int rollbackLine = Find(platform, L"status 1/1 正在回滚文件(a.dll)");
+  const int box = Find(platform, L"linkbox update|box_update_failed_goto_offical_site|ok|(none)|goto_offical_site");
+  const int rollbackLine = Find(platform, L"status pro_rollback_dds(1,1,a.dll)");
   const int cache = Find(platform, L"rmtree C:\\Program Files\\Zoria\\cache\\update\\");
   const int report = Find(platform, L"report 4001");
   const int finished = Find(platform, L"finished");
@@ -180,6 +180,48 @@ TEST_F(UpdateWorker, CancelledCloseStillRunsTheFailurePath) {
   EXPECT_EQ(platform.lastReportCode, RESULT_USER_CANCELLED);
   EXPECT_EQ(platform.EventKinds().back(), UpdateEvent::Kind::kFinished);
   EXPECT_EQ(platform.processes.count(42), 1u);  // left running
+}
+
+// An updater asked to end (its window closed, the session ending) is waited for: it stops at
+// its next step, leaving the product running and every file old, and neither deletes the
+// cache nor sends the report, which would keep the ending process waiting.
+TEST_F(UpdateWorker, AnUpdaterAskedToEndStopsAtItsNextStep) {
+  struct Case {
+    const char* name;
+    bool productRunning;
+    bool endsBeforeTheRun;  // else while the first box is open
+  } cases[] = {
+      {"asked before the product is", true, true},
+      {"asked while the question box is open", true, false},
+      {"asked while the failure box is open", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform p;
+    p.moduleDirectory = kDir;
+    p.directories = {kDir, kDir + L"\\cache", kDir + L"\\cache\\update"};
+    p.files[kDir + L"\\cache\\update\\a.dll"] = "new a";
+    p.files[kDir + L"\\cache\\update\\b.dll"] = "new b";
+    p.files[kDir + L"\\a.dll"] = "old a";
+    p.files[kDir + L"\\b.dll"] = "old b";
+    p.lockedPaths.insert(kDir + L"\\b.dll");  // a failing run, when it gets to moving
+    p.files[kConfig] =
+        "<config><version>3.2.0</version>"
+        "<file><tmp>C:\\Program Files\\Zoria\\cache\\update\\a.dll</tmp><path>C:\\Program Files\\Zoria\\a.dll</path></file>"
+        "<file><tmp>C:\\Program Files\\Zoria\\cache\\update\\b.dll</tmp><path>C:\\Program Files\\Zoria\\b.dll</path></file>"
+        "</config>";
+    if (c.productRunning) p.processes[42] = {kDir + L"\\zrCastrix.exe"};
+    p.shuttingDown = c.endsBeforeTheRun;
+    p.onBox = [](FakePlatform& fake) { fake.shuttingDown = true; };
+    CUpdateContext run;
+    EXPECT_NE(RunUpdate(run, p, kConfig), RESULT_OK);
+    EXPECT_EQ(p.EventKinds().back(), UpdateEvent::Kind::kFinished);
+    EXPECT_EQ(p.processes.count(42), c.productRunning ? 1u : 0u);
+    EXPECT_EQ(Count(p, L"terminate") + Count(p, L"quit-window"), 0);
+    EXPECT_EQ(p.files[kDir + L"\\a.dll"], "old a");
+    EXPECT_EQ(p.reportsSent, 0);
+    EXPECT_EQ(p.files.count(kDir + L"\\cache\\update\\b.dll"), 1u) << "the cache is left";
+  }
 }
 
 // The journal of a run that replaced a.dll ("old a" by "new a") and was killed.
@@ -219,9 +261,9 @@ TEST_F(UpdateWorker, AnInstallationThatCannotBeMadeWholeIsLeftAloneAndReported) 
     const wchar_t* line;  // the status line before the box
   } cases[] = {
       {"the backup is held", [&](FakePlatform& p) { p.lockedPaths.insert(a + L".bak"); }, RESULT_MOVE_FAILED,
-       L"1/1 无法恢复文件(a.dll)，请关闭占用它的程序后重试"},
+       L"pro_restore_failed_dds(1,1,a.dll)"},
       {"the journal is held", [&](FakePlatform& p) { p.lockedPaths.insert(kDir + L"\\zrUpdater.journal"); },
-       RESULT_MOVE_FAILED, L"无法读取更新记录(zrUpdater.journal)，请重启电脑后重试或重新安装Zoria投屏助手"},
+       RESULT_MOVE_FAILED, L"pro_journal_damaged"},
       {"the user keeps the product",
        [&](FakePlatform& p) {
          p.processes[42] = {kDir + L"\\zrCastrix.exe"};
@@ -249,7 +291,7 @@ TEST_F(UpdateWorker, AnInstallationThatCannotBeMadeWholeIsLeftAloneAndReported) 
     EXPECT_EQ(p.lastReportCode, c.result);
     EXPECT_EQ(p.EventKinds().back(), UpdateEvent::Kind::kFinished);
     if (c.line) {
-      EXPECT_LT(Find(p, std::wstring(L"status ") + c.line), Find(p, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网"));
+      EXPECT_LT(Find(p, std::wstring(L"status ") + c.line), Find(p, L"linkbox update|box_update_failed_goto_offical_site|ok|(none)|goto_offical_site"));
     }
   }
 }

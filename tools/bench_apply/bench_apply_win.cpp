@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/update_platform_win.h"
+#include "strings/string_table.h"
 #include "update/apply.h"
 #include "update/entry_check.h"
 #include "update/file_system_win.h"
@@ -133,7 +134,8 @@ std::string ManifestOf(const Tree& tree) {
 // every target.
 class BenchPlatform : public zr::CWin32Platform {
  public:
-  BenchPlatform(zr::IUpdateEvents& events, std::wstring installation) : CWin32Platform(events) {
+  BenchPlatform(zr::IUpdateEvents& events, std::wstring installation)
+      : CWin32Platform({events, m_texts, m_stage, m_record, m_noWindow, m_version}) {
     m_installed.installation = std::move(installation);
   }
   zr::IFileSystem& Files() override { return m_files; }
@@ -143,6 +145,12 @@ class BenchPlatform : public zr::CWin32Platform {
     std::wstring ModuleDirectory() override { return installation; }
     std::wstring installation;
   };
+  // Handed to the base before they are built: it only keeps references to them.
+  zr::StringTable m_texts{std::string_view()};
+  zr::CWin32FileStage m_stage;
+  zr::CRunRecordFile m_record;  // never started: nothing is written
+  std::atomic<HWND> m_noWindow{nullptr};
+  std::string m_version;
   InstalledFileSystem m_installed;
   zr::CRecordedFileSystem m_files{m_installed, *this};
 };
