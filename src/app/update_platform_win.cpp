@@ -58,9 +58,9 @@ bool CWin32Platform::ProcessEnding() { return FileStageClosed(); }
 
 void CWin32Platform::Record(const std::string& line) { GetRunRecord().Append(line); }
 
-ReportDelivery CWin32Platform::SendUsageReport(const CUpdateContext& context, int32_t code) {
+ReportDelivery CWin32Platform::SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) {
   ReportDelivery delivery;
-  UploadReport(BuildUsageReport(context, code, GetLaunchOptions().version), &delivery);
+  UploadReport(BuildUsageReport(context, ReportCode(outcome), GetLaunchOptions().version), &delivery);
   return delivery;
 }
 
@@ -69,7 +69,7 @@ unsigned __stdcall UpdateWorkerProc(void* argument) {
   CUpdateRun& run = *static_cast<CUpdateRun*>(argument);
   CWin32Platform platform(run.events);
   try {
-    return static_cast<unsigned>(RunUpdate(run.context, platform, GetLaunchOptions().config));
+    return static_cast<unsigned>(ReportCode(RunUpdate(run.context, platform, GetLaunchOptions().config)));
   } catch (...) {
     // RunUpdate ends every failure of its own; this is the last resort that keeps the window
     // from waiting for good.
@@ -77,7 +77,7 @@ unsigned __stdcall UpdateWorkerProc(void* argument) {
       run.events.Report({UpdateEvent::Kind::kFinished});
     } catch (...) {
     }
-    return static_cast<unsigned>(RESULT_MOVE_FAILED);
+    return static_cast<unsigned>(ReportCode(UpdateOutcome::kMoveFailed));
   }
 }
 

@@ -27,7 +27,7 @@ class CWin32Platform : public IUpdatePlatform {
   bool EnterFileStage() override;
   void LeaveFileStage() override;
   bool ProcessEnding() override;
-  ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) override;
+  ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) override;
 
  private:
   IUpdateEvents& m_events;
@@ -36,7 +36,7 @@ class CWin32Platform : public IUpdatePlatform {
 };
 
 // _beginthreadex entry of the update worker; the argument is the run's CUpdateRun. Returns the
-// final outcome code as the thread's exit code. The thread is a COM single-threaded apartment
+// run's report code as the thread's exit code. The thread is a COM single-threaded apartment
 // for its whole run. Whatever the run throws ends it as a failed run would end: the window is
 // told that it finished.
 unsigned __stdcall UpdateWorkerProc(void* context);

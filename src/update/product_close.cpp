@@ -28,7 +28,7 @@ const char* AnswerText(BoxAnswer answer) {
 
 }  // namespace
 
-int32_t CloseRunningProduct(IUpdatePlatform& platform) {
+UpdateOutcome CloseRunningProduct(IUpdatePlatform& platform) {
   const std::wstring productPath = MakeProductPath(platform.Files().ModuleDirectory().c_str());
 
   bool seen = false;  // running when first looked for
@@ -46,7 +46,7 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
   for (int attempt = 0;; ++attempt) {
     if (platform.FindProcessByPath(productPath) == 0) {
       if (seen) platform.Record("the product has ended");
-      return RESULT_OK;
+      return UpdateOutcome::kOk;
     }
     seen = true;
 
@@ -61,7 +61,7 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
       if (answer == BoxAnswer::kSecond) {
         platform.Record("the user keeps the product running");
         platform.Report({UpdateEvent::Kind::kQuit});
-        return RESULT_USER_CANCELLED;
+        return UpdateOutcome::kUserCancelled;
       }
       const bool posted = platform.PostQuitToProductWindow();
       platform.Record(posted ? "quit request posted to the product's window" : "no product window to ask to quit");
@@ -77,7 +77,7 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
     } else {
       platform.Record("the product would not end");
       PostFatalText(platform, StringTable::Get(L"box_exit_reboot").c_str());
-      return RESULT_CLOSE_FAILED;
+      return UpdateOutcome::kCloseFailed;
     }
   }
 }

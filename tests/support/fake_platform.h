@@ -104,7 +104,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   int fileStageRequests = 0;              // EnterFileStage calls (not in `log`)
   int movesOutsideFileStage = 0;          // MoveReplace calls made outside a file stage
   int reportsSent = 0;
-  int32_t lastReportCode = 0;
+  UpdateOutcome lastReport = UpdateOutcome::kOk;
   ReportDelivery reportDelivery{ReportDelivery::Outcome::kAnswered, 200, 0};  // what SendUsageReport gives
   std::vector<std::string> record;        // the run's record, a line each
   // Called when a box is shown, before its answer is taken (e.g. to fix a file meanwhile).
@@ -126,7 +126,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   bool EnterFileStage() override;
   void LeaveFileStage() override;
   bool ProcessEnding() override { return shuttingDown; }
-  ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) override;
+  ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) override;
 
   // IFileSystem
   PathKind Inspect(const std::wstring& path) override;
