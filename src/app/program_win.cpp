@@ -119,7 +119,7 @@ unsigned CProgram::Work() {
   CComApartment com;  // for ShellExecuteW behind the boxes' link
   CWin32Platform platform({m_run->events, m_texts, m_stage, m_record, m_window, m_options.version});
   try {
-    return static_cast<unsigned>(RunUpdate(m_run->context, platform, m_options.config));
+    return static_cast<unsigned>(ReportCode(RunUpdate(m_run->context, platform, m_options.config)));
   } catch (...) {
     // RunUpdate ends every failure of its own; this is the last resort that keeps the window
     // from waiting for good.
@@ -127,7 +127,7 @@ unsigned CProgram::Work() {
       m_run->events.Report({UpdateEvent::Kind::kFinished});
     } catch (...) {
     }
-    return static_cast<unsigned>(RESULT_MOVE_FAILED);
+    return static_cast<unsigned>(ReportCode(UpdateOutcome::kMoveFailed));
   }
 }
 

@@ -35,9 +35,9 @@ BoxAnswer CWin32Platform::ShowQuestionBox(const std::wstring& caption, const std
 
 void CWin32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
-ReportDelivery CWin32Platform::SendUsageReport(const CUpdateContext& context, int32_t code) {
+ReportDelivery CWin32Platform::SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) {
   ReportDelivery delivery;
-  UploadReport(BuildUsageReport(context, code, m_parts.productVersion), &delivery);
+  UploadReport(BuildUsageReport(context, ReportCode(outcome), m_parts.productVersion), &delivery);
   return delivery;
 }
 

@@ -43,7 +43,7 @@ class CWin32Platform : public IUpdatePlatform {
   bool EnterFileStage() override { return m_parts.stage.EnterOnThisThread(); }
   void LeaveFileStage() override { m_parts.stage.Leave(); }
   bool ProcessEnding() override { return m_parts.stage.Closed(); }
-  ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) override;
+  ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) override;
 
  private:
   const Win32PlatformParts m_parts;

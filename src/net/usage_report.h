@@ -20,7 +20,7 @@ struct UsageReportRecord {
   std::string uptovs;   // the manifest's version
   std::string pcos;     // DescribeOs()
   std::string pccid;    // ReadSourceId(), empty when there is no source.dat
-  int32_t code = 0;     // outcome of the apply phase
+  int32_t code = 0;     // ReportCode() of how the run ended (outcome.h)
 };
 
 // The record as styled JSON: members in byte order of their names, three-blank indent,

@@ -14,6 +14,7 @@
 
 #include "strings/texts.h"
 #include "update/file_system.h"
+#include "update/outcome.h"
 #include "update/report_delivery.h"
 #include "update/run_record.h"
 #include "update/update_events.h"
@@ -61,9 +62,9 @@ class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
   // True once the process has been asked to end (window closed, WM_QUIT, session end).
   virtual bool ProcessEnding() = 0;
 
-  // Builds the usage report for a failed run and POSTs it; what became of it goes to the
-  // record, nothing else depends on it.
-  virtual ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) = 0;
+  // Builds the usage report for a failed run, with ReportCode(outcome), and POSTs it; what
+  // became of it goes to the record, nothing else depends on it.
+  virtual ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) = 0;
 };
 
 }  // namespace zr

@@ -26,14 +26,14 @@ const char* AnswerText(BoxAnswer answer) {
 }
 
 // The updater is ending while the product still runs: it is left running.
-int32_t Ending(IUpdatePlatform& platform) {
+UpdateOutcome Ending(IUpdatePlatform& platform) {
   platform.Record("not asked to close it: the updater is ending");
-  return RESULT_USER_CANCELLED;
+  return UpdateOutcome::kProcessEnding;
 }
 
 }  // namespace
 
-int32_t CloseRunningProduct(IUpdatePlatform& platform) {
+UpdateOutcome CloseRunningProduct(IUpdatePlatform& platform) {
   const std::wstring productPath = MakeProductPath(platform.Files().ModuleDirectory().c_str());
 
   bool seen = false;  // running when first looked for
@@ -52,7 +52,7 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
   for (int attempt = 0;; ++attempt) {
     if (platform.FindProcessByPath(productPath) == 0) {
       if (seen) platform.Record("the product has ended");
-      return RESULT_OK;
+      return UpdateOutcome::kOk;
     }
     seen = true;
     // An updater that is ending leaves the product as it is: it was not asked, or is gone.
@@ -68,7 +68,7 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
       if (answer == BoxAnswer::kSecond) {
         platform.Record("the user keeps the product running");
         platform.Report({UpdateEvent::Kind::kQuit});
-        return RESULT_USER_CANCELLED;
+        return UpdateOutcome::kUserCancelled;
       }
       const bool posted = platform.PostQuitToProductWindow();
       platform.Record(posted ? "quit request posted to the product's window" : "no product window to ask to quit");
@@ -84,7 +84,7 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
     } else {
       platform.Record("the product would not end");
       PostFatalText(platform, platform.Texts().Text(L"box_exit_reboot").c_str());
-      return RESULT_CLOSE_FAILED;
+      return UpdateOutcome::kCloseFailed;
     }
   }
 }

@@ -105,7 +105,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   int fileStageRequests = 0;              // EnterFileStage calls (not in `log`)
   int movesOutsideFileStage = 0;          // MoveReplace calls made outside a file stage
   int reportsSent = 0;
-  int32_t lastReportCode = 0;
+  UpdateOutcome lastReport = UpdateOutcome::kOk;
   ReportDelivery reportDelivery{ReportDelivery::Outcome::kAnswered, 200, 0};  // what SendUsageReport gives
   std::vector<std::string> record;        // the run's record, a line each
   FakeTexts texts;                        // each id with its conversions, not its wording
@@ -129,7 +129,7 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   void LeaveFileStage() override;
   bool ProcessEnding() override { return shuttingDown; }
   const ITexts& Texts() override { return texts; }
-  ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) override;
+  ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) override;
 
   // IFileSystem
   PathKind Inspect(const std::wstring& path) override;

@@ -128,7 +128,9 @@ class SkinnedWindows : public zr::test::SkinPackageTest {
   void TearDown() override {
     if (owner_ && owner_->window) DestroyWindow(owner_->window);
     PumpUntil([] { return true; });
-    if (owner_) EXPECT_EQ(owner_->window.load(), nullptr) << "the window outlived the test";
+    if (owner_) {
+      EXPECT_EQ(owner_->window.load(), nullptr) << "the window outlived the test";
+    }
   }
 
   // Creates the main window (an ObservedMain if asked) with the script as its worker and

@@ -183,24 +183,24 @@ double TimeEngine(const Tree& tree, bool readFirst, double* parseMs, double* rul
   zr::CEventQueue events(nullptr);  // no window: the events wait in the queue
   BenchPlatform platform(events, tree.root + L"\\product");
   const double start = Now();
-  if (zr::ParseUpdateManifest(context, manifest) != zr::RESULT_OK) return -1;
+  if (zr::ParseUpdateManifest(context, manifest) != zr::UpdateOutcome::kOk) return -1;
   const double parsed = Now();
   if (readFirst) *plainReadMs = TimePlainRead(tree);
   // The whole check, then its path rules alone (the same entries without md5, the disk's
   // caches now warm for them): the md5 check costs at most the difference.
   const double checking = Now();
-  if (zr::CheckFileEntries(context, platform) != zr::RESULT_OK || context.verified.size() != tree.staged.size()) {
+  if (zr::CheckFileEntries(context, platform) != zr::UpdateOutcome::kOk || context.verified.size() != tree.staged.size()) {
     return -1;
   }
   const double checked = Now();
   zr::CUpdateContext rulesOnly = context;
   for (zr::UpdateFileEntry& entry : rulesOnly.files) entry.md5.clear();
-  if (zr::CheckFileEntries(rulesOnly, platform) != zr::RESULT_OK) return -1;
+  if (zr::CheckFileEntries(rulesOnly, platform) != zr::UpdateOutcome::kOk) return -1;
   *rulesMs = Now() - checked;
   *checkMs = checked - checking - *rulesMs;
   if (!readFirst) *plainReadMs = TimePlainRead(tree);
   const double replacing = Now();
-  if (zr::ReplaceFiles(context, platform) != zr::RESULT_OK) return -1;
+  if (zr::ReplaceFiles(context, platform) != zr::UpdateOutcome::kOk) return -1;
   const double end = Now();
   *parseMs = parsed - start;
   return end - replacing;
