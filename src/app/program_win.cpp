@@ -67,7 +67,10 @@ bool CProgram::Run() {
     ShowWindow(window->GetHWND(), SW_SHOW);
     Skin::MessageLoop();
   }
-  return EndWorker();
+  if (!EndWorker()) return false;
+  // A loop ended by WM_QUIT leaves the window: it goes before the program it reports to.
+  if (HWND left = m_window.load()) DestroyWindow(left);
+  return true;
 }
 
 // The record's first lines: how the updater was started.
