@@ -4,6 +4,7 @@
 #include "net/usage_report.h"
 #include "ui/message_box_win.h"
 #include "update/product_process_win.h"
+#include "update/update_context.h"
 
 namespace zr {
 
@@ -37,7 +38,7 @@ void CWin32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 ReportDelivery CWin32Platform::SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) {
   ReportDelivery delivery;
-  UploadReport(BuildUsageReport(context, ReportCode(outcome), m_parts.productVersion), &delivery);
+  UploadReport(BuildUsageReport(context.version, ReportCode(outcome), m_parts.productVersion), &delivery);
   return delivery;
 }
 

@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <string>
 
-#include "update/update_context.h"
-
 namespace zr {
 
 // The values that vary from report to report. Strings are narrow, placed in the JSON as they
@@ -29,9 +27,8 @@ struct UsageReportRecord {
 std::string WriteUsageReportJson(const UsageReportRecord& record);
 
 // Reads the identity values (ReadMachineGuid, DescribeOs, ReadSourceId, in that order), writes
-// the record with the context's manifest version, productVersion and code, and returns the
-// encrypted, percent-encoded payload. Empty only when memory runs out. Never throws.
-std::string BuildUsageReport(const CUpdateContext& context, int32_t code,
-                             const std::string& productVersion);
+// the record with the manifest's version, productVersion and code, and returns the encrypted,
+// percent-encoded payload. Empty only when memory runs out. Never throws.
+std::string BuildUsageReport(const std::string& manifestVersion, int32_t code, const std::string& productVersion);
 
 }  // namespace zr

@@ -201,9 +201,7 @@ TEST(WriteUsageReportJson, WritesBytesFrom0x80Unchanged) {
 // The identity readers answer from this platform; the rest of the record comes from the
 // arguments, and the whole text survives encryption.
 TEST(BuildUsageReport, EncryptsTheRecordOfContextVersionAndCode) {
-  CUpdateContext context;
-  context.version = "2.4.1";
-  const std::string payload = BuildUsageReport(context, 4003, "2.3.9");
+  const std::string payload = BuildUsageReport("2.4.1", 4003, "2.3.9");
   ASSERT_FALSE(payload.empty());
 
   UsageReportRecord expected;
@@ -231,10 +229,7 @@ TEST(BuildUsageReport, VersionsComeBackAsTheyWere) {
       {"3.1.0-\xE6\xB5\x8B\xE8\xAF\x95", "3.2.0 \xD6\xD0\xCE\xC4"},
   };
   for (const Case& c : cases) {
-    CUpdateContext context;
-    context.version = c.manifestVersion;
-    const std::string json =
-        test::DecryptPayload(BuildUsageReport(context, 4001, c.productVersion));
+    const std::string json = test::DecryptPayload(BuildUsageReport(c.manifestVersion, 4001, c.productVersion));
     EXPECT_NE(std::string::npos, json.find("   \"pcvs\" : \"" + c.productVersion + "\",\n")) << json;
     EXPECT_NE(std::string::npos, json.find("   \"uptovs\" : \"" + c.manifestVersion + "\"\n}\n"))
         << json;
