@@ -126,10 +126,10 @@ class ObservedMain : public zr::CWnd_Main {
 class SkinnedWindows : public zr::test::SkinPackageTest {
  protected:
   void TearDown() override {
-    if (owner_ && owner_->window) DestroyWindow(owner_->window);
+    if (m_owner && m_owner->window) DestroyWindow(m_owner->window);
     PumpUntil([] { return true; });
-    if (owner_) {
-      EXPECT_EQ(owner_->window.load(), nullptr) << "the window outlived the test";
+    if (m_owner) {
+      EXPECT_EQ(m_owner->window.load(), nullptr) << "the window outlived the test";
     }
   }
 
@@ -138,9 +138,9 @@ class SkinnedWindows : public zr::test::SkinPackageTest {
   zr::CWnd_Main* Run(Script script, bool observed = false) {
     g_script = std::move(script);
     g_scriptPosted = false;
-    owner_ = std::make_unique<TestOwner>(&ScriptedWorker);
+    m_owner = std::make_unique<TestOwner>(&ScriptedWorker);
     zr::CWnd_Main* window =
-        observed ? new ObservedMain(*owner_, texts_) : new zr::CWnd_Main(*owner_, texts_);
+        observed ? new ObservedMain(*m_owner, m_texts) : new zr::CWnd_Main(*m_owner, m_texts);
     if (window->Create(nullptr, L"Zoria投屏助手更新程序", 0x10CF0000, 0x00060000, 0, 0, 600, 400) == nullptr) {
       return nullptr;
     }
@@ -153,14 +153,14 @@ class SkinnedWindows : public zr::test::SkinPackageTest {
     return dynamic_cast<T*>(window->GetPaintManager().FindControl(name));
   }
 
-  zr::test::FakeTexts texts_;
-  std::unique_ptr<TestOwner> owner_;
+  zr::test::FakeTexts m_texts;
+  std::unique_ptr<TestOwner> m_owner;
 };
 
 TEST_F(SkinnedWindows, StartsOnTheProgressPageWithItsCaptions) {
   zr::CWnd_Main* window = Run({});
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(owner_->window.load(), window->GetHWND());
+  EXPECT_EQ(m_owner->window.load(), window->GetHWND());
   RECT client;
   GetClientRect(window->GetHWND(), &client);
   EXPECT_EQ(client.right, 580);
@@ -205,7 +205,7 @@ TEST_F(SkinnedWindows, ProgressSpeedAndStatusMessages) {
     EXPECT_EQ(Control<Skin::CControlUI>(window, L"lb_file")->GetText(), c.file);
     DestroyWindow(window->GetHWND());
     PumpUntil([] { return true; });
-    EXPECT_EQ(owner_->window.load(), nullptr);
+    EXPECT_EQ(m_owner->window.load(), nullptr);
   }
 }
 
@@ -229,7 +229,7 @@ TEST_F(SkinnedWindows, MessagesTheEngineDidNotSendChangeNothing) {
   EXPECT_EQ(Control<Skin::CTabLayoutUI>(window, L"tab_update_view")->GetCurSel(), 0);
   EXPECT_EQ(Control<Skin::CControlUI>(window, L"lb_file")->GetText(), L"the engine's line");
   EXPECT_EQ(Control<Skin::CProgressUI>(window, L"pro_pos")->GetValue(), 0);
-  EXPECT_EQ(owner_->launches, 0);
+  EXPECT_EQ(m_owner->launches, 0);
 }
 
 TEST_F(SkinnedWindows, SucceededShowsTheCompletionPage) {
@@ -358,13 +358,13 @@ TEST_F(SkinnedWindows, FinishedClosesTheWindowAndEndsTheLoop) {
   bool sawQuit = false;
   g_script = {{Kind::kFinished}};
   g_scriptPosted = false;
-  owner_ = std::make_unique<TestOwner>(&ScriptedWorker);
-  auto* window = new zr::CWnd_Main(*owner_, texts_);
+  m_owner = std::make_unique<TestOwner>(&ScriptedWorker);
+  auto* window = new zr::CWnd_Main(*m_owner, m_texts);
   ASSERT_NE(window->Create(nullptr, L"t", 0x10CF0000, 0, 0, 0, 600, 400), nullptr);
   const HWND hwnd = window->GetHWND();
   EXPECT_TRUE(PumpUntil([&] { return sawQuit && !IsWindow(hwnd); }, &sawQuit));
   EXPECT_FALSE(IsWindow(hwnd));
-  EXPECT_EQ(owner_->window.load(), nullptr);
+  EXPECT_EQ(m_owner->window.load(), nullptr);
 }
 
 // The skinned boxes over `owner` (class "messagebox"): the UI thread's and the worker's.
@@ -420,7 +420,7 @@ TEST_F(SkinnedWindows, TwoBoxesAtOnceKeepTheWindowDisabledAndAlive) {
     ObservedMain::deleted = false;
     ObservedMain::loopsOpenAtDeletion = -1;
     TestOwner owner(&CloseFailedWorker);
-    auto* window = new ObservedMain(owner, texts_);
+    auto* window = new ObservedMain(owner, m_texts);
     ASSERT_NE(window->Create(nullptr, L"t", 0x10CF0000, 0, 0, 0, 600, 400), nullptr);
     const HWND hwnd = window->GetHWND();
     g_watched = hwnd;
@@ -477,12 +477,12 @@ TEST_F(SkinnedWindows, NestedFatalBoxesOutliveTheWindowBeforeItsObjectGoes) {
   EXPECT_TRUE(PumpUntil([&] { return ObservedMain::deleted.load(); }, &sawQuit));
   EXPECT_EQ(ObservedMain::loopsOpenAtDeletion.load(), 0);
   EXPECT_TRUE(BoxesOver(nullptr).empty());
-  EXPECT_EQ(owner_->window.load(), nullptr);
+  EXPECT_EQ(m_owner->window.load(), nullptr);
 }
 
 TEST_F(SkinnedWindows, FactoryMakesTheCircleLabelOnlyByItsExactName) {
   TestOwner owner(&ScriptedWorker);
-  zr::CWnd_Main window(owner, texts_);
+  zr::CWnd_Main window(owner, m_texts);
   Skin::CControlUI* made = window.CreateControl(L"CircleLabelUI");
   ASSERT_NE(made, nullptr);
   EXPECT_EQ(made->GetClass(), L"CircleLabelUI");
