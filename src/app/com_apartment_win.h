@@ -13,17 +13,17 @@ namespace zr {
 
 class CComApartment {
  public:
-  CComApartment() : entered_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  CComApartment() : m_entered(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
   ~CComApartment() {
-    if (entered_) CoUninitialize();
+    if (m_entered) CoUninitialize();
   }
   CComApartment(const CComApartment&) = delete;
   CComApartment& operator=(const CComApartment&) = delete;
 
-  bool entered() const { return entered_; }
+  bool entered() const { return m_entered; }
 
  private:
-  bool entered_;
+  bool m_entered;
 };
 
 }  // namespace zr

@@ -4,11 +4,6 @@
 
 namespace zr {
 
-LaunchOptions& GetLaunchOptions() {
-  static LaunchOptions options;
-  return options;
-}
-
 void ParseCommandLine(const std::vector<std::wstring>& arguments, LaunchOptions& options) {
   const size_t count = arguments.size();
   size_t i = 1;

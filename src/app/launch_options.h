@@ -1,5 +1,5 @@
-// The command line's values. Written once during start-up, before the main window (and so
-// the worker thread) exists; only read afterwards.
+// The command line's values. Read once by the program before the worker thread exists; only
+// read afterwards.
 #pragma once
 
 #include <string>
@@ -12,9 +12,6 @@ struct LaunchOptions {
   bool develop = false; // "/develop": read by nothing
   std::wstring config;  // "/config" value: full path of the update manifest
 };
-
-// The process-wide instance, constructed empty on first use.
-LaunchOptions& GetLaunchOptions();
 
 // Reads the arguments after argument 0. Options match whole and case-sensitively; an option
 // that needs a value and is the last argument is ignored; a later occurrence wins.

@@ -1,20 +1,36 @@
-// The update engine's view of the real Windows system, and the worker thread's entry.
+// The update engine's view of the real Windows system.
 #pragma once
 
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "update/file_stage_win.h"
 #include "update/file_system_win.h"
 #include "update/platform.h"
 #include "update/recorded_file_system.h"
+#include "update/run_record_win.h"
 
 namespace zr {
 
+// What the program hands the platform; each lives as long as the program.
+struct Win32PlatformParts {
+  IUpdateEvents& events;           // the run's queue, which the main window takes them from
+  const ITexts& texts;
+  CWin32FileStage& stage;
+  CRunRecordFile& record;          // "zrUpdater.log" (run_record_win.h)
+  const std::atomic<HWND>& owner;  // the main window while it exists: the boxes' owner
+  const std::string& productVersion;  // "/version", for the usage report
+};
+
 class CWin32Platform : public IUpdatePlatform {
  public:
-  // Events go to `events`, which the main window takes them from.
-  explicit CWin32Platform(IUpdateEvents& events) : m_events(events) {}
+  explicit CWin32Platform(const Win32PlatformParts& parts) : m_parts(parts) {}
   IFileSystem& Files() override { return m_files; }
-  void Report(UpdateEvent event) override { m_events.Report(std::move(event)); }
-  // To the process's record, "zrUpdater.log" (run_record_win.h).
-  void Record(const std::string& line) override;
+  void Report(UpdateEvent event) override { m_parts.events.Report(std::move(event)); }
+  void Record(const std::string& line) override { m_parts.record.Append(line); }
+  const ITexts& Texts() override { return m_parts.texts; }
   uint32_t FindProcessByPath(const std::wstring& exePath) override;
   void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
   bool PostQuitToProductWindow() override;
@@ -24,21 +40,15 @@ class CWin32Platform : public IUpdatePlatform {
   BoxAnswer ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                       const std::wstring& confirmButton, const std::wstring& cancelButton) override;
   void Sleep(uint32_t milliseconds) override;
-  bool EnterFileStage() override;
-  void LeaveFileStage() override;
-  bool ProcessEnding() override;
-  ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) override;
+  bool EnterFileStage() override { return m_parts.stage.EnterOnThisThread(); }
+  void LeaveFileStage() override { m_parts.stage.Leave(); }
+  bool ProcessEnding() override { return m_parts.stage.Closed(); }
+  ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) override;
 
  private:
-  IUpdateEvents& m_events;
+  const Win32PlatformParts m_parts;
   CWin32FileSystem m_disk;
   CRecordedFileSystem m_files{m_disk, *this};
 };
-
-// _beginthreadex entry of the update worker; the argument is the run's CUpdateRun. Returns the
-// final outcome code as the thread's exit code. The thread is a COM single-threaded apartment
-// for its whole run. Whatever the run throws ends it as a failed run would end: the window is
-// told that it finished.
-unsigned __stdcall UpdateWorkerProc(void* context);
 
 }  // namespace zr

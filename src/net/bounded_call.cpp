@@ -20,10 +20,8 @@ struct SharedRun {
   bool done = false;
 };
 
-// The job's thread; its argument is the thread's own reference to the run, freed here.
-void RunJob(void* argument) {
-  const std::shared_ptr<SharedRun> run = std::move(*static_cast<std::shared_ptr<SharedRun>*>(argument));
-  delete static_cast<std::shared_ptr<SharedRun>*>(argument);
+// The job's thread.
+void RunJob(const std::shared_ptr<SharedRun>& run) {
   try {
     run->job->Run();
   } catch (...) {
@@ -40,18 +38,13 @@ BoundedRunResult RunWithDeadline(const std::shared_ptr<IBoundedJob>& job,
                                  std::chrono::milliseconds deadline,
                                  std::chrono::milliseconds grace) {
   std::shared_ptr<SharedRun> run;
-  std::shared_ptr<SharedRun>* threadsRun = nullptr;
   try {
     run = std::make_shared<SharedRun>();
     run->job = job;
-    threadsRun = new std::shared_ptr<SharedRun>(run);
   } catch (const std::exception&) {
     return BoundedRunResult::kAbandoned;  // no memory: the call never ran
   }
-  if (!StartDetachedThread(RunJob, threadsRun)) {
-    delete threadsRun;
-    return BoundedRunResult::kAbandoned;  // no thread: the call never ran
-  }
+  if (!StartDetachedThread(RunJob, run)) return BoundedRunResult::kAbandoned;  // the call never ran
 
   std::unique_lock<std::mutex> lock(run->mutex);
   if (run->finished.wait_for(lock, deadline, [&] { return run->done; })) {

@@ -44,7 +44,7 @@ constexpr const wchar_t* kReportHeaders[] = {
 class CReportPost : public IBoundedJob {
  public:
   CReportPost(ReportTarget target, std::string body)
-      : target_(std::move(target)), body_(std::move(body)) {}
+      : m_target(std::move(target)), m_body(std::move(body)) {}
 
   void Run() override {
     const bool sent = Send();
@@ -61,17 +61,17 @@ class CReportPost : public IBoundedJob {
       Close(handles.connection);
       Close(handles.session);
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    result_ = sent ? 0 : -1;
-    delivery_ = sending_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_result = sent ? 0 : -1;
+    m_delivery = m_sending;
   }
 
   void Cancel() override {
     Handles handles;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      cancelled_ = true;
-      std::swap(handles, open_);
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_cancelled = true;
+      std::swap(handles, m_open);
     }
     Close(handles.request);
     Close(handles.connection);
@@ -79,14 +79,14 @@ class CReportPost : public IBoundedJob {
   }
 
   int32_t result() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return result_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_result;
   }
 
   // What became of the POST, once Run() has returned.
   ReportDelivery delivery() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return delivery_;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_delivery;
   }
 
  private:
@@ -101,9 +101,9 @@ class CReportPost : public IBoundedJob {
   }
 
   Handles TakeHandles() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    Handles taken = open_;
-    open_ = Handles();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Handles taken = m_open;
+    m_open = Handles();
     return taken;
   }
 
@@ -112,9 +112,9 @@ class CReportPost : public IBoundedJob {
   bool Publish(HINTERNET Handles::*slot, HINTERNET handle) {
     if (handle == nullptr) return false;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (!cancelled_) {
-        open_.*slot = handle;
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (!m_cancelled) {
+        m_open.*slot = handle;
         return true;
       }
     }
@@ -126,9 +126,9 @@ class CReportPost : public IBoundedJob {
   // request did not get an answer in time, whatever code WinINet gives for it (12002 on
   // Windows, 12030 under Wine for a server that stays silent).
   bool Failed(ULONGLONG startedAt = 0) {
-    sending_.error = GetLastError();
+    m_sending.error = GetLastError();
     const bool late = startedAt != 0 && GetTickCount64() - startedAt >= kReportTimeoutMs;
-    sending_.outcome = sending_.error == ERROR_INTERNET_TIMEOUT || late ? ReportDelivery::Outcome::kTimedOut
+    m_sending.outcome = m_sending.error == ERROR_INTERNET_TIMEOUT || late ? ReportDelivery::Outcome::kTimedOut
                                                                          : ReportDelivery::Outcome::kFailed;
     return false;
   }
@@ -139,11 +139,11 @@ class CReportPost : public IBoundedJob {
     HINTERNET session =
         InternetOpenW(kReportAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!Publish(&Handles::session, session)) return Failed();
-    HINTERNET connection = InternetConnectW(session, target_.host.c_str(), target_.port,
+    HINTERNET connection = InternetConnectW(session, m_target.host.c_str(), m_target.port,
                                             nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!Publish(&Handles::connection, connection)) return Failed();
-    const DWORD flags = kRequestFlags | (target_.secure ? INTERNET_FLAG_SECURE : 0);
-    HINTERNET request = HttpOpenRequestW(connection, L"POST", target_.target.c_str(), nullptr,
+    const DWORD flags = kRequestFlags | (m_target.secure ? INTERNET_FLAG_SECURE : 0);
+    HINTERNET request = HttpOpenRequestW(connection, L"POST", m_target.target.c_str(), nullptr,
                                          nullptr, nullptr, flags, 0);
     if (!Publish(&Handles::request, request)) return Failed();
 
@@ -158,8 +158,8 @@ class CReportPost : public IBoundedJob {
     InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
 
     const ULONGLONG sendingAt = GetTickCount64();
-    if (!HttpSendRequestW(request, nullptr, 0, const_cast<char*>(body_.data()),
-                          static_cast<DWORD>(body_.size()))) {
+    if (!HttpSendRequestW(request, nullptr, 0, const_cast<char*>(m_body.data()),
+                          static_cast<DWORD>(m_body.size()))) {
       return Failed(sendingAt);
     }
     DWORD status = 0;
@@ -174,19 +174,19 @@ class CReportPost : public IBoundedJob {
     // A redirection was not followed, so the report did not arrive; any other status, errors
     // included, counts as sent.
     const bool redirected = status >= 300 && status <= 399;
-    sending_.outcome = redirected ? ReportDelivery::Outcome::kRedirected : ReportDelivery::Outcome::kAnswered;
-    sending_.status = status;
+    m_sending.outcome = redirected ? ReportDelivery::Outcome::kRedirected : ReportDelivery::Outcome::kAnswered;
+    m_sending.status = status;
     return !redirected;
   }
 
-  const ReportTarget target_;
-  const std::string body_;  // UTF-8, owned: the thread may outlive the caller's string
-  std::mutex mutex_;
-  Handles open_;
-  bool cancelled_ = false;
-  int32_t result_ = -1;
-  ReportDelivery sending_;   // the run's own thread only, until Run() publishes it
-  ReportDelivery delivery_;  // under mutex_
+  const ReportTarget m_target;
+  const std::string m_body;  // UTF-8, owned: the thread may outlive the caller's string
+  std::mutex m_mutex;
+  Handles m_open;
+  bool m_cancelled = false;
+  int32_t m_result = -1;
+  ReportDelivery m_sending;   // the run's own thread only, until Run() publishes it
+  ReportDelivery m_delivery;  // under m_mutex
 };
 
 int32_t Post(const std::wstring& url, const std::string& body, ReportDelivery& delivery) {

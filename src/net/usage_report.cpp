@@ -101,15 +101,14 @@ std::string WriteUsageReportJson(const UsageReportRecord& record) {
   return WriteFlatObject(root);
 }
 
-std::string BuildUsageReport(const CUpdateContext& context, int32_t code,
-                             const std::string& productVersion) {
+std::string BuildUsageReport(const std::string& manifestVersion, int32_t code, const std::string& productVersion) {
   try {
     UsageReportRecord record;
     record.pcvs = productVersion;
     record.pcguid = ReadMachineGuid();
     record.pcos = DescribeOs();
     record.pccid = ReadSourceId();
-    record.uptovs = context.version;
+    record.uptovs = manifestVersion;
     record.code = code;
     return EncryptReportPayload(WriteUsageReportJson(record));
   } catch (const std::exception&) {

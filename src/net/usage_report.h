@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <string>
 
-#include "update/update_context.h"
-
 namespace zr {
 
 // The values that vary from report to report. Strings are narrow, placed in the JSON as they
@@ -20,7 +18,7 @@ struct UsageReportRecord {
   std::string uptovs;   // the manifest's version
   std::string pcos;     // DescribeOs()
   std::string pccid;    // ReadSourceId(), empty when there is no source.dat
-  int32_t code = 0;     // outcome of the apply phase
+  int32_t code = 0;     // ReportCode() of how the run ended (outcome.h)
 };
 
 // The record as styled JSON: members in byte order of their names, three-blank indent,
@@ -29,9 +27,8 @@ struct UsageReportRecord {
 std::string WriteUsageReportJson(const UsageReportRecord& record);
 
 // Reads the identity values (ReadMachineGuid, DescribeOs, ReadSourceId, in that order), writes
-// the record with the context's manifest version, productVersion and code, and returns the
-// encrypted, percent-encoded payload. Empty only when memory runs out. Never throws.
-std::string BuildUsageReport(const CUpdateContext& context, int32_t code,
-                             const std::string& productVersion);
+// the record with the manifest's version, productVersion and code, and returns the encrypted,
+// percent-encoded payload. Empty only when memory runs out. Never throws.
+std::string BuildUsageReport(const std::string& manifestVersion, int32_t code, const std::string& productVersion);
 
 }  // namespace zr

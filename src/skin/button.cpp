@@ -4,7 +4,7 @@
 
 namespace Skin {
 
-CButtonUI::CButtonUI() { text_style_ = kTextSingleLine | kTextVCenter | kTextCenter; }
+CButtonUI::CButtonUI() { m_textStyle = kTextSingleLine | kTextVCenter | kTextCenter; }
 
 CControlUI* CButtonUI::GetInterface(const std::wstring& name) {
   if (name == L"Button") return this;
@@ -14,36 +14,36 @@ CControlUI* CButtonUI::GetInterface(const std::wstring& name) {
 bool CButtonUI::Activate() { return CControlUI::Activate(); }
 
 void CButtonUI::DoEvent(SkinEvent& event) {
-  if (!enabled_) {
-    hot_ = pushed_ = false;
+  if (!m_enabled) {
+    m_hot = m_pushed = false;
     return;
   }
   switch (event.type) {
     case EventType::kMouseEnter:
-      hot_ = true;
+      m_hot = true;
       Invalidate();
       break;
     case EventType::kMouseLeave:
-      hot_ = false;
+      m_hot = false;
       Invalidate();
       break;
     case EventType::kButtonDown:
-      pushed_ = true;
+      m_pushed = true;
       Invalidate();
       break;
     case EventType::kMouseMove:
       // While held, the button looks pushed only with the pointer over it.
-      if (manager_ && manager_->GetPushed() == this) {
-        bool over = pos_.Contains(event.point);
-        if (over != pushed_) {
-          pushed_ = over;
+      if (m_manager && m_manager->GetPushed() == this) {
+        bool over = m_pos.Contains(event.point);
+        if (over != m_pushed) {
+          m_pushed = over;
           Invalidate();
         }
       }
       break;
     case EventType::kButtonUp:
-      pushed_ = false;
-      hot_ = pos_.Contains(event.point);
+      m_pushed = false;
+      m_hot = m_pos.Contains(event.point);
       Invalidate();
       break;
     default:
@@ -52,34 +52,34 @@ void CButtonUI::DoEvent(SkinEvent& event) {
 }
 
 Colour CButtonUI::CurrentTextColor() const {
-  if (enabled_) {
-    if (pushed_ && AlphaOf(pushed_text_colour_)) return pushed_text_colour_;
-    if (hot_ && AlphaOf(hot_text_colour_)) return hot_text_colour_;
+  if (m_enabled) {
+    if (m_pushed && AlphaOf(m_pushedTextColour)) return m_pushedTextColour;
+    if (m_hot && AlphaOf(m_hotTextColour)) return m_hotTextColour;
   }
   return CLabelUI::CurrentTextColor();
 }
 
 void CButtonUI::PaintBkColor(ISurface& surface) {
-  Colour c = bkcolor_;
-  if (!enabled_) {
-    if (AlphaOf(disabled_bk_colour_)) c = disabled_bk_colour_;
-  } else if (pushed_ && AlphaOf(pushed_bk_colour_)) {
-    c = pushed_bk_colour_;
-  } else if (hot_ && AlphaOf(hot_bk_colour_)) {
-    c = hot_bk_colour_;
+  Colour c = m_bkcolor;
+  if (!m_enabled) {
+    if (AlphaOf(m_disabledBkColour)) c = m_disabledBkColour;
+  } else if (m_pushed && AlphaOf(m_pushedBkColour)) {
+    c = m_pushedBkColour;
+  } else if (m_hot && AlphaOf(m_hotBkColour)) {
+    c = m_hotBkColour;
   }
-  if (AlphaOf(c)) surface.FillRoundRect(pos_, borderround_, c);
+  if (AlphaOf(c)) surface.FillRoundRect(m_pos, m_borderround, c);
 }
 
 const std::wstring& CButtonUI::CurrentImage() const {
-  if (!enabled_) {
-    if (!disabled_image_.empty()) return disabled_image_;
-  } else if (pushed_ && !pushed_image_.empty()) {
-    return pushed_image_;
-  } else if (hot_ && !hot_image_.empty()) {
-    return hot_image_;
+  if (!m_enabled) {
+    if (!m_disabledImage.empty()) return m_disabledImage;
+  } else if (m_pushed && !m_pushedImage.empty()) {
+    return m_pushedImage;
+  } else if (m_hot && !m_hotImage.empty()) {
+    return m_hotImage;
   }
-  return normal_image_;
+  return m_normalImage;
 }
 
 void CButtonUI::PaintStatusImage(ISurface& surface) {
@@ -89,23 +89,23 @@ void CButtonUI::PaintStatusImage(ISurface& surface) {
 
 void CButtonUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
   if (name == L"normalimage") {
-    normal_image_ = value;
+    m_normalImage = value;
   } else if (name == L"hotimage") {
-    hot_image_ = value;
+    m_hotImage = value;
   } else if (name == L"pushedimage") {
-    pushed_image_ = value;
+    m_pushedImage = value;
   } else if (name == L"disabledimage") {
-    disabled_image_ = value;
+    m_disabledImage = value;
   } else if (name == L"hottextcolor") {
-    hot_text_colour_ = ParseColour(value);
+    m_hotTextColour = ParseColour(value);
   } else if (name == L"pushedtextcolor") {
-    pushed_text_colour_ = ParseColour(value);
+    m_pushedTextColour = ParseColour(value);
   } else if (name == L"hotbkcolor") {
-    hot_bk_colour_ = ParseColour(value);
+    m_hotBkColour = ParseColour(value);
   } else if (name == L"pushedbkcolor") {
-    pushed_bk_colour_ = ParseColour(value);
+    m_pushedBkColour = ParseColour(value);
   } else if (name == L"disabledbkcolor") {
-    disabled_bk_colour_ = ParseColour(value);
+    m_disabledBkColour = ParseColour(value);
   } else {
     CLabelUI::SetAttribute(name, value);
   }

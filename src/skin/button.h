@@ -14,13 +14,13 @@ class CButtonUI : public CLabelUI {
   bool IsClickable() const override { return true; }
   bool Activate() override;
 
-  bool IsHot() const { return hot_; }
-  bool IsPushed() const { return pushed_; }
-  const std::wstring& GetNormalImage() const { return normal_image_; }
-  void SetNormalImage(const std::wstring& d) { normal_image_ = d; Invalidate(); }
-  void SetHotImage(const std::wstring& d) { hot_image_ = d; Invalidate(); }
-  void SetPushedImage(const std::wstring& d) { pushed_image_ = d; Invalidate(); }
-  void SetDisabledImage(const std::wstring& d) { disabled_image_ = d; Invalidate(); }
+  bool IsHot() const { return m_hot; }
+  bool IsPushed() const { return m_pushed; }
+  const std::wstring& GetNormalImage() const { return m_normalImage; }
+  void SetNormalImage(const std::wstring& d) { m_normalImage = d; Invalidate(); }
+  void SetHotImage(const std::wstring& d) { m_hotImage = d; Invalidate(); }
+  void SetPushedImage(const std::wstring& d) { m_pushedImage = d; Invalidate(); }
+  void SetDisabledImage(const std::wstring& d) { m_disabledImage = d; Invalidate(); }
 
   void DoEvent(SkinEvent& event) override;
   void PaintBkColor(ISurface& surface) override;
@@ -32,11 +32,11 @@ class CButtonUI : public CLabelUI {
   // The picture for the current state, falling back to the normal one.
   const std::wstring& CurrentImage() const;
 
-  bool hot_ = false;
-  bool pushed_ = false;
-  std::wstring normal_image_, hot_image_, pushed_image_, disabled_image_;
-  Colour hot_text_colour_ = 0, pushed_text_colour_ = 0;
-  Colour hot_bk_colour_ = 0, pushed_bk_colour_ = 0, disabled_bk_colour_ = 0;
+  bool m_hot = false;
+  bool m_pushed = false;
+  std::wstring m_normalImage, m_hotImage, m_pushedImage, m_disabledImage;
+  Colour m_hotTextColour = 0, m_pushedTextColour = 0;
+  Colour m_hotBkColour = 0, m_pushedBkColour = 0, m_disabledBkColour = 0;
 };
 
 }  // namespace Skin

@@ -7,8 +7,8 @@
 namespace Skin {
 
 CContainerUI::~CContainerUI() {
-  auto items = std::move(items_);
-  items_.clear();
+  auto items = std::move(m_items);
+  m_items.clear();
   for (CControlUI* c : items) delete c;
 }
 
@@ -19,18 +19,18 @@ CControlUI* CContainerUI::GetInterface(const std::wstring& name) {
 
 bool CContainerUI::Add(CControlUI* control) {
   if (!control) return false;
-  items_.push_back(control);
-  control->SetManager(manager_, this);
+  m_items.push_back(control);
+  control->SetManager(m_manager, this);
   NeedUpdate();
   return true;
 }
 
 bool CContainerUI::Remove(CControlUI* control) {
-  auto it = std::find(items_.begin(), items_.end(), control);
-  if (it == items_.end()) return false;
-  items_.erase(it);
-  if (manager_) {
-    manager_->AddDelayedCleanup(control);
+  auto it = std::find(m_items.begin(), m_items.end(), control);
+  if (it == m_items.end()) return false;
+  m_items.erase(it);
+  if (m_manager) {
+    m_manager->AddDelayedCleanup(control);
   } else {
     delete control;
   }
@@ -39,38 +39,38 @@ bool CContainerUI::Remove(CControlUI* control) {
 }
 
 void CContainerUI::RemoveAll() {
-  while (!items_.empty()) Remove(items_.back());
+  while (!m_items.empty()) Remove(m_items.back());
 }
 
 CControlUI* CContainerUI::GetItemAt(int index) const {
   if (index < 0 || index >= GetCount()) return nullptr;
-  return items_[static_cast<size_t>(index)];
+  return m_items[static_cast<size_t>(index)];
 }
 
 int CContainerUI::GetItemIndex(CControlUI* control) const {
-  auto it = std::find(items_.begin(), items_.end(), control);
-  return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+  auto it = std::find(m_items.begin(), m_items.end(), control);
+  return it == m_items.end() ? -1 : static_cast<int>(it - m_items.begin());
 }
 
 void CContainerUI::SetManager(CPaintManager* manager, CControlUI* parent) {
   CControlUI::SetManager(manager, parent);
-  for (CControlUI* c : items_) c->SetManager(manager, this);
+  for (CControlUI* c : m_items) c->SetManager(manager, this);
 }
 
 SkinRect CContainerUI::Inner(const SkinRect& rect) const {
-  return SkinRect{rect.left + inset_.left, rect.top + inset_.top, rect.right - inset_.right,
-                  rect.bottom - inset_.bottom};
+  return SkinRect{rect.left + m_inset.left, rect.top + m_inset.top, rect.right - m_inset.right,
+                  rect.bottom - m_inset.bottom};
 }
 
 void CContainerUI::PlaceFloat(CControlUI* child) {
   const SkinRect& f = child->GetFloatPos();
   child->EstimateSize(SkinSize{f.Width(), f.Height()});
-  child->SetPos(SkinRect{pos_.left + f.left, pos_.top + f.top, pos_.left + f.right,
-                         pos_.top + f.bottom});
+  child->SetPos(SkinRect{m_pos.left + f.left, m_pos.top + f.top, m_pos.left + f.right,
+                         m_pos.top + f.bottom});
 }
 
 void CContainerUI::PlaceFloats() {
-  for (CControlUI* c : items_) {
+  for (CControlUI* c : m_items) {
     if (c->IsVisible() && c->IsFloat()) PlaceFloat(c);
   }
 }
@@ -78,7 +78,7 @@ void CContainerUI::PlaceFloats() {
 void CContainerUI::SetPos(const SkinRect& rect) {
   CControlUI::SetPos(rect);
   SkinRect inner = Inner(rect);
-  for (CControlUI* c : items_) {
+  for (CControlUI* c : m_items) {
     if (!c->IsVisible()) continue;
     if (c->IsFloat()) {
       PlaceFloat(c);
@@ -94,41 +94,41 @@ void CContainerUI::SetPos(const SkinRect& rect) {
 }
 
 void CContainerUI::DoPaint(ISurface& surface, const SkinRect& paint) {
-  SkinRect area = pos_.Intersect(paint);
+  SkinRect area = m_pos.Intersect(paint);
   if (area.IsEmpty()) return;
   CControlUI::DoPaint(surface, paint);
   SkinRect saved = surface.GetClip();
-  for (CControlUI* c : items_) {
+  for (CControlUI* c : m_items) {
     if (!c->IsVisible()) continue;
-    SkinRect child_area = c->GetPos().Intersect(area);
-    if (child_area.IsEmpty()) continue;
-    surface.SetClip(saved.Intersect(child_area));
-    c->DoPaint(surface, child_area);
+    SkinRect childArea = c->GetPos().Intersect(area);
+    if (childArea.IsEmpty()) continue;
+    surface.SetClip(saved.Intersect(childArea));
+    c->DoPaint(surface, childArea);
   }
   surface.SetClip(saved);
 }
 
 void CContainerUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
   if (name == L"inset") {
-    inset_ = ParseRect(value);
+    m_inset = ParseRect(value);
   } else if (name == L"childpadding") {
-    child_padding_ = ParseInt(value);
+    m_childPadding = ParseInt(value);
   } else {
     CControlUI::SetAttribute(name, value);
   }
 }
 
 CControlUI* CContainerUI::FindControlAt(SkinPoint point) {
-  if (!IsVisible() || !pos_.Contains(point)) return nullptr;
-  for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+  if (!IsVisible() || !m_pos.Contains(point)) return nullptr;
+  for (auto it = m_items.rbegin(); it != m_items.rend(); ++it) {
     if (CControlUI* hit = (*it)->FindControlAt(point)) return hit;
   }
   return IsMouseEnabled() ? this : nullptr;
 }
 
 CControlUI* CContainerUI::FindControlByName(const std::wstring& name) {
-  if (name_ == name) return this;
-  for (CControlUI* c : items_) {
+  if (m_name == name) return this;
+  for (CControlUI* c : m_items) {
     if (CControlUI* found = c->FindControlByName(name)) return found;
   }
   return nullptr;
@@ -136,7 +136,7 @@ CControlUI* CContainerUI::FindControlByName(const std::wstring& name) {
 
 void CContainerUI::VisitTree(const std::function<void(CControlUI*)>& f) {
   f(this);
-  for (CControlUI* c : items_) c->VisitTree(f);
+  for (CControlUI* c : m_items) c->VisitTree(f);
 }
 
 }  // namespace Skin

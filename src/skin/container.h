@@ -21,7 +21,7 @@ class CContainerUI : public CControlUI {
   // Removes and deletes the child (later, if the manager is delivering events).
   bool Remove(CControlUI* control);
   void RemoveAll();
-  int GetCount() const { return static_cast<int>(items_.size()); }
+  int GetCount() const { return static_cast<int>(m_items.size()); }
   CControlUI* GetItemAt(int index) const;
   int GetItemIndex(CControlUI* control) const;
 
@@ -40,9 +40,9 @@ class CContainerUI : public CControlUI {
   // PlaceFloat for every visible floating child.
   void PlaceFloats();
 
-  std::vector<CControlUI*> items_;  // owned
-  SkinRect inset_;
-  int child_padding_ = 0;
+  std::vector<CControlUI*> m_items;  // owned
+  SkinRect m_inset;
+  int m_childPadding = 0;
 };
 
 }  // namespace Skin

@@ -6,7 +6,7 @@
 namespace Skin {
 
 CControlUI::~CControlUI() {
-  if (manager_) manager_->ReleaseControl(this);
+  if (m_manager) m_manager->ReleaseControl(this);
 }
 
 CControlUI* CControlUI::GetInterface(const std::wstring& name) {
@@ -14,73 +14,73 @@ CControlUI* CControlUI::GetInterface(const std::wstring& name) {
 }
 
 void CControlUI::SetText(const std::wstring& text) {
-  if (text_ == text) return;
-  text_ = text;
+  if (m_text == text) return;
+  m_text = text;
   Invalidate();
 }
 
 void CControlUI::SetManager(CPaintManager* manager, CControlUI* parent) {
-  manager_ = manager;
-  parent_ = parent;
+  m_manager = manager;
+  m_parent = parent;
 }
 
 void CControlUI::SetVisible(bool visible) {
-  if (visible_ == visible) return;
-  visible_ = visible;
-  if (!visible && manager_) manager_->ReleaseControl(this);
+  if (m_visible == visible) return;
+  m_visible = visible;
+  if (!visible && m_manager) m_manager->ReleaseControl(this);
   NeedParentUpdate();
 }
 
 void CControlUI::SetEnabled(bool enabled) {
-  if (enabled_ == enabled) return;
-  enabled_ = enabled;
+  if (m_enabled == enabled) return;
+  m_enabled = enabled;
   Invalidate();
 }
 
 void CControlUI::SetPos(const SkinRect& rect) {
-  if (rect == pos_) return;
-  SkinRect old = pos_;
-  pos_ = rect;
-  if (manager_) manager_->Invalidate(old.Union(pos_));
+  if (rect == m_pos) return;
+  SkinRect old = m_pos;
+  m_pos = rect;
+  if (m_manager) m_manager->Invalidate(old.Union(m_pos));
 }
 
-SkinSize CControlUI::EstimateSize(SkinSize) { return fixed_; }
+SkinSize CControlUI::EstimateSize(SkinSize) { return m_fixed; }
 
 void CControlUI::SetFixedWidth(int cx) {
-  if (cx < 0 || cx == fixed_.cx) return;
-  fixed_.cx = cx;
+  if (cx < 0 || cx == m_fixed.cx) return;
+  m_fixed.cx = cx;
   NeedParentUpdate();
 }
 
 void CControlUI::SetFixedHeight(int cy) {
-  if (cy < 0 || cy == fixed_.cy) return;
-  fixed_.cy = cy;
+  if (cy < 0 || cy == m_fixed.cy) return;
+  m_fixed.cy = cy;
   NeedParentUpdate();
 }
 
 void CControlUI::SetBkColor(Colour c) {
-  bkcolor_ = c;
+  m_bkcolor = c;
   Invalidate();
 }
 
 void CControlUI::SetBkImage(const std::wstring& description) {
-  if (bkimage_ == description) return;
-  bkimage_ = description;
+  if (m_bkimage == description) return;
+  m_bkimage = description;
   Invalidate();
 }
 
 void CControlUI::Invalidate() {
-  if (manager_ && visible_) manager_->Invalidate(pos_);
+  if (m_manager && m_visible) m_manager->Invalidate(m_pos);
 }
 
 void CControlUI::NeedUpdate() {
-  if (manager_) manager_->NeedUpdate();
+  if (m_manager) m_manager->NeedUpdate();
 }
 
 void CControlUI::NeedParentUpdate() { NeedUpdate(); }
 
 void CControlUI::DoPaint(ISurface& surface, const SkinRect& paint) {
-  if (pos_.Intersect(paint).IsEmpty()) return;
+  if (m_pos.Intersect(paint).IsEmpty()) return;
   PaintBkColor(surface);
   PaintBkImage(surface);
   PaintStatusImage(surface);
@@ -89,32 +89,32 @@ void CControlUI::DoPaint(ISurface& surface, const SkinRect& paint) {
 }
 
 void CControlUI::PaintBkColor(ISurface& surface) {
-  if (AlphaOf(bkcolor_) == 0) return;
-  surface.FillRoundRect(pos_, borderround_, bkcolor_);
+  if (AlphaOf(m_bkcolor) == 0) return;
+  surface.FillRoundRect(m_pos, m_borderround, m_bkcolor);
 }
 
 void CControlUI::PaintBkImage(ISurface& surface) {
-  if (!bkimage_.empty()) DrawImage(surface, bkimage_);
+  if (!m_bkimage.empty()) DrawImage(surface, m_bkimage);
 }
 
 void CControlUI::PaintStatusImage(ISurface&) {}
 void CControlUI::PaintText(ISurface&) {}
 
 void CControlUI::PaintBorder(ISurface& surface) {
-  if (bordersize_ <= 0) return;
-  Colour c = (focused_ && AlphaOf(focusbordercolor_)) ? focusbordercolor_ : bordercolor_;
-  surface.DrawBorder(pos_, bordersize_, borderround_, c);
+  if (m_bordersize <= 0) return;
+  Colour c = (m_focused && AlphaOf(m_focusbordercolor)) ? m_focusbordercolor : m_bordercolor;
+  surface.DrawBorder(m_pos, m_bordersize, m_borderround, c);
 }
 
 bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description) {
-  return DrawImage(surface, description, pos_);
+  return DrawImage(surface, description, m_pos);
 }
 
 bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description,
                            const SkinRect& area) {
   ImageDesc desc;
-  if (!manager_ || !ParseImageDesc(description, &desc)) return false;
-  const SkinBitmap* bitmap = manager_->GetImage(desc.file, desc.has_mask, desc.mask);
+  if (!m_manager || !ParseImageDesc(description, &desc)) return false;
+  const SkinBitmap* bitmap = m_manager->GetImage(desc.file, desc.hasMask, desc.mask);
   if (!bitmap) return false;
   SkinRect dest = area;
   if (!desc.dest.IsEmpty()) {
@@ -125,7 +125,7 @@ bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description,
   SkinRect source = desc.source.IsEmpty() ? SkinRect{0, 0, bitmap->width, bitmap->height}
                                           : desc.source;
   SkinRect saved = surface.GetClip();
-  surface.SetClip(saved.Intersect(pos_));
+  surface.SetClip(saved.Intersect(m_pos));
   for (const auto& piece : NineGrid(dest, source, desc.corner)) {
     surface.DrawBitmap(*bitmap, piece.first, piece.second, desc.fade);
   }
@@ -135,53 +135,53 @@ bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description,
 
 void CControlUI::DoEvent(SkinEvent&) {}
 
-bool CControlUI::Activate() { return visible_ && enabled_; }
+bool CControlUI::Activate() { return m_visible && m_enabled; }
 
 void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
   if (name == L"name") {
-    name_ = value;
+    m_name = value;
   } else if (name == L"text") {
     SetText(value);
   } else if (name == L"tooltip") {
-    tooltip_ = value;
+    m_tooltip = value;
   } else if (name == L"width") {
     SetFixedWidth(ParseInt(value));
   } else if (name == L"height") {
     SetFixedHeight(ParseInt(value));
   } else if (name == L"minwidth") {
-    min_.cx = ParseInt(value);
+    m_min.cx = ParseInt(value);
   } else if (name == L"maxwidth") {
-    max_.cx = ParseInt(value);
+    m_max.cx = ParseInt(value);
   } else if (name == L"minheight") {
-    min_.cy = ParseInt(value);
+    m_min.cy = ParseInt(value);
   } else if (name == L"maxheight") {
-    max_.cy = ParseInt(value);
+    m_max.cy = ParseInt(value);
   } else if (name == L"float") {
-    float_ = ParseBool(value);
+    m_float = ParseBool(value);
   } else if (name == L"pos") {
-    float_pos_ = ParseRect(value);
-    fixed_.cx = float_pos_.Width();
-    fixed_.cy = float_pos_.Height();
+    m_floatPos = ParseRect(value);
+    m_fixed.cx = m_floatPos.Width();
+    m_fixed.cy = m_floatPos.Height();
   } else if (name == L"padding") {
-    padding_ = ParseRect(value);
+    m_padding = ParseRect(value);
   } else if (name == L"bkcolor") {
-    bkcolor_ = ParseColour(value);
+    m_bkcolor = ParseColour(value);
   } else if (name == L"bkimage") {
-    bkimage_ = value;
+    m_bkimage = value;
   } else if (name == L"bordercolor") {
-    bordercolor_ = ParseColour(value);
+    m_bordercolor = ParseColour(value);
   } else if (name == L"focusbordercolor") {
-    focusbordercolor_ = ParseColour(value);
+    m_focusbordercolor = ParseColour(value);
   } else if (name == L"bordersize") {
-    bordersize_ = ParseInt(value);
+    m_bordersize = ParseInt(value);
   } else if (name == L"borderround") {
-    borderround_ = ParseSize(value);
+    m_borderround = ParseSize(value);
   } else if (name == L"visible") {
     SetVisible(ParseBool(value));
   } else if (name == L"enabled") {
     SetEnabled(ParseBool(value));
   } else if (name == L"mouse") {
-    mouse_enabled_ = ParseBool(value);
+    m_mouseEnabled = ParseBool(value);
   }
 }
 
@@ -190,12 +190,12 @@ void CControlUI::ApplyAttributeList(const std::wstring& list) {
 }
 
 CControlUI* CControlUI::FindControlAt(SkinPoint point) {
-  if (!visible_ || !mouse_enabled_) return nullptr;
-  return pos_.Contains(point) ? this : nullptr;
+  if (!m_visible || !m_mouseEnabled) return nullptr;
+  return m_pos.Contains(point) ? this : nullptr;
 }
 
 CControlUI* CControlUI::FindControlByName(const std::wstring& name) {
-  return name_ == name ? this : nullptr;
+  return m_name == name ? this : nullptr;
 }
 
 }  // namespace Skin

@@ -29,49 +29,49 @@ class CControlUI {
   // This control when it answers to `name` ("Control" for every control), else nullptr.
   virtual CControlUI* GetInterface(const std::wstring& name);
 
-  const std::wstring& GetName() const { return name_; }
-  void SetName(const std::wstring& name) { name_ = name; }
-  const std::wstring& GetText() const { return text_; }
+  const std::wstring& GetName() const { return m_name; }
+  void SetName(const std::wstring& name) { m_name = name; }
+  const std::wstring& GetText() const { return m_text; }
   virtual void SetText(const std::wstring& text);
-  const std::wstring& GetToolTip() const { return tooltip_; }
+  const std::wstring& GetToolTip() const { return m_tooltip; }
 
-  CPaintManager* GetManager() const { return manager_; }
-  CControlUI* GetParent() const { return parent_; }
+  CPaintManager* GetManager() const { return m_manager; }
+  CControlUI* GetParent() const { return m_parent; }
   // Attaches the control (and, for containers, its children) to a window.
   virtual void SetManager(CPaintManager* manager, CControlUI* parent);
 
-  bool IsVisible() const { return visible_; }
+  bool IsVisible() const { return m_visible; }
   virtual void SetVisible(bool visible);
-  bool IsEnabled() const { return enabled_; }
+  bool IsEnabled() const { return m_enabled; }
   virtual void SetEnabled(bool enabled);
-  bool IsMouseEnabled() const { return mouse_enabled_; }
-  bool IsFloat() const { return float_; }
-  bool IsFocused() const { return focused_; }
+  bool IsMouseEnabled() const { return m_mouseEnabled; }
+  bool IsFloat() const { return m_float; }
+  bool IsFocused() const { return m_focused; }
 
   // Rectangle in window client coordinates, as last arranged or set.
-  const SkinRect& GetPos() const { return pos_; }
+  const SkinRect& GetPos() const { return m_pos; }
   virtual void SetPos(const SkinRect& rect);
   // The float position (relative to the parent) for floating controls.
-  const SkinRect& GetFloatPos() const { return float_pos_; }
+  const SkinRect& GetFloatPos() const { return m_floatPos; }
 
   // Measure pass: the size this control asks of its container; 0 on an axis means "as
   // much as there is".
   virtual SkinSize EstimateSize(SkinSize available);
-  int GetFixedWidth() const { return fixed_.cx; }
-  int GetFixedHeight() const { return fixed_.cy; }
+  int GetFixedWidth() const { return m_fixed.cx; }
+  int GetFixedHeight() const { return m_fixed.cy; }
   void SetFixedWidth(int cx);
   void SetFixedHeight(int cy);
-  int GetMinWidth() const { return min_.cx; }
-  int GetMaxWidth() const { return max_.cx; }
-  int GetMinHeight() const { return min_.cy; }
-  int GetMaxHeight() const { return max_.cy; }
-  const SkinRect& GetPadding() const { return padding_; }
+  int GetMinWidth() const { return m_min.cx; }
+  int GetMaxWidth() const { return m_max.cx; }
+  int GetMinHeight() const { return m_min.cy; }
+  int GetMaxHeight() const { return m_max.cy; }
+  const SkinRect& GetPadding() const { return m_padding; }
 
-  Colour GetBkColor() const { return bkcolor_; }
+  Colour GetBkColor() const { return m_bkcolor; }
   void SetBkColor(Colour c);
-  const std::wstring& GetBkImage() const { return bkimage_; }
+  const std::wstring& GetBkImage() const { return m_bkimage; }
   void SetBkImage(const std::wstring& description);
-  void SetBorderColor(Colour c) { bordercolor_ = c; Invalidate(); }
+  void SetBorderColor(Colour c) { m_bordercolor = c; Invalidate(); }
 
   // Repaints the control's rectangle; relayouts the tree on the next paint.
   void Invalidate();
@@ -111,31 +111,31 @@ class CControlUI {
   virtual void VisitTree(const std::function<void(CControlUI*)>& f) { f(this); }
 
   // Set by the manager's mouse routing.
-  void SetFocusState(bool focused) { focused_ = focused; }
+  void SetFocusState(bool focused) { m_focused = focused; }
 
  protected:
-  CPaintManager* manager_ = nullptr;
-  CControlUI* parent_ = nullptr;
-  std::wstring name_;
-  std::wstring text_;
-  std::wstring tooltip_;
-  SkinRect pos_;
-  SkinRect float_pos_;
-  SkinSize fixed_;
-  SkinSize min_;
-  SkinSize max_{9999, 9999};
-  SkinRect padding_;
-  bool visible_ = true;
-  bool enabled_ = true;
-  bool mouse_enabled_ = true;
-  bool float_ = false;
-  bool focused_ = false;
-  Colour bkcolor_ = 0;
-  std::wstring bkimage_;
-  Colour bordercolor_ = 0;
-  Colour focusbordercolor_ = 0;
-  int bordersize_ = 0;
-  SkinSize borderround_;
+  CPaintManager* m_manager = nullptr;
+  CControlUI* m_parent = nullptr;
+  std::wstring m_name;
+  std::wstring m_text;
+  std::wstring m_tooltip;
+  SkinRect m_pos;
+  SkinRect m_floatPos;
+  SkinSize m_fixed;
+  SkinSize m_min;
+  SkinSize m_max{9999, 9999};
+  SkinRect m_padding;
+  bool m_visible = true;
+  bool m_enabled = true;
+  bool m_mouseEnabled = true;
+  bool m_float = false;
+  bool m_focused = false;
+  Colour m_bkcolor = 0;
+  std::wstring m_bkimage;
+  Colour m_bordercolor = 0;
+  Colour m_focusbordercolor = 0;
+  int m_bordersize = 0;
+  SkinSize m_borderround;
 };
 
 // Splits `name="value" name2='value2'` into pairs; the callback gets each pair in order.

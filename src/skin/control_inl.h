@@ -10,9 +10,9 @@ void ForEachAttribute(const std::wstring& list, F&& f) {
   while (i < n) {
     while (i < n && (list[i] == L' ' || list[i] == L'\t' || list[i] == L'\r' || list[i] == L'\n'))
       ++i;
-    size_t name_start = i;
+    size_t nameStart = i;
     while (i < n && list[i] != L'=' && list[i] != L' ') ++i;
-    std::wstring name = list.substr(name_start, i - name_start);
+    std::wstring name = list.substr(nameStart, i - nameStart);
     while (i < n && list[i] == L' ') ++i;
     if (i >= n || list[i] != L'=') return;
     ++i;

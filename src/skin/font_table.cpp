@@ -8,8 +8,8 @@ namespace {
 struct Shared {
   std::mutex mutex;
   std::map<int, FontInfo> fonts;
-  bool has_default = false;
-  FontInfo default_font;
+  bool hasDefault = false;
+  FontInfo defaultFont;
 };
 
 Shared& TheShared() {
@@ -26,34 +26,34 @@ FontInfo CFontTable::BuiltInDefault() {
   return f;
 }
 
-void CFontTable::Add(int id, const FontInfo& font, bool shared, bool is_default) {
+void CFontTable::Add(int id, const FontInfo& font, bool shared, bool isDefault) {
   if (shared) {
     auto& s = TheShared();
     std::lock_guard<std::mutex> lock(s.mutex);
     s.fonts[id] = font;
-    if (is_default) {
-      s.has_default = true;
-      s.default_font = font;
+    if (isDefault) {
+      s.hasDefault = true;
+      s.defaultFont = font;
     }
     return;
   }
-  own_[id] = font;
-  if (is_default) {
-    has_default_ = true;
-    default_ = font;
+  m_own[id] = font;
+  if (isDefault) {
+    m_hasDefault = true;
+    m_default = font;
   }
 }
 
 FontInfo CFontTable::GetDefault() const {
-  if (has_default_) return default_;
+  if (m_hasDefault) return m_default;
   auto& s = TheShared();
   std::lock_guard<std::mutex> lock(s.mutex);
-  return s.has_default ? s.default_font : BuiltInDefault();
+  return s.hasDefault ? s.defaultFont : BuiltInDefault();
 }
 
 FontInfo CFontTable::Get(int index) const {
-  auto it = own_.find(index);
-  if (it != own_.end()) return it->second;
+  auto it = m_own.find(index);
+  if (it != m_own.end()) return it->second;
   {
     auto& s = TheShared();
     std::lock_guard<std::mutex> lock(s.mutex);
@@ -67,7 +67,7 @@ void CFontTable::ResetShared() {
   auto& s = TheShared();
   std::lock_guard<std::mutex> lock(s.mutex);
   s.fonts.clear();
-  s.has_default = false;
+  s.hasDefault = false;
 }
 
 size_t CFontTable::SharedCount() {

@@ -27,7 +27,7 @@ class CFontTable {
  public:
   // Adds to this window's table, or to the shared one when `shared`. A default font
   // becomes the window's (or, if shared, every window's) default.
-  void Add(int id, const FontInfo& font, bool shared, bool is_default);
+  void Add(int id, const FontInfo& font, bool shared, bool isDefault);
   FontInfo Get(int index) const;
   FontInfo GetDefault() const;
 
@@ -38,9 +38,9 @@ class CFontTable {
   static size_t SharedCount();
 
  private:
-  std::map<int, FontInfo> own_;
-  bool has_default_ = false;
-  FontInfo default_;
+  std::map<int, FontInfo> m_own;
+  bool m_hasDefault = false;
+  FontInfo m_default;
 };
 
 }  // namespace Skin

@@ -5,8 +5,8 @@ namespace Skin {
 HFONT CGdiFontCache::Get(const FontInfo& font) {
   std::wstring key = font.name + L"|" + std::to_wstring(font.size) + (font.bold ? L"b" : L"") +
                      (font.underline ? L"u" : L"") + (font.italic ? L"i" : L"");
-  auto it = fonts_.find(key);
-  if (it != fonts_.end()) return static_cast<HFONT>(it->second.get());
+  auto it = m_fonts.find(key);
+  if (it != m_fonts.end()) return static_cast<HFONT>(it->second.get());
   LOGFONTW lf = {};
   lf.lfHeight = -font.size;
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
@@ -16,21 +16,21 @@ HFONT CGdiFontCache::Get(const FontInfo& font) {
   lf.lfQuality = CLEARTYPE_QUALITY;
   lstrcpynW(lf.lfFaceName, font.name.c_str(), LF_FACESIZE);
   HFONT h = CreateFontIndirectW(&lf);
-  if (h) fonts_.emplace(key, zr::CGdiObject(h));
+  if (h) m_fonts.emplace(key, zr::CGdiObject(h));
   return h;
 }
 
 void CDibBuffer::Release() {
-  selected_.reset();
-  bitmap_.Reset();
-  dc_.Reset();
-  bits_ = nullptr;
-  width_ = height_ = 0;
+  m_selected.reset();
+  m_bitmap.Reset();
+  m_dc.Reset();
+  m_bits = nullptr;
+  m_width = m_height = 0;
 }
 
 bool CDibBuffer::Ensure(int width, int height) {
   if (width <= 0 || height <= 0) return false;
-  if (bits_ && width == width_ && height == height_) return true;
+  if (m_bits && width == m_width && height == m_height) return true;
   Release();
   BITMAPINFO bi = {};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
@@ -39,26 +39,26 @@ bool CDibBuffer::Ensure(int width, int height) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
-  dc_.Reset(CreateCompatibleDC(nullptr));
-  if (!dc_) return false;
+  m_dc.Reset(CreateCompatibleDC(nullptr));
+  if (!m_dc) return false;
   void* bits = nullptr;
-  bitmap_.Reset(CreateDIBSection(dc_.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!bitmap_ || !bits) {
+  m_bitmap.Reset(CreateDIBSection(m_dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!m_bitmap || !bits) {
     Release();
     return false;
   }
-  selected_.emplace(dc_.get(), bitmap_.get());
-  bits_ = static_cast<std::uint32_t*>(bits);
-  width_ = width;
-  height_ = height;
+  m_selected.emplace(m_dc.get(), m_bitmap.get());
+  m_bits = static_cast<std::uint32_t*>(bits);
+  m_width = width;
+  m_height = height;
   return true;
 }
 
 CGdiSurface::CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache)
     : CPixelCanvas(buffer.bits(), buffer.width(), buffer.height()),
-      dc_(buffer.dc()),
-      fonts_(fonts),
-      cache_(cache) {}
+      m_dc(buffer.dc()),
+      m_fonts(fonts),
+      m_cache(cache) {}
 
 // GDI may still be writing text into the pixels: flush before the canvas touches them.
 void CGdiSurface::FillRect(const SkinRect& rect, Colour colour) {
@@ -82,29 +82,29 @@ void CGdiSurface::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest,
 void CGdiSurface::DrawText(const SkinRect& rect, const std::wstring& text, int font,
                            Colour colour, unsigned style) {
   if (text.empty() || AlphaOf(colour) == 0) return;
-  SkinRect clip = clip_.Intersect(rect);
+  SkinRect clip = m_clip.Intersect(rect);
   if (clip.IsEmpty()) return;
-  int saved = SaveDC(dc_);
-  IntersectClipRect(dc_, clip.left, clip.top, clip.right, clip.bottom);
+  int saved = SaveDC(m_dc);
+  IntersectClipRect(m_dc, clip.left, clip.top, clip.right, clip.bottom);
   {
-    zr::CSelectObject selected(dc_, cache_.Get(fonts_.Get(font)));
-    SetBkMode(dc_, TRANSPARENT);
-    SetTextColor(dc_, RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
+    zr::CSelectObject selected(m_dc, m_cache.Get(m_fonts.Get(font)));
+    SetBkMode(m_dc, TRANSPARENT);
+    SetTextColor(m_dc, RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
     RECT r{rect.left, rect.top, rect.right, rect.bottom};
     std::wstring copy = text;
-    ::DrawTextW(dc_, &copy[0], static_cast<int>(copy.size()), &r, style);
+    ::DrawTextW(m_dc, &copy[0], static_cast<int>(copy.size()), &r, style);
   }
-  RestoreDC(dc_, saved);
+  RestoreDC(m_dc, saved);
   GdiFlush();
   // GDI leaves the alpha byte of the pixels it wrote at 0; the window is opaque.
   for (int y = clip.top; y < clip.bottom; ++y) {
-    std::uint32_t* row = pixels_ + static_cast<size_t>(y) * width_;
+    std::uint32_t* row = m_pixels + static_cast<size_t>(y) * m_width;
     for (int x = clip.left; x < clip.right; ++x) row[x] |= 0xFF000000u;
   }
 }
 
 SkinSize CGdiSurface::MeasureText(const std::wstring& text, int font, unsigned style) {
-  return MeasureTextOn(dc_, fonts_, cache_, text, font, style);
+  return MeasureTextOn(m_dc, m_fonts, m_cache, text, font, style);
 }
 
 SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache,

@@ -26,7 +26,7 @@ class CGdiFontCache {
   HFONT Get(const FontInfo& font);
 
  private:
-  std::map<std::wstring, zr::CGdiObject> fonts_;
+  std::map<std::wstring, zr::CGdiObject> m_fonts;
 };
 
 // A 32-bit DIB section with a memory DC selected into it.
@@ -37,20 +37,20 @@ class CDibBuffer {
   CDibBuffer& operator=(const CDibBuffer&) = delete;
   // (Re)creates the buffer when the size differs. False when GDI refuses.
   bool Ensure(int width, int height);
-  HDC dc() const { return dc_.get(); }
-  std::uint32_t* bits() const { return bits_; }
-  int width() const { return width_; }
-  int height() const { return height_; }
+  HDC dc() const { return m_dc.get(); }
+  std::uint32_t* bits() const { return m_bits; }
+  int width() const { return m_width; }
+  int height() const { return m_height; }
 
  private:
   void Release();
   // Destroyed in reverse order: the bitmap leaves the DC, then goes, then the DC.
-  zr::CMemoryDC dc_;
-  zr::CGdiObject bitmap_;
-  std::optional<zr::CSelectObject> selected_;
-  std::uint32_t* bits_ = nullptr;
-  int width_ = 0;
-  int height_ = 0;
+  zr::CMemoryDC m_dc;
+  zr::CGdiObject m_bitmap;
+  std::optional<zr::CSelectObject> m_selected;
+  std::uint32_t* m_bits = nullptr;
+  int m_width = 0;
+  int m_height = 0;
 };
 
 // The surface controls paint on: shapes and pictures through the pixel canvas, text
@@ -69,9 +69,9 @@ class CGdiSurface : public CPixelCanvas {
   SkinSize MeasureText(const std::wstring& text, int font, unsigned style) override;
 
  private:
-  HDC dc_;
-  const CFontTable& fonts_;
-  CGdiFontCache& cache_;
+  HDC m_dc;
+  const CFontTable& m_fonts;
+  CGdiFontCache& m_cache;
 };
 
 // Width and height in pixels of `text` as one line on `dc` with that font.

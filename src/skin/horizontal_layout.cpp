@@ -11,7 +11,7 @@ CControlUI* CHorizontalLayoutUI::GetInterface(const std::wstring& name) {
 
 void CHorizontalLayoutUI::SetPos(const SkinRect& rect) {
   CControlUI::SetPos(rect);
-  LayOutInLine(items_, Inner(rect), child_padding_, /*vertical=*/false);
+  LayOutInLine(m_items, Inner(rect), m_childPadding, /*vertical=*/false);
   PlaceFloats();
 }
 

@@ -76,9 +76,9 @@ bool ParseImageDesc(const std::wstring& text, ImageDesc* out) {
   const size_t n = text.size();
   while (i < n) {
     while (i < n && std::iswspace(text[i])) ++i;
-    size_t key_start = i;
+    size_t keyStart = i;
     while (i < n && text[i] != L'=' && !std::iswspace(text[i])) ++i;
-    std::wstring key = AsciiLower(text.substr(key_start, i - key_start));
+    std::wstring key = AsciiLower(text.substr(keyStart, i - keyStart));
     while (i < n && std::iswspace(text[i])) ++i;
     if (i >= n || text[i] != L'=') break;
     ++i;
@@ -105,7 +105,7 @@ bool ParseImageDesc(const std::wstring& text, ImageDesc* out) {
       out->dest = ParseRect(value);
     } else if (key == L"mask") {
       out->mask = ParseColour(value);
-      out->has_mask = true;
+      out->hasMask = true;
     } else if (key == L"fade") {
       out->fade = ParseInt(value);
     }

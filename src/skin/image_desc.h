@@ -29,7 +29,7 @@ struct ImageDesc {
   SkinRect corner;
   SkinRect dest;
   Colour mask = 0;
-  bool has_mask = false;
+  bool hasMask = false;
   int fade = 255;
 };
 

@@ -63,7 +63,7 @@ class IMessageFilter {
 class IControlFactory {
  public:
   virtual ~IControlFactory() = default;
-  virtual CControlUI* CreateControl(const wchar_t* class_name) = 0;
+  virtual CControlUI* CreateControl(const wchar_t* className) = 0;
 };
 
 // Supplies a control's text by its name when the document is built; an empty answer keeps
@@ -71,8 +71,8 @@ class IControlFactory {
 class IControlTextSource {
  public:
   virtual ~IControlTextSource() = default;
-  virtual std::wstring GetControlText(const std::wstring& control_name,
-                                      const std::wstring& class_name) = 0;
+  virtual std::wstring GetControlText(const std::wstring& controlName,
+                                      const std::wstring& className) = 0;
 };
 
 }  // namespace Skin

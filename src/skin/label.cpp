@@ -40,36 +40,36 @@ unsigned ApplyAlign(unsigned style, const std::wstring& value) {
 }
 
 Colour CLabelUI::CurrentTextColor() const {
-  if (!enabled_ && AlphaOf(disabled_text_colour_)) return disabled_text_colour_;
-  if (AlphaOf(text_colour_)) return text_colour_;
-  return manager_ ? manager_->Window().default_font_colour : 0xFF000000;
+  if (!m_enabled && AlphaOf(m_disabledTextColour)) return m_disabledTextColour;
+  if (AlphaOf(m_textColour)) return m_textColour;
+  return m_manager ? m_manager->Window().defaultFontColour : 0xFF000000;
 }
 
 void CLabelUI::PaintText(ISurface& surface) {
-  if (text_.empty()) return;
-  SkinRect r{pos_.left + text_padding_.left, pos_.top + text_padding_.top,
-             pos_.right - text_padding_.right, pos_.bottom - text_padding_.bottom};
+  if (m_text.empty()) return;
+  SkinRect r{m_pos.left + m_textPadding.left, m_pos.top + m_textPadding.top,
+             m_pos.right - m_textPadding.right, m_pos.bottom - m_textPadding.bottom};
   if (r.IsEmpty()) return;
-  surface.DrawText(r, text_, font_, CurrentTextColor(), text_style_ | kTextNoPrefix);
+  surface.DrawText(r, m_text, m_font, CurrentTextColor(), m_textStyle | kTextNoPrefix);
 }
 
 void CLabelUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
   if (name == L"font") {
-    font_ = ParseInt(value);
+    m_font = ParseInt(value);
   } else if (name == L"textcolor") {
-    text_colour_ = ParseColour(value);
+    m_textColour = ParseColour(value);
   } else if (name == L"disabledtextcolor") {
-    disabled_text_colour_ = ParseColour(value);
+    m_disabledTextColour = ParseColour(value);
   } else if (name == L"align" || name == L"valign") {
-    text_style_ = ApplyAlign(text_style_, value);
+    m_textStyle = ApplyAlign(m_textStyle, value);
   } else if (name == L"endellipsis") {
     if (ParseBool(value)) {
-      text_style_ |= kTextEndEllipsis;
+      m_textStyle |= kTextEndEllipsis;
     } else {
-      text_style_ &= ~static_cast<unsigned>(kTextEndEllipsis);
+      m_textStyle &= ~static_cast<unsigned>(kTextEndEllipsis);
     }
   } else if (name == L"textpadding") {
-    text_padding_ = ParseRect(value);
+    m_textPadding = ParseRect(value);
   } else {
     CControlUI::SetAttribute(name, value);
   }

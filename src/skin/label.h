@@ -11,13 +11,13 @@ class CLabelUI : public CControlUI {
   std::wstring GetClass() const override { return L"LabelUI"; }
   CControlUI* GetInterface(const std::wstring& name) override;
 
-  int GetFont() const { return font_; }
-  void SetFont(int index) { font_ = index; Invalidate(); }
-  unsigned GetTextStyle() const { return text_style_; }
-  void SetTextStyle(unsigned style) { text_style_ = style; Invalidate(); }
-  Colour GetTextColor() const { return text_colour_; }
-  void SetTextColor(Colour c) { text_colour_ = c; Invalidate(); }
-  const SkinRect& GetTextPadding() const { return text_padding_; }
+  int GetFont() const { return m_font; }
+  void SetFont(int index) { m_font = index; Invalidate(); }
+  unsigned GetTextStyle() const { return m_textStyle; }
+  void SetTextStyle(unsigned style) { m_textStyle = style; Invalidate(); }
+  Colour GetTextColor() const { return m_textColour; }
+  void SetTextColor(Colour c) { m_textColour = c; Invalidate(); }
+  const SkinRect& GetTextPadding() const { return m_textPadding; }
 
   void PaintText(ISurface& surface) override;
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
@@ -26,11 +26,11 @@ class CLabelUI : public CControlUI {
   // The colour text is drawn in now (state colours of buttons override this).
   virtual Colour CurrentTextColor() const;
 
-  int font_ = -1;  // -1: the window's default font
-  unsigned text_style_ = kTextVCenter | kTextSingleLine;
-  Colour text_colour_ = 0;
-  Colour disabled_text_colour_ = 0;
-  SkinRect text_padding_;
+  int m_font = -1;  // -1: the window's default font
+  unsigned m_textStyle = kTextVCenter | kTextSingleLine;
+  Colour m_textColour = 0;
+  Colour m_disabledTextColour = 0;
+  SkinRect m_textPadding;
 };
 
 // Applies an "align"/"valign" value ("left", "right-vcenter", "left-top-multiline", ...) to

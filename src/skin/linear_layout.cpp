@@ -46,19 +46,19 @@ namespace {
 // One axis of a linear layout: `main` picks the axis the children follow each other on.
 template <bool kVertical>
 void LinearLayout(const std::vector<CControlUI*>& items, const SkinRect& inner,
-                  int child_padding) {
-  auto main_of = [](SkinSize s) { return kVertical ? s.cy : s.cx; };
-  auto cross_of = [](SkinSize s) { return kVertical ? s.cx : s.cy; };
-  auto pad_before = [](const SkinRect& p) { return kVertical ? p.top : p.left; };
-  auto pad_after = [](const SkinRect& p) { return kVertical ? p.bottom : p.right; };
-  auto cross_before = [](const SkinRect& p) { return kVertical ? p.left : p.top; };
-  auto cross_after = [](const SkinRect& p) { return kVertical ? p.right : p.bottom; };
-  auto min_main = [](CControlUI* c) { return kVertical ? c->GetMinHeight() : c->GetMinWidth(); };
-  auto max_main = [](CControlUI* c) { return kVertical ? c->GetMaxHeight() : c->GetMaxWidth(); };
-  auto min_cross = [](CControlUI* c) { return kVertical ? c->GetMinWidth() : c->GetMinHeight(); };
-  auto max_cross = [](CControlUI* c) { return kVertical ? c->GetMaxWidth() : c->GetMaxHeight(); };
-  const int main_len = kVertical ? inner.Height() : inner.Width();
-  const int cross_len = kVertical ? inner.Width() : inner.Height();
+                  int childPadding) {
+  auto mainOf = [](SkinSize s) { return kVertical ? s.cy : s.cx; };
+  auto crossOf = [](SkinSize s) { return kVertical ? s.cx : s.cy; };
+  auto padBefore = [](const SkinRect& p) { return kVertical ? p.top : p.left; };
+  auto padAfter = [](const SkinRect& p) { return kVertical ? p.bottom : p.right; };
+  auto crossBefore = [](const SkinRect& p) { return kVertical ? p.left : p.top; };
+  auto crossAfter = [](const SkinRect& p) { return kVertical ? p.right : p.bottom; };
+  auto minMain = [](CControlUI* c) { return kVertical ? c->GetMinHeight() : c->GetMinWidth(); };
+  auto maxMain = [](CControlUI* c) { return kVertical ? c->GetMaxHeight() : c->GetMaxWidth(); };
+  auto minCross = [](CControlUI* c) { return kVertical ? c->GetMinWidth() : c->GetMinHeight(); };
+  auto maxCross = [](CControlUI* c) { return kVertical ? c->GetMaxWidth() : c->GetMaxHeight(); };
+  const int mainLen = kVertical ? inner.Height() : inner.Width();
+  const int crossLen = kVertical ? inner.Width() : inner.Height();
 
   // Measure.
   std::vector<CControlUI*> flow;
@@ -69,50 +69,50 @@ void LinearLayout(const std::vector<CControlUI*>& items, const SkinRect& inner,
     wants.push_back(c->EstimateSize(SkinSize{inner.Width(), inner.Height()}));
   }
   int used = 0;
-  std::vector<std::pair<int, int>> flex_limits;
+  std::vector<std::pair<int, int>> flexLimits;
   for (size_t i = 0; i < flow.size(); ++i) {
     const SkinRect& pad = flow[i]->GetPadding();
-    used += pad_before(pad) + pad_after(pad);
-    if (i > 0) used += child_padding;
-    int m = main_of(wants[i]);
+    used += padBefore(pad) + padAfter(pad);
+    if (i > 0) used += childPadding;
+    int m = mainOf(wants[i]);
     if (m > 0) {
-      used += std::max(min_main(flow[i]), std::min(m, max_main(flow[i])));
+      used += std::max(minMain(flow[i]), std::min(m, maxMain(flow[i])));
     } else {
-      flex_limits.emplace_back(min_main(flow[i]), max_main(flow[i]));
+      flexLimits.emplace_back(minMain(flow[i]), maxMain(flow[i]));
     }
   }
-  std::vector<int> shares = ShareSpace(main_len - used, flex_limits);
+  std::vector<int> shares = ShareSpace(mainLen - used, flexLimits);
 
   // Arrange.
   int cursor = kVertical ? inner.top : inner.left;
-  size_t flex_index = 0;
+  size_t flexIndex = 0;
   for (size_t i = 0; i < flow.size(); ++i) {
     CControlUI* c = flow[i];
     const SkinRect& pad = c->GetPadding();
-    if (i > 0) cursor += child_padding;
-    cursor += pad_before(pad);
-    int m = main_of(wants[i]);
-    int len = m > 0 ? std::max(min_main(c), std::min(m, max_main(c))) : shares[flex_index++];
-    int cw = cross_of(wants[i]);
-    int cross = cw > 0 ? cw : cross_len - cross_before(pad) - cross_after(pad);
-    cross = std::max(min_cross(c), std::min(cross, max_cross(c)));
+    if (i > 0) cursor += childPadding;
+    cursor += padBefore(pad);
+    int m = mainOf(wants[i]);
+    int len = m > 0 ? std::max(minMain(c), std::min(m, maxMain(c))) : shares[flexIndex++];
+    int cw = crossOf(wants[i]);
+    int cross = cw > 0 ? cw : crossLen - crossBefore(pad) - crossAfter(pad);
+    cross = std::max(minCross(c), std::min(cross, maxCross(c)));
     cross = std::max(0, cross);
-    int cross_start = (kVertical ? inner.left : inner.top) + cross_before(pad);
-    SkinRect r = kVertical ? SkinRect{cross_start, cursor, cross_start + cross, cursor + len}
-                           : SkinRect{cursor, cross_start, cursor + len, cross_start + cross};
+    int crossStart = (kVertical ? inner.left : inner.top) + crossBefore(pad);
+    SkinRect r = kVertical ? SkinRect{crossStart, cursor, crossStart + cross, cursor + len}
+                           : SkinRect{cursor, crossStart, cursor + len, crossStart + cross};
     c->SetPos(r);
-    cursor += len + pad_after(pad);
+    cursor += len + padAfter(pad);
   }
 }
 
 }  // namespace
 
-void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int child_padding,
+void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding,
                   bool vertical) {
   if (vertical) {
-    LinearLayout<true>(items, inner, child_padding);
+    LinearLayout<true>(items, inner, childPadding);
   } else {
-    LinearLayout<false>(items, inner, child_padding);
+    LinearLayout<false>(items, inner, childPadding);
   }
 }
 

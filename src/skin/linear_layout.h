@@ -15,11 +15,11 @@ namespace Skin {
 std::vector<int> ShareSpace(int available, const std::vector<std::pair<int, int>>& limits);
 
 // Places the visible, non-floating `items` inside `inner`, top to bottom when `vertical`, else
-// left to right, `child_padding` apart, each with its own padding around it. A size a child
+// left to right, `childPadding` apart, each with its own padding around it. A size a child
 // asks for on the axis is kept (within its limits); the others share what is left. Across the
 // axis a child takes its own size or, without one, the whole width (height) less its padding.
 // Floating items are left to the caller.
-void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int child_padding,
+void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding,
                   bool vertical);
 
 }  // namespace Skin

@@ -43,8 +43,8 @@ bool LoadDocument(const std::wstring& file, pugi::xml_document* doc) {
 
 class Builder {
  public:
-  Builder(CPaintManager* manager, IControlFactory* factory, IControlTextSource* text_source)
-      : manager_(manager), factory_(factory), text_source_(text_source) {}
+  Builder(CPaintManager* manager, IControlFactory* factory, IControlTextSource* textSource)
+      : m_manager(manager), m_factory(factory), m_textSource(textSource) {}
 
   CControlUI* Build(const pugi::xml_document& doc) {
     pugi::xml_node window = doc.document_element();
@@ -57,8 +57,8 @@ class Builder {
 
  private:
   void ApplyWindowAttributes(pugi::xml_node window) {
-    if (!manager_) return;
-    WindowSettings& w = manager_->Window();
+    if (!m_manager) return;
+    WindowSettings& w = m_manager->Window();
     for (pugi::xml_attribute a : window.attributes()) {
       std::wstring name = W(a.name());
       std::wstring value = W(a.value());
@@ -75,27 +75,27 @@ class Builder {
       } else if (name == L"maxinfo") {
         w.maxinfo = ParseSize(value);
       } else if (name == L"defaultfontcolor") {
-        w.default_font_colour = ParseColour(value);
+        w.defaultFontColour = ParseColour(value);
       } else if (name == L"disabledfontcolor") {
-        w.disabled_font_colour = ParseColour(value);
+        w.disabledFontColour = ParseColour(value);
       } else if (name == L"linkfontcolor") {
-        w.link_font_colour = ParseColour(value);
+        w.linkFontColour = ParseColour(value);
       } else if (name == L"linkhoverfontcolor") {
-        w.link_hover_font_colour = ParseColour(value);
+        w.linkHoverFontColour = ParseColour(value);
       } else if (name == L"showshadow") {
-        w.show_shadow = ParseBool(value);
+        w.showShadow = ParseBool(value);
       } else if (name == L"shadowimage") {
-        w.shadow_image = value;
+        w.shadowImage = value;
       } else if (name == L"shadowsize") {
-        w.shadow_size = ParseInt(value);
+        w.shadowSize = ParseInt(value);
       } else if (name == L"shadowcorner") {
-        w.shadow_corner = ParseRect(value);
+        w.shadowCorner = ParseRect(value);
       }
     }
   }
 
   void AddFont(pugi::xml_node node) {
-    if (!manager_) return;
+    if (!m_manager) return;
     FontInfo f;
     f.name = W(node.attribute("name").value());
     if (f.name.empty()) f.name = CFontTable::BuiltInDefault().name;
@@ -103,16 +103,16 @@ class Builder {
     f.bold = ParseBool(W(node.attribute("bold").value()));
     f.underline = ParseBool(W(node.attribute("underline").value()));
     f.italic = ParseBool(W(node.attribute("italic").value()));
-    int id = node.attribute("id") ? ParseInt(W(node.attribute("id").value())) : font_count_;
-    ++font_count_;
-    manager_->Fonts().Add(id, f, ParseBool(W(node.attribute("shared").value())),
+    int id = node.attribute("id") ? ParseInt(W(node.attribute("id").value())) : m_fontCount;
+    ++m_fontCount;
+    m_manager->Fonts().Add(id, f, ParseBool(W(node.attribute("shared").value())),
                           ParseBool(W(node.attribute("default").value())));
   }
 
   // The document an Include element names, within the depth and the build's budget.
   bool LoadInclude(pugi::xml_node include, int depth, pugi::xml_document* doc) {
-    if (depth >= kMaxIncludeDepth || includes_loaded_ >= kMaxIncludes) return false;
-    ++includes_loaded_;
+    if (depth >= kMaxIncludeDepth || m_includesLoaded >= kMaxIncludes) return false;
+    ++m_includesLoaded;
     return LoadDocument(W(include.attribute("source").value()), doc);
   }
 
@@ -134,8 +134,8 @@ class Builder {
       } else if (EqualsNoCase(name, L"Font")) {
         AddFont(node);
       } else if (EqualsNoCase(name, L"Default")) {
-        if (manager_) {
-          manager_->AddDefaultAttributeList(W(node.attribute("name").value()),
+        if (m_manager) {
+          m_manager->AddDefaultAttributeList(W(node.attribute("name").value()),
                                             W(node.attribute("value").value()));
         }
       } else if (EqualsNoCase(name, L"Image") || EqualsNoCase(name, L"Style")) {
@@ -149,7 +149,7 @@ class Builder {
 
   CControlUI* MakeControl(const std::wstring& element) {
     CControlUI* c = CMarkupBuilder::CreateBuiltIn(element);
-    if (!c && factory_) c = factory_->CreateControl(element.c_str());
+    if (!c && m_factory) c = m_factory->CreateControl(element.c_str());
     return c;
   }
 
@@ -178,17 +178,17 @@ class Builder {
     std::wstring element = W(node.name());
     CControlUI* control = MakeControl(element);
     if (!control) return nullptr;
-    control->SetManager(manager_, nullptr);
-    if (manager_) {
-      if (const std::wstring* list = manager_->GetDefaultAttributeList(element)) {
+    control->SetManager(m_manager, nullptr);
+    if (m_manager) {
+      if (const std::wstring* list = m_manager->GetDefaultAttributeList(element)) {
         control->ApplyAttributeList(*list);
       }
     }
     for (pugi::xml_attribute a : node.attributes()) {
       control->SetAttribute(W(a.name()), W(a.value()));
     }
-    if (text_source_ && !control->GetName().empty()) {
-      std::wstring text = text_source_->GetControlText(control->GetName(), control->GetClass());
+    if (m_textSource && !control->GetName().empty()) {
+      std::wstring text = m_textSource->GetControlText(control->GetName(), control->GetClass());
       if (!text.empty()) control->SetText(text);
     }
     if (auto* box = static_cast<CContainerUI*>(control->GetInterface(L"Container"))) {
@@ -197,11 +197,11 @@ class Builder {
     return control;
   }
 
-  CPaintManager* manager_;
-  IControlFactory* factory_;
-  IControlTextSource* text_source_;
-  int includes_loaded_ = 0;  // included documents loaded by this build
-  int font_count_ = 0;
+  CPaintManager* m_manager;
+  IControlFactory* m_factory;
+  IControlTextSource* m_textSource;
+  int m_includesLoaded = 0;  // included documents loaded by this build
+  int m_fontCount = 0;
 };
 
 }  // namespace
@@ -221,19 +221,19 @@ CControlUI* CMarkupBuilder::CreateBuiltIn(const std::wstring& e) {
 }
 
 CControlUI* CMarkupBuilder::Create(const std::wstring& file, CPaintManager* manager,
-                                   IControlFactory* factory, IControlTextSource* text_source) {
+                                   IControlFactory* factory, IControlTextSource* textSource) {
   pugi::xml_document doc;
   if (!LoadDocument(file, &doc)) return nullptr;
-  return Builder(manager, factory, text_source).Build(doc);
+  return Builder(manager, factory, textSource).Build(doc);
 }
 
 CControlUI* CMarkupBuilder::CreateFromText(const std::string& text, CPaintManager* manager,
                                            IControlFactory* factory,
-                                           IControlTextSource* text_source) {
+                                           IControlTextSource* textSource) {
   pugi::xml_document doc;
   if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8))
     return nullptr;
-  return Builder(manager, factory, text_source).Build(doc);
+  return Builder(manager, factory, textSource).Build(doc);
 }
 
 }  // namespace Skin

@@ -26,11 +26,11 @@ class CMarkupBuilder {
   // it cannot be read or parsed or holds no control.
   static CControlUI* Create(const std::wstring& file, CPaintManager* manager,
                             IControlFactory* factory = nullptr,
-                            IControlTextSource* text_source = nullptr);
+                            IControlTextSource* textSource = nullptr);
   // From document text (UTF-8, with or without a byte-order mark).
   static CControlUI* CreateFromText(const std::string& text, CPaintManager* manager,
                                     IControlFactory* factory = nullptr,
-                                    IControlTextSource* text_source = nullptr);
+                                    IControlTextSource* textSource = nullptr);
   // A new control for an element name the engine knows ("Button", "VerticalLayout", ...),
   // nullptr otherwise.
   static CControlUI* CreateBuiltIn(const std::wstring& element);

@@ -39,23 +39,23 @@ int ModalWindowsOver(HWND owner) {
 
 // EnableWindow is called outside the lock: across threads it waits for the owner's thread,
 // which may be entering a box itself.
-CModalHold::CModalHold(HWND owner) : owner_(owner) {
-  if (!owner_) return;
-  AddModal(owner_, 1);
-  ::EnableWindow(owner_, FALSE);
+CModalHold::CModalHold(HWND owner) : m_owner(owner) {
+  if (!m_owner) return;
+  AddModal(m_owner, 1);
+  ::EnableWindow(m_owner, FALSE);
 }
 
 CModalHold::~CModalHold() {
-  if (!owner_ || AddModal(owner_, -1) > 0) return;  // another box keeps it disabled
-  if (!::IsWindow(owner_)) return;
-  ::EnableWindow(owner_, TRUE);
+  if (!m_owner || AddModal(m_owner, -1) > 0) return;  // another box keeps it disabled
+  if (!::IsWindow(m_owner)) return;
+  ::EnableWindow(m_owner, TRUE);
   // A box opened on another thread meanwhile has disabled it already, or is about to: the
   // owner must end up disabled whatever the order of the two calls.
-  if (ModalWindowsOver(owner_) > 0) {
-    ::EnableWindow(owner_, FALSE);
+  if (ModalWindowsOver(m_owner) > 0) {
+    ::EnableWindow(m_owner, FALSE);
     return;
   }
-  ::SetFocus(owner_);
+  ::SetFocus(m_owner);
 }
 
 }  // namespace Skin

@@ -22,7 +22,7 @@ class CModalHold {
   CModalHold& operator=(const CModalHold&) = delete;
 
  private:
-  HWND owner_;
+  HWND m_owner;
 };
 
 }  // namespace Skin

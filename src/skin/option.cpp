@@ -13,29 +13,29 @@ CControlUI* COptionUI::GetInterface(const std::wstring& name) {
 
 bool COptionUI::Activate() {
   if (!CButtonUI::Activate()) return false;
-  Selected(group_.empty() ? !selected_ : true);
+  Selected(m_group.empty() ? !m_selected : true);
   return true;
 }
 
 void COptionUI::Selected(bool selected) {
-  if (selected_ == selected) return;
-  selected_ = selected;
-  if (selected_ && !group_.empty() && manager_ && manager_->GetRoot()) {
+  if (m_selected == selected) return;
+  m_selected = selected;
+  if (m_selected && !m_group.empty() && m_manager && m_manager->GetRoot()) {
     // Unselect the other options of the group.
     std::vector<COptionUI*> others;
-    manager_->GetRoot()->VisitTree([&](CControlUI* c) {
+    m_manager->GetRoot()->VisitTree([&](CControlUI* c) {
       auto* o = static_cast<COptionUI*>(c->GetInterface(L"Option"));
-      if (o && o != this && o->group_ == group_ && o->selected_) others.push_back(o);
+      if (o && o != this && o->m_group == m_group && o->m_selected) others.push_back(o);
     });
     for (COptionUI* o : others) o->Selected(false);
   }
   Invalidate();
-  if (manager_) manager_->SendNotify(this, L"selectchanged");
+  if (m_manager) m_manager->SendNotify(this, L"selectchanged");
 }
 
 void COptionUI::PaintStatusImage(ISurface& surface) {
-  if (selected_ && !selected_image_.empty()) {
-    DrawImage(surface, selected_image_);
+  if (m_selected && !m_selectedImage.empty()) {
+    DrawImage(surface, m_selectedImage);
     return;
   }
   CButtonUI::PaintStatusImage(surface);
@@ -43,11 +43,11 @@ void COptionUI::PaintStatusImage(ISurface& surface) {
 
 void COptionUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
   if (name == L"group") {
-    group_ = value;
+    m_group = value;
   } else if (name == L"selected") {
-    selected_ = ParseBool(value);
+    m_selected = ParseBool(value);
   } else if (name == L"selectedimage") {
-    selected_image_ = value;
+    m_selectedImage = value;
   } else {
     CButtonUI::SetAttribute(name, value);
   }

@@ -11,18 +11,18 @@ class COptionUI : public CButtonUI {
   CControlUI* GetInterface(const std::wstring& name) override;
   bool Activate() override;
 
-  bool IsSelected() const { return selected_; }
+  bool IsSelected() const { return m_selected; }
   // Selecting an option of a group unselects the others of the same group in the window.
   void Selected(bool selected);
-  const std::wstring& GetGroup() const { return group_; }
+  const std::wstring& GetGroup() const { return m_group; }
 
   void PaintStatusImage(ISurface& surface) override;
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
 
  private:
-  bool selected_ = false;
-  std::wstring group_;
-  std::wstring selected_image_;
+  bool m_selected = false;
+  std::wstring m_group;
+  std::wstring m_selectedImage;
 };
 
 }  // namespace Skin

@@ -10,88 +10,88 @@ namespace Skin {
 CPaintManager::CPaintManager() = default;
 
 CPaintManager::~CPaintManager() {
-  for (auto& t : timers_) {
-    if (host_) host_->StopTimer(t.native_id);
+  for (auto& t : m_timers) {
+    if (m_host) m_host->StopTimer(t.nativeId);
   }
-  timers_.clear();
-  CControlUI* root = root_;
-  root_ = nullptr;
+  m_timers.clear();
+  CControlUI* root = m_root;
+  m_root = nullptr;
   delete root;
-  for (CControlUI* c : delayed_cleanup_) delete c;
-  delayed_cleanup_.clear();
+  for (CControlUI* c : m_delayedCleanup) delete c;
+  m_delayedCleanup.clear();
 }
 
 void CPaintManager::Init(IPaintHost* host, const std::wstring& name) {
-  host_ = host;
-  name_ = name;
+  m_host = host;
+  m_name = name;
 }
 
 bool CPaintManager::AttachDialog(CControlUI* root) {
   if (!root) return false;
-  if (root_) {
-    CControlUI* old = root_;
-    root_ = nullptr;
-    hot_ = pushed_ = focus_ = nullptr;
+  if (m_root) {
+    CControlUI* old = m_root;
+    m_root = nullptr;
+    m_hot = m_pushed = m_focus = nullptr;
     delete old;
   }
-  root_ = root;
-  root_->SetManager(this, nullptr);
+  m_root = root;
+  m_root->SetManager(this, nullptr);
   NeedUpdate();
   return true;
 }
 
-void CPaintManager::AddDefaultAttributeList(const std::wstring& class_name,
+void CPaintManager::AddDefaultAttributeList(const std::wstring& className,
                                             const std::wstring& list) {
-  default_attributes_[AsciiLower(class_name)] = list;
+  m_defaultAttributes[AsciiLower(className)] = list;
 }
 
-const std::wstring* CPaintManager::GetDefaultAttributeList(const std::wstring& class_name) const {
-  auto it = default_attributes_.find(AsciiLower(class_name));
-  return it == default_attributes_.end() ? nullptr : &it->second;
+const std::wstring* CPaintManager::GetDefaultAttributeList(const std::wstring& className) const {
+  auto it = m_defaultAttributes.find(AsciiLower(className));
+  return it == m_defaultAttributes.end() ? nullptr : &it->second;
 }
 
-const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool use_mask, Colour mask) {
+const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool useMask, Colour mask) {
   std::wstring key = AsciiLower(file);
-  if (use_mask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
-  auto it = images_.find(key);
-  if (it != images_.end()) return it->second.get();
+  if (useMask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
+  auto it = m_images.find(key);
+  if (it != m_images.end()) return it->second.get();
   // A missing picture is remembered too, so that it is not looked up on every paint.
-  auto picture = CResourceSettings::GetPicture(file, use_mask, mask);
+  auto picture = CResourceSettings::GetPicture(file, useMask, mask);
   const SkinBitmap* result = picture.get();
-  images_[key] = std::move(picture);
+  m_images[key] = std::move(picture);
   return result;
 }
 
 CControlUI* CPaintManager::FindControl(const std::wstring& name) const {
-  if (!root_ || name.empty()) return nullptr;
-  return root_->FindControlByName(name);
+  if (!m_root || name.empty()) return nullptr;
+  return m_root->FindControlByName(name);
 }
 
 CControlUI* CPaintManager::FindControl(SkinPoint point) const {
-  if (!root_) return nullptr;
-  return root_->FindControlAt(point);
+  if (!m_root) return nullptr;
+  return m_root->FindControlAt(point);
 }
 
-bool CPaintManager::SetTimer(CControlUI* control, unsigned id, unsigned period_ms) {
-  if (!control || !host_) return false;
-  for (auto& t : timers_) {
+bool CPaintManager::SetTimer(CControlUI* control, unsigned id, unsigned periodMs) {
+  if (!control || !m_host) return false;
+  for (auto& t : m_timers) {
     if (t.control == control && t.id == id) {
       // Setting an existing timer again restarts it with the new period.
-      t.period = period_ms;
-      return host_->StartTimer(t.native_id, period_ms);
+      t.period = periodMs;
+      return m_host->StartTimer(t.nativeId, periodMs);
     }
   }
-  Timer t{control, id, next_native_timer_++, period_ms};
-  if (!host_->StartTimer(t.native_id, period_ms)) return false;
-  timers_.push_back(t);
+  Timer t{control, id, m_nextNativeTimer++, periodMs};
+  if (!m_host->StartTimer(t.nativeId, periodMs)) return false;
+  m_timers.push_back(t);
   return true;
 }
 
 bool CPaintManager::KillTimer(CControlUI* control, unsigned id) {
-  for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+  for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
     if (it->control == control && it->id == id) {
-      if (host_) host_->StopTimer(it->native_id);
-      timers_.erase(it);
+      if (m_host) m_host->StopTimer(it->nativeId);
+      m_timers.erase(it);
       return true;
     }
   }
@@ -99,10 +99,10 @@ bool CPaintManager::KillTimer(CControlUI* control, unsigned id) {
 }
 
 void CPaintManager::KillTimers(CControlUI* control) {
-  for (auto it = timers_.begin(); it != timers_.end();) {
+  for (auto it = m_timers.begin(); it != m_timers.end();) {
     if (it->control == control) {
-      if (host_) host_->StopTimer(it->native_id);
-      it = timers_.erase(it);
+      if (m_host) m_host->StopTimer(it->nativeId);
+      it = m_timers.erase(it);
     } else {
       ++it;
     }
@@ -110,13 +110,13 @@ void CPaintManager::KillTimers(CControlUI* control) {
 }
 
 bool CPaintManager::HasTimer(CControlUI* control, unsigned id) const {
-  return std::any_of(timers_.begin(), timers_.end(),
+  return std::any_of(m_timers.begin(), m_timers.end(),
                      [&](const Timer& t) { return t.control == control && t.id == id; });
 }
 
-bool CPaintManager::OnHostTimer(unsigned native_id) {
-  for (const auto& t : timers_) {
-    if (t.native_id == native_id) {
+bool CPaintManager::OnHostTimer(unsigned nativeId) {
+  for (const auto& t : m_timers) {
+    if (t.nativeId == nativeId) {
       SkinEvent event;
       event.type = EventType::kTimer;
       event.sender = t.control;
@@ -129,36 +129,36 @@ bool CPaintManager::OnHostTimer(unsigned native_id) {
 }
 
 bool CPaintManager::AddNotifier(INotifySink* sink) {
-  if (!sink || std::find(notifiers_.begin(), notifiers_.end(), sink) != notifiers_.end())
+  if (!sink || std::find(m_notifiers.begin(), m_notifiers.end(), sink) != m_notifiers.end())
     return false;
-  notifiers_.push_back(sink);
+  m_notifiers.push_back(sink);
   return true;
 }
 
 bool CPaintManager::RemoveNotifier(INotifySink* sink) {
-  auto it = std::find(notifiers_.begin(), notifiers_.end(), sink);
-  if (it == notifiers_.end()) return false;
-  notifiers_.erase(it);
+  auto it = std::find(m_notifiers.begin(), m_notifiers.end(), sink);
+  if (it == m_notifiers.end()) return false;
+  m_notifiers.erase(it);
   return true;
 }
 
 bool CPaintManager::AddPreMessageFilter(IMessageFilter* filter) {
-  if (!filter || std::find(filters_.begin(), filters_.end(), filter) != filters_.end())
+  if (!filter || std::find(m_filters.begin(), m_filters.end(), filter) != m_filters.end())
     return false;
-  filters_.push_back(filter);
+  m_filters.push_back(filter);
   return true;
 }
 
 bool CPaintManager::RemovePreMessageFilter(IMessageFilter* filter) {
-  auto it = std::find(filters_.begin(), filters_.end(), filter);
-  if (it == filters_.end()) return false;
-  filters_.erase(it);
+  auto it = std::find(m_filters.begin(), m_filters.end(), filter);
+  if (it == m_filters.end()) return false;
+  m_filters.erase(it);
   return true;
 }
 
 bool CPaintManager::PreMessageFilter(unsigned msg, WParam wparam, LParam lparam,
                                      LResult& result) {
-  auto filters = filters_;  // a filter may remove itself
+  auto filters = m_filters;  // a filter may remove itself
   for (IMessageFilter* f : filters) {
     bool handled = false;
     LResult r = f->FilterMessage(msg, wparam, lparam, handled);
@@ -178,13 +178,13 @@ void CPaintManager::SendNotify(CControlUI* sender, const std::wstring& type, WPa
   msg.wparam = wparam;
   msg.lparam = lparam;
   if (async) {
-    async_notify_.push_back(msg);
-    if (host_) host_->PostDeferredWork();
+    m_asyncNotify.push_back(msg);
+    if (m_host) m_host->PostDeferredWork();
     return;
   }
-  auto sinks = notifiers_;  // a sink may remove itself while being told
+  auto sinks = m_notifiers;  // a sink may remove itself while being told
   for (INotifySink* sink : sinks) {
-    if (std::find(notifiers_.begin(), notifiers_.end(), sink) == notifiers_.end()) continue;
+    if (std::find(m_notifiers.begin(), m_notifiers.end(), sink) == m_notifiers.end()) continue;
     sink->Notify(msg);
   }
 }
@@ -192,85 +192,85 @@ void CPaintManager::SendNotify(CControlUI* sender, const std::wstring& type, WPa
 void CPaintManager::AddDelayedCleanup(CControlUI* control) {
   if (!control) return;
   ReleaseControl(control);
-  delayed_cleanup_.push_back(control);
-  if (host_) host_->PostDeferredWork();
+  m_delayedCleanup.push_back(control);
+  if (m_host) m_host->PostDeferredWork();
 }
 
 void CPaintManager::ProcessDeferredWork() {
-  auto cleanup = std::move(delayed_cleanup_);
-  delayed_cleanup_.clear();
+  auto cleanup = std::move(m_delayedCleanup);
+  m_delayedCleanup.clear();
   for (CControlUI* c : cleanup) delete c;
-  auto queue = std::move(async_notify_);
-  async_notify_.clear();
+  auto queue = std::move(m_asyncNotify);
+  m_asyncNotify.clear();
   for (auto& msg : queue) {
-    auto sinks = notifiers_;
+    auto sinks = m_notifiers;
     for (INotifySink* sink : sinks) sink->Notify(msg);
   }
 }
 
 void CPaintManager::SetClientSize(SkinSize size) {
-  if (size == client_) return;
-  client_ = size;
+  if (size == m_client) return;
+  m_client = size;
   NeedUpdate();
 }
 
 void CPaintManager::Invalidate(const SkinRect& rect) {
-  if (host_ && !rect.IsEmpty()) host_->InvalidateRect(rect);
+  if (m_host && !rect.IsEmpty()) m_host->InvalidateRect(rect);
 }
 
 void CPaintManager::NeedUpdate() {
-  update_needed_ = true;
-  Invalidate(SkinRect{0, 0, client_.cx, client_.cy});
+  m_updateNeeded = true;
+  Invalidate(SkinRect{0, 0, m_client.cx, m_client.cy});
 }
 
 void CPaintManager::Layout() {
-  if (!update_needed_ || !root_) return;
-  update_needed_ = false;
-  root_->EstimateSize(client_);
-  root_->SetPos(SkinRect{0, 0, client_.cx, client_.cy});
+  if (!m_updateNeeded || !m_root) return;
+  m_updateNeeded = false;
+  m_root->EstimateSize(m_client);
+  m_root->SetPos(SkinRect{0, 0, m_client.cx, m_client.cy});
 }
 
 void CPaintManager::Paint(ISurface& surface, const SkinRect& paint) {
   Layout();
-  if (!root_) return;
+  if (!m_root) return;
   surface.SetClip(paint);
-  root_->DoPaint(surface, paint);
+  m_root->DoPaint(surface, paint);
 }
 
 void CPaintManager::OnMouseMove(SkinPoint point) {
   CControlUI* now = FindControl(point);
   if (now && (!now->IsEnabled() || !now->IsMouseEnabled())) now = nullptr;
-  if (pushed_) {
+  if (m_pushed) {
     // While pressed, only the pressed control hears the mouse.
-    SkinEvent move{EventType::kMouseMove, pushed_, point, 0};
-    pushed_->DoEvent(move);
+    SkinEvent move{EventType::kMouseMove, m_pushed, point, 0};
+    m_pushed->DoEvent(move);
     return;
   }
-  if (now != hot_) {
-    if (hot_) {
-      SkinEvent leave{EventType::kMouseLeave, hot_, point, 0};
-      CControlUI* old = hot_;
-      hot_ = nullptr;
+  if (now != m_hot) {
+    if (m_hot) {
+      SkinEvent leave{EventType::kMouseLeave, m_hot, point, 0};
+      CControlUI* old = m_hot;
+      m_hot = nullptr;
       old->DoEvent(leave);
     }
-    hot_ = now;
-    if (hot_) {
-      SkinEvent enter{EventType::kMouseEnter, hot_, point, 0};
-      hot_->DoEvent(enter);
+    m_hot = now;
+    if (m_hot) {
+      SkinEvent enter{EventType::kMouseEnter, m_hot, point, 0};
+      m_hot->DoEvent(enter);
     }
   }
-  if (hot_) {
-    SkinEvent move{EventType::kMouseMove, hot_, point, 0};
-    hot_->DoEvent(move);
+  if (m_hot) {
+    SkinEvent move{EventType::kMouseMove, m_hot, point, 0};
+    m_hot->DoEvent(move);
   }
 }
 
 void CPaintManager::OnMouseLeave() {
-  if (pushed_) return;
-  if (hot_) {
-    SkinEvent leave{EventType::kMouseLeave, hot_, SkinPoint{}, 0};
-    CControlUI* old = hot_;
-    hot_ = nullptr;
+  if (m_pushed) return;
+  if (m_hot) {
+    SkinEvent leave{EventType::kMouseLeave, m_hot, SkinPoint{}, 0};
+    CControlUI* old = m_hot;
+    m_hot = nullptr;
     old->DoEvent(leave);
   }
 }
@@ -278,24 +278,24 @@ void CPaintManager::OnMouseLeave() {
 void CPaintManager::OnButtonDown(SkinPoint point) {
   CControlUI* target = FindControl(point);
   if (!target || !target->IsEnabled() || !target->IsMouseEnabled()) return;
-  if (focus_ != target) {
-    if (focus_) {
-      focus_->SetFocusState(false);
-      focus_->Invalidate();
+  if (m_focus != target) {
+    if (m_focus) {
+      m_focus->SetFocusState(false);
+      m_focus->Invalidate();
     }
-    focus_ = target->IsClickable() ? target : nullptr;
-    if (focus_) focus_->SetFocusState(true);
+    m_focus = target->IsClickable() ? target : nullptr;
+    if (m_focus) m_focus->SetFocusState(true);
   }
-  pushed_ = target;
-  if (host_) host_->CaptureMouse(true);
+  m_pushed = target;
+  if (m_host) m_host->CaptureMouse(true);
   SkinEvent down{EventType::kButtonDown, target, point, 0};
   target->DoEvent(down);
 }
 
 void CPaintManager::OnButtonUp(SkinPoint point) {
-  CControlUI* target = pushed_;
-  pushed_ = nullptr;
-  if (host_) host_->CaptureMouse(false);
+  CControlUI* target = m_pushed;
+  m_pushed = nullptr;
+  if (m_host) m_host->CaptureMouse(false);
   if (!target) return;
   SkinEvent up{EventType::kButtonUp, target, point, 0};
   target->DoEvent(up);
@@ -307,20 +307,20 @@ void CPaintManager::OnButtonUp(SkinPoint point) {
 }
 
 void CPaintManager::OnCaptureLost() {
-  if (!pushed_) return;
-  CControlUI* target = pushed_;
-  pushed_ = nullptr;
+  if (!m_pushed) return;
+  CControlUI* target = m_pushed;
+  m_pushed = nullptr;
   SkinEvent up{EventType::kButtonUp, target, SkinPoint{-1, -1}, 0};
   target->DoEvent(up);
 }
 
 void CPaintManager::ReleaseControl(CControlUI* control) {
   if (!control) return;
-  if (hot_ == control) hot_ = nullptr;
-  if (pushed_ == control) pushed_ = nullptr;
-  if (focus_ == control) focus_ = nullptr;
+  if (m_hot == control) m_hot = nullptr;
+  if (m_pushed == control) m_pushed = nullptr;
+  if (m_focus == control) m_focus = nullptr;
   KillTimers(control);
-  for (auto& msg : async_notify_) {
+  for (auto& msg : m_asyncNotify) {
     if (msg.sender == control) msg.sender = nullptr;
   }
 }

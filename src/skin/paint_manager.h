@@ -28,8 +28,8 @@ class IPaintHost {
  public:
   virtual ~IPaintHost() = default;
   virtual void InvalidateRect(const SkinRect& rect) = 0;
-  virtual bool StartTimer(unsigned native_id, unsigned period_ms) = 0;
-  virtual void StopTimer(unsigned native_id) = 0;
+  virtual bool StartTimer(unsigned nativeId, unsigned periodMs) = 0;
+  virtual void StopTimer(unsigned nativeId) = 0;
   // Asks for ProcessDeferredWork to be called soon, from the window's message loop.
   virtual void PostDeferredWork() = 0;
   virtual void CaptureMouse(bool capture) = 0;
@@ -43,14 +43,14 @@ struct WindowSettings {
   SkinRect sizebox;
   SkinSize mininfo;
   SkinSize maxinfo;
-  Colour default_font_colour = 0xFF000000;
-  Colour disabled_font_colour = 0xFFA7A6AA;
-  Colour link_font_colour = 0xFF0000FF;
-  Colour link_hover_font_colour = 0xFFD3215F;
-  bool show_shadow = false;
-  std::wstring shadow_image;
-  int shadow_size = 0;
-  SkinRect shadow_corner;
+  Colour defaultFontColour = 0xFF000000;
+  Colour disabledFontColour = 0xFFA7A6AA;
+  Colour linkFontColour = 0xFF0000FF;
+  Colour linkHoverFontColour = 0xFFD3215F;
+  bool showShadow = false;
+  std::wstring shadowImage;
+  int shadowSize = 0;
+  SkinRect shadowCorner;
 };
 
 class CPaintManager {
@@ -63,34 +63,34 @@ class CPaintManager {
   // Gives the manager its window's host, which the caller owns and keeps until the manager
   // goes (the manager stops its timers through it then).
   void Init(IPaintHost* host, const std::wstring& name);
-  const std::wstring& GetName() const { return name_; }
+  const std::wstring& GetName() const { return m_name; }
 
   // Takes ownership of the tree (the previous one is deleted) and attaches it.
   bool AttachDialog(CControlUI* root);
-  CControlUI* GetRoot() const { return root_; }
+  CControlUI* GetRoot() const { return m_root; }
 
-  WindowSettings& Window() { return window_; }
-  const WindowSettings& Window() const { return window_; }
-  CFontTable& Fonts() { return fonts_; }
-  const CFontTable& Fonts() const { return fonts_; }
-  void AddDefaultAttributeList(const std::wstring& class_name, const std::wstring& list);
+  WindowSettings& Window() { return m_window; }
+  const WindowSettings& Window() const { return m_window; }
+  CFontTable& Fonts() { return m_fonts; }
+  const CFontTable& Fonts() const { return m_fonts; }
+  void AddDefaultAttributeList(const std::wstring& className, const std::wstring& list);
   // nullptr when none was declared for that name (compared without regard to case).
-  const std::wstring* GetDefaultAttributeList(const std::wstring& class_name) const;
+  const std::wstring* GetDefaultAttributeList(const std::wstring& className) const;
 
   // A decoded picture of the package, shared with the process's other windows
   // (CResourceSettings::GetPicture) and held by this manager; nullptr when missing.
-  const SkinBitmap* GetImage(const std::wstring& file, bool use_mask = false, Colour mask = 0);
+  const SkinBitmap* GetImage(const std::wstring& file, bool useMask = false, Colour mask = 0);
 
   CControlUI* FindControl(const std::wstring& name) const;
   CControlUI* FindControl(SkinPoint point) const;
 
   // Per-control timers: the control gets a kTimer event with `id` every period.
-  bool SetTimer(CControlUI* control, unsigned id, unsigned period_ms);
+  bool SetTimer(CControlUI* control, unsigned id, unsigned periodMs);
   bool KillTimer(CControlUI* control, unsigned id);
   void KillTimers(CControlUI* control);
   bool HasTimer(CControlUI* control, unsigned id) const;
-  // Called by the host when its timer `native_id` fires; false if it is not one of ours.
-  bool OnHostTimer(unsigned native_id);
+  // Called by the host when its timer `nativeId` fires; false if it is not one of ours.
+  bool OnHostTimer(unsigned nativeId);
 
   bool AddNotifier(INotifySink* sink);
   bool RemoveNotifier(INotifySink* sink);
@@ -107,20 +107,20 @@ class CPaintManager {
   void AddDelayedCleanup(CControlUI* control);
   // Delivers queued notifications and deletes delayed controls.
   void ProcessDeferredWork();
-  bool HasDeferredWork() const { return !async_notify_.empty() || !delayed_cleanup_.empty(); }
+  bool HasDeferredWork() const { return !m_asyncNotify.empty() || !m_delayedCleanup.empty(); }
 
   void SetClientSize(SkinSize size);
-  SkinSize GetClientSize() const { return client_; }
+  SkinSize GetClientSize() const { return m_client; }
   void Invalidate(const SkinRect& rect);
   void NeedUpdate();
-  bool IsUpdateNeeded() const { return update_needed_; }
+  bool IsUpdateNeeded() const { return m_updateNeeded; }
   // Arranges the tree over the client area if something changed since the last layout.
   void Layout();
   // Lays out if needed, then paints the tree clipped to `paint`.
   void Paint(ISurface& surface, const SkinRect& paint);
   // The pictures this window draws scaled, at the sizes it draws them (the Windows paint
   // hands the cache to its surface).
-  CScaledPictureCache& ScaledPictures() { return scaled_; }
+  CScaledPictureCache& ScaledPictures() { return m_scaled; }
 
   // Mouse routing (client coordinates).
   void OnMouseMove(SkinPoint point);
@@ -130,9 +130,9 @@ class CPaintManager {
   // The window lost the mouse capture: the pressed control hears a release away from it (at
   // -1, -1), which is no click.
   void OnCaptureLost();
-  CControlUI* GetHot() const { return hot_; }
-  CControlUI* GetPushed() const { return pushed_; }
-  CControlUI* GetFocus() const { return focus_; }
+  CControlUI* GetHot() const { return m_hot; }
+  CControlUI* GetPushed() const { return m_pushed; }
+  CControlUI* GetFocus() const { return m_focus; }
 
   // A control going away: forget every reference to it (hot, pushed, focus, timers).
   void ReleaseControl(CControlUI* control);
@@ -141,29 +141,29 @@ class CPaintManager {
   struct Timer {
     CControlUI* control;
     unsigned id;
-    unsigned native_id;
+    unsigned nativeId;
     unsigned period;
   };
 
-  IPaintHost* host_ = nullptr;
-  std::wstring name_;
-  CControlUI* root_ = nullptr;  // owned
-  WindowSettings window_;
-  CFontTable fonts_;
-  std::map<std::wstring, std::wstring> default_attributes_;  // key in lower case
-  std::map<std::wstring, std::shared_ptr<const SkinBitmap>> images_;
-  CScaledPictureCache scaled_;  // keyed by the pictures above, which outlive its use
-  std::vector<Timer> timers_;
-  unsigned next_native_timer_ = 0x2000;
-  std::vector<INotifySink*> notifiers_;
-  std::vector<IMessageFilter*> filters_;
-  std::vector<SkinNotify> async_notify_;
-  std::vector<CControlUI*> delayed_cleanup_;  // owned
-  SkinSize client_;
-  bool update_needed_ = true;
-  CControlUI* hot_ = nullptr;
-  CControlUI* pushed_ = nullptr;
-  CControlUI* focus_ = nullptr;
+  IPaintHost* m_host = nullptr;
+  std::wstring m_name;
+  CControlUI* m_root = nullptr;  // owned
+  WindowSettings m_window;
+  CFontTable m_fonts;
+  std::map<std::wstring, std::wstring> m_defaultAttributes;  // key in lower case
+  std::map<std::wstring, std::shared_ptr<const SkinBitmap>> m_images;
+  CScaledPictureCache m_scaled;  // keyed by the pictures above, which outlive its use
+  std::vector<Timer> m_timers;
+  unsigned m_nextNativeTimer = 0x2000;
+  std::vector<INotifySink*> m_notifiers;
+  std::vector<IMessageFilter*> m_filters;
+  std::vector<SkinNotify> m_asyncNotify;
+  std::vector<CControlUI*> m_delayedCleanup;  // owned
+  SkinSize m_client;
+  bool m_updateNeeded = true;
+  CControlUI* m_hot = nullptr;
+  CControlUI* m_pushed = nullptr;
+  CControlUI* m_focus = nullptr;
 };
 
 }  // namespace Skin

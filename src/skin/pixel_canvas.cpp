@@ -11,18 +11,18 @@ namespace {
 // sampled 4 x 4 in the pixel. Pixels away from the corners are fully in or out.
 int RoundCoverage(const SkinRect& r, double rx, double ry, int px, int py) {
   if (px < r.left || px >= r.right || py < r.top || py >= r.bottom) return 0;
-  const double cx_left = r.left + rx, cx_right = r.right - rx;
-  const double cy_top = r.top + ry, cy_bottom = r.bottom - ry;
-  bool near_x = px < cx_left || px + 1 > cx_right;
-  bool near_y = py < cy_top || py + 1 > cy_bottom;
-  if (!(near_x && near_y) || rx <= 0 || ry <= 0) return 255;
+  const double cxLeft = r.left + rx, cxRight = r.right - rx;
+  const double cyTop = r.top + ry, cyBottom = r.bottom - ry;
+  bool nearX = px < cxLeft || px + 1 > cxRight;
+  bool nearY = py < cyTop || py + 1 > cyBottom;
+  if (!(nearX && nearY) || rx <= 0 || ry <= 0) return 255;
   int inside = 0;
   for (int sy = 0; sy < 4; ++sy) {
     for (int sx = 0; sx < 4; ++sx) {
       double x = px + (sx + 0.5) / 4.0;
       double y = py + (sy + 0.5) / 4.0;
-      double cx = x < cx_left ? cx_left : (x > cx_right ? cx_right : x);
-      double cy = y < cy_top ? cy_top : (y > cy_bottom ? cy_bottom : y);
+      double cx = x < cxLeft ? cxLeft : (x > cxRight ? cxRight : x);
+      double cy = y < cyTop ? cyTop : (y > cyBottom ? cyBottom : y);
       double dx = (x - cx) / rx, dy = (y - cy) / ry;
       if (dx * dx + dy * dy <= 1.0) ++inside;
     }
@@ -36,26 +36,26 @@ struct Tap {
   int index;
   int weight;
 };
-std::vector<std::vector<Tap>> Taps(int dest_len, int src_start, int src_len) {
-  std::vector<std::vector<Tap>> taps(dest_len);
-  const double scale = static_cast<double>(src_len) / dest_len;
-  for (int d = 0; d < dest_len; ++d) {
+std::vector<std::vector<Tap>> Taps(int destLen, int srcStart, int srcLen) {
+  std::vector<std::vector<Tap>> taps(destLen);
+  const double scale = static_cast<double>(srcLen) / destLen;
+  for (int d = 0; d < destLen; ++d) {
     auto& t = taps[d];
     if (scale >= 1.0) {
       // Shrinking: average the source span that this destination pixel covers.
       double a = d * scale, b = (d + 1) * scale;
-      for (int s = static_cast<int>(a); s < src_len && s < b; ++s) {
+      for (int s = static_cast<int>(a); s < srcLen && s < b; ++s) {
         double w = std::min<double>(b, s + 1) - std::max<double>(a, s);
-        if (w > 0) t.push_back({src_start + s, static_cast<int>(w / scale * 65536 + 0.5)});
+        if (w > 0) t.push_back({srcStart + s, static_cast<int>(w / scale * 65536 + 0.5)});
       }
     } else {
       // Enlarging: bilinear between the two nearest source centres.
       double c = (d + 0.5) * scale - 0.5;
       int s0 = static_cast<int>(std::floor(c));
       double f = c - s0;
-      int a = std::clamp(s0, 0, src_len - 1), b = std::clamp(s0 + 1, 0, src_len - 1);
-      t.push_back({src_start + a, static_cast<int>((1 - f) * 65536 + 0.5)});
-      t.push_back({src_start + b, static_cast<int>(f * 65536 + 0.5)});
+      int a = std::clamp(s0, 0, srcLen - 1), b = std::clamp(s0 + 1, 0, srcLen - 1);
+      t.push_back({srcStart + a, static_cast<int>((1 - f) * 65536 + 0.5)});
+      t.push_back({srcStart + b, static_cast<int>(f * 65536 + 0.5)});
     }
     int sum = 0;
     for (auto& tap : t) sum += tap.weight;
@@ -75,15 +75,15 @@ std::uint32_t Premultiply(Colour c) {
 }
 
 CPixelCanvas::CPixelCanvas(std::uint32_t* pixels, int width, int height)
-    : pixels_(pixels), width_(width), height_(height), clip_{0, 0, width, height} {}
+    : m_pixels(pixels), m_width(width), m_height(height), m_clip{0, 0, width, height} {}
 
 void CPixelCanvas::SetClip(const SkinRect& clip) {
-  clip_ = clip.Intersect(SkinRect{0, 0, width_, height_});
+  m_clip = clip.Intersect(SkinRect{0, 0, m_width, m_height});
 }
 
 void CPixelCanvas::Blend(int x, int y, std::uint32_t src, int coverage) {
   if (coverage <= 0) return;
-  std::uint32_t& d = pixels_[y * width_ + x];
+  std::uint32_t& d = m_pixels[y * m_width + x];
   std::uint32_t sa = (src >> 24) * coverage / 255;
   if (coverage < 255) {
     std::uint32_t r = ((src >> 16) & 0xFF) * coverage / 255;
@@ -105,7 +105,7 @@ void CPixelCanvas::Blend(int x, int y, std::uint32_t src, int coverage) {
 
 void CPixelCanvas::FillRect(const SkinRect& rect, Colour colour) {
   if (AlphaOf(colour) == 0) return;
-  SkinRect r = rect.Intersect(clip_);
+  SkinRect r = rect.Intersect(m_clip);
   std::uint32_t p = Premultiply(colour);
   for (int y = r.top; y < r.bottom; ++y) {
     for (int x = r.left; x < r.right; ++x) Blend(x, y, p, 255);
@@ -117,7 +117,7 @@ void CPixelCanvas::FillRoundRect(const SkinRect& rect, SkinSize round, Colour co
   if (AlphaOf(colour) == 0) return;
   double rx = std::min(round.cx / 2.0, rect.Width() / 2.0);
   double ry = std::min(round.cy / 2.0, rect.Height() / 2.0);
-  SkinRect r = rect.Intersect(clip_);
+  SkinRect r = rect.Intersect(m_clip);
   std::uint32_t p = Premultiply(colour);
   for (int y = r.top; y < r.bottom; ++y) {
     for (int x = r.left; x < r.right; ++x) Blend(x, y, p, RoundCoverage(rect, rx, ry, x, y));
@@ -131,7 +131,7 @@ void CPixelCanvas::DrawBorder(const SkinRect& rect, int size, SkinSize round, Co
   double rx = std::max(0.0, std::min(round.cx / 2.0, rect.Width() / 2.0));
   double ry = std::max(0.0, std::min(round.cy / 2.0, rect.Height() / 2.0));
   double irx = std::max(0.0, rx - size), iry = std::max(0.0, ry - size);
-  SkinRect r = rect.Intersect(clip_);
+  SkinRect r = rect.Intersect(m_clip);
   for (int y = r.top; y < r.bottom; ++y) {
     for (int x = r.left; x < r.right; ++x) {
       int outer = RoundCoverage(rect, rx, ry, x, y);
@@ -187,7 +187,7 @@ SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int w
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       std::uint32_t px = Sample(picture, xt[x], yt[y]);
-      if ((px >> 24) != 255) out.has_alpha = true;
+      if ((px >> 24) != 255) out.hasAlpha = true;
       out.pixels[static_cast<size_t>(y) * width + x] = px;
     }
   }
@@ -197,16 +197,16 @@ SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int w
 const SkinBitmap& CScaledPictureCache::Get(const SkinBitmap& picture, const SkinRect& source,
                                            int width, int height) {
   Key key{&picture, source.left, source.top, source.right, source.bottom, width, height};
-  auto it = entries_.find(key);
-  if (it != entries_.end()) return it->second;
+  auto it = m_entries.find(key);
+  if (it != m_entries.end()) return it->second;
   const std::size_t size = static_cast<std::size_t>(width) * height * 4;
-  if (bytes_ + size > limit_) {
-    entries_.clear();
-    bytes_ = 0;
+  if (m_bytes + size > m_limit) {
+    m_entries.clear();
+    m_bytes = 0;
   }
-  ++scaled_;
-  bytes_ += size;
-  return entries_.emplace(key, ScalePicture(picture, source, width, height)).first->second;
+  ++m_scaled;
+  m_bytes += size;
+  return m_entries.emplace(key, ScalePicture(picture, source, width, height)).first->second;
 }
 
 void CPixelCanvas::BlitUnscaled(const SkinBitmap& picture, int sx, int sy, const SkinRect& dest,
@@ -225,15 +225,15 @@ void CPixelCanvas::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest,
                               const SkinRect& source, int alpha) {
   SkinRect src = source.Intersect(SkinRect{0, 0, bitmap.width, bitmap.height});
   if (src.IsEmpty() || dest.IsEmpty() || alpha <= 0) return;
-  SkinRect r = dest.Intersect(clip_);
+  SkinRect r = dest.Intersect(m_clip);
   if (r.IsEmpty()) return;
   alpha = std::min(alpha, 255);
   if (src.Width() == dest.Width() && src.Height() == dest.Height()) {
     BlitUnscaled(bitmap, src.left, src.top, dest, r, alpha);
     return;
   }
-  if (scale_cache_) {
-    BlitUnscaled(scale_cache_->Get(bitmap, src, dest.Width(), dest.Height()), 0, 0, dest, r, alpha);
+  if (m_scaleCache) {
+    BlitUnscaled(m_scaleCache->Get(bitmap, src, dest.Width(), dest.Height()), 0, 0, dest, r, alpha);
     return;
   }
   auto xt = Taps(dest.Width(), src.left, src.Width());

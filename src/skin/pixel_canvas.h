@@ -23,22 +23,22 @@ SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int w
 // of filtering them again (hovering a button repaints the large background under it).
 // Keyed by picture, source rectangle and size: the pictures must stay alive and unchanged
 // while the cache lives (a window's paint manager holds both). When the kept pixels would pass
-// `limit_bytes`, the cache starts over. One window's thread only.
+// `limitBytes`, the cache starts over. One window's thread only.
 class CScaledPictureCache {
  public:
-  explicit CScaledPictureCache(std::size_t limit_bytes = std::size_t{8} << 20)
-      : limit_(limit_bytes) {}
+  explicit CScaledPictureCache(std::size_t limitBytes = std::size_t{8} << 20)
+      : m_limit(limitBytes) {}
   const SkinBitmap& Get(const SkinBitmap& picture, const SkinRect& source, int width, int height);
   // Pictures scaled so far, and the bytes kept now.
-  unsigned ScaledCount() const { return scaled_; }
-  std::size_t Bytes() const { return bytes_; }
+  unsigned ScaledCount() const { return m_scaled; }
+  std::size_t Bytes() const { return m_bytes; }
 
  private:
   using Key = std::tuple<const SkinBitmap*, int, int, int, int, int, int>;
-  std::map<Key, SkinBitmap> entries_;
-  std::size_t limit_;
-  std::size_t bytes_ = 0;
-  unsigned scaled_ = 0;
+  std::map<Key, SkinBitmap> m_entries;
+  std::size_t m_limit;
+  std::size_t m_bytes = 0;
+  unsigned m_scaled = 0;
 };
 
 class CPixelCanvas : public ISurface {
@@ -46,7 +46,7 @@ class CPixelCanvas : public ISurface {
   CPixelCanvas(std::uint32_t* pixels, int width, int height);
 
   void SetClip(const SkinRect& clip) override;
-  SkinRect GetClip() const override { return clip_; }
+  SkinRect GetClip() const override { return m_clip; }
   void FillRect(const SkinRect& rect, Colour colour) override;
   void FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) override;
   void DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) override;
@@ -55,10 +55,10 @@ class CPixelCanvas : public ISurface {
   void DrawText(const SkinRect&, const std::wstring&, int, Colour, unsigned) override {}
   SkinSize MeasureText(const std::wstring&, int, unsigned) override { return SkinSize{}; }
 
-  std::uint32_t PixelAt(int x, int y) const { return pixels_[y * width_ + x]; }
+  std::uint32_t PixelAt(int x, int y) const { return m_pixels[y * m_width + x]; }
   // Scaled pictures are taken from (and kept in) `cache` from now on; nullptr: filtered on
   // every draw. The cache outlives the canvas.
-  void SetScaleCache(CScaledPictureCache* cache) { scale_cache_ = cache; }
+  void SetScaleCache(CScaledPictureCache* cache) { m_scaleCache = cache; }
 
  protected:
   // Blends a premultiplied colour into one pixel with coverage 0..255.
@@ -68,11 +68,11 @@ class CPixelCanvas : public ISurface {
   void BlitUnscaled(const SkinBitmap& picture, int sx, int sy, const SkinRect& dest,
                     const SkinRect& r, int alpha);
 
-  std::uint32_t* pixels_;
-  int width_;
-  int height_;
-  SkinRect clip_;
-  CScaledPictureCache* scale_cache_ = nullptr;
+  std::uint32_t* m_pixels;
+  int m_width;
+  int m_height;
+  SkinRect m_clip;
+  CScaledPictureCache* m_scaleCache = nullptr;
 };
 
 // Straight 0xAARRGGBB to premultiplied.

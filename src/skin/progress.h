@@ -11,15 +11,15 @@ class CProgressUI : public CLabelUI {
   std::wstring GetClass() const override { return L"ProgressUI"; }
   CControlUI* GetInterface(const std::wstring& name) override;
 
-  int GetMinValue() const { return min_value_; }
-  int GetMaxValue() const { return max_value_; }
-  int GetValue() const { return value_; }
-  void SetMinValue(int v) { min_value_ = v; Invalidate(); }
-  void SetMaxValue(int v) { max_value_ = v; Invalidate(); }
+  int GetMinValue() const { return m_minValue; }
+  int GetMaxValue() const { return m_maxValue; }
+  int GetValue() const { return m_value; }
+  void SetMinValue(int v) { m_minValue = v; Invalidate(); }
+  void SetMaxValue(int v) { m_maxValue = v; Invalidate(); }
   // Changes the value only when it lies within [min, max] and differs from the current one;
   // then repaints. Returns whether it changed.
   bool SetValue(int value);
-  const std::wstring& GetForeImage() const { return fore_image_; }
+  const std::wstring& GetForeImage() const { return m_foreImage; }
   // The filled part of the bar for the current value, in client coordinates.
   SkinRect FilledRect() const;
 
@@ -27,10 +27,10 @@ class CProgressUI : public CLabelUI {
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
 
  private:
-  int min_value_ = 0;
-  int max_value_ = 100;
-  int value_ = 0;
-  std::wstring fore_image_;
+  int m_minValue = 0;
+  int m_maxValue = 100;
+  int m_value = 0;
+  std::wstring m_foreImage;
 };
 
 }  // namespace Skin

@@ -32,10 +32,10 @@ namespace {
 
 struct Settings {
   void* instance = nullptr;
-  std::wstring instance_path;
+  std::wstring instancePath;
   ResourceKind kind = ResourceKind::kFile;
-  std::wstring resource_path;
-  void* resource_module = nullptr;
+  std::wstring resourcePath;
+  void* resourceModule = nullptr;
   CZipArchive package;
 };
 
@@ -71,20 +71,20 @@ void CResourceSettings::SetInstance(void* instance) {
 }
 
 void* CResourceSettings::GetInstance() { return TheSettings().instance; }
-std::wstring CResourceSettings::GetInstancePath() { return TheSettings().instance_path; }
+std::wstring CResourceSettings::GetInstancePath() { return TheSettings().instancePath; }
 void CResourceSettings::SetInstancePath(const std::wstring& path) {
-  TheSettings().instance_path = WithBackslash(path);
+  TheSettings().instancePath = WithBackslash(path);
 }
 void CResourceSettings::SetResourceKind(ResourceKind kind) { TheSettings().kind = kind; }
 ResourceKind CResourceSettings::GetResourceKind() { return TheSettings().kind; }
 void CResourceSettings::SetResourcePath(const std::wstring& path) {
-  TheSettings().resource_path = WithBackslash(path);
+  TheSettings().resourcePath = WithBackslash(path);
 }
-std::wstring CResourceSettings::GetResourcePath() { return TheSettings().resource_path; }
-void CResourceSettings::SetResourceModule(void* module) { TheSettings().resource_module = module; }
+std::wstring CResourceSettings::GetResourcePath() { return TheSettings().resourcePath; }
+void CResourceSettings::SetResourceModule(void* module) { TheSettings().resourceModule = module; }
 void* CResourceSettings::GetResourceModule() {
   auto& s = TheSettings();
-  return s.resource_module ? s.resource_module : s.instance;
+  return s.resourceModule ? s.resourceModule : s.instance;
 }
 
 bool CResourceSettings::SetResourceZip(const void* data, std::size_t size,
@@ -100,9 +100,9 @@ bool CResourceSettings::SetResourceZip(const void* data, std::size_t size,
 }
 
 std::shared_ptr<const SkinBitmap> CResourceSettings::GetPicture(const std::wstring& name,
-                                                                bool use_mask, Colour mask) {
+                                                                bool useMask, Colour mask) {
   std::wstring key = AsciiLower(name);
-  if (use_mask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
+  if (useMask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
   PictureStore& store = ThePictures();
   {
     std::lock_guard<std::mutex> lock(store.mutex);
@@ -123,7 +123,7 @@ std::shared_ptr<const SkinBitmap> CResourceSettings::GetPicture(const std::wstri
   const bool made = view.data != nullptr;
   if (made) {
     bitmap = std::make_shared<SkinBitmap>();
-    if (!DecodePicture(view.data, view.size, bitmap.get(), use_mask, mask)) bitmap.reset();
+    if (!DecodePicture(view.data, view.size, bitmap.get(), useMask, mask)) bitmap.reset();
   }
   std::lock_guard<std::mutex> lock(store.mutex);
   if (made) ++store.decoded;
@@ -150,7 +150,7 @@ bool CResourceSettings::LoadResource(const std::wstring& name, std::vector<std::
     out->assign(view->data, view->data + view->size);
     return true;
   }
-  return ReadFileBytes(TheSettings().resource_path + name, out);
+  return ReadFileBytes(TheSettings().resourcePath + name, out);
 }
 
 namespace {
@@ -218,7 +218,7 @@ bool RowsFit(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool use_mask,
+bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask,
                    Colour mask) {
   *out = SkinBitmap{};
   if (!data || size == 0 || size > 0x7FFFFFFF || !ChunksFit(data, size) ||
@@ -245,12 +245,12 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
   for (size_t i = 0; i < out->pixels.size(); ++i) {
     const stbi_uc* p = raw + i * want;
     std::uint32_t r = p[0], g = p[1], b = p[2], a = want == 4 ? p[3] : 255;
-    if (use_mask && ((r << 16) | (g << 8) | b) == (mask & 0xFFFFFF)) a = 0;
+    if (useMask && ((r << 16) | (g << 8) | b) == (mask & 0xFFFFFF)) a = 0;
     if (a == 255) {
       out->pixels[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
       continue;
     }
-    out->has_alpha = true;
+    out->hasAlpha = true;
     out->pixels[i] = (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
   }
   stbi_image_free(raw);

@@ -58,15 +58,15 @@ class CResourceSettings {
   // another package is set. A picture that is missing or undecodable gives nullptr, and is
   // remembered as such. The bitmap never changes once made.
   static std::shared_ptr<const SkinBitmap> GetPicture(const std::wstring& name,
-                                                      bool use_mask = false, Colour mask = 0);
+                                                      bool useMask = false, Colour mask = 0);
   // How many pictures have been decoded since the package was set (for tests and benchmarks).
   static unsigned PicturesDecoded();
 };
 
 // Decodes a PNG (or any picture stb_image reads) into a premultiplied bitmap. Pixels equal
-// to `mask` (compared without alpha) become transparent when `use_mask` is set.
+// to `mask` (compared without alpha) become transparent when `useMask` is set.
 bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out,
-                   bool use_mask = false, Colour mask = 0);
+                   bool useMask = false, Colour mask = 0);
 
 // The directory of a module's file, with a trailing backslash (empty natively).
 std::wstring ModuleDirectoryOf(void* module);

@@ -27,22 +27,22 @@ void CShadowWindow::Setup(HWND owner, const SkinBitmap* picture, int size,
                           const SkinRect& corner) {
   Destroy();
   if (!owner || !picture || size <= 0) return;
-  owner_ = owner;
-  picture_ = picture;
-  size_ = size;
-  corner_ = corner;
+  m_owner = owner;
+  m_picture = picture;
+  m_size = size;
+  m_corner = corner;
   RegisterShadowClass();
-  hwnd_ = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
+  m_hwnd = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
                           kShadowClass, L"", WS_POPUP, 0, 0, 0, 0, owner, nullptr,
                           GetModuleHandleW(nullptr), nullptr);
   Follow();
 }
 
 void CShadowWindow::Destroy() {
-  if (hwnd_) DestroyWindow(hwnd_);
-  hwnd_ = nullptr;
-  owner_ = nullptr;
-  shown_ = false;
+  if (m_hwnd) DestroyWindow(m_hwnd);
+  m_hwnd = nullptr;
+  m_owner = nullptr;
+  m_shown = false;
 }
 
 bool CShadowWindow::Render(CDibBuffer& buffer, int width, int height) {
@@ -50,50 +50,50 @@ bool CShadowWindow::Render(CDibBuffer& buffer, int width, int height) {
   std::memset(buffer.bits(), 0, static_cast<size_t>(width) * height * 4);
   CPixelCanvas canvas(buffer.bits(), width, height);
   SkinRect dest{0, 0, width, height};
-  SkinRect source{0, 0, picture_->width, picture_->height};
-  auto pieces = NineGrid(dest, source, corner_);
-  SkinRect window_area = dest.Inflated(-size_, -size_);
+  SkinRect source{0, 0, m_picture->width, m_picture->height};
+  auto pieces = NineGrid(dest, source, m_corner);
+  SkinRect windowArea = dest.Inflated(-m_size, -m_size);
   for (const auto& piece : pieces) {
     // The centre lies under the window: leave it transparent.
-    if (piece.first == window_area) continue;
-    canvas.DrawBitmap(*picture_, piece.first, piece.second, 255);
+    if (piece.first == windowArea) continue;
+    canvas.DrawBitmap(*m_picture, piece.first, piece.second, 255);
   }
   return true;
 }
 
 void CShadowWindow::Hide() {
-  if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
-  shown_ = false;
+  if (m_hwnd) ShowWindow(m_hwnd, SW_HIDE);
+  m_shown = false;
 }
 
 void CShadowWindow::Follow() {
-  if (!hwnd_ || !owner_) return;
-  if (!IsWindowVisible(owner_) || IsIconic(owner_) || IsZoomed(owner_)) return Hide();
+  if (!m_hwnd || !m_owner) return;
+  if (!IsWindowVisible(m_owner) || IsIconic(m_owner) || IsZoomed(m_owner)) return Hide();
   RECT r;
-  GetWindowRect(owner_, &r);
-  int width = r.right - r.left + 2 * size_;
-  int height = r.bottom - r.top + 2 * size_;
-  POINT at{r.left - size_, r.top - size_};
+  GetWindowRect(m_owner, &r);
+  int width = r.right - r.left + 2 * m_size;
+  int height = r.bottom - r.top + 2 * m_size;
+  POINT at{r.left - m_size, r.top - m_size};
   // Behind the window: an owned window stays above its owner, so only the transparent
   // centre keeps the window visible; place it right after the owner all the same.
   const UINT place = SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER;
-  if (!shown_ || width != size_shown_.cx || height != size_shown_.cy) {
+  if (!m_shown || width != m_sizeShown.cx || height != m_sizeShown.cy) {
     // The system keeps its own copy of the picture: ours goes once handed over.
     CDibBuffer picture;
     if (!Render(picture, width, height)) return;
     SIZE sz{width, height};
     POINT origin{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    UpdateLayeredWindow(hwnd_, nullptr, &at, &sz, picture.dc(), &origin, 0, &blend, ULW_ALPHA);
-    uploaded_ += static_cast<std::uint64_t>(width) * height * 4;
-    size_shown_ = sz;
-    SetWindowPos(hwnd_, owner_, 0, 0, 0, 0, place | SWP_NOMOVE | SWP_NOSIZE);
-  } else if (at.x != where_.x || at.y != where_.y) {
+    UpdateLayeredWindow(m_hwnd, nullptr, &at, &sz, picture.dc(), &origin, 0, &blend, ULW_ALPHA);
+    m_uploaded += static_cast<std::uint64_t>(width) * height * 4;
+    m_sizeShown = sz;
+    SetWindowPos(m_hwnd, m_owner, 0, 0, 0, 0, place | SWP_NOMOVE | SWP_NOSIZE);
+  } else if (at.x != m_where.x || at.y != m_where.y) {
     // A move (a drag step): the system keeps the picture it has; only the place changes.
-    SetWindowPos(hwnd_, owner_, at.x, at.y, 0, 0, place | SWP_NOSIZE);
+    SetWindowPos(m_hwnd, m_owner, at.x, at.y, 0, 0, place | SWP_NOSIZE);
   }
-  where_ = at;
-  shown_ = true;
+  m_where = at;
+  m_shown = true;
 }
 
 }  // namespace Skin

@@ -29,23 +29,23 @@ class CShadowWindow {
   // Hides it until the next Follow finds the owner shown.
   void Hide();
   void Destroy();
-  HWND hwnd() const { return hwnd_; }
+  HWND hwnd() const { return m_hwnd; }
   // Bytes of picture handed to the system so far (UpdateLayeredWindow).
-  std::uint64_t UploadedBytes() const { return uploaded_; }
+  std::uint64_t UploadedBytes() const { return m_uploaded; }
 
  private:
   // Draws the nine-grid picture, its centre left transparent, into a new buffer.
   bool Render(CDibBuffer& buffer, int width, int height);
 
-  HWND owner_ = nullptr;
-  HWND hwnd_ = nullptr;
-  const SkinBitmap* picture_ = nullptr;
-  int size_ = 0;
-  SkinRect corner_;
-  bool shown_ = false;   // placed and showing its current picture
-  SIZE size_shown_{};    // the size of that picture
-  POINT where_{};        // its top-left corner on the screen while shown
-  std::uint64_t uploaded_ = 0;
+  HWND m_owner = nullptr;
+  HWND m_hwnd = nullptr;
+  const SkinBitmap* m_picture = nullptr;
+  int m_size = 0;
+  SkinRect m_corner;
+  bool m_shown = false;   // placed and showing its current picture
+  SIZE m_sizeShown{};    // the size of that picture
+  POINT m_where{};        // its top-left corner on the screen while shown
+  std::uint64_t m_uploaded = 0;
 };
 
 }  // namespace Skin

@@ -15,7 +15,7 @@ int CSkinString::Format(const wchar_t* format, ...) {
 }
 
 int CSkinString::FormatV(const wchar_t* format, va_list args) {
-  text_.clear();
+  m_text.clear();
   if (!format) return 0;
   std::vector<wchar_t> buffer(256);
   // vswprintf reports truncation only as a negative result, so grow until it fits, with a
@@ -26,7 +26,7 @@ int CSkinString::FormatV(const wchar_t* format, va_list args) {
     int n = std::vswprintf(buffer.data(), buffer.size(), format, copy);
     va_end(copy);
     if (n >= 0 && static_cast<size_t>(n) < buffer.size()) {
-      text_.assign(buffer.data(), static_cast<size_t>(n));
+      m_text.assign(buffer.data(), static_cast<size_t>(n));
       return n;
     }
     buffer.resize(buffer.size() * 4);
@@ -37,7 +37,7 @@ int CSkinString::FormatV(const wchar_t* format, va_list args) {
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b) { return zr::EqualsIgnoringAsciiCase(a, b); }
 
 int CSkinString::CompareNoCase(const wchar_t* other) const {
-  return zr::AsciiLower(text_).compare(zr::AsciiLower(other ? other : L""));
+  return zr::AsciiLower(m_text).compare(zr::AsciiLower(other ? other : L""));
 }
 
 }  // namespace Skin

@@ -16,34 +16,34 @@ namespace Skin {
 class CSkinString {
  public:
   CSkinString() = default;
-  CSkinString(const wchar_t* text) : text_(text ? text : L"") {}  // NOLINT: implicit by design
-  CSkinString(std::wstring text) : text_(std::move(text)) {}      // NOLINT
+  CSkinString(const wchar_t* text) : m_text(text ? text : L"") {}  // NOLINT: implicit by design
+  CSkinString(std::wstring text) : m_text(std::move(text)) {}      // NOLINT
 
   // Replaces the contents with the formatted text; returns the new length. A format that
   // the runtime rejects leaves the string empty.
   int Format(const wchar_t* format, ...);
   int FormatV(const wchar_t* format, va_list args);
 
-  bool IsEmpty() const { return text_.empty(); }
-  int GetLength() const { return static_cast<int>(text_.size()); }
-  void Empty() { text_.clear(); }
-  void Append(const wchar_t* text) { text_ += text ? text : L""; }
-  const wchar_t* GetData() const { return text_.c_str(); }
-  operator const wchar_t*() const { return text_.c_str(); }  // NOLINT
-  const std::wstring& str() const { return text_; }
+  bool IsEmpty() const { return m_text.empty(); }
+  int GetLength() const { return static_cast<int>(m_text.size()); }
+  void Empty() { m_text.clear(); }
+  void Append(const wchar_t* text) { m_text += text ? text : L""; }
+  const wchar_t* GetData() const { return m_text.c_str(); }
+  operator const wchar_t*() const { return m_text.c_str(); }  // NOLINT
+  const std::wstring& str() const { return m_text; }
 
-  int Compare(const wchar_t* other) const { return text_.compare(other ? other : L""); }
+  int Compare(const wchar_t* other) const { return m_text.compare(other ? other : L""); }
   // Case-insensitive for ASCII letters, which is all the engine's names use.
   int CompareNoCase(const wchar_t* other) const;
 
   CSkinString& operator+=(const wchar_t* text) { Append(text); return *this; }
-  CSkinString& operator+=(const CSkinString& text) { text_ += text.text_; return *this; }
+  CSkinString& operator+=(const CSkinString& text) { m_text += text.m_text; return *this; }
   bool operator==(const wchar_t* other) const { return Compare(other) == 0; }
   bool operator!=(const wchar_t* other) const { return Compare(other) != 0; }
-  bool operator==(const CSkinString& other) const { return text_ == other.text_; }
+  bool operator==(const CSkinString& other) const { return m_text == other.m_text; }
 
  private:
-  std::wstring text_;
+  std::wstring m_text;
 };
 
 // Lower-cases ASCII letters only; other characters pass unchanged.

@@ -8,19 +8,19 @@
 
 namespace Skin {
 
-CSkinWindow::CSkinWindow() : paint_manager_(std::make_unique<CPaintManager>()) {}
+CSkinWindow::CSkinWindow() : m_paintManager(std::make_unique<CPaintManager>()) {}
 
 CSkinWindow::~CSkinWindow() {
-  if (host_) host_->Forget();
-  paint_manager_->RemovePreMessageFilter(this);
-  paint_manager_->RemoveNotifier(this);
+  if (m_host) m_host->Forget();
+  m_paintManager->RemovePreMessageFilter(this);
+  m_paintManager->RemoveNotifier(this);
 }
 
 void CSkinWindow::OnFinalMessage(HWND) {
-  paint_manager_->RemovePreMessageFilter(this);
-  paint_manager_->RemoveNotifier(this);
-  paint_manager_->ProcessDeferredWork();
-  if (host_) host_->Forget();
+  m_paintManager->RemovePreMessageFilter(this);
+  m_paintManager->RemoveNotifier(this);
+  m_paintManager->ProcessDeferredWork();
+  if (m_host) m_host->Forget();
 }
 
 void CSkinWindow::Notify(SkinNotify& msg) {
@@ -72,11 +72,11 @@ LResult CSkinWindow::FilterMessage(unsigned msg, WParam wparam, LParam, bool& ha
 
 LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
   POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-  ::ScreenToClient(hwnd_, &pt);
+  ::ScreenToClient(m_hwnd, &pt);
   RECT client;
-  ::GetClientRect(hwnd_, &client);
-  const WindowSettings& w = paint_manager_->Window();
-  if (!::IsZoomed(hwnd_)) {
+  ::GetClientRect(m_hwnd, &client);
+  const WindowSettings& w = m_paintManager->Window();
+  if (!::IsZoomed(m_hwnd)) {
     const SkinRect& box = w.sizebox;
     if (pt.y < client.top + box.top) {
       if (pt.x < client.left + box.left) return HTTOPLEFT;
@@ -94,7 +94,7 @@ LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
   const SkinRect& cap = w.caption;
   if (pt.x >= client.left + cap.left && pt.x < client.right - cap.right && pt.y >= cap.top &&
       pt.y < cap.bottom) {
-    CControlUI* control = paint_manager_->FindControl(SkinPoint{pt.x, pt.y});
+    CControlUI* control = m_paintManager->FindControl(SkinPoint{pt.x, pt.y});
     if (control && IsInStaticControl(control)) return HTCAPTION;
   }
   return HTCLIENT;
@@ -103,13 +103,13 @@ LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
 void CSkinWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
   MONITORINFO mi = {};
   mi.cbSize = sizeof(mi);
-  if (::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &mi)) {
+  if (::GetMonitorInfoW(::MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &mi)) {
     info->ptMaxPosition.x = mi.rcWork.left - mi.rcMonitor.left;
     info->ptMaxPosition.y = mi.rcWork.top - mi.rcMonitor.top;
     info->ptMaxSize.x = mi.rcWork.right - mi.rcWork.left;
     info->ptMaxSize.y = mi.rcWork.bottom - mi.rcWork.top;
   }
-  const WindowSettings& w = paint_manager_->Window();
+  const WindowSettings& w = m_paintManager->Window();
   if (w.mininfo.cx > 0) info->ptMinTrackSize.x = w.mininfo.cx;
   if (w.mininfo.cy > 0) info->ptMinTrackSize.y = w.mininfo.cy;
   if (w.maxinfo.cx > 0) info->ptMaxTrackSize.x = w.maxinfo.cx;
@@ -118,21 +118,21 @@ void CSkinWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
     // Every size the system may pick is the document's; "maximised" stays where it is.
     info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize = POINT{w.size.cx, w.size.cy};
     RECT rc;
-    if (::GetWindowRect(hwnd_, &rc)) {
+    if (::GetWindowRect(m_hwnd, &rc)) {
       info->ptMaxPosition = POINT{rc.left - mi.rcMonitor.left, rc.top - mi.rcMonitor.top};
     }
   }
 }
 
 void CSkinWindow::OnSize() {
-  SkinSize round = paint_manager_->Window().roundcorner;
-  if (!::IsIconic(hwnd_) && (round.cx != 0 || round.cy != 0)) {
+  SkinSize round = m_paintManager->Window().roundcorner;
+  if (!::IsIconic(m_hwnd) && (round.cx != 0 || round.cy != 0)) {
     RECT rc;
-    ::GetWindowRect(hwnd_, &rc);
+    ::GetWindowRect(m_hwnd, &rc);
     zr::CGdiObject region(::CreateRoundRectRgn(0, 0, rc.right - rc.left + 1,
                                                rc.bottom - rc.top + 1, round.cx, round.cy));
     // Once set, the region belongs to the system.
-    if (region && ::SetWindowRgn(hwnd_, static_cast<HRGN>(region.get()), TRUE)) region.Release();
+    if (region && ::SetWindowRgn(m_hwnd, static_cast<HRGN>(region.get()), TRUE)) region.Release();
   }
 }
 
@@ -144,12 +144,12 @@ LRESULT CSkinWindow::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool&)
   if (KeepsDocumentSize() && ((wparam & 0xFFF0) == SC_SIZE || (wparam & 0xFFF0) == SC_MAXIMIZE)) {
     return 0;  // refused: the size is the document's
   }
-  BOOL zoomed = ::IsZoomed(hwnd_);
-  LRESULT r = ::DefWindowProcW(hwnd_, msg, wparam, lparam);
-  if (::IsWindow(hwnd_) && ::IsZoomed(hwnd_) != zoomed) {
-    bool now = ::IsZoomed(hwnd_) != FALSE;
-    if (CControlUI* max = paint_manager_->FindControl(L"maxbtn")) max->SetVisible(!now);
-    if (CControlUI* restore = paint_manager_->FindControl(L"restorebtn")) restore->SetVisible(now);
+  BOOL zoomed = ::IsZoomed(m_hwnd);
+  LRESULT r = ::DefWindowProcW(m_hwnd, msg, wparam, lparam);
+  if (::IsWindow(m_hwnd) && ::IsZoomed(m_hwnd) != zoomed) {
+    bool now = ::IsZoomed(m_hwnd) != FALSE;
+    if (CControlUI* max = m_paintManager->FindControl(L"maxbtn")) max->SetVisible(!now);
+    if (CControlUI* restore = m_paintManager->FindControl(L"restorebtn")) restore->SetVisible(now);
   }
   return r;
 }
@@ -161,25 +161,25 @@ LRESULT CSkinWindow::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool&)
 }
 
 LRESULT CSkinWindow::OnCreate() {
-  const LONG style = ::GetWindowLongW(hwnd_, GWL_STYLE) & ~WS_CAPTION;
-  ::SetWindowLongW(hwnd_, GWL_STYLE, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
-  host_ = std::make_unique<CWindowHost>(hwnd_, *paint_manager_);
-  paint_manager_->Init(host_.get(), L"");
-  paint_manager_->AddPreMessageFilter(this);
+  const LONG style = ::GetWindowLongW(m_hwnd, GWL_STYLE) & ~WS_CAPTION;
+  ::SetWindowLongW(m_hwnd, GWL_STYLE, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+  m_host = std::make_unique<CWindowHost>(m_hwnd, *m_paintManager);
+  m_paintManager->Init(m_host.get(), L"");
+  m_paintManager->AddPreMessageFilter(this);
 
   std::wstring file = GetSkinFile();
-  CControlUI* root = CMarkupBuilder::Create(file, paint_manager_.get(), this, this);
+  CControlUI* root = CMarkupBuilder::Create(file, m_paintManager.get(), this, this);
   if (!root) FailToLoadSkin(file);
 
-  paint_manager_->AttachDialog(root);
-  paint_manager_->AddNotifier(this);
-  SkinSize size = paint_manager_->Window().size;
+  m_paintManager->AttachDialog(root);
+  m_paintManager->AddNotifier(this);
+  SkinSize size = m_paintManager->Window().size;
   if (size.cx > 0 && size.cy > 0) {
     // No non-client area: the window is as large as the document asks its client to be.
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
+    ::SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   } else {
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+    ::SetWindowPos(m_hwnd, nullptr, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   }
   InitWindow();
@@ -187,7 +187,7 @@ LRESULT CSkinWindow::OnCreate() {
 }
 
 bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-  const SkinSize size = paint_manager_->Window().size;
+  const SkinSize size = m_paintManager->Window().size;
   if (size.cx <= 0 || size.cy <= 0) return false;  // no document yet
   switch (msg) {
     case WM_SIZING: {
@@ -203,7 +203,7 @@ bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
     case WM_WINDOWPOSCHANGING: {
       // Any other size asked of the window (a snap, SetWindowPos), except the minimised one.
       auto* pos = reinterpret_cast<WINDOWPOS*>(lparam);
-      if (!(pos->flags & SWP_NOSIZE) && !::IsIconic(hwnd_)) {
+      if (!(pos->flags & SWP_NOSIZE) && !::IsIconic(m_hwnd)) {
         pos->cx = size.cx;
         pos->cy = size.cy;
       }
@@ -211,7 +211,7 @@ bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
     }
     case WM_SIZE:
       // Maximised all the same (ShowWindow): back to the normal state, which looks the same.
-      if (wparam == SIZE_MAXIMIZED) ::PostMessageW(hwnd_, WM_SYSCOMMAND, SC_RESTORE, 0);
+      if (wparam == SIZE_MAXIMIZED) ::PostMessageW(m_hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
       return false;
     default:
       return false;
@@ -225,12 +225,12 @@ LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   switch (msg) {
     case WM_CREATE: result = OnCreate(); break;
     case WM_CLOSE:
-      close_answer_ = static_cast<UINT>(wparam);
+      m_closeAnswer = static_cast<UINT>(wparam);
       result = OnClose(msg, wparam, lparam, handled);
       break;
     case WM_NCACTIVATE:
       // No frame is drawn; a minimised window gets the default handling.
-      handled = !::IsIconic(hwnd_);
+      handled = !::IsIconic(m_hwnd);
       if (handled) result = wparam == 0 ? TRUE : FALSE;
       break;
     case WM_NCCALCSIZE:  // no non-client area
@@ -257,7 +257,7 @@ LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   }
   result = HandleCustomMessage(msg, wparam, lparam, handled);
   if (handled) return result;
-  if (host_ && host_->HandleMessage(msg, wparam, lparam, result)) return result;
+  if (m_host && m_host->HandleMessage(msg, wparam, lparam, result)) return result;
   return CWindowBase::HandleMessage(msg, wparam, lparam);
 }
 

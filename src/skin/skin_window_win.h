@@ -68,19 +68,19 @@ class CSkinWindow : public CWindowBase,
   // IMessageFilter: Enter and Escape consult OnDefaultKey; the answer is not acted on.
   LResult FilterMessage(unsigned msg, WParam wparam, LParam lparam, bool& handled) override;
   // IControlFactory: the engine's own controls only.
-  CControlUI* CreateControl(const wchar_t* class_name) override;
+  CControlUI* CreateControl(const wchar_t* className) override;
   // IControlTextSource: no texts of its own.
-  std::wstring GetControlText(const std::wstring& control_name,
-                              const std::wstring& class_name) override;
+  std::wstring GetControlText(const std::wstring& controlName,
+                              const std::wstring& className) override;
 
-  CPaintManager& GetPaintManager() { return *paint_manager_; }
+  CPaintManager& GetPaintManager() { return *m_paintManager; }
   // The window side of painting; nullptr before WM_CREATE.
-  CWindowHost* GetWindowHost() { return host_.get(); }
+  CWindowHost* GetWindowHost() { return m_host.get(); }
 
  protected:
   // The host goes after the manager, which stops its timers through it.
-  std::unique_ptr<CWindowHost> host_;
-  std::unique_ptr<CPaintManager> paint_manager_;
+  std::unique_ptr<CWindowHost> m_host;
+  std::unique_ptr<CPaintManager> m_paintManager;
 
  private:
   // WM_CREATE: the frameless style, the paint manager and the document; the fatal path when

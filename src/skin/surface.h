@@ -33,7 +33,7 @@ struct SkinBitmap {
   int width = 0;
   int height = 0;
   std::vector<std::uint32_t> pixels;
-  bool has_alpha = false;  // any pixel not fully opaque
+  bool hasAlpha = false;  // any pixel not fully opaque
 };
 
 class ISurface {

@@ -11,7 +11,7 @@ CControlUI* CTabLayoutUI::GetInterface(const std::wstring& name) {
 
 bool CTabLayoutUI::Add(CControlUI* control) {
   if (!control) return false;
-  bool visible = GetCount() == current_;
+  bool visible = GetCount() == m_current;
   if (!CContainerUI::Add(control)) return false;
   control->SetVisible(visible);
   return true;
@@ -19,17 +19,17 @@ bool CTabLayoutUI::Add(CControlUI* control) {
 
 bool CTabLayoutUI::SelectItem(int index) {
   if (index < 0 || index >= GetCount()) return false;
-  if (index == current_ && GetItemAt(index)->IsVisible()) return true;
-  current_ = index;
+  if (index == m_current && GetItemAt(index)->IsVisible()) return true;
+  m_current = index;
   for (int i = 0; i < GetCount(); ++i) GetItemAt(i)->SetVisible(i == index);
   NeedUpdate();
-  if (manager_) manager_->SendNotify(this, L"tabselect", static_cast<WParam>(index));
+  if (m_manager) m_manager->SendNotify(this, L"tabselect", static_cast<WParam>(index));
   return true;
 }
 
 void CTabLayoutUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
   if (name == L"selectedid") {
-    current_ = ParseInt(value);
+    m_current = ParseInt(value);
   } else {
     CContainerUI::SetAttribute(name, value);
   }

@@ -13,11 +13,11 @@ class CTabLayoutUI : public CContainerUI {
   bool Add(CControlUI* control) override;
   // Shows the page with that index and hides the others; false for an index out of range.
   bool SelectItem(int index);
-  int GetCurSel() const { return current_; }
+  int GetCurSel() const { return m_current; }
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
 
  private:
-  int current_ = 0;
+  int m_current = 0;
 };
 
 }  // namespace Skin

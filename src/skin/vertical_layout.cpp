@@ -11,7 +11,7 @@ CControlUI* CVerticalLayoutUI::GetInterface(const std::wstring& name) {
 
 void CVerticalLayoutUI::SetPos(const SkinRect& rect) {
   CControlUI::SetPos(rect);
-  LayOutInLine(items_, Inner(rect), child_padding_, /*vertical=*/true);
+  LayOutInLine(m_items, Inner(rect), m_childPadding, /*vertical=*/true);
   PlaceFloats();
 }
 

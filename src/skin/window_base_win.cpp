@@ -7,14 +7,14 @@
 namespace Skin {
 
 CWindowBase::~CWindowBase() {
-  if (hwnd_ && ::IsWindow(hwnd_)) {
+  if (m_hwnd && ::IsWindow(m_hwnd)) {
     // The object goes before its window: detach so that no message reaches a dead object.
-    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, 0);
   }
 }
 
 LRESULT CWindowBase::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return ::DefWindowProcW(hwnd_, msg, wparam, lparam);
+  return ::DefWindowProcW(m_hwnd, msg, wparam, lparam);
 }
 
 void CWindowBase::OnFinalMessage(HWND) {}
@@ -33,14 +33,14 @@ bool CWindowBase::RegisterWindowClass() {
   return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD ex_style, int x,
+HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x,
                          int y, int cx, int cy, HMENU menu) {
   if (!RegisterWindowClass()) return nullptr;
   HINSTANCE instance = static_cast<HINSTANCE>(CResourceSettings::GetInstance());
   if (!instance) instance = ::GetModuleHandleW(nullptr);
-  ::CreateWindowExW(ex_style, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
+  ::CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
                     instance, this);
-  return hwnd_;
+  return m_hwnd;
 }
 
 LRESULT CALLBACK CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -48,7 +48,7 @@ LRESULT CALLBACK CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
   if (msg == WM_NCCREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lparam);
     self = static_cast<CWindowBase*>(cs->lpCreateParams);
-    self->hwnd_ = hwnd;
+    self->m_hwnd = hwnd;
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   } else {
     self = reinterpret_cast<CWindowBase*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -57,7 +57,7 @@ LRESULT CALLBACK CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
   if (msg == WM_NCDESTROY) {
     LRESULT r = ::DefWindowProcW(hwnd, msg, wparam, lparam);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
+    self->m_hwnd = nullptr;
     try {
       self->OnFinalMessage(hwnd);
     } catch (...) {
@@ -72,20 +72,20 @@ LRESULT CALLBACK CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
   }
 }
 
-void CWindowBase::ShowWindow(bool show, bool take_focus) {
-  if (!::IsWindow(hwnd_)) return;
-  ::ShowWindow(hwnd_, show ? (take_focus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
+void CWindowBase::ShowWindow(bool show, bool takeFocus) {
+  if (!::IsWindow(m_hwnd)) return;
+  ::ShowWindow(m_hwnd, show ? (takeFocus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
 }
 
 UINT CWindowBase::ShowModal() {
-  if (!::IsWindow(hwnd_)) return 0;
-  HWND owner = ::GetWindow(hwnd_, GW_OWNER);
-  ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+  if (!::IsWindow(m_hwnd)) return 0;
+  HWND owner = ::GetWindow(m_hwnd, GW_OWNER);
+  ::ShowWindow(m_hwnd, SW_SHOWNORMAL);
   MSG msg = {};
   bool quit = false;
   {
     CModalHold hold(owner);
-    HWND self = hwnd_;
+    HWND self = m_hwnd;
     while (::IsWindow(self)) {
       BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
       if (got == 0 || got == -1) {
@@ -99,42 +99,42 @@ UINT CWindowBase::ShowModal() {
     if (::IsWindow(self)) ::DestroyWindow(self);  // ended by WM_QUIT: the box goes now
   }
   if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
-  return close_answer_;
+  return m_closeAnswer;
 }
 
 void CWindowBase::CenterWindow() {
-  if (!::IsWindow(hwnd_)) return;
+  if (!::IsWindow(m_hwnd)) return;
   RECT rc;
-  ::GetWindowRect(hwnd_, &rc);
+  ::GetWindowRect(m_hwnd, &rc);
   int w = rc.right - rc.left, h = rc.bottom - rc.top;
-  HWND owner = ::GetWindow(hwnd_, GW_OWNER);
+  HWND owner = ::GetWindow(m_hwnd, GW_OWNER);
   MONITORINFO mi = {};
   mi.cbSize = sizeof(mi);
-  ::GetMonitorInfoW(::MonitorFromWindow(owner ? owner : hwnd_, MONITOR_DEFAULTTONEAREST), &mi);
+  ::GetMonitorInfoW(::MonitorFromWindow(owner ? owner : m_hwnd, MONITOR_DEFAULTTONEAREST), &mi);
   RECT area = mi.rcWork;
-  RECT centre_on = area;
-  if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &centre_on);
-  int x = (centre_on.left + centre_on.right) / 2 - w / 2;
-  int y = (centre_on.top + centre_on.bottom) / 2 - h / 2;
+  RECT centreOn = area;
+  if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &centreOn);
+  int x = (centreOn.left + centreOn.right) / 2 - w / 2;
+  int y = (centreOn.top + centreOn.bottom) / 2 - h / 2;
   // Keep the whole window inside the work area.
   if (x + w > area.right) x = area.right - w;
   if (y + h > area.bottom) y = area.bottom - h;
   if (x < area.left) x = area.left;
   if (y < area.top) y = area.top;
-  ::SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(m_hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CWindowBase::Close(UINT answer) {
-  if (!::IsWindow(hwnd_)) return;
-  ::PostMessageW(hwnd_, WM_CLOSE, answer, 0);
+  if (!::IsWindow(m_hwnd)) return;
+  ::PostMessageW(m_hwnd, WM_CLOSE, answer, 0);
 }
 
 BOOL CWindowBase::PostMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return ::PostMessageW(hwnd_, msg, wparam, lparam);
+  return ::PostMessageW(m_hwnd, msg, wparam, lparam);
 }
 
 LRESULT CWindowBase::SendMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return ::SendMessageW(hwnd_, msg, wparam, lparam);
+  return ::SendMessageW(m_hwnd, msg, wparam, lparam);
 }
 
 }  // namespace Skin

@@ -22,14 +22,14 @@ class CWindowBase {
   virtual void OnFinalMessage(HWND hwnd);
   virtual ~CWindowBase();
 
-  HWND GetHWND() const { return hwnd_; }
-  operator HWND() const { return hwnd_; }  // NOLINT
+  HWND GetHWND() const { return m_hwnd; }
+  operator HWND() const { return m_hwnd; }  // NOLINT
 
   // Registers the class (once) and creates the window. nullptr on failure.
-  HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD ex_style, int x, int y,
+  HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y,
               int cx, int cy, HMENU menu = nullptr);
   // SW_SHOWNORMAL, SW_SHOWNOACTIVATE or SW_HIDE.
-  void ShowWindow(bool show = true, bool take_focus = true);
+  void ShowWindow(bool show = true, bool takeFocus = true);
   // Shows the window and runs a loop until the window is destroyed or WM_QUIT arrives: the
   // owner is disabled meanwhile and, when no other modal window over it is left open (on any
   // thread), re-enabled and focused afterwards; a WM_QUIT taken from the queue is posted
@@ -47,8 +47,8 @@ class CWindowBase {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   bool RegisterWindowClass();
 
-  HWND hwnd_ = nullptr;
-  UINT close_answer_ = 0;
+  HWND m_hwnd = nullptr;
+  UINT m_closeAnswer = 0;
 };
 
 }  // namespace Skin

@@ -52,10 +52,10 @@ UINT CWindowHost::DeferredWorkMessage() {
   return id;
 }
 
-CWindowHost::CWindowHost(HWND hwnd, CPaintManager& manager) : hwnd_(hwnd), manager_(manager) {
+CWindowHost::CWindowHost(HWND hwnd, CPaintManager& manager) : m_hwnd(hwnd), m_manager(manager) {
   RECT rc;
-  if (::GetClientRect(hwnd_, &rc)) {
-    manager_.SetClientSize(SkinSize{rc.right - rc.left, rc.bottom - rc.top});
+  if (::GetClientRect(m_hwnd, &rc)) {
+    m_manager.SetClientSize(SkinSize{rc.right - rc.left, rc.bottom - rc.top});
   }
   t_hosts.push_back(this);
 }
@@ -73,111 +73,111 @@ void CWindowHost::Forget() {
 
 void CWindowHost::InvalidateRect(const SkinRect& r) {
   RECT rc{r.left, r.top, r.right, r.bottom};
-  ::InvalidateRect(hwnd_, &rc, FALSE);
+  ::InvalidateRect(m_hwnd, &rc, FALSE);
 }
 
 bool CWindowHost::StartTimer(unsigned id, unsigned period) {
-  return ::SetTimer(hwnd_, id, period, nullptr) != 0;
+  return ::SetTimer(m_hwnd, id, period, nullptr) != 0;
 }
 
-void CWindowHost::StopTimer(unsigned id) { ::KillTimer(hwnd_, id); }
+void CWindowHost::StopTimer(unsigned id) { ::KillTimer(m_hwnd, id); }
 
 void CWindowHost::PostDeferredWork() {
-  if (!deferred_posted_) {
-    deferred_posted_ = true;
-    ::PostMessageW(hwnd_, DeferredWorkMessage(), 0, 0);
+  if (!m_deferredPosted) {
+    m_deferredPosted = true;
+    ::PostMessageW(m_hwnd, DeferredWorkMessage(), 0, 0);
   }
 }
 
 void CWindowHost::CaptureMouse(bool capture) {
   if (capture) {
-    ::SetCapture(hwnd_);
-  } else if (::GetCapture() == hwnd_) {
+    ::SetCapture(m_hwnd);
+  } else if (::GetCapture() == m_hwnd) {
     ::ReleaseCapture();
   }
 }
 
 SkinSize CWindowHost::MeasureText(const std::wstring& text, int font, unsigned style) {
-  zr::CWindowDC dc(hwnd_);
+  zr::CWindowDC dc(m_hwnd);
   if (dc.get() == nullptr) return SkinSize{};
-  return MeasureTextOn(dc.get(), manager_.Fonts(), fonts_, text, font, style);
+  return MeasureTextOn(dc.get(), m_manager.Fonts(), m_fonts, text, font, style);
 }
 
 void CWindowHost::UpdateTooltip(CControlUI* hot, const MSG& relay) {
-  if (!tooltip_) {
+  if (!m_tooltip) {
     if (!hot || hot->GetToolTip().empty() || !LoadTooltipClass()) return;
-    tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+    m_tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                                  WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr,
                                  ::GetModuleHandleW(nullptr), nullptr);
-    if (!tooltip_) return;
+    if (!m_tooltip) return;
     TTTOOLINFOW ti = {};
     ti.cbSize = TTTOOLINFOW_V2_SIZE;
     ti.uFlags = TTF_TRANSPARENT;
-    ti.hwnd = hwnd_;
+    ti.hwnd = m_hwnd;
     ti.uId = 1;
     ti.lpszText = const_cast<wchar_t*>(L"");
-    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-    ::SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
+    ::SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    ::SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, 400);
   }
-  if (hot != tooltip_for_) {
-    tooltip_for_ = hot;
+  if (hot != m_tooltipFor) {
+    m_tooltipFor = hot;
     TTTOOLINFOW ti = {};
     ti.cbSize = TTTOOLINFOW_V2_SIZE;
-    ti.hwnd = hwnd_;
+    ti.hwnd = m_hwnd;
     ti.uId = 1;
     std::wstring text = hot ? hot->GetToolTip() : std::wstring();
     if (hot) {
       const SkinRect& r = hot->GetPos();
       ti.rect = RECT{r.left, r.top, r.right, r.bottom};
     }
-    ::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
+    ::SendMessageW(m_tooltip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
     ti.lpszText = const_cast<wchar_t*>(text.c_str());
-    ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
-    ::SendMessageW(tooltip_, TTM_ACTIVATE, text.empty() ? FALSE : TRUE, 0);
+    ::SendMessageW(m_tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+    ::SendMessageW(m_tooltip, TTM_ACTIVATE, text.empty() ? FALSE : TRUE, 0);
   }
   MSG copy = relay;
-  ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&copy));
+  ::SendMessageW(m_tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&copy));
 }
 
 // The drop shadow comes right after the window's first frame: the window's own pixels are
 // what the user waits for.
 void CWindowHost::FollowWithShadow() {
-  const WindowSettings& window = manager_.Window();
-  if (shadow_ready_) {
-    shadow_.Follow();
-  } else if (window.show_shadow && stats_.paints > 0 && ::IsWindowVisible(hwnd_)) {
-    shadow_ready_ = true;
-    shadow_.Setup(hwnd_, manager_.GetImage(window.shadow_image), window.shadow_size,
-                  window.shadow_corner);
+  const WindowSettings& window = m_manager.Window();
+  if (m_shadowReady) {
+    m_shadow.Follow();
+  } else if (window.showShadow && m_stats.paints > 0 && ::IsWindowVisible(m_hwnd)) {
+    m_shadowReady = true;
+    m_shadow.Setup(m_hwnd, m_manager.GetImage(window.shadowImage), window.shadowSize,
+                  window.shadowCorner);
   }
-  stats_.shadow_bytes_uploaded = shadow_.UploadedBytes();
+  m_stats.shadowBytesUploaded = m_shadow.UploadedBytes();
 }
 
 void CWindowHost::Paint() {
   // Layout first: what it moves is invalidated now and painted by this very paint, so a
   // relayout costs one paint, not a second one for its own invalidations.
   RECT rc;
-  ::GetClientRect(hwnd_, &rc);
-  manager_.SetClientSize(SkinSize{rc.right, rc.bottom});
-  manager_.Layout();
+  ::GetClientRect(m_hwnd, &rc);
+  m_manager.SetClientSize(SkinSize{rc.right, rc.bottom});
+  m_manager.Layout();
   PAINTSTRUCT ps;
-  HDC dc = ::BeginPaint(hwnd_, &ps);
-  ++stats_.paints;
-  if (dc && buffer_.Ensure(rc.right, rc.bottom)) {
+  HDC dc = ::BeginPaint(m_hwnd, &ps);
+  ++m_stats.paints;
+  if (dc && m_buffer.Ensure(rc.right, rc.bottom)) {
     SkinRect paint{ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom};
-    CGdiSurface surface(buffer_, manager_.Fonts(), fonts_);
-    surface.SetScaleCache(&manager_.ScaledPictures());
+    CGdiSurface surface(m_buffer, m_manager.Fonts(), m_fonts);
+    surface.SetScaleCache(&m_manager.ScaledPictures());
     surface.SetClip(paint);
     surface.FillRect(paint, 0xFFFFFFFF);
-    manager_.Paint(surface, paint);
+    m_manager.Paint(surface, paint);
     ::GdiFlush();
-    ::BitBlt(dc, paint.left, paint.top, paint.Width(), paint.Height(), buffer_.dc(), paint.left,
+    ::BitBlt(dc, paint.left, paint.top, paint.Width(), paint.Height(), m_buffer.dc(), paint.left,
              paint.top, SRCCOPY);
   }
-  ::EndPaint(hwnd_, &ps);
-  if (stats_.paints == 1 && manager_.Window().show_shadow) {
-    ::PostMessageW(hwnd_, DeferredWorkMessage(), kShadowWork, 0);
+  ::EndPaint(m_hwnd, &ps);
+  if (m_stats.paints == 1 && m_manager.Window().showShadow) {
+    ::PostMessageW(m_hwnd, DeferredWorkMessage(), kShadowWork, 0);
   }
 }
 
@@ -188,8 +188,8 @@ bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT&
       FollowWithShadow();
       return true;
     }
-    deferred_posted_ = false;
-    manager_.ProcessDeferredWork();
+    m_deferredPosted = false;
+    m_manager.ProcessDeferredWork();
     return true;
   }
   switch (msg) {
@@ -201,7 +201,7 @@ bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT&
       return true;
     case WM_SIZE:
       if (wparam != SIZE_MINIMIZED) {
-        manager_.SetClientSize(SkinSize{LOWORD(lparam), HIWORD(lparam)});
+        m_manager.SetClientSize(SkinSize{LOWORD(lparam), HIWORD(lparam)});
       }
       FollowWithShadow();
       return false;
@@ -209,42 +209,42 @@ bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT&
     case WM_MOVE:
     case WM_WINDOWPOSCHANGED:
       FollowWithShadow();
-      if (msg == WM_SHOWWINDOW && !wparam) shadow_.Hide();  // still visible just now
+      if (msg == WM_SHOWWINDOW && !wparam) m_shadow.Hide();  // still visible just now
       return false;
     case WM_DESTROY:
-      shadow_.Destroy();
+      m_shadow.Destroy();
       return false;
     case WM_TIMER:
-      return manager_.OnHostTimer(static_cast<unsigned>(wparam));
+      return m_manager.OnHostTimer(static_cast<unsigned>(wparam));
     case WM_MOUSEMOVE: {
-      if (!tracking_leave_) {
-        TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, hwnd_, 0};
-        tracking_leave_ = ::TrackMouseEvent(&tme) != FALSE;
+      if (!m_trackingLeave) {
+        TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, m_hwnd, 0};
+        m_trackingLeave = ::TrackMouseEvent(&tme) != FALSE;
       }
-      manager_.OnMouseMove(PointOf(lparam));
-      MSG relay{hwnd_, msg, wparam, lparam, 0, {}};
-      UpdateTooltip(manager_.GetHot(), relay);
+      m_manager.OnMouseMove(PointOf(lparam));
+      MSG relay{m_hwnd, msg, wparam, lparam, 0, {}};
+      UpdateTooltip(m_manager.GetHot(), relay);
       return true;
     }
     case WM_MOUSELEAVE:
-      tracking_leave_ = false;
-      manager_.OnMouseLeave();
-      if (tooltip_) {
-        tooltip_for_ = nullptr;
-        ::SendMessageW(tooltip_, TTM_POP, 0, 0);
+      m_trackingLeave = false;
+      m_manager.OnMouseLeave();
+      if (m_tooltip) {
+        m_tooltipFor = nullptr;
+        ::SendMessageW(m_tooltip, TTM_POP, 0, 0);
       }
       return true;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-      if (tooltip_) ::SendMessageW(tooltip_, TTM_POP, 0, 0);
-      ::SetFocus(hwnd_);
-      manager_.OnButtonDown(PointOf(lparam));
+      if (m_tooltip) ::SendMessageW(m_tooltip, TTM_POP, 0, 0);
+      ::SetFocus(m_hwnd);
+      m_manager.OnButtonDown(PointOf(lparam));
       return true;
     case WM_LBUTTONUP:
-      manager_.OnButtonUp(PointOf(lparam));
+      m_manager.OnButtonUp(PointOf(lparam));
       return true;
     case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lparam) != hwnd_) manager_.OnCaptureLost();
+      if (reinterpret_cast<HWND>(lparam) != m_hwnd) m_manager.OnCaptureLost();
       return false;
     case WM_SETCURSOR:
       if (LOWORD(lparam) == HTCLIENT) {

@@ -34,8 +34,8 @@ class CWindowHost : public IPaintHost {
 
   // IPaintHost
   void InvalidateRect(const SkinRect& rect) override;
-  bool StartTimer(unsigned native_id, unsigned period_ms) override;
-  void StopTimer(unsigned native_id) override;
+  bool StartTimer(unsigned nativeId, unsigned periodMs) override;
+  void StopTimer(unsigned nativeId) override;
   void PostDeferredWork() override;
   void CaptureMouse(bool capture) override;
 
@@ -44,8 +44,8 @@ class CWindowHost : public IPaintHost {
   bool HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
   // Leaves this thread's hosts: the window has had its last message.
   void Forget();
-  HWND GetHWND() const { return hwnd_; }
-  CPaintManager& GetManager() const { return manager_; }
+  HWND GetHWND() const { return m_hwnd; }
+  CPaintManager& GetManager() const { return m_manager; }
 
   // Width and height in pixels of `text` as one line with the window's fonts (its own, then
   // the shared ones), measured on a device context of the window: for use outside a paint.
@@ -55,9 +55,9 @@ class CWindowHost : public IPaintHost {
   // of shadow picture handed to the system (each upload of the shadow's bitmap).
   struct PaintStats {
     unsigned paints = 0;
-    std::uint64_t shadow_bytes_uploaded = 0;
+    std::uint64_t shadowBytesUploaded = 0;
   };
-  const PaintStats& Stats() const { return stats_; }
+  const PaintStats& Stats() const { return m_stats; }
 
   // The id of the engine's deferred-work message (a registered message, so it never equals
   // WM_APP + n).
@@ -69,17 +69,17 @@ class CWindowHost : public IPaintHost {
   // Shows the control's tooltip text while the mouse rests on it; hides it otherwise.
   void UpdateTooltip(CControlUI* hot, const MSG& relay);
 
-  HWND hwnd_;
-  CPaintManager& manager_;
-  bool deferred_posted_ = false;
-  bool tracking_leave_ = false;
-  CDibBuffer buffer_;
-  CGdiFontCache fonts_;
-  CShadowWindow shadow_;
-  bool shadow_ready_ = false;
-  HWND tooltip_ = nullptr;  // destroyed with the window (it is owned by it)
-  CControlUI* tooltip_for_ = nullptr;
-  PaintStats stats_;
+  HWND m_hwnd;
+  CPaintManager& m_manager;
+  bool m_deferredPosted = false;
+  bool m_trackingLeave = false;
+  CDibBuffer m_buffer;
+  CGdiFontCache m_fonts;
+  CShadowWindow m_shadow;
+  bool m_shadowReady = false;
+  HWND m_tooltip = nullptr;  // destroyed with the window (it is owned by it)
+  CControlUI* m_tooltipFor = nullptr;
+  PaintStats m_stats;
 };
 
 // The pre-message handling of the message loop: the filters of the manager whose window (or

@@ -36,85 +36,85 @@ constexpr std::uint32_t kMaxDeflateRatio = 1032;
 }  // namespace
 
 bool CZipArchive::Open(const void* data, std::size_t size) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  open_ = false;
-  entries_.clear();
-  extracted_.clear();
-  data_ = static_cast<const std::uint8_t*>(data);
-  size_ = size;
-  if (!data_ || size_ < 22) return false;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_open = false;
+  m_entries.clear();
+  m_extracted.clear();
+  m_data = static_cast<const std::uint8_t*>(data);
+  m_size = size;
+  if (!m_data || m_size < 22) return false;
 
   // The end-of-directory record sits in the last 22 bytes plus at most a 64 KB comment.
-  std::size_t eocd = size_;
-  std::size_t lowest = size_ > 22 + 65535 ? size_ - 22 - 65535 : 0;
-  for (std::size_t pos = size_ - 22 + 1; pos-- > lowest;) {
-    if (Le32(data_ + pos) == kEndOfDirectory) {
+  std::size_t eocd = m_size;
+  std::size_t lowest = m_size > 22 + 65535 ? m_size - 22 - 65535 : 0;
+  for (std::size_t pos = m_size - 22 + 1; pos-- > lowest;) {
+    if (Le32(m_data + pos) == kEndOfDirectory) {
       eocd = pos;
       break;
     }
   }
-  if (eocd == size_) return false;
-  std::uint16_t count = Le16(data_ + eocd + 10);
-  std::uint32_t dir_size = Le32(data_ + eocd + 12);
-  std::uint32_t dir_offset = Le32(data_ + eocd + 16);
-  if (dir_offset > eocd || dir_size > eocd - dir_offset) return false;
+  if (eocd == m_size) return false;
+  std::uint16_t count = Le16(m_data + eocd + 10);
+  std::uint32_t dirSize = Le32(m_data + eocd + 12);
+  std::uint32_t dirOffset = Le32(m_data + eocd + 16);
+  if (dirOffset > eocd || dirSize > eocd - dirOffset) return false;
 
   // The entries are kept only once the whole directory has checked out.
   std::map<std::string, Entry> entries;
-  std::size_t pos = dir_offset;
-  const std::size_t end = static_cast<std::size_t>(dir_offset) + dir_size;
+  std::size_t pos = dirOffset;
+  const std::size_t end = static_cast<std::size_t>(dirOffset) + dirSize;
   for (std::uint16_t i = 0; i < count; ++i) {
-    if (end - pos < 46 || Le32(data_ + pos) != kDirectoryEntry) return false;
-    const std::uint8_t* h = data_ + pos;
+    if (end - pos < 46 || Le32(m_data + pos) != kDirectoryEntry) return false;
+    const std::uint8_t* h = m_data + pos;
     Entry e;
     std::uint16_t flags = Le16(h + 8);
     e.method = Le16(h + 10);
     e.crc = Le32(h + 16);
     e.compressed = Le32(h + 20);
     e.uncompressed = Le32(h + 24);
-    std::size_t name_len = Le16(h + 28);
-    std::size_t extra_len = Le16(h + 30);
-    std::size_t comment_len = Le16(h + 32);
-    e.local_offset = Le32(h + 42);
-    std::size_t record = 46 + name_len + extra_len + comment_len;
+    std::size_t nameLen = Le16(h + 28);
+    std::size_t extraLen = Le16(h + 30);
+    std::size_t commentLen = Le16(h + 32);
+    e.localOffset = Le32(h + 42);
+    std::size_t record = 46 + nameLen + extraLen + commentLen;
     if (end - pos < record) return false;
-    std::string name(reinterpret_cast<const char*>(h + 46), name_len);
+    std::string name(reinterpret_cast<const char*>(h + 46), nameLen);
     if (!(flags & 1)) entries.emplace(name, e);  // encrypted entries are never readable
     pos += record;
   }
-  entries_ = std::move(entries);
-  open_ = true;
+  m_entries = std::move(entries);
+  m_open = true;
   return true;
 }
 
-const ByteView* CZipArchive::Find(const std::string& utf8_name) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!open_) return nullptr;
-  auto it = entries_.find(utf8_name);
-  if (it == entries_.end()) {
-    std::string wanted = LowerAscii(utf8_name);
-    for (auto i = entries_.begin(); i != entries_.end(); ++i) {
+const ByteView* CZipArchive::Find(const std::string& utf8Name) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_open) return nullptr;
+  auto it = m_entries.find(utf8Name);
+  if (it == m_entries.end()) {
+    std::string wanted = LowerAscii(utf8Name);
+    for (auto i = m_entries.begin(); i != m_entries.end(); ++i) {
       if (LowerAscii(i->first) == wanted) {
         it = i;
         break;
       }
     }
   }
-  if (it == entries_.end()) return nullptr;
-  auto done = extracted_.find(it->first);
-  if (done != extracted_.end()) return &done->second.first;
+  if (it == m_entries.end()) return nullptr;
+  auto done = m_extracted.find(it->first);
+  if (done != m_extracted.end()) return &done->second.first;
   return Extract(it->first, it->second);
 }
 
 const ByteView* CZipArchive::Extract(const std::string& name, const Entry& e) const {
-  if (e.local_offset > size_ || size_ - e.local_offset < 30) return nullptr;
-  const std::uint8_t* h = data_ + e.local_offset;
+  if (e.localOffset > m_size || m_size - e.localOffset < 30) return nullptr;
+  const std::uint8_t* h = m_data + e.localOffset;
   if (Le32(h) != kLocalHeader) return nullptr;
-  std::size_t start = static_cast<std::size_t>(e.local_offset) + 30 + Le16(h + 26) + Le16(h + 28);
-  if (start > size_ || size_ - start < e.compressed) return nullptr;
+  std::size_t start = static_cast<std::size_t>(e.localOffset) + 30 + Le16(h + 26) + Le16(h + 28);
+  if (start > m_size || m_size - start < e.compressed) return nullptr;
   if (e.uncompressed > kMaxEntrySize) return nullptr;
   if (e.method == 8 && e.uncompressed / kMaxDeflateRatio > e.compressed) return nullptr;
-  const std::uint8_t* src = data_ + start;
+  const std::uint8_t* src = m_data + start;
 
   ByteView view;
   std::unique_ptr<std::vector<std::uint8_t>> bytes;
@@ -144,7 +144,7 @@ const ByteView* CZipArchive::Extract(const std::string& name, const Entry& e) co
   uLong crc = crc32(0L, Z_NULL, 0);
   if (view.size) crc = crc32(crc, view.data, static_cast<uInt>(view.size));
   if (crc != e.crc) return nullptr;
-  auto& slot = extracted_[name];
+  auto& slot = m_extracted[name];
   slot.first = view;
   slot.second = std::move(bytes);
   return &slot.first;

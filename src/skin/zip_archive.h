@@ -30,14 +30,14 @@ class CZipArchive {
   // Reads the central directory. Returns false (and holds no entries) when the block is no
   // zip archive this reader understands.
   bool Open(const void* data, std::size_t size);
-  bool IsOpen() const { return open_; }
+  bool IsOpen() const { return m_open; }
 
   // The entry's bytes, or nullptr when the entry is missing, uses a method other than
   // stored (0) and deflate (8), or is damaged. The view lives as long as the archive.
   // Names are compared exactly first, then without regard to ASCII case.
-  const ByteView* Find(const std::string& utf8_name) const;
+  const ByteView* Find(const std::string& utf8Name) const;
 
-  std::size_t EntryCount() const { return entries_.size(); }
+  std::size_t EntryCount() const { return m_entries.size(); }
 
  private:
   struct Entry {
@@ -45,18 +45,18 @@ class CZipArchive {
     std::uint32_t crc = 0;
     std::uint32_t compressed = 0;
     std::uint32_t uncompressed = 0;
-    std::uint32_t local_offset = 0;
+    std::uint32_t localOffset = 0;
   };
   const ByteView* Extract(const std::string& name, const Entry& e) const;
 
-  const std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-  bool open_ = false;
-  std::map<std::string, Entry> entries_;
-  mutable std::mutex mutex_;
+  const std::uint8_t* m_data = nullptr;
+  std::size_t m_size = 0;
+  bool m_open = false;
+  std::map<std::string, Entry> m_entries;
+  mutable std::mutex m_mutex;
   // Extracted entries: a view, plus the inflated bytes it points into (none for stored).
   mutable std::map<std::string, std::pair<ByteView, std::unique_ptr<std::vector<std::uint8_t>>>>
-      extracted_;
+      m_extracted;
 };
 
 }  // namespace Skin

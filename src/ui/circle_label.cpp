@@ -6,7 +6,7 @@ namespace zr {
 
 CircleLabelUI::~CircleLabelUI() {
   // The frame description goes first, then the label (and with it its timers).
-  frame_image_.Empty();
+  m_frameImage.Empty();
 }
 
 Skin::CControlUI* CircleLabelUI::GetInterface(const std::wstring& name) {
@@ -24,23 +24,23 @@ void CircleLabelUI::DoEvent(Skin::SkinEvent& event) {
 
 void CircleLabelUI::Advance() {
   // Frames 1 to 12, then 0: thirteen pictures, one per tick.
-  int old = frame_;
-  frame_ = old + 1;
-  if (old > 11) frame_ = 0;
-  frame_image_.Format(L"file='loading/%02d.png'", frame_);
+  int old = m_frame;
+  m_frame = old + 1;
+  if (old > 11) m_frame = 0;
+  m_frameImage.Format(L"file='loading/%02d.png'", m_frame);
   Invalidate();
 }
 
 void CircleLabelUI::PaintStatusImage(Skin::ISurface& surface) {
-  if (frame_image_.IsEmpty()) return;
+  if (m_frameImage.IsEmpty()) return;
   // A frame that cannot be drawn is dropped, so nothing shows until the next tick.
-  if (!DrawImage(surface, frame_image_.str())) frame_image_.Empty();
+  if (!DrawImage(surface, m_frameImage.str())) m_frameImage.Empty();
 }
 
 bool CircleLabelUI::StartAnimation(bool on) {
-  if (!manager_) return false;
-  if (on) return manager_->SetTimer(this, kTimerId, kPeriodMs);
-  return manager_->KillTimer(this, kTimerId);
+  if (!m_manager) return false;
+  if (on) return m_manager->SetTimer(this, kTimerId, kPeriodMs);
+  return m_manager->KillTimer(this, kTimerId);
 }
 
 }  // namespace zr

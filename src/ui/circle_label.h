@@ -28,14 +28,14 @@ class CircleLabelUI : public Skin::CLabelUI {
   // Starts (timer 16 at 30 ms) or stops the animation. Needs the control in a window.
   bool StartAnimation(bool on);
 
-  int GetFrame() const { return frame_; }
-  const Skin::CSkinString& GetFrameImage() const { return frame_image_; }
+  int GetFrame() const { return m_frame; }
+  const Skin::CSkinString& GetFrameImage() const { return m_frameImage; }
 
  private:
   void Advance();
 
-  Skin::CSkinString frame_image_;
-  int frame_ = 0;
+  Skin::CSkinString m_frameImage;
+  int m_frame = 0;
 };
 
 }  // namespace zr

@@ -8,7 +8,6 @@
 #include "skin/progress.h"
 #include "skin/tab_layout.h"
 #include "skin/text.h"
-#include "ui/string_table.h"
 #include "ui/transfer_speed.h"
 
 namespace zr {
@@ -104,7 +103,7 @@ void CMainController::OnSucceeded() {
   SetVisible(m_productCaption, false);
   SetVisible(m_completedCaption, true);
   m_window.StartCompletionTimer(kCompletionTimerMs);
-  SetText(m_startButton, StringTable::Get(L"ok"));
+  SetText(m_startButton, m_texts.Text(L"ok"));
 }
 
 void CMainController::OnFinished() { CloseAndQuit(); }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "strings/texts.h"
 #include "update/update_events.h"
 
 namespace Skin {
@@ -51,7 +52,7 @@ class CMainController {
   static constexpr int kProgressPage = 0;
   static constexpr int kCompletionPage = 1;
 
-  explicit CMainController(IMainWindowActions& window) : m_window(window) {}
+  CMainController(IMainWindowActions& window, const ITexts& texts) : m_window(window), m_texts(texts) {}
   CMainController(const CMainController&) = delete;
   CMainController& operator=(const CMainController&) = delete;
 
@@ -91,6 +92,7 @@ class CMainController {
   void CloseAndQuit();
 
   IMainWindowActions& m_window;
+  const ITexts& m_texts;
   Skin::CButtonUI* m_startButton = nullptr;
   Skin::CTextUI* m_title = nullptr;
   Skin::CLabelUI* m_fileLine = nullptr;

@@ -1,29 +1,18 @@
 #include "ui/main_window_win.h"
 
-#include <process.h>
 #include <windowsx.h>
 
-#include <atomic>
-#include <cstdint>
 #include <optional>
 
 #include "skin/modal_windows_win.h"
-#include "skin/resources.h"
 #include "skin/skin_string.h"
 #include "ui/circle_label.h"
 #include "ui/hit_test.h"
 #include "ui/message_box_win.h"
-#include "ui/string_table.h"
-#include "update/file_stage_win.h"
-#include "update/launch.h"
 #include "update/update_context.h"
-#include "util/paths.h"
 
 namespace zr {
 namespace {
-
-std::atomic<CWnd_Main*> g_mainWindow{nullptr};
-std::atomic<HWND> g_mainWindowHandle{nullptr};
 
 constexpr UINT_PTR kCompletionTimerId = 1000;
 // The events are also taken this often, so that one whose wake-up was lost (a full message
@@ -32,34 +21,13 @@ constexpr UINT_PTR kEventTimerId = 1001;
 constexpr UINT kEventTimerMs = 250;
 constexpr UINT kFatalBoxType = 0x10;
 
-void CALLBACK CompletionTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
-  if (id != kCompletionTimerId) return;
-  if (CWnd_Main* window = GetMainWindow()) window->OnCompletionTimer();
-}
-
-void CALLBACK EventTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
-  if (id != kEventTimerId) return;
-  if (CWnd_Main* window = GetMainWindow()) window->TakeEvents();
-}
-
 }  // namespace
 
-CWnd_Main* GetMainWindow() { return g_mainWindow.load(); }
-void SetMainWindow(CWnd_Main* window) { g_mainWindow.store(window); }
-HWND GetMainWindowHandle() { return g_mainWindowHandle.load(); }
-
 void CWnd_Main::InitWindow() {
-  SetMainWindow(this);
   m_hwnd = GetHWND();
-  g_mainWindowHandle.store(m_hwnd);
   m_controller.Init(GetPaintManager());
-
-  HWND hwnd = m_hwnd;
-  m_run = new CUpdateRun([hwnd] { return ::PostMessageW(hwnd, WM_UPDATE_EVENTS, 0, 0) != FALSE; });
-  ::SetTimer(m_hwnd, kEventTimerId, kEventTimerMs, &EventTimerProc);
-  // Never joined: the process ends with the UI thread's loop.
-  const uintptr_t thread = _beginthreadex(nullptr, 0, m_workerEntry, m_run, 0, nullptr);
-  (void)thread;
+  m_run = m_owner.WindowBuilt(m_hwnd);
+  ::SetTimer(m_hwnd, kEventTimerId, kEventTimerMs, nullptr);
 }
 
 bool CWnd_Main::TakeEvents() {
@@ -77,8 +45,7 @@ bool CWnd_Main::TakeEvents() {
 void CWnd_Main::OnFinalMessage(HWND hwnd) {
   Skin::CSkinWindow::OnFinalMessage(hwnd);
   // The worker must not find a window that is going away.
-  CWnd_Main* self = this;
-  if (g_mainWindow.compare_exchange_strong(self, nullptr)) g_mainWindowHandle.store(nullptr);
+  m_owner.WindowDestroyed();
   m_controller.OnWindowGone();
   if (!m_hwnd) m_hwnd = hwnd;
   DeleteIfUnused();  // else the handler running a box deletes the object when it returns
@@ -131,10 +98,21 @@ LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*
         return 0;
       }
       break;
+    case WM_TIMER:
+      // The window's own timers (the skin's have ids far above these). Anyone may post a
+      // WM_TIMER: the completion timer's counts only while it runs.
+      if (wparam == kEventTimerId) {
+        handled = true;
+        if (TakeEvents()) return 0;
+      } else if (wparam == kCompletionTimerId) {
+        handled = true;
+        if (m_completionTimerRunning) OnCompletionTimer();
+      }
+      break;
     case WM_QUERYENDSESSION:
       // While product files move the session waits, and Windows shows the user why.
-      if (FileStageRunning()) {
-        ::ShutdownBlockReasonCreate(GetHWND(), StringTable::Get(L"shutdown_updating_files").c_str());
+      if (m_owner.FilesMoving()) {
+        ::ShutdownBlockReasonCreate(GetHWND(), m_texts.Text(L"shutdown_updating_files").c_str());
         handled = true;
         return FALSE;
       }
@@ -143,7 +121,7 @@ LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*
     case WM_ENDSESSION:
       // The session ends now: the files are made whole (a failed replacement rolled back)
       // before this returns and the process is ended.
-      if (wparam) FinishFileStage();
+      if (wparam) m_owner.SessionEnds();
       break;
     default:
       break;
@@ -152,16 +130,15 @@ LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*
 }
 
 void CWnd_Main::StartCompletionTimer(unsigned ms) {
-  ::SetTimer(GetHWND(), kCompletionTimerId, ms, &CompletionTimerProc);
+  m_completionTimerRunning = ::SetTimer(GetHWND(), kCompletionTimerId, ms, nullptr) != 0;
 }
 
-void CWnd_Main::StopCompletionTimer() { ::KillTimer(GetHWND(), kCompletionTimerId); }
-
-void CWnd_Main::LaunchProduct() {
-  const std::wstring directory = Skin::CResourceSettings::GetInstancePath();
-  // The launch's status line goes through the run's queue, like every other status text.
-  if (m_run) zr::LaunchProduct(MakeProductPath(directory.c_str()), m_run->events);
+void CWnd_Main::StopCompletionTimer() {
+  m_completionTimerRunning = false;
+  ::KillTimer(GetHWND(), kCompletionTimerId);
 }
+
+void CWnd_Main::LaunchProduct() { m_owner.LaunchProduct(); }
 
 void CWnd_Main::PostCloseAndQuit() {
   HWND hwnd = GetHWND();
@@ -174,7 +151,7 @@ void CWnd_Main::PostQuit() { ::PostQuitMessage(0); }
 void CWnd_Main::Minimise() { ::ShowWindow(GetHWND(), SW_MINIMIZE); }
 
 void CWnd_Main::ShowFatalBox(const std::wstring& text) {
-  ShowPlainBox(StringTable::Get(L"update").c_str(), GetHWND(), text.c_str(), kFatalBoxType);
+  ShowPlainBox(m_texts, m_texts.Text(L"update").c_str(), GetHWND(), text.c_str(), kFatalBoxType);
 }
 
 int CWnd_Main::ModalBoxesOver() const { return Skin::ModalWindowsOver(m_hwnd); }

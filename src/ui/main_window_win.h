@@ -1,14 +1,15 @@
 // The updater's one top-level window, CWnd_Main, built by the skin engine from
-// "wnd_main.xml", and the process-wide pointer to it. Windows only.
+// "wnd_main.xml". Windows only.
 //
-// The window starts the update worker once its skin is built (InitWindow) and from then on
-// only reacts: to the worker's events, to its three buttons and to the completion timer. The
+// The window tells its owner (the program) once its skin is built, and the program starts the
+// update worker then; from then on the window only reacts: to the worker's events, to its
+// three buttons and to the completion timer. The
 // events come through the run's queue (update_events.h): the worker's wake-up message
 // (WM_UPDATE_EVENTS, no payload) and a steady timer make the window take them, one at a time;
 // a message that only looks like the engine's changes nothing. What the window does with an
 // event is decided by its controller (main_controller.h); the window forwards and carries out.
-// Everything runs on the UI thread, except GetMainWindowHandle, which the worker uses as the
-// owner of its boxes. The window keeps the document's size (580 x 400) whatever is asked of it.
+// Everything runs on the UI thread. The window keeps the document's size (580 x 400) whatever
+// is asked of it.
 //
 // The object deletes itself once its window is gone and no modal box over it is open. A box
 // that one of its handlers runs (the fatal text's) defers the deletion to that handler's end;
@@ -21,6 +22,7 @@
 #include <string>
 
 #include "skin/skin_window_win.h"
+#include "strings/texts.h"
 #include "ui/main_controller.h"
 
 namespace Skin {
@@ -37,13 +39,28 @@ inline constexpr wchar_t kMainWindowClassName[] = L"zrUpdater";
 // The worker's wake-up: the run's queue holds events. It carries nothing.
 inline constexpr UINT WM_UPDATE_EVENTS = WM_APP + 1;
 
-// The update worker's thread entry (_beginthreadex style), given the run (CUpdateRun).
-// Start-up supplies UpdateWorkerProc, which knows the real platform; tests may give their own.
-using UpdateThreadEntry = unsigned(__stdcall*)(void* run);
+// The program, as its main window sees it. Called on the UI thread.
+class IMainWindowOwner {
+ public:
+  // The skin is built: the run starts. Returns the run whose events the window takes from
+  // now on (kept by the owner for as long as the window lives), or null when none started.
+  virtual CUpdateRun* WindowBuilt(HWND window) = 0;
+  // The window has had its last message: nothing may be posted to or owned by it any more.
+  virtual void WindowDestroyed() = 0;
+  // The session is ending: whether product files are moving now, and, once it ends for good,
+  // their moves finished (a failed replacement rolled back) before this returns.
+  virtual bool FilesMoving() = 0;
+  virtual void SessionEnds() = 0;
+  // Starts the product of the installation (the completion page's button or timer).
+  virtual void LaunchProduct() = 0;
+
+ protected:
+  ~IMainWindowOwner() = default;
+};
 
 class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
  public:
-  explicit CWnd_Main(UpdateThreadEntry workerEntry) : m_workerEntry(workerEntry) {}
+  CWnd_Main(IMainWindowOwner& owner, const ITexts& texts) : m_owner(owner), m_texts(texts) {}
   ~CWnd_Main() override = default;
 
   const wchar_t* GetWindowClassName() const override { return kMainWindowClassName; }
@@ -81,20 +98,12 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
   // true if it did.
   bool DeleteIfUnused();
 
-  UpdateThreadEntry m_workerEntry;
-  CMainController m_controller{*this};
-  CUpdateRun* m_run = nullptr;  // made here, handed to the worker, never freed
+  IMainWindowOwner& m_owner;
+  const ITexts& m_texts;
+  CMainController m_controller{*this, m_texts};
+  CUpdateRun* m_run = nullptr;  // the owner's
   HWND m_hwnd = nullptr;  // the window's handle, kept for the box count after it is gone
+  bool m_completionTimerRunning = false;
 };
-
-// The process-wide main window pointer: set by start-up and by the window's initialisation,
-// cleared when the window object goes, read by the worker thread.
-CWnd_Main* GetMainWindow();
-void SetMainWindow(CWnd_Main* window);
-
-// The main window's handle, for the worker thread: posting to a handle is safe even after
-// the window has gone (the post fails), unlike reaching it through the object. Null before
-// the window exists and after it is destroyed.
-HWND GetMainWindowHandle();
 
 }  // namespace zr

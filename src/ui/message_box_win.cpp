@@ -5,7 +5,7 @@
 #include "build_config.h"
 #include "skin/skin_string.h"
 #include "ui/box_fill.h"
-#include "ui/string_table.h"
+#include "strings/texts.h"
 
 namespace zr {
 namespace {
@@ -91,9 +91,10 @@ void CMessageBox::Fill(const wchar_t* caption, const wchar_t* linkText, const wc
                  });
 }
 
-BoxAnswer ShowPlainBox(const wchar_t* caption, HWND owner, const wchar_t* message, UINT type) {
-  const std::wstring ok = StringTable::Get(L"ok");
-  const std::wstring cancel = StringTable::Get(L"cancel");
+BoxAnswer ShowPlainBox(const ITexts& texts, const wchar_t* caption, HWND owner, const wchar_t* message,
+                       UINT type) {
+  const std::wstring ok = texts.Text(L"ok");
+  const std::wstring cancel = texts.Text(L"cancel");
   return RunBox(std::wstring(), owner, caption, nullptr, message, type, ok.c_str(), cancel.c_str());
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "skin/skin_window_win.h"
+#include "strings/texts.h"
 #include "update/platform.h"
 
 namespace Skin {
@@ -23,9 +24,10 @@ class CControlUI;
 namespace zr {
 
 // Caption, owner, message and type word (low 4 bits: 0 one button, 4 two buttons; the rest:
-// 0x10 error, 0x20 question, 0x30 warning, 0x100 success). Buttons "确定" and, in the
-// two-button layout, "取消".
-BoxAnswer ShowPlainBox(const wchar_t* caption, HWND owner, const wchar_t* message, UINT type);
+// 0x10 error, 0x20 question, 0x30 warning, 0x100 success). Buttons "ok" and, in the
+// two-button layout, "cancel" of `texts`.
+BoxAnswer ShowPlainBox(const ITexts& texts, const wchar_t* caption, HWND owner, const wchar_t* message,
+                       UINT type);
 
 // Two buttons with the caller's texts, the warning icon and a disabled close button.
 BoxAnswer ShowQuestionBox(const wchar_t* caption, HWND owner, const wchar_t* message,

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "ui/string_table.h"
 #include "update/entry_check.h"
 #include "update/file_set.h"
 #include "update/outcome.h"
@@ -134,7 +133,7 @@ bool StagedFilesUnchanged(const CUpdateContext& context, IUpdatePlatform& platfo
     if (files.Identify(entry.tmp, now) && now == identity) continue;
     platform.Record("entry " + std::to_string(i + 1) + "/" + std::to_string(count) + " " + RecordPath(entry.tmp) +
                     ": refused, the staged file changed after its md5 was checked");
-    PostEntryLine(platform, L"pro_verify_md5_error", i, count, FileNameOfPath(entry.path));
+    PostEntryLine(platform, platform.Texts(), L"pro_verify_md5_error", i, count, FileNameOfPath(entry.path));
     return false;
   }
   return true;
@@ -159,28 +158,28 @@ bool CFileStage::Enter() {
   return m_entered;
 }
 
-int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage) {
+UpdateOutcome ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage) {
   // A manifest that cannot be applied fails before the product is closed for it.
-  const int32_t checked = CheckFileEntries(context, platform);
-  if (checked != RESULT_OK) return checked;
-  const int32_t closed = CloseRunningProduct(platform);
-  if (closed != RESULT_OK) return closed;
-  if (!stage.Enter()) return RESULT_USER_CANCELLED;  // the window was closed meanwhile
+  const UpdateOutcome checked = CheckFileEntries(context, platform);
+  if (checked != UpdateOutcome::kOk) return checked;
+  const UpdateOutcome closed = CloseRunningProduct(platform);
+  if (closed != UpdateOutcome::kOk) return closed;
+  if (!stage.Enter()) return UpdateOutcome::kProcessEnding;  // the window was closed meanwhile
   return ReplaceFiles(context, platform);
 }
 
-int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
+UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
   const size_t count = context.files.size();
   std::vector<size_t> fileOf;
   context.plan = Journal();
-  if (!StagedFilesUnchanged(context, platform)) return RESULT_MOVE_FAILED;
+  if (!StagedFilesUnchanged(context, platform)) return UpdateOutcome::kCheckRefused;
   if (!CPlanner(files, context).Plan(context.plan, fileOf)) {
     platform.Record("no free backup name beside a target: nothing moved");
-    return RESULT_MOVE_FAILED;
+    return UpdateOutcome::kMoveFailed;
   }
   context.journalWritten = true;  // a write reported failed may have landed all the same
-  if (!WriteJournal(files, context.plan)) return RESULT_MOVE_FAILED;
+  if (!WriteJournal(files, context.plan)) return UpdateOutcome::kJournalFailed;
   platform.Record("journal written: " + PlanText(context.plan));
 
   size_t planned = 0;
@@ -188,23 +187,23 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   for (size_t i = 0; i < count; ++i) {
     const UpdateFileEntry& entry = context.files[i];
     const PlannedFile& file = context.plan.files[fileOf[i]];
-    PostEntryLine(platform, L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
+    PostEntryLine(platform, platform.Texts(), L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
 
     if (fileOf[i] < planned) {
       // Listed again: the file now holds this run's earlier content, and the original is
       // already at its backup (or did not exist). Backing it up again would overwrite the only
       // copy of the original.
-      if (!files.MoveReplace(entry.tmp, file.target)) return RESULT_MOVE_FAILED;
+      if (!files.MoveReplace(entry.tmp, file.target)) return UpdateOutcome::kMoveFailed;
     } else if (file.existed) {
       ++planned;
-      if (!files.MoveReplace(file.target, file.backup)) return RESULT_MOVE_FAILED;
+      if (!files.MoveReplace(file.target, file.backup)) return UpdateOutcome::kMoveFailed;
       context.backups.push_back({entry.path, file.backup});
-      if (!files.MoveReplace(entry.tmp, file.target)) return RESULT_MOVE_FAILED;
+      if (!files.MoveReplace(entry.tmp, file.target)) return UpdateOutcome::kMoveFailed;
     } else {
       ++planned;
       context.backups.push_back({entry.path, std::wstring()});
       files.CreateDirectoryChain(file.target);
-      if (!files.MoveReplace(entry.tmp, file.target)) return RESULT_MOVE_FAILED;
+      if (!files.MoveReplace(entry.tmp, file.target)) return UpdateOutcome::kMoveFailed;
     }
     // The bar follows the files done; 100 is posted once everything is in place.
     const intptr_t done = static_cast<intptr_t>((i + 1) * 100 / count);
@@ -212,13 +211,13 @@ int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   }
 
   // Every file is in place: from here on an interrupted run is finished, not undone.
-  if (!Commit(platform)) return RESULT_MOVE_FAILED;
+  if (!Commit(platform)) return UpdateOutcome::kJournalFailed;
   context.plan.state = Journal::State::kFinished;
   context.leftovers = FinishJournal(platform, context.plan);
   context.journalWritten = !context.leftovers.empty();
   ReportProgress(platform, 100);
-  PostStatusText(platform, StringTable::Get(L"pro_update_finished").c_str());
-  return RESULT_OK;
+  PostStatusText(platform, platform.Texts().Text(L"pro_update_finished").c_str());
+  return UpdateOutcome::kOk;
 }
 
 bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vector<std::wstring>& lineNames) {
@@ -228,7 +227,9 @@ bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vect
   size_t restored = 0;
   for (size_t k = 0; k < plan.files.size(); ++k) {
     const PlannedFile& file = plan.files[k];
-    if (k < lines) PostEntryLine(platform, L"pro_rollback_dds", k, lines, NameAfterBackslash(lineNames[k]));
+    if (k < lines) {
+      PostEntryLine(platform, platform.Texts(), L"pro_rollback_dds", k, lines, NameAfterBackslash(lineNames[k]));
+    }
     const RestoreResult result = RestoreFile(files, file);
     if (result == RestoreResult::kStuck && stuck == plan.files.size()) stuck = k;
     if (result == RestoreResult::kStuck) platform.Record("cannot be made old again: " + RecordPath(file.target));
@@ -247,7 +248,8 @@ bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vect
                     (stuck == plan.files.size() ? "every file is old" : "not every file is old"));
   }
   if (stuck == plan.files.size()) return true;
-  PostEntryLine(platform, L"pro_restore_failed_dds", stuck, plan.files.size(), FileNameOfPath(plan.files[stuck].target));
+  PostEntryLine(platform, platform.Texts(), L"pro_restore_failed_dds", stuck, plan.files.size(),
+                FileNameOfPath(plan.files[stuck].target));
   return false;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "update/journal.h"
+#include "update/outcome.h"
 
 namespace zr {
 
@@ -38,24 +39,27 @@ class CFileStage {
 };
 
 // Checks the entries (entry_check.h), closes the running product, enters the file stage and
-// replaces the files. RESULT_OK, RESULT_MOVE_FAILED, or the closing stage's
-// RESULT_USER_CANCELLED / RESULT_CLOSE_FAILED. Nothing has moved unless the result is
-// RESULT_OK or the replacing itself failed; the stage then stays held for the rollback.
-int32_t ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage);
+// replaces the files. kOk; the check's kCheckRefused; the closing stage's kUserCancelled /
+// kCloseFailed; kProcessEnding when the stage cannot be entered; or the replacing's failure.
+// Nothing has moved unless the result is kOk or the replacing itself failed; the stage then
+// stays held for the rollback.
+UpdateOutcome ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage);
 
 // The replacing stage alone, inside a held file stage. It plans first: per target, a backup
 // and a parking name that no file has (target + ".bak" and ".tmp" unless taken, then ".2.bak",
 // ".3.bak", ...), the identity of the original and of each staged file, the directories to
 // create. The plan goes to the journal; then each existing target moves to its backup
 // (recorded in context.backups) and the staged file onto it; new files get their directories.
-// The progress bar follows the files done. The first failed move returns RESULT_MOVE_FAILED.
+// The progress bar follows the files done. The first failed move returns kMoveFailed; a journal
+// that cannot be written (or its commit) kJournalFailed; a staged file changed since its check
+// kCheckRefused.
 // On success the journal records it, the run's backups (and an earlier run's leftovers) and
 // the journal are deleted, and progress 100 and "pro_update_finished" posted.
 //
 // A target listed twice (in any spelling of the same file) keeps the one backup of its
 // original content: the later entry replaces the file without backing up the intermediate
 // content, so rollback still restores the original.
-int32_t ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform);
+UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform);
 
 // Restores every planned file, first to last ("pro_rollback_dds" lines for the recorded ones, a
 // 10 ms pause after each file put back unless the process is ending): the file the run put in

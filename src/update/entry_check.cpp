@@ -111,7 +111,7 @@ constexpr size_t kMostUncheckedLines = 10;
 
 // The staged file of every entry with an md5 value is read through and its MD5 compared, the
 // bar following the bytes read; the first that differs, or cannot be read, refuses the run.
-int32_t VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
+UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
   const size_t count = context.files.size();
   std::vector<size_t> checked;
@@ -133,7 +133,7 @@ int32_t VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
                     std::to_string(unchecked - kMostUncheckedLines));
   }
   context.verified.clear();
-  if (checked.empty()) return RESULT_OK;
+  if (checked.empty()) return UpdateOutcome::kOk;
 
   platform.Record("checking md5: staged files " + std::to_string(checked.size()) + ", bytes " + std::to_string(total));
   CByteProgress progress(platform, total);
@@ -144,8 +144,9 @@ int32_t VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   size_t compared = 0;  // of `checked`
   const auto refuse = [&](size_t i, const std::string& why) {
     platform.Record(EntryText(i, count, context.files[i]) + ": refused, " + why);
-    PostEntryLine(platform, L"pro_verify_md5_error", i, count, FileNameOfPath(context.files[i].path));
-    return RESULT_MOVE_FAILED;
+    PostEntryLine(platform, platform.Texts(), L"pro_verify_md5_error", i, count,
+                  FileNameOfPath(context.files[i].path));
+    return UpdateOutcome::kCheckRefused;
   };
   // Compares the digests that are ready (with `wait`, those of every file read through); false
   // when one differs, which is then refused.
@@ -165,23 +166,23 @@ int32_t VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   };
   for (const size_t i : checked) {
     const UpdateFileEntry& entry = context.files[i];
-    PostEntryLine(platform, L"pro_verifying_dds", i, count, FileNameOfPath(entry.path));
+    PostEntryLine(platform, platform.Texts(), L"pro_verifying_dds", i, count, FileNameOfPath(entry.path));
     const bool read = files.ReadPieces(entry.tmp, [&](const char* data, size_t size) {
       hasher.Add(data, size);
       progress.Add(size);
     });
     if (!read) {
       const uint32_t error = files.LastError();
-      if (!compareDigests(true)) return RESULT_MOVE_FAILED;  // an earlier file differs
+      if (!compareDigests(true)) return UpdateOutcome::kCheckRefused;  // an earlier file differs
       return refuse(i, "the staged file cannot be read through: " + RecordError(error));
     }
     hasher.EndFile();
-    if (!compareDigests(false)) return RESULT_MOVE_FAILED;
+    if (!compareDigests(false)) return UpdateOutcome::kCheckRefused;
   }
-  if (!compareDigests(true)) return RESULT_MOVE_FAILED;
+  if (!compareDigests(true)) return UpdateOutcome::kCheckRefused;
   platform.Record("md5 verified: staged files " + std::to_string(checked.size()));
   ReportProgress(platform, 0);  // the next step fills the bar anew
-  return RESULT_OK;
+  return UpdateOutcome::kOk;
 }
 
 }  // namespace
@@ -201,7 +202,7 @@ bool IsFullFilePath(const std::wstring& path) {
   return true;
 }
 
-int32_t CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platform) {
+UpdateOutcome CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
   const size_t count = context.files.size();
   CInstallationPaths installation(files);
@@ -216,8 +217,8 @@ int32_t CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platform) {
     const char* refusal = RefusalOf(entry, files, installation, targets, staged);
     if (refusal != nullptr) {
       platform.Record(EntryText(i, count, entry) + ": refused, " + refusal);
-      PostEntryLine(platform, L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
-      return RESULT_MOVE_FAILED;
+      PostEntryLine(platform, platform.Texts(), L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
+      return UpdateOutcome::kCheckRefused;
     }
   }
   return VerifyStagedFiles(context, platform);

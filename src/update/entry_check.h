@@ -2,8 +2,9 @@
 // product is closed for an update that could not be applied. Runs on the worker thread.
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "update/outcome.h"
 
 namespace zr {
 
@@ -28,9 +29,9 @@ bool IsFullFilePath(const std::wstring& path);
 // read through ("pro_verifying_dds" lines, the bar following the bytes) and its MD5 must be
 // that value; the entry is marked verified, with the file's identity. Any other md5 is not
 // checked (the record says so; an empty one silently).
-// RESULT_MOVE_FAILED (the status line names the first refused entry: "pro_update_file_dds",
+// kCheckRefused (the status line names the first refused entry: "pro_update_file_dds",
 // or "pro_verify_md5_error" for a staged file that differs or cannot be read; the record says
-// why) or RESULT_OK.
-int32_t CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platform);
+// why) or kOk.
+UpdateOutcome CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platform);
 
 }  // namespace zr

@@ -42,9 +42,4 @@ void CFileStageGate::CloseAndWait() {
   m_idle.wait(lock, [this] { return m_inside == 0; });
 }
 
-CFileStageGate& GetFileStageGate() {
-  static CFileStageGate gate;  // never destroyed before the worker is gone: it ends the process
-  return gate;
-}
-
 }  // namespace zr

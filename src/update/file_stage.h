@@ -37,7 +37,4 @@ class CFileStageGate {
   bool m_closed = false;
 };
 
-// The process-wide gate used by the Win32 platform and the process entry.
-CFileStageGate& GetFileStageGate();
-
 }  // namespace zr

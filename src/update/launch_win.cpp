@@ -4,12 +4,12 @@
 
 #include <vector>
 
-#include "ui/string_table.h"
+#include "strings/texts.h"
 #include "update/progress.h"
 
 namespace zr {
 
-bool LaunchProduct(const std::wstring& path, IUpdateEvents& window) {
+bool LaunchProduct(const std::wstring& path, IUpdateEvents& window, const ITexts& texts) {
   const std::wstring quoted = L"\"" + path + L"\"";
   std::vector<wchar_t> commandLine(quoted.begin(), quoted.end());  // CreateProcessW may write to it
   commandLine.push_back(L'\0');
@@ -20,7 +20,7 @@ bool LaunchProduct(const std::wstring& path, IUpdateEvents& window) {
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
     const int error = static_cast<int>(GetLastError());
-    PostStatusText(window, StringTable::Get(L"cmd_open_failed_d").c_str(), error);
+    PostStatusText(window, texts.Text(L"cmd_open_failed_d").c_str(), error);
     return false;
   }
   CloseHandle(process.hProcess);

@@ -27,10 +27,10 @@ std::string ChildText(const pugi::xml_node& parent, const char* name) {
 
 }  // namespace
 
-int32_t ParseUpdateManifest(CUpdateContext& context, const std::string& content, std::string* problem) {
+UpdateOutcome ParseUpdateManifest(CUpdateContext& context, const std::string& content, std::string* problem) {
   auto unusable = [problem](std::string why) {
     if (problem != nullptr) *problem = std::move(why);
-    return RESULT_MANIFEST_INVALID;
+    return UpdateOutcome::kManifestInvalid;
   };
   const size_t length = std::strlen(content.c_str());  // the content ends at its first zero byte
   pugi::xml_document document;
@@ -58,7 +58,7 @@ int32_t ParseUpdateManifest(CUpdateContext& context, const std::string& content,
     entry.state = 0;
     context.files.push_back(std::move(entry));
   }
-  return context.files.empty() ? unusable("no \"file\" element") : RESULT_OK;
+  return context.files.empty() ? unusable("no \"file\" element") : UpdateOutcome::kOk;
 }
 
 }  // namespace zr

@@ -12,17 +12,18 @@
 //   </config>
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "update/outcome.h"
 
 namespace zr {
 
 struct CUpdateContext;
 
 // Parses the manifest's bytes (UTF-8, up to the first zero byte) into the context, adding to
-// what is there. RESULT_OK, or RESULT_MANIFEST_INVALID for empty content, malformed XML, no
+// what is there. kOk, or kManifestInvalid for empty content, malformed XML, no
 // "config" element, or no "file" entry (the version and removed files are stored even then);
 // then `problem`, when given, says which.
-int32_t ParseUpdateManifest(CUpdateContext& context, const std::string& content, std::string* problem = nullptr);
+UpdateOutcome ParseUpdateManifest(CUpdateContext& context, const std::string& content, std::string* problem = nullptr);
 
 }  // namespace zr

@@ -54,12 +54,7 @@ struct CMd5Hasher::Shared {
   }
 };
 
-namespace {
-
-void RunHasher(void* argument) {
-  const std::shared_ptr<CMd5Hasher::Shared> shared =
-      std::move(*static_cast<std::shared_ptr<CMd5Hasher::Shared>*>(argument));
-  delete static_cast<std::shared_ptr<CMd5Hasher::Shared>*>(argument);
+void CMd5Hasher::Run(const std::shared_ptr<Shared>& shared) {
   for (;;) {
     Item item;
     {
@@ -81,8 +76,6 @@ void RunHasher(void* argument) {
   shared->changed.notify_all();
 }
 
-}  // namespace
-
 CMd5Hasher::CMd5Hasher(bool useThread) : m_shared(std::make_shared<Shared>()) {
   if (!useThread) return;
   try {
@@ -90,9 +83,7 @@ CMd5Hasher::CMd5Hasher(bool useThread) : m_shared(std::make_shared<Shared>()) {
       m_shared->buffers.emplace_back(new char[kBufferBytes]);
       m_shared->free.push_back(i);
     }
-    auto* threadsShared = new std::shared_ptr<Shared>(m_shared);
-    m_shared->threaded = StartDetachedThread(RunHasher, threadsShared);
-    if (!m_shared->threaded) delete threadsShared;
+    m_shared->threaded = StartDetachedThread(&CMd5Hasher::Run, m_shared);
   } catch (const std::bad_alloc&) {
     m_shared->threaded = false;  // hashed by the caller, straight from its own bytes
   }

@@ -29,9 +29,11 @@ class CMd5Hasher {
   // when there is none: no ended file is left, or (wait false) its digest is not ready yet.
   bool TakeDigest(std::string& digest, bool wait);
 
-  struct Shared;
-
  private:
+  struct Shared;
+  // The hashing thread: takes the filled buffers in order until the hasher closes.
+  static void Run(const std::shared_ptr<Shared>& shared);
+
   std::shared_ptr<Shared> m_shared;
   size_t m_ended = 0;
   size_t m_taken = 0;

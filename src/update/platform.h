@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <string>
 
+#include "strings/texts.h"
 #include "update/file_system.h"
+#include "update/outcome.h"
 #include "update/report_delivery.h"
 #include "update/run_record.h"
 #include "update/update_events.h"
@@ -31,6 +33,9 @@ class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
   // The files and directories of the installation, seen through a CRecordedFileSystem
   // (recorded_file_system.h), so that every failed file operation reaches the record.
   virtual IFileSystem& Files() = 0;
+
+  // The texts of the boxes and status lines, as the program was handed them.
+  virtual const ITexts& Texts() = 0;
 
   // The running product.
   virtual uint32_t FindProcessByPath(const std::wstring& exePath) = 0;  // 0: not running
@@ -57,9 +62,9 @@ class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
   // True once the process has been asked to end (window closed, WM_QUIT, session end).
   virtual bool ProcessEnding() = 0;
 
-  // Builds the usage report for a failed run and POSTs it; what became of it goes to the
-  // record, nothing else depends on it.
-  virtual ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) = 0;
+  // Builds the usage report for a failed run, with ReportCode(outcome), and POSTs it; what
+  // became of it goes to the record, nothing else depends on it.
+  virtual ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) = 0;
 };
 
 }  // namespace zr

@@ -1,6 +1,5 @@
 #include "update/product_close.h"
 
-#include "ui/string_table.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
@@ -26,9 +25,15 @@ const char* AnswerText(BoxAnswer answer) {
   return "no answer (the box failed)";
 }
 
+// The updater is ending while the product still runs: it is left running.
+UpdateOutcome Ending(IUpdatePlatform& platform) {
+  platform.Record("not asked to close it: the updater is ending");
+  return UpdateOutcome::kProcessEnding;
+}
+
 }  // namespace
 
-int32_t CloseRunningProduct(IUpdatePlatform& platform) {
+UpdateOutcome CloseRunningProduct(IUpdatePlatform& platform) {
   const std::wstring productPath = MakeProductPath(platform.Files().ModuleDirectory().c_str());
 
   bool seen = false;  // running when first looked for
@@ -40,28 +45,30 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
                            : std::string("the product is not running"));
     }
     if (processId == 0) break;
+    if (platform.ProcessEnding()) return Ending(platform);
     platform.Sleep(kPollSleepMs);
   }
 
   for (int attempt = 0;; ++attempt) {
     if (platform.FindProcessByPath(productPath) == 0) {
       if (seen) platform.Record("the product has ended");
-      return RESULT_OK;
+      return UpdateOutcome::kOk;
     }
     seen = true;
+    // An updater that is ending leaves the product as it is: it was not asked, or is gone.
+    if (platform.ProcessEnding()) return Ending(platform);
 
     if (attempt == 0) {
       // The one question of the run; only the cancel button keeps the product running.
-      const BoxAnswer answer = platform.ShowQuestionBox(StringTable::Get(L"update"),
-                                                  StringTable::Get(L"box_close_tool"),
-                                                  StringTable::Get(L"update"),
-                                                  StringTable::Get(L"cancel"));
-      platform.Record(platform.ProcessEnding() ? std::string("not asked to close it: the updater is ending")
-                                               : std::string("asked the user to close it: ") + AnswerText(answer));
+      const ITexts& texts = platform.Texts();
+      const BoxAnswer answer = platform.ShowQuestionBox(texts.Text(L"update"), texts.Text(L"box_close_tool"),
+                                                        texts.Text(L"update"), texts.Text(L"cancel"));
+      if (platform.ProcessEnding()) return Ending(platform);
+      platform.Record(std::string("asked the user to close it: ") + AnswerText(answer));
       if (answer == BoxAnswer::kSecond) {
         platform.Record("the user keeps the product running");
         platform.Report({UpdateEvent::Kind::kQuit});
-        return RESULT_USER_CANCELLED;
+        return UpdateOutcome::kUserCancelled;
       }
       const bool posted = platform.PostQuitToProductWindow();
       platform.Record(posted ? "quit request posted to the product's window" : "no product window to ask to quit");
@@ -76,8 +83,8 @@ int32_t CloseRunningProduct(IUpdatePlatform& platform) {
       platform.Sleep(kTerminateSleepMs);
     } else {
       platform.Record("the product would not end");
-      PostFatalText(platform, StringTable::Get(L"box_exit_reboot").c_str());
-      return RESULT_CLOSE_FAILED;
+      PostFatalText(platform, platform.Texts().Text(L"box_exit_reboot").c_str());
+      return UpdateOutcome::kCloseFailed;
     }
   }
 }

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <string>
 
-#include "ui/string_table.h"
+#include "strings/texts.h"
 #include "update/update_events.h"
 #include "util/text.h"
 
@@ -41,8 +41,8 @@ void PostStatusText(IUpdateEvents& events, const wchar_t* format, ...) {
   events.Report({UpdateEvent::Kind::kStatusText, 0, Utf8ToWide(buffer)});
 }
 
-void PostEntryLine(IUpdateEvents& events, const wchar_t* id, size_t index, size_t count, const std::wstring& name) {
-  PostStatusText(events, StringTable::Get(id).c_str(), static_cast<int>(index + 1), static_cast<int>(count),
+void PostEntryLine(IUpdateEvents& events, const ITexts& texts, const wchar_t* id, size_t index, size_t count, const std::wstring& name) {
+  PostStatusText(events, texts.Text(id).c_str(), static_cast<int>(index + 1), static_cast<int>(count),
                  WideToUtf8(name).c_str());
 }
 

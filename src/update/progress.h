@@ -8,6 +8,7 @@
 
 namespace zr {
 
+class ITexts;
 class IUpdateEvents;
 
 // Size of the status line's format buffer; the formatted text keeps at most one byte less.
@@ -18,9 +19,9 @@ inline constexpr int kStatusTextBufferSize = 1024;
 // output past 1023 bytes is cut at a character boundary.
 void PostStatusText(IUpdateEvents& events, const wchar_t* format, ...);
 
-// The status line of the string table's text `id` ("%d/%d ... %s") for entry `index` (from 0)
-// of `count`, naming `name`.
-void PostEntryLine(IUpdateEvents& events, const wchar_t* id, size_t index, size_t count, const std::wstring& name);
+// The status line of the text `id` ("%d/%d ... %s") for entry `index` (from 0) of `count`,
+// naming `name`.
+void PostEntryLine(IUpdateEvents& events, const ITexts& texts, const wchar_t* id, size_t index, size_t count, const std::wstring& name);
 
 // Formats a wide printf-style text without a length limit and reports it as the fatal text.
 void PostFatalText(IUpdateEvents& events, const wchar_t* format, ...);

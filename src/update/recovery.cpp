@@ -1,6 +1,5 @@
 #include "update/recovery.h"
 
-#include "ui/string_table.h"
 #include "update/apply.h"
 #include "update/journal.h"
 #include "update/outcome.h"
@@ -13,24 +12,24 @@
 
 namespace zr {
 
-int32_t RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage) {
+UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage) {
   IFileSystem& files = platform.Files();
   const Journal journal = ReadJournal(files);
   switch (journal.state) {
     case Journal::State::kNone:
-      return RESULT_OK;
+      return UpdateOutcome::kOk;
     case Journal::State::kCutOff:
       platform.Record("recovery: a journal cut off before its plan was complete (nothing moved under it): removed");
       RemoveJournal(files);
-      return RESULT_OK;
+      return UpdateOutcome::kOk;
     case Journal::State::kDamaged:
       platform.Record("recovery: the journal cannot be read or is damaged: nothing touched");
-      PostStatusText(platform, StringTable::Get(L"pro_journal_damaged").c_str());
-      return RESULT_MOVE_FAILED;
+      PostStatusText(platform, platform.Texts().Text(L"pro_journal_damaged").c_str());
+      return UpdateOutcome::kRecoveryFailed;
     case Journal::State::kFinished:
       platform.Record("recovery: the journal of a finished run: deleting what it left");
       context.leftovers = FinishJournal(platform, journal);
-      return RESULT_OK;
+      return UpdateOutcome::kOk;
     case Journal::State::kPlanned:
       break;
   }
@@ -51,31 +50,31 @@ int32_t RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform
         platform.Record("recovery: " + RecordPath(file.target) +
                         " holds neither the old nor the new file (reinstalled?): nothing moved, journal removed");
         RemoveJournal(files);
-        return RESULT_OK;
+        return UpdateOutcome::kOk;
       case FileStanding::kLost:
         // The original is nowhere the run left it: nothing can make the installation old, so
         // nothing is moved until it is repaired.
         platform.Record("recovery: the original of " + RecordPath(file.target) +
                         " is nowhere the run left it: nothing moved, journal kept");
-        PostStatusText(platform, StringTable::Get(L"pro_restore_failed_dds").c_str(), static_cast<int>(k + 1),
+        PostStatusText(platform, platform.Texts().Text(L"pro_restore_failed_dds").c_str(), static_cast<int>(k + 1),
                        static_cast<int>(journal.files.size()), WideToUtf8(FileNameOfPath(file.target)).c_str());
-        return RESULT_MOVE_FAILED;
+        return UpdateOutcome::kRecoveryFailed;
     }
   }
   if (touched) {
     platform.Record("recovery: rolling back the run cut short");
     // The product may have been started from the half-updated installation.
-    const int32_t closed = CloseRunningProduct(platform);
-    if (closed != RESULT_OK) return closed;
-    if (!stage.Enter()) return RESULT_USER_CANCELLED;
+    const UpdateOutcome closed = CloseRunningProduct(platform);
+    if (closed != UpdateOutcome::kOk) return closed;
+    if (!stage.Enter()) return UpdateOutcome::kProcessEnding;
   }
   std::vector<std::wstring> lineNames;
   if (touched) {
     for (const PlannedFile& file : journal.files) lineNames.push_back(file.target);
   }
-  if (!RestorePlan(platform, journal, lineNames)) return RESULT_MOVE_FAILED;
+  if (!RestorePlan(platform, journal, lineNames)) return UpdateOutcome::kRecoveryFailed;
   context.leftovers = FinishJournal(platform, journal);
-  return RESULT_OK;
+  return UpdateOutcome::kOk;
 }
 
 }  // namespace zr

@@ -66,9 +66,4 @@ void CRunRecordFile::Append(const std::string& text) {
   }
 }
 
-CRunRecordFile& GetRunRecord() {
-  static CRunRecordFile* record = new CRunRecordFile;
-  return *record;
-}
-
 }  // namespace zr

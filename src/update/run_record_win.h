@@ -10,8 +10,8 @@
 // Whatever fails (no rights, the file held by another program, a full disk), writing is
 // skipped and nothing else changes because of it.
 //
-// Any thread: the process entry starts it and writes the command line, the worker writes the
-// rest (CWin32Platform::Record).
+// Any thread: the program starts it and writes the command line, the worker writes the rest
+// (CWin32Platform::Record).
 #pragma once
 
 #include <cstdint>
@@ -46,8 +46,5 @@ class CRunRecordFile {
   uint64_t m_size = 0;
   bool m_cut = false;
 };
-
-// The process's record; never destroyed (the worker may still write while the process ends).
-CRunRecordFile& GetRunRecord();
 
 }  // namespace zr

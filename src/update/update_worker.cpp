@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "ui/string_table.h"
 #include "update/apply.h"
 #include "update/manifest.h"
 #include "update/md5.h"
@@ -17,10 +16,11 @@ namespace {
 
 // The failure box: title "update", the official-site message and link, and the buttons given.
 BoxAnswer ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, const wchar_t* secondButton) {
-  const std::wstring second = secondButton ? StringTable::Get(secondButton) : std::wstring();
-  return platform.ShowLinkBox(StringTable::Get(L"update"), StringTable::Get(L"goto_offical_site"),
-                              StringTable::Get(L"box_update_failed_goto_offical_site"),
-                              StringTable::Get(firstButton), secondButton ? &second : nullptr);
+  const ITexts& texts = platform.Texts();
+  const std::wstring second = secondButton ? texts.Text(secondButton) : std::wstring();
+  return platform.ShowLinkBox(texts.Text(L"update"), texts.Text(L"goto_offical_site"),
+                              texts.Text(L"box_update_failed_goto_offical_site"), texts.Text(firstButton),
+                              secondButton ? &second : nullptr);
 }
 
 // An exception that ended a step, in the record (as far as memory allows).
@@ -33,7 +33,7 @@ void RecordThrown(IUpdatePlatform& platform, const char* step, const std::except
 
 // Runs a step of the run; an exception from it (memory exhausted, say) counts as `onThrow`.
 template <typename Step>
-int32_t Guarded(IUpdatePlatform& platform, const char* name, Step step, int32_t onThrow) {
+UpdateOutcome Guarded(IUpdatePlatform& platform, const char* name, Step step, UpdateOutcome onThrow) {
   try {
     return step();
   } catch (const std::exception& thrown) {
@@ -52,19 +52,24 @@ void Attempt(IUpdatePlatform& platform, const char* name, Step step) {
   }
 }
 
-const char* OutcomeText(int32_t outcome) {
+const char* OutcomeText(UpdateOutcome outcome) {
   switch (outcome) {
-    case RESULT_OK: return "every file is new";
-    case RESULT_MANIFEST_INVALID: return "the manifest is unusable";
-    case RESULT_MOVE_FAILED: return "a file could not be moved, or an entry was refused";
-    case RESULT_USER_CANCELLED: return "the user kept the product running";
-    case RESULT_CLOSE_FAILED: return "the product would not end";
-    default: return "";
+    case UpdateOutcome::kOk: return "every file is new";
+    case UpdateOutcome::kManifestInvalid: return "the manifest is unusable";
+    case UpdateOutcome::kCheckRefused: return "an entry was refused";
+    case UpdateOutcome::kMoveFailed: return "a file could not be moved";
+    case UpdateOutcome::kJournalFailed: return "the journal could not be written";
+    case UpdateOutcome::kRecoveryFailed: return "a run cut short could not be finished";
+    case UpdateOutcome::kUserCancelled: return "the user kept the product running";
+    case UpdateOutcome::kProcessEnding: return "the updater was ending before a file moved";
+    case UpdateOutcome::kCloseFailed: return "the product would not end";
   }
+  return "";
 }
 
-void RecordOutcome(IUpdatePlatform& platform, int32_t outcome) {
-  platform.Record("outcome " + std::to_string(outcome) + ": " + OutcomeText(outcome));
+// The line names the code the report carries, then the reason behind it.
+void RecordOutcome(IUpdatePlatform& platform, UpdateOutcome outcome) {
+  platform.Record("outcome " + std::to_string(ReportCode(outcome)) + ": " + OutcomeText(outcome));
 }
 
 std::string DeliveryText(const ReportDelivery& delivery) {
@@ -79,10 +84,12 @@ std::string DeliveryText(const ReportDelivery& delivery) {
 }
 
 // The end of every run but a successful one: the report, when there is one to send, and the
-// window told to close.
-int32_t Finish(CUpdateContext& context, IUpdatePlatform& platform, int32_t outcome, bool report) {
+// window told to close. A process that is ending sends nothing: it is not kept waiting.
+UpdateOutcome Finish(CUpdateContext& context, IUpdatePlatform& platform, UpdateOutcome outcome, bool report) {
   Attempt(platform, "the record", [&] { RecordOutcome(platform, outcome); });
-  if (report) {
+  if (report && platform.ProcessEnding()) {
+    Attempt(platform, "the record", [&] { platform.Record("usage report not sent: the updater is ending"); });
+  } else if (report) {
     Attempt(platform, "the usage report", [&] {
       const ReportDelivery delivery = platform.SendUsageReport(context, outcome);
       platform.Record("usage report " + DeliveryText(delivery));
@@ -94,15 +101,15 @@ int32_t Finish(CUpdateContext& context, IUpdatePlatform& platform, int32_t outco
 
 }  // namespace
 
-int32_t LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
-                         const std::wstring& configPath) {
+UpdateOutcome LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
+                               const std::wstring& configPath) {
   std::string content;
   std::string problem = "it cannot be read";
   if (configPath.empty()) {
     problem = "none given (/config)";
   } else if (platform.Files().ReadExistingFile(configPath, content)) {
-    const int32_t parsed = ParseUpdateManifest(context, content, &problem);
-    if (parsed == RESULT_OK) {
+    const UpdateOutcome parsed = ParseUpdateManifest(context, content, &problem);
+    if (parsed == UpdateOutcome::kOk) {
       size_t checked = 0;
       for (const UpdateFileEntry& entry : context.files) checked += IsMd5Value(entry.md5) ? 1 : 0;
       platform.Record("manifest " + RecordPath(configPath) + ": version " + RecordValue(context.version) +
@@ -112,7 +119,7 @@ int32_t LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
     }
   }
   platform.Record("manifest " + RecordPath(configPath) + " unusable: " + problem);
-  return RESULT_MANIFEST_INVALID;
+  return UpdateOutcome::kManifestInvalid;
 }
 
 void ClearUpdateCache(IUpdatePlatform& platform) {
@@ -132,37 +139,37 @@ void ClearUpdateCache(IUpdatePlatform& platform) {
   if (files.DeleteDirectoryTree(cache + L"\\update\\")) platform.Record("download cache deleted");
 }
 
-int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath) {
+UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath) {
   // Whatever a step throws ends the run as its failure would: a failed recovery keeps its
   // journal, a manifest counts as unusable, a replacement is rolled back (unless its commit is
   // on disk: then the files are all new and only cleaning up is left to the next start).
-  int32_t recovered = RESULT_OK;
+  UpdateOutcome recovered = UpdateOutcome::kOk;
   {
     // A run that was cut short is finished before anything else; while that cannot be done,
     // nothing else touches the installation.
     CFileStage stage(platform);
     recovered = Guarded(platform, "recovery", [&] { return RecoverInterruptedRun(context, platform, stage); },
-                        RESULT_MOVE_FAILED);
-    if (recovered != RESULT_OK) Attempt(platform, "the failure box", [&] { ShowFailureBox(platform, L"ok", nullptr); });
+                        UpdateOutcome::kRecoveryFailed);
+    if (recovered != UpdateOutcome::kOk) Attempt(platform, "the failure box", [&] { ShowFailureBox(platform, L"ok", nullptr); });
   }
-  if (recovered != RESULT_OK) return Finish(context, platform, recovered, true);
+  if (recovered != UpdateOutcome::kOk) return Finish(context, platform, recovered, true);
 
   for (;;) {
-    const int32_t loaded = Guarded(
+    const UpdateOutcome loaded = Guarded(
         platform, "reading the manifest",
         [&] {
           context.files.clear();
-          PostStatusText(platform, StringTable::Get(L"pro_parsing_config").c_str());
+          PostStatusText(platform, platform.Texts().Text(L"pro_parsing_config").c_str());
           ReportProgress(platform, 0);
           ReportSpeed(platform, -1);
           return LoadUpdateConfig(context, platform, configPath);
         },
-        RESULT_MANIFEST_INVALID);
-    if (loaded == RESULT_OK) break;
+        UpdateOutcome::kManifestInvalid);
+    if (loaded == UpdateOutcome::kOk) break;
 
     BoxAnswer answer = BoxAnswer::kClosed;
     Attempt(platform, "the retry box", [&] {
-      PostStatusText(platform, StringTable::Get(L"pro_parse_config_failed").c_str());
+      PostStatusText(platform, platform.Texts().Text(L"pro_parse_config_failed").c_str());
       answer = ShowFailureBox(platform, L"retry", L"ok");
       platform.Record(answer == BoxAnswer::kFirst ? "the user asked to read it again" : "the user gave up");
     });
@@ -170,24 +177,28 @@ int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std:
     return Finish(context, platform, loaded, false);
   }
 
-  int32_t applied = RESULT_OK;
+  UpdateOutcome applied = UpdateOutcome::kOk;
   {
     // Held from the first move to the end of a rollback, the failure box included: a process
     // asked to end meanwhile rolls back before it goes (its box is not waited for).
     CFileStage stage(platform);
     applied = Guarded(platform, "the update", [&] { return ApplyUpdate(context, platform, stage); },
-                      RESULT_MOVE_FAILED);
-    if (applied != RESULT_OK && context.plan.state == Journal::State::kFinished) applied = RESULT_OK;
-    if (applied == RESULT_OK) {
-      Attempt(platform, "the record", [&] { RecordOutcome(platform, RESULT_OK); });
+                      UpdateOutcome::kMoveFailed);
+    if (applied != UpdateOutcome::kOk && context.plan.state == Journal::State::kFinished) applied = UpdateOutcome::kOk;
+    if (applied == UpdateOutcome::kOk) {
+      Attempt(platform, "the record", [&] { RecordOutcome(platform, UpdateOutcome::kOk); });
       Attempt(platform, "telling the window", [&] { platform.Report({UpdateEvent::Kind::kSucceeded}); });
-      return RESULT_OK;
+      return UpdateOutcome::kOk;
     }
     Attempt(platform, "the failure box", [&] { ShowFailureBox(platform, L"ok", nullptr); });
     // What the rollback cannot finish, its journal leaves to the next start.
     Attempt(platform, "the rollback", [&] { RollbackFiles(context, platform); });
   }
-  Attempt(platform, "deleting the download cache", [&] { ClearUpdateCache(platform); });
+  if (platform.ProcessEnding()) {
+    Attempt(platform, "the record", [&] { platform.Record("download cache left: the updater is ending"); });
+  } else {
+    Attempt(platform, "deleting the download cache", [&] { ClearUpdateCache(platform); });
+  }
   return Finish(context, platform, applied, true);
 }
 

@@ -2,8 +2,9 @@
 // reports to the main window only through posted messages and modal boxes.
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "update/outcome.h"
 
 namespace zr {
 
@@ -11,9 +12,9 @@ class IUpdatePlatform;
 struct CUpdateContext;
 
 // Reads the manifest file (missing or unreadable reads as empty) and parses it into the
-// context: RESULT_OK or RESULT_MANIFEST_INVALID.
-int32_t LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
-                         const std::wstring& configPath);
+// context: kOk or kManifestInvalid.
+UpdateOutcome LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
+                               const std::wstring& configPath);
 
 // Deletes "<updater directory>\cache\update\" with everything in it, unless "cache" or
 // "cache\update" is a link (a folder reached through one is never emptied).
@@ -23,8 +24,8 @@ void ClearUpdateCache(IUpdatePlatform& platform);
 // cannot be done the run ends there, after the failure box and the usage report). Then attempts of reading the
 // manifest (retry as often as the user asks), then applying; on failure the failure box,
 // rollback, cache removal and the usage report. Reports "succeeded" on success and "finished"
-// on every other end. Returns the final outcome code. A std::exception thrown by any step ends
+// on every other end. Returns how the run ended. A std::exception thrown by any step ends
 // the run as that step's failure does (a replacement is rolled back), never past here.
-int32_t RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath);
+UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath);
 
 }  // namespace zr

@@ -16,9 +16,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string content(reinterpret_cast<const char*>(data), size);
   zr::CUpdateContext context;
-  const int32_t result = zr::ParseUpdateManifest(context, content);
-  if (result != zr::RESULT_OK && result != zr::RESULT_MANIFEST_INVALID) std::abort();
-  if ((result == zr::RESULT_OK) == context.files.empty()) std::abort();
+  const zr::UpdateOutcome result = zr::ParseUpdateManifest(context, content);
+  if (result != zr::UpdateOutcome::kOk && result != zr::UpdateOutcome::kManifestInvalid) std::abort();
+  if ((result == zr::UpdateOutcome::kOk) == context.files.empty()) std::abort();
   for (const auto& entry : context.files) {
     if (entry.state != 0) std::abort();
   }

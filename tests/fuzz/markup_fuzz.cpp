@@ -75,17 +75,17 @@ class NameAsText : public Skin::IControlTextSource {
 
 class ClickCheck : public Skin::INotifySink {
  public:
-  explicit ClickCheck(const std::vector<Skin::CControlUI*>& tree) : tree_(tree) {}
+  explicit ClickCheck(const std::vector<Skin::CControlUI*>& tree) : m_tree(tree) {}
   void Notify(Skin::SkinNotify& msg) override {
     if (msg.type != L"click") return;
     if (!msg.sender || !msg.sender->IsClickable() ||
-        std::find(tree_.begin(), tree_.end(), msg.sender) == tree_.end()) {
+        std::find(m_tree.begin(), m_tree.end(), msg.sender) == m_tree.end()) {
       std::abort();
     }
   }
 
  private:
-  const std::vector<Skin::CControlUI*>& tree_;
+  const std::vector<Skin::CControlUI*>& m_tree;
 };
 
 // Checks the tree's links and name lookup; returns its controls, parents first.
@@ -128,9 +128,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", &pm, nullptr, &texts);
   if (!root) return 0;
   pm.AttachDialog(root);
-  const Skin::SkinSize size_wanted = pm.Window().size;
-  const int width = std::clamp(size_wanted.cx, 1, kMaxWidth);
-  const int height = std::clamp(size_wanted.cy, 1, kMaxHeight);
+  const Skin::SkinSize sizeWanted = pm.Window().size;
+  const int width = std::clamp(sizeWanted.cx, 1, kMaxWidth);
+  const int height = std::clamp(sizeWanted.cy, 1, kMaxHeight);
   pm.SetClientSize(Skin::SkinSize{width, height});
   pm.Layout();
   const std::vector<Skin::CControlUI*> tree = CheckTree(pm);

@@ -3,7 +3,7 @@
 //
 // Besides the sanitizers' findings it checks what painting relies on:
 // - a refused picture leaves an empty bitmap; a decoded one has its size within the limit
-//   and one premultiplied pixel per point, and has_alpha tells whether any is not opaque;
+//   and one premultiplied pixel per point, and hasAlpha tells whether any is not opaque;
 // - the engine decodes a picture without alpha to three channels: the result must equal the
 //   four-channel decoding of the same bytes, premultiplied (unless the picture has a palette,
 //   see IndexesAPalette);
@@ -99,12 +99,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       picture.height > kMaxSide) {
     std::abort();
   }
-  bool any_alpha = false;
+  bool anyAlpha = false;
   for (std::uint32_t p : picture.pixels) {
     if (!Premultiplied(p)) std::abort();
-    any_alpha |= (p >> 24) != 255;
+    anyAlpha |= (p >> 24) != 255;
   }
-  if (any_alpha != picture.has_alpha) std::abort();
+  if (anyAlpha != picture.hasAlpha) std::abort();
   if (!IndexesAPalette(data, size)) CompareDecodings(data, size, picture);
   Draw(picture, 9, 6);
   Draw(picture, picture.width > 32 ? 34 : picture.width * 2 + 2,

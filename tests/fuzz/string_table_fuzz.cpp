@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "ui/string_table.h"
+#include "strings/string_table.h"
 
 namespace zr {
 // The fuzzer never looks texts up by id, so it carries no document of its own.
-std::string StringTable::LoadDocument() { return {}; }
+std::string StringTable::ProgramDocument() { return {}; }
 }  // namespace zr
 
 namespace {

@@ -37,34 +37,34 @@ struct Gate {
 class ScriptedJob : public IBoundedJob {
  public:
   ScriptedJob(Behaviour behaviour, std::shared_ptr<Gate> gate)
-      : behaviour_(behaviour), gate_(std::move(gate)) {}
+      : m_behaviour(behaviour), m_gate(std::move(gate)) {}
   ~ScriptedJob() override {
-    std::lock_guard<std::mutex> lock(gate_->mutex);
-    gate_->destroyed = true;
-    gate_->changed.notify_all();
+    std::lock_guard<std::mutex> lock(m_gate->mutex);
+    m_gate->destroyed = true;
+    m_gate->changed.notify_all();
   }
   void Run() override {
-    if (behaviour_ == Behaviour::kThrow) throw std::runtime_error("failed");
-    std::unique_lock<std::mutex> lock(gate_->mutex);
-    if (behaviour_ == Behaviour::kWaitForCancel) {
-      gate_->changed.wait(lock, [&] { return gate_->cancels > 0; });
-    } else if (behaviour_ == Behaviour::kIgnoreCancel) {
-      gate_->changed.wait(lock, [&] { return gate_->released; });
+    if (m_behaviour == Behaviour::kThrow) throw std::runtime_error("failed");
+    std::unique_lock<std::mutex> lock(m_gate->mutex);
+    if (m_behaviour == Behaviour::kWaitForCancel) {
+      m_gate->changed.wait(lock, [&] { return m_gate->cancels > 0; });
+    } else if (m_behaviour == Behaviour::kIgnoreCancel) {
+      m_gate->changed.wait(lock, [&] { return m_gate->released; });
     }
-    ranToEnd_ = true;  // the job's own state, touched after the caller has returned
-    gate_->runReturned = ranToEnd_;
-    gate_->changed.notify_all();
+    m_ranToEnd = true;  // the job's own state, touched after the caller has returned
+    m_gate->runReturned = m_ranToEnd;
+    m_gate->changed.notify_all();
   }
   void Cancel() override {
-    std::lock_guard<std::mutex> lock(gate_->mutex);
-    ++gate_->cancels;
-    gate_->changed.notify_all();
+    std::lock_guard<std::mutex> lock(m_gate->mutex);
+    ++m_gate->cancels;
+    m_gate->changed.notify_all();
   }
 
  private:
-  Behaviour behaviour_;
-  std::shared_ptr<Gate> gate_;
-  bool ranToEnd_ = false;
+  Behaviour m_behaviour;
+  std::shared_ptr<Gate> m_gate;
+  bool m_ranToEnd = false;
 };
 
 TEST(RunWithDeadline, WaitsCancelsOrAbandonsAndTheJobOutlivesTheCaller) {

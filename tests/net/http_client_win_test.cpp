@@ -33,36 +33,36 @@ class ReportServer {
  public:
   explicit ReportServer(int status, const std::wstring& mode = L"answer") {
     const std::wstring exe = BuildPath(ZR_REPORT_SERVER_EXE);
-    std::wstring commandLine = Quoted(exe) + L" " + Quoted(records_.path()) + L" " +
-                               Quoted(records_ / L"port") + L" " + std::to_wstring(status) +
+    std::wstring commandLine = Quoted(exe) + L" " + Quoted(m_records.path()) + L" " +
+                               Quoted(m_records / L"port") + L" " + std::to_wstring(status) +
                                L" 60 " + Quoted(mode);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &process_)) {
+                        nullptr, nullptr, &startup, &m_process)) {
       return;
     }
-    for (int i = 0; i < 200 && port_ == 0; ++i) {
+    for (int i = 0; i < 200 && m_port == 0; ++i) {
       bool exists = false;
-      const std::string text = ReadFileBytes(records_ / L"port", &exists);
-      if (exists && !text.empty()) port_ = std::stoi(text);
+      const std::string text = ReadFileBytes(m_records / L"port", &exists);
+      if (exists && !text.empty()) m_port = std::stoi(text);
       else Sleep(50);
     }
   }
   ~ReportServer() {
-    if (process_.hProcess != nullptr) {
-      TerminateProcess(process_.hProcess, 0);
-      WaitForSingleObject(process_.hProcess, 10000);
-      CloseHandle(process_.hThread);
-      CloseHandle(process_.hProcess);
+    if (m_process.hProcess != nullptr) {
+      TerminateProcess(m_process.hProcess, 0);
+      WaitForSingleObject(m_process.hProcess, 10000);
+      CloseHandle(m_process.hThread);
+      CloseHandle(m_process.hProcess);
     }
   }
   ReportServer(const ReportServer&) = delete;
   ReportServer& operator=(const ReportServer&) = delete;
 
-  int port() const { return port_; }
+  int port() const { return m_port; }
   std::wstring Url(const std::wstring& target) const {
-    return L"http://127.0.0.1:" + std::to_wstring(port_) + target;
+    return L"http://127.0.0.1:" + std::to_wstring(m_port) + target;
   }
   // The n-th recorded request (from 1): header block and body; exists false if none.
   std::string Head(int n, bool* exists = nullptr) const { return ReadFileBytes(Name(n, L".head"), exists); }
@@ -76,12 +76,12 @@ class ReportServer {
   std::wstring Name(int n, const wchar_t* suffix) const {
     wchar_t name[16];
     swprintf(name, 16, L"%03d", n);
-    return records_ / (name + std::wstring(suffix));
+    return m_records / (name + std::wstring(suffix));
   }
 
-  TempDir records_;
-  PROCESS_INFORMATION process_ = {};
-  int port_ = 0;
+  TempDir m_records;
+  PROCESS_INFORMATION m_process = {};
+  int m_port = 0;
 };
 
 struct Request {

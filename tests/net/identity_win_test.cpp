@@ -33,17 +33,17 @@ std::wstring RegExe() {
 class MachineGuidTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    mutex_ = CreateMutexW(nullptr, FALSE, L"zr-net-test-machine-guid");
-    ASSERT_NE(nullptr, mutex_);
-    const DWORD wait = WaitForSingleObject(mutex_, 120000);
+    m_mutex = CreateMutexW(nullptr, FALSE, L"zr-net-test-machine-guid");
+    ASSERT_NE(nullptr, m_mutex);
+    const DWORD wait = WaitForSingleObject(m_mutex, 120000);
     ASSERT_TRUE(wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
-    owned_ = true;
+    m_owned = true;
     DeleteKey();
   }
   void TearDown() override {
     DeleteKey();
-    if (owned_) ReleaseMutex(mutex_);
-    if (mutex_ != nullptr) CloseHandle(mutex_);
+    if (m_owned) ReleaseMutex(m_mutex);
+    if (m_mutex != nullptr) CloseHandle(m_mutex);
   }
   static long SetGuid(const std::wstring& value) {
     return RunToEnd(RegExe() + L" add " + Quoted(kKey) + L" /v GUID /t REG_SZ /d " +
@@ -52,8 +52,8 @@ class MachineGuidTest : public ::testing::Test {
   static void DeleteKey() { RunToEnd(RegExe() + L" delete " + Quoted(kKey) + L" /f"); }
 
  private:
-  HANDLE mutex_ = nullptr;
-  bool owned_ = false;
+  HANDLE m_mutex = nullptr;
+  bool m_owned = false;
 };
 
 TEST_F(MachineGuidTest, ReadsTheValueSetByReg) {

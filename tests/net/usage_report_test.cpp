@@ -5,6 +5,7 @@
 #include <json/json.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/identity.h"
@@ -23,8 +24,8 @@ TEST(WriteUsageReportJson, WritesTheExactStyledText) {
   };
   const Case cases[] = {
       {"{6B29FC40-CA47-1067-B31D-00DD010662DA}", "", "3.1.0.7", "6_1_0_64", "zoria_web\r\n",
-       RESULT_MOVE_FAILED},
-      {"N/A", "3.1.0-\xE6\xB5\x8B", "", "", "\xD6\xD0\xCE\xC4 web\r\n", RESULT_CLOSE_FAILED},
+       4001},
+      {"N/A", "3.1.0-\xE6\xB5\x8B", "", "", "\xD6\xD0\xCE\xC4 web\r\n", 4003},
   };
   for (const Case& c : cases) {
     UsageReportRecord record;
@@ -62,10 +63,10 @@ TEST(WriteUsageReportJson, SuccessFollowsTheCodeAndDescriptionNever) {
     const char* success;
   };
   const Case cases[] = {
-      {RESULT_OK, "0", "1"},
-      {RESULT_MOVE_FAILED, "4001", "0"},
-      {RESULT_USER_CANCELLED, "4002", "0"},
-      {RESULT_CLOSE_FAILED, "4003", "0"},
+      {0, "0", "1"},
+      {4001, "4001", "0"},
+      {4002, "4002", "0"},
+      {4003, "4003", "0"},
       {-7, "-7", "0"},
   };
   for (const Case& c : cases) {
@@ -78,6 +79,19 @@ TEST(WriteUsageReportJson, SuccessFollowsTheCodeAndDescriptionNever) {
         << json;
     EXPECT_NE(std::string::npos, json.find("\"des\" : \"MOVE_FILE_FAILED\"")) << json;
   }
+}
+
+// The endpoint knows the codes, not the engine's reasons: several reasons share a code, and no
+// reason's code may ever change.
+TEST(ReportCode, EveryReasonHasItsFixedCode) {
+  const std::pair<UpdateOutcome, int32_t> codes[] = {
+      {UpdateOutcome::kOk, 0},              {UpdateOutcome::kManifestInvalid, 1005},
+      {UpdateOutcome::kCheckRefused, 4001}, {UpdateOutcome::kMoveFailed, 4001},
+      {UpdateOutcome::kJournalFailed, 4001}, {UpdateOutcome::kRecoveryFailed, 4001},
+      {UpdateOutcome::kUserCancelled, 4002}, {UpdateOutcome::kProcessEnding, 4002},
+      {UpdateOutcome::kCloseFailed, 4003},
+  };
+  for (const auto& [reason, code] : codes) EXPECT_EQ(ReportCode(reason), code) << static_cast<int>(reason);
 }
 
 TEST(WriteUsageReportJson, EscapesQuotesBackslashesAndControlCharacters) {
@@ -120,7 +134,7 @@ std::vector<UsageReportRecord> SweepRecords(int first, int last) {
   records[0].uptovs = bytes.substr(bytes.size() / 2) + bytes.substr(0, bytes.size() / 2);
   records[0].pcos = "6_1_0_64";
   records[0].pccid = reversed.substr(40);
-  records[0].code = RESULT_CLOSE_FAILED;
+  records[0].code = 4003;
   records[1].pcguid = "N/A";  // every other string empty, code 0
   records[2] = records[0];
   records[2].code = -7;
@@ -187,9 +201,7 @@ TEST(WriteUsageReportJson, WritesBytesFrom0x80Unchanged) {
 // The identity readers answer from this platform; the rest of the record comes from the
 // arguments, and the whole text survives encryption.
 TEST(BuildUsageReport, EncryptsTheRecordOfContextVersionAndCode) {
-  CUpdateContext context;
-  context.version = "2.4.1";
-  const std::string payload = BuildUsageReport(context, RESULT_CLOSE_FAILED, "2.3.9");
+  const std::string payload = BuildUsageReport("2.4.1", 4003, "2.3.9");
   ASSERT_FALSE(payload.empty());
 
   UsageReportRecord expected;
@@ -198,7 +210,7 @@ TEST(BuildUsageReport, EncryptsTheRecordOfContextVersionAndCode) {
   expected.uptovs = "2.4.1";
   expected.pcos = DescribeOs();
   expected.pccid = ReadSourceId();
-  expected.code = RESULT_CLOSE_FAILED;
+  expected.code = 4003;
   const std::string json = test::DecryptPayload(payload);
   EXPECT_EQ(WriteUsageReportJson(expected), json);
   EXPECT_EQ(0u, json.find("{\n   \"code\" : 4003,\n   \"des\" : \"MOVE_FILE_FAILED\",\n"));
@@ -217,10 +229,7 @@ TEST(BuildUsageReport, VersionsComeBackAsTheyWere) {
       {"3.1.0-\xE6\xB5\x8B\xE8\xAF\x95", "3.2.0 \xD6\xD0\xCE\xC4"},
   };
   for (const Case& c : cases) {
-    CUpdateContext context;
-    context.version = c.manifestVersion;
-    const std::string json =
-        test::DecryptPayload(BuildUsageReport(context, RESULT_MOVE_FAILED, c.productVersion));
+    const std::string json = test::DecryptPayload(BuildUsageReport(c.manifestVersion, 4001, c.productVersion));
     EXPECT_NE(std::string::npos, json.find("   \"pcvs\" : \"" + c.productVersion + "\",\n")) << json;
     EXPECT_NE(std::string::npos, json.find("   \"uptovs\" : \"" + c.manifestVersion + "\"\n}\n"))
         << json;

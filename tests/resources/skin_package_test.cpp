@@ -158,14 +158,14 @@ class Picture {
  public:
   explicit Picture(const std::string& png) {
     int comp = 0;
-    pixels_.reset(stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()),
-                                        static_cast<int>(png.size()), &width_, &height_, &comp, 4));
+    m_pixels.reset(stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(png.data()),
+                                        static_cast<int>(png.size()), &m_width, &m_height, &comp, 4));
   }
-  bool ok() const { return pixels_ != nullptr; }
-  int width() const { return width_; }
-  int height() const { return height_; }
+  bool ok() const { return m_pixels != nullptr; }
+  int width() const { return m_width; }
+  int height() const { return m_height; }
   Rgba At(int x, int y) const {
-    const stbi_uc* p = pixels_.get() + (static_cast<size_t>(y) * width_ + x) * 4;
+    const stbi_uc* p = m_pixels.get() + (static_cast<size_t>(y) * m_width + x) * 4;
     return {p[0], p[1], p[2], p[3]};
   }
 
@@ -173,8 +173,8 @@ class Picture {
   struct Free {
     void operator()(stbi_uc* p) const { stbi_image_free(p); }
   };
-  std::unique_ptr<stbi_uc, Free> pixels_;
-  int width_ = 0, height_ = 0;
+  std::unique_ptr<stbi_uc, Free> m_pixels;
+  int m_width = 0, m_height = 0;
 };
 
 // Hue in degrees, 0 to 360.
@@ -343,7 +343,7 @@ TEST(SkinPictures, UpperPicturesLeaveTheTextAreasLightAndCalm) {
   struct Area {
     const char* what;
     int left, top, right, bottom;  // in the 2x picture
-    double min_luma, max_spread;
+    double minLuma, maxSpread;
   };
   const Area areas[] = {
       {"title line", 40, 32, 340, 70, 215, 25},
@@ -367,19 +367,19 @@ TEST(SkinPictures, UpperPicturesLeaveTheTextAreasLightAndCalm) {
           lo = std::min(lo, l);
           hi = std::max(hi, l);
         }
-      EXPECT_GE(lo, area.min_luma) << area.what << " has dark spots under the text";
-      EXPECT_LE(hi - lo, area.max_spread) << area.what << " is busy under the text";
+      EXPECT_GE(lo, area.minLuma) << area.what << " has dark spots under the text";
+      EXPECT_LE(hi - lo, area.maxSpread) << area.what << " is busy under the text";
     }
     // The illustration, in the window's blue, lives on the right half only.
-    int left_blue = 0, right_blue = 0;
+    int leftBlue = 0, rightBlue = 0;
     for (int y = 0; y < picture.height(); ++y)
       for (int x = 0; x < picture.width(); ++x) {
         const Rgba c = picture.At(x, y);
         if (std::abs(c.r - 0x23) + std::abs(c.g - 0x6E) + std::abs(c.b - 0xE7) < 60)
-          ++(x < picture.width() / 2 ? left_blue : right_blue);
+          ++(x < picture.width() / 2 ? leftBlue : rightBlue);
       }
-    EXPECT_EQ(left_blue, 0);
-    EXPECT_GT(right_blue, 2000);
+    EXPECT_EQ(leftBlue, 0);
+    EXPECT_GT(rightBlue, 2000);
   }
 }
 
@@ -391,7 +391,7 @@ TEST(SkinPictures, TitleButtonSheetHoldsFourStatesOfThreeGlyphs) {
   ASSERT_TRUE(sheet.ok());
   ASSERT_EQ(sheet.width(), 60);
   ASSERT_EQ(sheet.height(), 80);
-  double row_luma[4] = {0, 0, 0, 0};
+  double rowLuma[4] = {0, 0, 0, 0};
   for (int row = 0; row < 4; ++row) {
     double luma = 0, weight = 0;
     for (int column = 0; column < 3; ++column) {
@@ -409,18 +409,18 @@ TEST(SkinPictures, TitleButtonSheetHoldsFourStatesOfThreeGlyphs) {
       EXPECT_EQ(edge, 0) << "the glyph touches its cell's border";
     }
     ASSERT_GT(weight, 0);
-    row_luma[row] = luma / weight;
+    rowLuma[row] = luma / weight;
   }
-  EXPECT_LT(row_luma[1], row_luma[0]) << "hot must be darker than normal";
-  EXPECT_LT(row_luma[2], row_luma[1]) << "pushed must be darker than hot";
-  EXPECT_GT(row_luma[3], row_luma[0]) << "disabled must be lighter than normal";
+  EXPECT_LT(rowLuma[1], rowLuma[0]) << "hot must be darker than normal";
+  EXPECT_LT(rowLuma[2], rowLuma[1]) << "pushed must be darker than hot";
+  EXPECT_GT(rowLuma[3], rowLuma[0]) << "disabled must be lighter than normal";
 }
 
 // The message box addresses its icons by row: error, question, success, warning.
 TEST(SkinPictures, MessageBoxIconsAreColouredDiscsWithWhiteGlyphsInRowOrder) {
   struct Row {
     const char* icon;
-    double hue_lo, hue_hi;  // degrees; lo > hi wraps through 0
+    double hueLo, hueHi;  // degrees; lo > hi wraps through 0
   };
   const Row rows[] = {
       {"error (red)", 345, 15},
@@ -437,10 +437,10 @@ TEST(SkinPictures, MessageBoxIconsAreColouredDiscsWithWhiteGlyphsInRowOrder) {
     const Rgba disc = strip.At(3, top + 11);
     EXPECT_EQ(disc.a, 255);
     const double hue = Hue(disc);
-    if (rows[i].hue_lo < rows[i].hue_hi) {
-      EXPECT_TRUE(hue >= rows[i].hue_lo && hue <= rows[i].hue_hi) << hue;
+    if (rows[i].hueLo < rows[i].hueHi) {
+      EXPECT_TRUE(hue >= rows[i].hueLo && hue <= rows[i].hueHi) << hue;
     } else {
-      EXPECT_TRUE(hue >= rows[i].hue_lo || hue <= rows[i].hue_hi) << hue;
+      EXPECT_TRUE(hue >= rows[i].hueLo || hue <= rows[i].hueHi) << hue;
     }
     EXPECT_EQ(strip.At(0, top).a, 0) << "the corner lies outside the disc";
     EXPECT_EQ(strip.At(21, top + 21).a, 0) << "the corner lies outside the disc";
@@ -479,22 +479,22 @@ TEST(SkinPictures, ShadowFadesOutwardsAroundATransparentCentre) {
     for (int x = 12; x < 612; ++x) covered += shadow.At(x, y).a != 0;
   EXPECT_EQ(covered, 0) << "the window's own area must stay transparent";
 
-  const int mid_x = 312, mid_y = 212;
+  const int midX = 312, midY = 212;
   for (int d = 0; d < 12; ++d) {
     SCOPED_TRACE("distance from the edge " + std::to_string(d));
-    const int left = shadow.At(d, mid_y).a;
-    EXPECT_NEAR(shadow.At(623 - d, mid_y).a, left, 2);
-    EXPECT_NEAR(shadow.At(mid_x, d).a, left, 2);
-    EXPECT_NEAR(shadow.At(mid_x, 423 - d).a, left, 2);
+    const int left = shadow.At(d, midY).a;
+    EXPECT_NEAR(shadow.At(623 - d, midY).a, left, 2);
+    EXPECT_NEAR(shadow.At(midX, d).a, left, 2);
+    EXPECT_NEAR(shadow.At(midX, 423 - d).a, left, 2);
     if (d > 0) {
-      EXPECT_GE(left, shadow.At(d - 1, mid_y).a) << "must fade outwards";
+      EXPECT_GE(left, shadow.At(d - 1, midY).a) << "must fade outwards";
     }
     if (left > 0) {
-      EXPECT_LT(shadow.At(d, mid_y).Luma(), 80) << "a shadow is dark";
+      EXPECT_LT(shadow.At(d, midY).Luma(), 80) << "a shadow is dark";
     }
   }
-  EXPECT_LE(shadow.At(0, mid_y).a, 3) << "the outer edge must be (nearly) transparent";
-  EXPECT_GE(shadow.At(11, mid_y).a, 40) << "the band next to the window must show";
+  EXPECT_LE(shadow.At(0, midY).a, 3) << "the outer edge must be (nearly) transparent";
+  EXPECT_GE(shadow.At(11, midY).a, 40) << "the band next to the window must show";
   EXPECT_LE(shadow.At(0, 0).a, 3);
 }
 
@@ -599,7 +599,7 @@ TEST(SkinDocuments, ButtonOrderDiffersBetweenTheTwoBoxes) {
 TEST(SkinDocuments, RowsFillTheWindowHeight) {
   struct Case {
     const char* name;
-    int width, height, flexible_rows, left_over;
+    int width, height, flexibleRows, leftOver;
   };
   const Case cases[] = {
       {"wnd_main.xml", 580, 400, 0, 0},
@@ -621,8 +621,8 @@ TEST(SkinDocuments, RowsFillTheWindowHeight) {
       if (row.attribute("height")) fixed += row.attribute("height").as_int();
       else ++flexible;
     }
-    EXPECT_EQ(flexible, c.flexible_rows);
-    EXPECT_EQ(c.height - fixed, c.left_over);
+    EXPECT_EQ(flexible, c.flexibleRows);
+    EXPECT_EQ(c.height - fixed, c.leftOver);
   }
 }
 
@@ -638,30 +638,30 @@ TEST(SkinDocuments, FontTableMatchesTheIndicesTheDocumentsUse) {
                             {12, false, true},  {24, false, false}};
   const std::unique_ptr<Document> fonts = LoadDocument("font.xml");
   ASSERT_TRUE(fonts->parsed);
-  std::map<int, pugi::xml_node> by_id;
+  std::map<int, pugi::xml_node> byId;
   int defaults = 0;
   for (pugi::xml_node font : fonts->xml.child("window").children("Font")) {
-    EXPECT_TRUE(by_id.emplace(font.attribute("id").as_int(-1), font).second) << "duplicate id";
+    EXPECT_TRUE(byId.emplace(font.attribute("id").as_int(-1), font).second) << "duplicate id";
     EXPECT_TRUE(font.attribute("shared").as_bool()) << "every font is shared";
     EXPECT_STREQ(font.attribute("name").value(), u8"微软雅黑");
     defaults += font.attribute("default").as_bool();
   }
   EXPECT_EQ(defaults, 1);
-  ASSERT_EQ(by_id.size(), std::size(table));
+  ASSERT_EQ(byId.size(), std::size(table));
   for (int id = 0; id < static_cast<int>(std::size(table)); ++id) {
     SCOPED_TRACE("font " + std::to_string(id));
-    ASSERT_TRUE(by_id.count(id));
-    EXPECT_EQ(by_id[id].attribute("size").as_int(), table[id].size);
-    EXPECT_EQ(by_id[id].attribute("bold").as_bool(), table[id].bold);
-    EXPECT_EQ(by_id[id].attribute("underline").as_bool(), table[id].underline);
+    ASSERT_TRUE(byId.count(id));
+    EXPECT_EQ(byId[id].attribute("size").as_int(), table[id].size);
+    EXPECT_EQ(byId[id].attribute("bold").as_bool(), table[id].bold);
+    EXPECT_EQ(byId[id].attribute("underline").as_bool(), table[id].underline);
   }
-  EXPECT_TRUE(by_id[0].attribute("default").as_bool());
+  EXPECT_TRUE(byId[0].attribute("default").as_bool());
 
   for (const char* name : kWindowDocuments) {
     const std::unique_ptr<Document> doc = LoadDocument(name);
     for (const pugi::xml_node& n : Elements(doc->xml)) {
       if (!n.attribute("font")) continue;
-      EXPECT_TRUE(by_id.count(n.attribute("font").as_int(-1)))
+      EXPECT_TRUE(byId.count(n.attribute("font").as_int(-1)))
           << name << ": font " << n.attribute("font").value() << " is not declared";
     }
   }
@@ -674,9 +674,9 @@ TEST(SkinDocuments, PictureReferencesResolveInsideThePackage) {
   std::map<std::string, std::pair<int, int>> sizes;
   for (const PictureSpec& spec : kPictures)
     sizes[spec.name] = {static_cast<int>(spec.width), static_cast<int>(spec.height)};
-  const std::regex file_re("file='([^']*)'");
-  const std::regex source_re("source='(\\d+),(\\d+),(\\d+),(\\d+)'");
-  const std::regex corner_re("corner='(\\d+),(\\d+),(\\d+),(\\d+)'");
+  const std::regex fileRe("file='([^']*)'");
+  const std::regex sourceRe("source='(\\d+),(\\d+),(\\d+),(\\d+)'");
+  const std::regex cornerRe("corner='(\\d+),(\\d+),(\\d+),(\\d+)'");
   std::set<std::string> used;
   for (const char* name : kWindowDocuments) {
     const std::unique_ptr<Document> doc = LoadDocument(name);
@@ -691,7 +691,7 @@ TEST(SkinDocuments, PictureReferencesResolveInsideThePackage) {
     for (const pugi::xml_attribute& n : attributes) {
       const std::string value = n.value();
       std::smatch file;
-      if (std::regex_search(value, file, file_re)) references.emplace_back(file[1], value);
+      if (std::regex_search(value, file, fileRe)) references.emplace_back(file[1], value);
     }
     for (const auto& [picture, description] : references) {
       SCOPED_TRACE(std::string(name) + ": " + description);
@@ -700,12 +700,12 @@ TEST(SkinDocuments, PictureReferencesResolveInsideThePackage) {
       ASSERT_TRUE(Package().Entry(picture)) << picture;
       const auto [w, h] = sizes[picture];
       std::smatch m;
-      if (std::regex_search(description, m, source_re)) {
+      if (std::regex_search(description, m, sourceRe)) {
         const int l = std::stoi(m[1]), t = std::stoi(m[2]), r = std::stoi(m[3]),
                   b = std::stoi(m[4]);
         EXPECT_TRUE(0 <= l && l < r && r <= w && 0 <= t && t < b && b <= h);
       }
-      if (std::regex_search(description, m, corner_re)) {
+      if (std::regex_search(description, m, cornerRe)) {
         EXPECT_LT(std::stoi(m[1]) + std::stoi(m[3]), w);
         EXPECT_LT(std::stoi(m[2]) + std::stoi(m[4]), std::max(h, 1));
       }

@@ -136,26 +136,26 @@ class Painted : public testing::Test {
   void SetUp() override {
     zr::test::ZipWriter zip;
     zip.Add("sheet.png", zr::test::TinyPng(60, 80, 0xFF336699), false);
-    package_ = zip.Finish();
-    ASSERT_TRUE(zr::test::UseSkinPackage(package_));
-    pm_.Init(&host_, L"p");
+    m_package = zip.Finish();
+    ASSERT_TRUE(zr::test::UseSkinPackage(m_package));
+    m_pm.Init(&m_host, L"p");
   }
   void Build(const char* doc, Skin::SkinSize size) {
-    Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(doc, &pm_);
+    Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(doc, &m_pm);
     ASSERT_NE(root, nullptr);
-    pm_.AttachDialog(root);
-    pm_.SetClientSize(size);
-    pm_.Layout();
+    m_pm.AttachDialog(root);
+    m_pm.SetClientSize(size);
+    m_pm.Layout();
   }
   std::vector<DrawCall> Paint(const wchar_t* name, DrawCall::Kind kind) {
     zr::test::RecordingSurface s;
-    Skin::CControlUI* c = pm_.FindControl(name);
+    Skin::CControlUI* c = m_pm.FindControl(name);
     c->DoPaint(s, c->GetPos());
     return s.Of(kind);
   }
-  std::string package_;
-  zr::test::FakeHost host_;
-  Skin::CPaintManager pm_;
+  std::string m_package;
+  zr::test::FakeHost m_host;
+  Skin::CPaintManager m_pm;
 };
 
 TEST_F(Painted, LabelTextUsesItsColourOrTheWindowDefaultAndKeepsEllipsis) {
@@ -187,7 +187,7 @@ TEST_F(Painted, ButtonColoursAndPicturesFollowItsState) {
         " pushedimage=\"file='sheet.png' source='40,40,60,60'\" disabledimage=\"file='sheet.png' source='40,60,60,80'\"/>"
         "</HorizontalLayout></Window>",
         {100, 30});
-  auto* b = static_cast<Skin::CButtonUI*>(pm_.FindControl(L"b"));
+  auto* b = static_cast<Skin::CButtonUI*>(m_pm.FindControl(L"b"));
   auto state = [&](Skin::Colour bk, SkinRect source, Skin::Colour border) {
     auto fills = Paint(L"b", DrawCall::kRound);
     ASSERT_EQ(fills.size(), 1u);
@@ -205,20 +205,20 @@ TEST_F(Painted, ButtonColoursAndPicturesFollowItsState) {
     SCOPED_TRACE("normal");
     state(0xFF2D73FF, {40, 0, 60, 20}, 0xFFC3C8D5);
   }
-  pm_.OnMouseMove({10, 10});
+  m_pm.OnMouseMove({10, 10});
   {
     SCOPED_TRACE("hot");
     state(0xFF72A1FF, {40, 20, 60, 40}, 0xFFC3C8D5);
     EXPECT_EQ(Paint(L"b", DrawCall::kText)[0].colour, 0xFF111111u);
   }
-  pm_.OnButtonDown({10, 10});
+  m_pm.OnButtonDown({10, 10});
   {
     SCOPED_TRACE("pushed, focused");
     state(0xFF1E5FE2, {40, 40, 60, 60}, 0xFFC5D8FF);
   }
-  pm_.OnButtonUp({10, 10});
+  m_pm.OnButtonUp({10, 10});
   b->SetEnabled(false);
-  pm_.OnMouseMove({11, 10});
+  m_pm.OnMouseMove({11, 10});
   {
     SCOPED_TRACE("disabled");
     auto fills = Paint(L"b", DrawCall::kRound);
@@ -247,11 +247,11 @@ TEST_F(Painted, PicturesScaleWholeOrByNineGridAndMissingOnesReportFailure) {
   EXPECT_EQ(fill[2].source, (SkinRect{57, 0, 60, 80}));
   EXPECT_TRUE(Paint(L"gone", DrawCall::kBitmap).empty());
   zr::test::RecordingSurface s;
-  EXPECT_FALSE(pm_.FindControl(L"gone")->DrawImage(s, L"file='absent.png'"));
-  EXPECT_FALSE(pm_.FindControl(L"gone")->DrawImage(s, L""));
-  EXPECT_TRUE(pm_.FindControl(L"gone")->DrawImage(s, L"sheet.png"));
+  EXPECT_FALSE(m_pm.FindControl(L"gone")->DrawImage(s, L"file='absent.png'"));
+  EXPECT_FALSE(m_pm.FindControl(L"gone")->DrawImage(s, L""));
+  EXPECT_TRUE(m_pm.FindControl(L"gone")->DrawImage(s, L"sheet.png"));
   // Pictures are decoded once per window.
-  EXPECT_EQ(pm_.GetImage(L"sheet.png"), pm_.GetImage(L"SHEET.png"));
+  EXPECT_EQ(m_pm.GetImage(L"sheet.png"), m_pm.GetImage(L"SHEET.png"));
 }
 
 TEST_F(Painted, OptionsOfAGroupSelectOneAtATime) {
@@ -259,13 +259,13 @@ TEST_F(Painted, OptionsOfAGroupSelectOneAtATime) {
         "<Option name=\"a\" group=\"g\" selected=\"true\"/><Option name=\"b\" group=\"g\"/>"
         "<Option name=\"c\"/></HorizontalLayout></Window>",
         {90, 10});
-  auto opt = [&](const wchar_t* n) { return static_cast<Skin::COptionUI*>(pm_.FindControl(n)); };
-  pm_.OnButtonDown({40, 5});
-  pm_.OnButtonUp({40, 5});
+  auto opt = [&](const wchar_t* n) { return static_cast<Skin::COptionUI*>(m_pm.FindControl(n)); };
+  m_pm.OnButtonDown({40, 5});
+  m_pm.OnButtonUp({40, 5});
   EXPECT_FALSE(opt(L"a")->IsSelected());
   EXPECT_TRUE(opt(L"b")->IsSelected());
-  pm_.OnButtonDown({70, 5});
-  pm_.OnButtonUp({70, 5});
+  m_pm.OnButtonDown({70, 5});
+  m_pm.OnButtonUp({70, 5});
   EXPECT_TRUE(opt(L"c")->IsSelected());
   EXPECT_TRUE(opt(L"b")->IsSelected());  // another group (none)
   EXPECT_EQ(opt(L"c")->GetClass(), L"OptionUI");

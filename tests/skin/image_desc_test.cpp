@@ -38,7 +38,7 @@ TEST(ParseImageDesc, Table) {
     const wchar_t* file;
     SkinRect source;
     SkinRect corner;
-    bool has_mask;
+    bool hasMask;
     Skin::Colour mask;
   };
   const Case cases[] = {
@@ -62,7 +62,7 @@ TEST(ParseImageDesc, Table) {
     EXPECT_EQ(d.file, c.file);
     EXPECT_EQ(d.source, c.source);
     EXPECT_EQ(d.corner, c.corner);
-    EXPECT_EQ(d.has_mask, c.has_mask);
+    EXPECT_EQ(d.hasMask, c.hasMask);
     EXPECT_EQ(d.mask, c.mask);
   }
 }

@@ -25,7 +25,7 @@ class SkinDocuments : public zr::test::SkinPackageTest {
   std::unique_ptr<Skin::CPaintManager> Build(const wchar_t* file,
                                              Skin::IControlFactory* factory = nullptr) {
     auto pm = std::make_unique<Skin::CPaintManager>();
-    pm->Init(&host_, file);
+    pm->Init(&m_host, file);
     Skin::CControlUI* root = Skin::CMarkupBuilder::Create(file, pm.get(), factory);
     if (!root) return nullptr;
     pm->AttachDialog(root);
@@ -34,7 +34,7 @@ class SkinDocuments : public zr::test::SkinPackageTest {
     return pm;
   }
 
-  zr::test::FakeHost host_;
+  zr::test::FakeHost m_host;
 };
 
 struct Placed {
@@ -59,11 +59,11 @@ TEST_F(SkinDocuments, MainWindowGeometry) {
   const auto& w = pm->Window();
   EXPECT_EQ(w.size, (Skin::SkinSize{580, 400}));
   EXPECT_EQ(w.caption, (SkinRect{0, 0, 0, 100}));
-  EXPECT_TRUE(w.show_shadow);
-  EXPECT_EQ(w.shadow_image, L"Window_shadow.png");
-  EXPECT_EQ(w.shadow_size, 12);
-  EXPECT_EQ(w.shadow_corner, (SkinRect{12, 12, 12, 12}));
-  EXPECT_EQ(w.default_font_colour, 0xFF333333u);
+  EXPECT_TRUE(w.showShadow);
+  EXPECT_EQ(w.shadowImage, L"Window_shadow.png");
+  EXPECT_EQ(w.shadowSize, 12);
+  EXPECT_EQ(w.shadowCorner, (SkinRect{12, 12, 12, 12}));
+  EXPECT_EQ(w.defaultFontColour, 0xFF333333u);
   EXPECT_EQ(pm->GetRoot()->GetPos(), (SkinRect{0, 0, 580, 400}));
 
   ExpectPlaced(*pm, {
@@ -141,7 +141,7 @@ TEST_F(SkinDocuments, PlainBoxGeometry) {
   ASSERT_NE(pm, nullptr);
   EXPECT_EQ(pm->Window().size, (Skin::SkinSize{380, 168}));
   EXPECT_EQ(pm->Window().caption, (SkinRect{0, 0, 0, 40}));
-  EXPECT_EQ(pm->Window().shadow_size, 12);
+  EXPECT_EQ(pm->Window().shadowSize, 12);
   ExpectPlaced(*pm, {
                         {L"txt_icon", {20, 20, 42, 42}},
                         {L"txt_caption", {52, 22, 252, 41}},
@@ -202,7 +202,7 @@ TEST_F(SkinDocuments, SharedFontsOfTheMainWindowServeTheBoxesBuiltLater) {
 
 TEST_F(SkinDocuments, MissingOrBrokenDocumentsBuildNothing) {
   Skin::CPaintManager pm;
-  pm.Init(&host_, L"x");
+  pm.Init(&m_host, L"x");
   EXPECT_EQ(Skin::CMarkupBuilder::Create(L"no_such.xml", &pm), nullptr);
   EXPECT_EQ(Skin::CMarkupBuilder::CreateFromText("<Window><VerticalLayout>", &pm), nullptr);
   EXPECT_EQ(Skin::CMarkupBuilder::CreateFromText("<Window size=\"1,1\"/>", &pm), nullptr);
@@ -220,16 +220,16 @@ class OwnDocuments : public testing::Test {
             "</Window>",
             true);
     zip.Add("nested.xml", "<Window><Include source=\"fonts_own.xml\"/></Window>", false);
-    package_ = zip.Finish();
+    m_package = zip.Finish();
     Skin::CFontTable::ResetShared();
-    ASSERT_TRUE(zr::test::UseSkinPackage(package_));
-    pm_.Init(&host_, L"own");
+    ASSERT_TRUE(zr::test::UseSkinPackage(m_package));
+    m_pm.Init(&m_host, L"own");
   }
   void TearDown() override { Skin::CFontTable::ResetShared(); }
 
-  std::string package_;
-  zr::test::FakeHost host_;
-  Skin::CPaintManager pm_;
+  std::string m_package;
+  zr::test::FakeHost m_host;
+  Skin::CPaintManager m_pm;
 };
 
 TEST_F(OwnDocuments, IncludeDefaultAndFonts) {
@@ -237,21 +237,21 @@ TEST_F(OwnDocuments, IncludeDefaultAndFonts) {
       "<Window size=\"100,50\"><Include source=\"missing.xml\"/><Include source=\"nested.xml\"/>"
       "<HorizontalLayout><Button name=\"a\"/><Button name=\"b\" width=\"40\"/>"
       "<Label name=\"c\"/></HorizontalLayout></Window>",
-      &pm_);
+      &m_pm);
   ASSERT_NE(root, nullptr);
-  pm_.AttachDialog(root);
-  pm_.SetClientSize({100, 50});
-  pm_.Layout();
-  auto* a = static_cast<Skin::CButtonUI*>(pm_.FindControl(L"a"));
+  m_pm.AttachDialog(root);
+  m_pm.SetClientSize({100, 50});
+  m_pm.Layout();
+  auto* a = static_cast<Skin::CButtonUI*>(m_pm.FindControl(L"a"));
   EXPECT_EQ(a->GetFixedWidth(), 33);  // from the Default
   EXPECT_EQ(a->GetTextColor(), 0xFF010203u);
-  EXPECT_EQ(pm_.FindControl(L"b")->GetFixedWidth(), 40);  // own attribute wins
-  EXPECT_EQ(pm_.FindControl(L"c")->GetFixedWidth(), 0);   // Default is per element name
-  EXPECT_EQ(pm_.FindControl(L"c")->GetPos(), (SkinRect{73, 0, 100, 50}));
+  EXPECT_EQ(m_pm.FindControl(L"b")->GetFixedWidth(), 40);  // own attribute wins
+  EXPECT_EQ(m_pm.FindControl(L"c")->GetFixedWidth(), 0);   // Default is per element name
+  EXPECT_EQ(m_pm.FindControl(L"c")->GetPos(), (SkinRect{73, 0, 100, 50}));
 
   // Font 3 belongs to this window only; font 5 is shared.
-  EXPECT_EQ(pm_.Fonts().Get(3).name, L"Own Face");
-  EXPECT_TRUE(pm_.Fonts().Get(3).bold);
+  EXPECT_EQ(m_pm.Fonts().Get(3).name, L"Own Face");
+  EXPECT_TRUE(m_pm.Fonts().Get(3).bold);
   Skin::CFontTable other;
   EXPECT_EQ(other.Get(3), Skin::CFontTable::BuiltInDefault());
   EXPECT_EQ(other.Get(5).name, L"Shared Face");
@@ -260,9 +260,9 @@ TEST_F(OwnDocuments, IncludeDefaultAndFonts) {
 
 class Factory : public Skin::IControlFactory {
  public:
-  Skin::CControlUI* CreateControl(const wchar_t* class_name) override {
-    asked.push_back(class_name);
-    if (std::wstring(class_name) == L"Special") return new Skin::CLabelUI();
+  Skin::CControlUI* CreateControl(const wchar_t* className) override {
+    asked.push_back(className);
+    if (std::wstring(className) == L"Special") return new Skin::CLabelUI();
     return nullptr;
   }
   std::vector<std::wstring> asked;
@@ -282,16 +282,16 @@ TEST_F(OwnDocuments, UnknownElementsGoToTheFactoryOrAreSkipped) {
       "<Window><VerticalLayout><Special name=\"s\" text=\"hi\" height=\"10\"/>"
       "<Unknown name=\"u\"><Label name=\"inside\"/></Unknown>"
       "<Label name=\"t\" text=\"doc\"/><Label name=\"k\" text=\"kept\"/></VerticalLayout></Window>",
-      &pm_, &factory, &texts);
+      &m_pm, &factory, &texts);
   ASSERT_NE(root, nullptr);
-  pm_.AttachDialog(root);
+  m_pm.AttachDialog(root);
   EXPECT_EQ(factory.asked, (std::vector<std::wstring>{L"Special", L"Unknown"}));
-  ASSERT_NE(pm_.FindControl(L"s"), nullptr);
-  EXPECT_EQ(pm_.FindControl(L"s")->GetText(), L"hi");
-  EXPECT_EQ(pm_.FindControl(L"u"), nullptr);
-  EXPECT_EQ(pm_.FindControl(L"inside"), nullptr);
-  EXPECT_EQ(pm_.FindControl(L"t")->GetText(), L"from source");
-  EXPECT_EQ(pm_.FindControl(L"k")->GetText(), L"kept");
+  ASSERT_NE(m_pm.FindControl(L"s"), nullptr);
+  EXPECT_EQ(m_pm.FindControl(L"s")->GetText(), L"hi");
+  EXPECT_EQ(m_pm.FindControl(L"u"), nullptr);
+  EXPECT_EQ(m_pm.FindControl(L"inside"), nullptr);
+  EXPECT_EQ(m_pm.FindControl(L"t")->GetText(), L"from source");
+  EXPECT_EQ(m_pm.FindControl(L"k")->GetText(), L"kept");
 }
 
 TEST_F(OwnDocuments, DeepNestingIsCutOffInsteadOfExhaustingTheStack) {
@@ -300,10 +300,10 @@ TEST_F(OwnDocuments, DeepNestingIsCutOffInsteadOfExhaustingTheStack) {
   doc += "<Label name=\"deep\"/>";
   for (int i = 0; i < 20000; ++i) doc += "</VerticalLayout>";
   doc += "</Window>";
-  Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(doc, &pm_);
+  Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(doc, &m_pm);
   ASSERT_NE(root, nullptr);
-  pm_.AttachDialog(root);
-  EXPECT_EQ(pm_.FindControl(L"deep"), nullptr);
+  m_pm.AttachDialog(root);
+  EXPECT_EQ(m_pm.FindControl(L"deep"), nullptr);
   int levels = 0;
   root->VisitTree([&](Skin::CControlUI*) { ++levels; });
   EXPECT_EQ(levels, 65);

@@ -19,34 +19,34 @@ class RecordingSink : public Skin::INotifySink {
  public:
   void Notify(Skin::SkinNotify& msg) override {
     log.push_back(msg.type + L":" + (msg.sender ? msg.sender->GetName() : L"-"));
-    if (on_notify) on_notify(msg);
+    if (onNotify) onNotify(msg);
   }
   std::vector<std::wstring> log;
-  std::function<void(Skin::SkinNotify&)> on_notify;
+  std::function<void(Skin::SkinNotify&)> onNotify;
 };
 
 // A button that records the order of its own click handling against the notification.
 class OrderButton : public Skin::CButtonUI {
  public:
-  explicit OrderButton(std::vector<std::wstring>* log) : log_(log) {}
+  explicit OrderButton(std::vector<std::wstring>* log) : m_log(log) {}
   bool Activate() override {
-    log_->push_back(L"activate:" + GetName());
+    m_log->push_back(L"activate:" + GetName());
     return CButtonUI::Activate();
   }
 
  private:
-  std::vector<std::wstring>* log_;
+  std::vector<std::wstring>* m_log;
 };
 
 class Factory : public Skin::IControlFactory {
  public:
-  explicit Factory(std::vector<std::wstring>* log) : log_(log) {}
+  explicit Factory(std::vector<std::wstring>* log) : m_log(log) {}
   Skin::CControlUI* CreateControl(const wchar_t* name) override {
-    return std::wstring(name) == L"OrderButton" ? new OrderButton(log_) : nullptr;
+    return std::wstring(name) == L"OrderButton" ? new OrderButton(m_log) : nullptr;
   }
 
  private:
-  std::vector<std::wstring>* log_;
+  std::vector<std::wstring>* m_log;
 };
 
 const char kDocument[] =
@@ -67,35 +67,35 @@ const char kDocument[] =
 class PaintManagerTest : public testing::Test {
  protected:
   void SetUp() override {
-    factory_ = std::make_unique<Factory>(&log_);
-    pm_.Init(&host_, L"test");
+    m_factory = std::make_unique<Factory>(&m_log);
+    m_pm.Init(&m_host, L"test");
     Skin::CControlUI* root =
-        Skin::CMarkupBuilder::CreateFromText(kDocument, &pm_, factory_.get());
+        Skin::CMarkupBuilder::CreateFromText(kDocument, &m_pm, m_factory.get());
     ASSERT_NE(root, nullptr);
-    pm_.AttachDialog(root);
-    pm_.SetClientSize({200, 100});
-    pm_.Layout();
-    sink_.on_notify = [this](Skin::SkinNotify& m) { log_.push_back(L"notify:" + m.type); };
-    pm_.AddNotifier(&sink_);
+    m_pm.AttachDialog(root);
+    m_pm.SetClientSize({200, 100});
+    m_pm.Layout();
+    m_sink.onNotify = [this](Skin::SkinNotify& m) { m_log.push_back(L"notify:" + m.type); };
+    m_pm.AddNotifier(&m_sink);
   }
   void Click(SkinPoint down, SkinPoint up) {
-    pm_.OnMouseMove(down);
-    pm_.OnButtonDown(down);
-    pm_.OnMouseMove(up);
-    pm_.OnButtonUp(up);
+    m_pm.OnMouseMove(down);
+    m_pm.OnButtonDown(down);
+    m_pm.OnMouseMove(up);
+    m_pm.OnButtonUp(up);
   }
 
-  std::vector<std::wstring> log_;
-  std::unique_ptr<Factory> factory_;
-  zr::test::FakeHost host_;
-  Skin::CPaintManager pm_;
-  RecordingSink sink_;
+  std::vector<std::wstring> m_log;
+  std::unique_ptr<Factory> m_factory;
+  zr::test::FakeHost m_host;
+  Skin::CPaintManager m_pm;
+  RecordingSink m_sink;
 };
 
 TEST_F(PaintManagerTest, FindsControlsByNameAndTopmostAtAPoint) {
-  EXPECT_EQ(pm_.FindControl(L"ok")->GetPos(), (SkinRect{100, 0, 150, 30}));
-  EXPECT_EQ(pm_.FindControl(L"nothing"), nullptr);
-  EXPECT_EQ(pm_.FindControl(L""), nullptr);
+  EXPECT_EQ(m_pm.FindControl(L"ok")->GetPos(), (SkinRect{100, 0, 150, 30}));
+  EXPECT_EQ(m_pm.FindControl(L"nothing"), nullptr);
+  EXPECT_EQ(m_pm.FindControl(L""), nullptr);
   const struct {
     SkinPoint p;
     const wchar_t* want;
@@ -105,67 +105,67 @@ TEST_F(PaintManagerTest, FindsControlsByNameAndTopmostAtAPoint) {
       {{150, 80}, L"under"},
   };
   for (const auto& row : table) {
-    Skin::CControlUI* c = pm_.FindControl(row.p);
+    Skin::CControlUI* c = m_pm.FindControl(row.p);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->GetName(), row.want) << row.p.x << "," << row.p.y;
   }
-  EXPECT_EQ(pm_.FindControl(SkinPoint{250, 5}), nullptr);
-  EXPECT_EQ(pm_.FindControl(SkinPoint{-1, 5}), nullptr);
+  EXPECT_EQ(m_pm.FindControl(SkinPoint{250, 5}), nullptr);
+  EXPECT_EQ(m_pm.FindControl(SkinPoint{-1, 5}), nullptr);
 }
 
 TEST_F(PaintManagerTest, ClickNotifiesAfterTheButtonsOwnHandling) {
   Click({120, 10}, {125, 12});
-  EXPECT_EQ(log_, (std::vector<std::wstring>{L"activate:ok", L"notify:click"}));
-  EXPECT_EQ(sink_.log, (std::vector<std::wstring>{L"click:ok"}));
-  EXPECT_EQ(host_.captures, 0);  // captured on press, released on release
+  EXPECT_EQ(m_log, (std::vector<std::wstring>{L"activate:ok", L"notify:click"}));
+  EXPECT_EQ(m_sink.log, (std::vector<std::wstring>{L"click:ok"}));
+  EXPECT_EQ(m_host.captures, 0);  // captured on press, released on release
 }
 
 TEST_F(PaintManagerTest, NoClickWithoutPressAndReleaseOnTheSameEnabledButton) {
   Click({120, 10}, {20, 10});    // released elsewhere
   Click({170, 10}, {170, 10});   // disabled
   Click({5, 5}, {5, 5});         // a label
-  pm_.OnButtonUp({120, 10});     // release without press
-  pm_.OnButtonDown({120, 10});   // pressed, then the capture is lost: released, no click
-  pm_.OnCaptureLost();
-  EXPECT_EQ(pm_.GetPushed(), nullptr);
-  EXPECT_FALSE(static_cast<Skin::CButtonUI*>(pm_.FindControl(L"ok"))->IsPushed());
-  pm_.OnButtonUp({120, 10});
-  EXPECT_TRUE(sink_.log.empty());
+  m_pm.OnButtonUp({120, 10});     // release without press
+  m_pm.OnButtonDown({120, 10});   // pressed, then the capture is lost: released, no click
+  m_pm.OnCaptureLost();
+  EXPECT_EQ(m_pm.GetPushed(), nullptr);
+  EXPECT_FALSE(static_cast<Skin::CButtonUI*>(m_pm.FindControl(L"ok"))->IsPushed());
+  m_pm.OnButtonUp({120, 10});
+  EXPECT_TRUE(m_sink.log.empty());
   Click({20, 45}, {21, 46});     // the floating button
-  EXPECT_EQ(sink_.log, (std::vector<std::wstring>{L"click:floating"}));
+  EXPECT_EQ(m_sink.log, (std::vector<std::wstring>{L"click:floating"}));
 }
 
 TEST_F(PaintManagerTest, HotAndPushedStatesFollowTheMouse) {
-  auto* ok = static_cast<Skin::CButtonUI*>(pm_.FindControl(L"ok"));
-  pm_.OnMouseMove({120, 10});
-  EXPECT_EQ(pm_.GetHot(), ok);
+  auto* ok = static_cast<Skin::CButtonUI*>(m_pm.FindControl(L"ok"));
+  m_pm.OnMouseMove({120, 10});
+  EXPECT_EQ(m_pm.GetHot(), ok);
   EXPECT_TRUE(ok->IsHot());
-  pm_.OnButtonDown({120, 10});
+  m_pm.OnButtonDown({120, 10});
   EXPECT_TRUE(ok->IsPushed());
-  EXPECT_EQ(pm_.GetPushed(), ok);
-  pm_.OnMouseMove({5, 5});  // held outside: not pushed-looking, still the pushed control
+  EXPECT_EQ(m_pm.GetPushed(), ok);
+  m_pm.OnMouseMove({5, 5});  // held outside: not pushed-looking, still the pushed control
   EXPECT_FALSE(ok->IsPushed());
-  EXPECT_EQ(pm_.GetPushed(), ok);
-  pm_.OnMouseMove({121, 10});
+  EXPECT_EQ(m_pm.GetPushed(), ok);
+  m_pm.OnMouseMove({121, 10});
   EXPECT_TRUE(ok->IsPushed());
-  pm_.OnButtonUp({121, 10});
+  m_pm.OnButtonUp({121, 10});
   EXPECT_FALSE(ok->IsPushed());
-  pm_.OnMouseLeave();
-  EXPECT_EQ(pm_.GetHot(), nullptr);
+  m_pm.OnMouseLeave();
+  EXPECT_EQ(m_pm.GetHot(), nullptr);
   EXPECT_FALSE(ok->IsHot());
 }
 
 TEST_F(PaintManagerTest, NotifiersAndFiltersAreListsWithoutDuplicates) {
   RecordingSink second;
-  EXPECT_TRUE(pm_.AddNotifier(&second));
-  EXPECT_FALSE(pm_.AddNotifier(&second));
-  pm_.SendNotify(pm_.FindControl(L"ok"), L"click");
+  EXPECT_TRUE(m_pm.AddNotifier(&second));
+  EXPECT_FALSE(m_pm.AddNotifier(&second));
+  m_pm.SendNotify(m_pm.FindControl(L"ok"), L"click");
   EXPECT_EQ(second.log.size(), 1u);
-  EXPECT_TRUE(pm_.RemoveNotifier(&second));
-  EXPECT_FALSE(pm_.RemoveNotifier(&second));
-  pm_.SendNotify(pm_.FindControl(L"ok"), L"click");
+  EXPECT_TRUE(m_pm.RemoveNotifier(&second));
+  EXPECT_FALSE(m_pm.RemoveNotifier(&second));
+  m_pm.SendNotify(m_pm.FindControl(L"ok"), L"click");
   EXPECT_EQ(second.log.size(), 1u);
-  EXPECT_EQ(sink_.log.size(), 2u);
+  EXPECT_EQ(m_sink.log.size(), 2u);
 
   struct Filter : Skin::IMessageFilter {
     Skin::LResult FilterMessage(unsigned msg, Skin::WParam, Skin::LParam, bool& handled) override {
@@ -175,32 +175,32 @@ TEST_F(PaintManagerTest, NotifiersAndFiltersAreListsWithoutDuplicates) {
     }
     std::vector<unsigned> seen;
   } filter;
-  EXPECT_TRUE(pm_.AddPreMessageFilter(&filter));
-  EXPECT_FALSE(pm_.AddPreMessageFilter(&filter));
+  EXPECT_TRUE(m_pm.AddPreMessageFilter(&filter));
+  EXPECT_FALSE(m_pm.AddPreMessageFilter(&filter));
   Skin::LResult r = 0;
-  EXPECT_FALSE(pm_.PreMessageFilter(0x200, 0, 0, r));
-  EXPECT_TRUE(pm_.PreMessageFilter(0x100, 0, 0, r));
+  EXPECT_FALSE(m_pm.PreMessageFilter(0x200, 0, 0, r));
+  EXPECT_TRUE(m_pm.PreMessageFilter(0x100, 0, 0, r));
   EXPECT_EQ(r, 7);
-  EXPECT_TRUE(pm_.RemovePreMessageFilter(&filter));
-  EXPECT_FALSE(pm_.PreMessageFilter(0x100, 0, 0, r));
+  EXPECT_TRUE(m_pm.RemovePreMessageFilter(&filter));
+  EXPECT_FALSE(m_pm.PreMessageFilter(0x100, 0, 0, r));
   EXPECT_EQ(filter.seen.size(), 2u);
 }
 
 TEST_F(PaintManagerTest, AsyncNotificationsAndCleanupWaitForTheDeferredWork) {
-  pm_.SendNotify(pm_.FindControl(L"ok"), L"later", 0, 0, true);
-  EXPECT_TRUE(sink_.log.empty());
-  EXPECT_EQ(host_.deferred_posts, 1);
-  auto* body = static_cast<Skin::CContainerUI*>(pm_.FindControl(L"body"));
-  Skin::CControlUI* under = pm_.FindControl(L"under");
-  pm_.OnMouseMove({150, 80});
-  EXPECT_EQ(pm_.GetHot(), under);
+  m_pm.SendNotify(m_pm.FindControl(L"ok"), L"later", 0, 0, true);
+  EXPECT_TRUE(m_sink.log.empty());
+  EXPECT_EQ(m_host.deferredPosts, 1);
+  auto* body = static_cast<Skin::CContainerUI*>(m_pm.FindControl(L"body"));
+  Skin::CControlUI* under = m_pm.FindControl(L"under");
+  m_pm.OnMouseMove({150, 80});
+  EXPECT_EQ(m_pm.GetHot(), under);
   ASSERT_TRUE(body->Remove(under));
-  EXPECT_EQ(pm_.GetHot(), nullptr);  // no dangling hot control
-  EXPECT_EQ(pm_.FindControl(L"under"), nullptr);
-  EXPECT_TRUE(pm_.HasDeferredWork());
-  pm_.ProcessDeferredWork();
-  EXPECT_EQ(sink_.log, (std::vector<std::wstring>{L"later:ok"}));
-  EXPECT_FALSE(pm_.HasDeferredWork());
+  EXPECT_EQ(m_pm.GetHot(), nullptr);  // no dangling hot control
+  EXPECT_EQ(m_pm.FindControl(L"under"), nullptr);
+  EXPECT_TRUE(m_pm.HasDeferredWork());
+  m_pm.ProcessDeferredWork();
+  EXPECT_EQ(m_sink.log, (std::vector<std::wstring>{L"later:ok"}));
+  EXPECT_FALSE(m_pm.HasDeferredWork());
 }
 
 class TickCounter : public Skin::CLabelUI {
@@ -212,55 +212,55 @@ class TickCounter : public Skin::CLabelUI {
 };
 
 TEST_F(PaintManagerTest, TimersBelongToTheirControl) {
-  auto* body = static_cast<Skin::CContainerUI*>(pm_.FindControl(L"body"));
+  auto* body = static_cast<Skin::CContainerUI*>(m_pm.FindControl(L"body"));
   auto* a = new TickCounter();
   auto* b = new TickCounter();
   body->Add(a);
   body->Add(b);
-  ASSERT_TRUE(pm_.SetTimer(a, 16, 30));
-  ASSERT_TRUE(pm_.SetTimer(b, 16, 50));
-  ASSERT_EQ(host_.started.size(), 2u);
-  EXPECT_NE(host_.started[0].first, host_.started[1].first);
-  EXPECT_EQ(host_.started[0].second, 30u);
-  EXPECT_TRUE(pm_.OnHostTimer(host_.started[1].first));
+  ASSERT_TRUE(m_pm.SetTimer(a, 16, 30));
+  ASSERT_TRUE(m_pm.SetTimer(b, 16, 50));
+  ASSERT_EQ(m_host.started.size(), 2u);
+  EXPECT_NE(m_host.started[0].first, m_host.started[1].first);
+  EXPECT_EQ(m_host.started[0].second, 30u);
+  EXPECT_TRUE(m_pm.OnHostTimer(m_host.started[1].first));
   EXPECT_TRUE(a->ticks.empty());
   EXPECT_EQ(b->ticks, (std::vector<unsigned>{16}));
-  EXPECT_FALSE(pm_.OnHostTimer(12345));
+  EXPECT_FALSE(m_pm.OnHostTimer(12345));
 
-  EXPECT_TRUE(pm_.KillTimer(a, 16));
-  EXPECT_FALSE(pm_.KillTimer(a, 16));
-  EXPECT_FALSE(pm_.HasTimer(a, 16));
-  EXPECT_EQ(host_.stopped, (std::vector<unsigned>{host_.started[0].first}));
+  EXPECT_TRUE(m_pm.KillTimer(a, 16));
+  EXPECT_FALSE(m_pm.KillTimer(a, 16));
+  EXPECT_FALSE(m_pm.HasTimer(a, 16));
+  EXPECT_EQ(m_host.stopped, (std::vector<unsigned>{m_host.started[0].first}));
   // A control that goes takes its timers with it.
-  unsigned b_timer = host_.started[1].first;
+  unsigned bTimer = m_host.started[1].first;
   body->Remove(b);
-  EXPECT_FALSE(pm_.HasTimer(b, 16));
-  EXPECT_FALSE(pm_.OnHostTimer(b_timer));
-  pm_.ProcessDeferredWork();
+  EXPECT_FALSE(m_pm.HasTimer(b, 16));
+  EXPECT_FALSE(m_pm.OnHostTimer(bTimer));
+  m_pm.ProcessDeferredWork();
 
-  host_.timers_work = false;
-  EXPECT_FALSE(pm_.SetTimer(a, 1, 10));
-  EXPECT_FALSE(pm_.HasTimer(a, 1));
+  m_host.timersWork = false;
+  EXPECT_FALSE(m_pm.SetTimer(a, 1, 10));
+  EXPECT_FALSE(m_pm.HasTimer(a, 1));
 }
 
 TEST_F(PaintManagerTest, VisibilityAndSizeChangesRelayout) {
-  Skin::CControlUI* hidden = pm_.FindControl(L"hidden");
+  Skin::CControlUI* hidden = m_pm.FindControl(L"hidden");
   EXPECT_EQ(hidden->GetPos(), (SkinRect{}));
   hidden->SetVisible(true);
-  EXPECT_TRUE(pm_.IsUpdateNeeded());
-  pm_.Layout();
+  EXPECT_TRUE(m_pm.IsUpdateNeeded());
+  m_pm.Layout();
   EXPECT_EQ(hidden->GetPos(), (SkinRect{50, 40, 90, 60}));
-  pm_.SetClientSize({300, 120});
-  pm_.Layout();
-  EXPECT_EQ(pm_.FindControl(L"under")->GetPos(), (SkinRect{0, 30, 300, 120}));
-  pm_.FindControl(L"title")->SetVisible(false);
-  pm_.Layout();
-  EXPECT_EQ(pm_.FindControl(L"ok")->GetPos(), (SkinRect{0, 0, 50, 30}));
+  m_pm.SetClientSize({300, 120});
+  m_pm.Layout();
+  EXPECT_EQ(m_pm.FindControl(L"under")->GetPos(), (SkinRect{0, 30, 300, 120}));
+  m_pm.FindControl(L"title")->SetVisible(false);
+  m_pm.Layout();
+  EXPECT_EQ(m_pm.FindControl(L"ok")->GetPos(), (SkinRect{0, 0, 50, 30}));
 }
 
 TEST_F(PaintManagerTest, PaintingDrawsInTreeOrderClippedToThePaintArea) {
   zr::test::RecordingSurface surface;
-  pm_.Paint(surface, SkinRect{0, 0, 200, 100});
+  m_pm.Paint(surface, SkinRect{0, 0, 200, 100});
   auto fills = surface.Of(zr::test::DrawCall::kRound);
   ASSERT_FALSE(fills.empty());
   EXPECT_EQ(fills[0].rect, (SkinRect{0, 0, 200, 100}));
@@ -272,7 +272,7 @@ TEST_F(PaintManagerTest, PaintingDrawsInTreeOrderClippedToThePaintArea) {
 
   // A paint of the lower part only leaves the title alone.
   zr::test::RecordingSurface lower;
-  pm_.Paint(lower, SkinRect{0, 50, 200, 100});
+  m_pm.Paint(lower, SkinRect{0, 50, 200, 100});
   EXPECT_TRUE(lower.Of(zr::test::DrawCall::kText).empty());
   ASSERT_FALSE(lower.Of(zr::test::DrawCall::kRound).empty()) << "the background is painted there";
   for (const auto& c : lower.calls) {
@@ -281,13 +281,13 @@ TEST_F(PaintManagerTest, PaintingDrawsInTreeOrderClippedToThePaintArea) {
 }
 
 TEST_F(PaintManagerTest, InvalidationReachesTheHost) {
-  host_.invalidated.clear();
-  pm_.FindControl(L"title")->SetText(L"Other");
-  ASSERT_EQ(host_.invalidated.size(), 1u);
-  EXPECT_EQ(host_.invalidated[0], (SkinRect{0, 0, 100, 30}));
-  host_.invalidated.clear();
-  pm_.FindControl(L"title")->SetText(L"Other");  // unchanged: no repaint
-  EXPECT_TRUE(host_.invalidated.empty());
+  m_host.invalidated.clear();
+  m_pm.FindControl(L"title")->SetText(L"Other");
+  ASSERT_EQ(m_host.invalidated.size(), 1u);
+  EXPECT_EQ(m_host.invalidated[0], (SkinRect{0, 0, 100, 30}));
+  m_host.invalidated.clear();
+  m_pm.FindControl(L"title")->SetText(L"Other");  // unchanged: no repaint
+  EXPECT_TRUE(m_host.invalidated.empty());
 }
 
 }  // namespace

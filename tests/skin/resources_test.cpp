@@ -18,7 +18,7 @@ TEST(DecodePicture, PremultipliesAndAppliesTheMask) {
   EXPECT_EQ(b.pixels[1], 0xFF00FF00u);
   EXPECT_EQ(b.pixels[2], 0xFF0000FFu);
   EXPECT_EQ(b.pixels[3], 0x80808080u);  // 0x80 alpha: white becomes 0x80 per channel
-  EXPECT_TRUE(b.has_alpha);
+  EXPECT_TRUE(b.hasAlpha);
 
   Skin::SkinBitmap masked;
   ASSERT_TRUE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(),
@@ -43,17 +43,17 @@ TEST(DecodePicture, SkinPicturesWithAndWithoutAlphaMatchAFourChannelDecoding) {
     ASSERT_EQ(b.width, w);
     ASSERT_EQ(b.height, h);
     int wrong = 0;
-    bool any_alpha = false;
+    bool anyAlpha = false;
     for (int i = 0; i < w * h; ++i) {
       const std::uint32_t a = rgba[i * 4 + 3];
-      any_alpha = any_alpha || a != 255;
+      anyAlpha = anyAlpha || a != 255;
       const std::uint32_t want = (a << 24) | ((rgba[i * 4] * a / 255) << 16) |
                                  ((rgba[i * 4 + 1] * a / 255) << 8) | (rgba[i * 4 + 2] * a / 255);
       wrong += b.pixels[i] != want;
     }
     stbi_image_free(rgba);
     EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(b.has_alpha, any_alpha);
+    EXPECT_EQ(b.hasAlpha, anyAlpha);
   }
 }
 
@@ -73,12 +73,12 @@ TEST(DecodePicture, RefusesWhatIsNoPictureOrTooLarge) {
 }
 
 // A BMP of 2 x 2 pixels (stored bottom-up, or top-down for a negative height) of 32 bits, or
-// of 1 bit with a two-colour palette, whose pixels are cut to `pixel_bytes` (whole: 16 bytes at
+// of 1 bit with a two-colour palette, whose pixels are cut to `pixelBytes` (whole: 16 bytes at
 // 32 bits, 8 at 1 bit).
-std::string TinyBmp(std::int32_t height, std::size_t pixel_bytes, int bits,
+std::string TinyBmp(std::int32_t height, std::size_t pixelBytes, int bits,
                     std::uint32_t compression) {
   const std::size_t palette = bits == 1 ? 8 : 0;
-  std::string bmp(54 + palette + pixel_bytes, '\x40');
+  std::string bmp(54 + palette + pixelBytes, '\x40');
   auto put = [&bmp](std::size_t at, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) bmp[at + i] = static_cast<char>(value >> (8 * i));
   };
@@ -100,7 +100,7 @@ std::string TinyBmp(std::int32_t height, std::size_t pixel_bytes, int bits,
 TEST(DecodePicture, RefusesABmpWhoseRowsRunPastItsEnd) {
   const struct {
     std::int32_t height;
-    std::size_t pixel_bytes;
+    std::size_t pixelBytes;
     int bits;
     std::uint32_t compression;  // stb_image reads 0 and any value above 0x7FFFFFFF as rows
     bool decodes;
@@ -109,11 +109,11 @@ TEST(DecodePicture, RefusesABmpWhoseRowsRunPastItsEnd) {
                {2, 0, 32, 0, false},         {2, 8, 1, 0xBF000800, true},
                {2, 4, 1, 0xBF000800, false}};
   for (const auto& c : cases) {
-    const std::string bmp = TinyBmp(c.height, c.pixel_bytes, c.bits, c.compression);
+    const std::string bmp = TinyBmp(c.height, c.pixelBytes, c.bits, c.compression);
     Skin::SkinBitmap b;
     EXPECT_EQ(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(bmp.data()), bmp.size(), &b),
               c.decodes)
-        << "height " << c.height << ", " << c.bits << " bits, " << c.pixel_bytes
+        << "height " << c.height << ", " << c.bits << " bits, " << c.pixelBytes
         << " pixel bytes, compression " << c.compression;
     EXPECT_EQ(b.width, c.decodes ? 2 : 0);
   }

@@ -21,38 +21,38 @@ using Package = zr::test::SkinPackageTest;
 class TestWindow : public Skin::CSkinWindow {
  public:
   explicit TestWindow(std::wstring file, std::wstring cls = L"zrSkinTestWindow")
-      : file_(std::move(file)), class_(std::move(cls)) {}
-  const wchar_t* GetWindowClassName() const override { return class_.c_str(); }
-  std::wstring GetSkinFile() override { return file_; }
-  void InitWindow() override { ++init_calls; }
+      : m_file(std::move(file)), m_class(std::move(cls)) {}
+  const wchar_t* GetWindowClassName() const override { return m_class.c_str(); }
+  std::wstring GetSkinFile() override { return m_file; }
+  void InitWindow() override { ++initCalls; }
   void Notify(Skin::SkinNotify& msg) override {
     clicks.push_back(msg.sender ? msg.sender->GetName() : L"");
     CSkinWindow::Notify(msg);
   }
   LRESULT OnDefaultKey(WPARAM key) override {
-    default_keys.push_back(key);
+    defaultKeys.push_back(key);
     return 1;
   }
   LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override {
     if (msg == WM_PAINT) ++paints;
-    if (msg == WM_TIMER && wparam == 77 && on_timer) {
-      ::KillTimer(hwnd_, 77);
-      on_timer();
+    if (msg == WM_TIMER && wparam == 77 && onTimer) {
+      ::KillTimer(m_hwnd, 77);
+      onTimer();
       handled = true;
     }
-    if (msg == WM_APP + 1) app_plus_one.push_back(lparam);
+    if (msg == WM_APP + 1) appPlusOne.push_back(lparam);
     return 0;
   }
-  int init_calls = 0;
+  int initCalls = 0;
   int paints = 0;
-  std::vector<WPARAM> default_keys;
+  std::vector<WPARAM> defaultKeys;
   std::vector<std::wstring> clicks;
-  std::vector<LPARAM> app_plus_one;
-  std::function<void()> on_timer;
+  std::vector<LPARAM> appPlusOne;
+  std::function<void()> onTimer;
 
  private:
-  std::wstring file_;
-  std::wstring class_;
+  std::wstring m_file;
+  std::wstring m_class;
 };
 
 void Pump() {
@@ -75,7 +75,7 @@ TEST_F(Package, CreateBuildsTheDocumentAndSizesTheWindow) {
   EXPECT_EQ(r.right, 380);  // no non-client area
   EXPECT_EQ(r.bottom, 168);
   EXPECT_EQ(::GetWindowLongW(box, GWL_STYLE) & WS_CAPTION, 0);
-  EXPECT_EQ(box.init_calls, 1);
+  EXPECT_EQ(box.initCalls, 1);
   EXPECT_NE(box.GetPaintManager().FindControl(L"btn_ok"), nullptr);
   wchar_t cls[64] = {};
   ::GetClassNameW(box, cls, 64);
@@ -113,7 +113,7 @@ TEST_F(Package, SlotsAnswerAsTheBaseShould) {
   EXPECT_GE(engine, 0xC000u);
   main.GetPaintManager().SendNotify(title, L"later", 0, 0, true);
   Pump();
-  EXPECT_TRUE(main.app_plus_one.empty());
+  EXPECT_TRUE(main.appPlusOne.empty());
 
   // SC_CLOSE becomes WM_CLOSE, which (unhandled) destroys the window.
   main.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -123,7 +123,7 @@ TEST_F(Package, SlotsAnswerAsTheBaseShould) {
 TEST_F(Package, CloseButtonClosesWithAnswerOneThroughTheModalLoop) {
   TestWindow main(L"wnd_main.xml", L"zrSkinTestMain");
   ASSERT_NE(main.Create(nullptr, L"t", WS_POPUP, 0, 0, 0, 600, 400), nullptr);
-  main.on_timer = [&] {
+  main.onTimer = [&] {
     Skin::SkinNotify click{L"click", main.GetPaintManager().FindControl(L"closebtn"), 0, 0, {}};
     main.Notify(click);  // as the paint manager delivers a click
   };
@@ -146,14 +146,14 @@ TEST_F(Package, ModalLoopDisablesTheOwnerAndGivesTheAnswer) {
   EXPECT_NEAR((b.left + b.right) / 2, (o.left + o.right) / 2, 1);
   EXPECT_NEAR((b.top + b.bottom) / 2, (o.top + o.bottom) / 2, 1);
 
-  bool owner_enabled_inside = true;
-  box.on_timer = [&] {
-    owner_enabled_inside = ::IsWindowEnabled(owner) != FALSE;
+  bool ownerEnabledInside = true;
+  box.onTimer = [&] {
+    ownerEnabledInside = ::IsWindowEnabled(owner) != FALSE;
     box.Close(7);
   };
   ::SetTimer(box, 77, 50, nullptr);
   EXPECT_EQ(box.ShowModal(), 7u);
-  EXPECT_FALSE(owner_enabled_inside);
+  EXPECT_FALSE(ownerEnabledInside);
   EXPECT_TRUE(::IsWindowEnabled(owner));
   EXPECT_FALSE(::IsWindow(box));
   ::DestroyWindow(owner);
@@ -164,7 +164,7 @@ TEST_F(Package, QuitDuringTheModalLoopEndsItAndIsPostedAgain) {
   ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
   TestWindow box(L"messagebox.xml");
   ASSERT_NE(box.Create(owner, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
-  box.on_timer = [] { ::PostQuitMessage(5); };
+  box.onTimer = [] { ::PostQuitMessage(5); };
   ::SetTimer(box, 77, 50, nullptr);
   box.ShowModal();
   EXPECT_FALSE(::IsWindow(box));
@@ -203,7 +203,7 @@ TEST_F(Package, MeasuresTextWithTheWindowsFonts) {
 TEST_F(Package, EnterAndEscapeConsultTheWindowButCloseNothing) {
   TestWindow box(L"messagebox.xml");
   ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
-  box.on_timer = [&] {
+  box.onTimer = [&] {
     EXPECT_TRUE(::IsWindow(box));  // both keys went by and the box is still there
     box.Close(6);
   };
@@ -212,23 +212,23 @@ TEST_F(Package, EnterAndEscapeConsultTheWindowButCloseNothing) {
   ::PostMessageW(box, WM_KEYDOWN, 'A', 0);
   ::SetTimer(box, 77, 200, nullptr);
   EXPECT_EQ(box.ShowModal(), 6u);
-  EXPECT_EQ(box.default_keys, (std::vector<WPARAM>{VK_ESCAPE, VK_RETURN}));
+  EXPECT_EQ(box.defaultKeys, (std::vector<WPARAM>{VK_ESCAPE, VK_RETURN}));
 }
 
 TEST_F(Package, BoxOnASecondThreadRunsModallyOverAnOwnerOnThisOne) {
   TestWindow owner(L"wnd_main.xml", L"zrSkinTestOwner");
   ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
   owner.ShowWindow(true);
-  HWND owner_hwnd = owner;
-  bool disabled_inside = false;
+  HWND ownerHwnd = owner;
+  bool disabledInside = false;
   UINT answer = 0;
   std::atomic<bool> done{false};
   std::thread worker([&] {
     TestWindow box(L"messageboxwithlink.xml", L"zrSkinTestWorkerBox");
-    if (!box.Create(owner_hwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
+    if (!box.Create(ownerHwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
     box.CenterWindow();
-    box.on_timer = [&] {
-      disabled_inside = !::IsWindowEnabled(owner_hwnd);
+    box.onTimer = [&] {
+      disabledInside = !::IsWindowEnabled(ownerHwnd);
       box.Close(8);
     };
     ::SetTimer(box, 77, 100, nullptr);
@@ -244,7 +244,7 @@ TEST_F(Package, BoxOnASecondThreadRunsModallyOverAnOwnerOnThisOne) {
   Pump();
   EXPECT_TRUE(done);
   EXPECT_EQ(answer, 8u);
-  EXPECT_TRUE(disabled_inside);
+  EXPECT_TRUE(disabledInside);
   EXPECT_TRUE(::IsWindowEnabled(owner));
   ::DestroyWindow(owner);
 }
@@ -255,33 +255,33 @@ TEST_F(Package, TheOwnerIsEnabledOnlyWhenItsLastModalLoopEnds) {
   TestWindow owner(L"wnd_main.xml", L"zrSkinTestOwner");
   ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
   owner.ShowWindow(true);
-  const HWND owner_hwnd = owner;
-  for (bool worker_first : {true, false}) {
-    SCOPED_TRACE(worker_first ? "the worker's box ends first" : "this thread's box ends first");
-    std::atomic<HWND> worker_box{nullptr};
-    std::atomic<bool> worker_done{false};
+  const HWND ownerHwnd = owner;
+  for (bool workerFirst : {true, false}) {
+    SCOPED_TRACE(workerFirst ? "the worker's box ends first" : "this thread's box ends first");
+    std::atomic<HWND> workerBox{nullptr};
+    std::atomic<bool> workerDone{false};
     std::thread worker([&] {
       TestWindow box(L"messageboxwithlink.xml", L"zrSkinTestWorkerBox");
-      if (!box.Create(owner_hwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
-      worker_box = box.GetHWND();
+      if (!box.Create(ownerHwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
+      workerBox = box.GetHWND();
       box.ShowModal();
-      worker_done = true;
+      workerDone = true;
     });
-    while (!worker_box && !worker_done) {
+    while (!workerBox && !workerDone) {
       Pump();
       ::Sleep(10);
     }
     TestWindow box(L"messagebox.xml");
     ASSERT_NE(box.Create(owner, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
-    bool disabled_with_one_left = false, enabled_at_the_end = false;
+    bool disabledWithOneLeft = false, enabledAtTheEnd = false;
     int step = 0;
-    box.on_timer = [&] {
+    box.onTimer = [&] {
       // Step 0: close the first; step 1 (after it has gone): look, close the second.
       if (step++ == 0) {
-        if (worker_first) {
-          ::PostMessageW(worker_box, WM_CLOSE, 0, 0);
-          for (int i = 0; i < 300 && !worker_done; ++i) ::Sleep(10);
-          disabled_with_one_left = !::IsWindowEnabled(owner_hwnd);
+        if (workerFirst) {
+          ::PostMessageW(workerBox, WM_CLOSE, 0, 0);
+          for (int i = 0; i < 300 && !workerDone; ++i) ::Sleep(10);
+          disabledWithOneLeft = !::IsWindowEnabled(ownerHwnd);
           box.Close(6);
         } else {
           box.Close(6);
@@ -291,21 +291,21 @@ TEST_F(Package, TheOwnerIsEnabledOnlyWhenItsLastModalLoopEnds) {
     };
     ::SetTimer(box, 77, 100, nullptr);
     box.ShowModal();
-    if (!worker_first) {
+    if (!workerFirst) {
       Pump();
-      disabled_with_one_left = !::IsWindowEnabled(owner_hwnd);
-      ::PostMessageW(worker_box, WM_CLOSE, 0, 0);
+      disabledWithOneLeft = !::IsWindowEnabled(ownerHwnd);
+      ::PostMessageW(workerBox, WM_CLOSE, 0, 0);
     }
-    for (int i = 0; i < 300 && !worker_done; ++i) {
+    for (int i = 0; i < 300 && !workerDone; ++i) {
       Pump();
       ::Sleep(10);
     }
     worker.join();
     Pump();
-    enabled_at_the_end = ::IsWindowEnabled(owner_hwnd) != FALSE;
-    EXPECT_TRUE(disabled_with_one_left);
-    EXPECT_TRUE(enabled_at_the_end);
-    EXPECT_EQ(Skin::ModalWindowsOver(owner_hwnd), 0);
+    enabledAtTheEnd = ::IsWindowEnabled(ownerHwnd) != FALSE;
+    EXPECT_TRUE(disabledWithOneLeft);
+    EXPECT_TRUE(enabledAtTheEnd);
+    EXPECT_EQ(Skin::ModalWindowsOver(ownerHwnd), 0);
   }
   ::DestroyWindow(owner);
 }
@@ -326,7 +326,7 @@ TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
   const Skin::CPaintManager& manager = main.GetPaintManager();
   const Skin::CWindowHost& host = *main.GetWindowHost();
   ASSERT_GE(main.paints, 1);
-  const std::uint64_t shadow = host.Stats().shadow_bytes_uploaded;
+  const std::uint64_t shadow = host.Stats().shadowBytesUploaded;
   EXPECT_EQ(shadow, 604u * 424 * 4) << "the shadow's picture, handed over once";
 
   Skin::CControlUI* caption = manager.FindControl(L"lab_install_tip");
@@ -357,11 +357,11 @@ TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   settle();
-  EXPECT_EQ(host.Stats().shadow_bytes_uploaded, shadow) << "drag steps re-uploaded the shadow";
-  RECT shadow_rect;
-  ::GetWindowRect(::FindWindowW(L"zrSkinShadow", nullptr), &shadow_rect);
-  EXPECT_EQ(shadow_rect.left, 100 + 35 - 12);
-  EXPECT_EQ(shadow_rect.top, 100 + 15 - 12);
+  EXPECT_EQ(host.Stats().shadowBytesUploaded, shadow) << "drag steps re-uploaded the shadow";
+  RECT shadowRect;
+  ::GetWindowRect(::FindWindowW(L"zrSkinShadow", nullptr), &shadowRect);
+  EXPECT_EQ(shadowRect.left, 100 + 35 - 12);
+  EXPECT_EQ(shadowRect.top, 100 + 15 - 12);
 
   // A message box on another thread draws with the very pictures this window decoded.
   const Skin::SkinBitmap* here = main.GetPaintManager().GetImage(L"Window_shadow.png");
@@ -394,10 +394,10 @@ class OwnPackage : public testing::Test {
             "<Label name=\"l\" height=\"30\"/><Button name=\"maxbtn\" height=\"20\"/>"
             "<Button name=\"restorebtn\" height=\"20\" visible=\"false\"/></VerticalLayout></Window>",
             true);
-    package_ = zip.Finish();
-    ASSERT_TRUE(zr::test::UseSkinPackage(package_));
+    m_package = zip.Finish();
+    ASSERT_TRUE(zr::test::UseSkinPackage(m_package));
   }
-  std::string package_;
+  std::string m_package;
 };
 
 TEST_F(OwnPackage, RoundCornersSizingBorderAndTrackLimits) {

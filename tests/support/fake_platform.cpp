@@ -461,10 +461,10 @@ bool FakePlatform::EnterFileStage() {
 
 void FakePlatform::LeaveFileStage() { --fileStageDepth; }
 
-ReportDelivery FakePlatform::SendUsageReport(const CUpdateContext&, int32_t code) {
-  log.push_back(L"report " + std::to_wstring(code));
+ReportDelivery FakePlatform::SendUsageReport(const CUpdateContext&, UpdateOutcome outcome) {
+  log.push_back(L"report " + std::to_wstring(ReportCode(outcome)));  // the code the report carries
   ++reportsSent;
-  lastReportCode = code;
+  lastReport = outcome;
   return reportDelivery;
 }
 

@@ -42,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_texts.h"
 #include "update/file_system.h"
 #include "update/platform.h"
 #include "update/recorded_file_system.h"
@@ -104,9 +105,10 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   int fileStageRequests = 0;              // EnterFileStage calls (not in `log`)
   int movesOutsideFileStage = 0;          // MoveReplace calls made outside a file stage
   int reportsSent = 0;
-  int32_t lastReportCode = 0;
+  UpdateOutcome lastReport = UpdateOutcome::kOk;
   ReportDelivery reportDelivery{ReportDelivery::Outcome::kAnswered, 200, 0};  // what SendUsageReport gives
   std::vector<std::string> record;        // the run's record, a line each
+  FakeTexts texts;                        // each id with its conversions, not its wording
   // Called when a box is shown, before its answer is taken (e.g. to fix a file meanwhile).
   std::function<void(FakePlatform&)> onBox;
 
@@ -126,7 +128,8 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   bool EnterFileStage() override;
   void LeaveFileStage() override;
   bool ProcessEnding() override { return shuttingDown; }
-  ReportDelivery SendUsageReport(const CUpdateContext& context, int32_t code) override;
+  const ITexts& Texts() override { return texts; }
+  ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) override;
 
   // IFileSystem
   PathKind Inspect(const std::wstring& path) override;

@@ -102,18 +102,18 @@ class FakeHost : public Skin::IPaintHost {
   std::vector<Skin::SkinRect> invalidated;
   std::vector<std::pair<unsigned, unsigned>> started;  // native id, period
   std::vector<unsigned> stopped;
-  int deferred_posts = 0;
+  int deferredPosts = 0;
   int captures = 0;
-  bool timers_work = true;
+  bool timersWork = true;
 
   void InvalidateRect(const Skin::SkinRect& r) override { invalidated.push_back(r); }
   bool StartTimer(unsigned id, unsigned period) override {
-    if (!timers_work) return false;
+    if (!timersWork) return false;
     started.emplace_back(id, period);
     return true;
   }
   void StopTimer(unsigned id) override { stopped.push_back(id); }
-  void PostDeferredWork() override { ++deferred_posts; }
+  void PostDeferredWork() override { ++deferredPosts; }
   void CaptureMouse(bool capture) override { captures += capture ? 1 : -1; }
 };
 
@@ -141,37 +141,37 @@ class ZipWriter {
     e.crc = crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
     e.size = static_cast<std::uint32_t>(data.size());
     e.compressed = static_cast<std::uint32_t>(body.size());
-    e.offset = static_cast<std::uint32_t>(out_.size());
+    e.offset = static_cast<std::uint32_t>(m_out.size());
     Put32(0x04034b50); Put16(20); Put16(0); Put16(e.method); Put16(0); Put16(0);
     Put32(e.crc); Put32(e.compressed); Put32(e.size);
     Put16(static_cast<std::uint16_t>(name.size())); Put16(0);
-    out_ += name;
-    e.data_offset = out_.size();
-    out_ += body;
-    entries_.push_back(e);
+    m_out += name;
+    e.dataOffset = m_out.size();
+    m_out += body;
+    m_entries.push_back(e);
   }
 
   std::string Finish() {
-    std::uint32_t dir = static_cast<std::uint32_t>(out_.size());
-    for (const auto& e : entries_) {
+    std::uint32_t dir = static_cast<std::uint32_t>(m_out.size());
+    for (const auto& e : m_entries) {
       Put32(0x02014b50); Put16(20); Put16(20); Put16(0); Put16(e.method); Put16(0); Put16(0);
       Put32(e.crc); Put32(e.compressed); Put32(e.size);
       Put16(static_cast<std::uint16_t>(e.name.size())); Put16(0); Put16(0); Put16(0); Put16(0);
       Put32(0); Put32(e.offset);
-      out_ += e.name;
+      m_out += e.name;
     }
-    std::uint32_t dir_size = static_cast<std::uint32_t>(out_.size()) - dir;
+    std::uint32_t dirSize = static_cast<std::uint32_t>(m_out.size()) - dir;
     Put32(0x06054b50); Put16(0); Put16(0);
-    Put16(static_cast<std::uint16_t>(entries_.size()));
-    Put16(static_cast<std::uint16_t>(entries_.size()));
-    Put32(dir_size); Put32(dir); Put16(0);
-    return out_;
+    Put16(static_cast<std::uint16_t>(m_entries.size()));
+    Put16(static_cast<std::uint16_t>(m_entries.size()));
+    Put32(dirSize); Put32(dir); Put16(0);
+    return m_out;
   }
 
   // Where the named entry's data starts in the archive (to damage it in tests).
   size_t DataOffset(const std::string& name) const {
-    for (const auto& e : entries_) {
-      if (e.name == name) return e.data_offset;
+    for (const auto& e : m_entries) {
+      if (e.name == name) return e.dataOffset;
     }
     return 0;
   }
@@ -181,12 +181,12 @@ class ZipWriter {
     std::string name;
     std::uint16_t method;
     std::uint32_t crc, size, compressed, offset;
-    size_t data_offset;
+    size_t dataOffset;
   };
-  void Put16(std::uint16_t v) { out_ += static_cast<char>(v & 0xFF); out_ += static_cast<char>(v >> 8); }
+  void Put16(std::uint16_t v) { m_out += static_cast<char>(v & 0xFF); m_out += static_cast<char>(v >> 8); }
   void Put32(std::uint32_t v) { Put16(static_cast<std::uint16_t>(v)); Put16(static_cast<std::uint16_t>(v >> 16)); }
-  std::string out_;
-  std::vector<Entry> entries_;
+  std::string m_out;
+  std::vector<Entry> m_entries;
 };
 
 // The checkout's skin folder (ZR_SOURCE_DIR is set by ctest).
@@ -247,14 +247,14 @@ class MainDocumentTest : public SkinPackageTest {
   void SetUp() override {
     SkinPackageTest::SetUp();
     if (HasFatalFailure()) return;
-    pm_.Init(&host_, L"wnd_main.xml");
-    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", &pm_);
+    m_pm.Init(&m_host, L"wnd_main.xml");
+    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", &m_pm);
     ASSERT_NE(root, nullptr);
-    pm_.AttachDialog(root);
+    m_pm.AttachDialog(root);
   }
 
-  FakeHost host_;
-  Skin::CPaintManager pm_;
+  FakeHost m_host;
+  Skin::CPaintManager m_pm;
 };
 
 // A 2 x 2 PNG (red, green / blue, half-transparent white), made with zlib.

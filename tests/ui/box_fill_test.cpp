@@ -38,14 +38,14 @@ class BoxFill : public zr::test::SkinPackageTest {
   std::unique_ptr<Skin::CPaintManager> Fill(bool link, const zr::BoxTexts& texts, unsigned type) {
     const wchar_t* file = link ? L"messageboxwithlink.xml" : L"messagebox.xml";
     auto pm = std::make_unique<Skin::CPaintManager>();
-    pm->Init(&host_, file);
+    pm->Init(&m_host, file);
     Skin::CControlUI* root = Skin::CMarkupBuilder::Create(file, pm.get());
     if (root == nullptr) return nullptr;
     pm->AttachDialog(root);
     pm->SetClientSize(pm->Window().size);
     zr::FillMessageBox(*pm, link, texts, type,
                        [this](const std::wstring& text, int font, unsigned style) {
-                         return surface_.MeasureText(text, font, style).cx;
+                         return m_surface.MeasureText(text, font, style).cx;
                        });
     pm->Layout();
     return pm;
@@ -62,8 +62,8 @@ class BoxFill : public zr::test::SkinPackageTest {
     return SkinRect{-1, -1, -1, -1};
   }
 
-  zr::test::FakeHost host_;
-  MeasuringSurface surface_;
+  zr::test::FakeHost m_host;
+  MeasuringSurface m_surface;
 };
 
 const SkinRect kError{0, 0, 22, 22};
@@ -151,7 +151,7 @@ TEST_F(BoxFill, LinkDocumentKeepsItsOwnLinkTextWhenNoneIsGiven) {
   auto pm = Fill(true, texts, 0x10);
   ASSERT_NE(pm, nullptr);
   EXPECT_EQ(pm->FindControl(L"btn_link")->GetText(), L"去官网");
-  EXPECT_EQ(surface_.lastFont, -100) << "nothing was measured";
+  EXPECT_EQ(m_surface.lastFont, -100) << "nothing was measured";
 }
 
 TEST_F(BoxFill, LinkButtonWidthFollowsTheMeasuredText) {
@@ -162,8 +162,8 @@ TEST_F(BoxFill, LinkButtonWidthFollowsTheMeasuredText) {
   const WidthCase cases[] = {{30, 30}, {59, 59}, {60, 60}, {61, 81}, {75, 95}};
   for (const WidthCase& c : cases) {
     SCOPED_TRACE(c.measured);
-    surface_.widths[L"访问官网"] = c.measured;
-    surface_.lastFont = -100;
+    m_surface.widths[L"访问官网"] = c.measured;
+    m_surface.lastFont = -100;
     zr::BoxTexts texts;
     texts.caption = L"更新";
     texts.message = L"m";
@@ -175,7 +175,7 @@ TEST_F(BoxFill, LinkButtonWidthFollowsTheMeasuredText) {
     EXPECT_EQ(link->GetText(), L"访问官网");
     EXPECT_EQ(link->GetFixedWidth(), c.width);
     EXPECT_EQ(link->GetPos().Width(), c.width);
-    EXPECT_EQ(surface_.lastFont, 2) << "measured with the button's own (underlined) font";
+    EXPECT_EQ(m_surface.lastFont, 2) << "measured with the button's own (underlined) font";
   }
   EXPECT_EQ(zr::LinkButtonWidth(60), 60);
   EXPECT_EQ(zr::LinkButtonWidth(61), 81);

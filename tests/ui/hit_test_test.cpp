@@ -21,18 +21,18 @@ class MainHitTestRule : public zr::test::MainDocumentTest {
   void SetUp() override {
     zr::test::MainDocumentTest::SetUp();
     if (HasFatalFailure()) return;
-    pm_.SetClientSize(pm_.Window().size);
+    m_pm.SetClientSize(m_pm.Window().size);
     // As the window's initialisation leaves it.
-    pm_.FindControl(L"lab_install_tip")->SetVisible(true);
-    pm_.FindControl(L"lab_install_name")->SetVisible(true);
-    pm_.Layout();
+    m_pm.FindControl(L"lab_install_tip")->SetVisible(true);
+    m_pm.FindControl(L"lab_install_name")->SetVisible(true);
+    m_pm.Layout();
   }
 
   MainHitTest At(int x, int y) {
-    return zr::DecideMainHitTest(pm_, Skin::SkinPoint{x, y}, client_);
+    return zr::DecideMainHitTest(m_pm, Skin::SkinPoint{x, y}, m_client);
   }
 
-  const Skin::SkinRect client_{0, 0, 580, 400};
+  const Skin::SkinRect m_client{0, 0, 580, 400};
 };
 
 struct HitCase {
@@ -42,7 +42,7 @@ struct HitCase {
 };
 
 TEST_F(MainHitTestRule, ProgressPage) {
-  ASSERT_EQ(pm_.GetClientSize(), (Skin::SkinSize{580, 400}));
+  ASSERT_EQ(m_pm.GetClientSize(), (Skin::SkinSize{580, 400}));
   const HitCase cases[] = {
       // The lower-left strip: x up to 30, y from 301 on, even outside the client area.
       {30, 301, MainHitTest::kClient, "strip, inner corner"},
@@ -74,13 +74,13 @@ TEST_F(MainHitTestRule, ProgressPage) {
 }
 
 TEST_F(MainHitTestRule, CompletionPageButtonDoesNotDrag) {
-  auto* tab = dynamic_cast<Skin::CTabLayoutUI*>(pm_.FindControl(L"tab_update_view"));
+  auto* tab = dynamic_cast<Skin::CTabLayoutUI*>(m_pm.FindControl(L"tab_update_view"));
   ASSERT_NE(tab, nullptr);
   // On the progress page the start button is hidden: its place drags.
   EXPECT_EQ(At(290, 345), MainHitTest::kCaption);
   ASSERT_TRUE(tab->SelectItem(1));
-  pm_.Layout();
-  const Skin::SkinRect button = pm_.FindControl(L"btn_runprogram")->GetPos();
+  m_pm.Layout();
+  const Skin::SkinRect button = m_pm.FindControl(L"btn_runprogram")->GetPos();
   EXPECT_EQ(button, (Skin::SkinRect{218, 322, 362, 368})) << button.left << "," << button.top;
   EXPECT_EQ(At(290, 345), MainHitTest::kUseDefault);
   EXPECT_EQ(At(218, 322), MainHitTest::kUseDefault);

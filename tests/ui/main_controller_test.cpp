@@ -13,6 +13,7 @@
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/tab_layout.h"
+#include "support/fake_texts.h"
 #include "support/skin_fixtures.h"
 #include "util/text.h"
 
@@ -44,12 +45,12 @@ class MainController : public zr::test::MainDocumentTest {
   void SetUp() override {
     zr::test::MainDocumentTest::SetUp();
     if (HasFatalFailure()) return;
-    controller_.Init(pm_);
+    m_controller.Init(m_pm);
   }
 
   template <typename T>
   T& Control(const wchar_t* name) {
-    T* control = dynamic_cast<T*>(pm_.FindControl(name));
+    T* control = dynamic_cast<T*>(m_pm.FindControl(name));
     EXPECT_NE(control, nullptr) << "no control " << zr::WideToUtf8(name);
     return *control;
   }
@@ -57,8 +58,9 @@ class MainController : public zr::test::MainDocumentTest {
   bool Visible(const wchar_t* name) { return Control<Skin::CControlUI>(name).IsVisible(); }
   std::wstring Text(const wchar_t* name) { return Control<Skin::CControlUI>(name).GetText(); }
 
-  FakeWindow window_;
-  zr::CMainController controller_{window_};
+  zr::test::FakeTexts m_texts;
+  FakeWindow m_window;
+  zr::CMainController m_controller{m_window, m_texts};
 };
 
 TEST_F(MainController, TheProgressPageShowsTheProductAndTheWorkersMessages) {
@@ -75,7 +77,7 @@ TEST_F(MainController, TheProgressPageShowsTheProductAndTheWorkersMessages) {
     int shown;
   } steps[] = {{40, 40}, {-1, 40}, {101, 40}, {100, 100}, {0, 0}};
   for (const auto& step : steps) {
-    controller_.OnProgress(step.posted);
+    m_controller.OnProgress(step.posted);
     EXPECT_EQ(progress.GetValue(), step.shown) << "after " << step.posted;
   }
 
@@ -85,28 +87,28 @@ TEST_F(MainController, TheProgressPageShowsTheProductAndTheWorkersMessages) {
   } speeds[] = {
       {2048, L"2.00 KB/s"}, {-1, L""}, {std::int64_t{1} << 33, L"2.00 GB/s"}, {0, L"0 B/s"}};
   for (const auto& speed : speeds) {
-    controller_.OnSpeed(speed.posted);
+    m_controller.OnSpeed(speed.posted);
     EXPECT_EQ(zr::WideToUtf8(Text(L"lb_speed")), zr::WideToUtf8(speed.shown))
         << "after " << speed.posted;
   }
-  controller_.OnStatusText(L"正在更新 a.dll");
+  m_controller.OnStatusText(L"正在更新 a.dll");
   EXPECT_EQ(Text(L"lb_file"), L"正在更新 a.dll");
-  EXPECT_TRUE(window_.calls.empty());
+  EXPECT_TRUE(m_window.calls.empty());
 }
 
 TEST_F(MainController, SuccessShowsTheCompletionPageAndStartsTheProductAfterThreeSeconds) {
-  controller_.OnSucceeded();
+  m_controller.OnSucceeded();
   EXPECT_EQ(Page(), zr::CMainController::kCompletionPage);
   EXPECT_EQ(Control<Skin::CLabelUI>(L"labBk").GetBkImage(), L"file = 'install_img_03@2x.png'");
   EXPECT_FALSE(Visible(L"lab_install_tip"));
   EXPECT_FALSE(Visible(L"lab_install_name"));
   EXPECT_TRUE(Visible(L"lab_install_completed"));
-  EXPECT_EQ(zr::WideToUtf8(Text(L"btn_runprogram")), "确定");
-  EXPECT_EQ(window_.calls, (std::vector<std::string>{"timer 3000"}));
+  EXPECT_EQ(zr::WideToUtf8(Text(L"btn_runprogram")), "ok");
+  EXPECT_EQ(m_window.calls, (std::vector<std::string>{"timer 3000"}));
 
-  window_.calls.clear();
-  controller_.OnCompletionTimer();
-  EXPECT_EQ(window_.calls, (std::vector<std::string>{"stop timer", "stop timer", "launch", "close"}));
+  m_window.calls.clear();
+  m_controller.OnCompletionTimer();
+  EXPECT_EQ(m_window.calls, (std::vector<std::string>{"stop timer", "stop timer", "launch", "close"}));
 }
 
 // Whatever comes after the completion page, the product starts at most once, and only when
@@ -132,8 +134,8 @@ TEST_F(MainController, TheProductStartsAtMostOnceAndNeverAfterClosingBegan) {
   };
   for (const auto& c : cases) {
     FakeWindow window;
-    zr::CMainController controller(window);
-    controller.Init(pm_);
+    zr::CMainController controller(window, m_texts);
+    controller.Init(m_pm);
     controller.OnSucceeded();
     for (const Event& event : c.events) event(controller);
     int launches = 0;
@@ -144,31 +146,31 @@ TEST_F(MainController, TheProductStartsAtMostOnceAndNeverAfterClosingBegan) {
 }
 
 TEST_F(MainController, ButtonsCloseOrMinimise) {
-  EXPECT_TRUE(controller_.OnClick(L"minbtn"));  // the engine's own minimise must not follow
-  EXPECT_FALSE(controller_.Closing());
-  EXPECT_FALSE(controller_.OnClick(L"labBk"));
-  EXPECT_EQ(window_.calls, (std::vector<std::string>{"minimise"}));
-  EXPECT_FALSE(controller_.OnClick(L"closebtn"));
-  EXPECT_EQ(window_.calls, (std::vector<std::string>{"minimise", "close"}));
-  controller_.OnClose();
-  EXPECT_EQ(window_.calls.back(), "quit");
+  EXPECT_TRUE(m_controller.OnClick(L"minbtn"));  // the engine's own minimise must not follow
+  EXPECT_FALSE(m_controller.Closing());
+  EXPECT_FALSE(m_controller.OnClick(L"labBk"));
+  EXPECT_EQ(m_window.calls, (std::vector<std::string>{"minimise"}));
+  EXPECT_FALSE(m_controller.OnClick(L"closebtn"));
+  EXPECT_EQ(m_window.calls, (std::vector<std::string>{"minimise", "close"}));
+  m_controller.OnClose();
+  EXPECT_EQ(m_window.calls.back(), "quit");
 }
 
 // The fatal box keeps the window object alive while it is open: the object may go only once
 // its window is gone and no box over it, of this thread or another, is open.
 TEST_F(MainController, TheFatalBoxClosesTheWindowAndKeepsItsObjectAlive) {
-  controller_.OnFatalText(L"更新失败");
-  EXPECT_EQ(window_.boxText, L"更新失败");
-  EXPECT_EQ(window_.calls, (std::vector<std::string>{"box", "close"}));
-  EXPECT_FALSE(controller_.MayDelete());  // the window is still there
-  controller_.OnWindowGone();
-  EXPECT_TRUE(controller_.MayDelete());
+  m_controller.OnFatalText(L"更新失败");
+  EXPECT_EQ(m_window.boxText, L"更新失败");
+  EXPECT_EQ(m_window.calls, (std::vector<std::string>{"box", "close"}));
+  EXPECT_FALSE(m_controller.MayDelete());  // the window is still there
+  m_controller.OnWindowGone();
+  EXPECT_TRUE(m_controller.MayDelete());
 
   // The window goes while the box is open (a second box nested in it): nothing is posted to
   // it after, and the object stays until the outer box is answered.
   FakeWindow window;
-  zr::CMainController controller(window);
-  controller.Init(pm_);
+  zr::CMainController controller(window, m_texts);
+  controller.Init(m_pm);
   bool mayDeleteInside = true;
   int depth = 0;
   window.whileBoxOpen = [&] {

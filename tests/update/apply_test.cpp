@@ -63,7 +63,7 @@ std::string Upper(std::string text) {
 }
 
 // ReplaceFiles inside a held file stage, as the worker runs it.
-int32_t Replace(CUpdateContext& context, FakePlatform& platform) {
+UpdateOutcome Replace(CUpdateContext& context, FakePlatform& platform) {
   CFileStage stage(platform);
   EXPECT_TRUE(stage.Enter());
   return ReplaceFiles(context, platform);
@@ -76,21 +76,21 @@ TEST(ReplaceFiles, JournalsThenReplacesAnExistingFileAndCreatesANewOne) {
   Stage(platform, context, L"C:\\Zoria\\a.dll", L"a", "new a");
   Stage(platform, context, L"C:\\Zoria\\plugins\\新 目录\\b.dll", L"b", "new b");
 
-  EXPECT_EQ(Replace(context, platform), RESULT_OK);
+  EXPECT_EQ(Replace(context, platform), UpdateOutcome::kOk);
   EXPECT_EQ(Narrow(platform.log),
             Narrow({L"write C:\\Zoria\\zrUpdater.journal",
-                    L"status 1/2 正在更新文件 a.dll",
+                    L"status pro_update_file_dds(1,2,a.dll)",
                     L"move C:\\Zoria\\a.dll -> C:\\Zoria\\a.dll.bak",
                     L"move C:\\Zoria\\cache\\update\\a.staged -> C:\\Zoria\\a.dll",
                     L"progress 50",
-                    L"status 2/2 正在更新文件 b.dll",
+                    L"status pro_update_file_dds(2,2,b.dll)",
                     L"mkdirs C:\\Zoria\\plugins\\新 目录\\b.dll",
                     L"move C:\\Zoria\\cache\\update\\b.staged -> C:\\Zoria\\plugins\\新 目录\\b.dll",
                     L"append C:\\Zoria\\zrUpdater.journal",
                     L"delete C:\\Zoria\\a.dll.bak",
                     L"delete C:\\Zoria\\zrUpdater.journal",
                     L"progress 100",
-                    L"status 更新完成！"}));
+                    L"status pro_update_finished"}));
   EXPECT_EQ(platform.files, (FileTable{{L"C:\\Zoria\\a.dll", "new a"},
                                        {L"C:\\Zoria\\plugins\\新 目录\\b.dll", "new b"}}));
   ASSERT_EQ(context.backups.size(), 2u);
@@ -134,7 +134,7 @@ TEST(ReplaceFiles, TheProgressBarFollowsTheFilesDoneAtMostAHundredTimes) {
     for (int i = 0; i < count; ++i) {
       Stage(platform, context, kProduct + L"\\f" + std::to_wstring(i), L"s" + std::to_wstring(i), "x");
     }
-    ASSERT_EQ(Replace(context, platform), RESULT_OK);
+    ASSERT_EQ(Replace(context, platform), UpdateOutcome::kOk);
     std::vector<int64_t> positions;
     for (const auto& reported : platform.events) {
       if (reported.event.kind == UpdateEvent::Kind::kProgress) positions.push_back(reported.event.value);
@@ -165,7 +165,7 @@ TEST(ReplaceFiles, FilesNamedLikeBackupsThatWereThereBeforeAreLeftAlone) {
     Stage(platform, context, L"C:\\Zoria\\missing.dll", L"m", "new m");
     if (fails) platform.lockedPaths = {L"C:\\Zoria\\missing.dll"};
 
-    EXPECT_EQ(Replace(context, platform), fails ? RESULT_MOVE_FAILED : RESULT_OK);
+    EXPECT_EQ(Replace(context, platform), fails ? UpdateOutcome::kMoveFailed : UpdateOutcome::kOk);
     ASSERT_FALSE(context.backups.empty());
     EXPECT_EQ(context.backups[0].backup, L"C:\\Zoria\\a.dll.3.bak");
     if (fails) {
@@ -186,7 +186,7 @@ TEST(ReplaceFiles, ABackupThatCannotBeDeletedGoesAtTheNextStartWithoutClosingThe
   Stage(platform, context, L"C:\\Zoria\\a.dll", L"a", "new a");
   platform.failOperation = 5;  // journal, two moves, commit, then the deletion of a.dll.bak
 
-  EXPECT_EQ(Replace(context, platform), RESULT_OK);
+  EXPECT_EQ(Replace(context, platform), UpdateOutcome::kOk);
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll"], "new a");
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll.bak"], "old a");
   EXPECT_EQ(ParseJournal(platform.files[kJournal]).state, Journal::State::kFinished);
@@ -195,7 +195,7 @@ TEST(ReplaceFiles, ABackupThatCannotBeDeletedGoesAtTheNextStartWithoutClosingThe
   platform.processes[7] = {kProduct + L"\\zrCastrix.exe"};
   CUpdateContext next;
   CFileStage stage(platform);
-  EXPECT_EQ(RecoverInterruptedRun(next, platform, stage), RESULT_OK);
+  EXPECT_EQ(RecoverInterruptedRun(next, platform, stage), UpdateOutcome::kOk);
   EXPECT_EQ(platform.files, (FileTable{{L"C:\\Zoria\\a.dll", "new a"}}));
   EXPECT_EQ(platform.processes.count(7), 1u) << "the product runs on";
   EXPECT_EQ(platform.fileStageRequests, 1) << "only the replacing's own";
@@ -209,7 +209,7 @@ TEST(ReplaceFiles, NothingMovesWithoutAJournalOrACommit) {
     CUpdateContext context;
     Stage(platform, context, L"C:\\Zoria\\a.dll", L"a", "new a");
     platform.failOperation = failing;
-    EXPECT_EQ(Replace(context, platform), RESULT_MOVE_FAILED);
+    EXPECT_EQ(Replace(context, platform), UpdateOutcome::kJournalFailed);
     RollbackFiles(context, platform);
     EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll"], "old a");
     EXPECT_EQ(platform.files.count(L"C:\\Zoria\\a.dll.bak"), 0u);
@@ -225,7 +225,7 @@ TEST(ReplaceFiles, ALockedFirstFileEndsAtOnceWithNothingRecorded) {
   Stage(platform, context, L"C:\\Zoria\\a.dll", L"a", "new a");
   Stage(platform, context, L"C:\\Zoria\\b.dll", L"b", "new b");
 
-  EXPECT_EQ(Replace(context, platform), RESULT_MOVE_FAILED);
+  EXPECT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
   EXPECT_TRUE(context.backups.empty());
   EXPECT_EQ(platform.StatusTexts().size(), 1u);
 
@@ -246,7 +246,7 @@ TEST(RollbackFiles, ThirdOfFiveFailingRestoresTheFirstThreeInOrder) {
   }
   platform.files.erase(kStaging + L"\\c.staged");  // the third new content is missing
 
-  EXPECT_EQ(Replace(context, platform), RESULT_MOVE_FAILED);
+  EXPECT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
   ASSERT_EQ(context.backups.size(), 3u);
   platform.log.clear();
   RollbackFiles(context, platform);
@@ -255,7 +255,7 @@ TEST(RollbackFiles, ThirdOfFiveFailingRestoresTheFirstThreeInOrder) {
   for (int k = 0; k < 3; ++k) {
     const std::wstring name(1, L"abc"[k]);
     const std::wstring target = kProduct + L"\\" + name + L".dll";
-    expected.push_back(L"status " + std::to_wstring(k + 1) + L"/3 正在回滚文件(" + name + L".dll)");
+    expected.push_back(L"status pro_rollback_dds(" + std::to_wstring(k + 1) + L",3," + name + L".dll)");
     if (k < 2) expected.push_back(L"move " + target + L" -> " + target + L".tmp");
     expected.push_back(L"move " + target + L".bak -> " + target);  // c.dll was only moved aside
     if (k < 2) expected.push_back(L"delete " + target + L".tmp");
@@ -281,14 +281,14 @@ TEST(RollbackFiles, DeletesFilesTheRunCreatedAndPausesOnlyForAWindow) {
     Stage(platform, context, L"C:\\Zoria\\x.dll", L"x", "new x");
     platform.files.erase(kStaging + L"\\x.staged");
 
-    EXPECT_EQ(Replace(context, platform), RESULT_MOVE_FAILED);
+    EXPECT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
     platform.log.clear();
     platform.shuttingDown = ending;
     RollbackFiles(context, platform);
-    std::vector<std::wstring> expected = {L"status 1/2 正在回滚文件(n.dll)",
+    std::vector<std::wstring> expected = {L"status pro_rollback_dds(1,2,n.dll)",
                                           L"move C:\\Zoria\\new\\n.dll -> C:\\Zoria\\new\\n.dll.tmp",
                                           L"delete C:\\Zoria\\new\\n.dll.tmp", L"sleep 10",
-                                          L"status 2/2 正在回滚文件(x.dll)", L"rmdir C:\\Zoria\\new",
+                                          L"status pro_rollback_dds(2,2,x.dll)", L"rmdir C:\\Zoria\\new",
                                           L"delete " + kJournal};
     if (ending) expected.erase(std::remove(expected.begin(), expected.end(), L"sleep 10"), expected.end());
     EXPECT_EQ(Narrow(platform.log), Narrow(expected));
@@ -306,13 +306,13 @@ TEST(ReplaceFiles, PathsWithForwardSlashesOnly) {
   Stage(platform, context, L"C:/Zoria/b.dll", L"b", "new b");
   platform.files.erase(kStaging + L"\\b.staged");
 
-  EXPECT_EQ(Replace(context, platform), RESULT_MOVE_FAILED);
+  EXPECT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
   RollbackFiles(context, platform);
   const auto texts = platform.StatusTexts();
   ASSERT_EQ(texts.size(), 4u);
-  EXPECT_EQ(WideToUtf8(texts[0]), "1/2 正在更新文件 a.dll");
-  EXPECT_EQ(WideToUtf8(texts[2]), "1/2 正在回滚文件()");
-  EXPECT_EQ(WideToUtf8(texts[3]), "2/2 正在回滚文件()");
+  EXPECT_EQ(WideToUtf8(texts[0]), "pro_update_file_dds(1,2,a.dll)");
+  EXPECT_EQ(WideToUtf8(texts[2]), "pro_rollback_dds(1,2,)");
+  EXPECT_EQ(WideToUtf8(texts[3]), "pro_rollback_dds(2,2,)");
   EXPECT_EQ(platform.files[L"C:/Zoria/a.dll"], "old a");
 }
 
@@ -323,17 +323,17 @@ TEST(RollbackFiles, TheParkedFileReturnsWhenTheBackupCannotComeBackAndTheJournal
   Stage(platform, context, L"C:\\Zoria\\a.dll", L"a", "new a");
   Stage(platform, context, L"C:\\Zoria\\b.dll", L"b", "new b");
   platform.files.erase(kStaging + L"\\b.staged");
-  ASSERT_EQ(Replace(context, platform), RESULT_MOVE_FAILED);
+  ASSERT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
 
   platform.failOperation = platform.operations + 2;  // moving a.dll.bak back
   platform.log.clear();
   RollbackFiles(context, platform);
-  EXPECT_EQ(Narrow(platform.log), Narrow({L"status 1/2 正在回滚文件(a.dll)",
+  EXPECT_EQ(Narrow(platform.log), Narrow({L"status pro_rollback_dds(1,2,a.dll)",
                                           L"move C:\\Zoria\\a.dll -> C:\\Zoria\\a.dll.tmp",
                                           L"failed move C:\\Zoria\\a.dll.bak -> C:\\Zoria\\a.dll",
                                           L"move C:\\Zoria\\a.dll.tmp -> C:\\Zoria\\a.dll", L"sleep 10",
-                                          L"status 2/2 正在回滚文件(b.dll)",
-                                          L"status 1/2 无法恢复文件(a.dll)，请关闭占用它的程序后重试"}));
+                                          L"status pro_rollback_dds(2,2,b.dll)",
+                                          L"status pro_restore_failed_dds(1,2,a.dll)"}));
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll"], "new a");
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll.bak"], "old a");
   EXPECT_EQ(platform.files.count(L"C:\\Zoria\\a.dll.tmp"), 0u);
@@ -360,15 +360,15 @@ TEST(ReplaceFiles, ATargetListedTwiceKeepsItsOriginalRestorable) {
     Stage(platform, context, L"C:\\Zoria\\sub\\..\\A.DLL.", L"second", "second");
     if (c.secondMoveFails) platform.files.erase(kStaging + L"\\second.staged");
 
-    const int32_t result = Replace(context, platform);
+    const UpdateOutcome result = Replace(context, platform);
     EXPECT_EQ(context.backups.size(), 1u);
     EXPECT_EQ(platform.files.count(L"C:\\Zoria\\a.dll.bak"), c.secondMoveFails && c.existed ? 1u : 0u);
     if (!c.secondMoveFails) {
-      EXPECT_EQ(result, RESULT_OK);
+      EXPECT_EQ(result, UpdateOutcome::kOk);
       EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll"], "second");
       continue;
     }
-    EXPECT_EQ(result, RESULT_MOVE_FAILED);
+    EXPECT_EQ(result, UpdateOutcome::kMoveFailed);
     RollbackFiles(context, platform);
     if (c.existed) {
       EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll"], "original");
@@ -460,17 +460,17 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
 
     CFileStage stage(platform);
     if (c.usable) {
-      EXPECT_EQ(CheckFileEntries(context, platform), RESULT_OK);
+      EXPECT_EQ(CheckFileEntries(context, platform), UpdateOutcome::kOk);
       continue;
     }
-    EXPECT_EQ(ApplyUpdate(context, platform, stage), RESULT_MOVE_FAILED);
+    EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kCheckRefused);
     EXPECT_EQ(platform.files, before);
     EXPECT_EQ(platform.operations, 0);
     EXPECT_EQ(platform.processes.count(7), 1u) << "the product is not closed for nothing";
     EXPECT_EQ(platform.fileStageRequests, 0);
     ASSERT_FALSE(platform.StatusTexts().empty());
-    EXPECT_EQ(platform.StatusTexts().back(), (c.md5.empty() ? L"2/3 正在更新文件 " : L"2/3 校验错误，文件 ") +
-                                                 FileNameOfPath(c.path) + (c.md5.empty() ? L"" : L" 的MD5值不一致"));
+    EXPECT_EQ(platform.StatusTexts().back(), (c.md5.empty() ? L"pro_update_file_dds(2,3," : L"pro_verify_md5_error(2,3,") +
+                                                 FileNameOfPath(c.path) + L")");
   }
 }
 
@@ -486,7 +486,7 @@ TEST(ApplyUpdate, TheMd5CheckFillsTheBarBeforeTheProductIsAsked) {
   context.files[0].md5 = "d408ed46ebcc326f9e7c6bb9c77af1cd";
   context.files[1].md5 = "3E6CCDF94150D22DD4B2C94BFBA165BF";
   CFileStage stage(platform);
-  ASSERT_EQ(ApplyUpdate(context, platform, stage), RESULT_OK);
+  ASSERT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kOk);
 
   const auto asked = std::find_if(platform.log.begin(), platform.log.end(),
                                   [](const std::wstring& line) { return line.compare(0, 11, L"questionbox") == 0; });
@@ -498,7 +498,7 @@ TEST(ApplyUpdate, TheMd5CheckFillsTheBarBeforeTheProductIsAsked) {
     if (line->compare(0, 9, L"progress ") == 0) bar.push_back(std::stoll(line->substr(9)));
     if (line->compare(0, 7, L"status ") == 0) lines.push_back(line->substr(7));
   }
-  EXPECT_EQ(lines, (std::vector<std::wstring>{L"1/2 正在校验文件 a.dll", L"2/2 正在校验文件 b.dll"}));
+  EXPECT_EQ(lines, (std::vector<std::wstring>{L"pro_verifying_dds(1,2,a.dll)", L"pro_verifying_dds(2,2,b.dll)"}));
   ASSERT_GT(bar.size(), 50u) << "the bar follows the bytes";
   EXPECT_LE(bar.size(), 102u);
   EXPECT_EQ(bar.front(), 0);
@@ -520,10 +520,10 @@ TEST(ApplyUpdate, AStagedFileChangedAfterItsCheckIsNotInstalled) {
   context.files[0].md5 = "49746909ac6ede6a7a85f557a212a066";
   platform.onBox = [](FakePlatform& p) { p.files[kStaging + L"\\a.staged"] = "new A"; };
   CFileStage stage(platform);
-  EXPECT_EQ(ApplyUpdate(context, platform, stage), RESULT_MOVE_FAILED);
+  EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kCheckRefused);
   EXPECT_EQ(platform.files[kProduct + L"\\a.dll"], "old a");
   EXPECT_EQ(platform.operations, 0);
-  EXPECT_EQ(platform.StatusTexts().back(), L"1/1 校验错误，文件 a.dll 的MD5值不一致");
+  EXPECT_EQ(platform.StatusTexts().back(), L"pro_verify_md5_error(1,1,a.dll)");
 }
 
 TEST(ApplyUpdate, ClosesTheProductFirstAndTouchesNothingWhenThatFails) {
@@ -539,7 +539,7 @@ TEST(ApplyUpdate, ClosesTheProductFirstAndTouchesNothingWhenThatFails) {
 
   {
     CFileStage stage(platform);
-    EXPECT_EQ(ApplyUpdate(context, platform, stage), RESULT_USER_CANCELLED);
+    EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kUserCancelled);
   }
   EXPECT_EQ(platform.files, before);
   EXPECT_EQ(platform.operations, 0);
@@ -547,7 +547,7 @@ TEST(ApplyUpdate, ClosesTheProductFirstAndTouchesNothingWhenThatFails) {
 
   platform.boxAnswers = {BoxAnswer::kFirst};  // quits on request this time
   CFileStage stage(platform);
-  EXPECT_EQ(ApplyUpdate(context, platform, stage), RESULT_OK);
+  EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kOk);
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll"], "new a");
   EXPECT_EQ(platform.processes.count(7), 0u);
 }
@@ -625,7 +625,7 @@ TEST(RecoverInterruptedRun, FinishesWhatTheJournalLeftAndOnlyThat) {
     if (c.disk.count(n) || c.disk.count(n + L".tmp")) platform.directories.insert(kProduct + L"\\new");
     CUpdateContext context;
     CFileStage stage(platform);
-    EXPECT_EQ(RecoverInterruptedRun(context, platform, stage), c.journalKept ? RESULT_MOVE_FAILED : RESULT_OK);
+    EXPECT_EQ(RecoverInterruptedRun(context, platform, stage), c.journalKept ? UpdateOutcome::kRecoveryFailed : UpdateOutcome::kOk);
     if (c.journalKept) {
       EXPECT_EQ(platform.files[kJournal], c.journal);
       platform.files.erase(kJournal);
@@ -647,12 +647,12 @@ TEST(RecoverInterruptedRun, MovesNothingWhileTheProductRunsOnAndKeepsTheJournalW
     BoxAnswer answer;
     bool terminable;
     bool backupLocked;
-    int32_t result;
+    UpdateOutcome result;
     bool productEnds;
   } cases[] = {
-      {"the user keeps the product", BoxAnswer::kSecond, true, false, RESULT_USER_CANCELLED, false},
-      {"the product does not end", BoxAnswer::kFirst, false, false, RESULT_CLOSE_FAILED, false},
-      {"the backup is held", BoxAnswer::kFirst, true, true, RESULT_MOVE_FAILED, true},
+      {"the user keeps the product", BoxAnswer::kSecond, true, false, UpdateOutcome::kUserCancelled, false},
+      {"the product does not end", BoxAnswer::kFirst, false, false, UpdateOutcome::kCloseFailed, false},
+      {"the backup is held", BoxAnswer::kFirst, true, true, UpdateOutcome::kRecoveryFailed, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -675,7 +675,7 @@ TEST(RecoverInterruptedRun, MovesNothingWhileTheProductRunsOnAndKeepsTheJournalW
     EXPECT_EQ(platform.processes.count(7), c.productEnds ? 0u : 1u);
     EXPECT_EQ(platform.files, before) << "nothing moves, and the journal stays";
     if (c.backupLocked) {
-      EXPECT_EQ(platform.StatusTexts().back(), L"1/3 无法恢复文件(a.dll)，请关闭占用它的程序后重试");
+      EXPECT_EQ(platform.StatusTexts().back(), L"pro_restore_failed_dds(1,3,a.dll)");
     } else {
       EXPECT_EQ(platform.moveCount, 0);
     }
@@ -856,7 +856,7 @@ bool RmdirFailed(const FakePlatform& platform) {
 }
 
 // The next start's recovery, on what `disk` holds.
-int32_t RecoverOn(const FakePlatform& disk, FakePlatform& next) {
+UpdateOutcome RecoverOn(const FakePlatform& disk, FakePlatform& next) {
   next.moduleDirectory = kProduct;
   next.directories = disk.directories;
   next.files = disk.files;
@@ -868,7 +868,7 @@ int32_t RecoverOn(const FakePlatform& disk, FakePlatform& next) {
 int CleanOperationCount(const std::vector<SweepEntry>& manifest) {
   SweepRun run;
   Prepare(run, manifest);
-  EXPECT_EQ(Replace(run.context, run.platform), RESULT_OK);
+  EXPECT_EQ(Replace(run.context, run.platform), UpdateOutcome::kOk);
   return run.platform.operations;
 }
 
@@ -888,14 +888,14 @@ TEST(FaultSweep, EveryFailedReplacementIsUndoneCompletely) {
         run.platform.failOperation = fail;
         run.platform.failAfterEffect = afterEffect;
         ++cases;
-        const int32_t result = Replace(run.context, run.platform);
+        const UpdateOutcome result = Replace(run.context, run.platform);
         ASSERT_EQ(run.platform.movesOutsideFileStage, 0);
-        if (result == RESULT_OK) {
+        if (result == UpdateOutcome::kOk) {
           // Only a deletion after the commit failed: every file is new.
           for (const auto& [path, content] : run.finals) ASSERT_EQ(run.platform.files[path], content);
           continue;
         }
-        ASSERT_EQ(result, RESULT_MOVE_FAILED);
+        ASSERT_TRUE(result == UpdateOutcome::kMoveFailed || result == UpdateOutcome::kJournalFailed);
         const int replacing = run.platform.operations;
         const bool commitLanded = run.platform.files[kJournal].find("commit") != std::string::npos;
         RollbackFiles(run.context, run.platform);
@@ -909,10 +909,10 @@ TEST(FaultSweep, EveryFailedReplacementIsUndoneCompletely) {
           killed.platform.failOperation = fail;
           killed.platform.failAfterEffect = true;
           killed.platform.dieAtOperation = at;
-          ASSERT_EQ(Replace(killed.context, killed.platform), RESULT_MOVE_FAILED);
+          ASSERT_EQ(Replace(killed.context, killed.platform), UpdateOutcome::kJournalFailed);
           ASSERT_THROW(RollbackFiles(killed.context, killed.platform), test::ProcessDied);
           FakePlatform next;
-          ASSERT_EQ(RecoverOn(killed.platform, next), RESULT_OK);
+          ASSERT_EQ(RecoverOn(killed.platform, next), UpdateOutcome::kOk);
           ASSERT_TRUE(Holds(next, Joined(run.originals, run.foreign))) << "killed in the rollback at " << at;
           ++cases;
         }
@@ -934,7 +934,7 @@ TEST(FaultSweep, AFailingRollbackNeverLosesAnOriginal) {
         SweepRun run;
         Prepare(run, manifest);
         run.platform.failOperation = fail;
-        if (Replace(run.context, run.platform) == RESULT_OK) continue;
+        if (Replace(run.context, run.platform) == UpdateOutcome::kOk) continue;
         const int before = run.platform.operations;
         RollbackFiles(run.context, run.platform);
         rollbackOperations = run.platform.operations - before;
@@ -945,7 +945,7 @@ TEST(FaultSweep, AFailingRollbackNeverLosesAnOriginal) {
         SweepRun run;
         Prepare(run, manifest);
         run.platform.failOperation = fail;
-        ASSERT_EQ(Replace(run.context, run.platform), RESULT_MOVE_FAILED);
+        ASSERT_NE(Replace(run.context, run.platform), UpdateOutcome::kOk);
         const FileTable beforeRollback = run.platform.files;
         run.platform.failOperation = run.platform.operations + rollbackFail;
         RollbackFiles(run.context, run.platform);
@@ -961,7 +961,7 @@ TEST(FaultSweep, AFailingRollbackNeverLosesAnOriginal) {
         }
         // What the rollback could not finish, the next start does.
         FakePlatform next;
-        if (RecoverOn(run.platform, next) == RESULT_OK) {
+        if (RecoverOn(run.platform, next) == UpdateOutcome::kOk) {
           ASSERT_TRUE(OldOrNew(run, next, RmdirFailed(run.platform)));
         }
       }
@@ -1018,7 +1018,7 @@ TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
         setUp(run, manifest, fail == 0 ? -1 : fail);
         CUpdateContext context;
         // A failing deletion after the commit fails nothing: such runs are the successful one.
-        if (RunUpdate(context, run.platform, config) == RESULT_OK && fail != 0) continue;
+        if (RunUpdate(context, run.platform, config) == UpdateOutcome::kOk && fail != 0) continue;
         total = run.platform.operations;
       }
       for (int at = 1; at <= total + 1; ++at) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_texts.h"
 #include "support/files_win.h"
 #include "update/file_system_win.h"
 #include "update/outcome.h"
@@ -60,7 +61,8 @@ class DiskPlatform : public IUpdatePlatform {
   bool EnterFileStage() override { return true; }
   void LeaveFileStage() override {}
   bool ProcessEnding() override { return false; }
-  ReportDelivery SendUsageReport(const CUpdateContext&, int32_t) override { return {}; }
+  const ITexts& Texts() override { return texts; }
+  ReportDelivery SendUsageReport(const CUpdateContext&, UpdateOutcome) override { return {}; }
 
   // The lines of the record that tell of a failed file operation.
   std::vector<std::string> Failures() const {
@@ -74,6 +76,7 @@ class DiskPlatform : public IUpdatePlatform {
   InstallationFileSystem disk;
   CRecordedFileSystem files{disk, *this};
   std::vector<std::string> record;
+  test::FakeTexts texts;
 };
 
 using HeldFile = CKernelHandle;
@@ -105,16 +108,16 @@ bool Exists(const std::wstring& path) { return FileExists(path) || test::Directo
 
 DWORD Attributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
 
-int32_t Apply(CUpdateContext& context, DiskPlatform& platform) {
+UpdateOutcome Apply(CUpdateContext& context, DiskPlatform& platform) {
   CFileStage stage(platform);
   EXPECT_TRUE(stage.Enter());
   return ApplyUpdate(context, platform, stage);
 }
 
 // The whole failure path of the files: apply, then roll back.
-int32_t ApplyAndRollBack(CUpdateContext& context, DiskPlatform& platform) {
-  const int32_t result = Apply(context, platform);
-  if (result != RESULT_OK) RollbackFiles(context, platform);
+UpdateOutcome ApplyAndRollBack(CUpdateContext& context, DiskPlatform& platform) {
+  const UpdateOutcome result = Apply(context, platform);
+  if (result != UpdateOutcome::kOk) RollbackFiles(context, platform);
   return result;
 }
 
@@ -154,7 +157,7 @@ TEST(ApplyOnDisk, ReplacesEveryFileAndLeavesNoBackupOfItsOwn) {
   Write(install.context.files[0].path + L".bak", "someone's backup");
   DiskPlatform platform(temp);
 
-  ASSERT_EQ(Apply(install.context, platform), RESULT_OK);
+  ASSERT_EQ(Apply(install.context, platform), UpdateOutcome::kOk);
   for (size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(Read(install.context.files[i].path), "new " + std::to_string(i));
     EXPECT_FALSE(Exists(install.context.files[i].tmp)) << "moved, not copied";
@@ -283,7 +286,7 @@ TEST(ApplyOnDisk, OnlyAStagedFileWithItsOwnMd5IsInstalled) {
     Write(install.context.files[2].tmp, shortByOne ? big.substr(0, big.size() - 1) : big);
     install.context.files[2].md5 = "1B0DE8D13C56FF757E754B579131C143";
     DiskPlatform platform(temp);
-    EXPECT_EQ(ApplyAndRollBack(install.context, platform), shortByOne ? RESULT_MOVE_FAILED : RESULT_OK);
+    EXPECT_EQ(ApplyAndRollBack(install.context, platform), shortByOne ? UpdateOutcome::kCheckRefused : UpdateOutcome::kOk);
     if (shortByOne) {
       install.ExpectRestored();
       EXPECT_TRUE(Exists(install.context.files[2].tmp)) << "nothing moved";
@@ -299,7 +302,7 @@ TEST(ApplyOnDisk, AHeldProductFileFailsTheMoveAndRollbackRestoresTheOthers) {
   DiskPlatform platform(temp);
   {
     HeldFile held = Hold(install.context.files[2].path);
-    EXPECT_EQ(Apply(install.context, platform), RESULT_MOVE_FAILED);
+    EXPECT_EQ(Apply(install.context, platform), UpdateOutcome::kMoveFailed);
     // The record names the move with both paths and Windows' own reason.
     ASSERT_EQ(platform.Failures().size(), 1u);
     const std::string failure = platform.Failures()[0];
@@ -318,7 +321,7 @@ TEST(ApplyOnDisk, AHeldStagedFileFailsAfterTheBackupAndRollbackBringsItBack) {
   DiskPlatform platform(temp);
   {
     HeldFile held = Hold(install.context.files[2].tmp);
-    EXPECT_EQ(Apply(install.context, platform), RESULT_MOVE_FAILED);
+    EXPECT_EQ(Apply(install.context, platform), UpdateOutcome::kMoveFailed);
   }
   ASSERT_EQ(install.context.backups.size(), 3u);
   EXPECT_FALSE(Exists(install.context.files[2].path)) << "moved aside before the failure";
@@ -332,7 +335,7 @@ TEST(ApplyOnDisk, ABackupThatCannotComeBackLeavesTheTargetFilled) {
   DiskPlatform platform(temp);
   {
     HeldFile held = Hold(install.context.files[2].tmp);
-    ASSERT_EQ(Apply(install.context, platform), RESULT_MOVE_FAILED);
+    ASSERT_EQ(Apply(install.context, platform), UpdateOutcome::kMoveFailed);
   }
   const std::wstring& first = install.context.files[0].path;
   {
@@ -388,7 +391,7 @@ TEST(OddTargets, EverySpellingOfOneFileKeepsItsOriginal) {
       DiskPlatform platform(temp);
       {
         HeldFile held = Hold(bin + L"\\held.dll");
-        ASSERT_EQ(ApplyAndRollBack(context, platform), RESULT_MOVE_FAILED);
+        ASSERT_EQ(ApplyAndRollBack(context, platform), UpdateOutcome::kMoveFailed);
       }
       EXPECT_EQ(Read(pair.file), "original bytes \x01\xFF");
       EXPECT_EQ(context.backups.size(), 1u) << "one file, one backup";
@@ -421,11 +424,11 @@ TEST(OddTargets, AReadOnlyFileIsUpdatedTwiceAndRolledBackWithItsAttributes) {
       context.files.push_back({"", "", temp / L"cache\\update\\missing.dll", temp / L"other.dll", 0});
       Write(temp / L"cache\\update\\missing.dll", "x");
       HeldFile held = Hold(temp / L"cache\\update\\missing.dll");
-      ASSERT_EQ(ApplyAndRollBack(context, platform), RESULT_MOVE_FAILED);
+      ASSERT_EQ(ApplyAndRollBack(context, platform), UpdateOutcome::kMoveFailed);
       EXPECT_EQ(Read(target), "version 2");
       EXPECT_TRUE(Attributes(target) & FILE_ATTRIBUTE_READONLY);
     } else {
-      ASSERT_EQ(ApplyAndRollBack(context, platform), RESULT_OK);
+      ASSERT_EQ(ApplyAndRollBack(context, platform), UpdateOutcome::kOk);
       EXPECT_EQ(Read(target), "version " + std::to_string(round + 1));
       SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
@@ -450,7 +453,7 @@ TEST(OddTargets, ADirectoryAsTargetFailsWithNothingTouched) {
   context.files = {{"", "", temp / L"cache\\update\\a.new", temp / L"a.dll", 0},
                    {"", "", temp / L"cache\\update\\plugins.new", temp / L"plugins", 0}};
   DiskPlatform platform(temp);
-  EXPECT_EQ(ApplyAndRollBack(context, platform), RESULT_MOVE_FAILED);
+  EXPECT_EQ(ApplyAndRollBack(context, platform), UpdateOutcome::kCheckRefused);
   EXPECT_EQ(Read(temp / L"plugins\\mirror.dll"), "plug-in");
   EXPECT_FALSE(Exists(temp / L"plugins.bak"));
   EXPECT_EQ(Read(temp / L"a.dll"), "old a");
@@ -476,7 +479,7 @@ TEST(OddTargets, LongPathsAreUpdatedAndRolledBack) {
       Write(temp / L"cache\\update\\second.new", "second");
       HeldFile held = fails ? Hold(temp / L"cache\\update\\second.new") : HeldFile();
       DiskPlatform platform(temp);
-      EXPECT_EQ(ApplyAndRollBack(context, platform), fails ? RESULT_MOVE_FAILED : RESULT_OK);
+      EXPECT_EQ(ApplyAndRollBack(context, platform), fails ? UpdateOutcome::kMoveFailed : UpdateOutcome::kOk);
       EXPECT_EQ(Read(path), fails ? "old" : "new");
       EXPECT_EQ(FileExists(context.files[1].path), !fails);
       EXPECT_FALSE(Exists(path + L".bak"));

@@ -69,7 +69,7 @@ TEST_F(FileStageUse, OneStageHoldsReplacingTheFailureBoxAndTheRollback) {
   platform.lockedPaths.insert(platform.moduleDirectory + L"\\b.dll");  // the second move in fails
   int depthAtBox = -1;
   platform.onBox = [&](test::FakePlatform& p) { depthAtBox = p.fileStageDepth; };
-  EXPECT_EQ(RunUpdate(context, platform, L"C:\\update.xml"), RESULT_MOVE_FAILED);
+  EXPECT_EQ(RunUpdate(context, platform, L"C:\\update.xml"), UpdateOutcome::kMoveFailed);
   EXPECT_EQ(depthAtBox, 1) << "the failure box is shown inside the stage";
   EXPECT_EQ(platform.fileStageRequests, 1);  // one stage for the whole run
   EXPECT_GE(platform.moveCount, 4);
@@ -81,7 +81,7 @@ TEST_F(FileStageUse, OneStageHoldsReplacingTheFailureBoxAndTheRollback) {
 TEST_F(FileStageUse, NothingMovesOnceTheProcessIsEnding) {
   platform.shuttingDown = true;
   CFileStage stage(platform);
-  EXPECT_EQ(ApplyUpdate(context, platform, stage), RESULT_USER_CANCELLED);
+  EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kProcessEnding);
   RollbackFiles(context, platform);
   EXPECT_EQ(platform.moveCount, 0);
   EXPECT_EQ(platform.files[platform.moduleDirectory + L"\\a.dll"], "old");

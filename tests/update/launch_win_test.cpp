@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_texts.h"
 #include "support/files_win.h"
 #include "support/process_win.h"
 #include "update/product_process_win.h"
@@ -52,7 +53,7 @@ TEST(LaunchProduct, StartsTheProductFromAPathWithSpaces) {
   const std::wstring decoy = test::PlaceCopy(standIn, temp.path(), L"Zoria.exe");
 
   RecordingPoster window;
-  EXPECT_TRUE(LaunchProduct(exe, window));
+  EXPECT_TRUE(LaunchProduct(exe, window, test::FakeTexts()));
   EXPECT_TRUE(window.texts.empty());
   EXPECT_NE(WaitForProcess(exe), 0u) << "the product is not running";
   EndProcess(exe);
@@ -62,9 +63,9 @@ TEST(LaunchProduct, StartsTheProductFromAPathWithSpaces) {
 TEST(LaunchProduct, AMissingProductPostsTheErrorCode) {
   test::TempDir temp;
   RecordingPoster window;
-  EXPECT_FALSE(LaunchProduct(temp / L"zrCastrix.exe", window));
+  EXPECT_FALSE(LaunchProduct(temp / L"zrCastrix.exe", window, test::FakeTexts()));
   ASSERT_EQ(window.texts.size(), 1u);
-  EXPECT_EQ(window.texts[0], L"启动程序失败,错误码:(2)");  // ERROR_FILE_NOT_FOUND
+  EXPECT_EQ(window.texts[0], L"cmd_open_failed_d(2)");  // ERROR_FILE_NOT_FOUND
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ struct ExpectedFile {
 struct ManifestCase {
   const char* name;
   std::string content;
-  int32_t result;
+  UpdateOutcome result;
   std::string version;
   std::vector<ExpectedFile> files;
   std::vector<std::wstring> removed;
@@ -50,7 +50,7 @@ const char kOneFile[] = "<config><file><tmp>T</tmp><path>P</path></file></config
 
 std::vector<ManifestCase> Cases() {
   return {
-      {"one file with tmp and path only", kOneFile, RESULT_OK, "", {{"", "", L"T", L"P"}}, {}},
+      {"one file with tmp and path only", kOneFile, UpdateOutcome::kOk, "", {{"", "", L"T", L"P"}}, {}},
       {"everything, in document order",
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
        "<config>\n"
@@ -61,7 +61,7 @@ std::vector<ManifestCase> Cases() {
        "  <file><url>http://h/2</url><md5>bb</md5><tmp>C:\\c\\2</tmp><path>C:\\a\\2.dll</path></file>\n"
        "  <file><url>http://h/3</url><md5>cc</md5><tmp>C:\\c\\3</tmp><path>C:\\a\\3.dll</path></file>\n"
        "</config>\n",
-       RESULT_OK,
+       UpdateOutcome::kOk,
        "3.2.1",
        {{"http://h/1", "aa", L"C:\\c\\1", L"C:\\a\\1.dll"},
         {"http://h/2", "bb", L"C:\\c\\2", L"C:\\a\\2.dll"},
@@ -69,65 +69,65 @@ std::vector<ManifestCase> Cases() {
        {L"C:\\a\\old1.dll", L"C:\\a\\old2.dll"}},
       {"file element under another name keeps the version",
        "<config><version>1.2</version><files><tmp>T</tmp><path>P</path></files></config>",
-       RESULT_MANIFEST_INVALID, "1.2", {}, {}},
+       UpdateOutcome::kManifestInvalid, "1.2", {}, {}},
       {"removed files but no file entry",
        "<config><version>9</version><removedfiles><item><path>R</path></item></removedfiles></config>",
-       RESULT_MANIFEST_INVALID, "9", {}, {L"R"}},
-      {"empty content", "", RESULT_MANIFEST_INVALID, "", {}, {}},
-      {"malformed XML", "<config><file><tmp>T</tmp><path>P</path></file>", RESULT_MANIFEST_INVALID, "", {}, {}},
-      {"mismatched tags", "<config><file></config></file>", RESULT_MANIFEST_INVALID, "", {}, {}},
-      {"not XML at all", "version=1\nfile=a", RESULT_MANIFEST_INVALID, "", {}, {}},
+       UpdateOutcome::kManifestInvalid, "9", {}, {L"R"}},
+      {"empty content", "", UpdateOutcome::kManifestInvalid, "", {}, {}},
+      {"malformed XML", "<config><file><tmp>T</tmp><path>P</path></file>", UpdateOutcome::kManifestInvalid, "", {}, {}},
+      {"mismatched tags", "<config><file></config></file>", UpdateOutcome::kManifestInvalid, "", {}, {}},
+      {"not XML at all", "version=1\nfile=a", UpdateOutcome::kManifestInvalid, "", {}, {}},
       {"no config element", "<update><file><tmp>T</tmp><path>P</path></file></update>",
-       RESULT_MANIFEST_INVALID, "", {}, {}},
+       UpdateOutcome::kManifestInvalid, "", {}, {}},
       {"config below the top level is not found",
-       "<root><config><file><tmp>T</tmp><path>P</path></file></config></root>", RESULT_MANIFEST_INVALID,
+       "<root><config><file><tmp>T</tmp><path>P</path></file></config></root>", UpdateOutcome::kManifestInvalid,
        "", {}, {}},
       {"config is case-sensitive", "<Config><file><tmp>T</tmp><path>P</path></file></Config>",
-       RESULT_MANIFEST_INVALID, "", {}, {}},
+       UpdateOutcome::kManifestInvalid, "", {}, {}},
       {"only the first removedfiles is read",
        "<config><removedfiles><item><path>first</path></item></removedfiles>"
        "<removedfiles><item><path>second</path></item></removedfiles>"
        "<file><tmp>T</tmp><path>P</path></file></config>",
-       RESULT_OK, "", {{"", "", L"T", L"P"}}, {L"first"}},
+       UpdateOutcome::kOk, "", {{"", "", L"T", L"P"}}, {L"first"}},
       {"the first of two path children is used",
-       "<config><file><tmp>T</tmp><path>first</path><path>second</path></file></config>", RESULT_OK, "",
+       "<config><file><tmp>T</tmp><path>first</path><path>second</path></file></config>", UpdateOutcome::kOk, "",
        {{"", "", L"T", L"first"}}, {}},
       {"the first of two versions is used",
-       "<config><version>1</version><version>2</version>" + std::string(kOneFile + 8), RESULT_OK, "1",
+       "<config><version>1</version><version>2</version>" + std::string(kOneFile + 8), UpdateOutcome::kOk, "1",
        {{"", "", L"T", L"P"}}, {}},
       {"an item without path gives an empty removed path",
        "<config><removedfiles><item/><item><path>x</path></item></removedfiles>"
        "<file><tmp>T</tmp><path>P</path></file></config>",
-       RESULT_OK, "", {{"", "", L"T", L"P"}}, {L"", L"x"}},
-      {"a file without children is accepted with empty fields", "<config><file/></config>", RESULT_OK, "",
+       UpdateOutcome::kOk, "", {{"", "", L"T", L"P"}}, {L"", L"x"}},
+      {"a file without children is accepted with empty fields", "<config><file/></config>", UpdateOutcome::kOk, "",
        {{"", "", L"", L""}}, {}},
       {"non-ASCII UTF-8 path",
        "<config><file><tmp>C:\\缓存\\ä.tmp</tmp><path>C:\\程序 文件\\投屏助手 😀.dll</path></file></config>",
-       RESULT_OK, "", {{"", "", L"C:\\缓存\\ä.tmp", L"C:\\程序 文件\\投屏助手 😀.dll"}}, {}},
+       UpdateOutcome::kOk, "", {{"", "", L"C:\\缓存\\ä.tmp", L"C:\\程序 文件\\投屏助手 😀.dll"}}, {}},
       {"version bytes are kept as UTF-8", "<config><version>版本 2</version>" + std::string(kOneFile + 8),
-       RESULT_OK, "版本 2", {{"", "", L"T", L"P"}}, {}},
-      {"UTF-16 file ends at its first zero byte", Utf16Le(kOneFile), RESULT_MANIFEST_INVALID, "", {}, {}},
+       UpdateOutcome::kOk, "版本 2", {{"", "", L"T", L"P"}}, {}},
+      {"UTF-16 file ends at its first zero byte", Utf16Le(kOneFile), UpdateOutcome::kManifestInvalid, "", {}, {}},
       {"CDATA counts as text and the ampersand entity is decoded",
        "<config><file><tmp><![CDATA[C:\\c\\a&b<1>.tmp]]></tmp><path>C:\\R&amp;D\\x.dll</path></file></config>",
-       RESULT_OK, "", {{"", "", L"C:\\c\\a&b<1>.tmp", L"C:\\R&D\\x.dll"}}, {}},
+       UpdateOutcome::kOk, "", {{"", "", L"C:\\c\\a&b<1>.tmp", L"C:\\R&D\\x.dll"}}, {}},
       {"character references are decoded",
-       "<config><file><tmp>&#x6587;&#20214;</tmp><path>&lt;&gt;&quot;&apos;</path></file></config>", RESULT_OK,
+       "<config><file><tmp>&#x6587;&#20214;</tmp><path>&lt;&gt;&quot;&apos;</path></file></config>", UpdateOutcome::kOk,
        "", {{"", "", L"文件", L"<>\"'"}}, {}},
       {"line ends are normalised", "<config><file><tmp>a\r\nb\rc</tmp><path>P</path></file></config>",
-       RESULT_OK, "", {{"", "", L"a\nb\nc", L"P"}}, {}},
+       UpdateOutcome::kOk, "", {{"", "", L"a\nb\nc", L"P"}}, {}},
       {"the text is the first text child, comments and elements skipped",
-       "<config><file><tmp><!-- staged --><x/>T</tmp><path a=\"1\">P<y/>Q</path></file></config>", RESULT_OK,
+       "<config><file><tmp><!-- staged --><x/>T</tmp><path a=\"1\">P<y/>Q</path></file></config>", UpdateOutcome::kOk,
        "", {{"", "", L"T", L"P"}}, {}},
       {"whitespace around the text is kept", "<config><file><tmp> T </tmp><path>P</path></file></config>",
-       RESULT_OK, "", {{"", "", L" T ", L"P"}}, {}},
+       UpdateOutcome::kOk, "", {{"", "", L" T ", L"P"}}, {}},
       {"other elements, attributes and instructions are ignored",
        "<?xml version=\"1.0\"?><?app x?><config build=\"7\"><note>n</note><file kind=\"dll\"><size>3</size>"
        "<tmp>T</tmp><path>P</path></file><!-- end --></config>",
-       RESULT_OK, "", {{"", "", L"T", L"P"}}, {}},
+       UpdateOutcome::kOk, "", {{"", "", L"T", L"P"}}, {}},
       {"content after a zero byte is not read", Bytes("<config><file><tmp>T</tmp><path>P</path></file></config>\0<"),
-       RESULT_OK, "", {{"", "", L"T", L"P"}}, {}},
+       UpdateOutcome::kOk, "", {{"", "", L"T", L"P"}}, {}},
       {"a zero byte inside the document cuts it", Bytes("<config><file><tmp>T\0</tmp><path>P</path></file></config>"),
-       RESULT_MANIFEST_INVALID, "", {}, {}},
+       UpdateOutcome::kManifestInvalid, "", {}, {}},
   };
 }
 
@@ -158,7 +158,7 @@ TEST(ParseUpdateManifest, AddsToWhatTheContextHolds) {
   ASSERT_EQ(ParseUpdateManifest(context,
                                 "<config><removedfiles><item><path>R</path></item></removedfiles>"
                                 "<file><tmp>T</tmp><path>P</path></file></config>"),
-            RESULT_OK);
+            UpdateOutcome::kOk);
   ASSERT_EQ(context.files.size(), 2u);
   EXPECT_EQ(context.files[0].path, L"old path");
   EXPECT_EQ(context.files[1].path, L"P");
@@ -173,7 +173,7 @@ TEST(ParseUpdateManifest, AcceptsManyEntriesInOrder) {
   }
   content += "</config>";
   CUpdateContext context;
-  ASSERT_EQ(ParseUpdateManifest(context, content), RESULT_OK);
+  ASSERT_EQ(ParseUpdateManifest(context, content), UpdateOutcome::kOk);
   ASSERT_EQ(context.files.size(), 2000u);
   for (int i = 0; i < 2000; ++i) ASSERT_EQ(context.files[static_cast<size_t>(i)].path, L"p" + std::to_wstring(i));
 }

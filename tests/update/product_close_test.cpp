@@ -21,7 +21,7 @@ using test::FakeProcess;
 
 constexpr uint32_t kProductId = 4242;
 const std::wstring kQuestion =
-    L"questionbox 更新|继续更新会强行退出正在运行的Zoria投屏助手，您确定要更新吗？|更新|取消";
+    L"questionbox update|box_close_tool|update|cancel";
 const std::wstring kTerminate = L"terminate 4242 4294967295";
 
 // The fake with the product running from the updater's own directory.
@@ -55,7 +55,7 @@ const std::vector<std::wstring> kWaitPoll = {L"find 4242", L"sleep 1000"};
 
 TEST(CloseRunningProduct, NotRunningPassesStraightThrough) {
   FakePlatform platform;
-  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
   EXPECT_EQ(Narrow(platform.log), Narrow({L"find 0", L"find 0"}));
   EXPECT_EQ(platform.clock, 0u);
   EXPECT_TRUE(platform.events.empty());
@@ -64,7 +64,7 @@ TEST(CloseRunningProduct, NotRunningPassesStraightThrough) {
 TEST(CloseRunningProduct, ProductInAnotherDirectoryIsLeftAlone) {
   FakePlatform platform;
   platform.processes[kProductId] = {L"C:\\Program Files\\Other\\zrCastrix.exe"};
-  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
   EXPECT_EQ(Narrow(platform.log), Narrow({L"find 0", L"find 0"}));
   EXPECT_EQ(platform.processes.count(kProductId), 1u);
 }
@@ -73,7 +73,7 @@ TEST(CloseRunningProduct, ProductEndingDuringTheWaitIsNotAsked) {
   FakeProcess process;
   process.exitsAfterMs = 2500;
   FakePlatform platform = WithProduct(process);
-  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
   EXPECT_EQ(Narrow(platform.log), Narrow(Join({Repeat(3, kWaitPoll), {L"find 0", L"find 0"}})));
   EXPECT_EQ(platform.clock, 3000u);
 }
@@ -82,7 +82,7 @@ TEST(CloseRunningProduct, ProductThatQuitsOnRequestIsNeverTerminated) {
   FakeProcess process;  // quits 500 ms after its window is asked
   FakePlatform platform = WithProduct(process);
   platform.boxAnswers = {BoxAnswer::kFirst};
-  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
   EXPECT_EQ(Narrow(platform.log),
             Narrow(Join({Repeat(5, kWaitPoll),
                          {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000", L"find 0"}})));
@@ -95,7 +95,7 @@ TEST(CloseRunningProduct, ProductIgnoringTheRequestIsTerminatedInAttemptOne) {
   process.quitsOnRequest = false;
   FakePlatform platform = WithProduct(process);
   platform.boxAnswers = {BoxAnswer::kFirst};
-  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
   EXPECT_EQ(Narrow(platform.log),
             Narrow(Join({Repeat(5, kWaitPoll),
                          {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000"},
@@ -109,7 +109,7 @@ TEST(CloseRunningProduct, ProductWithoutWindowIsTerminatedAtOnce) {
   process.hasWindow = false;
   FakePlatform platform = WithProduct(process);
   platform.boxAnswers = {BoxAnswer::kFirst};
-  EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
   EXPECT_EQ(Narrow(platform.log),
             Narrow(Join({Repeat(5, kWaitPoll),
                          {L"find 4242", kQuestion, L"quit-window none"},
@@ -124,12 +124,12 @@ TEST(CloseRunningProduct, ProductThatNeverEndsGivesUpAfterFourteenSeconds) {
   process.terminable = false;
   FakePlatform platform = WithProduct(process);
   platform.boxAnswers = {BoxAnswer::kFirst, BoxAnswer::kFirst, BoxAnswer::kFirst};
-  EXPECT_EQ(CloseRunningProduct(platform), RESULT_CLOSE_FAILED);
+  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kCloseFailed);
   EXPECT_EQ(Narrow(platform.log),
             Narrow(Join({Repeat(5, kWaitPoll),
                          {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000"},
                          Repeat(4, {L"find 4242", L"find 4242", kTerminate, L"sleep 2000"}),
-                         {L"find 4242", L"fatal 退出Zoria投屏助手失败，请重启电脑后重试！"}})));
+                         {L"find 4242", L"fatal box_exit_reboot"}})));
   EXPECT_EQ(platform.clock, 5000u + 1000u + 8000u);
   EXPECT_EQ(platform.boxAnswers.size(), 2u) << "the user is asked once";
   ASSERT_EQ(platform.events.size(), 1u);
@@ -140,7 +140,7 @@ TEST(CloseRunningProduct, CancelTellsTheUpdaterToQuitAndKeepsTheProduct) {
   FakeProcess process;
   FakePlatform platform = WithProduct(process);
   platform.boxAnswers = {BoxAnswer::kSecond};
-  EXPECT_EQ(CloseRunningProduct(platform), RESULT_USER_CANCELLED);
+  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kUserCancelled);
   ASSERT_EQ(platform.events.size(), 1u);
   EXPECT_EQ(platform.events[0].event.kind, UpdateEvent::Kind::kQuit);
   EXPECT_EQ(platform.processes.count(kProductId), 1u);
@@ -161,7 +161,7 @@ TEST(CloseRunningProduct, AnyAnswerButCancelConfirms) {
     process.quitsOnRequest = false;
     FakePlatform platform = WithProduct(process);
     platform.boxAnswers = {static_cast<BoxAnswer>(answer)};
-    EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+    EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
     EXPECT_EQ(platform.processes.count(kProductId), 0u) << "terminated";
     EXPECT_EQ(platform.clock, 8000u);
     EXPECT_TRUE(platform.events.empty());
@@ -190,7 +190,7 @@ TEST(CloseRunningProduct, LooksForTheProductBesideTheUpdater) {
     process.path = c.processPath;
     process.exitsAfterMs = 1;  // ends during the first sleep if it is waited for
     platform.processes[kProductId] = process;
-    EXPECT_EQ(CloseRunningProduct(platform), RESULT_OK);
+    EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
     EXPECT_EQ(platform.clock, c.found ? 1000u : 0u);
   }
 }

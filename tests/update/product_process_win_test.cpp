@@ -30,16 +30,16 @@ std::wstring UpperAscii(std::wstring text) {
 // Stand-ins with windows take turns with the other test programs of this build.
 class ProductProcessTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(turn_.held()); }
+  void SetUp() override { ASSERT_TRUE(m_turn.held()); }
 
-  test::ProductWindowTurn turn_;
-  test::TempDir temp_;
+  test::ProductWindowTurn m_turn;
+  test::TempDir m_temp;
 };
 
 // Found by any spelling of its file, never by a copy of it elsewhere.
 TEST_F(ProductProcessTest, FindsTheProductOnlyByItsOwnFile) {
-  const std::wstring running = PlaceStandIn(temp_.path(), L"Zoria 投屏 é");
-  const std::wstring idle = PlaceStandIn(temp_.path(), L"other copy");
+  const std::wstring running = PlaceStandIn(m_temp.path(), L"Zoria 投屏 é");
+  const std::wstring idle = PlaceStandIn(m_temp.path(), L"other copy");
   const std::wstring otherDrive = test::ThroughAnotherDrive(running);
   ASSERT_FALSE(otherDrive.empty()) << "no second drive letter for the product";
   test::StandInProcess product(running, L"--quit-on-request");
@@ -52,12 +52,12 @@ TEST_F(ProductProcessTest, FindsTheProductOnlyByItsOwnFile) {
   } cases[] = {
       {"exact path", running, true},
       {"ASCII letters in another case", UpperAscii(running), true},
-      {"non-ASCII letter in another case", temp_.path() + L"\\Zoria 投屏 É\\zrCastrix.exe", true},
-      {"dots and forward slashes", temp_.path() + L"/./x/../Zoria 投屏 é/zrCastrix.exe", true},
+      {"non-ASCII letter in another case", m_temp.path() + L"\\Zoria 投屏 É\\zrCastrix.exe", true},
+      {"dots and forward slashes", m_temp.path() + L"/./x/../Zoria 投屏 é/zrCastrix.exe", true},
       {"another drive letter", otherDrive, true},
       {"same name in another directory", idle, false},
       {"path with a trailing character", running + L"x", false},
-      {"directory of the product", temp_.path() + L"\\Zoria 投屏 é", false},
+      {"directory of the product", m_temp.path() + L"\\Zoria 投屏 é", false},
       {"empty path", L"", false},
   };
   for (const auto& c : cases) {
@@ -68,7 +68,7 @@ TEST_F(ProductProcessTest, FindsTheProductOnlyByItsOwnFile) {
 // A product whose process grants others only the limited query right (0x1000) and waiting:
 // its path can still be read, so it is found; reading its modules (0x410) is refused.
 TEST_F(ProductProcessTest, FindsAProductThatGrantsOnlyTheLimitedQueryRight) {
-  const std::wstring exe = PlaceStandIn(temp_.path(), L"guarded 受限");
+  const std::wstring exe = PlaceStandIn(m_temp.path(), L"guarded 受限");
   test::StandInProcess product(exe, L"--no-window", L"D:(A;;0x101000;;;WD)");
   ASSERT_NE(product.id(), 0u);
 
@@ -81,7 +81,7 @@ TEST_F(ProductProcessTest, FindsAProductThatGrantsOnlyTheLimitedQueryRight) {
 }
 
 TEST_F(ProductProcessTest, ProductThatQuitsOnRequestEndsOnItsWindowsQuit) {
-  test::StandInProcess product(PlaceStandIn(temp_.path(), L"quits"), L"--quit-on-request");
+  test::StandInProcess product(PlaceStandIn(m_temp.path(), L"quits"), L"--quit-on-request");
   ASSERT_NE(product.id(), 0u);
 
   EXPECT_TRUE(PostQuitToProductWindow());
@@ -92,7 +92,7 @@ TEST_F(ProductProcessTest, ProductThatQuitsOnRequestEndsOnItsWindowsQuit) {
 }
 
 TEST_F(ProductProcessTest, ProductThatIgnoresTheQuitIsTerminatedWithTheGivenCode) {
-  const std::wstring exe = PlaceStandIn(temp_.path(), L"stubborn");
+  const std::wstring exe = PlaceStandIn(m_temp.path(), L"stubborn");
   test::StandInProcess product(exe, L"--ignore-quit");
   ASSERT_NE(product.id(), 0u);
 
@@ -108,7 +108,7 @@ TEST_F(ProductProcessTest, ProductThatIgnoresTheQuitIsTerminatedWithTheGivenCode
 }
 
 TEST_F(ProductProcessTest, ProductWithoutWindowIsFoundButCannotBeAskedToQuit) {
-  const std::wstring exe = PlaceStandIn(temp_.path(), L"windowless");
+  const std::wstring exe = PlaceStandIn(m_temp.path(), L"windowless");
   test::StandInProcess product(exe, L"--no-window");
   ASSERT_NE(product.id(), 0u);
 
@@ -131,7 +131,7 @@ TEST_F(ProductProcessTest, A64BitProductIsFoundAskedAndTerminated) {
   ASSERT_TRUE(pe != 0 && pe + 6 <= bytes.size() &&
               bytes.compare(pe, 6, std::string("PE\0\0\x64\x86", 6)) == 0)
       << "no 64-bit stand-in product at " << ZR_STAND_IN_PRODUCT_64 << " (build the win64 preset)";
-  const std::wstring exe = test::PlaceCopy(source, temp_.path() + L"\\Program Files\\Zoria 64");
+  const std::wstring exe = test::PlaceCopy(source, m_temp.path() + L"\\Program Files\\Zoria 64");
 
   test::StandInProcess quits(exe, L"--quit-on-request");
   ASSERT_NE(quits.id(), 0u);

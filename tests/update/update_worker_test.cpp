@@ -64,10 +64,10 @@ class UpdateWorker : public ::testing::Test {
 
 TEST_F(UpdateWorker, NoConfigGivesTheRetryBoxAndRetryRepeatsTheFailure) {
   platform.boxAnswers = {BoxAnswer::kFirst, BoxAnswer::kFirst, BoxAnswer::kSecond};  // retry, retry, then the other button
-  EXPECT_EQ(RunUpdate(context, platform, L""), RESULT_MANIFEST_INVALID);
+  EXPECT_EQ(RunUpdate(context, platform, L""), UpdateOutcome::kManifestInvalid);
 
   EXPECT_EQ(Count(platform, L"linkbox"), 3);
-  EXPECT_EQ(Count(platform, L"linkbox 更新|更新失败，请至官网下载最新安装包！|重试|确定|去官网"), 3);
+  EXPECT_EQ(Count(platform, L"linkbox update|box_update_failed_goto_offical_site|retry|ok|goto_offical_site"), 3);
   // Each attempt: parsing line, progress 0, speed -1, failure line; the finished message once.
   using Kind = UpdateEvent::Kind;
   const std::vector<Kind> attempt = {Kind::kStatusText, Kind::kProgress, Kind::kSpeed, Kind::kStatusText};
@@ -77,15 +77,15 @@ TEST_F(UpdateWorker, NoConfigGivesTheRetryBoxAndRetryRepeatsTheFailure) {
   EXPECT_EQ(platform.EventKinds(), expected);
   EXPECT_EQ(platform.events[1].event.value, 0);
   EXPECT_EQ(platform.events[2].event.value, -1);
-  EXPECT_EQ(platform.StatusTexts().front(), L"正在解析配置文件...");
-  EXPECT_EQ(platform.StatusTexts()[1], L"解析配置文件失败");
+  EXPECT_EQ(platform.StatusTexts().front(), L"pro_parsing_config");
+  EXPECT_EQ(platform.StatusTexts()[1], L"pro_parse_config_failed");
   EXPECT_EQ(platform.reportsSent, 0);
   EXPECT_EQ(Find(platform, L"rmtree"), -1);
 }
 
 TEST_F(UpdateWorker, ClosingTheBoxEndsWithTheManifestCode) {
   platform.boxAnswers = {BoxAnswer::kClosed};
-  EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MANIFEST_INVALID);
+  EXPECT_EQ(RunUpdate(context, platform, kConfig), UpdateOutcome::kManifestInvalid);
   EXPECT_EQ(platform.EventKinds().back(), UpdateEvent::Kind::kFinished);
   EXPECT_EQ(Count(platform, L"read " + kConfig), 1);
 }
@@ -94,7 +94,7 @@ TEST_F(UpdateWorker, ConfigWithoutFileEntriesIsUnusable) {
   platform.files[kConfig] =
       "<config><version>3.2.0</version><removedfiles><item><path>C:\\x</path></item></removedfiles></config>";
   platform.boxAnswers = {BoxAnswer::kSecond};
-  EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MANIFEST_INVALID);
+  EXPECT_EQ(RunUpdate(context, platform, kConfig), UpdateOutcome::kManifestInvalid);
   EXPECT_EQ(Count(platform, L"linkbox"), 1);
   EXPECT_EQ(context.version, "3.2.0");
 }
@@ -108,7 +108,7 @@ TEST_F(UpdateWorker, RetryReadsTheManifestAgainFromDisk) {
   platform.boxAnswers = {BoxAnswer::kFirst};
   platform.onBox = [&](FakePlatform& p) { p.files[kConfig] = Manifest(tmp, path); };
 
-  EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_OK);
+  EXPECT_EQ(RunUpdate(context, platform, kConfig), UpdateOutcome::kOk);
   EXPECT_EQ(Count(platform, L"read " + kConfig), 2);
   EXPECT_EQ(context.files.size(), 1u);  // emptied before the second attempt
   EXPECT_EQ(platform.files[path], "new");
@@ -119,7 +119,7 @@ TEST_F(UpdateWorker, SuccessSendsNoReportAndKeepsTheCache) {
   const std::wstring tmp = kDir + L"\\cache\\update\\a.dll";
   platform.files[tmp] = "new";
   platform.files[kConfig] = Manifest(tmp, kDir + L"\\a.dll");
-  EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_OK);
+  EXPECT_EQ(RunUpdate(context, platform, kConfig), UpdateOutcome::kOk);
 
   const std::vector<UpdateEvent::Kind> kinds = platform.EventKinds();
   EXPECT_EQ(std::count(kinds.begin(), kinds.end(), UpdateEvent::Kind::kFinished), 0);
@@ -146,10 +146,10 @@ TEST_F(UpdateWorker, ApplyFailureRunsBoxRollbackCacheRemovalAndReportInOrderOnce
       "<file><tmp>C:\\Program Files\\Zoria\\cache\\update\\b.dll</tmp>"
       "<path>C:\\Program Files\\Zoria\\b.dll</path></file></config>";
 
-  EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MOVE_FAILED);
+  EXPECT_EQ(RunUpdate(context, platform, kConfig), UpdateOutcome::kMoveFailed);
 
-  const int box = Find(platform, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网");
-  const int rollbackLine = Find(platform, L"status 1/1 正在回滚文件(a.dll)");
+  const int box = Find(platform, L"linkbox update|box_update_failed_goto_offical_site|ok|(none)|goto_offical_site");
+  const int rollbackLine = Find(platform, L"status pro_rollback_dds(1,1,a.dll)");
   const int cache = Find(platform, L"rmtree C:\\Program Files\\Zoria\\cache\\update\\");
   const int report = Find(platform, L"report 4001");
   const int finished = Find(platform, L"finished");
@@ -176,10 +176,52 @@ TEST_F(UpdateWorker, CancelledCloseStillRunsTheFailurePath) {
   platform.files[kConfig] = Manifest(kDir + L"\\cache\\update\\a.dll", kDir + L"\\a.dll");
   platform.processes[42] = {kDir + L"\\zrCastrix.exe"};
   platform.boxAnswers = {BoxAnswer::kSecond, BoxAnswer::kFirst};  // cancel the question, confirm the failure box
-  EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_USER_CANCELLED);
-  EXPECT_EQ(platform.lastReportCode, RESULT_USER_CANCELLED);
+  EXPECT_EQ(RunUpdate(context, platform, kConfig), UpdateOutcome::kUserCancelled);
+  EXPECT_EQ(platform.lastReport, UpdateOutcome::kUserCancelled);
   EXPECT_EQ(platform.EventKinds().back(), UpdateEvent::Kind::kFinished);
   EXPECT_EQ(platform.processes.count(42), 1u);  // left running
+}
+
+// An updater asked to end (its window closed, the session ending) is waited for: it stops at
+// its next step, leaving the product running and every file old, and neither deletes the
+// cache nor sends the report, which would keep the ending process waiting.
+TEST_F(UpdateWorker, AnUpdaterAskedToEndStopsAtItsNextStep) {
+  struct Case {
+    const char* name;
+    bool productRunning;
+    bool endsBeforeTheRun;  // else while the first box is open
+  } cases[] = {
+      {"asked before the product is", true, true},
+      {"asked while the question box is open", true, false},
+      {"asked while the failure box is open", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform p;
+    p.moduleDirectory = kDir;
+    p.directories = {kDir, kDir + L"\\cache", kDir + L"\\cache\\update"};
+    p.files[kDir + L"\\cache\\update\\a.dll"] = "new a";
+    p.files[kDir + L"\\cache\\update\\b.dll"] = "new b";
+    p.files[kDir + L"\\a.dll"] = "old a";
+    p.files[kDir + L"\\b.dll"] = "old b";
+    p.lockedPaths.insert(kDir + L"\\b.dll");  // a failing run, when it gets to moving
+    p.files[kConfig] =
+        "<config><version>3.2.0</version>"
+        "<file><tmp>C:\\Program Files\\Zoria\\cache\\update\\a.dll</tmp><path>C:\\Program Files\\Zoria\\a.dll</path></file>"
+        "<file><tmp>C:\\Program Files\\Zoria\\cache\\update\\b.dll</tmp><path>C:\\Program Files\\Zoria\\b.dll</path></file>"
+        "</config>";
+    if (c.productRunning) p.processes[42] = {kDir + L"\\zrCastrix.exe"};
+    p.shuttingDown = c.endsBeforeTheRun;
+    p.onBox = [](FakePlatform& fake) { fake.shuttingDown = true; };
+    CUpdateContext run;
+    EXPECT_NE(RunUpdate(run, p, kConfig), UpdateOutcome::kOk);
+    EXPECT_EQ(p.EventKinds().back(), UpdateEvent::Kind::kFinished);
+    EXPECT_EQ(p.processes.count(42), c.productRunning ? 1u : 0u);
+    EXPECT_EQ(Count(p, L"terminate") + Count(p, L"quit-window"), 0);
+    EXPECT_EQ(p.files[kDir + L"\\a.dll"], "old a");
+    EXPECT_EQ(p.reportsSent, 0);
+    EXPECT_EQ(p.files.count(kDir + L"\\cache\\update\\b.dll"), 1u) << "the cache is left";
+  }
 }
 
 // The journal of a run that replaced a.dll ("old a" by "new a") and was killed.
@@ -202,7 +244,7 @@ TEST_F(UpdateWorker, AJournalLeftBehindIsFinishedBeforeAnythingElse) {
   platform.files[a + L".bak"] = "old a";
   platform.files[kDir + L"\\zrUpdater.journal"] = JournalOfA(a);
   platform.boxAnswers = {BoxAnswer::kClosed};
-  EXPECT_EQ(RunUpdate(context, platform, kConfig), RESULT_MANIFEST_INVALID);
+  EXPECT_EQ(RunUpdate(context, platform, kConfig), UpdateOutcome::kManifestInvalid);
   EXPECT_LT(Find(platform, L"move " + a + L".bak -> " + a), Find(platform, L"read " + kConfig));
   EXPECT_EQ(platform.files[a], "old a");
   EXPECT_EQ(platform.files.count(kDir + L"\\zrUpdater.journal"), 0u);
@@ -215,19 +257,19 @@ TEST_F(UpdateWorker, AnInstallationThatCannotBeMadeWholeIsLeftAloneAndReported) 
   struct Case {
     const char* name;
     std::function<void(FakePlatform&)> arrange;
-    int32_t result;
+    UpdateOutcome result;
     const wchar_t* line;  // the status line before the box
   } cases[] = {
-      {"the backup is held", [&](FakePlatform& p) { p.lockedPaths.insert(a + L".bak"); }, RESULT_MOVE_FAILED,
-       L"1/1 无法恢复文件(a.dll)，请关闭占用它的程序后重试"},
+      {"the backup is held", [&](FakePlatform& p) { p.lockedPaths.insert(a + L".bak"); }, UpdateOutcome::kRecoveryFailed,
+       L"pro_restore_failed_dds(1,1,a.dll)"},
       {"the journal is held", [&](FakePlatform& p) { p.lockedPaths.insert(kDir + L"\\zrUpdater.journal"); },
-       RESULT_MOVE_FAILED, L"无法读取更新记录(zrUpdater.journal)，请重启电脑后重试或重新安装Zoria投屏助手"},
+       UpdateOutcome::kRecoveryFailed, L"pro_journal_damaged"},
       {"the user keeps the product",
        [&](FakePlatform& p) {
          p.processes[42] = {kDir + L"\\zrCastrix.exe"};
          p.boxAnswers = {BoxAnswer::kSecond};
        },
-       RESULT_USER_CANCELLED, nullptr},
+       UpdateOutcome::kUserCancelled, nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -246,10 +288,10 @@ TEST_F(UpdateWorker, AnInstallationThatCannotBeMadeWholeIsLeftAloneAndReported) 
     EXPECT_EQ(p.files, before) << "nothing moved, the journal and the cache stay";
     EXPECT_EQ(Count(p, L"read " + kConfig), 0) << "no update runs over it";
     EXPECT_EQ(p.reportsSent, 1);
-    EXPECT_EQ(p.lastReportCode, c.result);
+    EXPECT_EQ(p.lastReport, c.result);
     EXPECT_EQ(p.EventKinds().back(), UpdateEvent::Kind::kFinished);
     if (c.line) {
-      EXPECT_LT(Find(p, std::wstring(L"status ") + c.line), Find(p, L"linkbox 更新|更新失败，请至官网下载最新安装包！|确定|(none)|去官网"));
+      EXPECT_LT(Find(p, std::wstring(L"status ") + c.line), Find(p, L"linkbox update|box_update_failed_goto_offical_site|ok|(none)|goto_offical_site"));
     }
   }
 }
@@ -280,23 +322,25 @@ TEST_F(UpdateWorker, TheRecordOfAFailingRunNamesWhatFailedAndWhy) {
   struct Case {
     const char* name;
     std::function<void(FakePlatform&)> arrange;
-    int32_t outcome;
+    UpdateOutcome outcome;
+    std::string ended;               // the outcome's line: the report's code and the reason
     std::vector<std::string> named;  // all in one line
     std::string report;              // the line on the report; empty: none is sent
   } cases[] = {
-      {"the target is held", [&](FakePlatform& p) { p.lockedPaths.insert(a); }, RESULT_MOVE_FAILED,
-       {WideToUtf8(a), "error 32"}, inTime},
+      {"the target is held", [&](FakePlatform& p) { p.lockedPaths.insert(a); }, UpdateOutcome::kMoveFailed,
+       "outcome 4001: a file could not be moved", {WideToUtf8(a), "error 32"}, inTime},
       {"the staged file is one byte short",
-       [&](FakePlatform& p) { p.files[kConfig] = Manifest(staged, a, shortByOne); }, RESULT_MOVE_FAILED,
-       {"entry 1/1", WideToUtf8(staged), shortByOne}, inTime},
+       [&](FakePlatform& p) { p.files[kConfig] = Manifest(staged, a, shortByOne); }, UpdateOutcome::kCheckRefused,
+       "outcome 4001: an entry was refused", {"entry 1/1", WideToUtf8(staged), shortByOne}, inTime},
       {"the staged file cannot be read part-way",
        [&](FakePlatform& p) {
          p.files[kConfig] = Manifest(staged, a, shortByOne);
          p.failReadAt = 2;
        },
-       RESULT_MOVE_FAILED, {"entry 1/1", WideToUtf8(staged), "error 23"}, inTime},
-      {"the manifest is missing", [&](FakePlatform& p) { p.files.erase(kConfig); }, RESULT_MANIFEST_INVALID,
-       {WideToUtf8(kConfig), "error 3"}, ""},
+       UpdateOutcome::kCheckRefused, "outcome 4001: an entry was refused", {"entry 1/1", WideToUtf8(staged), "error 23"},
+       inTime},
+      {"the manifest is missing", [&](FakePlatform& p) { p.files.erase(kConfig); }, UpdateOutcome::kManifestInvalid,
+       "outcome 1005: the manifest is unusable", {WideToUtf8(kConfig), "error 3"}, ""},
       {"the product would not end, the report times out",
        [&](FakePlatform& p) {
          test::FakeProcess product;
@@ -306,7 +350,8 @@ TEST_F(UpdateWorker, TheRecordOfAFailingRunNamesWhatFailedAndWhy) {
          p.boxAnswers = {BoxAnswer::kFirst};
          p.reportDelivery = {ReportDelivery::Outcome::kTimedOut, 0, 0};
        },
-       RESULT_CLOSE_FAILED, {"terminating the product (process 42), attempt 4"}, "usage report not delivered"},
+       UpdateOutcome::kCloseFailed, "outcome 4003: the product would not end",
+       {"terminating the product (process 42), attempt 4"}, "usage report not delivered"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -320,7 +365,7 @@ TEST_F(UpdateWorker, TheRecordOfAFailingRunNamesWhatFailedAndWhy) {
     CUpdateContext run;
     EXPECT_EQ(RunUpdate(run, p, kConfig), c.outcome);
     EXPECT_GE(RecordLine(p, c.named), 0);
-    const int outcome = RecordLine(p, {"outcome " + std::to_string(c.outcome)});
+    const int outcome = RecordLine(p, {c.ended});
     ASSERT_GE(outcome, 0);
     const int report = RecordLine(p, {"usage report"});
     if (c.report.empty()) {

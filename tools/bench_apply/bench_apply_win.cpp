@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/update_platform_win.h"
+#include "strings/string_table.h"
 #include "update/apply.h"
 #include "update/entry_check.h"
 #include "update/file_system_win.h"
@@ -133,7 +134,8 @@ std::string ManifestOf(const Tree& tree) {
 // every target.
 class BenchPlatform : public zr::CWin32Platform {
  public:
-  BenchPlatform(zr::IUpdateEvents& events, std::wstring installation) : CWin32Platform(events) {
+  BenchPlatform(zr::IUpdateEvents& events, std::wstring installation)
+      : CWin32Platform({events, m_texts, m_stage, m_record, m_noWindow, m_version}) {
     m_installed.installation = std::move(installation);
   }
   zr::IFileSystem& Files() override { return m_files; }
@@ -143,6 +145,12 @@ class BenchPlatform : public zr::CWin32Platform {
     std::wstring ModuleDirectory() override { return installation; }
     std::wstring installation;
   };
+  // Handed to the base before they are built: it only keeps references to them.
+  zr::StringTable m_texts{std::string_view()};
+  zr::CWin32FileStage m_stage;
+  zr::CRunRecordFile m_record;  // never started: nothing is written
+  std::atomic<HWND> m_noWindow{nullptr};
+  std::string m_version;
   InstalledFileSystem m_installed;
   zr::CRecordedFileSystem m_files{m_installed, *this};
 };
@@ -175,24 +183,24 @@ double TimeEngine(const Tree& tree, bool readFirst, double* parseMs, double* rul
   zr::CEventQueue events(nullptr);  // no window: the events wait in the queue
   BenchPlatform platform(events, tree.root + L"\\product");
   const double start = Now();
-  if (zr::ParseUpdateManifest(context, manifest) != zr::RESULT_OK) return -1;
+  if (zr::ParseUpdateManifest(context, manifest) != zr::UpdateOutcome::kOk) return -1;
   const double parsed = Now();
   if (readFirst) *plainReadMs = TimePlainRead(tree);
   // The whole check, then its path rules alone (the same entries without md5, the disk's
   // caches now warm for them): the md5 check costs at most the difference.
   const double checking = Now();
-  if (zr::CheckFileEntries(context, platform) != zr::RESULT_OK || context.verified.size() != tree.staged.size()) {
+  if (zr::CheckFileEntries(context, platform) != zr::UpdateOutcome::kOk || context.verified.size() != tree.staged.size()) {
     return -1;
   }
   const double checked = Now();
   zr::CUpdateContext rulesOnly = context;
   for (zr::UpdateFileEntry& entry : rulesOnly.files) entry.md5.clear();
-  if (zr::CheckFileEntries(rulesOnly, platform) != zr::RESULT_OK) return -1;
+  if (zr::CheckFileEntries(rulesOnly, platform) != zr::UpdateOutcome::kOk) return -1;
   *rulesMs = Now() - checked;
   *checkMs = checked - checking - *rulesMs;
   if (!readFirst) *plainReadMs = TimePlainRead(tree);
   const double replacing = Now();
-  if (zr::ReplaceFiles(context, platform) != zr::RESULT_OK) return -1;
+  if (zr::ReplaceFiles(context, platform) != zr::UpdateOutcome::kOk) return -1;
   const double end = Now();
   *parseMs = parsed - start;
   return end - replacing;

@@ -33,17 +33,17 @@ namespace {
 
 class Socket {
  public:
-  explicit Socket(SOCKET s) : s_(s) {}
+  explicit Socket(SOCKET s) : m_s(s) {}
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
   ~Socket() {
-    if (s_ != INVALID_SOCKET) closesocket(s_);
+    if (m_s != INVALID_SOCKET) closesocket(m_s);
   }
-  SOCKET get() const { return s_; }
-  bool valid() const { return s_ != INVALID_SOCKET; }
+  SOCKET get() const { return m_s; }
+  bool valid() const { return m_s != INVALID_SOCKET; }
 
  private:
-  SOCKET s_;
+  SOCKET m_s;
 };
 
 bool WriteFileAtomically(const std::wstring& path, const std::string& bytes) {

@@ -35,8 +35,8 @@
 
 namespace {
 
-double entry_ms = 0;    // process start to wWinMain
-double created_ms = 0;  // process start to the window built from its document
+double entryMs = 0;    // process start to wWinMain
+double createdMs = 0;  // process start to the window built from its document
 
 constexpr UINT kFirstFrameDone = WM_APP + 100;
 
@@ -45,7 +45,7 @@ struct Options {
   std::wstring log;
   std::wstring document;
   std::wstring disable;
-  std::wstring read_box;
+  std::wstring readBox;
   std::vector<std::pair<std::wstring, std::wstring>> edits;  // (option, "NAME=VALUE")
   bool bench = false;
 };
@@ -72,15 +72,15 @@ double MillisecondsSinceProcessStart() {
 
 class CViewerWindow : public Skin::CSkinWindow {
  public:
-  explicit CViewerWindow(const Options& o) : options_(o) {}
+  explicit CViewerWindow(const Options& o) : m_options(o) {}
   const wchar_t* GetWindowClassName() const override { return L"zrSkinViewer"; }
-  std::wstring GetSkinFile() override { return options_.document; }
+  std::wstring GetSkinFile() override { return m_options.document; }
   void InitWindow() override {
-    for (const auto& e : options_.edits) {
+    for (const auto& e : m_options.edits) {
       size_t eq = e.second.find(L'=');
       std::wstring name = e.second.substr(0, eq);
       std::wstring value = eq == std::wstring::npos ? L"" : e.second.substr(eq + 1);
-      Skin::CControlUI* c = paint_manager_->FindControl(name);
+      Skin::CControlUI* c = m_paintManager->FindControl(name);
       if (!c) continue;
       if (e.first == L"--set") c->SetText(value);
       if (e.first == L"--show") c->SetVisible(true);
@@ -96,8 +96,8 @@ class CViewerWindow : public Skin::CSkinWindow {
         }
       }
     }
-    if (!options_.disable.empty()) {
-      if (Skin::CControlUI* c = paint_manager_->FindControl(options_.disable)) {
+    if (!m_options.disable.empty()) {
+      if (Skin::CControlUI* c = m_paintManager->FindControl(m_options.disable)) {
         c->SetEnabled(false);
       }
     }
@@ -112,19 +112,19 @@ class CViewerWindow : public Skin::CSkinWindow {
   }
   void Notify(Skin::SkinNotify& msg) override {
     if (msg.type == L"click" && msg.sender) {
-      AppendLog(options_.log, "click " + zr::WideToUtf8(msg.sender->GetName()));
+      AppendLog(m_options.log, "click " + zr::WideToUtf8(msg.sender->GetName()));
     }
     CSkinWindow::Notify(msg);
   }
   LRESULT HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled) override {
     handled = false;
-    if (msg == WM_PAINT) ++paints_;
-    if (shadow_ms_ < 0 && host_ && host_->Stats().shadow_bytes_uploaded > 0) {
-      shadow_ms_ = MillisecondsSinceProcessStart();
+    if (msg == WM_PAINT) ++m_paints;
+    if (m_shadowMs < 0 && m_host && m_host->Stats().shadowBytesUploaded > 0) {
+      m_shadowMs = MillisecondsSinceProcessStart();
     }
-    if (msg == WM_PAINT && !painted_) {
+    if (msg == WM_PAINT && !m_painted) {
       // The manager paints right after this; the posted message arrives once it has.
-      painted_ = true;
+      m_painted = true;
       PostMessage(kFirstFrameDone);
     } else if (msg == kFirstFrameDone) {
       handled = true;
@@ -133,20 +133,20 @@ class CViewerWindow : public Skin::CSkinWindow {
       pmc.cb = sizeof(pmc);
       GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
       RECT r;
-      GetWindowRect(hwnd_, &r);
+      GetWindowRect(m_hwnd, &r);
       char line[160];
       std::snprintf(line, sizeof line, "ready %ld %ld %ld %ld", r.left, r.top, r.right - r.left,
                     r.bottom - r.top);
-      AppendLog(options_.log, line);
+      AppendLog(m_options.log, line);
       std::snprintf(line, sizeof line, "frame-ms %.1f", ms);
-      AppendLog(options_.log, line);
+      AppendLog(m_options.log, line);
       std::snprintf(line, sizeof line, "phases-ms entry %.1f created %.1f painted %.1f",
-                    entry_ms, created_ms, ms);
-      AppendLog(options_.log, line);
+                    entryMs, createdMs, ms);
+      AppendLog(m_options.log, line);
       std::snprintf(line, sizeof line, "peak-kb %zu",
                     static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
-      AppendLog(options_.log, line);
-      if (options_.bench) {
+      AppendLog(m_options.log, line);
+      if (m_options.bench) {
         MeasureLaterFrames();
         Close(0);
       }
@@ -174,31 +174,31 @@ class CViewerWindow : public Skin::CSkinWindow {
   void MeasureLaterFrames() {
     char line[160];
     Settle();
-    std::snprintf(line, sizeof line, "shadow-ms %.1f", shadow_ms_);
-    AppendLog(options_.log, line);
+    std::snprintf(line, sizeof line, "shadow-ms %.1f", m_shadowMs);
+    AppendLog(m_options.log, line);
     PROCESS_MEMORY_COUNTERS pmc = {};
     pmc.cb = sizeof(pmc);
     GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
     std::snprintf(line, sizeof line, "shown-peak-kb %zu",
                   static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
-    AppendLog(options_.log, line);
+    AppendLog(m_options.log, line);
     // Relayouts: the first control that can be hidden is hidden and shown again.
     Skin::CControlUI* toggled = nullptr;
-    paint_manager_->GetRoot()->VisitTree([&](Skin::CControlUI* c) {
-      if (!toggled && c != paint_manager_->GetRoot() && c->IsVisible() && !c->GetName().empty()) {
+    m_paintManager->GetRoot()->VisitTree([&](Skin::CControlUI* c) {
+      if (!toggled && c != m_paintManager->GetRoot() && c->IsVisible() && !c->GetName().empty()) {
         toggled = c;
       }
     });
     constexpr int kRelayouts = 10;
     if (toggled) {
-      const int before = paints_;
+      const int before = m_paints;
       for (int i = 0; i < kRelayouts; ++i) {
         toggled->SetVisible(i % 2 != 0);
         Settle();
       }
       std::snprintf(line, sizeof line, "paints-per-relayout %.2f",
-                    static_cast<double>(paints_ - before) / kRelayouts);
-      AppendLog(options_.log, line);
+                    static_cast<double>(m_paints - before) / kRelayouts);
+      AppendLog(m_options.log, line);
     }
     // Whole repaints, as the title buttons' hover makes of the picture under them.
     constexpr int kRepaints = 20;
@@ -206,32 +206,32 @@ class CViewerWindow : public Skin::CSkinWindow {
     QueryPerformanceFrequency(&freq);
     QueryPerformanceCounter(&t0);
     for (int i = 0; i < kRepaints; ++i) {
-      InvalidateRect(hwnd_, nullptr, FALSE);
-      UpdateWindow(hwnd_);
+      InvalidateRect(m_hwnd, nullptr, FALSE);
+      UpdateWindow(m_hwnd);
     }
     QueryPerformanceCounter(&t1);
     std::snprintf(line, sizeof line, "repaint-ms %.2f",
                   (t1.QuadPart - t0.QuadPart) * 1000.0 / freq.QuadPart / kRepaints);
-    AppendLog(options_.log, line);
+    AppendLog(m_options.log, line);
     // Drag steps: the window moved a few pixels at a time.
     constexpr int kSteps = 20;
     RECT r;
-    GetWindowRect(hwnd_, &r);
-    const auto uploaded = host_->Stats().shadow_bytes_uploaded;
+    GetWindowRect(m_hwnd, &r);
+    const auto uploaded = m_host->Stats().shadowBytesUploaded;
     for (int i = 1; i <= kSteps; ++i) {
-      SetWindowPos(hwnd_, nullptr, r.left + 3 * i, r.top + 2 * i, 0, 0,
+      SetWindowPos(m_hwnd, nullptr, r.left + 3 * i, r.top + 2 * i, 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       Settle();
     }
     std::snprintf(line, sizeof line, "drag-step-bytes %.0f",
-                  static_cast<double>(host_->Stats().shadow_bytes_uploaded - uploaded) / kSteps);
-    AppendLog(options_.log, line);
+                  static_cast<double>(m_host->Stats().shadowBytesUploaded - uploaded) / kSteps);
+    AppendLog(m_options.log, line);
   }
 
-  Options options_;
-  bool painted_ = false;
-  int paints_ = 0;
-  double shadow_ms_ = -1;  // when the shadow was first seen handed to the system
+  Options m_options;
+  bool m_painted = false;
+  int m_paints = 0;
+  double m_shadowMs = -1;  // when the shadow was first seen handed to the system
 };
 
 // The package from the program's own resource, as the updater's start-up does it.
@@ -279,7 +279,7 @@ int ReadBox(const std::wstring& title, const std::wstring& log) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  entry_ms = MillisecondsSinceProcessStart();
+  entryMs = MillisecondsSinceProcessStart();
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   Options o;
@@ -292,7 +292,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     } else if (a == L"--button" && i + 1 < argc) {
       o.disable = argv[++i];
     } else if (a == L"--read-box" && i + 1 < argc) {
-      o.read_box = argv[++i];
+      o.readBox = argv[++i];
     } else if ((a == L"--set" || a == L"--show" || a == L"--value" || a == L"--select" ||
                 a == L"--image") && i + 1 < argc) {
       o.edits.emplace_back(a, argv[++i]);
@@ -303,16 +303,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
   }
   LocalFree(argv);
-  if (!o.read_box.empty()) return ReadBox(o.read_box, o.log);
+  if (!o.readBox.empty()) return ReadBox(o.readBox, o.log);
 
   Skin::CResourceSettings::SetInstance(instance);
   Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
   Skin::CResourceSettings::SetResourcePath(Skin::CResourceSettings::GetInstancePath() +
                                            L"UpdaterSkin");
-  static std::vector<std::uint8_t> file_package;  // kept for the process's life
+  static std::vector<std::uint8_t> filePackage;  // kept for the process's life
   if (!o.zip.empty()) {
-    if (Skin::ReadFileBytes(o.zip, &file_package)) {
-      Skin::CResourceSettings::SetResourceZip(file_package.data(), file_package.size());
+    if (Skin::ReadFileBytes(o.zip, &filePackage)) {
+      Skin::CResourceSettings::SetResourceZip(filePackage.data(), filePackage.size());
     }
   } else {
     UseOwnPackage();
@@ -324,7 +324,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                      0, 0, 0, 600, 400)) {
     return 2;
   }
-  created_ms = MillisecondsSinceProcessStart();
+  createdMs = MillisecondsSinceProcessStart();
   window.CenterWindow();
   window.ShowWindow(true);
   Skin::MessageLoop();

@@ -1,7 +1,4 @@
-#include "ui/string_table.h"
-
-#include <memory>
-#include <mutex>
+#include "strings/string_table.h"
 
 #include <pugixml.hpp>
 
@@ -49,13 +46,11 @@ Table StringTable::Parse(std::string_view document) {
   return table;
 }
 
-std::wstring StringTable::Get(const std::wstring& id) {
-  // Built once, by whichever thread asks first, and never changed or freed afterwards.
-  static std::once_flag built;
-  static const Table* table = nullptr;
-  std::call_once(built, [] { table = new Table(Parse(LoadDocument())); });
-  const auto it = table->find(id);
-  return it == table->end() ? std::wstring() : TrimRight(TrimLeft(it->second));
+StringTable::StringTable(std::string_view document) : m_texts(Parse(document)) {}
+
+std::wstring StringTable::Text(const std::wstring& id) const {
+  const auto it = m_texts.find(id);
+  return it == m_texts.end() ? std::wstring() : TrimRight(TrimLeft(it->second));
 }
 
 }  // namespace zr

@@ -1,11 +1,11 @@
-#include "ui/string_table.h"
+#include "strings/string_table.h"
 
 #include <windows.h>
 
 namespace zr {
 
 // Resource "LANG" 107 (language 2052) of the program's own module.
-std::string StringTable::LoadDocument() {
+std::string StringTable::ProgramDocument() {
   HMODULE module = GetModuleHandleW(nullptr);
   HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(107), L"LANG");
   if (found == nullptr) return {};

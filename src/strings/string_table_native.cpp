@@ -1,4 +1,4 @@
-#include "ui/string_table.h"
+#include "strings/string_table.h"
 
 namespace zr {
 namespace {
@@ -8,7 +8,7 @@ const unsigned char kDocument[] = {
 };
 }  // namespace
 
-std::string StringTable::LoadDocument() {
+std::string StringTable::ProgramDocument() {
   return std::string(reinterpret_cast<const char*>(kDocument), sizeof kDocument);
 }
 

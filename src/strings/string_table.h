@@ -1,21 +1,26 @@
 // The string table: every user-visible text the code produces, by id, from the XML document
 // built into the program ("LANG" resource 107 on Windows, an embedded copy natively).
 //
-// Built once, at the first lookup, on whichever thread makes it (std::call_once), then
-// read-only: lookups from the UI thread and the worker thread need no lock.
+// The program builds one before any thread starts and only reads it afterwards, so lookups
+// from the UI thread and the worker thread need no lock.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
+#include "strings/texts.h"
+
 namespace zr {
 
-class StringTable {
+class StringTable final : public ITexts {
  public:
+  // The table of a document (see Parse); the program's own is ProgramDocument().
+  explicit StringTable(std::string_view document);
+
   // The text for an id (exact, case-sensitive), with " \t\n\r\f\v" trimmed from both ends;
   // empty when the id is absent or the document could not be read.
-  static std::wstring Get(const std::wstring& id);
+  std::wstring Text(const std::wstring& id) const override;
 
   // Parses a string table document: the first top-level "StringBundle", its "String"
   // children in order, attribute "id" as key, first character-data child as text, with
@@ -23,9 +28,11 @@ class StringTable {
   // Any parse error gives an empty table.
   static std::unordered_map<std::wstring, std::wstring> Parse(std::string_view document);
 
- private:
   // The document's bytes as stored in the program; empty when it cannot be had.
-  static std::string LoadDocument();
+  static std::string ProgramDocument();
+
+ private:
+  std::unordered_map<std::wstring, std::wstring> m_texts;
 };
 
 // Removes the six whitespace characters " \t\n\r\f\v" from one or both ends.

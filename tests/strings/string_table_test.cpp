@@ -1,13 +1,12 @@
 // The string table: parsing documents held in memory, trimming, and the shipped document as
 // the program reads it (embedded natively, the "LANG" resource on Windows).
 
-#include "ui/string_table.h"
+#include "strings/string_table.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "build_config.h"
@@ -165,24 +164,13 @@ TEST(StringTableGet, ServesTheShippedDocument) {
       {"shutdown_updating_files", "正在更新Zoria投屏助手的文件，请等待更新完成"},
   };
   ASSERT_EQ(shipped.size(), 43u);
+  const StringTable table(StringTable::ProgramDocument());
   for (const auto& [id, text] : shipped) {
-    EXPECT_EQ(WideToUtf8(StringTable::Get(Utf8ToWide(id))), text) << id;
+    EXPECT_EQ(WideToUtf8(table.Text(Utf8ToWide(id))), text) << id;
   }
   for (const wchar_t* absent : {L"OK", L"Ok", L"absent", L"", L"ok ", L" ok", L"StringBundle", L"String"}) {
-    EXPECT_EQ(StringTable::Get(absent), L"") << WideToUtf8(absent);
+    EXPECT_EQ(table.Text(absent), L"") << WideToUtf8(absent);
   }
-}
-
-TEST(StringTableGet, GivesTheSameTextsOnEveryThread) {
-  std::vector<std::wstring> seen(8);
-  std::vector<std::thread> threads;
-  for (size_t i = 0; i < seen.size(); ++i) {
-    threads.emplace_back([&seen, i] {
-      for (int round = 0; round < 200; ++round) seen[i] = StringTable::Get(i % 2 ? L"ok" : L"cancel");
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(WideToUtf8(seen[i]), i % 2 ? "确定" : "取消");
 }
 
 }  // namespace

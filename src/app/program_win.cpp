@@ -1,0 +1,137 @@
+#include "app/program_win.h"
+
+#include <process.h>
+
+#include <new>
+
+#include "app/com_apartment_win.h"
+#include "app/instance_lock_win.h"
+#include "app/update_platform_win.h"
+#include "app/window_rect.h"
+#include "skin/skin_window_win.h"
+#include "ui/message_box_win.h"
+#include "update/launch.h"
+#include "update/outcome.h"
+#include "update/update_worker.h"
+#include "util/files.h"
+#include "util/paths.h"
+#include "util/text.h"
+
+namespace zr {
+namespace {
+
+constexpr wchar_t kWindowTitle[] = L"Zoria投屏助手更新程序";
+constexpr DWORD kWindowStyle = 0x10CF0000;    // WS_VISIBLE | WS_OVERLAPPEDWINDOW
+constexpr DWORD kWindowExStyle = 0x00060000;  // WS_EX_APPWINDOW | WS_EX_STATICEDGE
+constexpr UINT kWarningOneButton = 0x30;
+// Once the loop has ended and the files are whole, the worker only has to notice that the
+// process is ending; a usage report under way has a shorter deadline of its own.
+constexpr DWORD kWorkerEndMs = 10000;
+constexpr DWORD kPollMs = 50;
+
+// An earlier updater still running is told to quit; the installation's lock then tells when
+// it has ended. True when there was one.
+bool AskEarlierInstanceToQuit() {
+  HWND earlier = FindWindowW(kMainWindowClassName, kWindowTitle);
+  return earlier != nullptr && PostMessageW(earlier, WM_QUIT, 0, 0);
+}
+
+}  // namespace
+
+CProgram::CProgram(const std::vector<std::wstring>& arguments)
+    : m_directory(GetModuleDirectory()), m_texts(StringTable::ProgramDocument()) {
+  ParseCommandLine(arguments, m_options);
+}
+
+bool CProgram::Run() {
+  // One updater per installation: never two moving its files at once.
+  CInstallationLock lock(m_directory);
+  const bool askedEarlier = AskEarlierInstanceToQuit();
+  if (!lock.Acquire(kEarlierUpdaterWaitMs)) {
+    // The record belongs to whoever holds the installation: this one only adds to it.
+    m_record.Join(m_directory);
+    RecordStart(askedEarlier);
+    m_record.Append("the installation is held (zrUpdater.lock) by another updater or program: nothing done");
+    TellInstallationBusy();  // the earlier one would not end, or another program holds the lock
+    return true;             // nothing is touched
+  }
+  m_record.Start(m_directory);
+  RecordStart(askedEarlier);
+
+  auto* window = new (std::nothrow) CWnd_Main(*this, m_texts);
+  if (window == nullptr) return true;
+  const WindowRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  if (window->Create(nullptr, kWindowTitle, kWindowStyle, kWindowExStyle, rect.left, rect.top,
+                     rect.right - rect.left, rect.bottom - rect.top) != nullptr) {
+    window->CenterWindow();
+    ShowWindow(window->GetHWND(), SW_SHOW);
+    Skin::MessageLoop();
+  }
+  if (!EndWorker()) return false;
+  // A loop ended by WM_QUIT leaves the window: it goes before the program it reports to.
+  if (HWND left = m_window.load()) DestroyWindow(left);
+  return true;
+}
+
+// The record's first lines: how the updater was started.
+void CProgram::RecordStart(bool askedEarlier) {
+  m_record.Append("started (process " + std::to_string(GetCurrentProcessId()) + "): " + WideToUtf8(GetCommandLineW()));
+  if (askedEarlier) m_record.Append("an earlier updater's window was told to quit");
+}
+
+void CProgram::TellInstallationBusy() {
+  const std::wstring caption = m_texts.Text(L"update");
+  const std::wstring message = m_texts.Text(L"box_updater_busy");
+  ShowPlainBox(m_texts, caption.c_str(), nullptr, message.c_str(), kWarningOneButton);
+}
+
+CUpdateRun* CProgram::WindowBuilt(HWND window) {
+  if (m_run) return nullptr;  // one run per program
+  m_window.store(window);
+  m_run.emplace([window] { return ::PostMessageW(window, WM_UPDATE_EVENTS, 0, 0) != FALSE; });
+  unsigned id = 0;
+  m_worker = CKernelHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerEntry, this, 0, &id)));
+  m_workerId = id;
+  if (!m_worker) m_record.Append("the update could not start: no thread for it");
+  return &*m_run;
+}
+
+void CProgram::LaunchProduct() {
+  // The launch's status line goes through the run's queue, like every other status text.
+  if (m_run) zr::LaunchProduct(MakeProductPath(m_directory.c_str()), m_run->events, m_texts);
+}
+
+bool CProgram::EndWorker() {
+  // A replacement or rollback under way is finished first (an open box of it is closed).
+  m_stage.Finish();
+  if (!m_worker) return true;
+  const DWORD start = GetTickCount();
+  while (WaitForSingleObject(m_worker.get(), kPollMs) == WAIT_TIMEOUT) {
+    if (GetTickCount() - start >= kWorkerEndMs) {
+      m_record.Append("the update did not stop in time: the process ends without waiting for it");
+      return false;
+    }
+    CloseBoxesOfThread(m_workerId);  // a box it opened before the process began to end
+  }
+  return true;
+}
+
+unsigned __stdcall CProgram::WorkerEntry(void* program) { return static_cast<CProgram*>(program)->Work(); }
+
+unsigned CProgram::Work() {
+  CComApartment com;  // for ShellExecuteW behind the boxes' link
+  CWin32Platform platform({m_run->events, m_texts, m_stage, m_record, m_window, m_options.version});
+  try {
+    return static_cast<unsigned>(ReportCode(RunUpdate(m_run->context, platform, m_options.config)));
+  } catch (...) {
+    // RunUpdate ends every failure of its own; this is the last resort that keeps the window
+    // from waiting for good.
+    try {
+      m_run->events.Report({UpdateEvent::Kind::kFinished});
+    } catch (...) {
+    }
+    return static_cast<unsigned>(ReportCode(UpdateOutcome::kMoveFailed));
+  }
+}
+
+}  // namespace zr

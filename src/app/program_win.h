@@ -1,0 +1,69 @@
+// The program: one run of the updater, put together in one place. It owns the command line's
+// options, the texts, the record, the file stage, the run the worker fills and the worker
+// thread itself, and hands each to whoever needs it; nothing of a run lives in a process-wide
+// variable.
+//
+// One run: one updater per installation (an earlier one is told to quit and waited for), the
+// record, the main window, the message loop. The worker starts once the window's skin is
+// built and is joined before the program goes: when the loop has ended, a replacement or
+// rollback under way is finished, the worker's open boxes are closed, and the engine, which
+// sees the process ending, stops at its next step.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/launch_options.h"
+#include "strings/string_table.h"
+#include "ui/main_window_win.h"
+#include "update/file_stage_win.h"
+#include "update/run_record_win.h"
+#include "update/update_context.h"
+#include "util/handle_win.h"
+
+namespace zr {
+
+class CProgram final : private IMainWindowOwner {
+ public:
+  // `arguments` as the command line gives them, the program's path first.
+  explicit CProgram(const std::vector<std::wstring>& arguments);
+  CProgram(const CProgram&) = delete;
+  CProgram& operator=(const CProgram&) = delete;
+
+  // The whole run. True when the worker has ended (or never started): the program may go.
+  // False only when the worker would not end within its bound after the loop; the program
+  // must then be left alone, since the worker still uses it.
+  bool Run();
+
+ private:
+  // IMainWindowOwner
+  CUpdateRun* WindowBuilt(HWND window) override;
+  void WindowDestroyed() override { m_window.store(nullptr); }
+  bool FilesMoving() override { return m_stage.Running(); }
+  void SessionEnds() override { m_stage.Finish(); }
+  void LaunchProduct() override;
+
+  void RecordStart(bool askedEarlier);
+  // The lock stayed with someone else: the user learns why nothing happens.
+  void TellInstallationBusy();
+  // After the loop: the file stage finished, then the worker's boxes closed until it ends.
+  bool EndWorker();
+  static unsigned __stdcall WorkerEntry(void* program);
+  unsigned Work();
+
+  LaunchOptions m_options;
+  const std::wstring m_directory;  // the updater's own: the installation
+  const StringTable m_texts;
+  CRunRecordFile m_record;
+  CWin32FileStage m_stage;
+  std::atomic<HWND> m_window{nullptr};
+  std::optional<CUpdateRun> m_run;
+  CKernelHandle m_worker;
+  DWORD m_workerId = 0;
+};
+
+}  // namespace zr
