@@ -32,7 +32,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   zr::SetUpSkinPackage();  // without the package the window's skin fails to build, fatally
 
   auto* program = new (std::nothrow) zr::CProgram(CommandLineArguments());
-  // A worker that would not stop still uses the program: it is left to go with the process.
+  // A worker that would not stop, or a window a WM_QUIT left, still refers to the program: it
+  // is left to go with the process.
   if (program != nullptr && program->Run()) delete program;
   CoUninitialize();
   return 0;

@@ -68,9 +68,9 @@ bool CProgram::Run() {
     Skin::MessageLoop();
   }
   if (!EndWorker()) return false;
-  // A loop ended by WM_QUIT leaves the window: it goes before the program it reports to.
-  if (HWND left = m_window.load()) DestroyWindow(left);
-  return true;
+  // A loop ended by WM_QUIT leaves the window, whose object refers to the program until the
+  // process ends: the program stays as well.
+  return m_window.load() == nullptr;
 }
 
 // The record's first lines: how the updater was started.

@@ -34,9 +34,10 @@ class CProgram final : private IMainWindowOwner {
   CProgram(const CProgram&) = delete;
   CProgram& operator=(const CProgram&) = delete;
 
-  // The whole run. True when the worker has ended (or never started): the program may go.
-  // False only when the worker would not end within its bound after the loop; the program
-  // must then be left alone, since the worker still uses it.
+  // The whole run. True when nothing refers to the program any more: the worker has ended (or
+  // never started) and the window is gone. False when the worker would not end within its bound
+  // after the loop, or a WM_QUIT ended the loop while the window was still there: the program
+  // must then be left alone until the process ends, since they still refer to it.
   bool Run();
 
  private:
