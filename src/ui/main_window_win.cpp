@@ -24,10 +24,10 @@ constexpr UINT kFatalBoxType = 0x10;
 }  // namespace
 
 void CWnd_Main::InitWindow() {
-  m_hwnd = GetHWND();
+  m_keptHwnd = GetHWND();
   m_controller.Init(GetPaintManager());
-  m_run = m_owner.WindowBuilt(m_hwnd);
-  ::SetTimer(m_hwnd, kEventTimerId, kEventTimerMs, nullptr);
+  m_run = m_owner.WindowBuilt(m_keptHwnd);
+  ::SetTimer(m_keptHwnd, kEventTimerId, kEventTimerMs, nullptr);
 }
 
 bool CWnd_Main::TakeEvents() {
@@ -47,7 +47,7 @@ void CWnd_Main::OnFinalMessage(HWND hwnd) {
   // The worker must not find a window that is going away.
   m_owner.WindowDestroyed();
   m_controller.OnWindowGone();
-  if (!m_hwnd) m_hwnd = hwnd;
+  if (!m_keptHwnd) m_keptHwnd = hwnd;
   DeleteIfUnused();  // else the handler running a box deletes the object when it returns
 }
 
@@ -154,7 +154,7 @@ void CWnd_Main::ShowFatalBox(const std::wstring& text) {
   ShowPlainBox(m_texts, m_texts.Text(L"update").c_str(), GetHWND(), text.c_str(), kFatalBoxType);
 }
 
-int CWnd_Main::ModalBoxesOver() const { return Skin::ModalWindowsOver(m_hwnd); }
+int CWnd_Main::ModalBoxesOver() const { return Skin::ModalWindowsOver(m_keptHwnd); }
 
 void CWnd_Main::Notify(Skin::SkinNotify& msg) {
   if (Skin::EqualsNoCase(msg.type, L"click") && msg.sender != nullptr &&

@@ -19,12 +19,7 @@
 namespace zr {
 namespace {
 
-using test::BuildPath;
-using test::Quoted;
-using test::ReadFileBytes;
-using test::RunToEnd;
-using test::TempDir;
-using test::WriteFileBytes;
+using namespace test;  // the Windows test helpers of tests/support
 
 
 // One report server process answering `status` in the given mode (see report_server_win.cpp),

@@ -12,12 +12,7 @@
 namespace zr {
 namespace {
 
-using test::BuildPath;
-using test::Quoted;
-using test::ReadFileBytes;
-using test::RunToEnd;
-using test::TempDir;
-using test::WriteFileBytes;
+using namespace test;  // the Windows test helpers of tests/support
 
 
 const wchar_t kKey[] = L"HKLM\\SOFTWARE\\WOW6432Node\\zrCastrix.exe";

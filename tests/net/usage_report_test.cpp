@@ -18,39 +18,28 @@ namespace {
 // The exact text: an ASCII record, and one with GBK and UTF-8 values, whose bytes stay as
 // they are.
 TEST(WriteUsageReportJson, WritesTheExactStyledText) {
-  struct Case {
-    const char *pcguid, *pcvs, *uptovs, *pcos, *pccid;
-    int32_t code;
-  };
-  const Case cases[] = {
+  const UsageReportRecord cases[] = {
       {"{6B29FC40-CA47-1067-B31D-00DD010662DA}", "", "3.1.0.7", "6_1_0_64", "zoria_web\r\n",
        4001},
       {"N/A", "3.1.0-\xE6\xB5\x8B", "", "", "\xD6\xD0\xCE\xC4 web\r\n", 4003},
   };
-  for (const Case& c : cases) {
-    UsageReportRecord record;
-    record.pcguid = c.pcguid;
-    record.pcvs = c.pcvs;
-    record.uptovs = c.uptovs;
-    record.pcos = c.pcos;
-    record.pccid = c.pccid;
-    record.code = c.code;
-    std::string pccid = c.pccid;
+  for (const UsageReportRecord& record : cases) {
+    std::string pccid = record.pccid;
     pccid.replace(pccid.size() - 2, 2, "\\r\\n");
     EXPECT_EQ("{\n"
-              "   \"code\" : " + std::to_string(c.code) + ",\n"
+              "   \"code\" : " + std::to_string(record.code) + ",\n"
               "   \"des\" : \"MOVE_FILE_FAILED\",\n"
               "   \"menuid\" : 10280,\n"
               "   \"pccid\" : \"" + pccid + "\",\n"
               "   \"pcclient\" : 11,\n"
-              "   \"pcguid\" : \"" + c.pcguid + "\",\n"
-              "   \"pcos\" : \"" + c.pcos + "\",\n"
-              "   \"pcvs\" : \"" + c.pcvs + "\",\n"
+              "   \"pcguid\" : \"" + record.pcguid + "\",\n"
+              "   \"pcos\" : \"" + record.pcos + "\",\n"
+              "   \"pcvs\" : \"" + record.pcvs + "\",\n"
               "   \"pcvs_b\" : \"2.2.0\",\n"
               "   \"success\" : \"0\",\n"
               "   \"ticket\" : -1,\n"
               "   \"type\" : 2,\n"
-              "   \"uptovs\" : \"" + c.uptovs + "\"\n"
+              "   \"uptovs\" : \"" + record.uptovs + "\"\n"
               "}\n",
               WriteUsageReportJson(record));
   }

@@ -67,37 +67,37 @@ TEST(ParseImageDesc, Table) {
   }
 }
 
+// Piece `i` of a nine-grid is drawn at `dest` from `source` of the picture.
+void ExpectPiece(const std::vector<std::pair<SkinRect, SkinRect>>& pieces, size_t i, SkinRect dest,
+                 SkinRect source) {
+  ASSERT_LT(i, pieces.size());
+  EXPECT_EQ(pieces[i].first, dest) << "piece " << i;
+  EXPECT_EQ(pieces[i].second, source) << "piece " << i;
+}
+
 TEST(NineGrid, WithoutCornerIsOnePiece) {
   auto pieces = Skin::NineGrid({0, 0, 580, 290}, {0, 0, 1160, 580}, {});
   ASSERT_EQ(pieces.size(), 1u);
-  EXPECT_EQ(pieces[0].first, (SkinRect{0, 0, 580, 290}));
-  EXPECT_EQ(pieces[0].second, (SkinRect{0, 0, 1160, 580}));
+  ExpectPiece(pieces, 0, {0, 0, 580, 290}, {0, 0, 1160, 580});
 }
 
 TEST(NineGrid, ShadowCornersKeepTheirSizeAndEdgesStretch) {
   // The main window's shadow: 604 x 424 from the 624 x 424 picture with 12-pixel corners.
   auto pieces = Skin::NineGrid({-12, -12, 592, 412}, {0, 0, 624, 424}, {12, 12, 12, 12});
   ASSERT_EQ(pieces.size(), 9u);
-  EXPECT_EQ(pieces[0].first, (SkinRect{-12, -12, 0, 0}));
-  EXPECT_EQ(pieces[0].second, (SkinRect{0, 0, 12, 12}));
-  EXPECT_EQ(pieces[1].first, (SkinRect{0, -12, 580, 0}));
-  EXPECT_EQ(pieces[1].second, (SkinRect{12, 0, 612, 12}));
-  EXPECT_EQ(pieces[4].first, (SkinRect{0, 0, 580, 400}));
-  EXPECT_EQ(pieces[4].second, (SkinRect{12, 12, 612, 412}));
-  EXPECT_EQ(pieces[8].first, (SkinRect{580, 400, 592, 412}));
-  EXPECT_EQ(pieces[8].second, (SkinRect{612, 412, 624, 424}));
+  ExpectPiece(pieces, 0, {-12, -12, 0, 0}, {0, 0, 12, 12});
+  ExpectPiece(pieces, 1, {0, -12, 580, 0}, {12, 0, 612, 12});
+  ExpectPiece(pieces, 4, {0, 0, 580, 400}, {12, 12, 612, 412});
+  ExpectPiece(pieces, 8, {580, 400, 592, 412}, {612, 412, 624, 424});
 }
 
 TEST(NineGrid, HorizontalOnlyCornersGiveThreePieces) {
   // The progress fill: 3-pixel ends, a stretched middle, at 254 of 508 pixels.
   auto pieces = Skin::NineGrid({36, 352, 290, 356}, {0, 0, 200, 5}, {3, 0, 3, 0});
   ASSERT_EQ(pieces.size(), 3u);
-  EXPECT_EQ(pieces[0].first, (SkinRect{36, 352, 39, 356}));
-  EXPECT_EQ(pieces[0].second, (SkinRect{0, 0, 3, 5}));
-  EXPECT_EQ(pieces[1].first, (SkinRect{39, 352, 287, 356}));
-  EXPECT_EQ(pieces[1].second, (SkinRect{3, 0, 197, 5}));
-  EXPECT_EQ(pieces[2].first, (SkinRect{287, 352, 290, 356}));
-  EXPECT_EQ(pieces[2].second, (SkinRect{197, 0, 200, 5}));
+  ExpectPiece(pieces, 0, {36, 352, 39, 356}, {0, 0, 3, 5});
+  ExpectPiece(pieces, 1, {39, 352, 287, 356}, {3, 0, 197, 5});
+  ExpectPiece(pieces, 2, {287, 352, 290, 356}, {197, 0, 200, 5});
 }
 
 TEST(NineGrid, CornersWiderThanTheDestinationShrink) {

@@ -116,12 +116,7 @@ TEST_F(BoxFill, ButtonsAndIconsFollowTheTypeWord) {
   };
   for (const FillCase& c : cases) {
     SCOPED_TRACE(c.name);
-    zr::BoxTexts texts;
-    texts.caption = L"更新";
-    texts.message = L"消息";
-    texts.firstButton = c.first;
-    texts.secondButton = c.second;
-    texts.linkText = c.linkText;
+    const zr::BoxTexts texts{L"更新", c.linkText, L"消息", c.first, c.second};
     auto pm = Fill(c.link, texts, c.type);
     ASSERT_NE(pm, nullptr);
     Skin::CControlUI* ok = pm->FindControl(L"btn_ok");
@@ -144,11 +139,7 @@ TEST_F(BoxFill, ButtonsAndIconsFollowTheTypeWord) {
 }
 
 TEST_F(BoxFill, LinkDocumentKeepsItsOwnLinkTextWhenNoneIsGiven) {
-  zr::BoxTexts texts;
-  texts.caption = L"更新";
-  texts.message = L"m";
-  texts.firstButton = L"确定";
-  auto pm = Fill(true, texts, 0x10);
+  auto pm = Fill(true, {L"更新", nullptr, L"m", L"确定"}, 0x10);
   ASSERT_NE(pm, nullptr);
   EXPECT_EQ(pm->FindControl(L"btn_link")->GetText(), L"去官网");
   EXPECT_EQ(m_surface.lastFont, -100) << "nothing was measured";
@@ -164,12 +155,7 @@ TEST_F(BoxFill, LinkButtonWidthFollowsTheMeasuredText) {
     SCOPED_TRACE(c.measured);
     m_surface.widths[L"访问官网"] = c.measured;
     m_surface.lastFont = -100;
-    zr::BoxTexts texts;
-    texts.caption = L"更新";
-    texts.message = L"m";
-    texts.linkText = L"访问官网";
-    texts.firstButton = L"确定";
-    auto pm = Fill(true, texts, 0x10);
+    auto pm = Fill(true, {L"更新", L"访问官网", L"m", L"确定"}, 0x10);
     ASSERT_NE(pm, nullptr);
     Skin::CControlUI* link = pm->FindControl(L"btn_link");
     EXPECT_EQ(link->GetText(), L"访问官网");
@@ -182,11 +168,7 @@ TEST_F(BoxFill, LinkButtonWidthFollowsTheMeasuredText) {
 }
 
 TEST_F(BoxFill, DeclineButtonStandsLeftOfConfirmOnlyInTheLinkBox) {
-  zr::BoxTexts texts;
-  texts.caption = L"更新";
-  texts.message = L"m";
-  texts.firstButton = L"是";
-  texts.secondButton = L"否";
+  zr::BoxTexts texts{L"更新", nullptr, L"m", L"是", L"否"};
   auto plain = Fill(false, texts, 0x34);
   ASSERT_NE(plain, nullptr);
   EXPECT_LT(plain->FindControl(L"btn_ok")->GetPos().left,

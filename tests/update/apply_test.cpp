@@ -298,14 +298,19 @@ TEST(RollbackFiles, DeletesFilesTheRunCreatedAndPausesOnlyForAWindow) {
   }
 }
 
+// An existing "a.dll" and a new "b.dll" in `folder` (ending in its separator), whose staged
+// file is gone: the run fails at b after a was replaced.
+void StageAThenAMissingB(FakePlatform& platform, CUpdateContext& context, const std::wstring& folder) {
+  platform.files[folder + L"a.dll"] = "old a";
+  Stage(platform, context, folder + L"a.dll", L"a", "new a");
+  Stage(platform, context, folder + L"b.dll", L"b", "new b");
+  platform.files.erase(kStaging + L"\\b.staged");
+}
+
 TEST(ReplaceFiles, PathsWithForwardSlashesOnly) {
   Installation platform;
-  platform.files[L"C:/Zoria/a.dll"] = "old a";
   CUpdateContext context;
-  Stage(platform, context, L"C:/Zoria/a.dll", L"a", "new a");
-  Stage(platform, context, L"C:/Zoria/b.dll", L"b", "new b");
-  platform.files.erase(kStaging + L"\\b.staged");
-
+  StageAThenAMissingB(platform, context, L"C:/Zoria/");
   EXPECT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
   RollbackFiles(context, platform);
   const auto texts = platform.StatusTexts();
@@ -318,11 +323,8 @@ TEST(ReplaceFiles, PathsWithForwardSlashesOnly) {
 
 TEST(RollbackFiles, TheParkedFileReturnsWhenTheBackupCannotComeBackAndTheJournalStays) {
   Installation platform;
-  platform.files[L"C:\\Zoria\\a.dll"] = "old a";
   CUpdateContext context;
-  Stage(platform, context, L"C:\\Zoria\\a.dll", L"a", "new a");
-  Stage(platform, context, L"C:\\Zoria\\b.dll", L"b", "new b");
-  platform.files.erase(kStaging + L"\\b.staged");
+  StageAThenAMissingB(platform, context, L"C:\\Zoria\\");
   ASSERT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
 
   platform.failOperation = platform.operations + 2;  // moving a.dll.bak back

@@ -296,20 +296,23 @@ TEST(ApplyOnDisk, OnlyAStagedFileWithItsOwnMd5IsInstalled) {
   }
 }
 
+// The run while `path` is held, as a running program holds it; the file is let go after it.
+UpdateOutcome ApplyWhileHeld(Installation& install, DiskPlatform& platform, const std::wstring& path) {
+  HeldFile held = Hold(path);
+  return Apply(install.context, platform);
+}
+
 TEST(ApplyOnDisk, AHeldProductFileFailsTheMoveAndRollbackRestoresTheOthers) {
   TempDir temp;
   Installation install(temp, 5);
   DiskPlatform platform(temp);
-  {
-    HeldFile held = Hold(install.context.files[2].path);
-    EXPECT_EQ(Apply(install.context, platform), UpdateOutcome::kMoveFailed);
-    // The record names the move with both paths and Windows' own reason.
-    ASSERT_EQ(platform.Failures().size(), 1u);
-    const std::string failure = platform.Failures()[0];
-    EXPECT_NE(failure.find(WideToUtf8(install.context.files[2].path)), std::string::npos) << failure;
-    EXPECT_NE(failure.find("error 32 "), std::string::npos) << failure;
-    EXPECT_EQ(install.context.backups.size(), 2u) << "nothing recorded for the held file";
-  }
+  EXPECT_EQ(ApplyWhileHeld(install, platform, install.context.files[2].path), UpdateOutcome::kMoveFailed);
+  // The record names the move with both paths and Windows' own reason.
+  ASSERT_EQ(platform.Failures().size(), 1u);
+  const std::string failure = platform.Failures()[0];
+  EXPECT_NE(failure.find(WideToUtf8(install.context.files[2].path)), std::string::npos) << failure;
+  EXPECT_NE(failure.find("error 32 "), std::string::npos) << failure;
+  EXPECT_EQ(install.context.backups.size(), 2u) << "nothing recorded for the held file";
   RollbackFiles(install.context, platform);
   install.ExpectRestored();
   EXPECT_TRUE(Exists(install.context.files[3].tmp)) << "later staged files stay";
@@ -319,10 +322,7 @@ TEST(ApplyOnDisk, AHeldStagedFileFailsAfterTheBackupAndRollbackBringsItBack) {
   TempDir temp;
   Installation install(temp, 3);
   DiskPlatform platform(temp);
-  {
-    HeldFile held = Hold(install.context.files[2].tmp);
-    EXPECT_EQ(Apply(install.context, platform), UpdateOutcome::kMoveFailed);
-  }
+  EXPECT_EQ(ApplyWhileHeld(install, platform, install.context.files[2].tmp), UpdateOutcome::kMoveFailed);
   ASSERT_EQ(install.context.backups.size(), 3u);
   EXPECT_FALSE(Exists(install.context.files[2].path)) << "moved aside before the failure";
   RollbackFiles(install.context, platform);
@@ -333,10 +333,7 @@ TEST(ApplyOnDisk, ABackupThatCannotComeBackLeavesTheTargetFilled) {
   TempDir temp;
   Installation install(temp, 3);
   DiskPlatform platform(temp);
-  {
-    HeldFile held = Hold(install.context.files[2].tmp);
-    ASSERT_EQ(Apply(install.context, platform), UpdateOutcome::kMoveFailed);
-  }
+  ASSERT_EQ(ApplyWhileHeld(install, platform, install.context.files[2].tmp), UpdateOutcome::kMoveFailed);
   const std::wstring& first = install.context.files[0].path;
   {
     HeldFile held = Hold(first + L".bak");  // the original cannot move back while held

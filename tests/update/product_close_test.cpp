@@ -78,44 +78,35 @@ TEST(CloseRunningProduct, ProductEndingDuringTheWaitIsNotAsked) {
   EXPECT_EQ(platform.clock, 3000u);
 }
 
-TEST(CloseRunningProduct, ProductThatQuitsOnRequestIsNeverTerminated) {
-  FakeProcess process;  // quits 500 ms after its window is asked
-  FakePlatform platform = WithProduct(process);
-  platform.boxAnswers = {BoxAnswer::kFirst};
-  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
-  EXPECT_EQ(Narrow(platform.log),
-            Narrow(Join({Repeat(5, kWaitPoll),
-                         {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000", L"find 0"}})));
-  EXPECT_EQ(platform.clock, 6000u);
-  EXPECT_TRUE(platform.events.empty());
-}
-
-TEST(CloseRunningProduct, ProductIgnoringTheRequestIsTerminatedInAttemptOne) {
-  FakeProcess process;
-  process.quitsOnRequest = false;
-  FakePlatform platform = WithProduct(process);
-  platform.boxAnswers = {BoxAnswer::kFirst};
-  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
-  EXPECT_EQ(Narrow(platform.log),
-            Narrow(Join({Repeat(5, kWaitPoll),
-                         {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000"},
-                         {L"find 4242", L"find 4242", kTerminate, L"sleep 2000"},
-                         {L"find 0"}})));
-  EXPECT_EQ(platform.clock, 8000u);
-}
-
-TEST(CloseRunningProduct, ProductWithoutWindowIsTerminatedAtOnce) {
-  FakeProcess process;
-  process.hasWindow = false;
-  FakePlatform platform = WithProduct(process);
-  platform.boxAnswers = {BoxAnswer::kFirst};
-  EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
-  EXPECT_EQ(Narrow(platform.log),
-            Narrow(Join({Repeat(5, kWaitPoll),
-                         {L"find 4242", kQuestion, L"quit-window none"},
-                         {L"find 4242", L"find 4242", kTerminate, L"sleep 2000"},
-                         {L"find 0"}})));
-  EXPECT_EQ(platform.clock, 7000u);
+TEST(CloseRunningProduct, AnsweredYesTheProductEndsAsItAllows) {
+  const std::vector<std::wstring> kTerminated = {L"find 4242", L"find 4242", kTerminate, L"sleep 2000"};
+  const struct {
+    const char* name;
+    bool quitsOnRequest;
+    bool hasWindow;
+    std::vector<std::wstring> afterTheWait;
+    uint32_t clock;
+  } cases[] = {
+      // It quits 500 ms after its window is asked and is never terminated.
+      {"quits on request", true, true,
+       {L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000", L"find 0"}, 6000},
+      {"ignores the request: terminated in attempt one", false, true,
+       Join({{L"find 4242", kQuestion, L"quit-window 4242", L"sleep 1000"}, kTerminated, {L"find 0"}}), 8000},
+      {"no window: terminated at once", true, false,
+       Join({{L"find 4242", kQuestion, L"quit-window none"}, kTerminated, {L"find 0"}}), 7000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeProcess process;
+    process.quitsOnRequest = c.quitsOnRequest;
+    process.hasWindow = c.hasWindow;
+    FakePlatform platform = WithProduct(process);
+    platform.boxAnswers = {BoxAnswer::kFirst};
+    EXPECT_EQ(CloseRunningProduct(platform), UpdateOutcome::kOk);
+    EXPECT_EQ(Narrow(platform.log), Narrow(Join({Repeat(5, kWaitPoll), c.afterTheWait})));
+    EXPECT_EQ(platform.clock, c.clock);
+    EXPECT_TRUE(platform.events.empty());
+  }
 }
 
 TEST(CloseRunningProduct, ProductThatNeverEndsGivesUpAfterFourteenSeconds) {

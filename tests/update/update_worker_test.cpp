@@ -50,15 +50,17 @@ int Count(const FakePlatform& p, const std::wstring& prefix) {
   }));
 }
 
+// The fake with the updater in kDir, beside an empty download cache.
+FakePlatform InTheProductFolder() {
+  FakePlatform platform;
+  platform.moduleDirectory = kDir;
+  platform.directories = {kDir, kDir + L"\\cache", kDir + L"\\cache\\update"};
+  return platform;
+}
+
 class UpdateWorker : public ::testing::Test {
  protected:
-  void SetUp() override {
-    platform.moduleDirectory = kDir;
-    platform.directories.insert(kDir);
-    platform.directories.insert(kDir + L"\\cache");
-    platform.directories.insert(kDir + L"\\cache\\update");
-  }
-  FakePlatform platform;
+  FakePlatform platform = InTheProductFolder();
   CUpdateContext context;
 };
 
@@ -197,9 +199,7 @@ TEST_F(UpdateWorker, AnUpdaterAskedToEndStopsAtItsNextStep) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakePlatform p;
-    p.moduleDirectory = kDir;
-    p.directories = {kDir, kDir + L"\\cache", kDir + L"\\cache\\update"};
+    FakePlatform p = InTheProductFolder();
     p.files[kDir + L"\\cache\\update\\a.dll"] = "new a";
     p.files[kDir + L"\\cache\\update\\b.dll"] = "new b";
     p.files[kDir + L"\\a.dll"] = "old a";
@@ -273,9 +273,7 @@ TEST_F(UpdateWorker, AnInstallationThatCannotBeMadeWholeIsLeftAloneAndReported) 
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakePlatform p;
-    p.moduleDirectory = kDir;
-    p.directories = platform.directories;
+    FakePlatform p = InTheProductFolder();
     p.files[a] = "new a";
     p.files[a + L".bak"] = "old a";
     p.files[kDir + L"\\zrUpdater.journal"] = JournalOfA(a);
@@ -355,9 +353,7 @@ TEST_F(UpdateWorker, TheRecordOfAFailingRunNamesWhatFailedAndWhy) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakePlatform p;
-    p.moduleDirectory = kDir;
-    p.directories = platform.directories;
+    FakePlatform p = InTheProductFolder();
     p.files[a] = "old a";
     p.files[staged] = "new a";
     p.files[kConfig] = Manifest(staged, a);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <initializer_list>
+#include <utility>
 
 #include "support/files_win.h"
 #include "util/text.h"
@@ -111,13 +113,19 @@ TEST(ReadWholeFile, ReadsNothingButOrdinaryFilesOfAReasonableSize) {
   EXPECT_EQ(ReadWholeFile(limit.c_str()).size(), kMaxReadBytes) << "the limit itself is read";
 }
 
+// Writes each file below `root`, making the folders it needs.
+void WriteTree(const std::wstring& root, std::initializer_list<std::pair<const wchar_t*, const char*>> files) {
+  for (const auto& [name, bytes] : files) {
+    const std::wstring path = root + L"\\" + name;
+    test::MakeDirectories(path.substr(0, path.rfind(L'\\')));
+    ASSERT_TRUE(WriteFileBytes(path, bytes)) << WideToUtf8(path);
+  }
+}
+
 TEST(DeleteDirectoryTree, RemovesEverythingBelowAndTheDirectory) {
   TempDir temp;
   const std::wstring root = temp / L"cache";
-  CreateDirectoryChain((root + L"\\update\\deep\\er\\").c_str());
-  WriteFileBytes(root + L"\\a.txt", "a");
-  WriteFileBytes(root + L"\\update\\b 投.dll", "b");
-  WriteFileBytes(root + L"\\update\\deep\\er\\c", "c");
+  WriteTree(root, {{L"a.txt", "a"}, {L"update\\b 投.dll", "b"}, {L"update\\deep\\er\\c", "c"}});
   EXPECT_TRUE(DeleteDirectoryTree(root));
   EXPECT_FALSE(DirectoryExists(root));
   EXPECT_TRUE(DirectoryExists(temp.path()));
@@ -125,8 +133,7 @@ TEST(DeleteDirectoryTree, RemovesEverythingBelowAndTheDirectory) {
 
 TEST(DeleteDirectoryTree, TrailingBackslashWorksTheSame) {
   TempDir temp;
-  CreateDirectoryChain((temp / L"cache\\update\\sub\\").c_str());
-  WriteFileBytes(temp / L"cache\\update\\sub\\f", "f");
+  WriteTree(temp.path(), {{L"cache\\update\\sub\\f", "f"}});
   EXPECT_TRUE(DeleteDirectoryTree(temp / L"cache\\update\\"));
   EXPECT_FALSE(DirectoryExists(temp / L"cache\\update"));
   EXPECT_TRUE(DirectoryExists(temp / L"cache"));
@@ -135,10 +142,7 @@ TEST(DeleteDirectoryTree, TrailingBackslashWorksTheSame) {
 TEST(DeleteDirectoryTree, HiddenFileStaysWithItsDirectoryAndTheResultIsFalse) {
   TempDir temp;
   const std::wstring root = temp / L"tree";
-  CreateDirectoryChain((root + L"\\sub\\").c_str());
-  WriteFileBytes(root + L"\\visible.txt", "v");
-  WriteFileBytes(root + L"\\sub\\other.txt", "o");
-  WriteFileBytes(root + L"\\hidden.txt", "h");
+  WriteTree(root, {{L"visible.txt", "v"}, {L"sub\\other.txt", "o"}, {L"hidden.txt", "h"}});
   SetFileAttributesW((root + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
   EXPECT_FALSE(DeleteDirectoryTree(root));
   EXPECT_TRUE(FileExists(root + L"\\hidden.txt"));
