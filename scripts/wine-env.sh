@@ -11,6 +11,7 @@
 #   zr_wine PROGRAM ARGS  run a Windows program in ZR_WINEPREFIX
 #   zr_wine_loader PROGRAM  the Wine loader zr_wine starts PROGRAM with
 #   zr_wineserver ARGS    wineserver of that prefix (e.g. -w to wait for every process)
+#   zr_gui_session BUILD  the start of a script that drives Windows programs on a display
 #
 # Everything is per prefix and per display: two test programs can run at once.
 
@@ -117,6 +118,18 @@ zr_display_down() {
     unset DISPLAY
   fi
 }
+
+# zr_gui_session BUILD: the build's prefix, a display and an empty folder $zr_work; at the
+# script's exit the processes in zr_pids are ended, the folder and the display go.
+zr_gui_session() {
+  zr_wine_init "$1/wineprefix"
+  zr_display_up
+  zr_work=$(mktemp -d)
+  zr_pids=()
+  trap 'for p in "${zr_pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$zr_work"; zr_display_down' EXIT
+}
+# zr_fail TEXT: the script ends as failed.
+zr_fail() { echo "FAIL: $*"; exit 1; }
 
 # --- driving windows (xdotool on the current DISPLAY) -------------------------------------
 # zr_wait_window NAME [SECONDS]: prints the id of the first visible window whose title is

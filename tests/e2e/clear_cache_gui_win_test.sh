@@ -4,14 +4,9 @@
 set -uo pipefail
 build=$1 source=$2
 source "$source/scripts/wine-env.sh"
-zr_wine_init "$build/wineprefix"
-zr_display_up
-work=$(mktemp -d)
-pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; zr_display_down' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+zr_gui_session "$build"
 
-app=$work/Zoria\ App
+app=$zr_work/Zoria\ App
 mkdir -p "$app/cache/update/nested" "$app/cache/other"
 cp "$build/src/zrUpdater.exe" "$app/"
 echo -n "old a" > "$app/a.dll"
@@ -21,17 +16,17 @@ echo -n "keep too" > "$app/cache/sibling.txt"
 w=$(zr_winpath "$app")
 # The staged file is missing, so the move into place fails after a.dll was backed up.
 printf '<config><version>3.2.0</version><file><tmp>%s\\cache\\update\\missing.dll</tmp><path>%s\\a.dll</path></file></config>' \
-  "$w" "$w" > "$work/manifest.xml"
+  "$w" "$w" > "$zr_work/manifest.xml"
 
-zr_wine "$app/zrUpdater.exe" /version 3.1.0 /config "$(zr_winpath "$work/manifest.xml")" &
-pid=$!; pids+=("$pid")
-zr_answer_box '更新' only || fail "no failure box"
-zr_wait_exit "$pid" 30 || fail "the updater did not end after the failure box"
+zr_wine "$app/zrUpdater.exe" /version 3.1.0 /config "$(zr_winpath "$zr_work/manifest.xml")" &
+pid=$!; zr_pids+=("$pid")
+zr_answer_box '更新' only || zr_fail "no failure box"
+zr_wait_exit "$pid" 30 || zr_fail "the updater did not end after the failure box"
 
-[ ! -e "$app/cache/update" ] || fail "cache\\update is still there"
-[ "$(cat "$app/cache/other/keep.txt")" = keep ] || fail "cache\\other was touched"
-[ "$(cat "$app/cache/sibling.txt")" = "keep too" ] || fail "a file beside cache\\update was touched"
-[ "$(cat "$app/a.dll")" = "old a" ] || fail "a.dll was not restored"
-[ ! -e "$app/a.dll.bak" ] || fail "a.dll.bak was left behind"
-[ -f "$work/manifest.xml" ] || fail "the manifest was removed"
+[ ! -e "$app/cache/update" ] || zr_fail "cache\\update is still there"
+[ "$(cat "$app/cache/other/keep.txt")" = keep ] || zr_fail "cache\\other was touched"
+[ "$(cat "$app/cache/sibling.txt")" = "keep too" ] || zr_fail "a file beside cache\\update was touched"
+[ "$(cat "$app/a.dll")" = "old a" ] || zr_fail "a.dll was not restored"
+[ ! -e "$app/a.dll.bak" ] || zr_fail "a.dll.bak was left behind"
+[ -f "$zr_work/manifest.xml" ] || zr_fail "the manifest was removed"
 echo "cache\\update removed, everything else intact (exit $ZR_EXIT_CODE)"

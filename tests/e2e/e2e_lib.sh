@@ -514,6 +514,14 @@ e2e_report_server() {
   e2e_port=$(cat "$e2e_work/port")
 }
 
+# e2e_completed: the checks after the update was let go on: it reaches the completion page, the
+# updater ends and every file holds its new content.
+e2e_completed() {
+  e2e_check "the update proceeds to the completion page" e2e_wait_completion_page 30
+  e2e_check "the updater ends" e2e_updater_ends 20
+  e2e_check "every file is new" e2e_files_are new
+}
+
 # e2e_rolled_back: the checks after a failed update's box was confirmed: the updater ends,
 # every file holds its old content, nothing is left behind, the download cache is gone and
 # exactly one report reached the endpoint.

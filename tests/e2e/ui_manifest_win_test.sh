@@ -20,9 +20,7 @@ if e2e_box 30; then
   cp "$e2e_work/good.xml" "$e2e_manifest"
   read -r ok_x _ <<<"$e2e_box_buttons"
   zr_click "$e2e_box_id" "$ok_x" 133
-  e2e_check "the update proceeds to the completion page" e2e_wait_completion_page 30
-  e2e_check "the updater ends" e2e_updater_ends 20
-  e2e_check "every file is new" e2e_files_are new
+  e2e_completed
 else
   e2e_fail "no box for the unusable manifest"
 fi

@@ -29,9 +29,7 @@ if e2e_box 40; then
   e2e_check "the updater runs on" e2e_updater_runs
   zr_answer_box MessageBox first
   e2e_check "the product is ended" zr_wait_exit "$e2e_product_pid" 20
-  e2e_check "the update proceeds to the completion page" e2e_wait_completion_page 30
-  e2e_check "the updater ends" e2e_updater_ends 20
-  e2e_check "every file is new" e2e_files_are new
+  e2e_completed
 else
   e2e_fail "no question box"
 fi

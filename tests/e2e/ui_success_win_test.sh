@@ -91,30 +91,26 @@ e2e_check "flooded: the product was started after the files (${new_at_start:-nev
 e2e_check "flooded: the product was started once" [ "$(e2e_product_processes)" = 1 ]
 zr_wineserver -k >/dev/null 2>&1  # the started product
 
-# --- "确定" pressed at once: started once ----------------------------------------------------
-e2e_install button 3
-e2e_put_product
-e2e_run_updater || e2e_finish
-if e2e_wait_completion_page 30; then
-  zr_click "$e2e_main" $(e2e_control_centre wnd_main.xml btn_runprogram)
-  e2e_check "the updater ends after the click" e2e_updater_ends 15
-  # Gone, the updater cannot start the product again when the completion timer would have.
-  e2e_check "the product was started exactly once" [ "$(e2e_product_processes)" = 1 ]
-else
-  e2e_fail "no completion page"
-fi
-e2e_check "every file is new" e2e_files_are new
+# completion_click NAME CONTROL ENDS PRODUCTS TEXT: an update of three files; on its completion
+# page a click on CONTROL; the updater ends (check ENDS) and PRODUCTS products run (check TEXT).
+completion_click() {
+  e2e_install "$1" 3
+  e2e_put_product
+  e2e_run_updater || e2e_finish
+  if e2e_wait_completion_page 30; then
+    zr_click "$e2e_main" $(e2e_control_centre wnd_main.xml "$2")
+    e2e_check "$3" e2e_updater_ends 15
+    e2e_check "$5" [ "$(e2e_product_processes)" = "$4" ]
+  else
+    e2e_fail "no completion page"
+  fi
+  e2e_check "every file is new" e2e_files_are new
+  zr_wineserver -k >/dev/null 2>&1  # the started product
+}
 
-# --- the close button on the completion page: no product -----------------------------------
-zr_wineserver -k >/dev/null 2>&1
-e2e_install closed 2
-e2e_put_product
-e2e_run_updater || e2e_finish
-if e2e_wait_completion_page 30; then
-  zr_click "$e2e_main" $(e2e_control_centre wnd_main.xml closebtn)
-  e2e_check "the close button ends the updater" e2e_updater_ends 15
-  e2e_check "the product is not started" [ "$(e2e_product_processes)" = 0 ]
-else
-  e2e_fail "no completion page"
-fi
+# "确定" pressed at once: gone, the updater cannot start the product again when the completion
+# timer would have.
+completion_click button btn_runprogram "the updater ends after the click" 1 "the product was started exactly once"
+# The close button on the completion page: no product.
+completion_click closed closebtn "the close button ends the updater" 0 "the product is not started"
 e2e_finish

@@ -20,7 +20,7 @@
 source "$2/tests/e2e/e2e_lib.sh"
 
 # scenario NAME [FOLDER]: an installation (in FOLDER below $e2e_work/NAME) with one old file and
-# its staged replacement.
+# its staged replacement, the one the updater is started for.
 scenario() {
   install=$(e2e_installation "$@")
   target="$install/product 文件.dll"
@@ -30,10 +30,18 @@ scenario() {
   cp "$install/cache/update/new.bin" "$e2e_work/$1.new"
   manifest="$e2e_work/$1.xml"
   e2e_write_manifest "$manifest" 4.0.0 "$(zr_winpath "$install/cache/update/new.bin")" "$(zr_winpath "$target")"
+  e2e_app=$install e2e_manifest=$manifest
+}
+
+# product_then_updater OPTION [DIR]: the stand-in product started with OPTION from DIR (by default
+# the installation), then the updater.
+product_then_updater() {
+  e2e_start_stand_in "${2:-$install}" "$1"
+  product=$e2e_stand_in_pid
+  e2e_start_updater
 }
 
 scenario not-running
-e2e_app=$install e2e_manifest=$manifest
 e2e_start_updater
 e2e_check "the updater ends" e2e_updater_ends 60
 e2e_same "$target" "$e2e_work/not-running.new" "not running"
@@ -49,18 +57,12 @@ closed() {
 }
 
 scenario quits
-e2e_start_stand_in "$install" --quit-on-request
-product=$e2e_stand_in_pid
-e2e_app=$install e2e_manifest=$manifest
-e2e_start_updater
+product_then_updater --quit-on-request
 closed quits
 e2e_pass "quits on request: ended by itself, file replaced"
 
 scenario stubborn
-e2e_start_stand_in "$install" --ignore-quit
-product=$e2e_stand_in_pid
-e2e_app=$install e2e_manifest=$manifest
-e2e_start_updater
+product_then_updater --ignore-quit
 e2e_answer_box first
 e2e_ended "$product" 255 "ignores the request"
 e2e_check "the updater ends" e2e_updater_ends 60
@@ -68,10 +70,7 @@ e2e_same "$target" "$e2e_work/stubborn.new" "ignores the request"
 e2e_pass "ignores the request: terminated, file replaced"
 
 scenario elsewhere
-e2e_start_stand_in "$e2e_work/elsewhere/其他 目录" --ignore-quit
-product=$e2e_stand_in_pid
-e2e_app=$install e2e_manifest=$manifest
-e2e_start_updater
+product_then_updater --ignore-quit "$e2e_work/elsewhere/其他 目录"
 e2e_check "the updater ends" e2e_updater_ends 60
 e2e_same "$target" "$e2e_work/elsewhere.new" "another directory"
 e2e_alive "$product" "another directory"
@@ -79,10 +78,7 @@ e2e_stop_stand_in
 e2e_pass "another directory: left alone, file replaced"
 
 scenario cancel
-e2e_start_stand_in "$install" --quit-on-request
-product=$e2e_stand_in_pid
-e2e_app=$install e2e_manifest=$manifest
-e2e_start_updater
+product_then_updater --quit-on-request
 e2e_answer_box second
 e2e_check "the updater ends" e2e_updater_ends 60
 e2e_same "$target" "$e2e_work/cancel.old" "cancel"
@@ -95,10 +91,7 @@ while [ ${#folder} -lt 290 ]; do folder+="/segment 目录 ${#folder}"; done
 scenario long "$folder"
 exe_path=$(zr_winpath "$install/zrCastrix.exe")
 e2e_check "the product's path is past 300 characters (${#exe_path})" [ ${#exe_path} -gt 300 ]
-e2e_start_stand_in "$install" --quit-on-request
-product=$e2e_stand_in_pid
-e2e_app=$install e2e_manifest=$manifest
-e2e_start_updater
+product_then_updater --quit-on-request
 closed long
 e2e_pass "a long path: asked about, ended, file replaced"
 
@@ -112,7 +105,6 @@ e2e_second_drive "$e2e_work/other-drive" || e2e_fail "no free drive letter"
 # The manifest names the installation as the updater is started: through the other letter.
 e2e_write_manifest "$manifest" 4.0.0 "$e2e_drive_letter\\Zoria 投屏 other-drive\\cache\\update\\new.bin" \
   "$e2e_drive_letter\\Zoria 投屏 other-drive\\product 文件.dll"
-e2e_app=$install e2e_manifest=$manifest
 e2e_updater_path="$e2e_drive_letter\\Zoria 投屏 other-drive\\zrUpdater.exe" e2e_start_updater
 closed other-drive
 e2e_pass "another drive letter: asked about, ended, file replaced"

@@ -84,6 +84,17 @@ stop() {
   [ -n "$id" ] && xdotool windowclose "$id" >/dev/null 2>&1
   wait_exit "$vpid" 10
 }
+# open_viewer CASE DOC [ARGS...]: start DOC for the case CASE, its log in $log and its window in
+# $id; false, the failure counted and the viewer stopped, when no frame comes.
+open_viewer() {
+  local case=$1 doc=$2; shift 2
+  log="$work/$case.log"
+  if start "$doc" "$log" "$@"; then
+    id=$(zr_wait_window "skin_viewer $doc" 10)
+    return 0
+  fi
+  fail "$case test: no window"; stop "$doc"; return 1
+}
 
 # --- the three documents ---------------------------------------------------------------------
 check_document() {
@@ -138,9 +149,7 @@ check_document messageboxwithlink.xml 380 168 \
 shadow_at() {
   xwininfo -root -tree | grep -q "${3}x${4}+${1}+${2} "
 }
-log="$work/move.log"
-if start wnd_main.xml "$log"; then
-  id=$(zr_wait_window "skin_viewer wnd_main.xml" 10)
+if open_viewer move wnd_main.xml; then
   shadow_at $((X - 12)) $((Y - 12)) 604 424 && pass "shadow placed 12 pixels around the window" ||
     fail "shadow not at $((X - 12)),$((Y - 12)): $(xwininfo -root -tree | grep 604x424)"
   xdotool windowmove "$id" 100 120; sleep 1
@@ -159,14 +168,10 @@ if start wnd_main.xml "$log"; then
   xwininfo -id "$shadow" 2>/dev/null | grep -q "Map State: IsViewable" &&
     fail "shadow still shown with the window minimised" || pass "shadow hides with the window"
   stop wnd_main.xml
-else
-  fail "move test: no window"; stop wnd_main.xml
 fi
 
 # --- clicks ------------------------------------------------------------------------------------
-log="$work/click.log"
-if start messagebox.xml "$log"; then
-  id=$(zr_wait_window "skin_viewer messagebox.xml" 10)
+if open_viewer click messagebox.xml; then
   zr_click "$id" 248 133
   sleep 0.8
   n=$(grep -c '^click btn_ok$' "$log")
@@ -180,13 +185,9 @@ if start messagebox.xml "$log"; then
   [ "$(grep -c '^click' "$log")" = 1 ] && pass "press dragged off the button is no click" ||
     fail "a dragged-off press clicked"
   stop messagebox.xml
-else
-  fail "click test: no window"; stop messagebox.xml
 fi
 
-log="$work/disabled.log"
-if start messagebox.xml "$log" --button btn_ok; then
-  id=$(zr_wait_window "skin_viewer messagebox.xml" 10)
+if open_viewer disabled messagebox.xml --button btn_ok; then
   zr_click "$id" 248 133
   sleep 0.8
   [ "$(grep -c '^click' "$log")" = 0 ] && pass "a disabled button gives no click" ||
@@ -195,19 +196,13 @@ if start messagebox.xml "$log" --button btn_ok; then
   near "$shot" $((X + 248)) $((Y + 140)) 195 200 213 && pass "disabled button drawn #C3C8D5" ||
     fail "disabled button colour"
   stop messagebox.xml
-else
-  fail "disabled test: no window"; stop messagebox.xml
 fi
 
-log="$work/close.log"
-if start wnd_main.xml "$log"; then
-  id=$(zr_wait_window "skin_viewer wnd_main.xml" 10)
+if open_viewer close wnd_main.xml; then
   zr_click "$id" 554 26
   wait_exit "$vpid" 15
   [ "$rc" = 0 ] && grep -q '^click closebtn$' "$log" &&
     pass "the close button closes the window" || fail "close button (exit '$rc')"
-else
-  fail "close test: no window"; stop wnd_main.xml
 fi
 
 # --- fatal path --------------------------------------------------------------------------------
