@@ -6,11 +6,6 @@ namespace Skin {
 
 CButtonUI::CButtonUI() { m_textStyle = kTextSingleLine | kTextVCenter | kTextCenter; }
 
-CControlUI* CButtonUI::GetInterface(const std::wstring& name) {
-  if (name == L"Button") return this;
-  return CLabelUI::GetInterface(name);
-}
-
 bool CButtonUI::Activate() { return CControlUI::Activate(); }
 
 void CButtonUI::DoEvent(SkinEvent& event) {

@@ -3,14 +3,14 @@
 #pragma once
 
 #include "skin/label.h"
+#include "skin/named_control.h"
 
 namespace Skin {
 
-class CButtonUI : public CLabelUI {
+inline constexpr wchar_t kButtonName[] = L"Button";
+class CButtonUI : public CNamedControl<CLabelUI, kButtonName> {
  public:
   CButtonUI();
-  std::wstring GetClass() const override { return L"ButtonUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
   bool IsClickable() const override { return true; }
   bool Activate() override;
 

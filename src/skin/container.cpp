@@ -12,11 +12,6 @@ CContainerUI::~CContainerUI() {
   for (CControlUI* c : items) delete c;
 }
 
-CControlUI* CContainerUI::GetInterface(const std::wstring& name) {
-  if (name == L"Container") return this;
-  return CControlUI::GetInterface(name);
-}
-
 bool CContainerUI::Add(CControlUI* control) {
   if (!control) return false;
   m_items.push_back(control);

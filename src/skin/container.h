@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "skin/control.h"
+#include "skin/named_control.h"
 
 namespace Skin {
 
-class CContainerUI : public CControlUI {
+inline constexpr wchar_t kContainerName[] = L"Container";
+class CContainerUI : public CNamedControl<CControlUI, kContainerName> {
  public:
   ~CContainerUI() override;
-  std::wstring GetClass() const override { return L"ContainerUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
 
   // Takes ownership. False (and the control is not taken) for nullptr.
   virtual bool Add(CControlUI* control);

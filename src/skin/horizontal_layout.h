@@ -2,15 +2,12 @@
 // children are placed by their "pos".
 #pragma once
 
-#include "skin/container.h"
+#include "skin/linear_layout.h"
+#include "skin/named_control.h"
 
 namespace Skin {
 
-class CHorizontalLayoutUI : public CContainerUI {
- public:
-  std::wstring GetClass() const override { return L"HorizontalLayoutUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
-  void SetPos(const SkinRect& rect) override;
-};
+inline constexpr wchar_t kHorizontalLayoutName[] = L"HorizontalLayout";
+class CHorizontalLayoutUI : public CNamedControl<CLinearLayoutUI<false>, kHorizontalLayoutName> {};
 
 }  // namespace Skin

@@ -5,11 +5,6 @@
 
 namespace Skin {
 
-CControlUI* CLabelUI::GetInterface(const std::wstring& name) {
-  if (name == L"Label") return this;
-  return CControlUI::GetInterface(name);
-}
-
 unsigned ApplyAlign(unsigned style, const std::wstring& value) {
   std::wstring v = AsciiLower(value);
   size_t i = 0;

@@ -3,14 +3,13 @@
 #pragma once
 
 #include "skin/control.h"
+#include "skin/named_control.h"
 
 namespace Skin {
 
-class CLabelUI : public CControlUI {
+inline constexpr wchar_t kLabelName[] = L"Label";
+class CLabelUI : public CNamedControl<CControlUI, kLabelName> {
  public:
-  std::wstring GetClass() const override { return L"LabelUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
-
   int GetFont() const { return m_font; }
   void SetFont(int index) { m_font = index; Invalidate(); }
   unsigned GetTextStyle() const { return m_textStyle; }

@@ -1,11 +1,13 @@
 // The arithmetic of the linear layouts (CVerticalLayoutUI, CHorizontalLayoutUI): children one
 // after another along one axis, fixed sizes first, the rest shared by the flexible ones within
 // their limits. Measures (EstimateSize) and then arranges (SetPos) the children it is given.
+// CLinearLayoutUI<vertical> is the container that lays its children out so.
 #pragma once
 
 #include <utility>
 #include <vector>
 
+#include "skin/container.h"
 #include "skin/control.h"
 
 namespace Skin {
@@ -21,5 +23,17 @@ std::vector<int> ShareSpace(int available, const std::vector<std::pair<int, int>
 // Floating items are left to the caller.
 void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding,
                   bool vertical);
+
+// A container whose children follow each other down (kVertical) or across; floating children
+// are placed by their "pos".
+template <bool kVertical>
+class CLinearLayoutUI : public CContainerUI {
+ public:
+  void SetPos(const SkinRect& rect) override {
+    CControlUI::SetPos(rect);
+    LayOutInLine(m_items, Inner(rect), m_childPadding, kVertical);
+    PlaceFloats();
+  }
+};
 
 }  // namespace Skin

@@ -6,11 +6,6 @@
 
 namespace Skin {
 
-CControlUI* COptionUI::GetInterface(const std::wstring& name) {
-  if (name == L"Option") return this;
-  return CButtonUI::GetInterface(name);
-}
-
 bool COptionUI::Activate() {
   if (!CButtonUI::Activate()) return false;
   Selected(m_group.empty() ? !m_selected : true);

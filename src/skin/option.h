@@ -2,13 +2,13 @@
 #pragma once
 
 #include "skin/button.h"
+#include "skin/named_control.h"
 
 namespace Skin {
 
-class COptionUI : public CButtonUI {
+inline constexpr wchar_t kOptionName[] = L"Option";
+class COptionUI : public CNamedControl<CButtonUI, kOptionName> {
  public:
-  std::wstring GetClass() const override { return L"OptionUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
   bool Activate() override;
 
   bool IsSelected() const { return m_selected; }

@@ -1,11 +1,31 @@
 #include "skin/paint_manager.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "skin/resources.h"
 #include "skin/skin_string.h"
 
 namespace Skin {
+namespace {
+
+// Notifiers and message filters: each one is in its list at most once.
+template <class T>
+bool AddOnce(std::vector<T*>& list, T* item) {
+  if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
+  list.push_back(item);
+  return true;
+}
+
+template <class T>
+bool RemoveOne(std::vector<T*>& list, T* item) {
+  auto it = std::find(list.begin(), list.end(), item);
+  if (it == list.end()) return false;
+  list.erase(it);
+  return true;
+}
+
+}  // namespace
 
 CPaintManager::CPaintManager() = default;
 
@@ -128,33 +148,13 @@ bool CPaintManager::OnHostTimer(unsigned nativeId) {
   return false;
 }
 
-bool CPaintManager::AddNotifier(INotifySink* sink) {
-  if (!sink || std::find(m_notifiers.begin(), m_notifiers.end(), sink) != m_notifiers.end())
-    return false;
-  m_notifiers.push_back(sink);
-  return true;
-}
+bool CPaintManager::AddNotifier(INotifySink* sink) { return AddOnce(m_notifiers, sink); }
 
-bool CPaintManager::RemoveNotifier(INotifySink* sink) {
-  auto it = std::find(m_notifiers.begin(), m_notifiers.end(), sink);
-  if (it == m_notifiers.end()) return false;
-  m_notifiers.erase(it);
-  return true;
-}
+bool CPaintManager::RemoveNotifier(INotifySink* sink) { return RemoveOne(m_notifiers, sink); }
 
-bool CPaintManager::AddPreMessageFilter(IMessageFilter* filter) {
-  if (!filter || std::find(m_filters.begin(), m_filters.end(), filter) != m_filters.end())
-    return false;
-  m_filters.push_back(filter);
-  return true;
-}
+bool CPaintManager::AddPreMessageFilter(IMessageFilter* filter) { return AddOnce(m_filters, filter); }
 
-bool CPaintManager::RemovePreMessageFilter(IMessageFilter* filter) {
-  auto it = std::find(m_filters.begin(), m_filters.end(), filter);
-  if (it == m_filters.end()) return false;
-  m_filters.erase(it);
-  return true;
-}
+bool CPaintManager::RemovePreMessageFilter(IMessageFilter* filter) { return RemoveOne(m_filters, filter); }
 
 bool CPaintManager::PreMessageFilter(unsigned msg, WParam wparam, LParam lparam,
                                      LResult& result) {

@@ -4,11 +4,6 @@
 
 namespace Skin {
 
-CControlUI* CProgressUI::GetInterface(const std::wstring& name) {
-  if (name == L"Progress") return this;
-  return CLabelUI::GetInterface(name);
-}
-
 bool CProgressUI::SetValue(int value) {
   if (value < m_minValue || value > m_maxValue || value == m_value) return false;
   m_value = value;

@@ -3,14 +3,13 @@
 #pragma once
 
 #include "skin/label.h"
+#include "skin/named_control.h"
 
 namespace Skin {
 
-class CProgressUI : public CLabelUI {
+inline constexpr wchar_t kProgressName[] = L"Progress";
+class CProgressUI : public CNamedControl<CLabelUI, kProgressName> {
  public:
-  std::wstring GetClass() const override { return L"ProgressUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
-
   int GetMinValue() const { return m_minValue; }
   int GetMaxValue() const { return m_maxValue; }
   int GetValue() const { return m_value; }

@@ -4,11 +4,6 @@
 
 namespace Skin {
 
-CControlUI* CTabLayoutUI::GetInterface(const std::wstring& name) {
-  if (name == L"TabLayout") return this;
-  return CContainerUI::GetInterface(name);
-}
-
 bool CTabLayoutUI::Add(CControlUI* control) {
   if (!control) return false;
   bool visible = GetCount() == m_current;

@@ -3,13 +3,13 @@
 #pragma once
 
 #include "skin/container.h"
+#include "skin/named_control.h"
 
 namespace Skin {
 
-class CTabLayoutUI : public CContainerUI {
+inline constexpr wchar_t kTabLayoutName[] = L"TabLayout";
+class CTabLayoutUI : public CNamedControl<CContainerUI, kTabLayoutName> {
  public:
-  std::wstring GetClass() const override { return L"TabLayoutUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
   bool Add(CControlUI* control) override;
   // Shows the page with that index and hides the others; false for an index out of range.
   bool SelectItem(int index);

@@ -2,13 +2,11 @@
 #pragma once
 
 #include "skin/label.h"
+#include "skin/named_control.h"
 
 namespace Skin {
 
-class CTextUI : public CLabelUI {
- public:
-  std::wstring GetClass() const override { return L"TextUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
-};
+inline constexpr wchar_t kTextName[] = L"Text";
+class CTextUI : public CNamedControl<CLabelUI, kTextName> {};
 
 }  // namespace Skin

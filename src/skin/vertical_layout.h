@@ -2,15 +2,12 @@
 // are placed by their "pos".
 #pragma once
 
-#include "skin/container.h"
+#include "skin/linear_layout.h"
+#include "skin/named_control.h"
 
 namespace Skin {
 
-class CVerticalLayoutUI : public CContainerUI {
- public:
-  std::wstring GetClass() const override { return L"VerticalLayoutUI"; }
-  CControlUI* GetInterface(const std::wstring& name) override;
-  void SetPos(const SkinRect& rect) override;
-};
+inline constexpr wchar_t kVerticalLayoutName[] = L"VerticalLayout";
+class CVerticalLayoutUI : public CNamedControl<CLinearLayoutUI<true>, kVerticalLayoutName> {};
 
 }  // namespace Skin

@@ -9,11 +9,6 @@ CircleLabelUI::~CircleLabelUI() {
   m_frameImage.Empty();
 }
 
-Skin::CControlUI* CircleLabelUI::GetInterface(const std::wstring& name) {
-  if (name == L"CircleLabel") return this;
-  return Skin::CLabelUI::GetInterface(name);
-}
-
 void CircleLabelUI::DoEvent(Skin::SkinEvent& event) {
   if (event.type == Skin::EventType::kTimer && event.wparam == kTimerId) {
     Advance();

@@ -8,11 +8,13 @@
 #include <string>
 
 #include "skin/label.h"
+#include "skin/named_control.h"
 #include "skin/skin_string.h"
 
 namespace zr {
 
-class CircleLabelUI : public Skin::CLabelUI {
+inline constexpr wchar_t kCircleLabelName[] = L"CircleLabel";
+class CircleLabelUI : public Skin::CNamedControl<Skin::CLabelUI, kCircleLabelName> {
  public:
   static constexpr unsigned kTimerId = 16;
   static constexpr unsigned kPeriodMs = 30;
@@ -20,8 +22,6 @@ class CircleLabelUI : public Skin::CLabelUI {
   CircleLabelUI() = default;
   ~CircleLabelUI() override;
 
-  std::wstring GetClass() const override { return L"CircleLabelUI"; }
-  Skin::CControlUI* GetInterface(const std::wstring& name) override;
   void DoEvent(Skin::SkinEvent& event) override;
   void PaintStatusImage(Skin::ISurface& surface) override;
 
