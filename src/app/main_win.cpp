@@ -1,5 +1,6 @@
 // Process entry: hands the instance to the skin engine, prepares COM and the skin package,
-// then runs the program (program_win.h) with the command line. Exit code 0 on every path.
+// then runs the program (program_win.h) with the command line. Exit code 0 on every path but
+// one: 1 when the window's skin cannot be built.
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -34,7 +35,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   auto* program = new (std::nothrow) zr::CProgram(CommandLineArguments());
   // A worker that would not stop, or a window a WM_QUIT left, still refers to the program: it
   // is left to go with the process.
-  if (program != nullptr && program->Run()) delete program;
+  int exitCode = 0;
+  if (program != nullptr) {
+    const bool ended = program->Run();
+    exitCode = program->ExitCode();
+    if (ended) delete program;
+  }
   CoUninitialize();
-  return 0;
+  return exitCode;
 }

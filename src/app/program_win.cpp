@@ -66,6 +66,10 @@ bool CProgram::Run() {
     window->CenterWindow();
     ShowWindow(window->GetHWND(), SW_SHOW);
     Skin::MessageLoop();
+  } else {
+    // Its skin could not be built (the error box has been shown): the worker never starts.
+    m_record.Append("the window could not be built: nothing done");
+    m_exitCode = 1;
   }
   if (!EndWorker()) return false;
   // A loop ended by WM_QUIT leaves the window, whose object refers to the program until the

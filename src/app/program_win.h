@@ -39,6 +39,8 @@ class CProgram final : private IMainWindowOwner {
   // after the loop, or a WM_QUIT ended the loop while the window was still there: the program
   // must then be left alone until the process ends, since they still refer to it.
   bool Run();
+  // 1 when the window could not be built, else 0.
+  int ExitCode() const { return m_exitCode; }
 
  private:
   // IMainWindowOwner
@@ -65,6 +67,7 @@ class CProgram final : private IMainWindowOwner {
   std::optional<CUpdateRun> m_run;
   CKernelHandle m_worker;
   DWORD m_workerId = 0;
+  int m_exitCode = 0;
 };
 
 }  // namespace zr

@@ -154,11 +154,16 @@ LRESULT CSkinWindow::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool&)
   return r;
 }
 
-[[noreturn]] void FailToLoadSkin(const std::wstring& file) {
+namespace {
+
+// A document that cannot be built is fatal to its window: the error box, then the window is not
+// created (Create gives nullptr), and a program without its window ends with exit code 1.
+void ShowSkinLoadFailure(const std::wstring& file) {
   std::wstring text = L"\u52A0\u8F7D\u8D44\u6E90\u6587\u4EF6\u5931\u8D25\uFF1A" + file;  // 加载资源文件失败：
   ::MessageBoxW(nullptr, text.c_str(), L"Skin", MB_ICONERROR);
-  ::ExitProcess(1);
 }
+
+}  // namespace
 
 LRESULT CSkinWindow::OnCreate() {
   const LONG style = ::GetWindowLongW(m_hwnd, GWL_STYLE) & ~WS_CAPTION;
@@ -169,7 +174,10 @@ LRESULT CSkinWindow::OnCreate() {
 
   std::wstring file = GetSkinFile();
   CControlUI* root = CMarkupBuilder::Create(file, m_paintManager.get(), this, this);
-  if (!root) FailToLoadSkin(file);
+  if (!root) {
+    ShowSkinLoadFailure(file);
+    return -1;  // CreateWindowEx fails
+  }
 
   m_paintManager->AttachDialog(root);
   m_paintManager->AddNotifier(this);

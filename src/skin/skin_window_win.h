@@ -96,7 +96,5 @@ class CSkinWindow : public CWindowBase,
   bool KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
 };
 
-// The fatal path when a window's document cannot be built: the error box, then exit code 1.
-[[noreturn]] void FailToLoadSkin(const std::wstring& file);
 
 }  // namespace Skin

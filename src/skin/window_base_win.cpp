@@ -38,9 +38,9 @@ HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD e
   if (!RegisterWindowClass()) return nullptr;
   HINSTANCE instance = static_cast<HINSTANCE>(CResourceSettings::GetInstance());
   if (!instance) instance = ::GetModuleHandleW(nullptr);
-  ::CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
-                    instance, this);
-  return m_hwnd;
+  // Not m_hwnd: a window whose creation fails may delete its object on the way out.
+  return ::CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
+                           instance, this);
 }
 
 LRESULT CALLBACK CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {

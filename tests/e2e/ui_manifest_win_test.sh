@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # An unusable manifest in the real window: the link box with "重试" and "确定" ("btn_no" left
 # of "btn_ok"). With the manifest repaired on disk, "重试" runs the update to its end; in a
-# second run "确定" ends the updater with no file touched, and so does Alt+F4 in a third.
+# second run "确定" ends the updater with no file touched, and so does Alt+F4 in a third. An
+# updater whose skin package is damaged shows the error box "Skin" instead of its window and
+# ends with exit code 1, no file touched.
 #
 #   ui_manifest_win_test.sh BUILD_DIR SOURCE_DIR
 source "$2/tests/e2e/e2e_lib.sh"
@@ -52,5 +54,28 @@ if e2e_box 30; then
   e2e_check "no file is touched" e2e_files_are old
 else
   e2e_fail "no box for the unusable manifest"
+fi
+
+# --- a damaged skin package ------------------------------------------------------------------
+e2e_install no-skin 2
+# The package is the last zip in the exe: without its end-of-directory record it cannot be read.
+python3 - "$e2e_app/zrUpdater.exe" <<'EOF'
+import sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+at = data.rindex(b'PK\x05\x06')
+data[at:at + 4] = b'XXXX'
+open(sys.argv[1], 'wb').write(data)
+EOF
+e2e_start_updater
+if skin_box=$(zr_wait_window Skin 120); then
+  e2e_check "no main window is built" [ -z "$(xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$')" ]
+  xdotool windowfocus "$skin_box" 2>/dev/null; sleep 0.3
+  xdotool key Return
+  e2e_updater_ends 15
+  e2e_check "once the box is answered the updater ends with exit code 1" [ "$ZR_EXIT_CODE" = 1 ]
+  e2e_check "no file is touched" e2e_files_are old
+  e2e_check "the record says why" grep -q "the window could not be built" "$e2e_app/zrUpdater.log"
+else
+  e2e_fail "no box titled Skin"
 fi
 e2e_finish

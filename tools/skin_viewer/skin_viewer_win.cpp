@@ -322,7 +322,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   std::wstring title = L"skin_viewer " + o.document;
   if (!window.Create(nullptr, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                      0, 0, 0, 600, 400)) {
-    return 2;
+    return 1;  // the document could not be built: the engine's error box has been shown
   }
   createdMs = MillisecondsSinceProcessStart();
   window.CenterWindow();
