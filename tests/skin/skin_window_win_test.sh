@@ -9,6 +9,10 @@ set -u
 build=$(cd "$1" && pwd)
 source "$2/scripts/wine-env.sh"
 viewer="$build/tools/skin_viewer/skin_viewer.exe"
+source_dir=$(cd "$2" && pwd)
+# centre DOCUMENT NAME: "X Y", where the shipped document places the control.
+centre() { python3 "$source_dir/tests/support/control_centre.py" "$source_dir/src/resources/skin/$1" "$2"; }
+read -r ok_x ok_y <<<"$(centre messagebox.xml btn_ok)"
 [ -x "$viewer" ] || { echo "FAIL: $viewer not built (cmake --build $build --target skin_viewer)"; exit 1; }
 
 work=$(mktemp -d)
@@ -163,7 +167,7 @@ if open_viewer move wnd_main.xml; then
   shadow=$(xwininfo -root -tree | grep "604x424+88+108 " | awk '{print $1}' | head -n 1)
   xwininfo -id "${shadow:-0}" 2>/dev/null | grep -q "Map State: IsViewable" ||
     fail "no viewable shadow window before minimising"
-  zr_click "$id" 529 26  # the minimise button
+  zr_click "$id" $(centre wnd_main.xml minbtn)
   sleep 1
   xwininfo -id "$shadow" 2>/dev/null | grep -q "Map State: IsViewable" &&
     fail "shadow still shown with the window minimised" || pass "shadow hides with the window"
@@ -172,7 +176,7 @@ fi
 
 # --- clicks ------------------------------------------------------------------------------------
 if open_viewer click messagebox.xml; then
-  zr_click "$id" 248 133
+  zr_click "$id" "$ok_x" "$ok_y"
   sleep 0.8
   n=$(grep -c '^click btn_ok$' "$log")
   [ "$n" = 1 ] && pass "one click on btn_ok gives one click notification" ||
@@ -180,26 +184,26 @@ if open_viewer click messagebox.xml; then
   [ "$(grep -c '^click' "$log")" = 1 ] || fail "other clicks logged: $(grep '^click' "$log")"
   # A press that leaves the button before the release is no click.
   eval "$(xdotool getwindowgeometry --shell "$id")"
-  xdotool mousemove $((X + 248)) $((Y + 133)); sleep 0.15; xdotool mousedown 1; sleep 0.15
-  xdotool mousemove $((X + 100)) $((Y + 133)); sleep 0.15; xdotool mouseup 1; sleep 0.6
+  xdotool mousemove $((X + ok_x)) $((Y + ok_y)); sleep 0.15; xdotool mousedown 1; sleep 0.15
+  xdotool mousemove $((X + 100)) $((Y + ok_y)); sleep 0.15; xdotool mouseup 1; sleep 0.6
   [ "$(grep -c '^click' "$log")" = 1 ] && pass "press dragged off the button is no click" ||
     fail "a dragged-off press clicked"
   stop messagebox.xml
 fi
 
 if open_viewer disabled messagebox.xml --button btn_ok; then
-  zr_click "$id" 248 133
+  zr_click "$id" "$ok_x" "$ok_y"
   sleep 0.8
   [ "$(grep -c '^click' "$log")" = 0 ] && pass "a disabled button gives no click" ||
     fail "disabled button clicked: $(grep '^click' "$log")"
   shot="$work/disabled.png"; import -window root "$shot"
-  near "$shot" $((X + 248)) $((Y + 140)) 195 200 213 && pass "disabled button drawn #C3C8D5" ||
+  near "$shot" $((X + ok_x)) $((Y + ok_y + 7)) 195 200 213 && pass "disabled button drawn #C3C8D5" ||
     fail "disabled button colour"
   stop messagebox.xml
 fi
 
 if open_viewer close wnd_main.xml; then
-  zr_click "$id" 554 26
+  zr_click "$id" $(centre wnd_main.xml closebtn)
   wait_exit "$vpid" 15
   [ "$rc" = 0 ] && grep -q '^click closebtn$' "$log" &&
     pass "the close button closes the window" || fail "close button (exit '$rc')"
