@@ -84,8 +84,8 @@ void CProgram::RecordStart(bool askedEarlier) {
 }
 
 void CProgram::TellInstallationBusy() {
-  const std::wstring caption = m_texts.Text(L"update");
-  const std::wstring message = m_texts.Text(L"box_updater_busy");
+  const std::wstring caption = m_texts.Get(L"update");
+  const std::wstring message = m_texts.Get(L"box_updater_busy");
   ShowPlainBox(m_texts, caption.c_str(), nullptr, message.c_str(), kWarningOneButton);
 }
 

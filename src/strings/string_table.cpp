@@ -48,7 +48,7 @@ Table StringTable::Parse(std::string_view document) {
 
 StringTable::StringTable(std::string_view document) : m_texts(Parse(document)) {}
 
-std::wstring StringTable::Text(const std::wstring& id) const {
+std::wstring StringTable::Get(const std::wstring& id) const {
   const auto it = m_texts.find(id);
   return it == m_texts.end() ? std::wstring() : TrimRight(TrimLeft(it->second));
 }

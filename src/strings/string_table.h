@@ -20,7 +20,7 @@ class StringTable final : public ITexts {
 
   // The text for an id (exact, case-sensitive), with " \t\n\r\f\v" trimmed from both ends;
   // empty when the id is absent or the document could not be read.
-  std::wstring Text(const std::wstring& id) const override;
+  std::wstring Get(const std::wstring& id) const override;
 
   // Parses a string table document: the first top-level "StringBundle", its "String"
   // children in order, attribute "id" as key, first character-data child as text, with

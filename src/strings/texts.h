@@ -10,7 +10,7 @@ namespace zr {
 class ITexts {
  public:
   // The text for an id (exact, case-sensitive); empty when there is none.
-  virtual std::wstring Text(const std::wstring& id) const = 0;
+  virtual std::wstring Get(const std::wstring& id) const = 0;
 
  protected:
   ~ITexts() = default;

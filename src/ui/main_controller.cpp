@@ -103,7 +103,7 @@ void CMainController::OnSucceeded() {
   SetVisible(m_productCaption, false);
   SetVisible(m_completedCaption, true);
   m_window.StartCompletionTimer(kCompletionTimerMs);
-  SetText(m_startButton, m_texts.Text(L"ok"));
+  SetText(m_startButton, m_texts.Get(L"ok"));
 }
 
 void CMainController::OnFinished() { CloseAndQuit(); }

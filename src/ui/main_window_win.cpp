@@ -112,7 +112,7 @@ LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*
     case WM_QUERYENDSESSION:
       // While product files move the session waits, and Windows shows the user why.
       if (m_owner.FilesMoving()) {
-        ::ShutdownBlockReasonCreate(GetHWND(), m_texts.Text(L"shutdown_updating_files").c_str());
+        ::ShutdownBlockReasonCreate(GetHWND(), m_texts.Get(L"shutdown_updating_files").c_str());
         handled = true;
         return FALSE;
       }
@@ -151,7 +151,7 @@ void CWnd_Main::PostQuit() { ::PostQuitMessage(0); }
 void CWnd_Main::Minimise() { ::ShowWindow(GetHWND(), SW_MINIMIZE); }
 
 void CWnd_Main::ShowFatalBox(const std::wstring& text) {
-  ShowPlainBox(m_texts, m_texts.Text(L"update").c_str(), GetHWND(), text.c_str(), kFatalBoxType);
+  ShowPlainBox(m_texts, m_texts.Get(L"update").c_str(), GetHWND(), text.c_str(), kFatalBoxType);
 }
 
 int CWnd_Main::ModalBoxesOver() const { return Skin::ModalWindowsOver(m_keptHwnd); }

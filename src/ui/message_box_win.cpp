@@ -93,8 +93,8 @@ void CMessageBox::Fill(const wchar_t* caption, const wchar_t* linkText, const wc
 
 BoxAnswer ShowPlainBox(const ITexts& texts, const wchar_t* caption, HWND owner, const wchar_t* message,
                        UINT type) {
-  const std::wstring ok = texts.Text(L"ok");
-  const std::wstring cancel = texts.Text(L"cancel");
+  const std::wstring ok = texts.Get(L"ok");
+  const std::wstring cancel = texts.Get(L"cancel");
   return RunBox(std::wstring(), owner, caption, nullptr, message, type, ok.c_str(), cancel.c_str());
 }
 

@@ -216,7 +216,7 @@ UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   context.leftovers = FinishJournal(platform, context.plan);
   context.journalWritten = !context.leftovers.empty();
   ReportProgress(platform, 100);
-  PostStatusText(platform, platform.Texts().Text(L"pro_update_finished").c_str());
+  PostStatusText(platform, platform.Texts().Get(L"pro_update_finished").c_str());
   return UpdateOutcome::kOk;
 }
 

@@ -20,7 +20,7 @@ bool LaunchProduct(const std::wstring& path, IUpdateEvents& window, const ITexts
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
     const int error = static_cast<int>(GetLastError());
-    PostStatusText(window, texts.Text(L"cmd_open_failed_d").c_str(), error);
+    PostStatusText(window, texts.Get(L"cmd_open_failed_d").c_str(), error);
     return false;
   }
   CloseHandle(process.hProcess);

@@ -61,8 +61,8 @@ UpdateOutcome CloseRunningProduct(IUpdatePlatform& platform) {
     if (attempt == 0) {
       // The one question of the run; only the cancel button keeps the product running.
       const ITexts& texts = platform.Texts();
-      const BoxAnswer answer = platform.ShowQuestionBox(texts.Text(L"update"), texts.Text(L"box_close_tool"),
-                                                        texts.Text(L"update"), texts.Text(L"cancel"));
+      const BoxAnswer answer = platform.ShowQuestionBox(texts.Get(L"update"), texts.Get(L"box_close_tool"),
+                                                        texts.Get(L"update"), texts.Get(L"cancel"));
       if (platform.ProcessEnding()) return Ending(platform);
       platform.Record(std::string("asked the user to close it: ") + AnswerText(answer));
       if (answer == BoxAnswer::kSecond) {
@@ -83,7 +83,7 @@ UpdateOutcome CloseRunningProduct(IUpdatePlatform& platform) {
       platform.Sleep(kTerminateSleepMs);
     } else {
       platform.Record("the product would not end");
-      PostFatalText(platform, platform.Texts().Text(L"box_exit_reboot").c_str());
+      PostFatalText(platform, platform.Texts().Get(L"box_exit_reboot").c_str());
       return UpdateOutcome::kCloseFailed;
     }
   }

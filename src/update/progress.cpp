@@ -42,7 +42,7 @@ void PostStatusText(IUpdateEvents& events, const wchar_t* format, ...) {
 }
 
 void PostEntryLine(IUpdateEvents& events, const ITexts& texts, const wchar_t* id, size_t index, size_t count, const std::wstring& name) {
-  PostStatusText(events, texts.Text(id).c_str(), static_cast<int>(index + 1), static_cast<int>(count),
+  PostStatusText(events, texts.Get(id).c_str(), static_cast<int>(index + 1), static_cast<int>(count),
                  WideToUtf8(name).c_str());
 }
 

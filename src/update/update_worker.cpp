@@ -17,9 +17,9 @@ namespace {
 // The failure box: title "update", the official-site message and link, and the buttons given.
 BoxAnswer ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, const wchar_t* secondButton) {
   const ITexts& texts = platform.Texts();
-  const std::wstring second = secondButton ? texts.Text(secondButton) : std::wstring();
-  return platform.ShowLinkBox(texts.Text(L"update"), texts.Text(L"goto_offical_site"),
-                              texts.Text(L"box_update_failed_goto_offical_site"), texts.Text(firstButton),
+  const std::wstring second = secondButton ? texts.Get(secondButton) : std::wstring();
+  return platform.ShowLinkBox(texts.Get(L"update"), texts.Get(L"goto_offical_site"),
+                              texts.Get(L"box_update_failed_goto_offical_site"), texts.Get(firstButton),
                               secondButton ? &second : nullptr);
 }
 
@@ -159,7 +159,7 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
         platform, "reading the manifest",
         [&] {
           context.files.clear();
-          PostStatusText(platform, platform.Texts().Text(L"pro_parsing_config").c_str());
+          PostStatusText(platform, platform.Texts().Get(L"pro_parsing_config").c_str());
           ReportProgress(platform, 0);
           ReportSpeed(platform, -1);
           return LoadUpdateConfig(context, platform, configPath);
@@ -169,7 +169,7 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
 
     BoxAnswer answer = BoxAnswer::kClosed;
     Attempt(platform, "the retry box", [&] {
-      PostStatusText(platform, platform.Texts().Text(L"pro_parse_config_failed").c_str());
+      PostStatusText(platform, platform.Texts().Get(L"pro_parse_config_failed").c_str());
       answer = ShowFailureBox(platform, L"retry", L"ok");
       platform.Record(answer == BoxAnswer::kFirst ? "the user asked to read it again" : "the user gave up");
     });

@@ -166,10 +166,10 @@ TEST(StringTableGet, ServesTheShippedDocument) {
   ASSERT_EQ(shipped.size(), 43u);
   const StringTable table(StringTable::ProgramDocument());
   for (const auto& [id, text] : shipped) {
-    EXPECT_EQ(WideToUtf8(table.Text(Utf8ToWide(id))), text) << id;
+    EXPECT_EQ(WideToUtf8(table.Get(Utf8ToWide(id))), text) << id;
   }
   for (const wchar_t* absent : {L"OK", L"Ok", L"absent", L"", L"ok ", L" ok", L"StringBundle", L"String"}) {
-    EXPECT_EQ(table.Text(absent), L"") << WideToUtf8(absent);
+    EXPECT_EQ(table.Get(absent), L"") << WideToUtf8(absent);
   }
 }
 

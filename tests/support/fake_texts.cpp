@@ -38,7 +38,7 @@ FakeTexts::FakeTexts() {
   for (const auto& [id, text] : StringTable::Parse(document)) m_texts[id] = id + Conversions(text);
 }
 
-std::wstring FakeTexts::Text(const std::wstring& id) const {
+std::wstring FakeTexts::Get(const std::wstring& id) const {
   const auto it = m_texts.find(id);
   return it == m_texts.end() ? std::wstring() : it->second;
 }

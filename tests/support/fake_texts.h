@@ -16,7 +16,7 @@ namespace zr::test {
 class FakeTexts final : public ITexts {
  public:
   FakeTexts();
-  std::wstring Text(const std::wstring& id) const override;
+  std::wstring Get(const std::wstring& id) const override;
 
  private:
   std::unordered_map<std::wstring, std::wstring> m_texts;
