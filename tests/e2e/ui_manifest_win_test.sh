@@ -58,13 +58,13 @@ fi
 
 # --- a damaged skin package ------------------------------------------------------------------
 e2e_install no-skin 2
-# The package is the last zip in the exe: without its end-of-directory record it cannot be read.
+# The package loses its main document: the name, stored as is in the zip's headers (the code
+# holds it in UTF-16), is changed wherever it stands.
 python3 - "$e2e_app/zrUpdater.exe" <<'EOF'
 import sys
-data = bytearray(open(sys.argv[1], 'rb').read())
-at = data.rindex(b'PK\x05\x06')
-data[at:at + 4] = b'XXXX'
-open(sys.argv[1], 'wb').write(data)
+data = open(sys.argv[1], 'rb').read()
+assert b'wnd_main.xml' in data
+open(sys.argv[1], 'wb').write(data.replace(b'wnd_main.xml', b'wnd_gone.xml'))
 EOF
 e2e_start_updater
 if skin_box=$(zr_wait_window Skin 120); then
