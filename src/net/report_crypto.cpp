@@ -10,6 +10,8 @@
 #include <cstring>
 #include <new>
 
+#include "util/escape.h"
+
 namespace zr {
 
 namespace {
@@ -103,20 +105,7 @@ std::string Base64EncodeWrapped(const std::string& bytes) {
 }
 
 std::string PercentEncode(const std::string& text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size() * 3);
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (IsUnreserved(c)) {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
-    }
-  }
-  return out;
+  return EscapeBytes(text, [](unsigned char c) { return !IsUnreserved(c); }, "%", kUpperHexDigits);
 }
 
 std::string EncryptReportPayload(const std::string& text) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "util/escape.h"
 #include "util/text.h"
 
 namespace zr {
@@ -37,18 +38,7 @@ std::string Checksum(const std::string& bytes) {
 bool MustEscape(unsigned char byte) { return byte < 0x20 || byte == 0x7F || byte == '%' || byte == kSeparator; }
 
 std::string EncodePath(const std::wstring& path) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (unsigned char byte : WideToUtf8(path)) {
-    if (!MustEscape(byte)) {
-      encoded += static_cast<char>(byte);
-      continue;
-    }
-    encoded += '%';
-    encoded += kDigits[byte >> 4];
-    encoded += kDigits[byte & 15];
-  }
-  return encoded;
+  return EscapeBytes(WideToUtf8(path), MustEscape, "%", kUpperHexDigits);
 }
 
 int HexValue(char c) {

@@ -1,23 +1,12 @@
 #include "update/run_record.h"
 
+#include "util/escape.h"
 #include "util/text.h"
 
 namespace zr {
 
 std::string RecordText(const std::string& text) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string line;
-  line.reserve(text.size());
-  for (const unsigned char byte : text) {
-    if (byte >= 0x20 && byte != 0x7F) {
-      line += static_cast<char>(byte);
-      continue;
-    }
-    line += "\\x";
-    line += kDigits[byte >> 4];
-    line += kDigits[byte & 15];
-  }
-  return line;
+  return EscapeBytes(text, [](unsigned char byte) { return byte < 0x20 || byte == 0x7F; }, "\\x", kLowerHexDigits);
 }
 
 std::string RecordPath(const std::wstring& path) { return "\"" + WideToUtf8(path) + "\""; }
