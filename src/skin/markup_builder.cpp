@@ -116,22 +116,36 @@ class Builder {
     return LoadDocument(W(include.attribute("source").value()), doc);
   }
 
+  // Calls `element(name, node)` for each element child of `parent` but an Include, and
+  // `included(top)` with the top element of each document an Include names (none when it
+  // cannot be loaded).
+  template <typename Included, typename Element>
+  void ForEachChild(pugi::xml_node parent, int depth, Included included, Element element) {
+    for (pugi::xml_node node : parent.children()) {
+      if (node.type() != pugi::node_element) continue;
+      const std::wstring name = W(node.name());
+      if (!EqualsNoCase(name, L"Include")) {
+        element(name, node);
+        continue;
+      }
+      pugi::xml_document document;
+      if (LoadInclude(node, depth, &document)) included(document.document_element());
+    }
+  }
+
   // The window-level children: fonts, defaults, includes, then the first control.
   CControlUI* WindowChildren(pugi::xml_node parent, int depth) {
     CControlUI* root = nullptr;
-    for (pugi::xml_node node : parent.children()) {
-      if (node.type() != pugi::node_element) continue;
-      std::wstring name = W(node.name());
-      if (EqualsNoCase(name, L"Include")) {
-        pugi::xml_document included;
-        if (!LoadInclude(node, depth, &included)) continue;
-        CControlUI* sub = WindowChildren(included.document_element(), depth + 1);
-        if (sub && !root) {
-          root = sub;
-        } else {
-          delete sub;
-        }
-      } else if (EqualsNoCase(name, L"Font")) {
+    const auto included = [&](pugi::xml_node top) {
+      CControlUI* sub = WindowChildren(top, depth + 1);
+      if (sub && !root) {
+        root = sub;
+      } else {
+        delete sub;
+      }
+    };
+    ForEachChild(parent, depth, included, [&](const std::wstring& name, pugi::xml_node node) {
+      if (EqualsNoCase(name, L"Font")) {
         AddFont(node);
       } else if (EqualsNoCase(name, L"Default")) {
         if (m_manager) {
@@ -143,7 +157,7 @@ class Builder {
       } else if (!root) {
         root = Control(node, depth);
       }
-    }
+    });
     return root;
   }
 
@@ -155,23 +169,14 @@ class Builder {
 
   void ChildrenInto(CContainerUI* box, pugi::xml_node parent, int depth, int nesting) {
     if (nesting >= kMaxNesting) return;
-    for (pugi::xml_node node : parent.children()) {
-      if (node.type() != pugi::node_element) continue;
-      std::wstring name = W(node.name());
-      if (EqualsNoCase(name, L"Include")) {
-        pugi::xml_document included;
-        if (!LoadInclude(node, depth, &included)) continue;
-        pugi::xml_node top = included.document_element();
-        if (EqualsNoCase(W(top.name()), L"Window")) {
-          CControlUI* sub = WindowChildren(top, depth + 1);
-          if (sub) box->Add(sub);
-        } else {
-          if (CControlUI* sub = Control(top, depth + 1, nesting + 1)) box->Add(sub);
-        }
-        continue;
-      }
+    const auto included = [&](pugi::xml_node top) {
+      CControlUI* sub = EqualsNoCase(W(top.name()), L"Window") ? WindowChildren(top, depth + 1)
+                                                               : Control(top, depth + 1, nesting + 1);
+      if (sub) box->Add(sub);
+    };
+    ForEachChild(parent, depth, included, [&](const std::wstring&, pugi::xml_node node) {
       if (CControlUI* child = Control(node, depth, nesting + 1)) box->Add(child);
-    }
+    });
   }
 
   CControlUI* Control(pugi::xml_node node, int depth, int nesting = 0) {
