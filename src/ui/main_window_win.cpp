@@ -19,7 +19,6 @@ constexpr UINT_PTR kCompletionTimerId = 1000;
 // queue) still comes.
 constexpr UINT_PTR kEventTimerId = 1001;
 constexpr UINT kEventTimerMs = 250;
-constexpr UINT kFatalBoxType = 0x10;
 
 }  // namespace
 
@@ -151,7 +150,7 @@ void CWnd_Main::PostQuit() { ::PostQuitMessage(0); }
 void CWnd_Main::Minimise() { ::ShowWindow(GetHWND(), SW_MINIMIZE); }
 
 void CWnd_Main::ShowFatalBox(const std::wstring& text) {
-  ShowPlainBox(m_texts, m_texts.Get(L"update").c_str(), GetHWND(), text.c_str(), kFatalBoxType);
+  ShowPlainBox(m_texts, m_texts.Get(L"update").c_str(), GetHWND(), text.c_str(), MB_ICONERROR);
 }
 
 int CWnd_Main::ModalBoxesOver() const { return Skin::ModalWindowsOver(m_keptHwnd); }
