@@ -238,7 +238,7 @@ e2e_launch() {
   local exe=$1 what=$2
   shift 2
   local ready="${exe%.exe}.ready"
-  rm -f "$ready"
+  rm -f "$ready" "$ready.ended"
   zr_wine "$exe" "$@" --lifetime $((240000 * ${ZR_UI_PATIENCE:-1})) --ready "$(zr_winpath "$ready")" >/dev/null 2>&1 &
   e2e_launched_pid=$!
   e2e_pids+=("$e2e_launched_pid")
@@ -469,6 +469,7 @@ e2e_start_stand_in() {
   e2e_launch "$dir/zrCastrix.exe" "the stand-in product in $dir" "$@" \
     --until "$(zr_winpath "$e2e_stand_in_stop")" || return
   e2e_stand_in_pid=$e2e_launched_pid
+  e2e_stand_in_ended="$dir/zrCastrix.ready.ended"
 }
 
 # e2e_stop_stand_in: ends the stand-in started last and waits for it.
@@ -512,13 +513,17 @@ e2e_no_leftovers_below() {
   if [ -n "$found" ]; then e2e_fail "$2: left behind: $found"; fi
 }
 
-# e2e_alive PID DESCRIPTION / e2e_ended PID CODE DESCRIPTION (CODE: the exit status seen here).
+# e2e_alive PID DESCRIPTION / e2e_ended PID CODE DESCRIPTION (CODE: the exit status seen here;
+# "terminated": the stand-in started last ended without passing any of its own exits, as
+# TerminateProcess ends it; Wine's exit status of such a process is 0 or 255 by a race).
 e2e_alive() {
   if ! kill -0 "$1" 2>/dev/null; then e2e_fail "$2: the process ended"; fi
 }
 e2e_ended() {
   if ! zr_wait_exit "$1" 20; then
     e2e_fail "$3: still running"
+  elif [ "$2" = terminated ]; then
+    [ ! -e "$e2e_stand_in_ended" ] || e2e_fail "$3: it ended by itself (exit code $(cat "$e2e_stand_in_ended"))"
   elif [ "$ZR_EXIT_CODE" != "$2" ]; then
     e2e_fail "$3: exit status $ZR_EXIT_CODE, expected $2"
   fi

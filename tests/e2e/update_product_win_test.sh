@@ -4,8 +4,8 @@
 # has an installation of its own with one file to replace.
 #   not running            no question, the file is replaced
 #   quits on request       the question is confirmed, the product ends by itself (status 0)
-#   ignores the request    the question is confirmed, the product is terminated (status 255,
-#                          the low byte of 0xFFFFFFFF) and the file is replaced
+#   ignores the request    the question is confirmed, the product is terminated (it ends
+#                          without passing any exit of its own) and the file is replaced
 #   another directory      a product copy elsewhere is not asked, not ended, and the update runs
 #   cancel                 the question is declined: the updater quits, product and file stay
 #   a long path            updater and product in a folder past 300 characters: the product is
@@ -64,7 +64,8 @@ e2e_pass "quits on request: ended by itself, file replaced"
 scenario stubborn
 product_then_updater --ignore-quit
 e2e_answer_box first
-e2e_ended "$product" 255 "ignores the request"
+e2e_ended "$product" terminated "ignores the request"
+e2e_check "the record says it was terminated" grep -q ' terminating the product (process ' "$install/zrUpdater.log"
 e2e_check "the updater ends" e2e_updater_ends 60
 e2e_same "$target" "$e2e_work/stubborn.new" "ignores the request"
 e2e_pass "ignores the request: terminated, file replaced"

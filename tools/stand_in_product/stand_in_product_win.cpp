@@ -7,7 +7,9 @@
 //   --hold <file>       keep <file> open without delete sharing, so that moving it fails
 //   --exclusive         hold it without any sharing, so that reading it fails too
 //   --ready <file>      once the window is up and the file held, write our process id there
-//                       (written under another name, then renamed: it appears complete)
+//                       (written under another name, then renamed: it appears complete); and
+//                       on any ending of our own, write its exit code to <file>.ended, which
+//                       a process ended from outside (TerminateProcess) never writes
 //   --lifetime <ms>     end by itself after this long (default 120000, exit code 3), so that
 //                       a test that fails half-way leaves no process behind
 //   --until <file>      end (exit code 4) as soon as <file> exists: how a test stops a stand-in
@@ -78,15 +80,14 @@ bool ParseOptions(Options& options) {
   return ok;
 }
 
-bool WriteReadyMarker(const std::wstring& path) {
+bool WriteMarker(const std::wstring& path, const std::string& text) {
   const std::wstring partial = path + L".part";
   {
     zr::CKernelHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    const std::string pid = std::to_string(GetCurrentProcessId());
     DWORD written = 0;
-    if (!WriteFile(file.get(), pid.data(), static_cast<DWORD>(pid.size()), &written, nullptr)) return false;
+    if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return false;
   }
   return MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
@@ -114,12 +115,7 @@ HWND CreateProductWindow(HINSTANCE instance) {
   return window;
 }
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
-  Options options;
-  if (!ParseOptions(options)) return 2;
-
+int Run(HINSTANCE instance, const Options& options) {
   // Held until the process ends (then released as abandoned).
   zr::CKernelHandle turn(options.mutexName.empty() ? nullptr : CreateMutexW(nullptr, FALSE, options.mutexName.c_str()));
   if (!options.mutexName.empty()) {
@@ -141,7 +137,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   const UINT_PTR lifetimeTimer = SetTimer(nullptr, 0, options.lifetimeMs, nullptr);
   if (!options.untilPath.empty()) SetTimer(nullptr, 0, kStopCheckMs, nullptr);
 
-  if (!options.readyPath.empty() && !WriteReadyMarker(options.readyPath)) return 2;
+  if (!options.readyPath.empty() && !WriteMarker(options.readyPath, std::to_string(GetCurrentProcessId()))) return 2;
 
   MSG message;
   for (;;) {
@@ -159,4 +155,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+}
+
+}  // namespace
+
+// Wine's exit status of a process ended from outside is 0 or 255, depending on which of its
+// threads notices first; the mark of our own endings tells a test which way we ended.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+  Options options;
+  if (!ParseOptions(options)) return 2;
+  const int code = Run(instance, options);
+  if (!options.readyPath.empty()) WriteMarker(options.readyPath + L".ended", std::to_string(code));
+  return code;
 }
