@@ -325,7 +325,8 @@ e2e_stays() {
   ! e2e_poll "$seconds" e2e_not "$@"
 }
 e2e_not() { ! "$@"; }
-e2e_deadline() { echo $(($(date +%s%N) + $(awk -v s="$1" 'BEGIN { printf "%d", s * 1e9 }'))); }
+# (%.0f: Debian's awk, mawk, prints no integer past 2^31 with %d, which cut every limit to 2.1 s)
+e2e_deadline() { echo $(($(date +%s%N) + $(awk -v s="$1" 'BEGIN { printf "%.0f", s * 1e9 }'))); }
 
 # e2e_main_shown / e2e_box_shown: the main window ($e2e_main) / the box found last
 # ($e2e_box_id) is still on the screen.
