@@ -8,6 +8,7 @@
 
 #include "update/file_stage_win.h"
 #include "update/file_system_win.h"
+#include "update/patient_file_system.h"
 #include "update/platform.h"
 #include "update/recorded_file_system.h"
 #include "update/run_record_win.h"
@@ -48,7 +49,8 @@ class CWin32Platform : public IUpdatePlatform {
  private:
   const Win32PlatformParts m_parts;
   CWin32FileSystem m_disk;
-  CRecordedFileSystem m_files{m_disk, *this};
+  CPatientFileSystem m_patient{m_disk, *this};  // a moment's lock outlasted
+  CRecordedFileSystem m_files{m_patient, *this};
 };
 
 }  // namespace zr

@@ -32,14 +32,15 @@ class CPlanner {
   CPlanner(IFileSystem& files, const CUpdateContext& context)
       : m_files(files), m_context(context), m_taken(files), m_index(PathOrder{&files}) {}
 
-  // False when a target has no free name left beside it.
-  bool Plan(Journal& plan, std::vector<size_t>& fileOf) {
+  // False when a target has no free name left beside it. The identity of what each entry puts in
+  // place is that of its held staged file; `copies` counts the entries copied from another volume.
+  bool Plan(Journal& plan, std::vector<size_t>& fileOf, size_t& copies) {
     for (const UpdateFileEntry& entry : m_context.files) {
       m_taken.Insert(entry.path);
       m_taken.Insert(entry.tmp);
     }
-    for (const UpdateFileEntry& entry : m_context.files) {
-      const std::wstring target = m_files.FullPath(entry.path);
+    for (size_t i = 0; i < m_context.files.size(); ++i) {
+      const std::wstring target = m_files.FullPath(m_context.files[i].path);
       auto known = m_index.find(target);
       if (known == m_index.end()) {
         known = m_index.emplace(target, plan.files.size()).first;
@@ -47,9 +48,9 @@ class CPlanner {
         if (plan.files.back().parking.empty()) return false;
       }
       fileOf.push_back(known->second);
-      PlannedFile& file = plan.files[known->second];
-      file.replacements.emplace_back();
-      m_files.Identify(entry.tmp, file.replacements.back());
+      const IHeldFile& staged = *m_context.heldStaged[i];
+      plan.files[known->second].replacements.push_back(staged.Identity());
+      copies += m_files.MustCopy(staged, target) ? 1 : 0;
     }
     plan.createdDirectories = DirectoriesToCreate(plan);
     plan.leftovers = m_context.leftovers;
@@ -62,10 +63,9 @@ class CPlanner {
     file.target = target;
     file.existed = m_files.Identify(target, file.original);
     file.parking = FreeName(target, L".tmp");
-    if (file.existed) {
-      file.backup = FreeName(target, L".bak");
-      if (file.backup.empty()) file.parking.clear();
-    }
+    file.copy = FreeName(target, L".new");
+    if (file.existed) file.backup = FreeName(target, L".bak");
+    if (file.copy.empty() || (file.existed && file.backup.empty())) file.parking.clear();
     return file;
   }
 
@@ -122,29 +122,24 @@ bool Commit(IUpdatePlatform& platform) {
   return landed;
 }
 
-// A staged file that was verified must still be that file when it moves: another program may
-// have replaced it while the product was being closed.
-bool StagedFilesUnchanged(const CUpdateContext& context, IUpdatePlatform& platform) {
-  IFileSystem& files = platform.Files();
-  const size_t count = context.files.size();
-  for (const auto& [i, identity] : context.verified) {
-    const UpdateFileEntry& entry = context.files[i];
-    FileIdentity now;
-    if (files.Identify(entry.tmp, now) && now == identity) continue;
-    platform.Record("entry " + std::to_string(i + 1) + "/" + std::to_string(count) + " " + RecordPath(entry.tmp) +
-                    ": refused, the staged file changed after its md5 was checked");
-    PostEntryLine(platform, platform.Texts(), L"pro_verify_md5_error", i, count, FileNameOfPath(entry.path));
-    return false;
-  }
-  return true;
-}
-
-// "files to replace 2, to create 1, folders to make 1": what a plan does.
-std::string PlanText(const Journal& plan) {
+// "files to replace 2, to create 1, folders to make 1, copied from another volume 0": what a
+// plan does.
+std::string PlanText(const Journal& plan, size_t copies) {
   size_t existed = 0;
   for (const PlannedFile& file : plan.files) existed += file.existed ? 1 : 0;
   return "files to replace " + std::to_string(existed) + ", to create " + std::to_string(plan.files.size() - existed) +
-         ", folders to make " + std::to_string(plan.createdDirectories.size());
+         ", folders to make " + std::to_string(plan.createdDirectories.size()) + ", copied from another volume " +
+         std::to_string(copies);
+}
+
+// Puts an entry's held staged file in place at the target, by renaming it; when it lies on
+// another volume, a copy beside the target is renamed instead. `copied`: the copy is made
+// already (it is made before the target is moved aside when the volumes are known to differ).
+bool Place(IFileSystem& files, IHeldFile& staged, const PlannedFile& file, bool copied) {
+  if (files.PlaceHeld(staged, file.target)) return true;
+  // Told apart only now (a folder that leads to another volume, say): the copy is made here.
+  if (copied || files.LastError() != kErrorNotSameDevice) return false;
+  return files.CopyHeld(staged, file.copy) && files.PlaceHeld(staged, file.target);
 }
 
 }  // namespace
@@ -172,39 +167,46 @@ UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
   const size_t count = context.files.size();
   std::vector<size_t> fileOf;
+  size_t copies = 0;
   context.plan = Journal();
-  if (!StagedFilesUnchanged(context, platform)) return UpdateOutcome::kCheckRefused;
-  if (!CPlanner(files, context).Plan(context.plan, fileOf)) {
+  if (context.heldStaged.size() != count) {
+    platform.Record("the staged files are not held: nothing moved");
+    return UpdateOutcome::kCheckRefused;
+  }
+  if (!CPlanner(files, context).Plan(context.plan, fileOf, copies)) {
     platform.Record("no free backup name beside a target: nothing moved");
     return UpdateOutcome::kMoveFailed;
   }
   context.journalWritten = true;  // a write reported failed may have landed all the same
   if (!WriteJournal(files, context.plan)) return UpdateOutcome::kJournalFailed;
-  platform.Record("journal written: " + PlanText(context.plan));
+  platform.Record("journal written: " + PlanText(context.plan, copies));
 
   size_t planned = 0;
   intptr_t position = 0;
   for (size_t i = 0; i < count; ++i) {
     const UpdateFileEntry& entry = context.files[i];
     const PlannedFile& file = context.plan.files[fileOf[i]];
+    IHeldFile& staged = *context.heldStaged[i];
     PostEntryLine(platform, platform.Texts(), L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
 
-    if (fileOf[i] < planned) {
-      // Listed again: the file now holds this run's earlier content, and the original is
-      // already at its backup (or did not exist). Backing it up again would overwrite the only
-      // copy of the original.
-      if (!files.MoveReplace(entry.tmp, file.target)) return UpdateOutcome::kMoveFailed;
-    } else if (file.existed) {
-      ++planned;
-      if (!files.MoveReplace(file.target, file.backup)) return UpdateOutcome::kMoveFailed;
-      context.backups.push_back({entry.path, file.backup});
-      if (!files.MoveReplace(entry.tmp, file.target)) return UpdateOutcome::kMoveFailed;
-    } else {
-      ++planned;
+    // Listed again, the file holds this run's earlier content, and its original is at its
+    // backup already (or did not exist): backing it up again would overwrite the only copy of
+    // the original.
+    const bool again = fileOf[i] < planned;
+    if (!again) ++planned;
+    if (!again && !file.existed) {
       context.backups.push_back({entry.path, std::wstring()});
       files.CreateDirectoryChain(file.target);
-      if (!files.MoveReplace(entry.tmp, file.target)) return UpdateOutcome::kMoveFailed;
     }
+    // From another volume the copy comes first, while the product's file is still in place: cut
+    // short, it leaves only itself beside an untouched target.
+    const bool copied = files.MustCopy(staged, file.target);
+    if (copied && !files.CopyHeld(staged, file.copy)) return UpdateOutcome::kMoveFailed;
+    if (!again && file.existed) {
+      if (!files.MoveReplace(file.target, file.backup)) return UpdateOutcome::kMoveFailed;
+      context.backups.push_back({entry.path, file.backup});
+    }
+    if (!Place(files, staged, file, copied)) return UpdateOutcome::kMoveFailed;
     // The bar follows the files done; 100 is posted once everything is in place.
     const intptr_t done = static_cast<intptr_t>((i + 1) * 100 / count);
     if (done != position && done < 100) ReportProgress(platform, position = done);
@@ -254,6 +256,8 @@ bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vect
 }
 
 void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform) {
+  // The staged files that did not move are let go: a held file cannot be moved or deleted.
+  context.heldStaged.clear();
   // The rollback's lines name each file as its entry named it.
   std::vector<std::wstring> lineNames;
   for (const BackupEntry& entry : context.backups) lineNames.push_back(entry.target);

@@ -45,14 +45,16 @@ class CFileStage {
 // stays held for the rollback.
 UpdateOutcome ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage);
 
-// The replacing stage alone, inside a held file stage. It plans first: per target, a backup
-// and a parking name that no file has (target + ".bak" and ".tmp" unless taken, then ".2.bak",
-// ".3.bak", ...), the identity of the original and of each staged file, the directories to
-// create. The plan goes to the journal; then each existing target moves to its backup
-// (recorded in context.backups) and the staged file onto it; new files get their directories.
-// The progress bar follows the files done. The first failed move returns kMoveFailed; a journal
-// that cannot be written (or its commit) kJournalFailed; a staged file changed since its check
-// kCheckRefused.
+// The replacing stage alone, inside a held file stage, with every staged file held
+// (HoldStagedFiles, entry_check.h). It plans first: per target, a backup, a parking and a copy
+// name that no file has (target + ".bak", ".tmp" and ".new" unless taken, then ".2.bak",
+// ".3.bak", ...), the identity of the original and of each held staged file, the directories to
+// create. The plan goes to the journal; then each existing target moves to its backup (recorded
+// in context.backups) and the held staged file is renamed onto it; new files get their
+// directories. A staged file on another volume is first copied beside its target (under the copy
+// name), and the copy is renamed onto the target, so that no move ever cuts a product file. The
+// progress bar follows the files done. The first failed move or copy returns kMoveFailed; a
+// journal that cannot be written (or its commit) kJournalFailed.
 // On success the journal records it, the run's backups (and an earlier run's leftovers) and
 // the journal are deleted, and progress 100 and "pro_update_finished" posted.
 //
@@ -61,10 +63,10 @@ UpdateOutcome ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CF
 // content, so rollback still restores the original.
 UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform);
 
-// Restores every planned file, first to last ("pro_rollback_dds" lines for the recorded ones, a
-// 10 ms pause after each file put back unless the process is ending): the file the run put in
-// place is parked and deleted, the original moved back; the directories the run created are
-// removed again. When a file cannot come back, the status line names it and the journal stays
+// Lets the staged files go, then restores every planned file, first to last ("pro_rollback_dds"
+// lines for the recorded ones, a 10 ms pause after each file put back unless the process is
+// ending): a copy the run made is deleted, the file it put in place is parked and deleted, the
+// original moved back; the directories the run created are removed again. When a file cannot come back, the status line names it and the journal stays
 // for the next start; otherwise the journal is finished.
 void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform);
 

@@ -35,25 +35,55 @@ size_t UncRootLength(const std::wstring& path) {
   return i;
 }
 
-// True when the path is the backup (".bak") or parking (".tmp") name of one of the targets.
-bool IsRunFileOfATarget(IFileSystem& files, const CFileSet& targets, const std::wstring& full) {
+// The names the run may give a file beside a target: target + one of these, or target + ".N" +
+// one of these (".2.bak" when ".bak" is taken).
+constexpr const wchar_t* kRunSuffixes[] = {L".bak", L".tmp", L".new"};
+
+// True when the path is a backup, parking or copy name the run may make beside one of the targets.
+bool IsRunNameOfATarget(IFileSystem& files, const CFileSet& targets, const std::wstring& full) {
   constexpr size_t kSuffix = 4;
   if (full.size() <= kSuffix) return false;
   const std::wstring suffix = full.substr(full.size() - kSuffix);
-  if (files.ComparePaths(suffix, L".bak") != 0 && files.ComparePaths(suffix, L".tmp") != 0) return false;
-  return targets.Contains(full.substr(0, full.size() - kSuffix));
+  const auto isSuffix = [&](const wchar_t* runSuffix) { return files.ComparePaths(suffix, runSuffix) == 0; };
+  if (std::none_of(std::begin(kRunSuffixes), std::end(kRunSuffixes), isSuffix)) return false;
+  const std::wstring base = full.substr(0, full.size() - kSuffix);
+  if (targets.Contains(base)) return true;
+  const size_t number = base.find_last_not_of(L"0123456789");
+  return number != std::wstring::npos && number + 1 < base.size() && base[number] == L'.' &&
+         targets.Contains(base.substr(0, number));
+}
+
+// A name in the form of a short (8.3) name: a "~" in at most 8 characters, then at most a dot and
+// 3 more, no blank. Such a name reaches a file whose long name is quite another once that file
+// exists (the run's journal, a backup it makes), so only an existing file may be named that way.
+bool LooksLikeShortName(const std::wstring& name) {
+  const size_t dot = name.find(L'.');
+  const size_t base = dot == std::wstring::npos ? name.size() : dot;
+  const size_t extension = dot == std::wstring::npos ? 0 : name.size() - dot - 1;
+  return name.find(L'~') < base && base <= 8 && extension <= 3 && name.find(L' ') == std::wstring::npos &&
+         (dot == std::wstring::npos || name.find(L'.', dot + 1) == std::wstring::npos);
 }
 
 // The target's way down from the installation: every directory that exists on it is a plain
-// directory (a link or junction would lead the file elsewhere; a file stops it).
-bool PlainWayDown(CInstallationPaths& installation, const std::wstring& full) {
-  for (size_t i = installation.Directory().size() + 1; i < full.size(); ++i) {
-    if (full[i] != L'\\') continue;
-    const PathKind kind = installation.DirectoryKind(full.substr(0, i));
-    if (kind == PathKind::kMissing) return true;  // the rest is created by the run
-    if (kind != PathKind::kDirectory) return false;
+// directory (a link or junction would lead the file elsewhere; a file stops it), and no name
+// that does not exist yet has the form of a short name. `target`: what is at the full path.
+const char* WayDownRefusal(CInstallationPaths& installation, const std::wstring& full, PathKind target) {
+  bool missing = false;  // from here on, the names are made by the run
+  size_t start = installation.Directory().size() + 1;
+  for (size_t i = start; i <= full.size(); ++i) {
+    if (i < full.size() && full[i] != L'\\') continue;
+    if (i < full.size() && !missing) {
+      const PathKind kind = installation.DirectoryKind(full.substr(0, i));
+      if (kind != PathKind::kMissing && kind != PathKind::kDirectory) return "a folder on the way to the target is a link or a file";
+      missing = kind == PathKind::kMissing;
+    }
+    const bool made = missing || (i == full.size() && target == PathKind::kMissing);
+    if (made && LooksLikeShortName(full.substr(start, i - start))) {
+      return "a name on the way to the target has the form of a short (8.3) name but no such file exists";
+    }
+    start = i + 1;
   }
-  return true;
+  return nullptr;
 }
 
 // "entry 2/3 "C:\...\cache\update\b.new" -> "C:\...\b.dll"", as the record names an entry.
@@ -71,19 +101,28 @@ const char* RefusalOf(const UpdateFileEntry& entry, IFileSystem& files, CInstall
   const std::wstring path = files.FullPath(entry.path);
   const PathKind target = files.Inspect(path);
   if (!installation.Contains(path)) return "the target is not inside the updater's folder";
-  if (!PlainWayDown(installation, path)) return "a folder on the way to the target is a link or a file";
+  if (const char* wayDown = WayDownRefusal(installation, path, target)) return wayDown;
   if (target == PathKind::kDirectory || target == PathKind::kDirectoryLink) return "the target is a folder";
   if (installation.IsOwnFile(path)) return "the target is a file of the updater's own";
-  if (IsRunFileOfATarget(files, targets, path)) return "the target is the backup or parking name of a target";
+  if (IsRunNameOfATarget(files, targets, path)) return "the target is the backup, parking or copy name of a target";
+  // The staged file lies outside the installation or in its cache, where none of the updater's
+  // own files is; and it is held from here on, so no other name reaches it when it moves.
   if (installation.Contains(tmp) && !installation.InUpdateCache(tmp)) {
     return "the staged file lies in the installation, outside cache\\update";
   }
   if (files.Inspect(tmp) != PathKind::kFile) return "the staged file is missing or no file";
   if (targets.Contains(tmp)) return "the staged file is also a target";
   if (!staged.Insert(tmp)) return "the staged file is listed twice";
-  if (installation.IsOwnFile(tmp)) return "the staged file is a file of the updater's own";
-  if (IsRunFileOfATarget(files, targets, tmp)) return "the staged file is the backup or parking name of a target";
+  if (IsRunNameOfATarget(files, targets, tmp)) return "the staged file is the backup, parking or copy name of a target";
   return nullptr;
+}
+
+// "entry 2/3 ...: refused, <why>" in the record, and the status line `id` naming the entry.
+UpdateOutcome Refuse(const CUpdateContext& context, IUpdatePlatform& platform, size_t i, const wchar_t* id,
+                     const std::string& why) {
+  platform.Record(EntryText(i, context.files.size(), context.files[i]) + ": refused, " + why);
+  PostEntryLine(platform, platform.Texts(), id, i, context.files.size(), FileNameOfPath(context.files[i].path));
+  return UpdateOutcome::kCheckRefused;
 }
 
 // Reports the bar's position for the bytes read so far, when it moves.
@@ -121,8 +160,7 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
     const UpdateFileEntry& entry = context.files[i];
     if (IsMd5Value(entry.md5)) {
       checked.push_back(i);
-      FileIdentity identity;
-      if (files.Identify(entry.tmp, identity)) total += identity.size;
+      total += context.heldStaged[i]->Identity().size;
     } else if (!entry.md5.empty() && ++unchecked <= kMostUncheckedLines) {
       platform.Record(EntryText(i, count, entry) + ": md5 not checked, " + RecordValue(entry.md5) +
                       " is not 32 hexadecimal digits");
@@ -132,7 +170,6 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
     platform.Record("md5 not checked, not 32 hexadecimal digits, in more entries: " +
                     std::to_string(unchecked - kMostUncheckedLines));
   }
-  context.verified.clear();
   if (checked.empty()) return UpdateOutcome::kOk;
 
   platform.Record("checking md5: staged files " + std::to_string(checked.size()) + ", bytes " + std::to_string(total));
@@ -143,10 +180,7 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
   CMd5Hasher hasher(total >= kHashOnAThreadBytes);
   size_t compared = 0;  // of `checked`
   const auto refuse = [&](size_t i, const std::string& why) {
-    platform.Record(EntryText(i, count, context.files[i]) + ": refused, " + why);
-    PostEntryLine(platform, platform.Texts(), L"pro_verify_md5_error", i, count,
-                  FileNameOfPath(context.files[i].path));
-    return UpdateOutcome::kCheckRefused;
+    return Refuse(context, platform, i, L"pro_verify_md5_error", why);
   };
   // Compares the digests that are ready (with `wait`, those of every file read through); false
   // when one differs, which is then refused.
@@ -159,15 +193,13 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
         refuse(i, "the staged file's md5 is " + actual + ", the manifest's " + entry.md5);
         return false;
       }
-      FileIdentity identity;
-      if (files.Identify(entry.tmp, identity)) context.verified[i] = identity;
     }
     return true;
   };
   for (const size_t i : checked) {
     const UpdateFileEntry& entry = context.files[i];
     PostEntryLine(platform, platform.Texts(), L"pro_verifying_dds", i, count, FileNameOfPath(entry.path));
-    const bool read = files.ReadPieces(entry.tmp, [&](const char* data, size_t size) {
+    const bool read = files.ReadHeld(*context.heldStaged[i], [&](const char* data, size_t size) {
       hasher.Add(data, size);
       progress.Add(size);
     });
@@ -202,9 +234,23 @@ bool IsFullFilePath(const std::wstring& path) {
   return true;
 }
 
+UpdateOutcome HoldStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
+  IFileSystem& files = platform.Files();
+  context.heldStaged.clear();
+  for (size_t i = 0; i < context.files.size(); ++i) {
+    std::unique_ptr<IHeldFile> held = files.Hold(context.files[i].tmp);
+    if (!held) {
+      const uint32_t error = files.LastError();
+      context.heldStaged.clear();
+      return Refuse(context, platform, i, L"pro_update_file_dds", "the staged file cannot be held: " + RecordError(error));
+    }
+    context.heldStaged.push_back(std::move(held));
+  }
+  return UpdateOutcome::kOk;
+}
+
 UpdateOutcome CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
-  const size_t count = context.files.size();
   CInstallationPaths installation(files);
   CFileSet targets(files);
   for (const UpdateFileEntry& entry : context.files) {
@@ -212,16 +258,16 @@ UpdateOutcome CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platfor
   }
 
   CFileSet staged(files);
-  for (size_t i = 0; i < count; ++i) {
-    const UpdateFileEntry& entry = context.files[i];
-    const char* refusal = RefusalOf(entry, files, installation, targets, staged);
-    if (refusal != nullptr) {
-      platform.Record(EntryText(i, count, entry) + ": refused, " + refusal);
-      PostEntryLine(platform, platform.Texts(), L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
-      return UpdateOutcome::kCheckRefused;
+  for (size_t i = 0; i < context.files.size(); ++i) {
+    if (const char* refusal = RefusalOf(context.files[i], files, installation, targets, staged)) {
+      return Refuse(context, platform, i, L"pro_update_file_dds", refusal);
     }
   }
-  return VerifyStagedFiles(context, platform);
+  const UpdateOutcome held = HoldStagedFiles(context, platform);
+  if (held != UpdateOutcome::kOk) return held;
+  const UpdateOutcome verified = VerifyStagedFiles(context, platform);
+  if (verified != UpdateOutcome::kOk) context.heldStaged.clear();
+  return verified;
 }
 
 }  // namespace zr

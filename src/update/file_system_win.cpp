@@ -1,7 +1,11 @@
 #include "update/file_system_win.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
+#include <algorithm>
+#include <cstring>
+#include <cwctype>
 #include <memory>
 
 #include "util/files.h"
@@ -52,6 +56,53 @@ std::wstring LongForm(const std::wstring& full) {
     tail = head.substr(slash) + tail;
     head.resize(slash);
   }
+}
+
+// A staged file held: its own handle, and once copied, the copy's.
+class CWin32HeldFile : public IHeldFile {
+ public:
+  const FileIdentity& Identity() const override { return identity; }
+  const std::wstring& Path() const override { return path; }
+
+  std::wstring path;
+  FileIdentity identity;
+  FILETIME lastWrite = {};
+  std::wstring volume;
+  bool mayRename = true;  // held with the rights to rename it and set its owner and permissions
+  CKernelHandle file;
+  CKernelHandle copy;
+};
+
+CWin32HeldFile& Held(IHeldFile& file) { return static_cast<CWin32HeldFile&>(file); }
+const CWin32HeldFile& Held(const IHeldFile& file) { return static_cast<const CWin32HeldFile&>(file); }
+
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(0, slash);
+}
+
+// Renames the open file to `to` (a full path), replacing what is there.
+bool RenameOpenFile(HANDLE file, const std::wstring& to) {
+  const std::wstring target = ExtendedPath(to);
+  const size_t nameBytes = target.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::memcpy(info->FileName, target.c_str(), nameBytes);
+  return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+// Marks an open file (opened with delete rights) to go when its last handle closes.
+bool DeleteOnClose(HANDLE file) {
+  FILE_DISPOSITION_INFO info = {TRUE};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info) != FALSE;
+}
+
+bool Rewind(HANDLE file) {
+  LARGE_INTEGER start = {};
+  return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != FALSE;
 }
 
 }  // namespace
@@ -111,20 +162,165 @@ bool CWin32FileSystem::ReadExistingFile(const std::wstring& path, std::string& b
   return zr::ReadExistingFile(path.c_str(), bytes) || Failed();
 }
 
-bool CWin32FileSystem::ReadPieces(const std::wstring& path, const std::function<void(const char*, size_t)>& piece) {
-  const std::wstring full = ExtendedPath(path);
-  if (full.empty()) return Failed();
-  CKernelHandle file(CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return Failed();
+char* CWin32FileSystem::PieceBuffer() {
   if (!m_pieceBuffer) m_pieceBuffer.reset(new char[kReadPieceBytes]);
-  char* const buffer = m_pieceBuffer.get();
+  return m_pieceBuffer.get();
+}
+
+const std::wstring& CWin32FileSystem::VolumeOf(const std::wstring& path) {
+  const std::wstring folder = FolderOf(path);
+  auto known = m_volumes.find(folder);
+  if (known != m_volumes.end()) return known->second;
+  std::wstring volume;
+  const std::wstring asked = folder.size() < MAX_PATH ? folder : ExtendedPath(folder);
+  std::wstring mountPoint(asked.size() + MAX_PATH, L'\0');
+  if (GetVolumePathNameW(asked.c_str(), mountPoint.data(), static_cast<DWORD>(mountPoint.size()))) {
+    mountPoint.resize(wcslen(mountPoint.c_str()));
+    wchar_t name[MAX_PATH] = {};
+    if (GetVolumeNameForVolumeMountPointW(mountPoint.c_str(), name, MAX_PATH)) {
+      volume = name;
+    } else {
+      volume = WithoutExtendedPrefix(mountPoint);
+      std::transform(volume.begin(), volume.end(), volume.begin(), [](wchar_t c) { return towupper(c); });
+    }
+  }
+  return m_volumes.emplace(folder, volume).first->second;
+}
+
+const std::vector<unsigned char>& CWin32FileSystem::OwnerSid() {
+  if (m_ownerRead) return m_owner;
+  m_ownerRead = true;
+  CKernelHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return m_owner;
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenOwner, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size);
+  if (size == 0 || !GetTokenInformation(token.get(), TokenOwner, buffer.data(), size, &size)) return m_owner;
+  const PSID owner = reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+  m_owner.assign(static_cast<unsigned char*>(owner), static_cast<unsigned char*>(owner) + GetLengthSid(owner));
+  return m_owner;
+}
+
+std::unique_ptr<IHeldFile> CWin32FileSystem::Hold(const std::wstring& path) {
+  const auto notHeld = [this](DWORD error) {
+    Failed(error);
+    return std::unique_ptr<IHeldFile>();
+  };
+  const std::wstring full = ExtendedPath(path);
+  if (full.empty()) return notHeld(ERROR_INVALID_NAME);
+  auto held = std::make_unique<CWin32HeldFile>();
+  held->file.Reset(CreateFileW(full.c_str(), GENERIC_READ | DELETE | WRITE_DAC | WRITE_OWNER, FILE_SHARE_READ,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!held->file && GetLastError() == ERROR_ACCESS_DENIED) {
+    held->mayRename = false;
+    held->file.Reset(CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  }
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!held->file || !GetFileInformationByHandle(held->file.get(), &info)) return notHeld(GetLastError());
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return notHeld(ERROR_ACCESS_DENIED);
+  held->path = path;
+  held->identity.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  held->identity.lastWrite =
+      (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+  held->lastWrite = info.ftLastWriteTime;
+  held->volume = VolumeOf(path);
+  return held;
+}
+
+bool CWin32FileSystem::ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) {
+  const HANDLE source = Held(file).file.get();
+  if (!Rewind(source)) return Failed();
+  char* const buffer = PieceBuffer();
   for (;;) {
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer, kReadPieceBytes, &read, nullptr)) return Failed();
+    if (!ReadFile(source, buffer, kReadPieceBytes, &read, nullptr)) return Failed();
     if (read == 0) return true;
     piece(buffer, read);
   }
+}
+
+bool CWin32FileSystem::MustCopy(const IHeldFile& file, const std::wstring& target) {
+  const CWin32HeldFile& held = Held(file);
+  const std::wstring& volume = VolumeOf(target);
+  return !held.mayRename || held.volume.empty() || volume.empty() || volume != held.volume;
+}
+
+bool CWin32FileSystem::CopyHeld(IHeldFile& file, const std::wstring& copy) {
+  CWin32HeldFile& held = Held(file);
+  const std::wstring full = ExtendedPath(copy);
+  if (full.empty()) return Failed(ERROR_INVALID_NAME);
+  CKernelHandle out(CreateFileW(full.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!out) return Failed();
+  // Whatever fails from here, the copy goes (its handle closing deletes it) and the error stays.
+  const auto fail = [&](DWORD error) {
+    DeleteOnClose(out.get());
+    return Failed(error);
+  };
+  LARGE_INTEGER size;
+  size.QuadPart = static_cast<LONGLONG>(held.identity.size);
+  if (!SetFilePointerEx(out.get(), size, nullptr, FILE_BEGIN) || !SetEndOfFile(out.get()) || !Rewind(out.get()) ||
+      !Rewind(held.file.get())) {
+    return fail(GetLastError());
+  }
+  char* const buffer = PieceBuffer();
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(held.file.get(), buffer, kReadPieceBytes, &read, nullptr)) return fail(GetLastError());
+    if (read == 0) break;
+    for (DWORD done = 0; done < read;) {
+      DWORD written = 0;
+      if (!WriteFile(out.get(), buffer + done, read - done, &written, nullptr)) return fail(GetLastError());
+      if (written == 0) return fail(ERROR_WRITE_FAULT);
+      done += written;
+    }
+  }
+  if (!SetFileTime(out.get(), nullptr, nullptr, &held.lastWrite) || !FlushFileBuffers(out.get())) {
+    return fail(GetLastError());
+  }
+  held.copy = std::move(out);
+  return true;
+}
+
+bool CWin32FileSystem::PlaceHeld(IHeldFile& file, const std::wstring& target) {
+  CWin32HeldFile& held = Held(file);
+  const bool copied = static_cast<bool>(held.copy);
+  const HANDLE moving = copied ? held.copy.get() : held.file.get();
+  if (!RenameOpenFile(moving, target)) {
+    const DWORD error = GetLastError();
+    // A read-only file in the way (a file listed twice, say) is replaced like any other.
+    const std::wstring full = ExtendedPath(target);
+    const DWORD attributes = GetFileAttributesW(full.c_str());
+    if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) || !(attributes & FILE_ATTRIBUTE_READONLY)) {
+      return Failed(error);
+    }
+    SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!RenameOpenFile(moving, target)) {
+      SetFileAttributesW(full.c_str(), attributes);
+      return Failed(error);
+    }
+  }
+  DWORD result = ERROR_SUCCESS;
+  if (copied) {
+    DeleteOnClose(held.file.get());  // the staged file; one that cannot go stays in the cache
+  } else {
+    // Renamed within the volume, the file still carries the staged file's owner and permissions.
+    ACL inherited;
+    InitializeAcl(&inherited, sizeof inherited, ACL_REVISION);
+    std::vector<unsigned char> owner = OwnerSid();
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
+    if (!owner.empty()) what |= OWNER_SECURITY_INFORMATION;
+    result = SetSecurityInfo(moving, SE_FILE_OBJECT, what, owner.empty() ? nullptr : owner.data(), nullptr,
+                             &inherited, nullptr);
+    // A file system without permissions (FAT) has none to carry over.
+    if (result == ERROR_NOT_SUPPORTED || result == ERROR_INVALID_FUNCTION) result = ERROR_SUCCESS;
+  }
+  // In place, the file is let go whatever follows: a rollback must be able to move it.
+  held.copy.Reset();
+  held.file.Reset();
+  return result == ERROR_SUCCESS || Failed(result);
 }
 
 bool CWin32FileSystem::WriteDurably(const std::wstring& path, const std::string& bytes, bool append) {

@@ -1,9 +1,11 @@
 // The update engine's files on real Windows: every path goes through the "\\?\" form, so
-// names up to 32,767 characters work, the ".bak" and ".tmp" names included; read-only files
-// are replaced and deleted like any other. Used by CWin32Platform and by the Windows tests.
+// names up to 32,767 characters work, the ".bak", ".tmp" and ".new" names included; read-only
+// files are replaced and deleted like any other. Used by CWin32Platform and by the Windows tests.
 #pragma once
 
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "update/file_system.h"
 
@@ -11,7 +13,7 @@ namespace zr {
 
 class CWin32FileSystem : public IFileSystem {
  public:
-  // ReadPieces reads this much at a time.
+  // Held files are read and copied this much at a time.
   static constexpr uint32_t kReadPieceBytes = 1 << 20;
 
   PathKind Inspect(const std::wstring& path) override;
@@ -24,7 +26,19 @@ class CWin32FileSystem : public IFileSystem {
   bool CreateDirectoryChain(const std::wstring& path) override;
   bool RemoveEmptyDirectory(const std::wstring& path) override;
   bool ReadExistingFile(const std::wstring& path, std::string& bytes) override;
-  bool ReadPieces(const std::wstring& path, const std::function<void(const char*, size_t)>& piece) override;
+  // Open for reading, deleting, and setting owner and permissions, sharing reading only (others
+  // may read; no other program may write, rename or delete it). A file the updater may read but
+  // not rename or re-permission is held for reading alone, and copied into place.
+  std::unique_ptr<IHeldFile> Hold(const std::wstring& path) override;
+  bool ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) override;
+  // The volumes are told apart by their names (GetVolumeNameForVolumeMountPointW), or, where a
+  // volume has none (a network share, a drive Wine maps to a folder), by their mount points.
+  bool MustCopy(const IHeldFile& file, const std::wstring& target) override;
+  bool CopyHeld(IHeldFile& file, const std::wstring& copy) override;
+  // Renamed through its handle (SetFileInformationByHandle, FileRenameInfo). A file renamed
+  // into place gets the folder's inherited permissions and the updater's owner
+  // (SetSecurityInfo, an empty unprotected DACL); a copy was made in that folder and has them.
+  bool PlaceHeld(IHeldFile& file, const std::wstring& target) override;
   bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) override;
   bool DeleteDirectoryTree(const std::wstring& directory) override;
   std::wstring ModuleDirectory() override;
@@ -40,10 +54,21 @@ class CWin32FileSystem : public IFileSystem {
   bool Failed(uint32_t error);
   bool Failed();  // GetLastError()
 
+  // The buffer that held files are read and copied through, made at its first use and kept: a
+  // fresh megabyte for every file cost more than reading the file (under Wine, each is mapped
+  // and unmapped anew).
+  char* PieceBuffer();
+  // The volume a path lies on, looked up once per folder.
+  const std::wstring& VolumeOf(const std::wstring& path);
+  // The owner a file put in place gets: the process's default owner (an elevated
+  // administrator's is the Administrators group). Empty when it cannot be read.
+  const std::vector<unsigned char>& OwnerSid();
+
   uint32_t m_lastError = 0;
-  // ReadPieces' buffer, made at its first call and kept: a fresh megabyte for every file cost
-  // more than reading the file (under Wine, each is mapped and unmapped anew).
   std::unique_ptr<char[]> m_pieceBuffer;
+  std::map<std::wstring, std::wstring> m_volumes;
+  std::vector<unsigned char> m_owner;
+  bool m_ownerRead = false;
 };
 
 }  // namespace zr

@@ -9,7 +9,9 @@
 namespace zr {
 namespace {
 
-constexpr char kHeader[] = "zrUpdater journal 2";
+constexpr char kHeader[] = "zrUpdater journal 3";
+// Written by the updater before copies had a name of their own: the same, without the copy field.
+constexpr char kHeaderWithoutCopies[] = "zrUpdater journal 2";
 constexpr char kEnd[] = "end";
 constexpr char kLineEnd[] = "\r\n";
 constexpr char kSeparator = '|';
@@ -23,8 +25,9 @@ const char* MarkWord(JournalMark mark) {
   return "";
 }
 
-// FNV-1a, 64 bits, of the plan's bytes: any damage to them shows.
-std::string Checksum(const std::string& bytes) {
+}  // namespace
+
+std::string JournalChecksum(const std::string& bytes) {
   uint64_t hash = 14695981039346656037ull;
   for (unsigned char byte : bytes) {
     hash ^= byte;
@@ -34,6 +37,8 @@ std::string Checksum(const std::string& bytes) {
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
   return text;
 }
+
+namespace {
 
 bool MustEscape(unsigned char byte) { return byte < 0x20 || byte == 0x7F || byte == '%' || byte == kSeparator; }
 
@@ -102,7 +107,8 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 std::string FormatFile(const PlannedFile& file) {
   std::string line = file.existed ? "B" : "N";
   line += kSeparator + EncodePath(file.target) + kSeparator + EncodePath(file.backup) + kSeparator +
-          EncodePath(file.parking) + kSeparator + (file.existed ? FormatIdentity(file.original) : "") + kSeparator;
+          EncodePath(file.parking) + kSeparator + EncodePath(file.copy) + kSeparator +
+          (file.existed ? FormatIdentity(file.original) : "") + kSeparator;
   for (size_t i = 0; i < file.replacements.size(); ++i) {
     if (i > 0) line += ',';
     line += FormatIdentity(file.replacements[i]);
@@ -110,9 +116,10 @@ std::string FormatFile(const PlannedFile& file) {
   return line;
 }
 
-// One line of the plan, added to the journal; false when it is none of ours.
-bool ParsePlanLine(const std::string& line, Journal& journal) {
-  const std::vector<std::string> fields = Split(line, kSeparator);
+// One line of the plan, added to the journal; false when it is none of ours. `withCopies`: the
+// file lines have a copy field.
+bool ParsePlanLine(const std::string& line, bool withCopies, Journal& journal) {
+  std::vector<std::string> fields = Split(line, kSeparator);
   if (fields[0] == "D" && fields.size() == 2) {
     std::wstring directory;
     if (!DecodePath(fields[1], directory) || directory.empty()) return false;
@@ -128,16 +135,17 @@ bool ParsePlanLine(const std::string& line, Journal& journal) {
     journal.leftovers.push_back(leftover);
     return true;
   }
-  if ((fields[0] != "B" && fields[0] != "N") || fields.size() != 6) return false;
+  if (!withCopies && fields.size() == 6) fields.insert(fields.begin() + 4, std::string());
+  if ((fields[0] != "B" && fields[0] != "N") || fields.size() != 7) return false;
   PlannedFile file;
   file.existed = fields[0] == "B";
   if (!DecodePath(fields[1], file.target) || !DecodePath(fields[2], file.backup) ||
-      !DecodePath(fields[3], file.parking) || file.target.empty() || file.parking.empty() ||
-      file.backup.empty() == file.existed) {
+      !DecodePath(fields[3], file.parking) || !DecodePath(fields[4], file.copy) || file.target.empty() ||
+      file.parking.empty() || file.backup.empty() == file.existed) {
     return false;
   }
-  if (file.existed ? !ParseIdentity(fields[4], file.original) : !fields[4].empty()) return false;
-  for (const std::string& identity : Split(fields[5], ',')) {
+  if (file.existed ? !ParseIdentity(fields[5], file.original) : !fields[5].empty()) return false;
+  for (const std::string& identity : Split(fields[6], ',')) {
     file.replacements.emplace_back();
     if (!ParseIdentity(identity, file.replacements.back())) return false;
   }
@@ -155,10 +163,10 @@ bool Contains(const std::vector<FileIdentity>& identities, const FileIdentity& i
   return std::find(identities.begin(), identities.end(), identity) != identities.end();
 }
 
-// What the run may find at one planned file's three names.
+// What the run may find at one planned file's four names.
 struct Scene {
-  bool target = false, backup = false, parking = false;  // a file is there
-  FileIdentity atTarget, atBackup, atParking;
+  bool target = false, backup = false, parking = false, copy = false;  // a file is there
+  FileIdentity atTarget, atBackup, atParking, atCopy;
 };
 
 Scene Look(IFileSystem& files, const PlannedFile& file) {
@@ -166,6 +174,7 @@ Scene Look(IFileSystem& files, const PlannedFile& file) {
   scene.target = files.Identify(file.target, scene.atTarget);
   scene.backup = file.existed && files.Identify(file.backup, scene.atBackup);
   scene.parking = files.Identify(file.parking, scene.atParking);
+  scene.copy = !file.copy.empty() && files.Identify(file.copy, scene.atCopy);
   return scene;
 }
 
@@ -175,6 +184,13 @@ bool OriginalAtBackup(const PlannedFile& file, const Scene& scene) {
 bool ParkedByTheRun(const PlannedFile& file, const Scene& scene) {
   return scene.parking && Contains(file.replacements, scene.atParking);
 }
+// A copy is given its full size before any byte goes in: cut short, it keeps the size of what it
+// copies (or none at all, when even that failed).
+bool CopiedByTheRun(const PlannedFile& file, const Scene& scene) {
+  return scene.copy && (scene.atCopy.size == 0 ||
+                        std::any_of(file.replacements.begin(), file.replacements.end(),
+                                    [&](const FileIdentity& identity) { return identity.size == scene.atCopy.size; }));
+}
 bool NewAtTarget(const PlannedFile& file, const Scene& scene) {
   return scene.target && Contains(file.replacements, scene.atTarget);
 }
@@ -183,7 +199,7 @@ bool OriginalAtTarget(const PlannedFile& file, const Scene& scene) {
 }
 
 FileStanding StandingIn(const PlannedFile& file, const Scene& scene) {
-  const bool leftBeside = OriginalAtBackup(file, scene) || ParkedByTheRun(file, scene);
+  const bool leftBeside = OriginalAtBackup(file, scene) || ParkedByTheRun(file, scene) || CopiedByTheRun(file, scene);
   if (OriginalAtTarget(file, scene)) return leftBeside ? FileStanding::kTouched : FileStanding::kOld;
   if (NewAtTarget(file, scene)) {
     return !file.existed || OriginalAtBackup(file, scene) ? FileStanding::kTouched : FileStanding::kLost;
@@ -216,7 +232,7 @@ std::string FormatJournal(const Journal& journal) {
     text += "X" + std::string(1, kSeparator) + EncodePath(leftover.path) + kSeparator +
             FormatIdentity(leftover.identity) + kLineEnd;
   }
-  return text + kEnd + kSeparator + Checksum(text) + kLineEnd;
+  return text + kEnd + kSeparator + JournalChecksum(text) + kLineEnd;
 }
 
 Journal ParseJournal(const std::string& bytes) {
@@ -237,18 +253,20 @@ Journal ParseJournal(const std::string& bytes) {
     journal.state = Journal::State::kCutOff;
     return journal;
   }
-  if (lines[0] != kHeader) return Damaged();
+  if (lines[0] != kHeader && lines[0] != kHeaderWithoutCopies) return Damaged();
+  const bool withCopies = lines[0] == kHeader;
   size_t i = 1;
   for (; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (line.compare(0, sizeof kEnd, std::string(kEnd) + kSeparator) == 0) break;
-    if (!ParsePlanLine(line, journal)) return Damaged();
+    if (!ParsePlanLine(line, withCopies, journal)) return Damaged();
   }
   if (i == lines.size()) {
-    journal.state = Journal::State::kCutOff;  // nothing moved before the plan was complete
-    return journal;
+    Journal cutOff;  // nothing moved before the plan was complete
+    cutOff.state = Journal::State::kCutOff;
+    return cutOff;
   }
-  if (lines[i].substr(sizeof kEnd) != Checksum(bytes.substr(0, starts[i]))) return Damaged();
+  if (lines[i].substr(sizeof kEnd) != JournalChecksum(bytes.substr(0, starts[i]))) return Damaged();
   journal.state = Journal::State::kPlanned;
   for (++i; i < lines.size(); ++i) {
     if (lines[i] == MarkWord(JournalMark::kCommit) || lines[i] == MarkWord(JournalMark::kDone)) {
@@ -286,6 +304,8 @@ RestoreResult RestoreFile(IFileSystem& files, const PlannedFile& file) {
   Scene scene = Look(files, file);
   if (StandingIn(file, scene) == FileStanding::kOld) return RestoreResult::kUntouched;
   if (StandingIn(file, scene) != FileStanding::kTouched) return RestoreResult::kStuck;
+  // A copy is never the only place of anything (its staged file goes only once it is in place).
+  if (CopiedByTheRun(file, scene) && files.RemoveFile(file.copy)) scene = Look(files, file);
 
   if (NewAtTarget(file, scene) && !file.existed) {
     ParkAndDelete(files, file, scene);

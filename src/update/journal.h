@@ -13,11 +13,12 @@
 // character, "%" and "|" is written as "%" and two hexadecimal digits, so that no path can make
 // a line of its own:
 //
-//   zrUpdater journal 2
-//   B|C:\Zoria\core.dll|C:\Zoria\core.dll.bak|C:\Zoria\core.dll.tmp|4096@1331...|5120@1332...
-//       a file that existed: target, backup, parking name, original, what the run puts there
-//       (several identities, comma-separated, when the manifest lists the file several times)
-//   N|C:\Zoria\plugins\new.dll||C:\Zoria\plugins\new.dll.tmp||777@1332...
+//   zrUpdater journal 3
+//   B|C:\Zoria\core.dll|C:\Zoria\core.dll.bak|C:\Zoria\core.dll.tmp|C:\Zoria\core.dll.new|4096@1331...|5120@1332...
+//       a file that existed: target, backup, parking name, copy name, original, what the run
+//       puts there (several identities, comma-separated, when the manifest lists the file
+//       several times)
+//   N|C:\Zoria\plugins\new.dll||C:\Zoria\plugins\new.dll.tmp|C:\Zoria\plugins\new.dll.new||777@1332...
 //       a file the run creates
 //   D|C:\Zoria\plugins                    a directory the run creates
 //   X|C:\Zoria\old.dll.bak|4000@1320...   a backup an earlier run left, deleted when this one ends
@@ -25,6 +26,11 @@
 //   commit                                every file is in place
 //   rollback                              a rollback began after a commit that may not have landed
 //   done                                  the run is over: only its leftovers are to be deleted
+//
+// The copy name is where a staged file from another volume is copied, beside its target, before
+// it is renamed over the target: a copy cut short (the process killed, a full disk) is never the
+// product's file, and the next start deletes it. A journal of version 2, written before copies
+// had a name of their own, is read as one whose files have none.
 //
 // Runs on the worker thread.
 #pragma once
@@ -43,6 +49,7 @@ struct PlannedFile {
   bool existed = false;                    // the original moves to `backup`
   std::wstring backup;                     // a name no file had when the run planned
   std::wstring parking;                    // where a rollback parks what the run put in place
+  std::wstring copy;                       // where a staged file from another volume is copied
   FileIdentity original;                   // of the file found at target (existed only)
   std::vector<FileIdentity> replacements;  // of each staged file moved onto target, in order
 };
@@ -75,6 +82,9 @@ std::wstring JournalPath(IFileSystem& files);
 
 std::string FormatJournal(const Journal& journal);
 Journal ParseJournal(const std::string& bytes);
+// What the "end" line carries of the bytes before it: their FNV-1a hash, 64 bits, in 16
+// lower-case hexadecimal digits, so that any damage to them shows.
+std::string JournalChecksum(const std::string& plan);
 
 // Writes the plan through to the disk; false when it cannot be written (then nothing may move).
 bool WriteJournal(IFileSystem& files, const Journal& journal);
@@ -84,7 +94,8 @@ Journal ReadJournal(IFileSystem& files);
 // Removes the journal; true when none is left.
 bool RemoveJournal(IFileSystem& files);
 
-// Where one planned file stands, told by the files at its target, backup and parking names.
+// Where one planned file stands, told by the files at its target, backup, parking and copy
+// names.
 enum class FileStanding {
   kOld,       // as before the run, nothing of the run left beside it
   kTouched,   // the run moved something: it can be brought back
@@ -97,9 +108,9 @@ FileStanding StandingOf(IFileSystem& files, const PlannedFile& file);
 // Brings one planned file back to its old state, whatever step of replacing or rollback was
 // cut short: the original returns from its backup (the file in its place is parked and
 // deleted), a created file is deleted, a parked file left behind is deleted. Only files the
-// run made are moved or deleted (known by their identities), and content that exists nowhere
-// else is never deleted: when the original cannot come back, the parked file returns to the
-// target.
+// run made are moved or deleted (known by their identities; a copy by its size, which the run
+// gives it before any byte goes in), and content that exists nowhere else is never deleted:
+// when the original cannot come back, the parked file returns to the target.
 enum class RestoreResult {
   kUntouched,  // nothing of the run was there: the file was old already
   kRestored,   // put back; now old, nothing of the run left

@@ -30,8 +30,9 @@ enum class BoxAnswer : int { kFirst = 6, kSecond = 7, kClosed = 8 };
 
 class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
  public:
-  // The files and directories of the installation, seen through a CRecordedFileSystem
-  // (recorded_file_system.h), so that every failed file operation reaches the record.
+  // The files and directories of the installation, seen through a CPatientFileSystem
+  // (patient_file_system.h: a moment's lock is outlasted) and a CRecordedFileSystem
+  // (recorded_file_system.h: every failed file operation reaches the record).
   virtual IFileSystem& Files() = 0;
 
   // The texts of the boxes and status lines, as the program was handed them.

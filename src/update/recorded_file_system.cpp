@@ -45,10 +45,27 @@ bool CRecordedFileSystem::ReadExistingFile(const std::wstring& path, std::string
   return false;
 }
 
-bool CRecordedFileSystem::ReadPieces(const std::wstring& path,
-                                     const std::function<void(const char*, size_t)>& piece) {
-  if (m_files.ReadPieces(path, piece)) return true;
-  Failed("read", path);
+std::unique_ptr<IHeldFile> CRecordedFileSystem::Hold(const std::wstring& path) {
+  std::unique_ptr<IHeldFile> held = m_files.Hold(path);
+  if (!held) Failed("hold", path);
+  return held;
+}
+
+bool CRecordedFileSystem::ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) {
+  if (m_files.ReadHeld(file, piece)) return true;
+  Failed("read", file.Path());
+  return false;
+}
+
+bool CRecordedFileSystem::CopyHeld(IHeldFile& file, const std::wstring& copy) {
+  if (m_files.CopyHeld(file, copy)) return true;
+  Failed("copy", file.Path(), copy);
+  return false;
+}
+
+bool CRecordedFileSystem::PlaceHeld(IHeldFile& file, const std::wstring& target) {
+  if (m_files.PlaceHeld(file, target)) return true;
+  Failed("move", file.Path(), target);
   return false;
 }
 

@@ -23,7 +23,11 @@ class CRecordedFileSystem : public IFileSystem {
   bool CreateDirectoryChain(const std::wstring& path) override;
   bool RemoveEmptyDirectory(const std::wstring& path) override;
   bool ReadExistingFile(const std::wstring& path, std::string& bytes) override;
-  bool ReadPieces(const std::wstring& path, const std::function<void(const char*, size_t)>& piece) override;
+  std::unique_ptr<IHeldFile> Hold(const std::wstring& path) override;
+  bool ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) override;
+  bool MustCopy(const IHeldFile& file, const std::wstring& target) override { return m_files.MustCopy(file, target); }
+  bool CopyHeld(IHeldFile& file, const std::wstring& copy) override;
+  bool PlaceHeld(IHeldFile& file, const std::wstring& target) override;
   bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) override;
   bool DeleteDirectoryTree(const std::wstring& directory) override;
   std::wstring ModuleDirectory() override { return m_files.ModuleDirectory(); }

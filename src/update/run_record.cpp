@@ -25,10 +25,12 @@ std::string RecordError(uint32_t error) {
     case 2: meaning = "no such file"; break;
     case 3: meaning = "no such folder"; break;
     case 5: meaning = "access denied"; break;
+    case 17: meaning = "on another volume"; break;
     case 23: meaning = "data error, the disk could not read it"; break;
     case 32: meaning = "held by another program"; break;
     case 33: meaning = "part of it locked by another program"; break;
     case 112: meaning = "the disk is full"; break;
+    case 80: meaning = "the file exists"; break;
     case 145: meaning = "the folder is not empty"; break;
     case 183: meaning = "a file of that name exists"; break;
     case 206: meaning = "name too long"; break;

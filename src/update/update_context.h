@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "update/file_system.h"
 #include "update/journal.h"
 #include "update/update_events.h"
 
@@ -16,7 +17,8 @@ namespace zr {
 struct UpdateFileEntry {
   std::string url;    // UTF-8, kept but unused
   std::string md5;    // UTF-8; when 32 hexadecimal digits, the staged file's MD5, checked first
-  std::wstring tmp;   // full path of the staged new content; moved, not copied
+  std::wstring tmp;   // full path of the staged new content; moved (or, from another volume,
+                      // copied and then deleted)
   std::wstring path;  // full path of the product file to replace or create
   int32_t state = 0;
 };
@@ -33,9 +35,10 @@ struct CUpdateContext {
   std::vector<UpdateFileEntry> files;     // in manifest order
   std::vector<BackupEntry> backups;       // in the order the files were replaced
   std::vector<std::wstring> removedFiles; // listed by the manifest, never acted on
-  // The entries (by index) whose staged file's MD5 the check found right, with the file's
-  // identity then: each must still be that file when it moves.
-  std::map<size_t, FileIdentity> verified;
+  // Each entry's staged file (by index), held from the check until it is in place: what was
+  // checked is what gets installed. Let go once the update has ended, before a rollback and the
+  // deletion of the download cache.
+  std::vector<std::unique_ptr<IHeldFile>> heldStaged;
   // The run's plan, as its journal holds it: one file per target, first to last, so that
   // backups[k] is plan.files[k].
   Journal plan;

@@ -184,6 +184,8 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
     CFileStage stage(platform);
     applied = Guarded(platform, "the update", [&] { return ApplyUpdate(context, platform, stage); },
                       UpdateOutcome::kMoveFailed);
+    // The staged files that did not move are let go, for the download cache to be deleted.
+    context.heldStaged.clear();
     if (applied != UpdateOutcome::kOk && context.plan.state == Journal::State::kFinished) applied = UpdateOutcome::kOk;
     if (applied == UpdateOutcome::kOk) {
       Attempt(platform, "the record", [&] { RecordOutcome(platform, UpdateOutcome::kOk); });

@@ -150,6 +150,7 @@ TEST(StringTableGet, ServesTheShippedDocument) {
       {"pro_updating_file", "正在更新文件..."},
       {"pro_update_file_dds", "%d/%d 正在更新文件 %s"},
       {"pro_refuse_replace_dds", "%d/%d 更新文件错误，文件(%s)被占用"},
+      {"pro_file_in_use_s", "文件(%s)正被其他程序占用，正在等待..."},
       {"pro_rollback_dds", "%d/%d 正在回滚文件(%s)"},
       {"pro_restore_failed_dds", "%d/%d 无法恢复文件(%s)，请关闭占用它的程序后重试"},
       {"pro_journal_damaged", "无法读取更新记录(zrUpdater.journal)，请重启电脑后重试或重新安装Zoria投屏助手"},
@@ -163,7 +164,7 @@ TEST(StringTableGet, ServesTheShippedDocument) {
       {"cmd_open_failed_d", "启动程序失败,错误码:(%d)"},
       {"shutdown_updating_files", "正在更新Zoria投屏助手的文件，请等待更新完成"},
   };
-  ASSERT_EQ(shipped.size(), 43u);
+  ASSERT_EQ(shipped.size(), 44u);
   const StringTable table(StringTable::ProgramDocument());
   for (const auto& [id, text] : shipped) {
     EXPECT_EQ(WideToUtf8(table.Get(Utf8ToWide(id))), text) << id;

@@ -43,6 +43,28 @@ bool IsBelow(const std::wstring& path, const std::wstring& directoryKey) {
          key[directoryKey.size()] == L'\\';
 }
 
+bool FoldedEqual(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return FoldCase(x) == FoldCase(y); });
+}
+
+// A name that is a short (8.3) name itself: ASCII, no blank, at most one dot, at most 8
+// characters before it and 3 after.
+bool IsShortName(const std::wstring& name) {
+  const size_t dot = name.find(L'.');
+  const size_t base = dot == std::wstring::npos ? name.size() : dot;
+  if (base == 0 || base > 8 || (dot != std::wstring::npos && (name.size() - dot - 1 > 3 || name.find(L'.', dot + 1) != std::wstring::npos))) {
+    return false;
+  }
+  return std::all_of(name.begin(), name.end(), [](wchar_t c) { return c > L' ' && c < 0x7F; });
+}
+
+// The volume a resolved full path lies on: its drive letter, or its network share.
+std::wstring VolumeOf(const std::wstring& at) {
+  if (at.size() >= 2 && at[1] == L':') return std::wstring(1, FoldCase(at[0]));
+  const size_t share = at.find(L'\\', at.find(L'\\', 2) + 1);
+  return Key(at.substr(0, share));
+}
+
 }  // namespace
 
 std::wstring FakeFullPath(const std::wstring& path) {
@@ -110,6 +132,49 @@ int ComparePlain(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
+// A file the updater holds: registered with the fake while held, so that nobody may write, move
+// or delete it meanwhile.
+class FakeHeldFile : public IHeldFile {
+ public:
+  FakeHeldFile(FakePlatform& platform, std::wstring path, std::wstring at, FileIdentity identity)
+      : m_platform(platform), m_path(std::move(path)), m_identity(identity), at(std::move(at)) {
+    ++m_platform.m_ourHolds[this->at];
+  }
+  ~FakeHeldFile() override { Release(); }
+  const FileIdentity& Identity() const override { return m_identity; }
+  const std::wstring& Path() const override { return m_path; }
+
+  // Lets the file and its copy go.
+  void Release() {
+    for (std::wstring* held : {&at, &copyAt}) {
+      if (held->empty()) continue;
+      auto it = m_platform.m_ourHolds.find(*held);
+      if (it != m_platform.m_ourHolds.end() && --it->second == 0) m_platform.m_ourHolds.erase(it);
+      held->clear();
+    }
+  }
+  void HoldCopy(const std::wstring& copy) {
+    copyAt = copy;
+    ++m_platform.m_ourHolds[copyAt];
+  }
+
+ private:
+  FakePlatform& m_platform;
+  std::wstring m_path;
+  FileIdentity m_identity;
+
+ public:
+  std::wstring at;      // where the staged file is (resolved); empty once let go
+  std::wstring copyAt;  // where its copy is, once made
+};
+
+namespace {
+
+FakeHeldFile& Held(IHeldFile& file) { return static_cast<FakeHeldFile&>(file); }
+const FakeHeldFile& Held(const IHeldFile& file) { return static_cast<const FakeHeldFile&>(file); }
+
+}  // namespace
+
 bool FakePathLess::operator()(const std::wstring& a, const std::wstring& b) const {
   if (!IsPlain(a) || !IsPlain(b)) return Key(a) < Key(b);
   return ComparePlain(a, b) < 0;
@@ -164,13 +229,131 @@ uint32_t FakePlatform::MissingError(const std::wstring& path) const {
 
 IFileSystem& FakePlatform::Files() {
   if (m_recordedFor != this) {
-    m_recorded = std::make_shared<CRecordedFileSystem>(*this, *this);
+    m_patient = std::make_shared<CPatientFileSystem>(*this, *this);
+    m_recorded = std::make_shared<CRecordedFileSystem>(*m_patient, *this);
     m_recordedFor = this;
   }
   return *m_recorded;
 }
 
-std::wstring FakePlatform::Resolve(const std::wstring& path, bool followLast) const {
+void FakePlatform::Call() {
+  if (++calls == actAtCall && actor) actor(*this);
+}
+
+bool FakePlatform::Refused(const std::wstring& at, Access access) {
+  if (lockedPaths.count(at) || m_ourHolds.count(at)) return true;
+  const auto [first, last] = holders.equal_range(at);
+  for (auto it = first; it != last; ++it) {
+    const Holder& holder = it->second;
+    if (holder.releaseAt >= 0 && clock >= static_cast<uint64_t>(holder.releaseAt)) continue;
+    switch (access) {
+      case Access::kRead:  // reading, sharing reading only
+        if (!holder.sharesRead || holder.writes) return true;
+        break;
+      case Access::kWrite:  // writing, sharing nothing
+        return true;
+      case Access::kDelete:  // a move or a deletion, sharing everything
+        if (!holder.sharesDelete) return true;
+        break;
+      case Access::kHold:  // reading and deleting, sharing reading only
+        if (!holder.sharesRead || !holder.sharesDelete || holder.writes) return true;
+        break;
+    }
+  }
+  return false;
+}
+
+FileIdentity FakePlatform::IdentityAt(const std::wstring& at) const {
+  FileIdentity identity = IdentityOf(files.at(at));
+  const auto forged = m_forgedLastWrite.find(at);
+  if (forged != m_forgedLastWrite.end()) identity.lastWrite = forged->second;
+  return identity;
+}
+
+void FakePlatform::MoveEntry(const std::wstring& from, const std::wstring& to) {
+  std::string content = std::move(files.at(from));
+  files.erase(from);
+  files.erase(to);  // the destination is replaced under the name it is given now
+  files[to] = std::move(content);
+  const auto forged = m_forgedLastWrite.find(from);
+  m_forgedLastWrite.erase(to);
+  if (forged != m_forgedLastWrite.end()) {
+    m_forgedLastWrite[to] = forged->second;
+    m_forgedLastWrite.erase(forged);
+  }
+}
+
+std::wstring FakePlatform::ShortNameOf(const std::wstring& name) {
+  if (IsShortName(name)) return name;
+  const size_t dot = name.rfind(L'.');
+  const std::wstring base = dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot);
+  const std::wstring extension = dot == std::wstring::npos || dot == 0 ? L"" : name.substr(dot + 1);
+  const auto alphanumeric = [](const std::wstring& text, size_t most) {
+    std::wstring kept;
+    for (wchar_t c : text) {
+      if (kept.size() < most && ((c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'))) {
+        kept += FoldCase(c);
+      }
+    }
+    return kept;
+  };
+  std::wstring shortName = alphanumeric(base, 4);
+  if (shortName.empty()) shortName = L"_";
+  uint64_t hash = 14695981039346656037ull;
+  for (wchar_t c : name) hash = (hash ^ static_cast<uint64_t>(FoldCase(c))) * 1099511628211ull;
+  constexpr wchar_t kDigits[] = L"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  shortName += L'~';
+  for (int i = 0; i < 3; ++i, hash /= 36) shortName += kDigits[hash % 36];
+  const std::wstring shortExtension = alphanumeric(extension, 3);
+  return shortExtension.empty() ? shortName : shortName + L"." + shortExtension;
+}
+
+std::wstring FakePlatform::ShortPathOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return path.substr(0, slash + 1) + ShortNameOf(path.substr(slash + 1));
+}
+
+std::wstring FakePlatform::ExpandShortNames(const std::wstring& full) const {
+  if (full.find(L'~') == std::wstring::npos) return full;
+  // The long name of the existing entry of `folder` (a key) whose short name `name` is; empty
+  // when there is none.
+  const auto longNameIn = [this](const std::wstring& folder, const std::wstring& name) {
+    const auto nameOf = [&](const std::wstring& entry) {
+      const std::wstring entryFull = FakeFullPath(entry);
+      const size_t slash = entryFull.rfind(L'\\');
+      if (slash == std::wstring::npos || Key(entryFull.substr(0, slash)) != folder) return std::wstring();
+      const std::wstring entryName = entryFull.substr(slash + 1);
+      return FoldedEqual(ShortNameOf(entryName), name) && !FoldedEqual(entryName, name) ? entryName : std::wstring();
+    };
+    for (const auto& [path, content] : files) {
+      if (std::wstring found = nameOf(path); !found.empty()) return found;
+    }
+    for (const std::wstring& directory : directories) {
+      if (std::wstring found = nameOf(directory); !found.empty()) return found;
+    }
+    for (const auto& [link, target] : directoryLinks) {
+      if (std::wstring found = nameOf(link); !found.empty()) return found;
+    }
+    return std::wstring();
+  };
+  std::wstring expanded;
+  for (size_t start = 0; start <= full.size();) {
+    const size_t end = std::min(full.find(L'\\', start), full.size());
+    std::wstring name = full.substr(start, end - start);
+    if (start > 0 && name.find(L'~') != std::wstring::npos) {
+      const std::wstring found = longNameIn(Key(expanded), name);
+      if (!found.empty()) name = found;
+    }
+    expanded += (start > 0 ? L"\\" : L"") + name;
+    start = end + 1;
+  }
+  return expanded;
+}
+
+std::wstring FakePlatform::Resolve(const std::wstring& given, bool followLast) const {
+  // A short name reaches the existing file or directory that has it (once more past a link).
+  const bool shortNames = given.find(L'~') != std::wstring::npos;
+  const std::wstring path = shortNames ? ExpandShortNames(FakeFullPath(given)) : given;
   if (directoryLinks.empty()) return path;
   std::wstring full = FakeFullPath(path);
   bool followed = false;
@@ -186,6 +369,7 @@ std::wstring FakePlatform::Resolve(const std::wstring& path, bool followLast) co
     }
     if (!replaced) break;
   }
+  if (followed && shortNames) return ExpandShortNames(full);
   return followed ? full : path;
 }
 
@@ -206,43 +390,49 @@ PathKind FakePlatform::Inspect(const std::wstring& path) {
 
 bool FakePlatform::Identify(const std::wstring& path, FileIdentity& identity) {
   if (path.empty()) return false;
-  const auto file = files.find(Resolve(path));
-  if (file == files.end()) return false;
-  identity = IdentityOf(file->second);
+  const std::wstring at = Resolve(path);
+  if (!files.count(at)) return false;
+  identity = IdentityAt(at);
   return true;
 }
 
 bool FakePlatform::MoveReplace(const std::wstring& from, const std::wstring& to) {
   ++moveCount;
   if (fileStageDepth == 0) ++movesOutsideFileStage;
+  Call();
+  const std::wstring source = Resolve(from), target = Resolve(to);
+  const auto file = files.find(source);
+  if (operations + 1 == dieAtOperation && file != files.end() && VolumeOf(source) != VolumeOf(target)) {
+    // A move to another volume is a copy: cut off, the destination holds its first half.
+    files[target] = file->second.substr(0, file->second.size() / 2);
+  }
   const Fault fault = Operate(L"move " + from + L" -> " + to);
   if (!Begin(fault, L"move " + from + L" -> " + to)) return false;
-  const std::wstring source = Resolve(from), target = Resolve(to);
-  if (lockedPaths.count(source) || lockedPaths.count(target)) return Failed(32);
-  auto file = files.find(source);
   if (file == files.end()) return Failed(Inspect(source) == PathKind::kMissing ? MissingError(source) : 5);
+  if (Refused(source, Access::kDelete)) return Failed(kErrorSharingViolation);
+  if (Refused(target, Access::kDelete)) return Failed(kErrorAccessDenied);
   if (Inspect(target) == PathKind::kDirectory || Inspect(target) == PathKind::kDirectoryLink) return Failed(5);
   const std::wstring parent = ParentOf(target);
   if (!parent.empty() && Inspect(parent) != PathKind::kDirectory) return Failed(3);
-  std::string content = std::move(file->second);
-  files.erase(file);
-  files.erase(target);  // the destination is replaced under the name it is given now
-  files[target] = std::move(content);
+  MoveEntry(source, target);
   return Finish(fault, true);
 }
 
 bool FakePlatform::RemoveFile(const std::wstring& path) {
+  Call();
   const Fault fault = Operate(L"delete " + path);
   if (!Begin(fault, L"delete " + path)) return false;
   const std::wstring at = Resolve(path);
-  if (lockedPaths.count(at)) return Failed(32);
+  if (files.count(at) && Refused(at, Access::kDelete)) return Failed(kErrorSharingViolation);
   // DeleteFileW removes no directory, nor a link to one.
   if (Inspect(at) == PathKind::kDirectory || Inspect(at) == PathKind::kDirectoryLink) return Failed(5);
   files.erase(at);
+  m_forgedLastWrite.erase(at);
   return Finish(fault, true);
 }
 
 bool FakePlatform::CreateDirectoryChain(const std::wstring& path) {
+  Call();
   const Fault fault = Operate(L"mkdirs " + path);
   if (!Begin(fault, L"mkdirs " + path)) return false;
   if (path.empty()) return Failed(3);
@@ -264,6 +454,7 @@ bool FakePlatform::CreateDirectoryChain(const std::wstring& path) {
 }
 
 bool FakePlatform::RemoveEmptyDirectory(const std::wstring& path) {
+  Call();
   const Fault fault = Operate(L"rmdir " + path);
   if (!Begin(fault, L"rmdir " + path)) return false;
   const std::wstring at = Resolve(path);
@@ -293,23 +484,38 @@ bool FakePlatform::RemoveEmptyDirectory(const std::wstring& path) {
 }
 
 bool FakePlatform::ReadExistingFile(const std::wstring& path, std::string& bytes) {
+  Call();
   log.push_back(L"read " + path);
   bytes.clear();
   const std::wstring at = Resolve(path);
   auto it = files.find(at);
   if (it == files.end()) return Failed(Inspect(at) == PathKind::kMissing ? MissingError(at) : 5);
-  if (lockedPaths.count(at)) return Failed(32);
+  if (Refused(at, Access::kRead)) return Failed(kErrorSharingViolation);
   bytes = it->second;
   return true;
 }
 
-bool FakePlatform::ReadPieces(const std::wstring& path, const std::function<void(const char*, size_t)>& piece) {
-  log.push_back(L"read " + path);
+std::unique_ptr<IHeldFile> FakePlatform::Hold(const std::wstring& path) {
+  Call();
+  log.push_back(L"hold " + path);
   const std::wstring at = Resolve(path);
-  auto it = files.find(at);
-  if (it == files.end()) return Failed(Inspect(at) == PathKind::kMissing ? MissingError(at) : 5);
-  if (lockedPaths.count(at)) return Failed(32);
-  const std::string& content = it->second;
+  uint32_t error = 0;
+  if (!files.count(at)) {
+    error = Inspect(at) == PathKind::kMissing ? MissingError(at) : 5;
+  } else if (Refused(at, Access::kHold)) {
+    error = kErrorSharingViolation;
+  }
+  if (error != 0) {
+    Failed(error);
+    return nullptr;
+  }
+  return std::make_unique<FakeHeldFile>(*this, path, at, IdentityAt(at));
+}
+
+bool FakePlatform::ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) {
+  Call();
+  log.push_back(L"read " + file.Path());
+  const std::string& content = files.at(Held(file).at);
   for (size_t offset = 0; offset < content.size();) {
     if (failReadAt >= 0 && offset >= static_cast<size_t>(failReadAt)) return Failed(23);
     size_t size = std::min(readPieceBytes, content.size() - offset);
@@ -320,7 +526,79 @@ bool FakePlatform::ReadPieces(const std::wstring& path, const std::function<void
   return true;
 }
 
+bool FakePlatform::MustCopy(const IHeldFile& file, const std::wstring& target) {
+  return !misjudgeVolumes && VolumeOf(Held(file).at) != VolumeOf(Resolve(target));
+}
+
+bool FakePlatform::CopyHeld(IHeldFile& file, const std::wstring& copy) {
+  FakeHeldFile& held = Held(file);
+  Call();
+  const std::wstring at = Resolve(copy);
+  const std::string& content = files.at(held.at);
+  const bool room = !files.count(at) && Inspect(ParentOf(at)) == PathKind::kDirectory;
+  if (operations + 1 == dieAtOperation && room) {
+    // Cut off half-way: made at its full size first, the copy holds the first half and zeros.
+    files[at] = content.substr(0, content.size() / 2) + std::string(content.size() - content.size() / 2, '\0');
+  }
+  const std::wstring what = L"copy " + file.Path() + L" -> " + copy;
+  const Fault fault = Operate(what);
+  if (!Begin(fault, what)) return false;
+  if (files.count(at)) return Failed(80);
+  if (!room) return Failed(3);
+  files[at] = content;
+  if (m_forgedLastWrite.count(held.at)) m_forgedLastWrite[at] = m_forgedLastWrite[held.at];
+  held.HoldCopy(at);
+  return Finish(fault, true);
+}
+
+bool FakePlatform::PlaceHeld(IHeldFile& file, const std::wstring& target) {
+  FakeHeldFile& held = Held(file);
+  ++moveCount;
+  if (fileStageDepth == 0) ++movesOutsideFileStage;
+  Call();
+  const std::wstring what = L"move " + file.Path() + L" -> " + target;
+  const Fault fault = Operate(what);
+  if (!Begin(fault, what)) return false;
+  const bool copied = !held.copyAt.empty();
+  const std::wstring source = copied ? held.copyAt : held.at;
+  const std::wstring at = Resolve(target);
+  if (!copied && VolumeOf(source) != VolumeOf(at)) return Failed(kErrorNotSameDevice);
+  if (files.count(at) && Refused(at, Access::kDelete)) return Failed(kErrorAccessDenied);
+  if (Inspect(at) == PathKind::kDirectory || Inspect(at) == PathKind::kDirectoryLink) return Failed(5);
+  const std::wstring parent = ParentOf(at);
+  if (!parent.empty() && Inspect(parent) != PathKind::kDirectory) return Failed(3);
+  const std::wstring staged = held.at;
+  held.Release();
+  MoveEntry(source, at);
+  if (copied && !Refused(staged, Access::kDelete)) {
+    files.erase(staged);  // the staged file the copy came from
+    m_forgedLastWrite.erase(staged);
+  }
+  return Finish(fault, true);
+}
+
+bool FakePlatform::OtherProgramWrites(const std::wstring& path, const std::string& content, bool keepLastWrite) {
+  const std::wstring at = Resolve(path);
+  if (Refused(at, Access::kWrite)) return false;
+  const bool existed = files.count(at) != 0;
+  const uint64_t lastWrite = existed ? IdentityAt(at).lastWrite : 0;
+  files[at] = content;
+  m_forgedLastWrite.erase(at);
+  if (existed && keepLastWrite) m_forgedLastWrite[at] = lastWrite;
+  return true;
+}
+
+bool FakePlatform::OtherProgramMoves(const std::wstring& from, const std::wstring& path) {
+  const std::wstring source = Resolve(from), at = Resolve(path);
+  if (!files.count(source) || Refused(source, Access::kDelete) || (files.count(at) && Refused(at, Access::kDelete))) {
+    return false;
+  }
+  MoveEntry(source, at);
+  return true;
+}
+
 bool FakePlatform::WriteDurably(const std::wstring& path, const std::string& bytes, bool append) {
+  Call();
   const std::wstring at = Resolve(path);
   if (operations + 1 == dieAtOperation) {
     // Cut off half-way: the disk holds the first half of what was being written.
@@ -331,15 +609,17 @@ bool FakePlatform::WriteDurably(const std::wstring& path, const std::string& byt
   const Fault fault = Operate(what);
   if (!Begin(fault, what)) return false;
   const std::wstring parent = ParentOf(at);
-  if (lockedPaths.count(at)) return Failed(32);
+  if (files.count(at) && Refused(at, Access::kWrite)) return Failed(kErrorSharingViolation);
   if (!parent.empty() && Inspect(parent) != PathKind::kDirectory) return Failed(3);
   if (append && !files.count(at)) return Failed(2);
   std::string& file = files[at];
   file = (append ? file : std::string()) + bytes;
+  m_forgedLastWrite.erase(at);
   return Finish(fault, true);
 }
 
 bool FakePlatform::DeleteDirectoryTree(const std::wstring& directory) {
+  Call();
   log.push_back(L"rmtree " + directory);
   const std::wstring at = FakeFullPath(Resolve(directory));
   // A link named last is removed as a link; what it leads to is someone else's.

@@ -62,11 +62,12 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// ReplaceFiles inside a held file stage, as the worker runs it.
+// ReplaceFiles inside a held file stage, with the staged files held, as the worker runs it.
 UpdateOutcome Replace(CUpdateContext& context, FakePlatform& platform) {
   CFileStage stage(platform);
   EXPECT_TRUE(stage.Enter());
-  return ReplaceFiles(context, platform);
+  const UpdateOutcome held = HoldStagedFiles(context, platform);
+  return held == UpdateOutcome::kOk ? ReplaceFiles(context, platform) : held;
 }
 
 TEST(ReplaceFiles, JournalsThenReplacesAnExistingFileAndCreatesANewOne) {
@@ -78,7 +79,9 @@ TEST(ReplaceFiles, JournalsThenReplacesAnExistingFileAndCreatesANewOne) {
 
   EXPECT_EQ(Replace(context, platform), UpdateOutcome::kOk);
   EXPECT_EQ(Narrow(platform.log),
-            Narrow({L"write C:\\Zoria\\zrUpdater.journal",
+            Narrow({L"hold C:\\Zoria\\cache\\update\\a.staged",
+                    L"hold C:\\Zoria\\cache\\update\\b.staged",
+                    L"write C:\\Zoria\\zrUpdater.journal",
                     L"status pro_update_file_dds(1,2,a.dll)",
                     L"move C:\\Zoria\\a.dll -> C:\\Zoria\\a.dll.bak",
                     L"move C:\\Zoria\\cache\\update\\a.staged -> C:\\Zoria\\a.dll",
@@ -163,7 +166,7 @@ TEST(ReplaceFiles, FilesNamedLikeBackupsThatWereThereBeforeAreLeftAlone) {
     CUpdateContext context;
     Stage(platform, context, L"C:\\Zoria\\a.dll", L"a", "new a");
     Stage(platform, context, L"C:\\Zoria\\missing.dll", L"m", "new m");
-    if (fails) platform.lockedPaths = {L"C:\\Zoria\\missing.dll"};
+    if (fails) platform.failOperation = 5;  // journal, a's two moves, the folders, then missing.dll's
 
     EXPECT_EQ(Replace(context, platform), fails ? UpdateOutcome::kMoveFailed : UpdateOutcome::kOk);
     ASSERT_FALSE(context.backups.empty());
@@ -217,7 +220,8 @@ TEST(ReplaceFiles, NothingMovesWithoutAJournalOrACommit) {
   }
 }
 
-TEST(ReplaceFiles, ALockedFirstFileEndsAtOnceWithNothingRecorded) {
+// Held for good: the updater waits a few seconds, then gives up.
+TEST(ReplaceFiles, ALockedFirstFileEndsAfterAFewSecondsWithNothingRecorded) {
   Installation platform;
   platform.files[L"C:\\Zoria\\a.dll"] = "old a";
   platform.lockedPaths = {L"C:\\Zoria\\a.dll"};
@@ -227,7 +231,12 @@ TEST(ReplaceFiles, ALockedFirstFileEndsAtOnceWithNothingRecorded) {
 
   EXPECT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
   EXPECT_TRUE(context.backups.empty());
-  EXPECT_EQ(platform.StatusTexts().size(), 1u);
+  EXPECT_EQ(platform.StatusTexts(), (std::vector<std::wstring>{L"pro_update_file_dds(1,2,a.dll)", L"pro_file_in_use_s(a.dll)"}));
+  EXPECT_EQ(platform.clock, 4500u) << "4.5 s of growing pauses";
+  EXPECT_EQ(std::count(platform.log.begin(), platform.log.end(), L"move C:\\Zoria\\a.dll -> C:\\Zoria\\a.dll.bak"), 8)
+      << "tried once, then after each pause";
+  EXPECT_EQ(platform.record.end()[-2], "still held after 4.5 s, given up: \"C:\\Zoria\\a.dll\"");
+  EXPECT_EQ(platform.record.back(), "failed: move \"C:\\Zoria\\a.dll\" -> \"C:\\Zoria\\a.dll.bak\": error 32 (held by another program)");
 
   platform.log.clear();
   RollbackFiles(context, platform);
@@ -244,7 +253,7 @@ TEST(RollbackFiles, ThirdOfFiveFailingRestoresTheFirstThreeInOrder) {
     platform.files[kProduct + L"\\" + name + L".dll"] = "old " + WideToUtf8(name);
     Stage(platform, context, kProduct + L"\\" + name + L".dll", name, "new " + WideToUtf8(name));
   }
-  platform.files.erase(kStaging + L"\\c.staged");  // the third new content is missing
+  platform.failOperation = 7;  // the journal, two moves for each of a and b, c moved aside, then c's new content
 
   EXPECT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
   ASSERT_EQ(context.backups.size(), 3u);
@@ -279,7 +288,7 @@ TEST(RollbackFiles, DeletesFilesTheRunCreatedAndPausesOnlyForAWindow) {
     CUpdateContext context;
     Stage(platform, context, L"C:\\Zoria\\new\\n.dll", L"n", "new n");
     Stage(platform, context, L"C:\\Zoria\\x.dll", L"x", "new x");
-    platform.files.erase(kStaging + L"\\x.staged");
+    platform.failOperation = 5;  // the journal, n's folders and move, x's folders, then x's move
 
     EXPECT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
     platform.log.clear();
@@ -298,19 +307,43 @@ TEST(RollbackFiles, DeletesFilesTheRunCreatedAndPausesOnlyForAWindow) {
   }
 }
 
-// An existing "a.dll" and a new "b.dll" in `folder` (ending in its separator), whose staged
-// file is gone: the run fails at b after a was replaced.
-void StageAThenAMissingB(FakePlatform& platform, CUpdateContext& context, const std::wstring& folder) {
+// An existing "a.dll" and a new "b.dll" in `folder` (ending in its separator), whose move
+// fails: the run fails at b after a was replaced.
+void StageAThenAFailingB(FakePlatform& platform, CUpdateContext& context, const std::wstring& folder) {
   platform.files[folder + L"a.dll"] = "old a";
   Stage(platform, context, folder + L"a.dll", L"a", "new a");
   Stage(platform, context, folder + L"b.dll", L"b", "new b");
-  platform.files.erase(kStaging + L"\\b.staged");
+  platform.failOperation = 5;  // the journal, a's two moves, b's folders, then b's move
+}
+
+// Another program's file that took a parking name after the run planned it is neither replaced
+// nor deleted, beside a replaced file or a created one: the file stays as it is, and so does the
+// journal, for the next start.
+TEST(RollbackFiles, AFileThatTookTheParkingNameMeanwhileIsLeftAlone) {
+  for (const bool created : {false, true}) {
+    SCOPED_TRACE(created ? "beside a created file" : "beside a replaced file");
+    Installation platform;
+    CUpdateContext context;
+    platform.files[L"C:\\Zoria\\a.dll"] = "old a";
+    Stage(platform, context, L"C:\\Zoria\\a.dll", L"a", "new a");
+    Stage(platform, context, L"C:\\Zoria\\n.dll", L"n", "new n");
+    Stage(platform, context, L"C:\\Zoria\\b.dll", L"b", "new b");
+    platform.failOperation = 7;  // the journal, a's two moves, n's folders and move, b's folders, b's move
+    ASSERT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
+    const std::wstring taken = created ? L"C:\\Zoria\\n.dll.tmp" : L"C:\\Zoria\\a.dll.tmp";
+    platform.files[taken] = "someone's";
+    RollbackFiles(context, platform);
+    EXPECT_EQ(platform.files[taken], "someone's");
+    EXPECT_EQ(platform.files[created ? L"C:\\Zoria\\n.dll" : L"C:\\Zoria\\a.dll.bak"], created ? "new n" : "old a");
+    EXPECT_EQ(platform.files.count(kJournal), 1u);
+    EXPECT_EQ(platform.StatusTexts().back(), created ? L"pro_restore_failed_dds(2,3,n.dll)" : L"pro_restore_failed_dds(1,3,a.dll)");
+  }
 }
 
 TEST(ReplaceFiles, PathsWithForwardSlashesOnly) {
   Installation platform;
   CUpdateContext context;
-  StageAThenAMissingB(platform, context, L"C:/Zoria/");
+  StageAThenAFailingB(platform, context, L"C:/Zoria/");
   EXPECT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
   RollbackFiles(context, platform);
   const auto texts = platform.StatusTexts();
@@ -324,7 +357,7 @@ TEST(ReplaceFiles, PathsWithForwardSlashesOnly) {
 TEST(RollbackFiles, TheParkedFileReturnsWhenTheBackupCannotComeBackAndTheJournalStays) {
   Installation platform;
   CUpdateContext context;
-  StageAThenAMissingB(platform, context, L"C:\\Zoria\\");
+  StageAThenAFailingB(platform, context, L"C:\\Zoria\\");
   ASSERT_EQ(Replace(context, platform), UpdateOutcome::kMoveFailed);
 
   platform.failOperation = platform.operations + 2;  // moving a.dll.bak back
@@ -360,7 +393,7 @@ TEST(ReplaceFiles, ATargetListedTwiceKeepsItsOriginalRestorable) {
     CUpdateContext context;
     Stage(platform, context, L"C:\\Zoria\\a.dll", L"first", "first");
     Stage(platform, context, L"C:\\Zoria\\sub\\..\\A.DLL.", L"second", "second");
-    if (c.secondMoveFails) platform.files.erase(kStaging + L"\\second.staged");
+    if (c.secondMoveFails) platform.failOperation = 4;  // the journal, two steps for the first, the second
 
     const UpdateOutcome result = Replace(context, platform);
     EXPECT_EQ(context.backups.size(), 1u);
@@ -386,7 +419,16 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
   const std::wstring b = kProduct + L"\\b.dll", bStaged = kStaging + L"\\b.staged";
   const std::string md5 = "3e6ccdf94150d22dd4b2c94bfba165bf";   // of "new b"
   const std::string longer = "749a54a17e9b07e22fff8ac1375e95e5";  // of "new b!": b is one byte short
-  enum class Read { kFine, kHeld, kBadSector };
+  // What another program does with the second staged file meanwhile.
+  enum class Read {
+    kFine,
+    kHeld,          // holds it without sharing, for good
+    kReadShared,    // holds it, letting others read it but not delete it
+    kWriteShared,   // holds it, letting others read and write it but not delete it
+    kScanned,       // reads it, letting others do anything: it can be held all the same
+    kHeldAMoment,   // holds it without sharing for a second
+    kBadSector,
+  };
   struct Case {
     const char* name;
     std::wstring tmp, path;  // of the second of three entries
@@ -418,7 +460,18 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
       {"target through a link", bStaged, kProduct + L"\\linked\\b.dll"},
       {"target below a file", bStaged, kProduct + L"\\a.dll\\b.dll"},
       {"target is the journal", bStaged, kProduct + L"\\ZRUPDATER.JOURNAL"},
+      {"target is the journal, with trailing dots and blanks", bStaged, kProduct + L"\\zrUpdater.journal. ."},
+      {"target is the journal, in the \\\\?\\ form", bStaged, L"\\\\?\\" + kProduct + L"\\zrUpdater.journal"},
+      {"target is the short name the journal will have", bStaged, kProduct + L"\\" + FakePlatform::ShortNameOf(L"zrUpdater.journal")},
       {"target is the lock", bStaged, kProduct + L"\\zrUpdater.lock"},
+      {"target is the record", bStaged, kProduct + L"\\zrUpdater.log"},
+      {"target is the previous record", bStaged, kProduct + L"\\ZRUPDATER.LOG.1"},
+      {"target is the short name of the backup the run makes", bStaged, kProduct + L"\\" + FakePlatform::ShortNameOf(L"a.dll.bak")},
+      {"target is a numbered backup name of a target", bStaged, kProduct + L"\\a.dll.2.bak"},
+      {"target is the copy name of a target", bStaged, kProduct + L"\\A.DLL.new"},
+      {"target in a new folder named like a short name", bStaged, kProduct + L"\\NEWF~1AB\\b.dll"},
+      {"target in an existing folder named by its short name", bStaged,
+       kProduct + L"\\" + FakePlatform::ShortNameOf(L"plugins") + L"\\b.dll", true},
       {"staged file in the installation, not in its cache", kProduct + L"\\plugins\\b.new", b},
       {"staged file named like a target's backup", kStaging + L"\\x.dat.bak", kStaging + L"\\x.dat"},
       {"staged file outside the installation", L"D:\\downloads\\b.new", b, true},
@@ -432,6 +485,11 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
       {"md5 of 33 digits: not checked", bStaged, b, true, longer + "0"},
       {"md5 with blanks: not checked", bStaged, b, true, " " + longer},
       {"md5 matches, staged file held", bStaged, b, false, md5, Read::kHeld},
+      {"staged file held", bStaged, b, false, "", Read::kHeld},
+      {"staged file held: read allowed, delete refused", bStaged, b, false, md5, Read::kReadShared},
+      {"staged file held: write allowed, delete refused", bStaged, b, false, "", Read::kWriteShared},
+      {"staged file read by a program that shares it", bStaged, b, true, md5, Read::kScanned},
+      {"staged file held for a moment", bStaged, b, true, md5, Read::kHeldAMoment},
       {"md5 matches, staged file unreadable part-way", bStaged, b, false, md5, Read::kBadSector},
   };
   for (const Case& c : cases) {
@@ -450,8 +508,15 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
     platform.files[L"D:\\downloads\\b.new"] = "new b";
     platform.files[kStaging + L"\\c.staged"] = "new c";
     platform.processes[7] = {kProduct + L"\\zrCastrix.exe"};
-    if (c.read == Read::kHeld) platform.lockedPaths.insert(bStaged);
-    if (c.read == Read::kBadSector) platform.failReadAt = 3;
+    switch (c.read) {
+      case Read::kHeld: platform.lockedPaths.insert(bStaged); break;
+      case Read::kReadShared: platform.holders.insert({bStaged, test::Holder{}}); break;
+      case Read::kWriteShared: platform.holders.insert({bStaged, test::Holder{true, true, true, false}}); break;
+      case Read::kScanned: platform.holders.insert({bStaged, test::Holder{false, true, true, true}}); break;
+      case Read::kHeldAMoment: platform.holders.insert({bStaged, test::Holder{true, false, false, false, 1000}}); break;
+      case Read::kBadSector: platform.failReadAt = 3; break;
+      case Read::kFine: break;
+    }
     platform.readPieceBytes = 2;
     CUpdateContext context;
     context.files = {{"", "", kStaging + L"\\a.staged", kProduct + L"\\a.dll", 0},
@@ -463,6 +528,8 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
     CFileStage stage(platform);
     if (c.usable) {
       EXPECT_EQ(CheckFileEntries(context, platform), UpdateOutcome::kOk);
+      EXPECT_EQ(context.heldStaged.size(), 3u) << "every staged file held from here on";
+      EXPECT_EQ(platform.clock, c.read == Read::kHeldAMoment ? 1500u : 0u) << "a moment's lock is waited out";
       continue;
     }
     EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kCheckRefused);
@@ -470,9 +537,12 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
     EXPECT_EQ(platform.operations, 0);
     EXPECT_EQ(platform.processes.count(7), 1u) << "the product is not closed for nothing";
     EXPECT_EQ(platform.fileStageRequests, 0);
+    EXPECT_TRUE(context.heldStaged.empty());
     ASSERT_FALSE(platform.StatusTexts().empty());
-    EXPECT_EQ(platform.StatusTexts().back(), (c.md5.empty() ? L"pro_update_file_dds(2,3," : L"pro_verify_md5_error(2,3,") +
-                                                 FileNameOfPath(c.path) + L")");
+    // Refused for its md5, or before the md5 is read (a path rule, a staged file held by another program).
+    const bool md5Read = !c.md5.empty() && (c.read == Read::kFine || c.read == Read::kBadSector);
+    EXPECT_EQ(platform.StatusTexts().back(),
+              (md5Read ? L"pro_verify_md5_error(2,3," : L"pro_update_file_dds(2,3,") + FileNameOfPath(c.path) + L")");
   }
 }
 
@@ -510,22 +580,96 @@ TEST(ApplyUpdate, TheMd5CheckFillsTheBarBeforeTheProductIsAsked) {
   EXPECT_EQ(platform.files[kProduct + L"\\a.dll"], std::string(300000, 'x'));
 }
 
-// A staged file replaced by another program after its check (while the user was asked, say)
-// is not installed: nothing moves.
-TEST(ApplyUpdate, AStagedFileChangedAfterItsCheckIsNotInstalled) {
+// From its check to its move no other program can change a staged file: neither rewrite it
+// (setting its time back), nor move another file onto it, nor move it away; what was checked is
+// installed.
+TEST(ApplyUpdate, NoOtherProgramCanChangeAStagedFileFromItsCheckToItsMove) {
   Installation platform;
   platform.processes[7] = {kProduct + L"\\zrCastrix.exe"};
   platform.boxAnswers = {BoxAnswer::kFirst};
   platform.files[kProduct + L"\\a.dll"] = "old a";
+  platform.files[L"C:\\evil"] = "new A";
   CUpdateContext context;
   Stage(platform, context, kProduct + L"\\a.dll", L"a", "new a");
   context.files[0].md5 = "49746909ac6ede6a7a85f557a212a066";
-  platform.onBox = [](FakePlatform& p) { p.files[kStaging + L"\\a.staged"] = "new A"; };
+  std::vector<bool> attempts;
+  platform.onBox = [&](FakePlatform& p) {
+    const std::wstring staged = kStaging + L"\\a.staged";
+    attempts = {p.OtherProgramWrites(staged, "new A", true), p.OtherProgramMoves(L"C:\\evil", staged),
+                p.OtherProgramMoves(staged, L"C:\\away")};
+  };
   CFileStage stage(platform);
-  EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kCheckRefused);
-  EXPECT_EQ(platform.files[kProduct + L"\\a.dll"], "old a");
-  EXPECT_EQ(platform.operations, 0);
-  EXPECT_EQ(platform.StatusTexts().back(), L"pro_verify_md5_error(1,1,a.dll)");
+  EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kOk);
+  EXPECT_EQ(attempts, std::vector<bool>(3, false));
+  EXPECT_EQ(platform.files[kProduct + L"\\a.dll"], "new a");
+  // Once the update is over the file is nobody's: the fake does let another program at it.
+  platform.files[kStaging + L"\\b"] = "b";
+  EXPECT_TRUE(platform.OtherProgramWrites(kStaging + L"\\b", "B", true));
+}
+
+// From another volume a staged file is copied beside its target, under a name of the run's own,
+// before the target moves; the copy is renamed over the target and the staged file deleted. A
+// volume told apart only by the rename (it failed with error 17) gets its copy then.
+TEST(ApplyUpdate, AStagedFileFromAnotherVolumeIsCopiedBesideItsTargetFirst) {
+  for (const bool misjudged : {false, true}) {
+    SCOPED_TRACE(misjudged ? "volumes told apart by the rename" : "volumes known apart");
+    Installation platform;
+    platform.directories.insert(L"D:\\staging");
+    platform.files[kProduct + L"\\a.dll"] = "old a";
+    platform.files[L"D:\\staging\\a.new"] = "new a";
+    platform.misjudgeVolumes = misjudged;
+    CUpdateContext context;
+    context.files = {{"", "", L"D:\\staging\\a.new", kProduct + L"\\a.dll", 0}};
+    ASSERT_EQ(Replace(context, platform), UpdateOutcome::kOk);
+    std::vector<std::wstring> moves;
+    for (const std::wstring& line : platform.log) {
+      if (line.compare(0, 5, L"move ") == 0 || line.compare(0, 5, L"copy ") == 0) moves.push_back(line);
+    }
+    const std::wstring copy = L"copy D:\\staging\\a.new -> C:\\Zoria\\a.dll.new";
+    const std::wstring backup = L"move C:\\Zoria\\a.dll -> C:\\Zoria\\a.dll.bak";
+    const std::wstring place = L"move D:\\staging\\a.new -> C:\\Zoria\\a.dll";
+    const std::vector<std::wstring> expected =
+        misjudged ? std::vector<std::wstring>{backup, place, copy, place} : std::vector<std::wstring>{copy, backup, place};
+    EXPECT_EQ(moves, expected);
+    EXPECT_EQ(platform.files, (FileTable{{kProduct + L"\\a.dll", "new a"}})) << "no copy and no staged file left";
+    EXPECT_EQ(platform.record[0], "journal written: files to replace 1, to create 0, folders to make 0, copied from another volume " +
+                                      std::string(misjudged ? "0" : "1"));
+  }
+}
+
+// A file held by another program for a moment (a virus scanner) is waited for; the status line
+// names it meanwhile, and the record tells the wait and its end.
+TEST(ReplaceFiles, AFileHeldForAMomentIsWaitedFor) {
+  Installation platform;
+  platform.files[kProduct + L"\\a.dll"] = "old a";
+  platform.holders.insert({kProduct + L"\\a.dll", test::Holder{false, true, true, false, 1000}});
+  CUpdateContext context;
+  Stage(platform, context, kProduct + L"\\a.dll", L"a", "new a");
+  EXPECT_EQ(Replace(context, platform), UpdateOutcome::kOk);
+  EXPECT_EQ(platform.files[kProduct + L"\\a.dll"], "new a");
+  EXPECT_EQ(platform.clock, 1500u);
+  EXPECT_EQ(platform.StatusTexts()[1], L"pro_file_in_use_s(a.dll)");
+  const std::vector<std::string> waits(platform.record.begin() + 1, platform.record.begin() + 3);
+  EXPECT_EQ(waits, (std::vector<std::string>{"waiting for \"C:\\Zoria\\a.dll\": error 32 (held by another program)",
+                                             "free again after 1.5 s: \"C:\\Zoria\\a.dll\""}));
+}
+
+// A run waits 30 s at most in all: forty backups held for good after the commit cost no more.
+TEST(ReplaceFiles, TheWaitsOfARunAreBounded) {
+  Installation platform;
+  CUpdateContext context;
+  for (int i = 0; i < 40; ++i) {
+    const std::wstring target = kProduct + L"\\f" + std::to_wstring(i);
+    platform.files[target] = "old";
+    Stage(platform, context, target, L"s" + std::to_wstring(i), "new");
+  }
+  platform.actAtCall = 1 + 40 + 1 + 80 + 1;  // the holds, the journal, the moves, the commit: the backups' deletion
+  platform.actor = [](FakePlatform& p) {
+    for (int i = 0; i < 40; ++i) p.lockedPaths.insert(kProduct + L"\\f" + std::to_wstring(i) + L".bak");
+  };
+  EXPECT_EQ(Replace(context, platform), UpdateOutcome::kOk);
+  EXPECT_EQ(platform.clock, CPatientFileSystem::kRunWaitMs);
+  EXPECT_EQ(context.leftovers.size(), 40u) << "the next start deletes them";
 }
 
 TEST(ApplyUpdate, ClosesTheProductFirstAndTouchesNothingWhenThatFails) {
@@ -568,6 +712,7 @@ PlannedFile Planned(const std::wstring& target, const char* original, const char
     file.original = FakePlatform::IdentityOf(original);
   }
   file.parking = target + L".tmp";
+  file.copy = target + L".new";
   file.replacements = {FakePlatform::IdentityOf(replacement)};
   return file;
 }
@@ -601,6 +746,15 @@ TEST(RecoverInterruptedRun, FinishesWhatTheJournalLeftAndOnlyThat) {
        {{a, "old a"}, {b + L".bak", "old b"}, {b, "new b"}, {n, "new n"}}, old},
       {"killed while backups were deleted", ThreeFileJournal("commit\r\n"),
        {{a, "new a"}, {b + L".bak", "old b"}, {b, "new b"}, {n, "new n"}}, {{a, "new a"}, {b, "new b"}, {n, "new n"}}},
+      {"a finished run's backup name holding a user's file now", ThreeFileJournal("commit\r\n"),
+       {{a, "new a"}, {a + L".bak", "the user's"}, {b, "new b"}, {n, "new n"}},
+       {{a, "new a"}, {a + L".bak", "the user's"}, {b, "new b"}, {n, "new n"}}},
+      {"killed while a copy from another volume was made", plan,
+       {{a, "old a"}, {a + L".new", std::string("ne\0\0\0", 5)}, {b, "old b"}}, old},
+      {"killed after the copy, its target moved aside", plan, {{a + L".bak", "old a"}, {a + L".new", "new a"}, {b, "old b"}},
+       old},
+      {"a user's file at a copy name", plan, {{a, "old a"}, {a + L".new", "someone's"}, {b, "old b"}},
+       {{a, "old a"}, {a + L".new", "someone's"}, {b, "old b"}}},
       {"killed while the plan was written", plan.substr(0, plan.size() / 2),
        {{a, "old a"}, {a + L".bak", "someone's"}}, {{a, "old a"}, {a + L".bak", "someone's"}}},
       {"a foreign backup beside the run's", ThreeFileJournal("", a + L".2.bak"),
@@ -684,6 +838,21 @@ TEST(RecoverInterruptedRun, MovesNothingWhileTheProductRunsOnAndKeepsTheJournalW
   }
 }
 
+// A plan with its "end" line, as the updater writes it.
+std::string Signed(const std::string& plan) { return plan + "end|" + JournalChecksum(plan) + "\r\n"; }
+
+// A journal that an updater before copies wrote (version 2, no copy field) is read all the same.
+TEST(Journal, AJournalWithoutCopyNamesIsReadAsOneWhoseFilesHaveNone) {
+  const Journal read = ParseJournal(Signed("zrUpdater journal 2\r\nB|C:\\a|C:\\a.bak|C:\\a.tmp|4@5|6@7\r\n") + "commit\r\n");
+  EXPECT_EQ(read.state, Journal::State::kFinished);
+  ASSERT_EQ(read.files.size(), 1u);
+  EXPECT_EQ(read.files[0].parking, L"C:\\a.tmp");
+  EXPECT_EQ(read.files[0].copy, L"");
+  EXPECT_EQ(read.files[0].original, (FileIdentity{4, 5}));
+  EXPECT_EQ(ParseJournal(Signed("zrUpdater journal 3\r\nB|C:\\a|C:\\a.bak|C:\\a.tmp|4@5|6@7\r\n")).state,
+            Journal::State::kDamaged) << "a version 3 line has its copy field";
+}
+
 TEST(Journal, RoundTripsEveryPathAndShowsAnyDamage) {
   Journal journal;
   PlannedFile file = Planned(L"C:\\Program Files\\Zoria 投屏\\a|b%c.dll", "old", "new", L"C:\\x\\a.2.bak");
@@ -708,18 +877,28 @@ TEST(Journal, RoundTripsEveryPathAndShowsAnyDamage) {
       {text + "commit\r\nX\r\n", Journal::State::kDamaged},
       {text.substr(0, 40) + "%" + text.substr(41), Journal::State::kDamaged},
       {"zrUpdater journal 1\r\nB C:\\a\r\nend\r\n", Journal::State::kDamaged},
+      {Signed("zrUpdater journal 3\r\nB|C:\\a|C:\\a.bak|C:\\a.tmp|C:\\a.new|18446744073709551616@1|1@1\r\n"),
+       Journal::State::kDamaged},  // one more than 64 bits hold
+      {Signed("zrUpdater journal 3\r\nB|C:\\a|C:\\a.bak|C:\\a.tmp|C:\\a.new|99999999999999999999@1|1@1\r\n"),
+       Journal::State::kDamaged},
+      {Signed("zrUpdater journal 3\r\nB|C:\\a|C:\\a.bak|C:\\a.tmp|C:\\a.new|18446744073709551615@1|1@1\r\n"),
+       Journal::State::kPlanned},  // the most 64 bits hold
   };
   for (const auto& variant : variants) {
     SCOPED_TRACE(variant.bytes);
     const Journal read = ParseJournal(variant.bytes);
     EXPECT_EQ(read.state, variant.state);
-    if (read.state != Journal::State::kPlanned && read.state != Journal::State::kFinished) continue;
+    if (read.files.size() == 1) {
+      EXPECT_EQ(read.files[0].original.size, UINT64_MAX);
+    }
+    if (read.files.size() != 2) continue;
     ASSERT_EQ(read.files.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
       EXPECT_EQ(read.files[i].target, journal.files[i].target);
       EXPECT_EQ(read.files[i].existed, journal.files[i].existed);
       EXPECT_EQ(read.files[i].backup, journal.files[i].backup);
       EXPECT_EQ(read.files[i].parking, journal.files[i].parking);
+      EXPECT_EQ(read.files[i].copy, journal.files[i].copy);
       EXPECT_EQ(read.files[i].original, journal.files[i].original);
       EXPECT_EQ(read.files[i].replacements, journal.files[i].replacements);
     }
@@ -733,11 +912,14 @@ TEST(Journal, RoundTripsEveryPathAndShowsAnyDamage) {
 // ---- Fault sweeps ---------------------------------------------------------------------------
 
 // One manifest entry of a sweep: which product file (by number), whether it exists before,
-// and which spelling of its path the entry uses.
+// which spelling of its path the entry uses, and where its staged file lies: in the cache (0),
+// on another volume (1), or on another volume the updater takes for its own until a rename
+// fails (2).
 struct SweepEntry {
   int file;
   bool existed;
   int spelling = 0;
+  int staging = 0;
 };
 
 std::wstring SweepPath(const SweepEntry& entry) {
@@ -773,6 +955,14 @@ void Prepare(SweepRun& run, const std::vector<SweepEntry>& manifest) {
     }
     const std::string content = "staged " + std::to_string(i);
     Stage(run.platform, run.context, path, L"s" + std::to_wstring(i), content);
+    if (manifest[i].staging != 0) {
+      UpdateFileEntry& entry = run.context.files.back();
+      run.platform.files.erase(entry.tmp);
+      entry.tmp = L"D:\\staging\\s" + std::to_wstring(i);
+      run.platform.files[entry.tmp] = content;
+      run.platform.directories.insert(L"D:\\staging");
+      run.platform.misjudgeVolumes = run.platform.misjudgeVolumes || manifest[i].staging == 2;
+    }
     run.finals[path] = content;
   }
   for (const auto& [path, content] : run.foreign) run.platform.files[path] = content;
@@ -797,12 +987,20 @@ std::vector<std::vector<SweepEntry>> SweepManifests(int most) {
   manifests.push_back({e0, e1, e0b, e1b});
   manifests.push_back({n2, e0, n2b, e1, e0c, n3});
   manifests.push_back({e0, e0b, e0c});
+  // Staged files on another volume: copied beside their targets first.
+  const SweepEntry e0d{0, true, 0, 1}, n2d{2, false, 0, 1}, e1m{1, true, 0, 2};
+  manifests.push_back({e0d});
+  manifests.push_back({e0d, n2d, e1});
+  manifests.push_back({n2, e0d, n2b});
+  manifests.push_back({e1m, n2});
   return manifests;
 }
 
 std::string Describe(const std::vector<SweepEntry>& manifest) {
   std::string text;
-  for (const SweepEntry& e : manifest) text += std::to_string(e.file) + (e.existed ? "E" : "N") + std::to_string(e.spelling) + " ";
+  for (const SweepEntry& e : manifest) {
+    text += std::to_string(e.file) + (e.existed ? "E" : "N") + std::to_string(e.spelling) + "/" + std::to_string(e.staging) + " ";
+  }
   return text;
 }
 
@@ -870,7 +1068,7 @@ UpdateOutcome RecoverOn(const FakePlatform& disk, FakePlatform& next) {
 int CleanOperationCount(const std::vector<SweepEntry>& manifest) {
   SweepRun run;
   Prepare(run, manifest);
-  EXPECT_EQ(Replace(run.context, run.platform), UpdateOutcome::kOk);
+  EXPECT_EQ(Replace(run.context, run.platform), UpdateOutcome::kOk) << Describe(manifest);
   return run.platform.operations;
 }
 
@@ -979,26 +1177,70 @@ TEST(FaultSweep, AFailingRollbackNeverLosesAnOriginal) {
 // recovers, itself dying at every point once more; or an operation there throws (memory
 // exhausted), and the run must end as a failed one. Every single run must end with the
 // installation all old or all new and nothing left.
-TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
-  const std::wstring config = L"C:\\update.xml";
-  // Every staged file with its md5: the check runs before every replacing.
-  auto manifestXml = [](SweepRun& run) {
-    std::string xml = "<config>";
-    for (const auto& entry : run.context.files) {
-      CMd5 md5;
-      const std::string& staged = run.platform.files[entry.tmp];
-      md5.Add(staged.data(), staged.size());
-      xml += "<file><md5>" + md5.Hex() + "</md5><tmp>" + WideToUtf8(entry.tmp) + "</tmp><path>" +
-             WideToUtf8(entry.path) + "</path></file>";
+const std::wstring kConfig = L"C:\\update.xml";
+
+// The sweep's manifest at kConfig, every staged file with its md5 (the check runs before every
+// replacing), a run failing at operation `fail` (-1: none), and every box answered with its
+// first button.
+void PrepareRun(SweepRun& run, const std::vector<SweepEntry>& manifest, int fail) {
+  Prepare(run, manifest);
+  std::string xml = "<config>";
+  for (const auto& entry : run.context.files) {
+    CMd5 md5;
+    const std::string& staged = run.platform.files[entry.tmp];
+    md5.Add(staged.data(), staged.size());
+    xml += "<file><md5>" + md5.Hex() + "</md5><tmp>" + WideToUtf8(entry.tmp) + "</tmp><path>" +
+           WideToUtf8(entry.path) + "</path></file>";
+  }
+  run.platform.files[kConfig] = xml + "</config>";
+  run.platform.failOperation = fail;
+  run.platform.boxAnswers = {BoxAnswer::kFirst, BoxAnswer::kFirst, BoxAnswer::kFirst};
+}
+
+// Another program tries to replace every staged file, rewriting it (its time set back) and
+// moving another file onto it, just before one call of a whole run, each call in turn: whatever
+// moment it picks, the files installed are those whose md5 was checked, or the run is refused
+// with nothing touched.
+TEST(FaultSweep, AStagedFileReplacedAtAnyMomentIsNeverInstalled) {
+  int cases = 0, refused = 0;
+  for (const auto& manifest : SweepManifests(3)) {
+    int calls = 0;
+    {
+      SweepRun run;
+      PrepareRun(run, manifest, -1);
+      CUpdateContext context;
+      ASSERT_EQ(RunUpdate(context, run.platform, kConfig), UpdateOutcome::kOk);
+      calls = run.platform.calls;
     }
-    return xml + "</config>";
-  };
-  auto setUp = [&](SweepRun& run, const std::vector<SweepEntry>& manifest, int fail) {
-    Prepare(run, manifest);
-    run.platform.files[config] = manifestXml(run);
-    run.platform.failOperation = fail;
-    run.platform.boxAnswers = {BoxAnswer::kFirst, BoxAnswer::kFirst, BoxAnswer::kFirst};
-  };
+    for (int at = 1; at <= calls; ++at) {
+      SCOPED_TRACE(testing::Message() << "manifest " << Describe(manifest) << ", replaced before call " << at);
+      SweepRun run;
+      PrepareRun(run, manifest, -1);
+      run.platform.actAtCall = at;
+      run.platform.actor = [&](FakePlatform& p) {
+        for (const UpdateFileEntry& entry : run.context.files) {
+          p.OtherProgramWrites(entry.tmp, "forged", true);
+          p.files[L"D:\\forged"] = "forged";
+          p.OtherProgramMoves(L"D:\\forged", entry.tmp);
+        }
+      };
+      CUpdateContext context;
+      const UpdateOutcome result = RunUpdate(context, run.platform, kConfig);
+      ASSERT_TRUE(result == UpdateOutcome::kOk || result == UpdateOutcome::kCheckRefused) << static_cast<int>(result);
+      ASSERT_TRUE(Holds(run.platform, Joined(result == UpdateOutcome::kOk ? run.finals : run.originals, run.foreign)));
+      refused += result == UpdateOutcome::kCheckRefused ? 1 : 0;
+      ++cases;
+    }
+  }
+  std::cout << "[ sweep    ] " << cases << " runs with a staged file replaced before one of their calls, " << refused
+            << " refused at the check\n";
+  EXPECT_GT(refused, 0);
+  EXPECT_LT(refused, cases);
+}
+
+TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
+  const std::wstring config = kConfig;
+  auto setUp = [](SweepRun& run, const std::vector<SweepEntry>& manifest, int fail) { PrepareRun(run, manifest, fail); };
   // A later start with nothing to do but recovery (no usable manifest).
   auto recover = [&](const FakePlatform& disk, int dieAt, FakePlatform& next) {
     next.moduleDirectory = kProduct;

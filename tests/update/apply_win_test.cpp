@@ -1,16 +1,21 @@
 // Replacing and rollback on real files under Wine, through the real CWin32FileSystem:
-// sharing violations, long and Chinese names, odd targets (read-only files, directories,
-// every spelling of one file, paths near and past 260 characters).
+// sharing violations, staged files held from their check to their move (nobody else can
+// change them; moved in with the folder's permissions; copied from another volume), a moment's
+// lock waited out, long and Chinese names, odd targets (read-only files, directories, every
+// spelling of one file, short names of files the run makes, paths near and past 260 characters).
 
 #include "update/apply.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/fake_texts.h"
@@ -18,10 +23,12 @@
 #include "update/file_system_win.h"
 #include "update/outcome.h"
 #include "update/platform.h"
+#include "update/patient_file_system.h"
 #include "update/progress.h"
 #include "update/recorded_file_system.h"
 #include "update/update_context.h"
 #include "util/handle_win.h"
+#include "util/paths.h"
 #include "util/text.h"
 
 namespace zr {
@@ -57,7 +64,10 @@ class DiskPlatform : public IUpdatePlatform {
                             const std::wstring&) override {
     return BoxAnswer::kFirst;
   }
-  void Sleep(uint32_t) override {}
+  // Pauses are real only where a test asks for them: a file held for good is tried again at once.
+  void Sleep(uint32_t milliseconds) override {
+    if (realPauses) ::Sleep(milliseconds);
+  }
   bool EnterFileStage() override { return true; }
   void LeaveFileStage() override {}
   bool ProcessEnding() override { return false; }
@@ -73,10 +83,21 @@ class DiskPlatform : public IUpdatePlatform {
     return lines;
   }
 
+  // The record's lines that begin with `start`.
+  std::vector<std::string> Lines(const std::string& start) const {
+    std::vector<std::string> lines;
+    for (const std::string& line : record) {
+      if (line.compare(0, start.size(), start) == 0) lines.push_back(line);
+    }
+    return lines;
+  }
+
   InstallationFileSystem disk;
-  CRecordedFileSystem files{disk, *this};
+  CPatientFileSystem patient{disk, *this};
+  CRecordedFileSystem files{patient, *this};
   std::vector<std::string> record;
   test::FakeTexts texts;
+  bool realPauses = false;
 };
 
 using HeldFile = CKernelHandle;
@@ -218,7 +239,6 @@ TEST(FileSystemOnDisk, EveryFailureSaysWhyAndFilesAreReadInPieces) {
   Write(temp / L"held.dll", "held");
   Write(temp / L"full\\kept.txt", "kept");
   std::string bytes;
-  const auto none = [](const char*, size_t) {};
   struct Case {
     const char* name;
     std::function<bool()> call;
@@ -243,10 +263,9 @@ TEST(FileSystemOnDisk, EveryFailureSaysWhyAndFilesAreReadInPieces) {
        ERROR_PATH_NOT_FOUND},
       {"read a missing file", [&] { return files.ReadExistingFile(temp / L"gone.dll", bytes); }, ERROR_FILE_NOT_FOUND},
       {"read a held file", [&] { return files.ReadExistingFile(temp / L"held.dll", bytes); }, ERROR_SHARING_VIOLATION},
-      {"read a held file through", [&] { return files.ReadPieces(temp / L"held.dll", none); }, ERROR_SHARING_VIOLATION},
-      {"read a missing file through", [&] { return files.ReadPieces(temp / L"gone\\a.dll", none); },
-       ERROR_PATH_NOT_FOUND},
-      {"read a folder through", [&] { return files.ReadPieces(temp / L"full", none); }, ERROR_ACCESS_DENIED},
+      {"hold a held file", [&] { return files.Hold(temp / L"held.dll") != nullptr; }, ERROR_SHARING_VIOLATION},
+      {"hold a missing file", [&] { return files.Hold(temp / L"gone\\a.dll") != nullptr; }, ERROR_PATH_NOT_FOUND},
+      {"hold a folder", [&] { return files.Hold(temp / L"full") != nullptr; }, ERROR_ACCESS_DENIED},
       {"write into a missing folder", [&] { return files.WriteDurably(temp / L"gone\\j", "x", false); },
        ERROR_PATH_NOT_FOUND},
       {"append to a missing file", [&] { return files.WriteDurably(temp / L"gone.j", "x", true); }, ERROR_FILE_NOT_FOUND},
@@ -263,17 +282,118 @@ TEST(FileSystemOnDisk, EveryFailureSaysWhyAndFilesAreReadInPieces) {
 
   const std::string big = ThreePiecesAndABit();
   Write(temp / L"big.bin", big);
-  std::string read;
-  size_t pieces = 0, largest = 0;
-  ASSERT_TRUE(files.ReadPieces(temp / L"big.bin", [&](const char* data, size_t size) {
-    read.append(data, size);
-    ++pieces;
-    largest = std::max(largest, size);
-  }));
-  EXPECT_TRUE(read == big);
-  EXPECT_GE(pieces, 4u);
-  EXPECT_LE(largest, size_t{CWin32FileSystem::kReadPieceBytes});
+  std::unique_ptr<IHeldFile> held = files.Hold(temp / L"big.bin");
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->Identity().size, big.size());
+  for (int time = 0; time < 2; ++time) {  // read through twice, from the start each time
+    std::string read;
+    size_t pieces = 0, largest = 0;
+    ASSERT_TRUE(files.ReadHeld(*held, [&](const char* data, size_t size) {
+      read.append(data, size);
+      ++pieces;
+      largest = std::max(largest, size);
+    }));
+    EXPECT_TRUE(read == big);
+    EXPECT_GE(pieces, 4u);
+    EXPECT_LE(largest, size_t{CWin32FileSystem::kReadPieceBytes});
+  }
 }
+
+// The security descriptor of a file or folder in SDDL: owner and permissions.
+std::wstring Permissions(const std::wstring& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                            &descriptor) != ERROR_SUCCESS) {
+    return L"?";
+  }
+  LPWSTR text = nullptr;
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
+  std::wstring permissions = text != nullptr ? text : L"?";
+  LocalFree(text);
+  LocalFree(descriptor);
+  return permissions;
+}
+
+bool SetPermissions(const std::wstring& path, const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return false;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL acl = nullptr;
+  GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted);
+  const DWORD result = SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                             nullptr, acl, nullptr);
+  LocalFree(descriptor);
+  return result == ERROR_SUCCESS;
+}
+
+// A staged file the updater holds cannot be written, replaced, moved or deleted by anyone else
+// (who may still read it); one another program holds without letting others delete it cannot
+// be held. Put in place, it is the file that was held, with the permissions its new folder
+// hands down, not those it carried (here: everybody may write it), whether it was renamed or,
+// from another volume, copied.
+TEST(HeldFilesOnDisk, NobodyElseCanChangeAHeldFileAndInPlaceItTakesTheFolderPermissions) {
+  TempDir temp;
+  CWin32FileSystem files;
+  const std::wstring installation = temp / L"installation";
+  test::MakeDirectories(installation);
+  // The system and administrators may do anything, everybody may read: handed down to files.
+  ASSERT_TRUE(SetPermissions(installation, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;WD)"));
+  Write(installation + L"\\reference.dll", "made in the folder");
+  const std::wstring inherited = Permissions(installation + L"\\reference.dll");
+  ASSERT_NE(inherited, L"?");
+
+  for (const bool otherVolume : {false, true}) {
+    SCOPED_TRACE(otherVolume ? "from another volume" : "from the same volume");
+    // The other volume: the same folder through another drive letter, which Windows (and Wine)
+    // take for another volume.
+    const std::wstring staged = otherVolume ? test::ThroughAnotherDrive(temp.path()) + L"\\staged.dll" : temp / L"staged.dll";
+    ASSERT_FALSE(staged.empty());
+    Write(staged, "staged bytes");
+    ASSERT_TRUE(SetPermissions(staged, L"D:P(A;;FA;;;WD)"));  // everybody may do anything with it
+    {
+      CKernelHandle other(CreateFileW(staged.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(other);
+      EXPECT_FALSE(files.Hold(staged)) << "another program holds it without letting it be deleted";
+      EXPECT_EQ(files.LastError(), DWORD{ERROR_SHARING_VIOLATION});
+    }
+    std::unique_ptr<IHeldFile> held = files.Hold(staged);
+    ASSERT_TRUE(held);
+    Write(temp / L"evil.dll", "evil");
+    CKernelHandle writer(CreateFileW(staged.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_FALSE(writer) << "no other program may write it";
+    EXPECT_FALSE(DeleteFileW(staged.c_str()));
+    EXPECT_FALSE(MoveFileExW((temp / L"evil.dll").c_str(), staged.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(MoveFileExW(staged.c_str(), (temp / L"away.dll").c_str(), 0));
+    CKernelHandle reader(CreateFileW(staged.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(reader) << "reading it is allowed";
+    reader.Reset();
+
+    const std::wstring target = installation + L"\\target.dll";
+    Write(target, "old");
+    ASSERT_TRUE(files.MoveReplace(target, target + L".bak"));
+    EXPECT_EQ(files.MustCopy(*held, target), otherVolume);
+    if (otherVolume) {
+      ASSERT_TRUE(files.CopyHeld(*held, target + L".new"));
+      EXPECT_EQ(Read(target + L".new"), "staged bytes");
+    }
+    ASSERT_TRUE(files.PlaceHeld(*held, target));
+    EXPECT_EQ(Read(target), "staged bytes");
+    EXPECT_FALSE(Exists(staged)) << "the staged file is gone, moved or copied";
+    EXPECT_FALSE(Exists(target + L".new"));
+    FileIdentity placed;
+    ASSERT_TRUE(files.Identify(target, placed));
+    EXPECT_EQ(placed, held->Identity()) << "the copy keeps the size and last write time";
+    EXPECT_EQ(Permissions(target), inherited) << "the folder's permissions, not the staged file's";
+    EXPECT_EQ(Permissions(target).find(L"(A;;FA;;;WD)"), std::wstring::npos);
+    DeleteFileW((target + L".bak").c_str());
+    DeleteFileW(target.c_str());
+  }
+}
+
 
 // A staged file one byte short of its md5, or its md5 in capitals: the check reads the real file
 // through, and only the wrong one is refused, before anything is touched.
@@ -318,22 +438,80 @@ TEST(ApplyOnDisk, AHeldProductFileFailsTheMoveAndRollbackRestoresTheOthers) {
   EXPECT_TRUE(Exists(install.context.files[3].tmp)) << "later staged files stay";
 }
 
-TEST(ApplyOnDisk, AHeldStagedFileFailsAfterTheBackupAndRollbackBringsItBack) {
-  TempDir temp;
-  Installation install(temp, 3);
-  DiskPlatform platform(temp);
-  EXPECT_EQ(ApplyWhileHeld(install, platform, install.context.files[2].tmp), UpdateOutcome::kMoveFailed);
-  ASSERT_EQ(install.context.backups.size(), 3u);
-  EXPECT_FALSE(Exists(install.context.files[2].path)) << "moved aside before the failure";
-  RollbackFiles(install.context, platform);
-  install.ExpectRestored();
+// Staged files on another file system (/dev/shm, where a rename cannot reach) are copied beside
+// their targets first and the copies renamed in; the staged files go. The volumes are told apart
+// whether the installation is spelt through C: or, like the staging folder, through Z: (Wine
+// knows the mount points of the file systems below Z:). (A rename that finds another volume
+// only when it is tried, and the copy after it, are the native tests'.)
+TEST(ApplyOnDisk, StagedFilesOnAnotherFileSystemAreCopiedIn) {
+  const std::wstring shm = L"Z:\\dev\\shm\\zrtest-" + std::to_wstring(GetCurrentProcessId());
+  if (!test::DirectoryExists(L"Z:\\dev\\shm")) GTEST_SKIP() << "no /dev/shm on this machine";
+  for (const bool throughZ : {false, true}) {
+    SCOPED_TRACE(throughZ ? "installation spelt through Z:" : "installation on C:");
+    TempDir temp;
+    const std::wstring installation = throughZ ? test::ThroughAnotherDrive(temp.path()) : temp.path();
+    ASSERT_FALSE(installation.empty());
+    Write(installation + L"\\a.dll", "old a");
+    Write(shm + L"\\a.new", "new a");
+    Write(shm + L"\\b.new", "new b");
+    CUpdateContext context;
+    context.files = {{"", "", shm + L"\\a.new", installation + L"\\a.dll", 0},
+                     {"", "", shm + L"\\b.new", installation + L"\\sub\\b.dll", 0}};
+    DiskPlatform platform(temp);
+    platform.disk.installation = installation;
+    EXPECT_EQ(Apply(context, platform), UpdateOutcome::kOk);
+    EXPECT_EQ(Read(installation + L"\\a.dll"), "new a");
+    EXPECT_EQ(Read(installation + L"\\sub\\b.dll"), "new b");
+    EXPECT_FALSE(Exists(shm + L"\\a.new"));
+    EXPECT_FALSE(Exists(shm + L"\\b.new"));
+    EXPECT_FALSE(Exists(installation + L"\\a.dll.new"));
+    EXPECT_EQ(platform.Lines("journal written").size(), 1u);
+    EXPECT_NE(platform.Lines("journal written")[0].find("copied from another volume 2"), std::string::npos);
+    EXPECT_TRUE(platform.Failures().empty());
+    RemoveDirectoryW(shm.c_str());
+  }
+}
+
+// A staged file another program holds (without letting it be deleted) is refused before
+// anything moves; one held for a moment (a virus scanner) is waited for, as a product file is.
+TEST(ApplyOnDisk, AStagedFileHeldForGoodIsRefusedAndAFileHeldForAMomentWaitedFor) {
+  {
+    TempDir temp;
+    Installation install(temp, 3);
+    DiskPlatform platform(temp);
+    EXPECT_EQ(ApplyWhileHeld(install, platform, install.context.files[2].tmp), UpdateOutcome::kCheckRefused);
+    EXPECT_TRUE(install.context.backups.empty());
+    install.ExpectRestored();
+    for (const UpdateFileEntry& entry : install.context.files) EXPECT_TRUE(Exists(entry.tmp));
+    ASSERT_EQ(platform.Lines("entry 3/3").size(), 1u);
+    EXPECT_NE(platform.Lines("entry 3/3")[0].find("refused, the staged file cannot be held: error 32"), std::string::npos);
+  }
+  for (const int which : {0, 2}) {  // a staged file, a product file
+    SCOPED_TRACE(which == 0 ? "a staged file" : "a product file");
+    TempDir temp;
+    Installation install(temp, 3);
+    DiskPlatform platform(temp);
+    platform.realPauses = true;
+    const std::wstring held = which == 0 ? install.context.files[0].tmp : install.context.files[2].path;
+    HeldFile scanner = Hold(held);
+    std::thread release([&] {
+      ::Sleep(1000);
+      scanner.Reset();
+    });
+    const UpdateOutcome result = Apply(install.context, platform);
+    release.join();
+    EXPECT_EQ(result, UpdateOutcome::kOk);
+    EXPECT_EQ(Read(install.context.files[2].path), "new 2");
+    EXPECT_EQ(platform.Lines("waiting for " + RecordPath(held)).size(), 1u);
+    EXPECT_EQ(platform.Lines("free again after").size(), 1u);
+  }
 }
 
 TEST(ApplyOnDisk, ABackupThatCannotComeBackLeavesTheTargetFilled) {
   TempDir temp;
   Installation install(temp, 3);
   DiskPlatform platform(temp);
-  ASSERT_EQ(ApplyWhileHeld(install, platform, install.context.files[2].tmp), UpdateOutcome::kMoveFailed);
+  ASSERT_EQ(ApplyWhileHeld(install, platform, install.context.files[2].path), UpdateOutcome::kMoveFailed);
   const std::wstring& first = install.context.files[0].path;
   {
     HeldFile held = Hold(first + L".bak");  // the original cannot move back while held
@@ -402,6 +580,33 @@ TEST(OddTargets, EverySpellingOfOneFileKeepsItsOriginal) {
   EXPECT_EQ(runs, 16);
 }
 
+// Named by the short name it will have once the run makes it (the journal, a backup), a target
+// would reach that file at the move: it is refused before anything is touched.
+TEST(OddTargets, TheShortNameOfAFileTheRunWillMakeIsRefused) {
+  TempDir names;
+  for (const wchar_t* made : {L"zrUpdater.journal", L"a.dll.bak"}) {
+    SCOPED_TRACE(WideToUtf8(made));
+    // Wine's short names depend on the long name alone; a file of that name elsewhere tells it.
+    Write(names / made, "");
+    wchar_t shortPath[MAX_PATH] = {};
+    ASSERT_NE(GetShortPathNameW((names / made).c_str(), shortPath, MAX_PATH), 0u);
+    const std::wstring shortName = FileNameOfPath(shortPath);
+    ASSERT_NE(shortName.find(L'~'), std::wstring::npos) << WideToUtf8(shortName);
+    TempDir temp;
+    Write(temp / L"a.dll", "old a");
+    Write(temp / L"cache\\update\\a.new", "new a");
+    Write(temp / L"cache\\update\\x.new", "x");
+    CUpdateContext context;
+    context.files = {{"", "", temp / L"cache\\update\\a.new", temp / L"a.dll", 0},
+                     {"", "", temp / L"cache\\update\\x.new", temp / shortName, 0}};
+    DiskPlatform platform(temp);
+    EXPECT_EQ(ApplyAndRollBack(context, platform), UpdateOutcome::kCheckRefused);
+    EXPECT_EQ(Read(temp / L"a.dll"), "old a");
+    EXPECT_FALSE(Exists(temp / made));
+    EXPECT_EQ(platform.Lines("entry 2/2").size(), 1u);
+  }
+}
+
 TEST(OddTargets, AReadOnlyFileIsUpdatedTwiceAndRolledBackWithItsAttributes) {
   TempDir temp;
   const std::wstring target = temp / L"readonly.dll";
@@ -418,9 +623,10 @@ TEST(OddTargets, AReadOnlyFileIsUpdatedTwiceAndRolledBackWithItsAttributes) {
     CUpdateContext context;
     context.files = {{"", "", temp / L"cache\\update\\new.dll", target, 0}};
     if (round == 2) {  // a later entry fails: the read-only original comes back as it was
-      context.files.push_back({"", "", temp / L"cache\\update\\missing.dll", temp / L"other.dll", 0});
-      Write(temp / L"cache\\update\\missing.dll", "x");
-      HeldFile held = Hold(temp / L"cache\\update\\missing.dll");
+      context.files.push_back({"", "", temp / L"cache\\update\\other.dll", temp / L"other.dll", 0});
+      Write(temp / L"cache\\update\\other.dll", "x");
+      Write(temp / L"other.dll", "held");
+      HeldFile held = Hold(temp / L"other.dll");
       ASSERT_EQ(ApplyAndRollBack(context, platform), UpdateOutcome::kMoveFailed);
       EXPECT_EQ(Read(target), "version 2");
       EXPECT_TRUE(Attributes(target) & FILE_ATTRIBUTE_READONLY);
@@ -474,11 +680,12 @@ TEST(OddTargets, LongPathsAreUpdatedAndRolledBack) {
       context.files.push_back({"", "", temp / L"cache\\update\\staged.new", path, 0});
       context.files.push_back({"", "", temp / L"cache\\update\\second.new", path.substr(0, path.rfind(L'\\')) + L"\\新\\second.dll", 0});
       Write(temp / L"cache\\update\\second.new", "second");
-      HeldFile held = fails ? Hold(temp / L"cache\\update\\second.new") : HeldFile();
+      Write(context.files[1].path, "old second");
+      HeldFile held = fails ? Hold(context.files[1].path) : HeldFile();
       DiskPlatform platform(temp);
       EXPECT_EQ(ApplyAndRollBack(context, platform), fails ? UpdateOutcome::kMoveFailed : UpdateOutcome::kOk);
       EXPECT_EQ(Read(path), fails ? "old" : "new");
-      EXPECT_EQ(FileExists(context.files[1].path), !fails);
+      EXPECT_EQ(Read(context.files[1].path), fails ? "old second" : "second");
       EXPECT_FALSE(Exists(path + L".bak"));
       EXPECT_FALSE(Exists(path + L".tmp"));
     }

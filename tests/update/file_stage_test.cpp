@@ -66,7 +66,8 @@ TEST_F(FileStageUse, OneStageHoldsReplacingTheFailureBoxAndTheRollback) {
       "\\a.dll</path></file><file><tmp>C:\\s\\b.new</tmp><path>" + WideToUtf8(platform.moduleDirectory) +
       "\\b.dll</path></file></config>";
   platform.files[L"C:\\s\\b.new"] = "new b";
-  platform.lockedPaths.insert(platform.moduleDirectory + L"\\b.dll");  // the second move in fails
+  platform.files[platform.moduleDirectory + L"\\b.dll"] = "old b";
+  platform.lockedPaths.insert(platform.moduleDirectory + L"\\b.dll");  // the second file cannot move
   int depthAtBox = -1;
   platform.onBox = [&](test::FakePlatform& p) { depthAtBox = p.fileStageDepth; };
   EXPECT_EQ(RunUpdate(context, platform, L"C:\\update.xml"), UpdateOutcome::kMoveFailed);
