@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang 14, ASan and UBSan:
 #   build_fuzzers.sh OUTDIR
-# gives OUTDIR/manifest_fuzz, string_table_fuzz, zip_archive_fuzz, picture_fuzz and
+# gives OUTDIR/manifest_fuzz, journal_fuzz, string_table_fuzz, zip_archive_fuzz, picture_fuzz and
 # markup_fuzz. Objects are rebuilt only when their source or a header is newer, and two builds
 # into one OUTDIR take turns (a lock file beside it).
 # pugixml is compiled from its source (instrumented, so the fuzzer sees inside the parser)
@@ -44,7 +44,7 @@ for src in "$root"/src/skin/*.cpp; do
   case "$src" in *_win.cpp) continue ;; esac
   skin+=("skin/$(basename "$src")")
 done
-for src in update/manifest.cpp strings/string_table.cpp util/text_native.cpp "${skin[@]}"; do
+for src in update/manifest.cpp update/journal.cpp strings/string_table.cpp util/text_native.cpp "${skin[@]}"; do
   # The canvas's pixel loops hold no value worth guiding mutations by, and tracing their
   # comparisons would take most of the markup and picture targets' time.
   case "$src" in
@@ -71,6 +71,7 @@ link_target() {
   mv "$out/$target.part" "$out/$target"
 }
 link_target manifest_fuzz update/manifest.cpp util/text_native.cpp
+link_target journal_fuzz update/journal.cpp util/text_native.cpp
 link_target string_table_fuzz strings/string_table.cpp util/text_native.cpp
 link_target zip_archive_fuzz skin/zip_archive.cpp
 link_target picture_fuzz "${skin[@]}" util/text_native.cpp

@@ -10,7 +10,7 @@
 fuzz_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 fuzz_targets() {
-  printf '%s\n' manifest_fuzz string_table_fuzz zip_archive_fuzz picture_fuzz markup_fuzz
+  printf '%s\n' manifest_fuzz journal_fuzz string_table_fuzz zip_archive_fuzz picture_fuzz markup_fuzz
 }
 
 fuzz_dict() {
