@@ -171,6 +171,20 @@ e2e_second_drive() {
   return 1
 }
 
+# e2e_short_name NAME: the short (8.3) name a file named NAME gets (Wine's short names depend
+# on the long name alone: a file of that name is made in a folder of its own and listed).
+e2e_short_name() {
+  local dir
+  dir=$(mktemp -d "$e2e_work/names.XXXXXX")
+  : >"$dir/$1"
+  zr_wine cmd /c dir /x "$(zr_winpath "$dir")" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$NF == n { print $(NF - 1) }'
+  rm -rf "$dir"
+}
+
+# e2e_wait_record PATTERN [SECONDS]: waits until the installation's record has a line that
+# matches PATTERN (grep -E); false after SECONDS (default 60).
+e2e_wait_record() { e2e_poll "${2:-60}" grep -qE -- "$1" "$e2e_app/zrUpdater.log"; }
+
 # e2e_files_are old|new: every product file holds its old (or new) content, none missing.
 e2e_files_are() {
   local which=$1 i text
@@ -211,11 +225,12 @@ e2e_foreign_intact() {
   for f in "${e2e_foreign[@]}"; do cmp -s "$f" "$e2e_work/foreign/$(basename "$f")" || return 1; done
 }
 
-# e2e_no_leftovers: no ".bak" or ".tmp" file is left in the product's folder but those of
-# e2e_put_foreign, and no run journal beside the updater.
+# e2e_no_leftovers: no ".bak", ".tmp" or ".new" (a copy) file is left in the product's folder
+# but those of e2e_put_foreign, and no run journal beside the updater.
 e2e_no_leftovers() {
   local found
-  found=$(find "$e2e_app/data" -name '*.bak' -o -name '*.tmp' | grep -v -x -F "$(printf '%s\n' "${e2e_foreign[@]}")")
+  found=$(find "$e2e_app/data" -name '*.bak' -o -name '*.tmp' -o -name '*.new' |
+    grep -v -x -F "$(printf '%s\n' "${e2e_foreign[@]}")")
   [ -z "$found" ] && [ ! -e "$e2e_app/zrUpdater.journal" ]
 }
 
@@ -509,10 +524,11 @@ e2e_absent() {
   if [ -e "$1" ]; then e2e_fail "$2: $1 exists"; fi
 }
 
-# e2e_no_leftovers_below DIR DESCRIPTION: no ".bak" or ".tmp" file below DIR.
+# e2e_no_leftovers_below DIR DESCRIPTION: no ".bak", ".tmp" or ".new" file below DIR but in
+# its download cache.
 e2e_no_leftovers_below() {
   local found
-  found=$(find "$1" \( -name '*.bak' -o -name '*.tmp' \) -print)
+  found=$(find "$1" -path "$1/cache" -prune -o \( -name '*.bak' -o -name '*.tmp' -o -name '*.new' \) -print)
   if [ -n "$found" ]; then e2e_fail "$2: left behind: $found"; fi
 }
 

@@ -15,6 +15,12 @@
 //   --until <file>      end (exit code 4) as soon as <file> exists: how a test stops a stand-in
 //                       that ignores WM_QUIT, since ending Wine's process from outside does
 //                       not release what the Windows process holds
+//   --rewrite <file>    every 20 ms try to change <file> as a program that may write it would, with
+//                       its size and last write time kept: rewrite its first bytes in place, and
+//                       put a file of other bytes in its place; after each try write to
+//                       <ready file>.rewrites "CHANGED/FOUND": how many tries changed it, and
+//                       how many found it there
+//   --after <file>      begin those tries only once <file> exists
 //   --mutex <name>      first wait for the named mutex and keep it while we live: the product
 //                       window is found by class and title desktop-wide, so test programs
 //                       sharing one Wine prefix take turns through this mutex
@@ -24,6 +30,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -34,6 +41,7 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"Qt5QWindowIcon";
 constexpr wchar_t kWindowTitle[] = L"Zoria投屏助手";
 constexpr UINT kStopCheckMs = 100;
+constexpr UINT kRewriteMs = 20;
 
 struct Options {
   bool ignoreQuit = false;
@@ -43,6 +51,8 @@ struct Options {
   std::wstring readyPath;
   std::wstring mutexName;
   std::wstring untilPath;
+  std::wstring rewritePath;
+  std::wstring afterPath;
   UINT lifetimeMs = 120000;
 };
 
@@ -68,6 +78,10 @@ bool ParseOptions(Options& options) {
       options.readyPath = argv[++i];
     } else if (arg == L"--until" && hasValue) {
       options.untilPath = argv[++i];
+    } else if (arg == L"--rewrite" && hasValue) {
+      options.rewritePath = argv[++i];
+    } else if (arg == L"--after" && hasValue) {
+      options.afterPath = argv[++i];
     } else if (arg == L"--mutex" && hasValue) {
       options.mutexName = argv[++i];
     } else if (arg == L"--lifetime" && hasValue) {
@@ -90,6 +104,39 @@ bool WriteMarker(const std::wstring& path, const std::string& text) {
     if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return false;
   }
   return MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+// One try of --rewrite: true when the file was changed, its first bytes rewritten in place or
+// another file of the same size and time put in its place (ReplaceFileW, which wants the file
+// there); `found` when it was there. The other file is made once, at the first try.
+bool TryToRewrite(const std::wstring& path, bool& found) {
+  WIN32_FILE_ATTRIBUTE_DATA before = {};
+  found = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &before) && before.nFileSizeLow != 0;
+  if (!found) return false;
+  bool changed = false;
+  {
+    zr::CKernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::string bytes(std::min<DWORD>(before.nFileSizeLow, 4096), 'F');
+    DWORD written = 0;
+    if (file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+      SetFileTime(file.get(), nullptr, nullptr, &before.ftLastWriteTime);
+      changed = true;
+    }
+  }
+  const std::wstring other = path + L".other";
+  if (GetFileAttributesW(other.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    zr::CKernelHandle file(CreateFileW(other.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const std::string bytes(1 << 20, 'O');
+    for (DWORD left = before.nFileSizeLow; file && left > 0;) {
+      DWORD written = 0;
+      if (!WriteFile(file.get(), bytes.data(), std::min<DWORD>(left, bytes.size()), &written, nullptr)) break;
+      left -= written;
+    }
+    if (file) SetFileTime(file.get(), nullptr, nullptr, &before.ftLastWriteTime);
+  }
+  return ReplaceFileW(path.c_str(), other.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) || changed;
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -136,6 +183,8 @@ int Run(HINSTANCE instance, const Options& options) {
   // Thread timers, so that they also work without a window.
   const UINT_PTR lifetimeTimer = SetTimer(nullptr, 0, options.lifetimeMs, nullptr);
   if (!options.untilPath.empty()) SetTimer(nullptr, 0, kStopCheckMs, nullptr);
+  const UINT_PTR rewriteTimer = options.rewritePath.empty() ? 0 : SetTimer(nullptr, 0, kRewriteMs, nullptr);
+  int changed = 0, found = 0;
 
   if (!options.readyPath.empty() && !WriteMarker(options.readyPath, std::to_string(GetCurrentProcessId()))) return 2;
 
@@ -149,6 +198,17 @@ int Run(HINSTANCE instance, const Options& options) {
     }
     if (message.message == WM_TIMER && message.hwnd == nullptr) {
       if (message.wParam == lifetimeTimer) return 3;
+      if (rewriteTimer != 0 && message.wParam == rewriteTimer) {
+        if (options.afterPath.empty() || GetFileAttributesW(options.afterPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+          bool there = false;
+          changed += TryToRewrite(options.rewritePath, there) ? 1 : 0;
+          found += there ? 1 : 0;
+          if (!options.readyPath.empty()) {
+            WriteMarker(options.readyPath + L".rewrites", std::to_string(changed) + "/" + std::to_string(found));
+          }
+        }
+        continue;
+      }
       if (GetFileAttributesW(options.untilPath.c_str()) != INVALID_FILE_ATTRIBUTES) return 4;
       continue;
     }
