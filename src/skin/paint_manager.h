@@ -19,6 +19,7 @@
 #include "skin/font_table.h"
 #include "skin/interfaces.h"
 #include "skin/pixel_canvas.h"
+#include "skin/skin_context.h"
 #include "skin/surface.h"
 
 namespace Skin {
@@ -40,9 +41,6 @@ struct WindowSettings {
   SkinSize size;
   SkinRect caption;     // l, t, r, b; a bottom of 0 means no caption. r counts from the right.
   SkinSize roundcorner;
-  SkinRect sizebox;
-  SkinSize mininfo;
-  SkinSize maxinfo;
   Colour defaultFontColour = 0xFF000000;
   Colour disabledFontColour = 0xFFA7A6AA;
   Colour linkFontColour = 0xFF0000FF;
@@ -55,7 +53,8 @@ struct WindowSettings {
 
 class CPaintManager {
  public:
-  CPaintManager();
+  // `context` (the package, the pictures and the shared fonts) outlives the manager.
+  explicit CPaintManager(CSkinContext& context);
   ~CPaintManager();
   CPaintManager(const CPaintManager&) = delete;
   CPaintManager& operator=(const CPaintManager&) = delete;
@@ -69,6 +68,7 @@ class CPaintManager {
   bool AttachDialog(CControlUI* root);
   CControlUI* GetRoot() const { return m_root; }
 
+  CSkinContext& Context() const { return m_context; }
   WindowSettings& Window() { return m_window; }
   const WindowSettings& Window() const { return m_window; }
   CFontTable& Fonts() { return m_fonts; }
@@ -77,8 +77,8 @@ class CPaintManager {
   // nullptr when none was declared for that name (compared without regard to case).
   const std::wstring* GetDefaultAttributeList(const std::wstring& className) const;
 
-  // A decoded picture of the package, shared with the process's other windows
-  // (CResourceSettings::GetPicture) and held by this manager; nullptr when missing.
+  // A decoded picture of the package, shared with the context's other windows
+  // (CSkinContext::GetPicture) and held by this manager; nullptr when missing.
   const SkinBitmap* GetImage(const std::wstring& file, bool useMask = false, Colour mask = 0);
 
   CControlUI* FindControl(const std::wstring& name) const;
@@ -145,6 +145,7 @@ class CPaintManager {
     unsigned period;
   };
 
+  CSkinContext& m_context;
   IPaintHost* m_host = nullptr;
   std::wstring m_name;
   CControlUI* m_root = nullptr;  // owned

@@ -84,18 +84,18 @@ struct PackageZip {
   // The entry's bytes, or nothing when it is missing or damaged (the reader checks sizes,
   // offsets and the CRC-32).
   std::optional<std::string> Entry(const std::string& name) const {
-    const Skin::ByteView* view = archive.Find(name);
-    if (view == nullptr) return std::nullopt;
-    return std::string(reinterpret_cast<const char*>(view->data), view->size);
+    std::vector<std::uint8_t> buffer;
+    Skin::ByteView view;
+    if (!archive.Read(name, &buffer, &view)) return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(view.data), view.size);
   }
   // The reader hands stored entries out in place, inside the zip's bytes, and inflates the
-  // deflated ones into memory of its own: that tells the two methods apart.
+  // deflated ones into the caller's buffer: that tells the two methods apart.
   int Method(const std::string& name) const {
-    const Skin::ByteView* view = archive.Find(name);
-    if (view == nullptr) return -1;
-    const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    const bool inPlace = view->data >= begin && view->data + view->size <= begin + bytes.size();
-    return inPlace ? 0 : 8;
+    std::vector<std::uint8_t> buffer;
+    Skin::ByteView view;
+    if (!archive.Read(name, &buffer, &view)) return -1;
+    return view.data == buffer.data() && !buffer.empty() ? 8 : 0;
   }
 
   void Load() {

@@ -7,7 +7,7 @@
 #include "skin/label.h"
 #include "skin/markup_builder.h"
 #include "skin/progress.h"
-#include "skin/resources.h"
+#include "skin/skin_context.h"
 #include "support/skin_fixtures.h"
 
 namespace {
@@ -70,7 +70,7 @@ class PaintManagerTest : public testing::Test {
     m_factory = std::make_unique<Factory>(&m_log);
     m_pm.Init(&m_host, L"test");
     Skin::CControlUI* root =
-        Skin::CMarkupBuilder::CreateFromText(kDocument, &m_pm, m_factory.get());
+        Skin::CMarkupBuilder::CreateFromText(kDocument, m_pm, m_factory.get());
     ASSERT_NE(root, nullptr);
     m_pm.AttachDialog(root);
     m_pm.SetClientSize({200, 100});
@@ -88,7 +88,8 @@ class PaintManagerTest : public testing::Test {
   std::vector<std::wstring> m_log;
   std::unique_ptr<Factory> m_factory;
   zr::test::FakeHost m_host;
-  Skin::CPaintManager m_pm;
+  Skin::CSkinContext m_skin;
+  Skin::CPaintManager m_pm{m_skin};
   RecordingSink m_sink;
 };
 

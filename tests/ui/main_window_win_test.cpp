@@ -21,11 +21,10 @@
 #include "skin/label.h"
 #include "skin/modal_windows_win.h"
 #include "skin/progress.h"
-#include "skin/resources.h"
+#include "skin/skin_context.h"
 #include "skin/tab_layout.h"
 #include "support/fake_texts.h"
 #include "support/skin_fixtures.h"
-#include "ui/circle_label.h"
 #include "ui/message_box_win.h"
 #include "update/update_context.h"
 
@@ -49,11 +48,11 @@ class TestOwner final : public zr::IMainWindowOwner {
     WaitForSingleObject(m_thread, 20000);
     CloseHandle(m_thread);
   }
-  zr::CUpdateRun* WindowBuilt(HWND built) override {
+  zr::CEventQueue* WindowBuilt(HWND built) override {
     window = built;
     run.emplace([built] { return PostMessageW(built, zr::WM_UPDATE_EVENTS, 0, 0) != FALSE; });
     m_thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, m_worker, this, 0, nullptr));
-    return &*run;
+    return &run->events;
   }
   void WindowDestroyed() override { window = nullptr; }
   bool FilesMoving() override { return false; }
@@ -62,6 +61,7 @@ class TestOwner final : public zr::IMainWindowOwner {
 
   std::atomic<HWND> window{nullptr};  // from its skin's building to its last message
   std::optional<zr::CUpdateRun> run;
+  Skin::CSkinContext* skin = nullptr;  // the worker's boxes'
   int launches = 0;
 
  private:
@@ -109,10 +109,11 @@ bool PumpUntil(const std::function<bool()>& done, bool* sawQuit = nullptr, DWORD
 // running then.
 class ObservedMain : public zr::CWnd_Main {
  public:
-  ObservedMain(zr::IMainWindowOwner& owner, const zr::ITexts& texts) : zr::CWnd_Main(owner, texts) {}
+  ObservedMain(Skin::CSkinContext& skin, zr::IMainWindowOwner& owner, const zr::ITexts& texts)
+      : zr::CWnd_Main(skin, owner, texts) {}
   ~ObservedMain() override {
     deleted = true;
-    loopsOpenAtDeletion = Skin::ModalWindowsOver(hwnd);
+    loopsOpenAtDeletion = Skin::ModalWindowsOver(Context().ModalCounts(), hwnd);
   }
   void InitWindow() override {
     zr::CWnd_Main::InitWindow();
@@ -140,7 +141,7 @@ class SkinnedWindows : public zr::test::SkinPackageTest {
     g_scriptPosted = false;
     m_owner = std::make_unique<TestOwner>(&ScriptedWorker);
     zr::CWnd_Main* window =
-        observed ? new ObservedMain(*m_owner, m_texts) : new zr::CWnd_Main(*m_owner, m_texts);
+        observed ? new ObservedMain(m_skin, *m_owner, m_texts) : new zr::CWnd_Main(m_skin, *m_owner, m_texts);
     if (window->Create(nullptr, L"Zoria投屏助手更新程序", 0x10CF0000, 0x00060000, 0, 0, 600, 400) == nullptr) {
       return nullptr;
     }
@@ -165,8 +166,8 @@ TEST_F(SkinnedWindows, StartsOnTheProgressPageWithItsCaptions) {
   GetClientRect(window->GetHWND(), &client);
   EXPECT_EQ(client.right, 580);
   EXPECT_EQ(client.bottom, 400);
-  EXPECT_EQ(Control<Skin::CControlUI>(window, L"lab_captionTitle")->GetText(), L"更新Zoria投屏助手");
-  EXPECT_EQ(Control<Skin::CControlUI>(window, L"lab_install_name")->GetText(), L"Zoria投屏助手");
+  EXPECT_EQ(Control<Skin::CControlUI>(window, L"lab_captionTitle")->GetText(), L"updateproduct_name");
+  EXPECT_EQ(Control<Skin::CControlUI>(window, L"lab_install_name")->GetText(), L"product_name");
   EXPECT_TRUE(Control<Skin::CControlUI>(window, L"lab_install_tip")->IsVisible());
   EXPECT_TRUE(Control<Skin::CControlUI>(window, L"lab_install_name")->IsVisible());
   EXPECT_FALSE(Control<Skin::CControlUI>(window, L"lab_install_completed")->IsVisible());
@@ -256,7 +257,8 @@ void PumpFor(DWORD ms) {
 TEST_F(SkinnedWindows, WindowsKeepTheirShape) {
   zr::CWnd_Main* main = Run({});
   ASSERT_NE(main, nullptr);
-  zr::CMessageBox box(L"");
+  const zr::BoxTexts texts;
+  zr::CMessageBox box(m_skin, zr::StyleOf(zr::BoxKind::kError), texts);
   ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
   struct Window {
     const char* name;
@@ -359,7 +361,7 @@ TEST_F(SkinnedWindows, FinishedClosesTheWindowAndEndsTheLoop) {
   g_script = {{Kind::kFinished}};
   g_scriptPosted = false;
   m_owner = std::make_unique<TestOwner>(&ScriptedWorker);
-  auto* window = new zr::CWnd_Main(*m_owner, m_texts);
+  auto* window = new zr::CWnd_Main(m_skin, *m_owner, m_texts);
   ASSERT_NE(window->Create(nullptr, L"t", 0x10CF0000, 0, 0, 0, 600, 400), nullptr);
   const HWND hwnd = window->GetHWND();
   EXPECT_TRUE(PumpUntil([&] { return sawQuit && !IsWindow(hwnd); }, &sawQuit));
@@ -399,7 +401,7 @@ unsigned __stdcall CloseFailedWorker(void* argument) {
   HWND window = owner.window;
   zr::CEventQueue& events = owner.run->events;
   events.Report(Text(Kind::kFatalText, L"无法关闭正在运行的程序，请重启电脑后再试"));
-  zr::ShowLinkBox(L"更新", L"去官网", window, L"更新失败", L"确定", nullptr);
+  zr::ShowBox(*owner.skin, window, zr::BoxKind::kLink, {L"更新", L"更新失败", L"确定", std::nullopt, L"去官网"});
   events.Report({Kind::kFinished});
   g_workerDone = true;
   return 0;
@@ -420,7 +422,8 @@ TEST_F(SkinnedWindows, TwoBoxesAtOnceKeepTheWindowDisabledAndAlive) {
     ObservedMain::deleted = false;
     ObservedMain::loopsOpenAtDeletion = -1;
     TestOwner owner(&CloseFailedWorker);
-    auto* window = new ObservedMain(owner, m_texts);
+    owner.skin = &m_skin;
+    auto* window = new ObservedMain(m_skin, owner, m_texts);
     ASSERT_NE(window->Create(nullptr, L"t", 0x10CF0000, 0, 0, 0, 600, 400), nullptr);
     const HWND hwnd = window->GetHWND();
     g_watched = hwnd;
@@ -478,17 +481,6 @@ TEST_F(SkinnedWindows, NestedFatalBoxesOutliveTheWindowBeforeItsObjectGoes) {
   EXPECT_EQ(ObservedMain::loopsOpenAtDeletion.load(), 0);
   EXPECT_TRUE(BoxesOver(nullptr).empty());
   EXPECT_EQ(m_owner->window.load(), nullptr);
-}
-
-TEST_F(SkinnedWindows, FactoryMakesTheCircleLabelOnlyByItsExactName) {
-  TestOwner owner(&ScriptedWorker);
-  zr::CWnd_Main window(owner, m_texts);
-  Skin::CControlUI* made = window.CreateControl(L"CircleLabelUI");
-  ASSERT_NE(made, nullptr);
-  EXPECT_EQ(made->GetClass(), L"CircleLabelUI");
-  delete made;
-  EXPECT_EQ(window.CreateControl(L"circlelabelui"), nullptr);
-  EXPECT_EQ(window.CreateControl(L"Label"), nullptr);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <string>
 #include <thread>
 
-#include "skin/resources.h"
 #include "skin/skin_window_win.h"
 #include "support/skin_fixtures.h"
 
@@ -69,7 +68,8 @@ TEST_F(SkinnedBox, OnAnotherThreadAnswersAndFreesItsOwner) {
     SCOPED_TRACE(c.name);
     std::atomic<int> answer{-1};
     std::thread worker([&] {
-      answer = static_cast<int>(zr::ShowLinkBox(L"更新", L"去官网", owner, L"更新失败", L"重试", L"确定"));
+      answer = static_cast<int>(
+          zr::ShowBox(m_skin, owner, zr::BoxKind::kLink, {L"更新", L"更新失败", L"重试", L"确定", L"去官网"}));
     });
     HWND box = nullptr;
     const bool up = PumpUntil([&] {

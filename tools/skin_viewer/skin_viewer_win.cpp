@@ -28,7 +28,7 @@
 #include "skin/control.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/resources.h"
+#include "skin/skin_context.h"
 #include "skin/skin_window_win.h"
 #include "skin/tab_layout.h"
 #include "util/text.h"
@@ -72,7 +72,7 @@ double MillisecondsSinceProcessStart() {
 
 class CViewerWindow : public Skin::CSkinWindow {
  public:
-  explicit CViewerWindow(const Options& o) : m_options(o) {}
+  CViewerWindow(Skin::CSkinContext& skin, const Options& o) : CSkinWindow(skin), m_options(o) {}
   const wchar_t* GetWindowClassName() const override { return L"zrSkinViewer"; }
   std::wstring GetSkinFile() override { return m_options.document; }
   void InitWindow() override {
@@ -235,14 +235,29 @@ class CViewerWindow : public Skin::CSkinWindow {
 };
 
 // The package from the program's own resource, as the updater's start-up does it.
-bool UseOwnPackage() {
-  HMODULE module = static_cast<HMODULE>(Skin::CResourceSettings::GetResourceModule());
+bool OpenOwnPackage(Skin::CSkinContext& skin) {
+  HMODULE module = GetModuleHandleW(nullptr);
   HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(108), L"ZIPRES");
   if (!res) return false;
   HGLOBAL loaded = LoadResource(module, res);
   DWORD size = SizeofResource(module, res);
   if (!loaded || size == 0) return false;
-  return Skin::CResourceSettings::SetResourceZip(LockResource(loaded), size);
+  return skin.OpenPackage(LockResource(loaded), size);
+}
+
+// A whole file's bytes; empty when it cannot be read.
+std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
+  std::vector<std::uint8_t> bytes;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return bytes;
+  LARGE_INTEGER size{};
+  DWORD done = 0;
+  if (GetFileSizeEx(f, &size) && size.QuadPart < (64LL << 20)) {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    if (!bytes.empty() && !ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr)) bytes.clear();
+  }
+  CloseHandle(f);
+  return bytes;
 }
 
 BOOL CALLBACK CollectStatic(HWND child, LPARAM param) {
@@ -278,7 +293,7 @@ int ReadBox(const std::wstring& title, const std::wstring& log) {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   entryMs = MillisecondsSinceProcessStart();
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -305,20 +320,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   LocalFree(argv);
   if (!o.readBox.empty()) return ReadBox(o.readBox, o.log);
 
-  Skin::CResourceSettings::SetInstance(instance);
-  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-  Skin::CResourceSettings::SetResourcePath(Skin::CResourceSettings::GetInstancePath() +
-                                           L"UpdaterSkin");
-  static std::vector<std::uint8_t> filePackage;  // kept for the process's life
+  Skin::CSkinContext skin;
+  const std::vector<std::uint8_t> filePackage = o.zip.empty() ? std::vector<std::uint8_t>() : ReadFileBytes(o.zip);
   if (!o.zip.empty()) {
-    if (Skin::ReadFileBytes(o.zip, &filePackage)) {
-      Skin::CResourceSettings::SetResourceZip(filePackage.data(), filePackage.size());
-    }
+    skin.OpenPackage(filePackage.data(), filePackage.size());
   } else {
-    UseOwnPackage();
+    OpenOwnPackage(skin);
   }
 
-  CViewerWindow window(o);
+  CViewerWindow window(skin, o);
   std::wstring title = L"skin_viewer " + o.document;
   if (!window.Create(nullptr, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                      0, 0, 0, 600, 400)) {
