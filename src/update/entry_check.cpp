@@ -16,18 +16,16 @@
 namespace zr {
 namespace {
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 // Length of "\\server\share\" at the start of the path; 0 when it has none. The server "."
 // or "?" would make it a device path.
 size_t UncRootLength(const std::wstring& path) {
-  if (path.size() < 2 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return 0;
+  if (path.size() < 2 || !IsPathSeparator(path[0]) || !IsPathSeparator(path[1])) return 0;
   size_t i = 2;
   for (int part = 0; part < 2; ++part) {
     const size_t start = i;
-    while (i < path.size() && !IsSeparator(path[i])) ++i;
+    while (i < path.size() && !IsPathSeparator(path[i])) ++i;
     if (i == start || i == path.size()) return 0;
     if (part == 0 && path.compare(start, i - start, L".") == 0) return 0;
     ++i;
@@ -87,7 +85,7 @@ const char* WayDownRefusal(CInstallationPaths& installation, const std::wstring&
 }
 
 // "entry 2/3 "C:\...\cache\update\b.new" -> "C:\...\b.dll"", as the record names an entry.
-std::string EntryText(size_t index, size_t count, const UpdateFileEntry& entry) {
+std::string EntryRecord(size_t index, size_t count, const UpdateFileEntry& entry) {
   return "entry " + std::to_string(index + 1) + "/" + std::to_string(count) + " " + RecordPath(entry.tmp) + " -> " +
          RecordPath(entry.path);
 }
@@ -118,10 +116,10 @@ const char* RefusalOf(const UpdateFileEntry& entry, IFileSystem& files, CInstall
 }
 
 // "entry 2/3 ...: refused, <why>" in the record, and the status line `id` naming the entry.
-UpdateOutcome Refuse(const CUpdateContext& context, IUpdatePlatform& platform, size_t i, const wchar_t* id,
+UpdateOutcome Refuse(const CUpdateContext& context, IUpdatePlatform& platform, size_t i, EntryText line,
                      const std::string& why) {
-  platform.Record(EntryText(i, context.files.size(), context.files[i]) + ": refused, " + why);
-  PostEntryLine(platform, platform.Texts(), id, i, context.files.size(), FileNameOfPath(context.files[i].path));
+  platform.Record(EntryRecord(i, context.files.size(), context.files[i]) + ": refused, " + why);
+  PostStatus(platform, platform.Texts(), line, i, context.files.size(), FileNameOfPath(context.files[i].path));
   return UpdateOutcome::kCheckRefused;
 }
 
@@ -162,7 +160,7 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
       checked.push_back(i);
       total += context.heldStaged[i]->Identity().size;
     } else if (!entry.md5.empty() && ++unchecked <= kMostUncheckedLines) {
-      platform.Record(EntryText(i, count, entry) + ": md5 not checked, " + RecordValue(entry.md5) +
+      platform.Record(EntryRecord(i, count, entry) + ": md5 not checked, " + RecordValue(entry.md5) +
                       " is not 32 hexadecimal digits");
     }
   }
@@ -180,7 +178,7 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
   CMd5Hasher hasher(total >= kHashOnAThreadBytes);
   size_t compared = 0;  // of `checked`
   const auto refuse = [&](size_t i, const std::string& why) {
-    return Refuse(context, platform, i, L"pro_verify_md5_error", why);
+    return Refuse(context, platform, i, kMd5DiffersText, why);
   };
   // Compares the digests that are ready (with `wait`, those of every file read through); false
   // when one differs, which is then refused.
@@ -198,7 +196,7 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
   };
   for (const size_t i : checked) {
     const UpdateFileEntry& entry = context.files[i];
-    PostEntryLine(platform, platform.Texts(), L"pro_verifying_dds", i, count, FileNameOfPath(entry.path));
+    PostStatus(platform, platform.Texts(), kVerifyingFileText, i, count, FileNameOfPath(entry.path));
     const bool read = files.ReadHeld(*context.heldStaged[i], [&](const char* data, size_t size) {
       hasher.Add(data, size);
       progress.Add(size);
@@ -220,10 +218,10 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
 }  // namespace
 
 bool IsFullFilePath(const std::wstring& path) {
-  if (path.empty() || IsSeparator(path.back())) return false;
+  if (path.empty() || IsPathSeparator(path.back())) return false;
   size_t rest = UncRootLength(path);
   if (rest == 0) {
-    if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != L':' || !IsSeparator(path[2])) return false;
+    if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != L':' || !IsPathSeparator(path[2])) return false;
     rest = 3;
   }
   for (size_t i = 0; i < path.size(); ++i) {
@@ -242,7 +240,7 @@ UpdateOutcome HoldStagedFiles(CUpdateContext& context, IUpdatePlatform& platform
     if (!held) {
       const uint32_t error = files.LastError();
       context.heldStaged.clear();
-      return Refuse(context, platform, i, L"pro_update_file_dds", "the staged file cannot be held: " + RecordError(error));
+      return Refuse(context, platform, i, kUpdatingFileText, "the staged file cannot be held: " + RecordError(error));
     }
     context.heldStaged.push_back(std::move(held));
   }
@@ -260,7 +258,7 @@ UpdateOutcome CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platfor
   CFileSet staged(files);
   for (size_t i = 0; i < context.files.size(); ++i) {
     if (const char* refusal = RefusalOf(context.files[i], files, installation, targets, staged)) {
-      return Refuse(context, platform, i, L"pro_update_file_dds", refusal);
+      return Refuse(context, platform, i, kUpdatingFileText, refusal);
     }
   }
   const UpdateOutcome held = HoldStagedFiles(context, platform);

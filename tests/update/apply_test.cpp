@@ -349,8 +349,8 @@ TEST(ReplaceFiles, PathsWithForwardSlashesOnly) {
   const auto texts = platform.StatusTexts();
   ASSERT_EQ(texts.size(), 4u);
   EXPECT_EQ(WideToUtf8(texts[0]), "pro_update_file_dds(1,2,a.dll)");
-  EXPECT_EQ(WideToUtf8(texts[2]), "pro_rollback_dds(1,2,)");
-  EXPECT_EQ(WideToUtf8(texts[3]), "pro_rollback_dds(2,2,)");
+  EXPECT_EQ(WideToUtf8(texts[2]), "pro_rollback_dds(1,2,a.dll)") << "the file is named whatever separates its folders";
+  EXPECT_EQ(WideToUtf8(texts[3]), "pro_rollback_dds(2,2,b.dll)");
   EXPECT_EQ(platform.files[L"C:/Zoria/a.dll"], "old a");
 }
 
