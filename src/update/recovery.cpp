@@ -2,6 +2,8 @@
 
 #include "update/apply.h"
 #include "update/journal.h"
+#include "update/journal_file.h"
+#include "update/restore.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/product_close.h"
