@@ -90,28 +90,70 @@ std::string EntryRecord(size_t index, size_t count, const UpdateFileEntry& entry
          RecordPath(entry.path);
 }
 
-// Why an entry cannot be applied, in the record's words; null when it can. The staged file is
-// added to `staged` on the way.
+// What the check's rules look at for one entry: its two paths as Windows resolves them, what is
+// at the target, and the run's whole picture (the installation, every target, the staged files
+// so far).
+struct Candidate {
+  IFileSystem& files;
+  CInstallationPaths& installation;
+  const CFileSet& targets;
+  CFileSet& staged;
+  std::wstring tmp;
+  std::wstring path;
+  PathKind target;
+};
+
+// A rule: why it refuses the entry, in the record's words, or null.
+using Rule = const char* (*)(Candidate& entry);
+
+const char* TargetOutside(Candidate& entry) {
+  return entry.installation.Contains(entry.path) ? nullptr : "the target is not inside the updater's folder";
+}
+const char* TargetWayDown(Candidate& entry) { return WayDownRefusal(entry.installation, entry.path, entry.target); }
+const char* TargetIsAFolder(Candidate& entry) {
+  const bool folder = entry.target == PathKind::kDirectory || entry.target == PathKind::kDirectoryLink;
+  return folder ? "the target is a folder" : nullptr;
+}
+const char* TargetIsOwnFile(Candidate& entry) {
+  return entry.installation.IsOwnFile(entry.path) ? "the target is a file of the updater's own" : nullptr;
+}
+const char* TargetIsRunName(Candidate& entry) {
+  const bool runName = IsRunNameOfATarget(entry.files, entry.targets, entry.path);
+  return runName ? "the target is the backup, parking or copy name of a target" : nullptr;
+}
+// The staged file lies outside the installation or in its cache, where none of the updater's own
+// files is; and it is held from the check on, so no other name reaches it when it moves.
+const char* StagedInInstallation(Candidate& entry) {
+  const bool inside = entry.installation.Contains(entry.tmp) && !entry.installation.InUpdateCache(entry.tmp);
+  return inside ? "the staged file lies in the installation, outside cache\\update" : nullptr;
+}
+const char* StagedIsNoFile(Candidate& entry) {
+  return entry.files.Inspect(entry.tmp) != PathKind::kFile ? "the staged file is missing or no file" : nullptr;
+}
+const char* StagedIsATarget(Candidate& entry) {
+  return entry.targets.Contains(entry.tmp) ? "the staged file is also a target" : nullptr;
+}
+const char* StagedTwice(Candidate& entry) {  // adds the staged file to the run's
+  return entry.staged.Insert(entry.tmp) ? nullptr : "the staged file is listed twice";
+}
+const char* StagedIsRunName(Candidate& entry) {
+  const bool runName = IsRunNameOfATarget(entry.files, entry.targets, entry.tmp);
+  return runName ? "the staged file is the backup, parking or copy name of a target" : nullptr;
+}
+
+// In this order: the first that refuses names the reason.
+constexpr Rule kRules[] = {TargetOutside,        TargetWayDown,  TargetIsAFolder, TargetIsOwnFile, TargetIsRunName,
+                           StagedInInstallation, StagedIsNoFile, StagedIsATarget, StagedTwice,     StagedIsRunName};
+
+// Why an entry cannot be applied, in the record's words; null when it can.
 const char* RefusalOf(const UpdateFileEntry& entry, IFileSystem& files, CInstallationPaths& installation,
                       const CFileSet& targets, CFileSet& staged) {
   if (!IsFullFilePath(entry.tmp) || !IsFullFilePath(entry.path)) return "not two full file paths";
-  const std::wstring tmp = files.FullPath(entry.tmp);
   const std::wstring path = files.FullPath(entry.path);
-  const PathKind target = files.Inspect(path);
-  if (!installation.Contains(path)) return "the target is not inside the updater's folder";
-  if (const char* wayDown = WayDownRefusal(installation, path, target)) return wayDown;
-  if (target == PathKind::kDirectory || target == PathKind::kDirectoryLink) return "the target is a folder";
-  if (installation.IsOwnFile(path)) return "the target is a file of the updater's own";
-  if (IsRunNameOfATarget(files, targets, path)) return "the target is the backup, parking or copy name of a target";
-  // The staged file lies outside the installation or in its cache, where none of the updater's
-  // own files is; and it is held from here on, so no other name reaches it when it moves.
-  if (installation.Contains(tmp) && !installation.InUpdateCache(tmp)) {
-    return "the staged file lies in the installation, outside cache\\update";
+  Candidate candidate{files, installation, targets, staged, files.FullPath(entry.tmp), path, files.Inspect(path)};
+  for (const Rule rule : kRules) {
+    if (const char* refusal = rule(candidate)) return refusal;
   }
-  if (files.Inspect(tmp) != PathKind::kFile) return "the staged file is missing or no file";
-  if (targets.Contains(tmp)) return "the staged file is also a target";
-  if (!staged.Insert(tmp)) return "the staged file is listed twice";
-  if (IsRunNameOfATarget(files, targets, tmp)) return "the staged file is the backup, parking or copy name of a target";
   return nullptr;
 }
 
