@@ -8,6 +8,10 @@
 #     mingw triplet, into a cache outside the checkout (ZR_DEPS_CACHE, by default
 #     ~/.cache/zrupdater-deps), once per machine and version. zlib and stb_image come from
 #     Debian's packages directly.
+#  3. Sizes the compiler cache that every build uses through ccache (cmake/ccache.cmake):
+#     ZR_CCACHE_DIR, by default ~/.cache/zrupdater-ccache, at most 4 GB (the three trees of
+#     one source tree take about a tenth of that, compressed), the compiler told apart by its
+#     content.
 #
 # The cache layout is <cache>/<triplet>/<package> -> <package>-<version>[<recipe>]/ (an install
 # prefix); cmake/deps.cmake finds the libraries there. The recipe suffix names how a build
@@ -31,13 +35,14 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 cache=${ZR_DEPS_CACHE:-$HOME/.cache/zrupdater-deps}
+ccache_dir=${ZR_CCACHE_DIR:-$HOME/.cache/zrupdater-ccache}
 jobs=$(nproc)
 
 log() { printf '[setup] %s\n' "$*"; }
 
 packages=(
   # builds (make and perl: the OpenSSL cross-build runs them)
-  cmake ninja-build make perl g++ pkg-config
+  cmake ninja-build make perl g++ pkg-config ccache
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
   libz-mingw-w64-dev libstb-dev
   libpugixml-dev libjsoncpp-dev libssl-dev zlib1g-dev openssl
@@ -273,4 +278,13 @@ if [ "$all_built" = 0 ] || [ "${ZR_SETUP_REFRESH:-0}" = 1 ]; then
     build_openssl "$t" "$openssl_ver"
   done
 fi
-log "ready (dependency cache: $cache)"
+# The compiler cache's own settings, in its ccache.conf (so that `ccache -s` with its CCACHE_DIR
+# shows them too); the checkout each build hashes relative to is the build's (cmake/ccache.cmake).
+mkdir -p "$ccache_dir"
+ccache_set() {
+  [ "$(CCACHE_DIR=$ccache_dir ccache --get-config "$1")" = "$2" ] ||
+    CCACHE_DIR=$ccache_dir ccache --set-config "$1=$2"
+}
+ccache_set max_size 4.0G
+ccache_set compiler_check content
+log "ready (dependency cache: $cache; compiler cache: $ccache_dir)"
