@@ -9,9 +9,9 @@
 #     ~/.cache/zrupdater-deps), once per machine and version. zlib and stb_image come from
 #     Debian's packages directly.
 #  3. Sizes the compiler cache that every build uses through ccache (cmake/ccache.cmake):
-#     ZR_CCACHE_DIR, by default ~/.cache/zrupdater-ccache, at most 4 GB (the three trees of
-#     one source tree take about a tenth of that, compressed), the compiler told apart by its
-#     content.
+#     ZR_CCACHE_DIR, by default ~/.cache/zrupdater-ccache, at most 1 GB (the three trees of
+#     one source tree take about 80 MB of it, compressed: room for a dozen versions and
+#     checkouts), the compiler told apart by its content.
 #
 # The cache layout is <cache>/<triplet>/<package> -> <package>-<version>[<recipe>]/ (an install
 # prefix); cmake/deps.cmake finds the libraries there. The recipe suffix names how a build
@@ -285,6 +285,6 @@ ccache_set() {
   [ "$(CCACHE_DIR=$ccache_dir ccache --get-config "$1")" = "$2" ] ||
     CCACHE_DIR=$ccache_dir ccache --set-config "$1=$2"
 }
-ccache_set max_size 4.0G
+ccache_set max_size 1.0G
 ccache_set compiler_check content
 log "ready (dependency cache: $cache; compiler cache: $ccache_dir)"
