@@ -12,6 +12,9 @@
 #
 # Every box is answered the way a user would, with a real mouse click (zr_answer_box).
 #
+# On a new machine it sets up only what it uses (scripts/setup.sh demo: the win64 build, Wine,
+# Xvfb, the fonts, the screenshot tools); scripts/test.sh sets up the rest.
+#
 # ZR_DEMO_BUILD=<win64 build folder> uses that build (already configured) instead of the
 # preset's build/win64.
 set -euo pipefail
@@ -20,7 +23,7 @@ cd "$root"
 
 build=${ZR_DEMO_BUILD:-build/win64}
 if [ -z "${ZR_DEMO_BUILD:-}" ]; then
-  bash scripts/setup.sh
+  bash scripts/setup.sh demo
   cmake --preset win64 >/dev/null
 fi
 cmake --build "$build" -j "$(nproc)" --target zrUpdater stand_in_product report_server >/dev/null
