@@ -163,8 +163,6 @@ e2e_second_drive() {
     if ln -s "$1" "$ZR_WINEPREFIX/dosdevices/$letter:" 2>/dev/null; then
       e2e_drive="$letter:"
       e2e_drive_letter="${letter^^}:"
-      # A wineserver still up from an earlier script may keep the letter's earlier folder.
-      zr_wineserver -k >/dev/null 2>&1
       return 0
     fi
   done
