@@ -99,17 +99,18 @@ e2e_installation() {
   printf '%s\n' "$dir"
 }
 
-# e2e_xml TEXT: TEXT with the XML special characters escaped.
+# e2e_xml TEXT: TEXT with the XML special characters escaped, in e2e_xml_text (no subshell:
+# manifests of thousands of entries are written with it).
 e2e_xml() {
-  local text=${1//&/&amp;}
-  text=${text//</&lt;}
-  printf '%s' "${text//>/&gt;}"
+  e2e_xml_text=${1//&/&amp;}
+  e2e_xml_text=${e2e_xml_text//</&lt;}
+  e2e_xml_text=${e2e_xml_text//>/&gt;}
 }
 
 # e2e_write_manifest FILE VERSION TMP1 PATH1 [TMP2 PATH2 ...]: the manifest, Windows paths given.
 # Each md5 is "0" (not checked), or with e2e_md5=yes the staged file's MD5 (read from Z:).
 e2e_write_manifest() {
-  local file=$1 version=$2 md5 staged
+  local file=$1 version=$2 md5 staged tmp
   shift 2
   {
     printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<config>\r\n  <version>%s</version>\r\n' "$version"
@@ -119,8 +120,11 @@ e2e_write_manifest() {
         staged=${1#Z:}
         md5=$(md5sum <"${staged//\\//}" | cut -c 1-32)
       fi
-      printf '  <file>\r\n    <url>http://example.invalid/%s</url>\r\n    <md5>%s</md5>\r\n' "$(basename "$1")" "$md5"
-      printf '    <tmp>%s</tmp>\r\n    <path>%s</path>\r\n  </file>\r\n' "$(e2e_xml "$1")" "$(e2e_xml "$2")"
+      printf '  <file>\r\n    <url>http://example.invalid/%s</url>\r\n    <md5>%s</md5>\r\n' "${1##*/}" "$md5"
+      e2e_xml "$1"
+      tmp=$e2e_xml_text
+      e2e_xml "$2"
+      printf '    <tmp>%s</tmp>\r\n    <path>%s</path>\r\n  </file>\r\n' "$tmp" "$e2e_xml_text"
       shift 2
     done
     printf '</config>\r\n'
