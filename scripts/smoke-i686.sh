@@ -26,7 +26,7 @@
 #    are removed again at the end if this script installed them (unless --keep-wine32);
 #    qemu-user-static and the upgraded libraries stay.
 #
-# Output: what each phase took, and screenshots in build/smoke-i686/<mode>/screenshots/ui/.
+# Output: what each phase took, and screenshots in build/smoke-i686/<mode>/screenshots/smoke-i686/.
 # Exit code 0 when every check of every mode passed.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
