@@ -86,7 +86,8 @@ void CProgram::RecordStart(bool askedEarlier) {
 void CProgram::TellInstallationBusy() {
   const std::wstring caption = m_texts.Get(L"update");
   const std::wstring message = m_texts.Get(L"box_updater_busy");
-  ShowPlainBox(m_texts, caption.c_str(), nullptr, message.c_str(), kWarningOneButton);
+  ShowPlainBox(m_texts, caption.c_str(), nullptr, message.c_str(), kWarningOneButton,
+               [this](const std::string& line) { m_record.Append(line); });
 }
 
 CUpdateRun* CProgram::WindowBuilt(HWND window) {

@@ -24,14 +24,16 @@ BoxAnswer CWin32Platform::ShowLinkBox(const std::wstring& title, const std::wstr
   // An ending process asks nobody: its window is gone or going.
   if (ProcessEnding()) return BoxAnswer::kClosed;
   return zr::ShowLinkBox(title.c_str(), linkText.c_str(), m_parts.owner.load(), message.c_str(),
-                         firstButton.c_str(), secondButton ? secondButton->c_str() : nullptr);
+                         firstButton.c_str(), secondButton ? secondButton->c_str() : nullptr,
+                         [this](const std::string& line) { Record(line); });
 }
 
 BoxAnswer CWin32Platform::ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                                     const std::wstring& confirmButton, const std::wstring& cancelButton) {
   if (ProcessEnding()) return BoxAnswer::kClosed;
   return zr::ShowQuestionBox(caption.c_str(), m_parts.owner.load(), message.c_str(),
-                             confirmButton.c_str(), cancelButton.c_str());
+                             confirmButton.c_str(), cancelButton.c_str(),
+                             [this](const std::string& line) { Record(line); });
 }
 
 void CWin32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }

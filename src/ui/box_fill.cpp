@@ -2,6 +2,7 @@
 
 #include "skin/label.h"
 #include "skin/paint_manager.h"
+#include "util/text.h"
 
 namespace zr {
 namespace {
@@ -17,6 +18,13 @@ void SetText(Skin::CControlUI* control, const wchar_t* text) {
 
 void SetIcon(Skin::CControlUI* icon, const wchar_t* description) {
   if (icon != nullptr && description != nullptr) icon->SetBkImage(description);
+}
+
+bool Shown(const Skin::CControlUI* control) {
+  for (; control != nullptr; control = control->GetParent()) {
+    if (!control->IsVisible()) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -77,6 +85,19 @@ void FillMessageBox(Skin::CPaintManager& manager, bool linkVariant, const BoxTex
   SetIcon(icon, IconForType(type));
   SetText(manager.FindControl(L"txt_caption"), texts.caption);
   SetText(manager.FindControl(L"txt_tips"), texts.message);
+}
+
+std::string DescribeBoxButtons(Skin::CPaintManager& manager) {
+  std::string text;
+  if (manager.GetRoot() == nullptr) return text;
+  manager.GetRoot()->VisitTree([&text](Skin::CControlUI* control) {
+    if (control->GetName().empty() || control->GetInterface(L"Button") == nullptr) return;
+    if (!text.empty()) text += ", ";
+    text += WideToUtf8(control->GetName());
+    if (!Shown(control)) text += " hidden";
+    if (!control->IsEnabled()) text += " disabled";
+  });
+  return text;
 }
 
 }  // namespace zr

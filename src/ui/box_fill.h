@@ -57,4 +57,9 @@ const wchar_t* IconForType(unsigned type);
 void FillMessageBox(Skin::CPaintManager& manager, bool linkVariant, const BoxTexts& texts,
                     unsigned type, const TextWidthMeasure& measure);
 
+// The box's buttons as the run's record names them, in the document's order: each button's
+// name, followed by " hidden" when it or a container of it is hidden and by " disabled" when
+// it takes no click ("btn_close, btn_link, btn_no hidden, btn_ok").
+std::string DescribeBoxButtons(Skin::CPaintManager& manager);
+
 }  // namespace zr

@@ -150,7 +150,8 @@ void CWnd_Main::PostQuit() { ::PostQuitMessage(0); }
 void CWnd_Main::Minimise() { ::ShowWindow(GetHWND(), SW_MINIMIZE); }
 
 void CWnd_Main::ShowFatalBox(const std::wstring& text) {
-  ShowPlainBox(m_texts, m_texts.Get(L"update").c_str(), GetHWND(), text.c_str(), MB_ICONERROR);
+  ShowPlainBox(m_texts, m_texts.Get(L"update").c_str(), GetHWND(), text.c_str(), MB_ICONERROR,
+               [this](const std::string& line) { m_owner.Record(line); });
 }
 
 int CWnd_Main::ModalBoxesOver() const { return Skin::ModalWindowsOver(m_keptHwnd); }

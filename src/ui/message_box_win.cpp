@@ -6,6 +6,7 @@
 #include "skin/skin_string.h"
 #include "ui/box_fill.h"
 #include "strings/texts.h"
+#include "util/text.h"
 
 namespace zr {
 namespace {
@@ -20,14 +21,19 @@ constexpr UINT kLinkType = 0x10;
 // Builds, fills and runs one box; its answer.
 BoxAnswer RunBox(const std::wstring& linkAddress, HWND owner, const wchar_t* caption,
                  const wchar_t* linkText, const wchar_t* message, UINT type, const wchar_t* firstButton,
-                 const wchar_t* secondButton) {
+                 const wchar_t* secondButton, const BoxRecord& record) {
   CMessageBox box(linkAddress);
   if (box.Create(owner, kBoxTitle, kBoxStyle, 0, 0, 0, kBoxCreateWidth, kBoxCreateHeight) == nullptr) {
     return BoxAnswer::kClosed;
   }
   box.Fill(caption, linkText, message, type, firstButton, secondButton);
   box.CenterWindow();
+  if (record) {
+    record("box shown (" + box.Describe() + "): " + WideToUtf8(caption != nullptr ? caption : L"") + ": " +
+           WideToUtf8(message != nullptr ? message : L""));
+  }
   box.ShowModal();
+  if (record) record(box.ClosedBy().empty() ? "box closed without a button" : "box closed: " + box.ClosedBy());
   return box.GetAnswer();
 }
 
@@ -61,6 +67,10 @@ LRESULT CMessageBox::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled
 void CMessageBox::Notify(Skin::SkinNotify& msg) {
   if (!Skin::EqualsNoCase(msg.type, L"click") || msg.sender == nullptr) return;
   const std::wstring& name = msg.sender->GetName();
+  if (Skin::EqualsNoCase(name, L"btn_close") || Skin::EqualsNoCase(name, L"btn_ok") ||
+      Skin::EqualsNoCase(name, L"btn_no")) {
+    m_closedBy = WideToUtf8(name);
+  }
   if (Skin::EqualsNoCase(name, L"btn_close")) {
     m_answer = BoxAnswer::kClosed;
     Close(1);
@@ -91,23 +101,27 @@ void CMessageBox::Fill(const wchar_t* caption, const wchar_t* linkText, const wc
                  });
 }
 
+std::string CMessageBox::Describe() {
+  return WideToUtf8(GetSkinFile()) + "; " + DescribeBoxButtons(GetPaintManager());
+}
+
 BoxAnswer ShowPlainBox(const ITexts& texts, const wchar_t* caption, HWND owner, const wchar_t* message,
-                       UINT type) {
+                       UINT type, const BoxRecord& record) {
   const std::wstring ok = texts.Get(L"ok");
   const std::wstring cancel = texts.Get(L"cancel");
-  return RunBox(std::wstring(), owner, caption, nullptr, message, type, ok.c_str(), cancel.c_str());
+  return RunBox(std::wstring(), owner, caption, nullptr, message, type, ok.c_str(), cancel.c_str(), record);
 }
 
 BoxAnswer ShowQuestionBox(const wchar_t* caption, HWND owner, const wchar_t* message,
-                    const wchar_t* firstButton, const wchar_t* secondButton) {
+                    const wchar_t* firstButton, const wchar_t* secondButton, const BoxRecord& record) {
   return RunBox(std::wstring(), owner, caption, nullptr, message, kQuestionType, firstButton,
-                secondButton);
+                secondButton, record);
 }
 
 BoxAnswer ShowLinkBox(const wchar_t* caption, const wchar_t* linkText, HWND owner, const wchar_t* message,
-                const wchar_t* firstButton, const wchar_t* secondButton) {
+                const wchar_t* firstButton, const wchar_t* secondButton, const BoxRecord& record) {
   return RunBox(ZR_OFFICIAL_SITE_URL, owner, caption, linkText, message, kLinkType, firstButton,
-                secondButton);
+                secondButton, record);
 }
 
 }  // namespace zr

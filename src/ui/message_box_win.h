@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "skin/skin_window_win.h"
@@ -23,20 +24,26 @@ class CControlUI;
 
 namespace zr {
 
+// Where each box says what it shows and how it was answered: the run's record. Two lines,
+// "box shown (DOCUMENT; BUTTONS): CAPTION: MESSAGE" (BUTTONS as DescribeBoxButtons gives them)
+// once the box is filled and placed, just before it takes input, and "box closed: btn_ok"
+// (btn_no, btn_close) or "box closed without a button" once it is gone. Empty: no lines.
+using BoxRecord = std::function<void(const std::string& line)>;
+
 // Caption, owner, message and type word (low 4 bits: 0 one button, 4 two buttons; the rest:
 // 0x10 error, 0x20 question, 0x30 warning, 0x100 success). Buttons "ok" and, in the
 // two-button layout, "cancel" of `texts`.
 BoxAnswer ShowPlainBox(const ITexts& texts, const wchar_t* caption, HWND owner, const wchar_t* message,
-                       UINT type);
+                       UINT type, const BoxRecord& record = {});
 
 // Two buttons with the caller's texts, the warning icon and a disabled close button.
 BoxAnswer ShowQuestionBox(const wchar_t* caption, HWND owner, const wchar_t* message,
-                    const wchar_t* firstButton, const wchar_t* secondButton);
+                    const wchar_t* firstButton, const wchar_t* secondButton, const BoxRecord& record = {});
 
 // The box with the official web site link ("btn_link", the error icon); a null second text
 // hides the second button, which otherwise stands left of the first.
 BoxAnswer ShowLinkBox(const wchar_t* caption, const wchar_t* linkText, HWND owner, const wchar_t* message,
-                const wchar_t* firstButton, const wchar_t* secondButton);
+                const wchar_t* firstButton, const wchar_t* secondButton, const BoxRecord& record = {});
 
 // One box. Lives in the show operation's scope; the window is gone when ShowModal returns,
 // and the object does not delete itself.
@@ -59,9 +66,15 @@ class CMessageBox : public Skin::CSkinWindow {
             const wchar_t* firstButton, const wchar_t* secondButton);
   // The answer of the button that closed the box; BoxAnswer::kClosed until one did.
   BoxAnswer GetAnswer() const { return m_answer; }
+  // Its document and buttons, as the record's "box shown" line names them.
+  std::string Describe();
+  // The button whose click closed the box ("btn_ok", "btn_no", "btn_close"); empty when it
+  // closed any other way (Alt+F4, WM_QUIT) or is still open.
+  const std::string& ClosedBy() const { return m_closedBy; }
 
  private:
   BoxAnswer m_answer = BoxAnswer::kClosed;
+  std::string m_closedBy;  // the button that closed the box, empty for any other way
   std::wstring m_linkAddress;
   Skin::CControlUI* m_caption = nullptr;
   Skin::CControlUI* m_tips = nullptr;
