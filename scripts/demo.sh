@@ -10,7 +10,11 @@
 #   5-failure-box.png     the box with the web site link alone: a product file is locked,
 #                         the update is rolled back and one report goes to a loopback server
 #
-# Every box is answered the way a user would, with a real mouse click (zr_answer_box).
+# Every box is answered the way a user would, with a real mouse click on its button, found by
+# name (zr_answer_box: the box says in the updater's record what it shows).
+#
+# On a new machine it sets up only what it uses (scripts/setup.sh demo: the win64 build, Wine,
+# Xvfb, the fonts, the screenshot tools); scripts/test.sh sets up the rest.
 #
 # ZR_DEMO_BUILD=<win64 build folder> uses that build (already configured) instead of the
 # preset's build/win64.
@@ -20,7 +24,7 @@ cd "$root"
 
 build=${ZR_DEMO_BUILD:-build/win64}
 if [ -z "${ZR_DEMO_BUILD:-}" ]; then
-  bash scripts/setup.sh
+  bash scripts/setup.sh demo
   cmake --preset win64 >/dev/null
 fi
 cmake --build "$build" -j "$(nproc)" --target zrUpdater stand_in_product report_server >/dev/null
@@ -30,6 +34,7 @@ source scripts/wine-env.sh
 export LANG=C.UTF-8
 zr_wine_init "$build/wineprefix-demo"
 zr_display_up
+zr_updater="$build/src/zrUpdater.exe"  # whose skin package the clicks are placed by
 
 demo=$root/build/demo
 app=$demo/Zoria投屏助手
@@ -101,7 +106,7 @@ main_window >/dev/null
 if zr_wait_window '更新' 30 >/dev/null; then
   sleep 0.7
   shot 1-question
-  zr_answer_box '更新' first   # "更新": close the product and go on
+  zr_answer_box "$app/zrUpdater.log" first   # "更新": close the product and go on
 fi
 until ls "$app/resources" | grep -q '\.bak$'; do sleep 0.1; done
 sleep 1
@@ -128,7 +133,7 @@ main_window >/dev/null
 if zr_wait_window '更新' 30 >/dev/null; then
   sleep 0.7
   shot 4-manifest-box
-  zr_answer_box '更新' second  # "确定": give up
+  zr_answer_box "$app/zrUpdater.log" second  # "确定": give up
 fi
 zr_wait_exit "$updater" 30 || echo "the updater did not end in time"
 
@@ -154,7 +159,7 @@ main_window >/dev/null
 if zr_wait_window '更新' 30 >/dev/null; then
   sleep 0.7
   shot 5-failure-box
-  zr_answer_box '更新' only
+  zr_answer_box "$app/zrUpdater.log" only
 fi
 zr_wait_exit "$updater" 60 || echo "the updater did not end in time"
 echo "After the failed update to 3.3.0 (rolled back, cache removed):"; show_tree

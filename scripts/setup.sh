@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# One-time machine set-up for every build of zrUpdater, safe to run again.
+# One-time machine set-up for the builds of zrUpdater, safe to run again.
 #
-#  1. Installs the Debian packages the builds, the tests and the demo need (quiet when they
-#     are already there), and Wine's 32-bit half where the kernel runs 32-bit programs
+#   bash scripts/setup.sh          everything: the three builds, the tests and the demo
+#   bash scripts/setup.sh demo     only what scripts/demo.sh uses: the win64 build, Wine, Xvfb,
+#                                  the fonts and the screenshot tools (no native build, no
+#                                  fuzzers, no Wine 32-bit half, no i686 libraries)
+#
+#  1. Installs the Debian packages that set needs (quiet when they are already there), and in
+#     the full set Wine's 32-bit half where the kernel runs 32-bit programs
 #     (scripts/probe-32bit.sh): the i386 architecture is added for it.
 #  2. Builds pugixml, jsoncpp and OpenSSL libcrypto from Debian's source packages for each
-#     mingw triplet, into a cache outside the checkout (ZR_DEPS_CACHE, by default
-#     ~/.cache/zrupdater-deps), once per machine and version. zlib and stb_image come from
-#     Debian's packages directly.
+#     mingw triplet the set builds for (the demo's: x86_64 alone), into a cache outside the
+#     checkout (ZR_DEPS_CACHE, by default ~/.cache/zrupdater-deps), once per machine and
+#     version. zlib and stb_image come from Debian's packages directly.
+#  3. Sizes the compiler cache that every build uses through ccache (cmake/ccache.cmake):
+#     ZR_CCACHE_DIR, by default ~/.cache/zrupdater-ccache, at most 1 GB (the three trees of
+#     one source tree take about 80 MB of it, compressed: room for a dozen versions and
+#     checkouts), the compiler told apart by its content.
 #
 # The cache layout is <cache>/<triplet>/<package> -> <package>-<version>[<recipe>]/ (an install
 # prefix); cmake/deps.cmake finds the libraries there. The recipe suffix names how a build
@@ -31,25 +40,39 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 cache=${ZR_DEPS_CACHE:-$HOME/.cache/zrupdater-deps}
+ccache_dir=${ZR_CCACHE_DIR:-$HOME/.cache/zrupdater-ccache}
 jobs=$(nproc)
 
 log() { printf '[setup] %s\n' "$*"; }
 
+set_name=${1:-all}
+case "$set_name" in
+  all | demo) ;;
+  *) echo "usage: $0 [demo]" >&2; exit 2 ;;
+esac
+
 packages=(
-  # builds (make and perl: the OpenSSL cross-build runs them)
-  cmake ninja-build make perl g++ pkg-config
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64
-  libz-mingw-w64-dev libstb-dev
-  libpugixml-dev libjsoncpp-dev libssl-dev zlib1g-dev openssl
-  googletest libgtest-dev libgmock-dev
-  # fuzzers
-  clang-14 libclang-rt-14-dev
-  # Windows tests, screenshots and the demo (procps: ps, util-linux: flock, libc-bin: iconv)
-  wine64 xvfb xauth fonts-wqy-microhei imagemagick x11-utils xdotool python3 procps
+  # the win64 build (make and perl: the OpenSSL cross-build runs them; googletest: its sources,
+  # which every configuration of the tree adds)
+  cmake ninja-build make perl ccache python3
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev libstb-dev googletest
+  # Wine, screenshots and clicks (procps: ps, util-linux: flock, libc-bin: iconv)
+  wine64 xvfb xauth fonts-wqy-microhei imagemagick x11-utils xdotool procps
   util-linux libc-bin coreutils
   # fetching source packages
   ca-certificates xz-utils
 )
+triplets=(x86_64-w64-mingw32)
+if [ "$set_name" = all ]; then
+  packages+=(
+    # the native and win32 builds and the tests
+    g++ pkg-config g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
+    libpugixml-dev libjsoncpp-dev libssl-dev zlib1g-dev openssl libgtest-dev libgmock-dev
+    # fuzzers
+    clang-14 libclang-rt-14-dev
+  )
+  triplets+=(i686-w64-mingw32)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -79,8 +102,10 @@ fi
 # and the Windows tests of the 32-bit build are skipped). It is not needed for the rest: when
 # it cannot be installed (a mirror without the i386 indexes, say), the set-up says so, takes the
 # i386 architecture away again if it added it (so that apt-get update works as before), and
-# goes on; the tests of the 32-bit build are then reported skipped with the reason.
-if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' &&
+# goes on; the tests of the 32-bit build are then reported skipped with the reason. The demo
+# runs the 64-bit build and does without it.
+if [ "$set_name" = all ] &&
+   ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' &&
    bash "$here/probe-32bit.sh" --kernel >/dev/null; then
   log "installing Wine's 32-bit half (wine32:i386)"
   added_i386=0
@@ -252,7 +277,7 @@ mkdir -p "$cache"
 exec 8>"$cache/.lock"
 flock 8
 all_built=1
-for t in x86_64-w64-mingw32 i686-w64-mingw32; do
+for t in "${triplets[@]}"; do
   for p in pugixml jsoncpp openssl; do
     [ -f "$cache/$t/$p/.built" ] || all_built=0
     case "$(readlink "$cache/$t/$p" 2>/dev/null)" in
@@ -264,7 +289,7 @@ done
 if [ "$all_built" = 0 ] || [ "${ZR_SETUP_REFRESH:-0}" = 1 ]; then
   prepare_apt_sources
   pugixml_ver=$(src_version pugixml); jsoncpp_ver=$(src_version libjsoncpp); openssl_ver=$(src_version openssl)
-  for t in x86_64-w64-mingw32 i686-w64-mingw32; do
+  for t in "${triplets[@]}"; do
     mkdir -p "$cache/$t"
     build_cmake_dep "$t" pugixml "$pugixml_ver" -DPUGIXML_BUILD_TESTS=OFF
     srcpkg=libjsoncpp build_cmake_dep "$t" jsoncpp "$jsoncpp_ver" -DJSONCPP_WITH_TESTS=OFF \
@@ -273,4 +298,14 @@ if [ "$all_built" = 0 ] || [ "${ZR_SETUP_REFRESH:-0}" = 1 ]; then
     build_openssl "$t" "$openssl_ver"
   done
 fi
-log "ready (dependency cache: $cache)"
+
+# The compiler cache's own settings, in its ccache.conf (so that `ccache -s` with its CCACHE_DIR
+# shows them too); the checkout each build hashes relative to is the build's (cmake/ccache.cmake).
+mkdir -p "$ccache_dir"
+ccache_set() {
+  [ "$(CCACHE_DIR=$ccache_dir ccache --get-config "$1")" = "$2" ] ||
+    CCACHE_DIR=$ccache_dir ccache --set-config "$1=$2"
+}
+ccache_set max_size 1.0G
+ccache_set compiler_check content
+log "ready (dependency cache: $cache; compiler cache: $ccache_dir)"

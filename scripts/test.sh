@@ -14,8 +14,11 @@
 # same time, each on an Xvfb display of its own (their tests share nothing else: each build
 # folder has its own Wine prefixes, and a Wine prefix's windows are its own), their lines
 # marked "[win64]" and "[win32]": much of a Windows test's time is spent waiting for windows
-# and timers. The time each tier took (build and tests) and its number of tests are printed
-# at the end.
+# and timers. At the end, each tier's build and test time, its number of tests and its ten
+# slowest tests with their seconds (from ctest's lines) are printed.
+#
+# ZR_TEST_FILTER=REGEX runs only the tests whose name matches (ctest -R) in each tier given:
+# the same set-up, displays and summary, for a few tests.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -75,7 +78,7 @@ run_tier() {
     set +e  # the display's clean-up (an EXIT trap) must not decide this subshell's status
     start=$SECONDS
     zr_display_up
-    ctest --preset "$tier" >"$logs/$tier" 2>&1
+    ctest --preset "$tier" ${ZR_TEST_FILTER:+-R "$ZR_TEST_FILTER"} >"$logs/$tier" 2>&1
     code=$?
     echo "$code" >"$logs/$tier.status"
     echo $((SECONDS - start)) >"$logs/$tier.time"
@@ -98,6 +101,23 @@ for tier in "${windows[@]}"; do
 done
 [ ${#tier_pids[@]} -eq 0 ] || wait "${tier_pids[@]}" || true
 
+# slowest_tests LOG: the ten slowest tests of a ctest log, two to a line, with their seconds and
+# any outcome other than passing ("  520.3 s e2e_update_win_test (Failed)").
+slowest_tests() {
+  awk '/^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: .* sec$/ {
+         outcome = $0
+         sub(/^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: [^ ]+ [ .]*(\*\*\*)?/, "", outcome)
+         sub(/ +[0-9.]+ sec$/, "", outcome)
+         printf "%s\t%s\t%s\n", $(NF - 1), $4, outcome }' "$1" |
+    sort -t "$(printf '\t')" -k1,1gr |
+    awk -F '\t' 'NR > 10 { next }
+                 { name = $2 ($3 == "Passed" ? "" : " (" $3 ")")
+                   cell = sprintf("%7.1f s %-36s", $1, name)
+                   line = NR % 2 ? cell : line " " cell
+                   if (NR % 2 == 0) { sub(/ +$/, "", line); print "    " line; line = "" } }
+                 END { if (line != "") { sub(/ +$/, "", line); print "    " line } }'
+}
+
 status=0
 echo "== times (32-bit code: $ZR_RUNS_32BIT)"
 for tier in native win64 win32; do
@@ -105,7 +125,8 @@ for tier in native win64 win32; do
   [ "$(cat "$logs/$tier.status" 2>/dev/null)" = 0 ] || status=1
   count=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$logs/$tier" | tail -n 1)
   skipped=$(grep -c '(Skipped)$' "$logs/$tier" || true)
-  echo "   $tier: built in ${build_time[$tier]} s; ${count:-no} tests (${skipped} skipped) in $(cat "$logs/$tier.time" 2>/dev/null || echo '?') s"
+  echo "   $tier: built in ${build_time[$tier]} s; ${count:-no} tests (${skipped} skipped) in $(cat "$logs/$tier.time" 2>/dev/null || echo '?') s; the slowest:"
+  slowest_tests "$logs/$tier" || true
 done
 echo "   all: $SECONDS s"
 exit $status

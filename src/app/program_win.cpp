@@ -86,7 +86,8 @@ void CProgram::RecordStart(bool askedEarlier) {
 }
 
 void CProgram::TellInstallationBusy() {
-  ShowBox(m_skin, nullptr, BoxKind::kWarning, {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok")});
+  ShowBox(m_skin, nullptr, BoxKind::kWarning, {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok")},
+          [this](const std::string& line) { m_record.Append(line); });
 }
 
 CEventQueue* CProgram::WindowBuilt(HWND window) {

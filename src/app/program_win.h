@@ -71,6 +71,7 @@ class CProgram final : private IMainWindowOwner {
   bool FilesMoving() override { return m_stage.Running(); }
   void SessionEnds() override { m_stage.Finish(); }
   void LaunchProduct() override;
+  void Record(const std::string& line) override { m_record.Append(line); }
 
   void RecordStart(bool askedEarlier);
   // The lock stayed with someone else: the user learns why nothing happens.

@@ -25,14 +25,15 @@ BoxAnswer CWin32Platform::ShowLinkBox(const std::wstring& title, const std::wstr
   if (ProcessEnding()) return BoxAnswer::kClosed;
   BoxTexts texts{title, message, firstButton, std::nullopt, linkText};
   if (secondButton) texts.secondButton = *secondButton;
-  return ShowBox(m_parts.skin, m_parts.owner.load(), BoxKind::kLink, texts);
+  return ShowBox(m_parts.skin, m_parts.owner.load(), BoxKind::kLink, texts,
+                 [this](const std::string& line) { Record(line); });
 }
 
 BoxAnswer CWin32Platform::ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                                     const std::wstring& confirmButton, const std::wstring& cancelButton) {
   if (ProcessEnding()) return BoxAnswer::kClosed;
-  return ShowBox(m_parts.skin, m_parts.owner.load(), BoxKind::kQuestion,
-                 {caption, message, confirmButton, cancelButton});
+  return ShowBox(m_parts.skin, m_parts.owner.load(), BoxKind::kQuestion, {caption, message, confirmButton, cancelButton},
+                 [this](const std::string& line) { Record(line); });
 }
 
 void CWin32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }

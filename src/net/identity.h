@@ -15,7 +15,6 @@ namespace zr {
 
 // Registry location of the identifier, below HKEY_LOCAL_MACHINE.
 inline constexpr wchar_t kMachineGuidKeyPrefix[] = L"SOFTWARE\\WOW6432Node\\";
-inline constexpr wchar_t kProductExeName[] = L"zrCastrix.exe";
 inline constexpr wchar_t kMachineGuidValueName[] = L"GUID";
 inline constexpr std::size_t kMachineGuidBufferBytes = 2048;
 inline constexpr char kMachineGuidFallback[] = "N/A";

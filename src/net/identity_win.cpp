@@ -7,6 +7,7 @@
 #include "net/identity.h"
 #include "util/files.h"
 #include "util/handle_win.h"
+#include "util/paths.h"
 
 namespace zr {
 

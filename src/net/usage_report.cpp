@@ -8,6 +8,7 @@
 
 #include "net/identity.h"
 #include "net/report_crypto.h"
+#include "util/escape.h"
 
 namespace zr {
 
@@ -32,7 +33,6 @@ constexpr char kDescription[] = "MOVE_FILE_FAILED";
 // is written here, in exactly the text that writer gives (the tests compare the two byte for
 // byte, and with StyledWriter for ASCII values).
 void AppendQuoted(std::string& out, const std::string& text) {
-  static constexpr char kHex[] = "0123456789abcdef";
   out += '"';
   for (const char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
@@ -47,8 +47,8 @@ void AppendQuoted(std::string& out, const std::string& text) {
       default:
         if (c < 0x20) {
           out += "\\u00";
-          out += kHex[c >> 4];
-          out += kHex[c & 0x0F];
+          out += kLowerHexDigits[c >> 4];
+          out += kLowerHexDigits[c & 0x0F];
         } else {
           out += ch;
         }

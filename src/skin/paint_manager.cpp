@@ -238,6 +238,7 @@ void CPaintManager::Paint(ISurface& surface, const SkinRect& paint) {
 }
 
 void CPaintManager::OnMouseMove(SkinPoint point) {
+  Layout();
   CControlUI* now = FindControl(point);
   if (now && (!now->IsEnabled() || !now->IsMouseEnabled())) now = nullptr;
   if (m_pushed) {
@@ -276,6 +277,7 @@ void CPaintManager::OnMouseLeave() {
 }
 
 void CPaintManager::OnButtonDown(SkinPoint point) {
+  Layout();
   CControlUI* target = FindControl(point);
   if (!target || !target->IsEnabled() || !target->IsMouseEnabled()) return;
   if (m_focus != target) {
@@ -293,6 +295,7 @@ void CPaintManager::OnButtonDown(SkinPoint point) {
 }
 
 void CPaintManager::OnButtonUp(SkinPoint point) {
+  Layout();
   CControlUI* target = m_pushed;
   m_pushed = nullptr;
   if (m_host) m_host->CaptureMouse(false);

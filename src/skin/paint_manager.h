@@ -122,7 +122,9 @@ class CPaintManager {
   // hands the cache to its surface).
   CScaledPictureCache& ScaledPictures() { return m_scaled; }
 
-  // Mouse routing (client coordinates).
+  // Mouse routing (client coordinates). The tree is laid out first if something changed since
+  // the last layout: the mouse finds each control where the next paint shows it, also before
+  // the window's first paint.
   void OnMouseMove(SkinPoint point);
   void OnMouseLeave();
   void OnButtonDown(SkinPoint point);

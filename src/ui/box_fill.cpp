@@ -2,6 +2,7 @@
 
 #include "skin/label.h"
 #include "skin/paint_manager.h"
+#include "util/text.h"
 
 namespace zr {
 namespace {
@@ -26,6 +27,13 @@ void FillLink(Skin::CControlUI* link, const std::wstring& text, const TextWidthM
     style = label->GetTextStyle();
   }
   if (measure) link->SetFixedWidth(LinkButtonWidth(measure(text, font, style)));
+}
+
+bool Shown(const Skin::CControlUI* control) {
+  for (; control != nullptr; control = control->GetParent()) {
+    if (!control->IsVisible()) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -65,6 +73,19 @@ void FillMessageBox(Skin::CPaintManager& manager, const BoxStyle& style, const B
   if (Skin::CControlUI* icon = manager.FindControl(L"txt_icon")) icon->SetBkImage(IconDescription(style.icon));
   SetText(manager.FindControl(L"txt_caption"), texts.caption);
   SetText(manager.FindControl(L"txt_tips"), texts.message);
+}
+
+std::string DescribeBoxButtons(Skin::CPaintManager& manager) {
+  std::string text;
+  if (manager.GetRoot() == nullptr) return text;
+  manager.GetRoot()->VisitTree([&text](Skin::CControlUI* control) {
+    if (control->GetName().empty() || control->GetInterface(L"Button") == nullptr) return;
+    if (!text.empty()) text += ", ";
+    text += WideToUtf8(control->GetName());
+    if (!Shown(control)) text += " hidden";
+    if (!control->IsEnabled()) text += " disabled";
+  });
+  return text;
 }
 
 }  // namespace zr

@@ -65,4 +65,9 @@ std::wstring IconDescription(BoxIcon icon);
 void FillMessageBox(Skin::CPaintManager& manager, const BoxStyle& style, const BoxTexts& texts,
                     const TextWidthMeasure& measure);
 
+// The box's buttons as the run's record names them, in the document's order: each button's
+// name, followed by " hidden" when it or a container of it is hidden and by " disabled" when
+// it takes no click ("btn_close, btn_link, btn_no hidden, btn_ok").
+std::string DescribeBoxButtons(Skin::CPaintManager& manager);
+
 }  // namespace zr

@@ -54,6 +54,8 @@ class IMainWindowOwner {
   virtual void SessionEnds() = 0;
   // Starts the product of the installation (the completion page's button or timer).
   virtual void LaunchProduct() = 0;
+  // One line of the run's record (what a box of the window showed, and its answer).
+  virtual void Record(const std::string& line) = 0;
 
  protected:
   ~IMainWindowOwner() = default;

@@ -4,6 +4,7 @@
 
 #include "build_config.h"
 #include "skin/skin_string.h"
+#include "util/text.h"
 
 namespace zr {
 namespace {
@@ -15,13 +16,16 @@ constexpr int kBoxCreateHeight = 200;
 
 }  // namespace
 
-BoxAnswer ShowBox(Skin::CSkinContext& context, HWND owner, BoxKind kind, const BoxTexts& texts) {
+BoxAnswer ShowBox(Skin::CSkinContext& context, HWND owner, BoxKind kind, const BoxTexts& texts,
+                  const BoxRecord& record) {
   CMessageBox box(context, StyleOf(kind), texts);
   if (box.Create(owner, kBoxTitle, kBoxStyle, 0, 0, 0, kBoxCreateWidth, kBoxCreateHeight) == nullptr) {
     return BoxAnswer::kClosed;
   }
   box.CenterWindow();
+  if (record) record("box shown (" + box.Describe() + "): " + WideToUtf8(texts.caption) + ": " + WideToUtf8(texts.message));
   box.ShowModal();
+  if (record) record(box.ClosedBy().empty() ? "box closed without a button" : "box closed: " + box.ClosedBy());
   return box.GetAnswer();
 }
 
@@ -50,6 +54,10 @@ LRESULT CMessageBox::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled
 void CMessageBox::Notify(Skin::SkinNotify& msg) {
   if (!Skin::EqualsNoCase(msg.type, L"click") || msg.sender == nullptr) return;
   const std::wstring& name = msg.sender->GetName();
+  if (Skin::EqualsNoCase(name, L"btn_close") || Skin::EqualsNoCase(name, L"btn_ok") ||
+      Skin::EqualsNoCase(name, L"btn_no")) {
+    m_closedBy = WideToUtf8(name);
+  }
   if (Skin::EqualsNoCase(name, L"btn_close")) {
     m_answer = BoxAnswer::kClosed;
     Close(1);
@@ -63,6 +71,10 @@ void CMessageBox::Notify(Skin::SkinNotify& msg) {
     // The box stays open whatever the shell makes of the address.
     ::ShellExecuteW(nullptr, L"open", ZR_OFFICIAL_SITE_URL, nullptr, nullptr, SW_SHOWNORMAL);
   }
+}
+
+std::string CMessageBox::Describe() {
+  return WideToUtf8(GetSkinFile()) + "; " + DescribeBoxButtons(GetPaintManager());
 }
 
 }  // namespace zr

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "skin/skin_window_win.h"
@@ -19,7 +20,14 @@
 
 namespace zr {
 
-BoxAnswer ShowBox(Skin::CSkinContext& context, HWND owner, BoxKind kind, const BoxTexts& texts);
+// Where each box says what it shows and how it was answered: the run's record. Two lines,
+// "box shown (DOCUMENT; BUTTONS): CAPTION: MESSAGE" (BUTTONS as DescribeBoxButtons gives them)
+// once the box is filled and placed, just before it takes input, and "box closed: btn_ok"
+// (btn_no, btn_close) or "box closed without a button" once it is gone. Empty: no lines.
+using BoxRecord = std::function<void(const std::string& line)>;
+
+BoxAnswer ShowBox(Skin::CSkinContext& context, HWND owner, BoxKind kind, const BoxTexts& texts,
+                  const BoxRecord& record = {});
 
 // One box. Lives in ShowBox's scope; the window is gone when ShowModal returns, and the
 // object does not delete itself.
@@ -39,11 +47,17 @@ class CMessageBox : public Skin::CSkinWindow {
 
   // The answer of the button that closed the box; BoxAnswer::kClosed until one did.
   BoxAnswer GetAnswer() const { return m_answer; }
+  // Its document and buttons, as the record's "box shown" line names them.
+  std::string Describe();
+  // The button whose click closed the box ("btn_ok", "btn_no", "btn_close"); empty when it
+  // closed any other way (Alt+F4, WM_QUIT) or is still open.
+  const std::string& ClosedBy() const { return m_closedBy; }
 
  private:
   const BoxStyle m_style;
   const BoxTexts& m_texts;
   BoxAnswer m_answer = BoxAnswer::kClosed;
+  std::string m_closedBy;
 };
 
 }  // namespace zr

@@ -4,10 +4,12 @@
 
 #include "update/entry_check.h"
 #include "update/file_set.h"
+#include "update/journal_file.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/product_close.h"
 #include "update/progress.h"
+#include "update/restore.h"
 #include "update/update_context.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -18,12 +20,6 @@ namespace {
 constexpr uint32_t kRollbackPauseMs = 10;
 // A target with this many backups or parked files beside it already is not worth a name.
 constexpr int kMostNameTries = 1000;
-
-// The rollback line shows the part after the last backslash only.
-std::wstring NameAfterBackslash(const std::wstring& path) {
-  const size_t slash = path.rfind(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(slash + 1);
-}
 
 // The run's plan for the context's entries: one planned file per target, and for every entry
 // the index of its target's planned file.
@@ -187,7 +183,7 @@ UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
     const UpdateFileEntry& entry = context.files[i];
     const PlannedFile& file = context.plan.files[fileOf[i]];
     IHeldFile& staged = *context.heldStaged[i];
-    PostEntryLine(platform, platform.Texts(), L"pro_update_file_dds", i, count, FileNameOfPath(entry.path));
+    PostStatus(platform, platform.Texts(), kUpdatingFileText, i, count, FileNameOfPath(entry.path));
 
     // Listed again, the file holds this run's earlier content, and its original is at its
     // backup already (or did not exist): backing it up again would overwrite the only copy of
@@ -218,7 +214,7 @@ UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   context.leftovers = FinishJournal(platform, context.plan);
   context.journalWritten = !context.leftovers.empty();
   ReportProgress(platform, 100);
-  PostStatusText(platform, platform.Texts().Get(L"pro_update_finished").c_str());
+  PostStatus(platform, platform.Texts(), kUpdateFinishedText);
   return UpdateOutcome::kOk;
 }
 
@@ -230,7 +226,7 @@ bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vect
   for (size_t k = 0; k < plan.files.size(); ++k) {
     const PlannedFile& file = plan.files[k];
     if (k < lines) {
-      PostEntryLine(platform, platform.Texts(), L"pro_rollback_dds", k, lines, NameAfterBackslash(lineNames[k]));
+      PostStatus(platform, platform.Texts(), kRollingBackText, k, lines, FileNameOfPath(lineNames[k]));
     }
     const RestoreResult result = RestoreFile(files, file);
     if (result == RestoreResult::kStuck && stuck == plan.files.size()) stuck = k;
@@ -250,7 +246,7 @@ bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vect
                     (stuck == plan.files.size() ? "every file is old" : "not every file is old"));
   }
   if (stuck == plan.files.size()) return true;
-  PostEntryLine(platform, platform.Texts(), L"pro_restore_failed_dds", stuck, plan.files.size(),
+  PostStatus(platform, platform.Texts(), kRestoreFailedText, stuck, plan.files.size(),
                 FileNameOfPath(plan.files[stuck].target));
   return false;
 }

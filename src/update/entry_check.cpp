@@ -16,18 +16,16 @@
 namespace zr {
 namespace {
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 // Length of "\\server\share\" at the start of the path; 0 when it has none. The server "."
 // or "?" would make it a device path.
 size_t UncRootLength(const std::wstring& path) {
-  if (path.size() < 2 || !IsSeparator(path[0]) || !IsSeparator(path[1])) return 0;
+  if (path.size() < 2 || !IsPathSeparator(path[0]) || !IsPathSeparator(path[1])) return 0;
   size_t i = 2;
   for (int part = 0; part < 2; ++part) {
     const size_t start = i;
-    while (i < path.size() && !IsSeparator(path[i])) ++i;
+    while (i < path.size() && !IsPathSeparator(path[i])) ++i;
     if (i == start || i == path.size()) return 0;
     if (part == 0 && path.compare(start, i - start, L".") == 0) return 0;
     ++i;
@@ -87,41 +85,83 @@ const char* WayDownRefusal(CInstallationPaths& installation, const std::wstring&
 }
 
 // "entry 2/3 "C:\...\cache\update\b.new" -> "C:\...\b.dll"", as the record names an entry.
-std::string EntryText(size_t index, size_t count, const UpdateFileEntry& entry) {
+std::string EntryRecord(size_t index, size_t count, const UpdateFileEntry& entry) {
   return "entry " + std::to_string(index + 1) + "/" + std::to_string(count) + " " + RecordPath(entry.tmp) + " -> " +
          RecordPath(entry.path);
 }
 
-// Why an entry cannot be applied, in the record's words; null when it can. The staged file is
-// added to `staged` on the way.
+// What the check's rules look at for one entry: its two paths as Windows resolves them, what is
+// at the target, and the run's whole picture (the installation, every target, the staged files
+// so far).
+struct Candidate {
+  IFileSystem& files;
+  CInstallationPaths& installation;
+  const CFileSet& targets;
+  CFileSet& staged;
+  std::wstring tmp;
+  std::wstring path;
+  PathKind target;
+};
+
+// A rule: why it refuses the entry, in the record's words, or null.
+using Rule = const char* (*)(Candidate& entry);
+
+const char* TargetOutside(Candidate& entry) {
+  return entry.installation.Contains(entry.path) ? nullptr : "the target is not inside the updater's folder";
+}
+const char* TargetWayDown(Candidate& entry) { return WayDownRefusal(entry.installation, entry.path, entry.target); }
+const char* TargetIsAFolder(Candidate& entry) {
+  const bool folder = entry.target == PathKind::kDirectory || entry.target == PathKind::kDirectoryLink;
+  return folder ? "the target is a folder" : nullptr;
+}
+const char* TargetIsOwnFile(Candidate& entry) {
+  return entry.installation.IsOwnFile(entry.path) ? "the target is a file of the updater's own" : nullptr;
+}
+const char* TargetIsRunName(Candidate& entry) {
+  const bool runName = IsRunNameOfATarget(entry.files, entry.targets, entry.path);
+  return runName ? "the target is the backup, parking or copy name of a target" : nullptr;
+}
+// The staged file lies outside the installation or in its cache, where none of the updater's own
+// files is; and it is held from the check on, so no other name reaches it when it moves.
+const char* StagedInInstallation(Candidate& entry) {
+  const bool inside = entry.installation.Contains(entry.tmp) && !entry.installation.InUpdateCache(entry.tmp);
+  return inside ? "the staged file lies in the installation, outside cache\\update" : nullptr;
+}
+const char* StagedIsNoFile(Candidate& entry) {
+  return entry.files.Inspect(entry.tmp) != PathKind::kFile ? "the staged file is missing or no file" : nullptr;
+}
+const char* StagedIsATarget(Candidate& entry) {
+  return entry.targets.Contains(entry.tmp) ? "the staged file is also a target" : nullptr;
+}
+const char* StagedTwice(Candidate& entry) {  // adds the staged file to the run's
+  return entry.staged.Insert(entry.tmp) ? nullptr : "the staged file is listed twice";
+}
+const char* StagedIsRunName(Candidate& entry) {
+  const bool runName = IsRunNameOfATarget(entry.files, entry.targets, entry.tmp);
+  return runName ? "the staged file is the backup, parking or copy name of a target" : nullptr;
+}
+
+// In this order: the first that refuses names the reason.
+constexpr Rule kRules[] = {TargetOutside,        TargetWayDown,  TargetIsAFolder, TargetIsOwnFile, TargetIsRunName,
+                           StagedInInstallation, StagedIsNoFile, StagedIsATarget, StagedTwice,     StagedIsRunName};
+
+// Why an entry cannot be applied, in the record's words; null when it can.
 const char* RefusalOf(const UpdateFileEntry& entry, IFileSystem& files, CInstallationPaths& installation,
                       const CFileSet& targets, CFileSet& staged) {
   if (!IsFullFilePath(entry.tmp) || !IsFullFilePath(entry.path)) return "not two full file paths";
-  const std::wstring tmp = files.FullPath(entry.tmp);
   const std::wstring path = files.FullPath(entry.path);
-  const PathKind target = files.Inspect(path);
-  if (!installation.Contains(path)) return "the target is not inside the updater's folder";
-  if (const char* wayDown = WayDownRefusal(installation, path, target)) return wayDown;
-  if (target == PathKind::kDirectory || target == PathKind::kDirectoryLink) return "the target is a folder";
-  if (installation.IsOwnFile(path)) return "the target is a file of the updater's own";
-  if (IsRunNameOfATarget(files, targets, path)) return "the target is the backup, parking or copy name of a target";
-  // The staged file lies outside the installation or in its cache, where none of the updater's
-  // own files is; and it is held from here on, so no other name reaches it when it moves.
-  if (installation.Contains(tmp) && !installation.InUpdateCache(tmp)) {
-    return "the staged file lies in the installation, outside cache\\update";
+  Candidate candidate{files, installation, targets, staged, files.FullPath(entry.tmp), path, files.Inspect(path)};
+  for (const Rule rule : kRules) {
+    if (const char* refusal = rule(candidate)) return refusal;
   }
-  if (files.Inspect(tmp) != PathKind::kFile) return "the staged file is missing or no file";
-  if (targets.Contains(tmp)) return "the staged file is also a target";
-  if (!staged.Insert(tmp)) return "the staged file is listed twice";
-  if (IsRunNameOfATarget(files, targets, tmp)) return "the staged file is the backup, parking or copy name of a target";
   return nullptr;
 }
 
 // "entry 2/3 ...: refused, <why>" in the record, and the status line `id` naming the entry.
-UpdateOutcome Refuse(const CUpdateContext& context, IUpdatePlatform& platform, size_t i, const wchar_t* id,
+UpdateOutcome Refuse(const CUpdateContext& context, IUpdatePlatform& platform, size_t i, EntryText line,
                      const std::string& why) {
-  platform.Record(EntryText(i, context.files.size(), context.files[i]) + ": refused, " + why);
-  PostEntryLine(platform, platform.Texts(), id, i, context.files.size(), FileNameOfPath(context.files[i].path));
+  platform.Record(EntryRecord(i, context.files.size(), context.files[i]) + ": refused, " + why);
+  PostStatus(platform, platform.Texts(), line, i, context.files.size(), FileNameOfPath(context.files[i].path));
   return UpdateOutcome::kCheckRefused;
 }
 
@@ -162,7 +202,7 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
       checked.push_back(i);
       total += context.heldStaged[i]->Identity().size;
     } else if (!entry.md5.empty() && ++unchecked <= kMostUncheckedLines) {
-      platform.Record(EntryText(i, count, entry) + ": md5 not checked, " + RecordValue(entry.md5) +
+      platform.Record(EntryRecord(i, count, entry) + ": md5 not checked, " + RecordValue(entry.md5) +
                       " is not 32 hexadecimal digits");
     }
   }
@@ -180,7 +220,7 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
   CMd5Hasher hasher(total >= kHashOnAThreadBytes);
   size_t compared = 0;  // of `checked`
   const auto refuse = [&](size_t i, const std::string& why) {
-    return Refuse(context, platform, i, L"pro_verify_md5_error", why);
+    return Refuse(context, platform, i, kMd5DiffersText, why);
   };
   // Compares the digests that are ready (with `wait`, those of every file read through); false
   // when one differs, which is then refused.
@@ -198,7 +238,7 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
   };
   for (const size_t i : checked) {
     const UpdateFileEntry& entry = context.files[i];
-    PostEntryLine(platform, platform.Texts(), L"pro_verifying_dds", i, count, FileNameOfPath(entry.path));
+    PostStatus(platform, platform.Texts(), kVerifyingFileText, i, count, FileNameOfPath(entry.path));
     const bool read = files.ReadHeld(*context.heldStaged[i], [&](const char* data, size_t size) {
       hasher.Add(data, size);
       progress.Add(size);
@@ -220,10 +260,10 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
 }  // namespace
 
 bool IsFullFilePath(const std::wstring& path) {
-  if (path.empty() || IsSeparator(path.back())) return false;
+  if (path.empty() || IsPathSeparator(path.back())) return false;
   size_t rest = UncRootLength(path);
   if (rest == 0) {
-    if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != L':' || !IsSeparator(path[2])) return false;
+    if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != L':' || !IsPathSeparator(path[2])) return false;
     rest = 3;
   }
   for (size_t i = 0; i < path.size(); ++i) {
@@ -242,7 +282,7 @@ UpdateOutcome HoldStagedFiles(CUpdateContext& context, IUpdatePlatform& platform
     if (!held) {
       const uint32_t error = files.LastError();
       context.heldStaged.clear();
-      return Refuse(context, platform, i, L"pro_update_file_dds", "the staged file cannot be held: " + RecordError(error));
+      return Refuse(context, platform, i, kUpdatingFileText, "the staged file cannot be held: " + RecordError(error));
     }
     context.heldStaged.push_back(std::move(held));
   }
@@ -260,7 +300,7 @@ UpdateOutcome CheckFileEntries(CUpdateContext& context, IUpdatePlatform& platfor
   CFileSet staged(files);
   for (size_t i = 0; i < context.files.size(); ++i) {
     if (const char* refusal = RefusalOf(context.files[i], files, installation, targets, staged)) {
-      return Refuse(context, platform, i, L"pro_update_file_dds", refusal);
+      return Refuse(context, platform, i, kUpdatingFileText, refusal);
     }
   }
   const UpdateOutcome held = HoldStagedFiles(context, platform);

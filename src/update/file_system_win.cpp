@@ -15,17 +15,6 @@ namespace zr {
 namespace {
 
 constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH;
-constexpr wchar_t kExtendedPrefix[] = L"\\\\?\\";
-constexpr wchar_t kExtendedUncPrefix[] = L"\\\\?\\UNC\\";
-
-// The ordinary form of an extended path, as the engine's paths are written.
-std::wstring WithoutExtendedPrefix(const std::wstring& path) {
-  const std::wstring unc = kExtendedUncPrefix;
-  if (path.compare(0, unc.size(), unc) == 0) return L"\\\\" + path.substr(unc.size());
-  const std::wstring plain = kExtendedPrefix;
-  if (path.compare(0, plain.size(), plain) == 0) return path.substr(plain.size());
-  return path;
-}
 
 // GetLongPathNameW of one path; empty when it fails. Below the old length limit the plain
 // form is asked for (Wine spells out short names only there), past it the "\\?\" form.

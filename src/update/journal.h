@@ -32,14 +32,14 @@
 // product's file, and the next start deletes it. A journal of version 2, written before copies
 // had a name of their own, is read as one whose files have none.
 //
-// Runs on the worker thread.
+// This is the format alone: journal_file.h reads and writes it beside the updater, restore.h
+// brings a planned file back by it. Portable; the worker thread.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "update/file_system.h"
-#include "update/own_files.h"
 
 namespace zr {
 
@@ -77,50 +77,12 @@ struct Journal {
 // The words appended to a written plan.
 enum class JournalMark { kCommit, kRollback, kDone };
 
-// "<updater directory>\zrUpdater.journal".
-std::wstring JournalPath(IFileSystem& files);
-
 std::string FormatJournal(const Journal& journal);
 Journal ParseJournal(const std::string& bytes);
 // What the "end" line carries of the bytes before it: their FNV-1a hash, 64 bits, in 16
 // lower-case hexadecimal digits, so that any damage to them shows.
 std::string JournalChecksum(const std::string& plan);
-
-// Writes the plan through to the disk; false when it cannot be written (then nothing may move).
-bool WriteJournal(IFileSystem& files, const Journal& journal);
-bool MarkJournal(IFileSystem& files, JournalMark mark);
-// kNone when there is none; kDamaged when it is there but cannot be read.
-Journal ReadJournal(IFileSystem& files);
-// Removes the journal; true when none is left.
-bool RemoveJournal(IFileSystem& files);
-
-// Where one planned file stands, told by the files at its target, backup, parking and copy
-// names.
-enum class FileStanding {
-  kOld,       // as before the run, nothing of the run left beside it
-  kTouched,   // the run moved something: it can be brought back
-  kForeign,   // the target holds neither the original nor what the run put there: someone
-              // changed it since (a reinstall, a repair by hand)
-  kLost,      // the original is nowhere the run left it
-};
-FileStanding StandingOf(IFileSystem& files, const PlannedFile& file);
-
-// Brings one planned file back to its old state, whatever step of replacing or rollback was
-// cut short: the original returns from its backup (the file in its place is parked and
-// deleted), a created file is deleted, a parked file left behind is deleted. Only files the
-// run made are moved or deleted (known by their identities; a copy by its size, which the run
-// gives it before any byte goes in), and content that exists nowhere else is never deleted:
-// when the original cannot come back, the parked file returns to the target.
-enum class RestoreResult {
-  kUntouched,  // nothing of the run was there: the file was old already
-  kRestored,   // put back; now old, nothing of the run left
-  kStuck,      // a file could not be moved or deleted, or is not the run's: not old yet
-};
-RestoreResult RestoreFile(IFileSystem& files, const PlannedFile& file);
-
-// Deletes the run's backups (those still holding the original, after a commit) and the
-// leftovers that are still what was recorded; the rest of the journal's leftovers are
-// returned.
-std::vector<Leftover> DeleteLeftovers(IFileSystem& files, const Journal& journal);
+// The line a mark appends to a written plan.
+std::string FormatJournalMark(JournalMark mark);
 
 }  // namespace zr

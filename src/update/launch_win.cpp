@@ -19,8 +19,7 @@ bool LaunchProduct(const std::wstring& path, IUpdateEvents& window, const ITexts
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
-    const int error = static_cast<int>(GetLastError());
-    PostStatusText(window, texts.Get(L"cmd_open_failed_d").c_str(), error);
+    PostStatus(window, texts, kLaunchFailedText, static_cast<int32_t>(GetLastError()));
     return false;
   }
   CloseHandle(process.hProcess);

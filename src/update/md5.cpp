@@ -5,6 +5,8 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/md5.h>
 
+#include "util/escape.h"
+
 namespace zr {
 namespace {
 
@@ -30,13 +32,12 @@ CMd5::~CMd5() = default;
 void CMd5::Add(const char* data, size_t size) { MD5_Update(&m_state->context, data, size); }
 
 std::string CMd5::Hex() {
-  static const char kDigits[] = "0123456789abcdef";
   unsigned char digest[MD5_DIGEST_LENGTH];
   MD5_Final(digest, &m_state->context);
   std::string hex;
   for (const unsigned char byte : digest) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 15];
+    hex += kLowerHexDigits[byte >> 4];
+    hex += kLowerHexDigits[byte & 15];
   }
   return hex;
 }

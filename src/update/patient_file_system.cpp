@@ -32,8 +32,7 @@ bool CPatientFileSystem::Patiently(const std::wstring& path, Call call) {
   if (Pass(call())) return true;
   if (!HeldByAnother(m_lastError) || m_waitedMs >= kRunWaitMs || m_platform.ProcessEnding()) return false;
   m_platform.Record("waiting for " + RecordPath(path) + ": " + RecordError(m_lastError));
-  PostStatusText(m_platform, m_platform.Texts().Get(L"pro_file_in_use_s").c_str(),
-                 WideToUtf8(FileNameOfPath(path)).c_str());
+  PostStatus(m_platform, m_platform.Texts(), kFileInUseText, FileNameOfPath(path));
   uint32_t waited = 0;
   for (const uint32_t pause : kPausesMs) {
     if (m_waitedMs >= kRunWaitMs || m_platform.ProcessEnding()) break;

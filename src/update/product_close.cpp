@@ -83,7 +83,7 @@ UpdateOutcome CloseRunningProduct(IUpdatePlatform& platform) {
       platform.Sleep(kTerminateSleepMs);
     } else {
       platform.Record("the product would not end");
-      PostFatalText(platform, platform.Texts().Get(L"box_exit_reboot").c_str());
+      PostFatal(platform, platform.Texts(), kExitRebootText);
       return UpdateOutcome::kCloseFailed;
     }
   }

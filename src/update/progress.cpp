@@ -1,8 +1,5 @@
 #include "update/progress.h"
 
-#include <cstdarg>
-#include <cstdio>
-#include <cwchar>
 #include <string>
 
 #include "strings/texts.h"
@@ -13,7 +10,7 @@ namespace zr {
 namespace {
 
 // Length of the longest prefix of text[0, length) that does not end inside a UTF-8 sequence.
-size_t WholeUtf8Prefix(const char* text, size_t length) {
+size_t WholeUtf8Prefix(const std::string& text, size_t length) {
   size_t start = length;
   // Step back over at most three continuation bytes to the lead byte of the last sequence.
   while (start > 0 && length - start < 4 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) {
@@ -26,48 +23,57 @@ size_t WholeUtf8Prefix(const char* text, size_t length) {
   return have < need ? start - 1 : length;
 }
 
+// The status line as the window shows it: at most kStatusTextBufferSize - 1 bytes of UTF-8.
+void Post(IUpdateEvents& events, const std::wstring& text) {
+  std::string bytes = WideToUtf8(text);
+  if (bytes.size() >= kStatusTextBufferSize) bytes.resize(WholeUtf8Prefix(bytes, kStatusTextBufferSize - 1));
+  events.Report({UpdateEvent::Kind::kStatusText, 0, Utf8ToWide(bytes)});
+}
+
 }  // namespace
 
-void PostStatusText(IUpdateEvents& events, const wchar_t* format, ...) {
-  const std::string narrowFormat = WideToUtf8(format);
-  char buffer[kStatusTextBufferSize] = {};
-  va_list args;
-  va_start(args, format);
-  const int written = std::vsnprintf(buffer, sizeof buffer, narrowFormat.c_str(), args);
-  va_end(args);
-  size_t length = std::char_traits<char>::length(buffer);
-  if (written >= kStatusTextBufferSize) length = WholeUtf8Prefix(buffer, length);
-  buffer[length] = '\0';
-  events.Report({UpdateEvent::Kind::kStatusText, 0, Utf8ToWide(buffer)});
-}
-
-void PostEntryLine(IUpdateEvents& events, const ITexts& texts, const wchar_t* id, size_t index, size_t count, const std::wstring& name) {
-  PostStatusText(events, texts.Get(id).c_str(), static_cast<int>(index + 1), static_cast<int>(count),
-                 WideToUtf8(name).c_str());
-}
-
-void PostFatalText(IUpdateEvents& events, const wchar_t* format, ...) {
-  std::wstring text;
-  va_list args;
-  va_start(args, format);
-  // Measure first (vswprintf has no length query), then format into the exact size.
-  size_t capacity = 256;
-  for (;;) {
-    std::wstring buffer(capacity, L'\0');
-    va_list attempt;
-    va_copy(attempt, args);
-    const int written = std::vswprintf(buffer.data(), capacity, format, attempt);
-    va_end(attempt);
-    if (written >= 0 && static_cast<size_t>(written) < capacity) {
-      buffer.resize(static_cast<size_t>(written));
-      text = std::move(buffer);
-      break;
+std::wstring FillText(const std::wstring& text, const std::vector<TextValue>& values) {
+  std::wstring filled;
+  size_t next = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const wchar_t kind = i + 1 < text.size() && text[i] == L'%' ? text[i + 1] : L'\0';
+    const bool number = kind == L'd' && next < values.size() && values[next].isNumber;
+    const bool name = kind == L's' && next < values.size() && !values[next].isNumber;
+    if (number) {
+      filled += std::to_wstring(values[next++].number);
+    } else if (name) {
+      filled += values[next++].name;
+    } else if (kind == L'%') {
+      filled += L'%';
+    } else {
+      filled += text[i];
+      continue;
     }
-    if (capacity > (size_t{1} << 24)) break;  // a format that cannot be expanded: post it empty
-    capacity *= 2;
+    ++i;
   }
-  va_end(args);
-  events.Report({UpdateEvent::Kind::kFatalText, 0, std::move(text)});
+  return filled;
+}
+
+void PostStatus(IUpdateEvents& events, const ITexts& texts, PlainText text) {
+  Post(events, FillText(texts.Get(text.id), {}));
+}
+
+void PostStatus(IUpdateEvents& events, const ITexts& texts, EntryText text, size_t index, size_t count,
+                const std::wstring& name) {
+  Post(events, FillText(texts.Get(text.id),
+                        {static_cast<int64_t>(index + 1), static_cast<int64_t>(count), name}));
+}
+
+void PostStatus(IUpdateEvents& events, const ITexts& texts, NamedText text, const std::wstring& name) {
+  Post(events, FillText(texts.Get(text.id), {name}));
+}
+
+void PostStatus(IUpdateEvents& events, const ITexts& texts, CodeText text, int64_t code) {
+  Post(events, FillText(texts.Get(text.id), {code}));
+}
+
+void PostFatal(IUpdateEvents& events, const ITexts& texts, PlainText text) {
+  events.Report({UpdateEvent::Kind::kFatalText, 0, FillText(texts.Get(text.id), {})});
 }
 
 void ReportProgress(IUpdateEvents& events, int64_t position) {

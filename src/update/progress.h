@@ -1,30 +1,76 @@
-// The status and fatal texts the engine shows, formatted printf-style and reported as events
-// (update_events.h).
+// What the engine shows: the status line's and the fatal box's texts, by their ids, with their
+// values put in, and the progress bar and speed, reported as events (update_events.h).
+//
+// No text is ever a printf format. A table text holds "%d" and "%s" where its values go; each
+// id has a type that says which values it takes (the id's suffix says the same: "_dds" two
+// numbers and a name, "_d" a number, "_s" a name), and FillText puts them in by their place.
+// Any other "%" in a text stays as it is written.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zr {
 
 class ITexts;
 class IUpdateEvents;
 
-// Size of the status line's format buffer; the formatted text keeps at most one byte less.
-inline constexpr int kStatusTextBufferSize = 1024;
+// The ids of the texts, by the values each takes.
+struct PlainText {  // none
+  const wchar_t* id;
+};
+struct EntryText {  // entry k of n and a file's name: "%d/%d 正在更新文件 %s"
+  const wchar_t* id;
+};
+struct NamedText {  // a file's name: "文件(%s)正被其他程序占用，正在等待..."
+  const wchar_t* id;
+};
+struct CodeText {  // a number: "启动程序失败,错误码:(%d)"
+  const wchar_t* id;
+};
 
-// Formats a status line printf-style ("%d" takes int, "%s" a UTF-8 string) and reports it.
-// The format and the "%s" arguments are UTF-8 so that every text survives on every machine;
-// output past 1023 bytes is cut at a character boundary.
-void PostStatusText(IUpdateEvents& events, const wchar_t* format, ...);
+inline constexpr PlainText kParsingConfigText{L"pro_parsing_config"};
+inline constexpr PlainText kParseConfigFailedText{L"pro_parse_config_failed"};
+inline constexpr PlainText kJournalDamagedText{L"pro_journal_damaged"};
+inline constexpr PlainText kUpdateFinishedText{L"pro_update_finished"};
+inline constexpr PlainText kExitRebootText{L"box_exit_reboot"};  // the fatal box's
+inline constexpr EntryText kUpdatingFileText{L"pro_update_file_dds"};
+inline constexpr EntryText kVerifyingFileText{L"pro_verifying_dds"};
+inline constexpr EntryText kMd5DiffersText{L"pro_verify_md5_error"};
+inline constexpr EntryText kRollingBackText{L"pro_rollback_dds"};
+inline constexpr EntryText kRestoreFailedText{L"pro_restore_failed_dds"};
+inline constexpr NamedText kFileInUseText{L"pro_file_in_use_s"};
+inline constexpr CodeText kLaunchFailedText{L"cmd_open_failed_d"};
 
-// The status line of the text `id` ("%d/%d ... %s") for entry `index` (from 0) of `count`,
-// naming `name`.
-void PostEntryLine(IUpdateEvents& events, const ITexts& texts, const wchar_t* id, size_t index, size_t count, const std::wstring& name);
+// The status line keeps at most this many bytes of UTF-8 less one, cut at a character boundary.
+inline constexpr size_t kStatusTextBufferSize = 1024;
 
-// Formats a wide printf-style text without a length limit and reports it as the fatal text.
-void PostFatalText(IUpdateEvents& events, const wchar_t* format, ...);
+// One value put into a text: a number for "%d", a name for "%s".
+struct TextValue {
+  TextValue(int64_t value) : isNumber(true), number(value) {}  // NOLINT: a value as it comes
+  TextValue(std::wstring value) : name(std::move(value)) {}    // NOLINT
+  bool isNumber = false;
+  int64_t number = 0;
+  std::wstring name;
+};
+
+// The text with its values put in, in order: "%d" takes the next value if it is a number, "%s"
+// if it is a name, and "%%" is one "%". Any other "%", and a conversion whose value is missing
+// or of the other kind, stays as written.
+std::wstring FillText(const std::wstring& text, const std::vector<TextValue>& values);
+
+// The status line.
+void PostStatus(IUpdateEvents& events, const ITexts& texts, PlainText text);
+// Entry `index` (from 0) of `count`, naming `name`.
+void PostStatus(IUpdateEvents& events, const ITexts& texts, EntryText text, size_t index, size_t count,
+                const std::wstring& name);
+void PostStatus(IUpdateEvents& events, const ITexts& texts, NamedText text, const std::wstring& name);
+void PostStatus(IUpdateEvents& events, const ITexts& texts, CodeText text, int64_t code);
+
+// The fatal box's text, whole.
+void PostFatal(IUpdateEvents& events, const ITexts& texts, PlainText text);
 
 // The progress bar's position (0 to 100), the transfer speed (negative clears it).
 void ReportProgress(IUpdateEvents& events, int64_t position);

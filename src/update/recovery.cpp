@@ -2,6 +2,8 @@
 
 #include "update/apply.h"
 #include "update/journal.h"
+#include "update/journal_file.h"
+#include "update/restore.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/product_close.h"
@@ -24,7 +26,7 @@ UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& pl
       return UpdateOutcome::kOk;
     case Journal::State::kDamaged:
       platform.Record("recovery: the journal cannot be read or is damaged: nothing touched");
-      PostStatusText(platform, platform.Texts().Get(L"pro_journal_damaged").c_str());
+      PostStatus(platform, platform.Texts(), kJournalDamagedText);
       return UpdateOutcome::kRecoveryFailed;
     case Journal::State::kFinished:
       platform.Record("recovery: the journal of a finished run: deleting what it left");
@@ -56,8 +58,7 @@ UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& pl
         // nothing is moved until it is repaired.
         platform.Record("recovery: the original of " + RecordPath(file.target) +
                         " is nowhere the run left it: nothing moved, journal kept");
-        PostStatusText(platform, platform.Texts().Get(L"pro_restore_failed_dds").c_str(), static_cast<int>(k + 1),
-                       static_cast<int>(journal.files.size()), WideToUtf8(FileNameOfPath(file.target)).c_str());
+        PostStatus(platform, platform.Texts(), kRestoreFailedText, k, journal.files.size(), FileNameOfPath(file.target));
         return UpdateOutcome::kRecoveryFailed;
     }
   }

@@ -159,7 +159,7 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
         platform, "reading the manifest",
         [&] {
           context.files.clear();
-          PostStatusText(platform, platform.Texts().Get(L"pro_parsing_config").c_str());
+          PostStatus(platform, platform.Texts(), kParsingConfigText);
           ReportProgress(platform, 0);
           ReportSpeed(platform, -1);
           return LoadUpdateConfig(context, platform, configPath);
@@ -169,7 +169,7 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
 
     BoxAnswer answer = BoxAnswer::kClosed;
     Attempt(platform, "the retry box", [&] {
-      PostStatusText(platform, platform.Texts().Get(L"pro_parse_config_failed").c_str());
+      PostStatus(platform, platform.Texts(), kParseConfigFailedText);
       answer = ShowFailureBox(platform, L"retry", L"ok");
       platform.Record(answer == BoxAnswer::kFirst ? "the user asked to read it again" : "the user gave up");
     });

@@ -15,6 +15,10 @@ std::wstring GetModuleDirectory();
 // form, or a device path ("\\.\..."), is returned as it is; an empty path stays empty.
 std::wstring ExtendedPath(const std::wstring& path);
 
+// The ordinary form of a path in the "\\?\" form ("C:\\..." or "\\\\server\\share\\..."); any other
+// path as it is.
+std::wstring WithoutExtendedPrefix(const std::wstring& path);
+
 // The full path as GetFullPathNameW gives it, however long; empty on failure.
 std::wstring FullPathName(const std::wstring& path);
 

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "util/handle_win.h"
+#include "util/paths.h"
 
 namespace zr {
 namespace {
@@ -15,8 +16,6 @@ constexpr wchar_t kExtendedUncPrefix[] = L"\\\\?\\UNC\\";
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
   return text.compare(0, std::char_traits<wchar_t>::length(prefix), prefix) == 0;
 }
-
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // Length of the root of an extended path that no directory creation may touch:
 // "\\?\C:\" or "\\?\UNC\server\share\".
@@ -35,6 +34,12 @@ size_t ExtendedRootLength(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::wstring WithoutExtendedPrefix(const std::wstring& path) {
+  if (StartsWith(path, kExtendedUncPrefix)) return L"\\\\" + path.substr(std::char_traits<wchar_t>::length(kExtendedUncPrefix));
+  if (StartsWith(path, kExtendedPrefix)) return path.substr(std::char_traits<wchar_t>::length(kExtendedPrefix));
+  return path;
+}
 
 std::wstring GetModuleDirectory() {
   std::wstring path(MAX_PATH, L'\0');
@@ -86,7 +91,7 @@ bool CreateDirectoryChain(const wchar_t* path) {
   // The full form of a directory path keeps its last separator, so every directory of the
   // chain ends at one.
   for (size_t i = ExtendedRootLength(full); i < full.size(); ++i) {
-    if (!IsSeparator(full[i])) continue;
+    if (!IsPathSeparator(full[i])) continue;
     const std::wstring prefix = full.substr(0, i);
     if (GetFileAttributesW(prefix.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
     if (!CreateDirectoryW(prefix.c_str(), nullptr)) return false;
@@ -159,7 +164,7 @@ bool DeleteDirectoryTree(const std::wstring& directory) {
   const std::wstring full = ExtendedPath(directory);
   if (full.empty()) return false;
   std::wstring root = full;
-  while (root.size() > 1 && IsSeparator(root.back()) && root[root.size() - 2] != L':') root.pop_back();
+  while (root.size() > 1 && IsPathSeparator(root.back()) && root[root.size() - 2] != L':') root.pop_back();
   const DWORD attributes = GetFileAttributesW(root.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   // A link is removed as a link; what it leads to is someone else's.

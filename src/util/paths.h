@@ -19,4 +19,7 @@ std::wstring MakeProductPath(const wchar_t* directory);
 // it has neither.
 std::wstring FileNameOfPath(const std::wstring& path);
 
+// "\" or "/": Windows reads either as the separator of a path's names.
+inline bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
 }  // namespace zr

@@ -11,6 +11,12 @@ out=$1
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cxx=${ZR_FUZZ_CXX:-clang++-14}
 command -v "$cxx" >/dev/null || { echo "$cxx not found (packages clang-14, libclang-rt-14-dev)" >&2; exit 1; }
+# Compiled through the builds' compiler cache when there is one (cmake/ccache.cmake), so that a
+# clean clone compiles none of it again.
+compiler=("$cxx")
+if command -v ccache >/dev/null; then
+  compiler=(env "CCACHE_DIR=${ZR_CCACHE_DIR:-$HOME/.cache/zrupdater-ccache}" "CCACHE_BASEDIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)" ccache "$cxx")
+fi
 
 mkdir -p "$out/obj"
 exec 9>"$out.lock"
@@ -32,7 +38,7 @@ compile() {
   local src=$1 obj=$2
   if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ "${BASH_SOURCE[0]}" -nt "$obj" ] || \
      [ -n "$(find "$root/src" "$root/tests/support" -name '*.h' -newer "$obj" 2>/dev/null | head -n 1)" ]; then
-    "$cxx" "${flags[@]}" "${instrument[@]}" "${@:3}" -c "$src" -o "$obj.part"
+    "${compiler[@]}" "${flags[@]}" "${instrument[@]}" "${@:3}" -c "$src" -o "$obj.part"
     mv "$obj.part" "$obj"
   fi
 }

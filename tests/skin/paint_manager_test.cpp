@@ -134,6 +134,10 @@ TEST_F(PaintManagerTest, NoClickWithoutPressAndReleaseOnTheSameEnabledButton) {
   EXPECT_TRUE(m_sink.log.empty());
   Click({20, 45}, {21, 46});     // the floating button
   EXPECT_EQ(m_sink.log, (std::vector<std::wstring>{L"click:floating"}));
+  // The title hidden and nothing painted since: the mouse finds "ok" where it moved to.
+  m_pm.FindControl(L"title")->SetVisible(false);
+  Click({20, 10}, {20, 10});
+  EXPECT_EQ(m_sink.log, (std::vector<std::wstring>{L"click:floating", L"click:ok"}));
 }
 
 TEST_F(PaintManagerTest, HotAndPushedStatesFollowTheMouse) {

@@ -107,6 +107,11 @@ TEST_F(BoxFill, ButtonsAndIconsFollowTheKindOfBox) {
       EXPECT_EQ(no->GetText(), *c.second);
     }
     EXPECT_EQ(pm->FindControl(L"btn_close")->IsEnabled(), c.closeEnabled);
+    // The record's description: every button in document order, with its state.
+    const std::string close = c.closeEnabled ? "btn_close, " : "btn_close disabled, ";
+    const std::string decline = c.noVisible ? "btn_no" : "btn_no hidden";
+    EXPECT_EQ(zr::DescribeBoxButtons(*pm),
+              c.kind == zr::BoxKind::kLink ? close + "btn_link, " + decline + ", btn_ok" : close + "btn_ok, " + decline);
     EXPECT_EQ(pm->FindControl(L"txt_caption")->GetText(), L"更新");
     EXPECT_EQ(pm->FindControl(L"txt_tips")->GetText(), L"消息");
     const SkinRect source = PaintedIconSource(*pm);

@@ -58,11 +58,13 @@ class TestOwner final : public zr::IMainWindowOwner {
   bool FilesMoving() override { return false; }
   void SessionEnds() override {}
   void LaunchProduct() override { ++launches; }
+  void Record(const std::string& line) override { records.push_back(line); }
 
   std::atomic<HWND> window{nullptr};  // from its skin's building to its last message
   std::optional<zr::CUpdateRun> run;
   Skin::CSkinContext* skin = nullptr;  // the worker's boxes'
   int launches = 0;
+  std::vector<std::string> records;  // the UI thread's lines: its fatal boxes
 
  private:
   Worker m_worker;
@@ -481,6 +483,12 @@ TEST_F(SkinnedWindows, NestedFatalBoxesOutliveTheWindowBeforeItsObjectGoes) {
   EXPECT_EQ(ObservedMain::loopsOpenAtDeletion.load(), 0);
   EXPECT_TRUE(BoxesOver(nullptr).empty());
   EXPECT_EQ(m_owner->window.load(), nullptr);
+  // Each box said what it showed, the plain box with one button, and went without an answer.
+  const std::string shown = "box shown (messagebox.xml; btn_close, btn_ok, btn_no hidden): ";
+  const std::vector<std::string> expected = {shown + "update: first",
+                                             shown + "update: second",
+                                             "box closed without a button", "box closed without a button"};
+  EXPECT_EQ(m_owner->records, expected);
 }
 
 }  // namespace

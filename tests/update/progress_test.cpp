@@ -1,5 +1,6 @@
-// What the engine tells the window: the status line's formatting and its 1024-byte buffer, the
-// fatal text, and the queue that carries the events from the worker to the window.
+// What the engine tells the window: the status line's texts with their values put in and its
+// 1024-byte buffer, the fatal text, and the queue that carries the events from the worker to
+// the window.
 
 #include "update/progress.h"
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "strings/texts.h"
 #include "support/fake_platform.h"
 #include "update/update_events.h"
 #include "util/text.h"
@@ -26,36 +28,53 @@ std::string OnlyStatusText(const FakePlatform& platform) {
   return WideToUtf8(platform.events[0].event.text);
 }
 
-TEST(PostStatusText, FormatsIntegersAndNarrowNames) {
+// One text under the id "t".
+class OneText final : public ITexts {
+ public:
+  explicit OneText(std::wstring text) : m_text(std::move(text)) {}
+  std::wstring Get(const std::wstring& id) const override { return id == L"t" ? m_text : std::wstring(); }
+
+ private:
+  std::wstring m_text;
+};
+
+// Each value goes where the text says, by its place; nothing in a text is ever a printf format:
+// a "%" the text holds otherwise, or one whose value is missing or of the other kind, stays.
+TEST(PostStatus, PutsEachValueInItsPlaceAndLeavesEveryOtherPercentAlone) {
   struct Case {
     const char* name;
-    std::wstring format;
-    int first;
-    int second;
-    std::string file;
+    std::wstring text;
+    size_t index;
+    size_t count;
+    std::wstring file;
     std::string expected;
   } cases[] = {
-      {"file line", L"%d/%d 正在更新文件 %s", 3, 10, "投屏 助手.dll", "3/10 正在更新文件 投屏 助手.dll"},
-      {"rollback line with empty name", L"%d/%d 正在回滚文件(%s)", 1, 3, "", "1/3 正在回滚文件()"},
-      {"negative and large numbers", L"%d|%d|%s", -7, 2147483647, "x", "-7|2147483647|x"},
-      {"percent signs in the name stay", L"%d/%d %s", 1, 1, "100%d.dll", "1/1 100%d.dll"},
-      {"four-byte characters", L"%d/%d 😀%s", 1, 2, "𠀋.txt", "1/2 😀𠀋.txt"},
+      {"file line", L"%d/%d 正在更新文件 %s", 2, 10, L"投屏 助手.dll", "3/10 正在更新文件 投屏 助手.dll"},
+      {"rollback line with empty name", L"%d/%d 正在回滚文件(%s)", 0, 3, L"", "1/3 正在回滚文件()"},
+      {"large numbers", L"%d|%d|%s", 4294967294u, 4294967295u, L"x", "4294967295|4294967295|x"},
+      {"percent signs in the name stay", L"%d/%d %s", 0, 1, L"100%d.dll", "1/1 100%d.dll"},
+      {"four-byte characters", L"%d/%d 😀%s", 0, 2, L"𠀋.txt", "1/2 😀𠀋.txt"},
+      {"a percent the text holds", L"已完成 100% %d/%d，%s 50%", 0, 2, L"a.dll", "已完成 100% 1/2，a.dll 50%"},
+      {"printf's other conversions", L"%n%p%ls%x%-5d %d/%d %s %", 0, 2, L"a", "%n%p%ls%x%-5d 1/2 a %"},
+      {"%% is one percent", L"%d/%d %s 100%%", 0, 2, L"a", "1/2 a 100%"},
+      {"a conversion of the other kind", L"%s/%d %d %s", 0, 2, L"a", "%s/1 2 a"},
+      {"more conversions than values", L"%d/%d %s %d %s", 0, 2, L"a", "1/2 a %d %s"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     FakePlatform platform;
-    PostStatusText(platform, c.format.c_str(), c.first, c.second, c.file.c_str());
+    PostStatus(platform, OneText(c.text), EntryText{L"t"}, c.index, c.count, c.file);
     EXPECT_EQ(OnlyStatusText(platform), c.expected);
   }
-}
-
-TEST(PostStatusText, PostsATextWithoutConversionsUnchanged) {
+  // The other kinds of text.
   FakePlatform platform;
-  PostStatusText(platform, L"更新完成！");
-  EXPECT_EQ(OnlyStatusText(platform), "更新完成！");
+  PostStatus(platform, OneText(L"更新完成！%d"), PlainText{L"t"});
+  PostStatus(platform, OneText(L"文件(%s)正被占用 %d"), NamedText{L"t"}, L"a.dll");
+  PostStatus(platform, OneText(L"错误码:(%d) %s"), CodeText{L"t"}, -5);
+  EXPECT_EQ(platform.StatusTexts(), (std::vector<std::wstring>{L"更新完成！%d", L"文件(a.dll)正被占用 %d", L"错误码:(-5) %s"}));
 }
 
-TEST(PostStatusText, KeepsAtMost1023BytesAndNeverHalfACharacter) {
+TEST(PostStatus, KeepsAtMost1023BytesAndNeverHalfACharacter) {
   // prefix of ASCII bytes, then the tail; the buffer keeps 1023 bytes at most.
   struct Case {
     const char* name;
@@ -81,34 +100,26 @@ TEST(PostStatusText, KeepsAtMost1023BytesAndNeverHalfACharacter) {
     SCOPED_TRACE(c.name);
     const std::string name = std::string(c.prefix, 'a') + c.tail;
     FakePlatform platform;
-    PostStatusText(platform, L"%s", name.c_str());
+    PostStatus(platform, OneText(L"%s"), NamedText{L"t"}, Utf8ToWide(name));
     const std::string shown = OnlyStatusText(platform);
     EXPECT_EQ(shown.size(), c.expectedBytes);
     EXPECT_EQ(shown, name.substr(0, c.expectedBytes));
   }
 }
 
-TEST(PostStatusText, TheFormatCountsTowardsTheLimit) {
+TEST(PostStatus, TheTextCountsTowardsTheLimit) {
   FakePlatform platform;
-  const std::wstring format = std::wstring(1000, L'文') + L"%d";  // 3000 bytes of format
-  PostStatusText(platform, format.c_str(), 42);
-  EXPECT_EQ(OnlyStatusText(platform), WideToUtf8(std::wstring(341, L'文')));  // 1023 bytes
+  PostStatus(platform, OneText(std::wstring(1000, L'文') + L"%d"), CodeText{L"t"}, 42);  // 3000 bytes of text
+  EXPECT_EQ(OnlyStatusText(platform), WideToUtf8(std::wstring(341, L'文')));          // 1023 bytes
 }
 
-TEST(PostFatalText, HasNoLengthLimit) {
+TEST(PostFatal, HasNoLengthLimitAndFillsNothing) {
   FakePlatform platform;
-  const std::wstring longText(20000, L'退');
-  PostFatalText(platform, longText.c_str());
+  const std::wstring longText = std::wstring(20000, L'退') + L" %d %s %";
+  PostFatal(platform, OneText(longText), PlainText{L"t"});
   ASSERT_EQ(platform.events.size(), 1u);
   EXPECT_EQ(platform.events[0].event.kind, UpdateEvent::Kind::kFatalText);
   EXPECT_EQ(platform.events[0].event.text, longText);
-}
-
-TEST(PostFatalText, FormatsWideArguments) {
-  FakePlatform platform;
-  PostFatalText(platform, L"%ls 失败 (%d)", L"退出Zoria投屏助手", 4003);
-  ASSERT_EQ(platform.events.size(), 1u);
-  EXPECT_EQ(WideToUtf8(platform.events[0].event.text), "退出Zoria投屏助手 失败 (4003)");
 }
 
 // The worker reports 20,000 status lines while the window takes them slowly: every one comes,

@@ -14,9 +14,20 @@
 // --set NAME=TEXT sets a control's text, --show NAME makes it visible, --value NAME=N sets
 // a progress value, --select NAME=N a tab page, --image NAME=DESC a background picture.
 //
+// --hide NAME hides a control, as the message boxes hide the buttons they do not show.
+// --package-of EXE takes the skin package from another program's resources (the updater's
+// own bytes) instead of the viewer's.
+//
+// skin_viewer --layout --log PATH [--package-of EXE] [edits...] DOCUMENT: builds DOCUMENT in a
+// window that is never shown, with the edits above, lays it out at the document's size as the
+// engine lays out the updater's windows, logs "size WIDTH HEIGHT" and then, in the
+// document's order, "NAME X Y WIDTH HEIGHT" for each named control that is shown (window
+// pixels) and "NAME hidden" for one that is not (hidden itself or in a hidden container),
+// and ends. The tests find where to click a control by its name this way.
+//
 // skin_viewer --read-box TITLE --log PATH: waits up to 20 s for a message box titled TITLE
-// (of any process), logs "box-text TEXT" for each text in it, then presses its
-// button. The tests use it to read the engine's fatal error box.
+// (of any process) whose texts are in place, logs "box-text TEXT" for each text in it, then
+// presses its button. The tests use it to read the engine's fatal error box.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -46,8 +57,10 @@ struct Options {
   std::wstring document;
   std::wstring disable;
   std::wstring readBox;
+  std::wstring packageOf;
   std::vector<std::pair<std::wstring, std::wstring>> edits;  // (option, "NAME=VALUE")
   bool bench = false;
+  bool layout = false;
 };
 
 void AppendLog(const std::wstring& path, const std::string& line) {
@@ -84,6 +97,7 @@ class CViewerWindow : public Skin::CSkinWindow {
       if (!c) continue;
       if (e.first == L"--set") c->SetText(value);
       if (e.first == L"--show") c->SetVisible(true);
+      if (e.first == L"--hide") c->SetVisible(false);
       if (e.first == L"--image") c->SetBkImage(value);
       if (e.first == L"--value") {
         if (auto* p = static_cast<Skin::CProgressUI*>(c->GetInterface(L"Progress"))) {
@@ -152,6 +166,30 @@ class CViewerWindow : public Skin::CSkinWindow {
       }
     }
     return 0;
+  }
+
+  // The layout lines of --layout (see the top of this file).
+  void WriteLayout() {
+    RECT client{};
+    ::GetClientRect(m_hwnd, &client);
+    m_paintManager->SetClientSize(Skin::SkinSize{client.right, client.bottom});
+    m_paintManager->Layout();
+    char line[200];
+    std::snprintf(line, sizeof line, "size %ld %ld", client.right, client.bottom);
+    AppendLog(m_options.log, line);
+    m_paintManager->GetRoot()->VisitTree([this](Skin::CControlUI* c) {
+      if (c->GetName().empty()) return;
+      bool shown = true;
+      for (Skin::CControlUI* up = c; up != nullptr; up = up->GetParent()) shown = shown && up->IsVisible();
+      const std::string name = zr::WideToUtf8(c->GetName());
+      const Skin::SkinRect& r = c->GetPos();
+      if (shown) {
+        AppendLog(m_options.log, name + " " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                                     std::to_string(r.Width()) + " " + std::to_string(r.Height()));
+      } else {
+        AppendLog(m_options.log, name + " hidden");
+      }
+    });
   }
 
  private:
@@ -234,9 +272,10 @@ class CViewerWindow : public Skin::CSkinWindow {
   double m_shadowMs = -1;  // when the shadow was first seen handed to the system
 };
 
-// The package from the program's own resource, as the updater's start-up does it.
-bool OpenOwnPackage(Skin::CSkinContext& skin) {
-  HMODULE module = GetModuleHandleW(nullptr);
+// The package from a program's resource "ZIPRES" 108, as the updater's start-up does it with
+// its own: this program's, or (--package-of) another's loaded as data for the process's life.
+bool UsePackage(Skin::CSkinContext& skin, HMODULE module) {
+  if (!module) return false;
   HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(108), L"ZIPRES");
   if (!res) return false;
   HGLOBAL loaded = LoadResource(module, res);
@@ -268,25 +307,33 @@ BOOL CALLBACK CollectStatic(HWND child, LPARAM param) {
   return TRUE;
 }
 
+// The box's texts: its Static children but the icon, once the box has a non-empty one.
+std::vector<std::wstring> BoxTexts(HWND box) {
+  std::vector<HWND> statics;
+  EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&statics));
+  std::vector<std::wstring> texts;
+  for (HWND s : statics) {
+    if ((GetWindowLongW(s, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
+    wchar_t text[512] = {};
+    GetWindowTextW(s, text, 512);
+    if (text[0]) texts.push_back(text);
+  }
+  return texts;
+}
+
 int ReadBox(const std::wstring& title, const std::wstring& log) {
   HWND box = nullptr;
-  for (int i = 0; i < 200 && !box; ++i) {
+  std::vector<std::wstring> texts;
+  for (int i = 0; i < 200 && texts.empty(); ++i) {
     box = FindWindowW(L"#32770", title.c_str());
-    if (!box) Sleep(100);
+    if (box) texts = BoxTexts(box);
+    if (texts.empty()) Sleep(100);
   }
   if (!box) {
     AppendLog(log, "box-missing");
     return 3;
   }
-  Sleep(300);  // let the box finish building its controls
-  std::vector<HWND> statics;
-  EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&statics));
-  for (HWND s : statics) {
-    if ((GetWindowLongW(s, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
-    wchar_t text[512] = {};
-    GetWindowTextW(s, text, 512);
-    if (text[0]) AppendLog(log, "box-text " + zr::WideToUtf8(text));
-  }
+  for (const std::wstring& text : texts) AppendLog(log, "box-text " + zr::WideToUtf8(text));
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   return 0;
 }
@@ -308,8 +355,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       o.disable = argv[++i];
     } else if (a == L"--read-box" && i + 1 < argc) {
       o.readBox = argv[++i];
+    } else if (a == L"--package-of" && i + 1 < argc) {
+      o.packageOf = argv[++i];
+    } else if (a == L"--layout") {
+      o.layout = true;
     } else if ((a == L"--set" || a == L"--show" || a == L"--value" || a == L"--select" ||
-                a == L"--image") && i + 1 < argc) {
+                a == L"--image" || a == L"--hide") && i + 1 < argc) {
       o.edits.emplace_back(a, argv[++i]);
     } else if (a == L"--bench") {
       o.bench = true;
@@ -324,8 +375,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::vector<std::uint8_t> filePackage = o.zip.empty() ? std::vector<std::uint8_t>() : ReadFileBytes(o.zip);
   if (!o.zip.empty()) {
     skin.OpenPackage(filePackage.data(), filePackage.size());
+  } else if (!o.packageOf.empty()) {
+    UsePackage(skin, LoadLibraryExW(o.packageOf.c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   } else {
-    OpenOwnPackage(skin);
+    UsePackage(skin, GetModuleHandleW(nullptr));
   }
 
   CViewerWindow window(skin, o);
@@ -335,6 +389,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return 1;  // the document could not be built: the engine's error box has been shown
   }
   createdMs = MillisecondsSinceProcessStart();
+  if (o.layout) {
+    window.WriteLayout();
+    DestroyWindow(window.GetHWND());
+    return 0;
+  }
   window.CenterWindow();
   window.ShowWindow(true);
   Skin::MessageLoop();
