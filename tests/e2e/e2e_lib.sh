@@ -330,6 +330,10 @@ e2e_product_windows() { xdotool search --onlyvisible --name '^Zoria投屏助手$
 # e2e_updater_path set (a Windows path, e.g. through e2e_second_drive), the updater is started
 # by that path.
 e2e_start_updater() {
+  # The layouts the checks of the main window use, made before the updater starts: the first
+  # one made takes a Wine start, on a busy machine longer than the three seconds the
+  # completion page of a small update is shown.
+  zr_layout wnd_main.xml >/dev/null && zr_control_centre wnd_main.xml btn_runprogram --select tab_update_view=1 >/dev/null
   env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$(zr_wine_loader "$e2e_app/zrUpdater.exe")" \
     "${e2e_updater_path:-$e2e_app/zrUpdater.exe}" \
     /config "$(zr_winpath "$e2e_manifest")" /version 3.1.0 >/dev/null 2>>"$e2e_work/updater.log" &
