@@ -108,7 +108,7 @@ void CProgram::LaunchProduct() {
 
 bool CProgram::EndWorker() {
   // A replacement or rollback under way is finished first (an open box of it is closed).
-  m_stage.Finish();
+  m_gate.Finish();
   if (!m_worker) return true;
   const DWORD start = GetTickCount();
   while (WaitForSingleObject(m_worker.get(), kPollMs) == WAIT_TIMEOUT) {
@@ -125,7 +125,7 @@ unsigned __stdcall CProgram::WorkerEntry(void* program) { return static_cast<CPr
 
 unsigned CProgram::Work() {
   CComApartment com;  // for ShellExecuteW behind the boxes' link
-  CWin32Platform platform({m_run->events, m_texts, m_skin, m_stage, m_record, m_window, m_options.version});
+  CWin32Platform platform({m_run->events, m_texts, m_skin, m_gate, m_record, m_window, m_options.version});
   try {
     return static_cast<unsigned>(ReportCode(RunUpdate(m_run->context, platform, m_options.config)));
   } catch (...) {

@@ -1,5 +1,5 @@
 // The program: one run of the updater, put together in one place. It owns the command line's
-// options, the texts, the skin context, the record, the file stage, the run the worker fills
+// options, the texts, the skin context, the record, the moving section, the run the worker fills
 // and the worker thread itself, and hands each to whoever needs it; nothing of a run lives in
 // a process-wide variable.
 //
@@ -42,7 +42,7 @@
 #include "skin/skin_context.h"
 #include "strings/string_table.h"
 #include "ui/main_window_win.h"
-#include "update/file_stage_win.h"
+#include "update/moving_gate_win.h"
 #include "update/run_record_win.h"
 #include "update/update_context.h"
 #include "util/handle_win.h"
@@ -68,15 +68,15 @@ class CProgram final : private IMainWindowOwner {
   // IMainWindowOwner
   CEventQueue* WindowBuilt(HWND window) override;
   void WindowDestroyed() override { m_window.store(nullptr); }
-  bool FilesMoving() override { return m_stage.Running(); }
-  void SessionEnds() override { m_stage.Finish(); }
+  bool FilesMoving() override { return m_gate.Running(); }
+  void SessionEnds() override { m_gate.Finish(); }
   void LaunchProduct() override;
   void Record(const std::string& line) override { m_record.Append(line); }
 
   void RecordStart(bool askedEarlier);
   // The lock stayed with someone else: the user learns why nothing happens.
   void TellInstallationBusy();
-  // After the loop: the file stage finished, then the worker's boxes closed until it ends.
+  // After the loop: the moving section finished, then the worker's boxes closed until it ends.
   bool EndWorker();
   static unsigned __stdcall WorkerEntry(void* program);
   unsigned Work();
@@ -86,7 +86,7 @@ class CProgram final : private IMainWindowOwner {
   const StringTable m_texts;
   Skin::CSkinContext m_skin;
   CRunRecordFile m_record;
-  CWin32FileStage m_stage;
+  CWin32MovingGate m_gate;
   std::atomic<HWND> m_window{nullptr};
   std::optional<CUpdateRun> m_run;
   CKernelHandle m_worker;

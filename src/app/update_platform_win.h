@@ -7,7 +7,7 @@
 #include <string>
 
 #include "skin/skin_context.h"
-#include "update/file_stage_win.h"
+#include "update/moving_gate_win.h"
 #include "update/file_system_win.h"
 #include "update/patient_file_system.h"
 #include "update/platform.h"
@@ -21,7 +21,7 @@ struct Win32PlatformParts {
   IUpdateEvents& events;           // the run's queue, which the main window takes them from
   const ITexts& texts;
   Skin::CSkinContext& skin;        // the boxes'
-  CWin32FileStage& stage;
+  CWin32MovingGate& gate;     
   CRunRecordFile& record;          // "zrUpdater.log" (run_record_win.h)
   const std::atomic<HWND>& owner;  // the main window while it exists: the boxes' owner
   const std::string& productVersion;  // "/version", for the usage report
@@ -43,9 +43,9 @@ class CWin32Platform : public IUpdatePlatform {
   BoxAnswer ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                       const std::wstring& confirmButton, const std::wstring& cancelButton) override;
   void Sleep(uint32_t milliseconds) override;
-  bool EnterFileStage() override { return m_parts.stage.EnterOnThisThread(); }
-  void LeaveFileStage() override { m_parts.stage.Leave(); }
-  bool ProcessEnding() override { return m_parts.stage.Closed(); }
+  bool EnterMovingSection() override { return m_parts.gate.EnterOnThisThread(); }
+  void LeaveMovingSection() override { m_parts.gate.Leave(); }
+  bool ProcessEnding() override { return m_parts.gate.Closed(); }
   ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) override;
 
  private:

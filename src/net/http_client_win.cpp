@@ -78,13 +78,13 @@ class CReportPost : public IBoundedJob {
     Close(handles.session);
   }
 
-  int32_t result() {
+  int32_t Result() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_result;
   }
 
   // What became of the POST, once Run() has returned.
-  ReportDelivery delivery() {
+  ReportDelivery Delivery() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_delivery;
   }
@@ -201,8 +201,8 @@ int32_t Post(const std::wstring& url, const std::string& body, ReportDelivery& d
   const BoundedRunResult run =
       RunWithDeadline(post, std::chrono::milliseconds(kReportDeadlineMs),
                       std::chrono::milliseconds(kReportCancelGraceMs));
-  const int32_t result = run == BoundedRunResult::kAbandoned ? -1 : post->result();
-  delivery = post->delivery();
+  const int32_t result = run == BoundedRunResult::kAbandoned ? -1 : post->Result();
+  delivery = post->Delivery();
   if (run != BoundedRunResult::kFinished && result != 0) delivery = {ReportDelivery::Outcome::kTimedOut, 0, 0};
   return result;
 }

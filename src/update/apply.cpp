@@ -140,22 +140,22 @@ bool Place(IFileSystem& files, IHeldFile& staged, const PlannedFile& file, bool 
 
 }  // namespace
 
-CFileStage::~CFileStage() {
-  if (m_entered) m_platform.LeaveFileStage();
+CMovingSection::~CMovingSection() {
+  if (m_entered) m_platform.LeaveMovingSection();
 }
 
-bool CFileStage::Enter() {
-  if (!m_entered) m_entered = m_platform.EnterFileStage();
+bool CMovingSection::Enter() {
+  if (!m_entered) m_entered = m_platform.EnterMovingSection();
   return m_entered;
 }
 
-UpdateOutcome ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage) {
+UpdateOutcome ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CMovingSection& section) {
   // A manifest that cannot be applied fails before the product is closed for it.
   const UpdateOutcome checked = CheckFileEntries(context, platform);
   if (checked != UpdateOutcome::kOk) return checked;
   const UpdateOutcome closed = CloseRunningProduct(platform);
   if (closed != UpdateOutcome::kOk) return closed;
-  if (!stage.Enter()) return UpdateOutcome::kProcessEnding;  // the window was closed meanwhile
+  if (!section.Enter()) return UpdateOutcome::kProcessEnding;  // the window was closed meanwhile
   return ReplaceFiles(context, platform);
 }
 

@@ -1,8 +1,8 @@
 // Applying the staged files and undoing a failed attempt. Runs on the worker thread.
 //
 // Whatever happens, the installation ends with every product file either old or new: the
-// moves run inside the platform's file stage (the process does not end half-way; once asked
-// to end, the stage runs on to its end and a failed replacement is rolled back before the
+// moves run inside the platform's moving section (the process does not end half-way; once asked
+// to end, the section runs on to its end and a failed replacement is rolled back before the
 // process goes), and a journal on disk lets the next start undo a run that was killed
 // (recovery.h). Only files the run made itself are ever moved back or deleted: a ".bak" or
 // ".tmp" file that was there before is left exactly as it is.
@@ -20,15 +20,15 @@ namespace zr {
 class IUpdatePlatform;
 struct CUpdateContext;
 
-// Holds the platform's file stage from Enter until the object goes. The worker keeps it
+// Holds the platform's moving section from Enter until the object goes. The worker keeps it
 // across replacing, the failure box and the rollback, so that a failed replacement is always
 // rolled back before the process ends.
-class CFileStage {
+class CMovingSection {
  public:
-  explicit CFileStage(IUpdatePlatform& platform) : m_platform(platform) {}
-  ~CFileStage();
-  CFileStage(const CFileStage&) = delete;
-  CFileStage& operator=(const CFileStage&) = delete;
+  explicit CMovingSection(IUpdatePlatform& platform) : m_platform(platform) {}
+  ~CMovingSection();
+  CMovingSection(const CMovingSection&) = delete;
+  CMovingSection& operator=(const CMovingSection&) = delete;
 
   // False when the process is already ending: then nothing may move.
   bool Enter();
@@ -38,14 +38,14 @@ class CFileStage {
   bool m_entered = false;
 };
 
-// Checks the entries (entry_check.h), closes the running product, enters the file stage and
+// Checks the entries (entry_check.h), closes the running product, enters the moving section and
 // replaces the files. kOk; the check's kCheckRefused; the closing stage's kUserCancelled /
-// kCloseFailed; kProcessEnding when the stage cannot be entered; or the replacing's failure.
-// Nothing has moved unless the result is kOk or the replacing itself failed; the stage then
+// kCloseFailed; kProcessEnding when the moving section cannot be entered; or the replacing's failure.
+// Nothing has moved unless the result is kOk or the replacing itself failed; the section then
 // stays held for the rollback.
-UpdateOutcome ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage);
+UpdateOutcome ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CMovingSection& section);
 
-// The replacing stage alone, inside a held file stage, with every staged file held
+// The replacing stage alone, inside a held moving section, with every staged file held
 // (HoldStagedFiles, entry_check.h). It plans first: per target, a backup, a parking and a copy
 // name that no file has (target + ".bak", ".tmp" and ".new" unless taken, then ".2.bak",
 // ".3.bak", ...), the identity of the original and of each held staged file, the directories to

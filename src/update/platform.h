@@ -51,11 +51,11 @@ class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
                               const std::wstring& cancelButton) = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
 
-  // Product files are being moved: the process must not end until LeaveFileStage. False when
-  // the process is already ending; the stage must then not start. Once the process is asked
-  // to end, the stage runs on to its end while boxes are no longer shown (they answer 8).
-  virtual bool EnterFileStage() = 0;
-  virtual void LeaveFileStage() = 0;
+  // Product files are being moved: the process must not end until LeaveMovingSection. False when
+  // the process is already ending; the moving section must then not start. Once the process is asked
+  // to end, the moving section runs on to its end while boxes are no longer shown (they answer 8).
+  virtual bool EnterMovingSection() = 0;
+  virtual void LeaveMovingSection() = 0;
   // True once the process has been asked to end (window closed, WM_QUIT, session end).
   virtual bool ProcessEnding() = 0;
 

@@ -14,7 +14,7 @@
 
 namespace zr {
 
-UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage) {
+UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform, CMovingSection& section) {
   IFileSystem& files = platform.Files();
   const Journal journal = ReadJournal(files);
   switch (journal.state) {
@@ -67,7 +67,7 @@ UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& pl
     // The product may have been started from the half-updated installation.
     const UpdateOutcome closed = CloseRunningProduct(platform);
     if (closed != UpdateOutcome::kOk) return closed;
-    if (!stage.Enter()) return UpdateOutcome::kProcessEnding;
+    if (!section.Enter()) return UpdateOutcome::kProcessEnding;
   }
   std::vector<std::wstring> lineNames;
   if (touched) {

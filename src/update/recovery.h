@@ -6,7 +6,7 @@
 
 namespace zr {
 
-class CFileStage;
+class CMovingSection;
 class IUpdatePlatform;
 struct CUpdateContext;
 
@@ -22,6 +22,6 @@ struct CUpdateContext;
 //   kCloseFailed, or kProcessEnding, with nothing moved.
 // - A journal that cannot be read or is damaged: nothing is touched, the status line says so,
 //   kRecoveryFailed.
-UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform, CFileStage& stage);
+UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform, CMovingSection& section);
 
 }  // namespace zr

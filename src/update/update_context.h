@@ -1,4 +1,4 @@
-// The record the update phases share. One per run: the main window creates it empty, the
+// The state the update phases share. One per run: the main window creates it empty, the
 // worker thread alone fills and reads it, and it lives until the process ends.
 #pragma once
 

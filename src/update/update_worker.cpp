@@ -147,8 +147,8 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
   {
     // A run that was cut short is finished before anything else; while that cannot be done,
     // nothing else touches the installation.
-    CFileStage stage(platform);
-    recovered = Guarded(platform, "recovery", [&] { return RecoverInterruptedRun(context, platform, stage); },
+    CMovingSection section(platform);
+    recovered = Guarded(platform, "recovery", [&] { return RecoverInterruptedRun(context, platform, section); },
                         UpdateOutcome::kRecoveryFailed);
     if (recovered != UpdateOutcome::kOk) Attempt(platform, "the failure box", [&] { ShowFailureBox(platform, L"ok", nullptr); });
   }
@@ -181,8 +181,8 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
   {
     // Held from the first move to the end of a rollback, the failure box included: a process
     // asked to end meanwhile rolls back before it goes (its box is not waited for).
-    CFileStage stage(platform);
-    applied = Guarded(platform, "the update", [&] { return ApplyUpdate(context, platform, stage); },
+    CMovingSection section(platform);
+    applied = Guarded(platform, "the update", [&] { return ApplyUpdate(context, platform, section); },
                       UpdateOutcome::kMoveFailed);
     // The staged files that did not move are let go, for the download cache to be deleted.
     context.heldStaged.clear();

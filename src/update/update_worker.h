@@ -1,5 +1,6 @@
 // The update worker: one background thread that carries an update from start to end and
-// reports to the main window only through posted messages and modal boxes.
+// reports to the main window only through the run's event queue (update_events.h) and modal
+// boxes.
 #pragma once
 
 #include <string>

@@ -398,7 +398,7 @@ bool FakePlatform::Identify(const std::wstring& path, FileIdentity& identity) {
 
 bool FakePlatform::MoveReplace(const std::wstring& from, const std::wstring& to) {
   ++moveCount;
-  if (fileStageDepth == 0) ++movesOutsideFileStage;
+  if (movingSectionDepth == 0) ++movesOutsideMovingSection;
   Call();
   const std::wstring source = Resolve(from), target = Resolve(to);
   const auto file = files.find(source);
@@ -554,7 +554,7 @@ bool FakePlatform::CopyHeld(IHeldFile& file, const std::wstring& copy) {
 bool FakePlatform::PlaceHeld(IHeldFile& file, const std::wstring& target) {
   FakeHeldFile& held = Held(file);
   ++moveCount;
-  if (fileStageDepth == 0) ++movesOutsideFileStage;
+  if (movingSectionDepth == 0) ++movesOutsideMovingSection;
   Call();
   const std::wstring what = L"move " + file.Path() + L" -> " + target;
   const Fault fault = Operate(what);
@@ -732,14 +732,14 @@ void FakePlatform::Sleep(uint32_t milliseconds) {
   clock += milliseconds;
 }
 
-bool FakePlatform::EnterFileStage() {
-  ++fileStageRequests;
+bool FakePlatform::EnterMovingSection() {
+  ++movingSectionRequests;
   if (shuttingDown) return false;
-  ++fileStageDepth;
+  ++movingSectionDepth;
   return true;
 }
 
-void FakePlatform::LeaveFileStage() { --fileStageDepth; }
+void FakePlatform::LeaveMovingSection() { --movingSectionDepth; }
 
 ReportDelivery FakePlatform::SendUsageReport(const CUpdateContext&, UpdateOutcome outcome) {
   log.push_back(L"report " + std::to_wstring(ReportCode(outcome)));  // the code the report carries

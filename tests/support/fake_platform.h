@@ -38,7 +38,7 @@
 //                  is reported failed all the same (a write whose flush failed, say);
 //   endAtOperation the process is asked to end just before the N-th operation (as when the
 //                  window is closed or the session ends): from then on no box is shown (each
-//                  answers kClosed) and no file stage may start;
+//                  answers kClosed) and no moving section may start;
 //   dieAtOperation the process dies just before the N-th operation: ProcessDied is thrown, and
 //                  `files` is what the disk holds. A durable write, a copy or a move to another
 //                  volume cut off by the death leaves the first half of its bytes (a copy, made at
@@ -131,9 +131,9 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   int actAtCall = -1;
   std::function<void(FakePlatform&)> actor;
   bool shuttingDown = false;              // the process has been asked to end
-  int fileStageDepth = 0;                 // > 0 while a file stage runs
-  int fileStageRequests = 0;              // EnterFileStage calls (not in `log`)
-  int movesOutsideFileStage = 0;          // MoveReplace calls made outside a file stage
+  int movingSectionDepth = 0;                 // > 0 while a moving section runs
+  int movingSectionRequests = 0;              // EnterMovingSection calls (not in `log`)
+  int movesOutsideMovingSection = 0;          // MoveReplace calls made outside a moving section
   int reportsSent = 0;
   UpdateOutcome lastReport = UpdateOutcome::kOk;
   ReportDelivery reportDelivery{ReportDelivery::Outcome::kAnswered, 200, 0};  // what SendUsageReport gives
@@ -155,8 +155,8 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   BoxAnswer ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                       const std::wstring& confirmButton, const std::wstring& cancelButton) override;
   void Sleep(uint32_t milliseconds) override;
-  bool EnterFileStage() override;
-  void LeaveFileStage() override;
+  bool EnterMovingSection() override;
+  void LeaveMovingSection() override;
   bool ProcessEnding() override { return shuttingDown; }
   const ITexts& Texts() override { return texts; }
   ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) override;

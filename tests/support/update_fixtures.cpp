@@ -22,8 +22,8 @@ void Stage(FakePlatform& platform, CUpdateContext& context, const std::wstring& 
 }
 
 UpdateOutcome Replace(CUpdateContext& context, FakePlatform& platform) {
-  CFileStage stage(platform);
-  EXPECT_TRUE(stage.Enter());
+  CMovingSection section(platform);
+  EXPECT_TRUE(section.Enter());
   const UpdateOutcome held = HoldStagedFiles(context, platform);
   return held == UpdateOutcome::kOk ? ReplaceFiles(context, platform) : held;
 }

@@ -33,7 +33,7 @@ std::vector<std::string> Narrow(const std::vector<std::wstring>& lines);
 void Stage(FakePlatform& platform, CUpdateContext& context, const std::wstring& path, const std::wstring& stagedName,
            const std::string& content);
 
-// ReplaceFiles inside a held file stage, with the staged files held, as the worker runs it.
+// ReplaceFiles inside a held moving section, with the staged files held, as the worker runs it.
 UpdateOutcome Replace(CUpdateContext& context, FakePlatform& platform);
 
 // A file of a run's plan, as its journal holds it: replaced (`original` given, its backup at

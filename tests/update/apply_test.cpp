@@ -159,11 +159,11 @@ TEST(ReplaceFiles, ABackupThatCannotBeDeletedGoesAtTheNextStartWithoutClosingThe
   platform.failOperation = -1;
   platform.processes[7] = {kProduct + L"\\zrCastrix.exe"};
   CUpdateContext next;
-  CFileStage stage(platform);
-  EXPECT_EQ(RecoverInterruptedRun(next, platform, stage), UpdateOutcome::kOk);
+  CMovingSection section(platform);
+  EXPECT_EQ(RecoverInterruptedRun(next, platform, section), UpdateOutcome::kOk);
   EXPECT_EQ(platform.files, (FileTable{{L"C:\\Zoria\\a.dll", "new a"}}));
   EXPECT_EQ(platform.processes.count(7), 1u) << "the product runs on";
-  EXPECT_EQ(platform.fileStageRequests, 1) << "only the replacing's own";
+  EXPECT_EQ(platform.movingSectionRequests, 1) << "only the replacing's own";
 }
 
 TEST(ReplaceFiles, NothingMovesWithoutAJournalOrACommit) {
@@ -449,16 +449,16 @@ TEST(ApplyUpdate, ClosesTheProductFirstAndTouchesNothingWhenThatFails) {
   const FileTable before = platform.files;
 
   {
-    CFileStage stage(platform);
-    EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kUserCancelled);
+    CMovingSection section(platform);
+    EXPECT_EQ(ApplyUpdate(context, platform, section), UpdateOutcome::kUserCancelled);
   }
   EXPECT_EQ(platform.files, before);
   EXPECT_EQ(platform.operations, 0);
   EXPECT_TRUE(context.backups.empty());
 
   platform.boxAnswers = {BoxAnswer::kFirst};  // quits on request this time
-  CFileStage stage(platform);
-  EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kOk);
+  CMovingSection section(platform);
+  EXPECT_EQ(ApplyUpdate(context, platform, section), UpdateOutcome::kOk);
   EXPECT_EQ(platform.files[L"C:\\Zoria\\a.dll"], "new a");
   EXPECT_EQ(platform.processes.count(7), 0u);
 }

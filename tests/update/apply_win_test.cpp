@@ -66,8 +66,8 @@ class DiskPlatform : public IUpdatePlatform {
   }
   // No pause: a file held for good is tried again at once.
   void Sleep(uint32_t) override {}
-  bool EnterFileStage() override { return true; }
-  void LeaveFileStage() override {}
+  bool EnterMovingSection() override { return true; }
+  void LeaveMovingSection() override {}
   bool ProcessEnding() override { return false; }
   const ITexts& Texts() override { return texts; }
   ReportDelivery SendUsageReport(const CUpdateContext&, UpdateOutcome) override { return {}; }
@@ -118,9 +118,9 @@ bool Exists(const std::wstring& path) { return FileExists(path) || test::Directo
 DWORD Attributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
 
 UpdateOutcome Apply(CUpdateContext& context, DiskPlatform& platform) {
-  CFileStage stage(platform);
-  EXPECT_TRUE(stage.Enter());
-  return ApplyUpdate(context, platform, stage);
+  CMovingSection section(platform);
+  EXPECT_TRUE(section.Enter());
+  return ApplyUpdate(context, platform, section);
 }
 
 // The whole failure path of the files: apply, then roll back.

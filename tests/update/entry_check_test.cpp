@@ -148,18 +148,18 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
     if (c.path == kStaging + L"\\x.dat") context.files[0].path = kStaging + L"\\x.dat";
     const FileTable before = platform.files;
 
-    CFileStage stage(platform);
+    CMovingSection section(platform);
     if (c.usable) {
       EXPECT_EQ(CheckFileEntries(context, platform), UpdateOutcome::kOk);
       EXPECT_EQ(context.heldStaged.size(), 3u) << "every staged file held from here on";
       EXPECT_EQ(platform.clock, c.read == Read::kHeldAMoment ? 1500u : 0u) << "a moment's lock is waited out";
       continue;
     }
-    EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kCheckRefused);
+    EXPECT_EQ(ApplyUpdate(context, platform, section), UpdateOutcome::kCheckRefused);
     EXPECT_EQ(platform.files, before);
     EXPECT_EQ(platform.operations, 0);
     EXPECT_EQ(platform.processes.count(7), 1u) << "the product is not closed for nothing";
-    EXPECT_EQ(platform.fileStageRequests, 0);
+    EXPECT_EQ(platform.movingSectionRequests, 0);
     EXPECT_TRUE(context.heldStaged.empty());
     ASSERT_FALSE(platform.StatusTexts().empty());
     // Refused for its md5, or before the md5 is read (a path rule, a staged file held by another program).
@@ -180,8 +180,8 @@ TEST(ApplyUpdate, TheMd5CheckFillsTheBarBeforeTheProductIsAsked) {
   Stage(platform, context, kProduct + L"\\b.dll", L"b", "new b");
   context.files[0].md5 = "d408ed46ebcc326f9e7c6bb9c77af1cd";
   context.files[1].md5 = "3E6CCDF94150D22DD4B2C94BFBA165BF";
-  CFileStage stage(platform);
-  ASSERT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kOk);
+  CMovingSection section(platform);
+  ASSERT_EQ(ApplyUpdate(context, platform, section), UpdateOutcome::kOk);
 
   const auto asked = std::find_if(platform.log.begin(), platform.log.end(),
                                   [](const std::wstring& line) { return line.compare(0, 11, L"questionbox") == 0; });
@@ -221,8 +221,8 @@ TEST(ApplyUpdate, NoOtherProgramCanChangeAStagedFileFromItsCheckToItsMove) {
     attempts = {p.OtherProgramWrites(staged, "new A", true), p.OtherProgramMoves(L"C:\\evil", staged),
                 p.OtherProgramMoves(staged, L"C:\\away")};
   };
-  CFileStage stage(platform);
-  EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kOk);
+  CMovingSection section(platform);
+  EXPECT_EQ(ApplyUpdate(context, platform, section), UpdateOutcome::kOk);
   EXPECT_EQ(attempts, std::vector<bool>(3, false));
   EXPECT_EQ(platform.files[kProduct + L"\\a.dll"], "new a");
   // Once the update is over the file is nobody's: the fake does let another program at it.

@@ -187,8 +187,8 @@ UpdateOutcome RecoverOn(const FakePlatform& disk, FakePlatform& next) {
   next.directories = disk.directories;
   next.files = disk.files;
   CUpdateContext context;
-  CFileStage stage(next);
-  return RecoverInterruptedRun(context, next, stage);
+  CMovingSection section(next);
+  return RecoverInterruptedRun(context, next, section);
 }
 
 int CleanOperationCount(const std::vector<SweepEntry>& manifest) {
@@ -215,7 +215,7 @@ TEST(FaultSweep, EveryFailedReplacementIsUndoneCompletely) {
         run.platform.failAfterEffect = afterEffect;
         ++cases;
         const UpdateOutcome result = Replace(run.context, run.platform);
-        ASSERT_EQ(run.platform.movesOutsideFileStage, 0);
+        ASSERT_EQ(run.platform.movesOutsideMovingSection, 0);
         if (result == UpdateOutcome::kOk) {
           // Only a deletion after the commit failed: every file is new.
           for (const auto& [path, content] : run.finals) ASSERT_EQ(run.platform.files[path], content);
@@ -400,8 +400,8 @@ TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
           run.platform.endAtOperation = at;
           CUpdateContext context;
           RunUpdate(context, run.platform, config);
-          ASSERT_EQ(run.platform.fileStageDepth, 0);
-          ASSERT_EQ(run.platform.movesOutsideFileStage, 0);
+          ASSERT_EQ(run.platform.movingSectionDepth, 0);
+          ASSERT_EQ(run.platform.movesOutsideMovingSection, 0);
           ASSERT_TRUE(OldOrNew(run, run.platform, RmdirFailed(run.platform)));
           ++ended;
         }
@@ -413,7 +413,7 @@ TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
           run.platform.throwAtOperation = at;
           CUpdateContext context;
           ASSERT_NO_THROW(RunUpdate(context, run.platform, config));
-          ASSERT_EQ(run.platform.fileStageDepth, 0);
+          ASSERT_EQ(run.platform.movingSectionDepth, 0);
           const UpdateEvent::Kind last = run.platform.EventKinds().back();
           ASSERT_TRUE(last == UpdateEvent::Kind::kFinished || last == UpdateEvent::Kind::kSucceeded) << "the window is told";
           FakePlatform next;
@@ -433,7 +433,7 @@ TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
         {
           FakePlatform next;
           recover(run.platform, -1, next);
-          ASSERT_EQ(next.movesOutsideFileStage, 0);
+          ASSERT_EQ(next.movesOutsideMovingSection, 0);
           ASSERT_TRUE(OldOrNew(run, next, RmdirFailed(run.platform)));
           recoveryOperations = next.operations;
           ++died;

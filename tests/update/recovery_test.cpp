@@ -96,8 +96,8 @@ TEST(RecoverInterruptedRun, FinishesWhatTheJournalLeftAndOnlyThat) {
     platform.files[kJournal] = c.journal;
     if (c.disk.count(n) || c.disk.count(n + L".tmp")) platform.directories.insert(kProduct + L"\\new");
     CUpdateContext context;
-    CFileStage stage(platform);
-    EXPECT_EQ(RecoverInterruptedRun(context, platform, stage), c.journalKept ? UpdateOutcome::kRecoveryFailed : UpdateOutcome::kOk);
+    CMovingSection section(platform);
+    EXPECT_EQ(RecoverInterruptedRun(context, platform, section), c.journalKept ? UpdateOutcome::kRecoveryFailed : UpdateOutcome::kOk);
     if (c.journalKept) {
       EXPECT_EQ(platform.files[kJournal], c.journal);
       platform.files.erase(kJournal);
@@ -105,7 +105,7 @@ TEST(RecoverInterruptedRun, FinishesWhatTheJournalLeftAndOnlyThat) {
       EXPECT_FALSE(platform.StatusTexts().empty()) << "the status line says why";
     }
     EXPECT_EQ(platform.files, c.expected);
-    EXPECT_EQ(platform.movesOutsideFileStage, 0);
+    EXPECT_EQ(platform.movesOutsideMovingSection, 0);
     if (c.expected == old) {
       EXPECT_FALSE(platform.Exists(kProduct + L"\\new")) << "the run's folder goes with it";
     }
@@ -142,8 +142,8 @@ TEST(RecoverInterruptedRun, MovesNothingWhileTheProductRunsOnAndKeepsTheJournalW
     const FileTable before = platform.files;
 
     CUpdateContext context;
-    CFileStage stage(platform);
-    EXPECT_EQ(RecoverInterruptedRun(context, platform, stage), c.result);
+    CMovingSection section(platform);
+    EXPECT_EQ(RecoverInterruptedRun(context, platform, section), c.result);
     EXPECT_EQ(platform.processes.count(7), c.productEnds ? 0u : 1u);
     EXPECT_EQ(platform.files, before) << "nothing moves, and the journal stays";
     if (c.backupLocked) {

@@ -1,42 +1,42 @@
-#include "update/file_stage.h"
+#include "update/moving_gate.h"
 
 #include <chrono>
 
 namespace zr {
 
-bool CFileStageGate::Enter() {
+bool CMovingGate::Enter() {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_closed) return false;
   ++m_inside;
   return true;
 }
 
-void CFileStageGate::Leave() {
+void CMovingGate::Leave() {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (m_inside > 0 && --m_inside == 0) m_idle.notify_all();
 }
 
-void CFileStageGate::Close() {
+void CMovingGate::Close() {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_closed = true;
 }
 
-bool CFileStageGate::IsClosed() {
+bool CMovingGate::IsClosed() {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_closed;
 }
 
-bool CFileStageGate::IsRunning() {
+bool CMovingGate::IsRunning() {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_inside > 0;
 }
 
-bool CFileStageGate::WaitIdle(uint32_t milliseconds) {
+bool CMovingGate::WaitIdle(uint32_t milliseconds) {
   std::unique_lock<std::mutex> lock(m_mutex);
   return m_idle.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_inside == 0; });
 }
 
-void CFileStageGate::CloseAndWait() {
+void CMovingGate::CloseAndWait() {
   std::unique_lock<std::mutex> lock(m_mutex);
   m_closed = true;
   m_idle.wait(lock, [this] { return m_inside == 0; });

@@ -1,4 +1,4 @@
-// The file stage as the Windows program drives it: the worker enters and leaves it, the UI
+// The moving section as the Windows program drives it: the worker enters and leaves it, the UI
 // thread finishes it when the process is about to end. The program owns the one of its run.
 #pragma once
 
@@ -6,20 +6,20 @@
 
 #include <atomic>
 
-#include "update/file_stage.h"
+#include "update/moving_gate.h"
 
 namespace zr {
 
-class CWin32FileStage {
+class CWin32MovingGate {
  public:
   // Worker thread. The calling thread's own windows are its modal boxes, which are closed when
-  // the process is asked to end while the stage runs.
+  // the process is asked to end while the section runs.
   bool EnterOnThisThread();
   void Leave() { m_gate.Leave(); }
 
-  // UI thread, once the message loop has ended or the session ends: refuses new stages, closes
-  // the boxes of the thread in the stage (they answer 8, as a closed box does) and waits for
-  // the stage to end. Messages sent to this thread meanwhile are dispatched, so that a box
+  // UI thread, once the message loop has ended or the session ends: refuses new sections, closes
+  // the boxes of the thread in the section (they answer 8, as a closed box does) and waits for
+  // the section to end. Messages sent to this thread meanwhile are dispatched, so that a box
   // closing on the worker can re-enable its owner here.
   void Finish();
 
@@ -28,7 +28,7 @@ class CWin32FileStage {
   bool Closed() { return m_gate.IsClosed(); }
 
  private:
-  CFileStageGate m_gate;
+  CMovingGate m_gate;
   std::atomic<DWORD> m_thread{0};
 };
 

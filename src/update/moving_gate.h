@@ -4,8 +4,8 @@
 // process that ended between the two moves would leave the file missing for good. The worker
 // holds the gate from the first move of a run to the end of its rollback (the failure box in
 // between included); the UI thread, once its message loop has ended or the session ends,
-// closes the gate and waits until no stage is running (file_stage_win.h also closes the
-// worker's boxes meanwhile). After that no stage may start, so the process ends with every
+// closes the gate and waits until no section is running (moving_gate_win.h also closes the
+// worker's boxes meanwhile). After that no section may start, so the process ends with every
 // file either old or new. Closing at any other moment (the question box is open, the product
 // is being asked to quit) still ends the process at once.
 #pragma once
@@ -16,18 +16,18 @@
 
 namespace zr {
 
-class CFileStageGate {
+class CMovingGate {
  public:
-  // False once the process is shutting down: the stage must not start.
+  // False once the process is shutting down: the section must not start.
   bool Enter();
   void Leave();
-  // The process is ending: no stage may start from now on; a running one goes on to its end.
+  // The process is ending: no section may start from now on; a running one goes on to its end.
   void Close();
   bool IsClosed();
-  bool IsRunning();  // a stage runs
-  // Waits up to `milliseconds` for no stage to run; true when none runs.
+  bool IsRunning();  // a section runs
+  // Waits up to `milliseconds` for no section to run; true when none runs.
   bool WaitIdle(uint32_t milliseconds);
-  // Close, then wait for a running stage without limit.
+  // Close, then wait for a running section without limit.
   void CloseAndWait();
 
  private:

@@ -1,4 +1,4 @@
-#include "update/file_stage_win.h"
+#include "update/moving_gate_win.h"
 
 #include "update/platform.h"
 
@@ -20,15 +20,15 @@ void CloseBoxesOfThread(DWORD threadId) {
   ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
-bool CWin32FileStage::EnterOnThisThread() {
+bool CWin32MovingGate::EnterOnThisThread() {
   if (!m_gate.Enter()) return false;
   m_thread.store(::GetCurrentThreadId());
   return true;
 }
 
-void CWin32FileStage::Finish() {
+void CWin32MovingGate::Finish() {
   m_gate.Close();
-  // A box may open just after a look: look again until the stage is over.
+  // A box may open just after a look: look again until the section is over.
   while (!m_gate.WaitIdle(kPollMs)) CloseBoxesOfThread(m_thread.load());
 }
 

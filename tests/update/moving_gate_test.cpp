@@ -1,5 +1,5 @@
 // The gate that keeps the process alive while product files move.
-#include "update/file_stage.h"
+#include "update/moving_gate.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +17,8 @@
 namespace zr {
 namespace {
 
-TEST(FileStageGate, ClosingWaitsForTheRunningStageAndRefusesNewOnes) {
-  CFileStageGate gate;
+TEST(MovingGate, ClosingWaitsForTheRunningStageAndRefusesNewOnes) {
+  CMovingGate gate;
   ASSERT_TRUE(gate.Enter());
   std::atomic<bool> left{false};
   std::atomic<bool> closed{false};
@@ -28,26 +28,26 @@ TEST(FileStageGate, ClosingWaitsForTheRunningStageAndRefusesNewOnes) {
     leftBeforeClosed = left.load();
     closed = true;
   });
-  // The closer must still be waiting while the stage runs; it is released by Leave alone.
+  // The closer must still be waiting while the section runs; it is released by Leave alone.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_FALSE(closed.load());
   left = true;
   gate.Leave();
   closer.join();
   EXPECT_TRUE(closed.load());
-  EXPECT_TRUE(leftBeforeClosed.load()) << "the closer returned before the stage was left";
+  EXPECT_TRUE(leftBeforeClosed.load()) << "the closer returned before the section was left";
   EXPECT_FALSE(gate.Enter());
 }
 
-TEST(FileStageGate, ClosingAnIdleGateReturnsAtOnce) {
-  CFileStageGate gate;
+TEST(MovingGate, ClosingAnIdleGateReturnsAtOnce) {
+  CMovingGate gate;
   ASSERT_TRUE(gate.Enter());
   gate.Leave();
   gate.CloseAndWait();
   EXPECT_FALSE(gate.Enter());
 }
 
-class FileStageUse : public ::testing::Test {
+class MovingSectionUse : public ::testing::Test {
  protected:
   void SetUp() override {
     platform.directories.insert(platform.moduleDirectory);
@@ -60,7 +60,7 @@ class FileStageUse : public ::testing::Test {
   CUpdateContext context;
 };
 
-TEST_F(FileStageUse, OneStageHoldsReplacingTheFailureBoxAndTheRollback) {
+TEST_F(MovingSectionUse, OneStageHoldsReplacingTheFailureBoxAndTheRollback) {
   platform.files[L"C:\\update.xml"] =
       "<config><file><tmp>C:\\s\\a.new</tmp><path>" + WideToUtf8(platform.moduleDirectory) +
       "\\a.dll</path></file><file><tmp>C:\\s\\b.new</tmp><path>" + WideToUtf8(platform.moduleDirectory) +
@@ -69,20 +69,20 @@ TEST_F(FileStageUse, OneStageHoldsReplacingTheFailureBoxAndTheRollback) {
   platform.files[platform.moduleDirectory + L"\\b.dll"] = "old b";
   platform.lockedPaths.insert(platform.moduleDirectory + L"\\b.dll");  // the second file cannot move
   int depthAtBox = -1;
-  platform.onBox = [&](test::FakePlatform& p) { depthAtBox = p.fileStageDepth; };
+  platform.onBox = [&](test::FakePlatform& p) { depthAtBox = p.movingSectionDepth; };
   EXPECT_EQ(RunUpdate(context, platform, L"C:\\update.xml"), UpdateOutcome::kMoveFailed);
-  EXPECT_EQ(depthAtBox, 1) << "the failure box is shown inside the stage";
-  EXPECT_EQ(platform.fileStageRequests, 1);  // one stage for the whole run
+  EXPECT_EQ(depthAtBox, 1) << "the failure box is shown inside the moving section";
+  EXPECT_EQ(platform.movingSectionRequests, 1);  // one moving section for the whole run
   EXPECT_GE(platform.moveCount, 4);
-  EXPECT_EQ(platform.movesOutsideFileStage, 0);
-  EXPECT_EQ(platform.fileStageDepth, 0);  // every stage was left
+  EXPECT_EQ(platform.movesOutsideMovingSection, 0);
+  EXPECT_EQ(platform.movingSectionDepth, 0);  // every section was left
   EXPECT_EQ(platform.files[platform.moduleDirectory + L"\\a.dll"], "old");
 }
 
-TEST_F(FileStageUse, NothingMovesOnceTheProcessIsEnding) {
+TEST_F(MovingSectionUse, NothingMovesOnceTheProcessIsEnding) {
   platform.shuttingDown = true;
-  CFileStage stage(platform);
-  EXPECT_EQ(ApplyUpdate(context, platform, stage), UpdateOutcome::kProcessEnding);
+  CMovingSection section(platform);
+  EXPECT_EQ(ApplyUpdate(context, platform, section), UpdateOutcome::kProcessEnding);
   RollbackFiles(context, platform);
   EXPECT_EQ(platform.moveCount, 0);
   EXPECT_EQ(platform.files[platform.moduleDirectory + L"\\a.dll"], "old");
