@@ -171,7 +171,8 @@ double TimePlainRead(const Tree& tree) {
   std::vector<char> buffer(zr::CWin32FileSystem::kReadPieceBytes);
   const double start = Now();
   for (const std::wstring& staged : tree.staged) {
-    HANDLE file = CreateFileW(staged.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    // Beside the check's own holds, which the read must share: they may delete the file.
+    HANDLE file = CreateFileW(staged.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return -1;
     DWORD read = 0;
