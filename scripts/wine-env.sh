@@ -6,6 +6,10 @@
 #                         WenQuanYi Micro Hei, no Mono/Gecko prompts. A 64-bit one unless
 #                         ZR_WINEARCH=win32, which makes a 32-bit one beside it, PREFIX-win32
 #                         (a prefix keeps the architecture it was made with)
+#   zr_wine_init_scaled PREFIX DPI
+#                         the same, then a copy of it whose display scale is DPI (96 = 100 %,
+#                         144 = 150 %, 192 = 200 %: LogPixels of HKCU\Control Panel\Desktop),
+#                         PREFIX-dpiDPI, made once; ZR_WINEPREFIX names the copy
 #   zr_display_up         start a private Xvfb on a free display unless DISPLAY is set
 #   zr_display_down       stop it again (also done by the EXIT trap that zr_display_up sets)
 #   zr_wine PROGRAM ARGS  run a Windows program in ZR_WINEPREFIX
@@ -80,6 +84,26 @@ zr_wine_init() {
     # (the server still saves the registry as it exits).
     timeout 120 "$ZR_WINESERVER_BIN" -w || { "$ZR_WINESERVER_BIN" -k; "$ZR_WINESERVER_BIN" -w; }
     touch "$ZR_WINEPREFIX/.zr-ready-2"
+  ) 9>"$ZR_WINEPREFIX.lock"
+}
+
+zr_wine_init_scaled() {
+  local dpi=$2
+  zr_wine_init "$1"
+  local base=$ZR_WINEPREFIX
+  export ZR_WINEPREFIX=$base-dpi$dpi
+  [ -f "$ZR_WINEPREFIX/.zr-ready-dpi" ] && return 0
+  (
+    flock 9
+    [ -f "$ZR_WINEPREFIX/.zr-ready-dpi" ] && exit 0
+    rm -rf "$ZR_WINEPREFIX"
+    cp -a "$base" "$ZR_WINEPREFIX"
+    export WINEPREFIX="$ZR_WINEPREFIX"
+    LANG=C.UTF-8 DISPLAY= "$ZR_WINE_BIN" reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
+      /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+    # Wine reads the scale when its server starts: this one ends (saving the registry) first.
+    timeout 120 "$ZR_WINESERVER_BIN" -w || { "$ZR_WINESERVER_BIN" -k; "$ZR_WINESERVER_BIN" -w; }
+    touch "$ZR_WINEPREFIX/.zr-ready-dpi"
   ) 9>"$ZR_WINEPREFIX.lock"
 }
 
@@ -175,20 +199,25 @@ zr_wait_exit() {
 # zr_winpath PATH: the Windows (Z:) form of a Unix path.
 zr_winpath() { printf 'Z:%s\n' "$1" | tr '/' '\\'; }
 
-# zr_box_buttons WINDOW: prints where the box's buttons are, "OK_X NO_X" in box pixels (the
-# button row's centre is at y 133), with NO_X 0 when the box shows one button. "btn_ok" is
-# the blue one: right of "btn_no" in the link box, left of it in the plain box, and alone at
+# zr_scaled N: N pixels of the skin documents on the display the windows run on: N at 100 %,
+# rounded to the nearest pixel at ZR_SCALE_PERCENT (150 for a prefix at LogPixels 144), as the
+# skin engine places its controls.
+zr_scaled() { echo $(( ($1 * ${ZR_SCALE_PERCENT:-100} + 50) / 100 )); }
+
+# zr_box_buttons WINDOW: prints where the box's buttons are, "OK_X NO_X" in box pixels at 100 %
+# (the button row's centre is at y 133), with NO_X 0 when the box shows one button. "btn_ok"
+# is the blue one: right of "btn_no" in the link box, left of it in the plain box, and alone at
 # the right when "btn_no" is hidden.
 zr_box_buttons() {
   local id=$1 shot
   shot=$(mktemp "${TMPDIR:-/tmp}/zr-box.XXXXXX.png")
   xdotool mousemove 0 0 2>/dev/null; sleep 0.3  # no hover colours
   eval "$(xdotool getwindowgeometry --shell "$id")"
-  import -window root -crop "380x168+$X+$Y" +repage "$shot" 2>/dev/null
+  import -window root -crop "$(zr_scaled 380)x$(zr_scaled 168)+$X+$Y" +repage "$shot" 2>/dev/null
   # Red and blue 8 pixels inside the left button place, 4 below its top (blue: btn_ok), and
   # red on that place's left edge (btn_no's grey frame, or white when it is empty).
   local pixels
-  pixels=$(convert "$shot" -format '%[fx:int(255*p{222,122}.r)] %[fx:int(255*p{222,122}.b)] %[fx:int(255*p{214,133}.r)]' info: 2>/dev/null)
+  pixels=$(convert "$shot" -format "%[fx:int(255*p{$(zr_scaled 222),$(zr_scaled 122)}.r)] %[fx:int(255*p{$(zr_scaled 222),$(zr_scaled 122)}.b)] %[fx:int(255*p{$(zr_scaled 214),$(zr_scaled 133)}.r)]" info: 2>/dev/null)
   rm -f "$shot"
   local left_r left_b edge_r
   read -r left_r left_b edge_r <<<"$pixels"
@@ -215,5 +244,5 @@ zr_answer_box() {
     [ "$no_x" != 0 ] || return 1
     x=$no_x
   fi
-  zr_click "$id" "$x" 133
+  zr_click "$id" "$(zr_scaled "$x")" "$(zr_scaled 133)"
 }

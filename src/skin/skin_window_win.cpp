@@ -71,10 +71,12 @@ LResult CSkinWindow::FilterMessage(unsigned msg, WParam wparam, LParam, bool& ha
 }
 
 LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
-  POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-  ::ScreenToClient(m_hwnd, &pt);
-  RECT client;
-  ::GetClientRect(m_hwnd, &client);
+  // Decided in document units, as the document gives the caption and the sizing border.
+  POINT device{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  ::ScreenToClient(m_hwnd, &device);
+  const SkinPoint pt = m_paintManager->Scale().ToDocument(SkinPoint{device.x, device.y});
+  const SkinSize size = m_paintManager->GetClientSize();
+  const RECT client{0, 0, size.cx, size.cy};
   const WindowSettings& w = m_paintManager->Window();
   if (!::IsZoomed(m_hwnd)) {
     const SkinRect& box = w.sizebox;
@@ -110,13 +112,16 @@ void CSkinWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
     info->ptMaxSize.y = mi.rcWork.bottom - mi.rcWork.top;
   }
   const WindowSettings& w = m_paintManager->Window();
-  if (w.mininfo.cx > 0) info->ptMinTrackSize.x = w.mininfo.cx;
-  if (w.mininfo.cy > 0) info->ptMinTrackSize.y = w.mininfo.cy;
-  if (w.maxinfo.cx > 0) info->ptMaxTrackSize.x = w.maxinfo.cx;
-  if (w.maxinfo.cy > 0) info->ptMaxTrackSize.y = w.maxinfo.cy;
-  if (KeepsDocumentSize() && w.size.cx > 0 && w.size.cy > 0) {
+  const CDpiScale& scale = m_paintManager->Scale();
+  const SkinSize minSize = scale.ToDevice(w.mininfo), maxSize = scale.ToDevice(w.maxinfo);
+  if (minSize.cx > 0) info->ptMinTrackSize.x = minSize.cx;
+  if (minSize.cy > 0) info->ptMinTrackSize.y = minSize.cy;
+  if (maxSize.cx > 0) info->ptMaxTrackSize.x = maxSize.cx;
+  if (maxSize.cy > 0) info->ptMaxTrackSize.y = maxSize.cy;
+  const SkinSize size = scale.ToDevice(w.size);
+  if (KeepsDocumentSize() && size.cx > 0 && size.cy > 0) {
     // Every size the system may pick is the document's; "maximised" stays where it is.
-    info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize = POINT{w.size.cx, w.size.cy};
+    info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize = POINT{size.cx, size.cy};
     RECT rc;
     if (::GetWindowRect(m_hwnd, &rc)) {
       info->ptMaxPosition = POINT{rc.left - mi.rcMonitor.left, rc.top - mi.rcMonitor.top};
@@ -125,7 +130,7 @@ void CSkinWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
 }
 
 void CSkinWindow::OnSize() {
-  SkinSize round = m_paintManager->Window().roundcorner;
+  SkinSize round = m_paintManager->Scale().ToDevice(m_paintManager->Window().roundcorner);
   if (!::IsIconic(m_hwnd) && (round.cx != 0 || round.cy != 0)) {
     RECT rc;
     ::GetWindowRect(m_hwnd, &rc);
@@ -181,9 +186,11 @@ LRESULT CSkinWindow::OnCreate() {
 
   m_paintManager->AttachDialog(root);
   m_paintManager->AddNotifier(this);
-  SkinSize size = m_paintManager->Window().size;
+  m_accessibility = std::make_unique<CWindowAccessibility>(m_hwnd, *m_paintManager);
+  SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
   if (size.cx > 0 && size.cy > 0) {
-    // No non-client area: the window is as large as the document asks its client to be.
+    // No non-client area: the window is as large as the document asks its client to be, at
+    // the window's DPI.
     ::SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   } else {
@@ -195,7 +202,7 @@ LRESULT CSkinWindow::OnCreate() {
 }
 
 bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-  const SkinSize size = m_paintManager->Window().size;
+  const SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
   if (size.cx <= 0 || size.cy <= 0) return false;  // no document yet
   switch (msg) {
     case WM_SIZING: {
@@ -229,6 +236,7 @@ bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
 LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   LRESULT result = 0;
   if (KeepsDocumentSize() && KeepShape(msg, wparam, lparam, result)) return result;
+  if (m_accessibility && m_accessibility->HandleMessage(msg, wparam, lparam, result)) return result;
   bool handled = true;
   switch (msg) {
     case WM_CREATE: result = OnCreate(); break;

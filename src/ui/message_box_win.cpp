@@ -89,6 +89,10 @@ void CMessageBox::Fill(const wchar_t* caption, const wchar_t* linkText, const wc
                  [host](const std::wstring& text, int font, unsigned style) {
                    return host != nullptr ? host->MeasureText(text, font, style).cx : 0;
                  });
+  // Assistive technology tells where the link leads.
+  if (Skin::CControlUI* link = GetPaintManager().FindControl(L"btn_link")) {
+    link->SetAttribute(L"accvalue", m_linkAddress);
+  }
 }
 
 BoxAnswer ShowPlainBox(const ITexts& texts, const wchar_t* caption, HWND owner, const wchar_t* message,
