@@ -14,7 +14,8 @@
 #                         demo's prefix whose LogPixels is 144): the same windows, drawn at
 #                         1.5 times the size with fonts and pictures made for it
 #
-# Every box is answered the way a user would, with a real mouse click (zr_answer_box).
+# Every box is answered the way a user would, with a real mouse click on its button, found by
+# name (zr_answer_box: the box says in the updater's record what it shows).
 #
 # On a new machine it sets up only what it uses (scripts/setup.sh demo: the win64 build, Wine,
 # Xvfb, the fonts, the screenshot tools); scripts/test.sh sets up the rest.
@@ -37,6 +38,7 @@ source scripts/wine-env.sh
 export LANG=C.UTF-8
 zr_wine_init "$build/wineprefix-demo"
 zr_display_up
+zr_updater="$build/src/zrUpdater.exe"  # whose skin package the clicks are placed by
 
 demo=$root/build/demo
 app=$demo/Zoria投屏助手
@@ -123,7 +125,7 @@ main_window >/dev/null
 if zr_wait_window '更新' 30 >/dev/null; then
   sleep 0.7
   shot 1-question
-  zr_answer_box '更新' first   # "更新": close the product and go on
+  zr_answer_box "$app/zrUpdater.log" first   # "更新": close the product and go on
 fi
 until ls "$app/resources" | grep -q '\.bak$'; do sleep 0.1; done
 sleep 1
@@ -152,7 +154,7 @@ main_window >/dev/null
 if zr_wait_window '更新' 30 >/dev/null; then
   sleep 0.7
   shot 4-manifest-box
-  zr_answer_box '更新' second  # "确定": give up
+  zr_answer_box "$app/zrUpdater.log" second  # "确定": give up
 fi
 zr_wait_exit "$updater" 30 || echo "the updater did not end in time"
 
@@ -178,7 +180,7 @@ main_window >/dev/null
 if zr_wait_window '更新' 30 >/dev/null; then
   sleep 0.7
   shot 5-failure-box
-  zr_answer_box '更新' only
+  zr_answer_box "$app/zrUpdater.log" only
 fi
 zr_wait_exit "$updater" 60 || echo "the updater did not end in time"
 echo "After the failed update to 3.3.0 (rolled back, cache removed):"; show_tree

@@ -26,7 +26,7 @@
 #    are removed again at the end if this script installed them (unless --keep-wine32);
 #    qemu-user-static and the upgraded libraries stay.
 #
-# Output: what each phase took, and screenshots in build/smoke-i686/<mode>/screenshots/ui/.
+# Output: what each phase took, and screenshots in build/smoke-i686/<mode>/screenshots/smoke-i686/.
 # Exit code 0 when every check of every mode passed.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -134,8 +134,11 @@ mode_run() (
     product_build=win64
     export ZR_WINEARCH=win64 ZR_WINE_BIN=/usr/lib/wine/wine64
   fi
-  mkdir -p "$layout/src" "$layout/tools/stand_in_product" "$layout/tools/report_server"
+  mkdir -p "$layout/src" "$layout/tools/stand_in_product" "$layout/tools/report_server" "$layout/tools/skin_viewer"
   ln -sfn "$root/build/win32/src/zrUpdater.exe" "$layout/src/zrUpdater.exe"
+  # The layouts of the updater's windows and boxes (where to click a control by its name) come
+  # from the 32-bit build's skin viewer, which runs in either prefix.
+  ln -sfn "$root/build/win32/tools/skin_viewer/skin_viewer.exe" "$layout/tools/skin_viewer/skin_viewer.exe"
   ln -sfn "$root/build/$product_build/tools/stand_in_product/zrCastrix.exe" \
     "$layout/tools/stand_in_product/zrCastrix.exe"
   ln -sfn "$root/build/$product_build/tools/report_server/report_server.exe" \
@@ -168,7 +171,7 @@ mode_run() (
   if e2e_box $((60 * ZR_UI_PATIENCE)); then
     phase "question box up: the updater found the running product"
     e2e_shot "$mode-question"
-    zr_answer_box MessageBox first
+    e2e_answer_box first $((60 * ZR_UI_PATIENCE))
     e2e_check "the product quits on the updater's request" zr_wait_exit "$e2e_product_pid" 600
     phase "product closed"
   else

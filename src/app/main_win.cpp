@@ -1,6 +1,5 @@
-// Process entry: hands the instance to the skin engine, prepares COM and the skin package,
-// then runs the program (program_win.h) with the command line. Exit code 0 on every path but
-// one: 1 when the window's skin cannot be built.
+// Process entry: prepares COM, then runs the program (program_win.h) with the command line.
+// Exit code 0 on every path but one: 1 when the window's skin cannot be built.
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -10,8 +9,6 @@
 #include <vector>
 
 #include "app/program_win.h"
-#include "skin/resources.h"
-#include "ui/skin_package.h"
 
 namespace {
 
@@ -27,10 +24,8 @@ std::vector<std::wstring> CommandLineArguments() {
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  Skin::CResourceSettings::SetInstance(instance);
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (FAILED(CoInitialize(nullptr))) return 0;
-  zr::SetUpSkinPackage();  // without the package the window's skin fails to build, fatally
 
   auto* program = new (std::nothrow) zr::CProgram(CommandLineArguments());
   // A worker that would not stop, or a window a WM_QUIT left, still refers to the program: it

@@ -10,6 +10,7 @@
 #include "app/window_rect.h"
 #include "skin/skin_window_win.h"
 #include "ui/message_box_win.h"
+#include "ui/skin_package_win.h"
 #include "update/launch.h"
 #include "update/outcome.h"
 #include "update/update_worker.h"
@@ -20,10 +21,8 @@
 namespace zr {
 namespace {
 
-constexpr wchar_t kWindowTitle[] = L"Zoria投屏助手更新程序";
 constexpr DWORD kWindowStyle = 0x10CF0000;    // WS_VISIBLE | WS_OVERLAPPEDWINDOW
 constexpr DWORD kWindowExStyle = 0x00060000;  // WS_EX_APPWINDOW | WS_EX_STATICEDGE
-constexpr UINT kWarningOneButton = 0x30;
 // Once the loop has ended and the files are whole, the worker only has to notice that the
 // process is ending; a usage report under way has a shorter deadline of its own.
 constexpr DWORD kWorkerEndMs = 10000;
@@ -31,8 +30,8 @@ constexpr DWORD kPollMs = 50;
 
 // An earlier updater still running is told to quit; the installation's lock then tells when
 // it has ended. True when there was one.
-bool AskEarlierInstanceToQuit() {
-  HWND earlier = FindWindowW(kMainWindowClassName, kWindowTitle);
+bool AskEarlierInstanceToQuit(const std::wstring& title) {
+  HWND earlier = FindWindowW(kMainWindowClassName, title.c_str());
   return earlier != nullptr && PostMessageW(earlier, WM_QUIT, 0, 0);
 }
 
@@ -41,12 +40,15 @@ bool AskEarlierInstanceToQuit() {
 CProgram::CProgram(const std::vector<std::wstring>& arguments)
     : m_directory(GetModuleDirectory()), m_texts(StringTable::ProgramDocument()) {
   ParseCommandLine(arguments, m_options);
+  OpenSkinPackage(m_skin);  // without it the window's skin fails to build, fatally
 }
 
 bool CProgram::Run() {
   // One updater per installation: never two moving its files at once.
   CInstallationLock lock(m_directory);
-  const bool askedEarlier = AskEarlierInstanceToQuit();
+  // The window's title, which an earlier updater's window has too.
+  const std::wstring title = m_texts.Get(L"client_name");
+  const bool askedEarlier = AskEarlierInstanceToQuit(title);
   if (!lock.Acquire(kEarlierUpdaterWaitMs)) {
     // The record belongs to whoever holds the installation: this one only adds to it.
     m_record.Join(m_directory);
@@ -58,10 +60,10 @@ bool CProgram::Run() {
   m_record.Start(m_directory);
   RecordStart(askedEarlier);
 
-  auto* window = new (std::nothrow) CWnd_Main(*this, m_texts);
+  auto* window = new (std::nothrow) CWnd_Main(m_skin, *this, m_texts);
   if (window == nullptr) return true;
   const WindowRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  if (window->Create(nullptr, kWindowTitle, kWindowStyle, kWindowExStyle, rect.left, rect.top,
+  if (window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top,
                      rect.right - rect.left, rect.bottom - rect.top) != nullptr) {
     window->CenterWindow();
     ShowWindow(window->GetHWND(), SW_SHOW);
@@ -84,12 +86,11 @@ void CProgram::RecordStart(bool askedEarlier) {
 }
 
 void CProgram::TellInstallationBusy() {
-  const std::wstring caption = m_texts.Get(L"update");
-  const std::wstring message = m_texts.Get(L"box_updater_busy");
-  ShowPlainBox(m_texts, caption.c_str(), nullptr, message.c_str(), kWarningOneButton);
+  ShowBox(m_skin, nullptr, BoxKind::kWarning, {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok")},
+          [this](const std::string& line) { m_record.Append(line); });
 }
 
-CUpdateRun* CProgram::WindowBuilt(HWND window) {
+CEventQueue* CProgram::WindowBuilt(HWND window) {
   if (m_run) return nullptr;  // one run per program
   m_window.store(window);
   m_run.emplace([window] { return ::PostMessageW(window, WM_UPDATE_EVENTS, 0, 0) != FALSE; });
@@ -97,7 +98,7 @@ CUpdateRun* CProgram::WindowBuilt(HWND window) {
   m_worker = CKernelHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerEntry, this, 0, &id)));
   m_workerId = id;
   if (!m_worker) m_record.Append("the update could not start: no thread for it");
-  return &*m_run;
+  return &m_run->events;
 }
 
 void CProgram::LaunchProduct() {
@@ -124,7 +125,7 @@ unsigned __stdcall CProgram::WorkerEntry(void* program) { return static_cast<CPr
 
 unsigned CProgram::Work() {
   CComApartment com;  // for ShellExecuteW behind the boxes' link
-  CWin32Platform platform({m_run->events, m_texts, m_stage, m_record, m_window, m_options.version});
+  CWin32Platform platform({m_run->events, m_texts, m_skin, m_stage, m_record, m_window, m_options.version});
   try {
     return static_cast<unsigned>(ReportCode(RunUpdate(m_run->context, platform, m_options.config)));
   } catch (...) {

@@ -1,13 +1,34 @@
 // The program: one run of the updater, put together in one place. It owns the command line's
-// options, the texts, the record, the file stage, the run the worker fills and the worker
-// thread itself, and hands each to whoever needs it; nothing of a run lives in a process-wide
-// variable.
+// options, the texts, the skin context, the record, the file stage, the run the worker fills
+// and the worker thread itself, and hands each to whoever needs it; nothing of a run lives in
+// a process-wide variable.
 //
 // One run: one updater per installation (an earlier one is told to quit and waited for), the
 // record, the main window, the message loop. The worker starts once the window's skin is
 // built and is joined before the program goes: when the loop has ended, a replacement or
 // rollback under way is finished, the worker's open boxes are closed, and the engine, which
 // sees the process ending, stops at its next step.
+//
+// Every object's lifetime, in one place (who makes it, who deletes it, when):
+// - The program: made by wWinMain on the first thread, deleted by it after Run, unless Run
+//   says something still refers to it (the worker would not end, or a WM_QUIT left the
+//   window): then it goes with the process.
+// - The program's members: made with it in the order below, deleted with it in reverse.
+// - The skin context (m_skin): the package (the program's own resource, mapped for the
+//   process's life), the pictures (each decoded when first drawn, kept until the context
+//   goes), the shared fonts (from the first document that declares them) and the modal-box
+//   counts. Every window is made with it and has ended before it goes.
+// - The main window object: made by Run with new; it deletes itself once its window is gone
+//   and no box over it is open (main_window_win.h), so a worker box still open keeps it, and a
+//   loop ended by WM_QUIT leaves it (and the program) to go with the process.
+// - A message box: made on the stack of the thread that shows it (ShowBox), gone when ShowBox
+//   returns.
+// - A window's paint manager and control tree: made with the window object and when its window
+//   is created; deleted with the window object. Its host (back buffer, fonts, shadow, tooltip):
+//   made at WM_CREATE, deleted with the window object.
+// - The worker thread: started when the window's skin is built, joined before Run returns
+//   (or given up after its bound, see above).
+// - The window classes: registered once per class name on first use, for the process's life.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +39,7 @@
 #include <vector>
 
 #include "app/launch_options.h"
+#include "skin/skin_context.h"
 #include "strings/string_table.h"
 #include "ui/main_window_win.h"
 #include "update/file_stage_win.h"
@@ -44,11 +66,12 @@ class CProgram final : private IMainWindowOwner {
 
  private:
   // IMainWindowOwner
-  CUpdateRun* WindowBuilt(HWND window) override;
+  CEventQueue* WindowBuilt(HWND window) override;
   void WindowDestroyed() override { m_window.store(nullptr); }
   bool FilesMoving() override { return m_stage.Running(); }
   void SessionEnds() override { m_stage.Finish(); }
   void LaunchProduct() override;
+  void Record(const std::string& line) override { m_record.Append(line); }
 
   void RecordStart(bool askedEarlier);
   // The lock stayed with someone else: the user learns why nothing happens.
@@ -61,6 +84,7 @@ class CProgram final : private IMainWindowOwner {
   LaunchOptions m_options;
   const std::wstring m_directory;  // the updater's own: the installation
   const StringTable m_texts;
+  Skin::CSkinContext m_skin;
   CRunRecordFile m_record;
   CWin32FileStage m_stage;
   std::atomic<HWND> m_window{nullptr};

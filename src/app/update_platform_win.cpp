@@ -23,15 +23,17 @@ BoxAnswer CWin32Platform::ShowLinkBox(const std::wstring& title, const std::wstr
                                 const std::wstring* secondButton) {
   // An ending process asks nobody: its window is gone or going.
   if (ProcessEnding()) return BoxAnswer::kClosed;
-  return zr::ShowLinkBox(title.c_str(), linkText.c_str(), m_parts.owner.load(), message.c_str(),
-                         firstButton.c_str(), secondButton ? secondButton->c_str() : nullptr);
+  BoxTexts texts{title, message, firstButton, std::nullopt, linkText};
+  if (secondButton) texts.secondButton = *secondButton;
+  return ShowBox(m_parts.skin, m_parts.owner.load(), BoxKind::kLink, texts,
+                 [this](const std::string& line) { Record(line); });
 }
 
 BoxAnswer CWin32Platform::ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
                                     const std::wstring& confirmButton, const std::wstring& cancelButton) {
   if (ProcessEnding()) return BoxAnswer::kClosed;
-  return zr::ShowQuestionBox(caption.c_str(), m_parts.owner.load(), message.c_str(),
-                             confirmButton.c_str(), cancelButton.c_str());
+  return ShowBox(m_parts.skin, m_parts.owner.load(), BoxKind::kQuestion, {caption, message, confirmButton, cancelButton},
+                 [this](const std::string& line) { Record(line); });
 }
 
 void CWin32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <string>
 
+#include "skin/skin_context.h"
 #include "update/file_stage_win.h"
 #include "update/file_system_win.h"
 #include "update/patient_file_system.h"
@@ -19,6 +20,7 @@ namespace zr {
 struct Win32PlatformParts {
   IUpdateEvents& events;           // the run's queue, which the main window takes them from
   const ITexts& texts;
+  Skin::CSkinContext& skin;        // the boxes'
   CWin32FileStage& stage;
   CRunRecordFile& record;          // "zrUpdater.log" (run_record_win.h)
   const std::atomic<HWND>& owner;  // the main window while it exists: the boxes' owner

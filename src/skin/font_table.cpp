@@ -1,23 +1,34 @@
 #include "skin/font_table.h"
 
-#include <mutex>
-
 namespace Skin {
-namespace {
 
-struct Shared {
-  std::mutex mutex;
-  std::map<int, FontInfo> fonts;
-  bool hasDefault = false;
-  FontInfo defaultFont;
-};
-
-Shared& TheShared() {
-  static Shared* shared = new Shared();  // lives until the process ends
-  return *shared;
+void CSharedFonts::Add(int id, const FontInfo& font, bool isDefault) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_fonts[id] = font;
+  if (isDefault) {
+    m_hasDefault = true;
+    m_default = font;
+  }
 }
 
-}  // namespace
+bool CSharedFonts::Find(int index, FontInfo* out) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_fonts.find(index);
+  if (it == m_fonts.end()) return false;
+  *out = it->second;
+  return true;
+}
+
+bool CSharedFonts::FindDefault(FontInfo* out) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_hasDefault) *out = m_default;
+  return m_hasDefault;
+}
+
+size_t CSharedFonts::Count() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_fonts.size();
+}
 
 FontInfo CFontTable::BuiltInDefault() {
   FontInfo f;
@@ -28,13 +39,7 @@ FontInfo CFontTable::BuiltInDefault() {
 
 void CFontTable::Add(int id, const FontInfo& font, bool shared, bool isDefault) {
   if (shared) {
-    auto& s = TheShared();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.fonts[id] = font;
-    if (isDefault) {
-      s.hasDefault = true;
-      s.defaultFont = font;
-    }
+    m_shared.Add(id, font, isDefault);
     return;
   }
   m_own[id] = font;
@@ -46,34 +51,15 @@ void CFontTable::Add(int id, const FontInfo& font, bool shared, bool isDefault) 
 
 FontInfo CFontTable::GetDefault() const {
   if (m_hasDefault) return m_default;
-  auto& s = TheShared();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  return s.hasDefault ? s.defaultFont : BuiltInDefault();
+  FontInfo font;
+  return m_shared.FindDefault(&font) ? font : BuiltInDefault();
 }
 
 FontInfo CFontTable::Get(int index) const {
   auto it = m_own.find(index);
   if (it != m_own.end()) return it->second;
-  {
-    auto& s = TheShared();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    auto sit = s.fonts.find(index);
-    if (sit != s.fonts.end()) return sit->second;
-  }
-  return GetDefault();
-}
-
-void CFontTable::ResetShared() {
-  auto& s = TheShared();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  s.fonts.clear();
-  s.hasDefault = false;
-}
-
-size_t CFontTable::SharedCount() {
-  auto& s = TheShared();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  return s.fonts.size();
+  FontInfo font;
+  return m_shared.Find(index, &font) ? font : GetDefault();
 }
 
 }  // namespace Skin

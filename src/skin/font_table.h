@@ -1,12 +1,11 @@
 // Font descriptions by index. Each paint manager has its own table; fonts declared shared
-// go to one process-wide table instead and stay available to every window built later.
-// Lookup: the window's own font, then the shared one, then the default font.
-//
-// The shared table is guarded by a lock: the update worker's message boxes read it while
-// the UI thread may build a window.
+// go to the skin context's shared table instead (CSharedFonts) and stay available to every
+// window built later with that context. Lookup: the window's own font, then the shared one,
+// then the default font.
 #pragma once
 
 #include <map>
+#include <mutex>
 #include <string>
 
 namespace Skin {
@@ -23,21 +22,38 @@ struct FontInfo {
   }
 };
 
+// The fonts of one table and its default. Guarded by a lock where it is shared: the update
+// worker's message boxes read the shared fonts while the UI thread may build a window.
+class CSharedFonts {
+ public:
+  void Add(int id, const FontInfo& font, bool isDefault);
+  // False when the table has no such font (or no default).
+  bool Find(int index, FontInfo* out) const;
+  bool FindDefault(FontInfo* out) const;
+  size_t Count() const;
+
+ private:
+  mutable std::mutex m_mutex;
+  std::map<int, FontInfo> m_fonts;
+  bool m_hasDefault = false;
+  FontInfo m_default;
+};
+
 class CFontTable {
  public:
+  // `shared` (the skin context's) outlives the table.
+  explicit CFontTable(CSharedFonts& shared) : m_shared(shared) {}
   // Adds to this window's table, or to the shared one when `shared`. A default font
-  // becomes the window's (or, if shared, every window's) default.
+  // becomes the window's (or, if shared, every later window's) default.
   void Add(int id, const FontInfo& font, bool shared, bool isDefault);
   FontInfo Get(int index) const;
   FontInfo GetDefault() const;
 
   // The face every window falls back to ("微软雅黑", 12 pixels).
   static FontInfo BuiltInDefault();
-  // Forgets the shared fonts (tests only; never while windows exist).
-  static void ResetShared();
-  static size_t SharedCount();
 
  private:
+  CSharedFonts& m_shared;
   std::map<int, FontInfo> m_own;
   bool m_hasDefault = false;
   FontInfo m_default;

@@ -9,10 +9,8 @@
 #include "skin/horizontal_layout.h"
 #include "skin/image_desc.h"
 #include "skin/label.h"
-#include "skin/option.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/resources.h"
 #include "skin/skin_string.h"
 #include "skin/tab_layout.h"
 #include "skin/text.h"
@@ -34,16 +32,16 @@ constexpr int kMaxNesting = 64;
 
 std::wstring W(const char* utf8) { return zr::Utf8ToWide(utf8); }
 
-bool LoadDocument(const std::wstring& file, pugi::xml_document* doc) {
+bool LoadDocument(const CSkinContext& context, const std::wstring& file, pugi::xml_document* doc) {
   std::vector<std::uint8_t> bytes;
-  if (!CResourceSettings::LoadResource(file, &bytes) || bytes.empty()) return false;
+  if (!context.ReadEntry(file, &bytes) || bytes.empty()) return false;
   return static_cast<bool>(doc->load_buffer(bytes.data(), bytes.size(), pugi::parse_default,
                                             pugi::encoding_utf8));
 }
 
 class Builder {
  public:
-  Builder(CPaintManager* manager, IControlFactory* factory, IControlTextSource* textSource)
+  Builder(CPaintManager& manager, IControlFactory* factory, IControlTextSource* textSource)
       : m_manager(manager), m_factory(factory), m_textSource(textSource) {}
 
   CControlUI* Build(const pugi::xml_document& doc) {
@@ -57,8 +55,7 @@ class Builder {
 
  private:
   void ApplyWindowAttributes(pugi::xml_node window) {
-    if (!m_manager) return;
-    WindowSettings& w = m_manager->Window();
+    WindowSettings& w = m_manager.Window();
     for (pugi::xml_attribute a : window.attributes()) {
       std::wstring name = W(a.name());
       std::wstring value = W(a.value());
@@ -68,12 +65,6 @@ class Builder {
         w.caption = ParseRect(value);
       } else if (name == L"roundcorner") {
         w.roundcorner = ParseSize(value);
-      } else if (name == L"sizebox") {
-        w.sizebox = ParseRect(value);
-      } else if (name == L"mininfo") {
-        w.mininfo = ParseSize(value);
-      } else if (name == L"maxinfo") {
-        w.maxinfo = ParseSize(value);
       } else if (name == L"defaultfontcolor") {
         w.defaultFontColour = ParseColour(value);
       } else if (name == L"disabledfontcolor") {
@@ -97,7 +88,6 @@ class Builder {
   }
 
   void AddFont(pugi::xml_node node) {
-    if (!m_manager) return;
     FontInfo f;
     f.name = W(node.attribute("name").value());
     if (f.name.empty()) f.name = CFontTable::BuiltInDefault().name;
@@ -107,7 +97,7 @@ class Builder {
     f.italic = ParseBool(W(node.attribute("italic").value()));
     int id = node.attribute("id") ? ParseInt(W(node.attribute("id").value())) : m_fontCount;
     ++m_fontCount;
-    m_manager->Fonts().Add(id, f, ParseBool(W(node.attribute("shared").value())),
+    m_manager.Fonts().Add(id, f, ParseBool(W(node.attribute("shared").value())),
                           ParseBool(W(node.attribute("default").value())));
   }
 
@@ -115,7 +105,7 @@ class Builder {
   bool LoadInclude(pugi::xml_node include, int depth, pugi::xml_document* doc) {
     if (depth >= kMaxIncludeDepth || m_includesLoaded >= kMaxIncludes) return false;
     ++m_includesLoaded;
-    return LoadDocument(W(include.attribute("source").value()), doc);
+    return LoadDocument(m_manager.Context(), W(include.attribute("source").value()), doc);
   }
 
   // Calls `element(name, node)` for each element child of `parent` but an Include, and
@@ -150,10 +140,8 @@ class Builder {
       if (EqualsNoCase(name, L"Font")) {
         AddFont(node);
       } else if (EqualsNoCase(name, L"Default")) {
-        if (m_manager) {
-          m_manager->AddDefaultAttributeList(W(node.attribute("name").value()),
-                                            W(node.attribute("value").value()));
-        }
+        m_manager.AddDefaultAttributeList(W(node.attribute("name").value()),
+                                          W(node.attribute("value").value()));
       } else if (EqualsNoCase(name, L"Image") || EqualsNoCase(name, L"Style")) {
         // Pictures load on first use; nothing to do.
       } else if (!root) {
@@ -185,11 +173,9 @@ class Builder {
     std::wstring element = W(node.name());
     CControlUI* control = MakeControl(element);
     if (!control) return nullptr;
-    control->SetManager(m_manager, nullptr);
-    if (m_manager) {
-      if (const std::wstring* list = m_manager->GetDefaultAttributeList(element)) {
-        control->ApplyAttributeList(*list);
-      }
+    control->SetManager(&m_manager, nullptr);
+    if (const std::wstring* list = m_manager.GetDefaultAttributeList(element)) {
+      control->ApplyAttributeList(*list);
     }
     for (pugi::xml_attribute a : node.attributes()) {
       control->SetAttribute(W(a.name()), W(a.value()));
@@ -204,7 +190,7 @@ class Builder {
     return control;
   }
 
-  CPaintManager* m_manager;
+  CPaintManager& m_manager;
   IControlFactory* m_factory;
   IControlTextSource* m_textSource;
   int m_includesLoaded = 0;  // included documents loaded by this build
@@ -218,7 +204,6 @@ CControlUI* CMarkupBuilder::CreateBuiltIn(const std::wstring& e) {
   if (e == L"Label") return new CLabelUI();
   if (e == L"Text") return new CTextUI();
   if (e == L"Button") return new CButtonUI();
-  if (e == L"Option") return new COptionUI();
   if (e == L"Progress") return new CProgressUI();
   if (e == L"Container") return new CContainerUI();
   if (e == L"VerticalLayout") return new CVerticalLayoutUI();
@@ -227,14 +212,14 @@ CControlUI* CMarkupBuilder::CreateBuiltIn(const std::wstring& e) {
   return nullptr;
 }
 
-CControlUI* CMarkupBuilder::Create(const std::wstring& file, CPaintManager* manager,
+CControlUI* CMarkupBuilder::Create(const std::wstring& file, CPaintManager& manager,
                                    IControlFactory* factory, IControlTextSource* textSource) {
   pugi::xml_document doc;
-  if (!LoadDocument(file, &doc)) return nullptr;
+  if (!LoadDocument(manager.Context(), file, &doc)) return nullptr;
   return Builder(manager, factory, textSource).Build(doc);
 }
 
-CControlUI* CMarkupBuilder::CreateFromText(const std::string& text, CPaintManager* manager,
+CControlUI* CMarkupBuilder::CreateFromText(const std::string& text, CPaintManager& manager,
                                            IControlFactory* factory,
                                            IControlTextSource* textSource) {
   pugi::xml_document doc;

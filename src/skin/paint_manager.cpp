@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "skin/resources.h"
 #include "skin/skin_string.h"
 
 namespace Skin {
@@ -27,7 +26,8 @@ bool RemoveOne(std::vector<T*>& list, T* item) {
 
 }  // namespace
 
-CPaintManager::CPaintManager() = default;
+CPaintManager::CPaintManager(CSkinContext& context)
+    : m_context(context), m_fonts(context.SharedFonts()) {}
 
 CPaintManager::~CPaintManager() {
   for (auto& t : m_timers) {
@@ -76,7 +76,7 @@ const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool useMask
   auto it = m_images.find(key);
   if (it != m_images.end()) return it->second.get();
   // A missing picture is remembered too, so that it is not looked up on every paint.
-  auto picture = CResourceSettings::GetPicture(file, useMask, mask);
+  auto picture = m_context.GetPicture(file, useMask, mask);
   const SkinBitmap* result = picture.get();
   m_images[key] = std::move(picture);
   if (result) m_imageSources[result] = ImageSource{file, useMask, mask};
@@ -276,6 +276,7 @@ void CPaintManager::Paint(ISurface& surface, const SkinRect& paint) {
 
 void CPaintManager::OnMouseMove(SkinPoint devicePoint) {
   const SkinPoint point = m_scale.ToDocument(devicePoint);
+  Layout();
   CControlUI* now = FindControl(point);
   if (now && (!now->IsEnabled() || !now->IsMouseEnabled())) now = nullptr;
   if (m_pushed) {
@@ -315,6 +316,7 @@ void CPaintManager::OnMouseLeave() {
 
 void CPaintManager::OnButtonDown(SkinPoint devicePoint) {
   const SkinPoint point = m_scale.ToDocument(devicePoint);
+  Layout();
   CControlUI* target = FindControl(point);
   if (!target || !target->IsEnabled() || !target->IsMouseEnabled()) return;
   if (m_focus != target) {
@@ -333,6 +335,7 @@ void CPaintManager::OnButtonDown(SkinPoint devicePoint) {
 
 void CPaintManager::OnButtonUp(SkinPoint devicePoint) {
   const SkinPoint point = m_scale.ToDocument(devicePoint);
+  Layout();
   CControlUI* target = m_pushed;
   m_pushed = nullptr;
   if (m_host) m_host->CaptureMouse(false);

@@ -21,6 +21,7 @@
 #include "skin/interfaces.h"
 #include "skin/pixel_canvas.h"
 #include "skin/scaled_surface.h"
+#include "skin/skin_context.h"
 #include "skin/surface.h"
 
 namespace Skin {
@@ -51,9 +52,6 @@ struct WindowSettings {
   SkinSize size;
   SkinRect caption;     // l, t, r, b; a bottom of 0 means no caption. r counts from the right.
   SkinSize roundcorner;
-  SkinRect sizebox;
-  SkinSize mininfo;
-  SkinSize maxinfo;
   Colour defaultFontColour = 0xFF000000;
   Colour disabledFontColour = 0xFFA7A6AA;
   Colour linkFontColour = 0xFF0000FF;
@@ -72,7 +70,8 @@ struct WindowSettings {
 // given by SetDpi. The manager maps between them with its CDpiScale; at 96 DPI they are one.
 class CPaintManager : public IPictureVariants {
  public:
-  CPaintManager();
+  // `context` (the package, the pictures and the shared fonts) outlives the manager.
+  explicit CPaintManager(CSkinContext& context);
   ~CPaintManager();
   CPaintManager(const CPaintManager&) = delete;
   CPaintManager& operator=(const CPaintManager&) = delete;
@@ -86,6 +85,7 @@ class CPaintManager : public IPictureVariants {
   bool AttachDialog(CControlUI* root);
   CControlUI* GetRoot() const { return m_root; }
 
+  CSkinContext& Context() const { return m_context; }
   WindowSettings& Window() { return m_window; }
   const WindowSettings& Window() const { return m_window; }
   CFontTable& Fonts() { return m_fonts; }
@@ -94,8 +94,8 @@ class CPaintManager : public IPictureVariants {
   // nullptr when none was declared for that name (compared without regard to case).
   const std::wstring* GetDefaultAttributeList(const std::wstring& className) const;
 
-  // A decoded picture of the package, shared with the process's other windows
-  // (CResourceSettings::GetPicture) and held by this manager; nullptr when missing.
+  // A decoded picture of the package, shared with the context's other windows
+  // (CSkinContext::GetPicture) and held by this manager; nullptr when missing.
   const SkinBitmap* GetImage(const std::wstring& file, bool useMask = false, Colour mask = 0);
 
   // IPictureVariants: "name@1.5x.png" or "name@2x.png" of the package for a picture of this
@@ -147,7 +147,9 @@ class CPaintManager : public IPictureVariants {
   // hands the cache to its surface).
   CScaledPictureCache& ScaledPictures() { return m_scaled; }
 
-  // Mouse routing (client coordinates, device pixels).
+  // Mouse routing (client coordinates, device pixels). The tree is laid out first if something
+  // changed since the last layout: the mouse finds each control where the next paint shows it,
+  // also before the window's first paint.
   void OnMouseMove(SkinPoint point);
   void OnMouseLeave();
   void OnButtonDown(SkinPoint point);
@@ -180,6 +182,7 @@ class CPaintManager : public IPictureVariants {
     unsigned period;
   };
 
+  CSkinContext& m_context;
   IPaintHost* m_host = nullptr;
   IControlChangeObserver* m_observer = nullptr;
   CDpiScale m_scale;

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "skin/image_desc.h"
-#include "skin/resources.h"
 
 namespace Skin {
 namespace {
@@ -69,7 +68,7 @@ void CShadowWindow::Hide() {
 
 void CShadowWindow::Follow() {
   if (!m_hwnd || !m_owner) return;
-  if (!IsWindowVisible(m_owner) || IsIconic(m_owner) || IsZoomed(m_owner)) return Hide();
+  if (!IsWindowVisible(m_owner) || IsIconic(m_owner)) return Hide();
   RECT r;
   GetWindowRect(m_owner, &r);
   int width = r.right - r.left + 2 * m_size;

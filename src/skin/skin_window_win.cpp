@@ -3,15 +3,16 @@
 #include <windowsx.h>
 
 #include "skin/markup_builder.h"
+#include "skin/modal_windows_win.h"
 #include "skin/skin_string.h"
 #include "util/handle_win.h"
 
 namespace Skin {
 
-CSkinWindow::CSkinWindow() : m_paintManager(std::make_unique<CPaintManager>()) {}
+CSkinWindow::CSkinWindow(CSkinContext& context)
+    : m_context(context), m_paintManager(std::make_unique<CPaintManager>(context)) {}
 
 CSkinWindow::~CSkinWindow() {
-  if (m_host) m_host->Forget();
   m_paintManager->RemovePreMessageFilter(this);
   m_paintManager->RemoveNotifier(this);
 }
@@ -20,7 +21,6 @@ void CSkinWindow::OnFinalMessage(HWND) {
   m_paintManager->RemovePreMessageFilter(this);
   m_paintManager->RemoveNotifier(this);
   m_paintManager->ProcessDeferredWork();
-  if (m_host) m_host->Forget();
 }
 
 void CSkinWindow::Notify(SkinNotify& msg) {
@@ -34,18 +34,14 @@ void CSkinWindow::OnClick(SkinNotify& msg) {
     Close(1);
   } else if (name == L"minbtn") {
     SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  } else if (name == L"maxbtn") {
-    SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-  } else if (name == L"restorebtn") {
-    SendMessage(WM_SYSCOMMAND, SC_RESTORE, 0);
   }
 }
 
 bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
-  static const wchar_t* const kStatic[] = {
-      L"controlui",   L"textui",          L"labelui",        L"containerui",
-      L"horizontallayoutui", L"verticallayoutui", L"tablayoutui", L"childlayoutui",
-      L"dialoglayoutui", L"progresscontainerui"};
+  static const wchar_t* const kStatic[] = {L"controlui",          L"textui",
+                                           L"labelui",            L"containerui",
+                                           L"horizontallayoutui", L"verticallayoutui",
+                                           L"tablayoutui"};
   if (!control) return false;
   for (CControlUI* c = control; c; c = c->GetParent()) {
     std::wstring cls = AsciiLower(c->GetClass());
@@ -71,29 +67,13 @@ LResult CSkinWindow::FilterMessage(unsigned msg, WParam wparam, LParam, bool& ha
 }
 
 LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
-  // Decided in document units, as the document gives the caption and the sizing border.
+  // Decided in document units, as the document gives the caption.
   POINT device{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
   ::ScreenToClient(m_hwnd, &device);
   const SkinPoint pt = m_paintManager->Scale().ToDocument(SkinPoint{device.x, device.y});
   const SkinSize size = m_paintManager->GetClientSize();
   const RECT client{0, 0, size.cx, size.cy};
-  const WindowSettings& w = m_paintManager->Window();
-  if (!::IsZoomed(m_hwnd)) {
-    const SkinRect& box = w.sizebox;
-    if (pt.y < client.top + box.top) {
-      if (pt.x < client.left + box.left) return HTTOPLEFT;
-      if (pt.x > client.right - box.right) return HTTOPRIGHT;
-      return HTTOP;
-    }
-    if (pt.y > client.bottom - box.bottom) {
-      if (pt.x < client.left + box.left) return HTBOTTOMLEFT;
-      if (pt.x > client.right - box.right) return HTBOTTOMRIGHT;
-      return HTBOTTOM;
-    }
-    if (pt.x < client.left + box.left) return HTLEFT;
-    if (pt.x > client.right - box.right) return HTRIGHT;
-  }
-  const SkinRect& cap = w.caption;
+  const SkinRect& cap = m_paintManager->Window().caption;
   if (pt.x >= client.left + cap.left && pt.x < client.right - cap.right && pt.y >= cap.top &&
       pt.y < cap.bottom) {
     CControlUI* control = m_paintManager->FindControl(SkinPoint{pt.x, pt.y});
@@ -103,29 +83,16 @@ LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
 }
 
 void CSkinWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
+  const SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
+  if (size.cx <= 0 || size.cy <= 0) return;  // no document yet
+  // Every size the system may pick is the document's; "maximised" stays where it is.
+  info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize = POINT{size.cx, size.cy};
   MONITORINFO mi = {};
   mi.cbSize = sizeof(mi);
-  if (::GetMonitorInfoW(::MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &mi)) {
-    info->ptMaxPosition.x = mi.rcWork.left - mi.rcMonitor.left;
-    info->ptMaxPosition.y = mi.rcWork.top - mi.rcMonitor.top;
-    info->ptMaxSize.x = mi.rcWork.right - mi.rcWork.left;
-    info->ptMaxSize.y = mi.rcWork.bottom - mi.rcWork.top;
-  }
-  const WindowSettings& w = m_paintManager->Window();
-  const CDpiScale& scale = m_paintManager->Scale();
-  const SkinSize minSize = scale.ToDevice(w.mininfo), maxSize = scale.ToDevice(w.maxinfo);
-  if (minSize.cx > 0) info->ptMinTrackSize.x = minSize.cx;
-  if (minSize.cy > 0) info->ptMinTrackSize.y = minSize.cy;
-  if (maxSize.cx > 0) info->ptMaxTrackSize.x = maxSize.cx;
-  if (maxSize.cy > 0) info->ptMaxTrackSize.y = maxSize.cy;
-  const SkinSize size = scale.ToDevice(w.size);
-  if (KeepsDocumentSize() && size.cx > 0 && size.cy > 0) {
-    // Every size the system may pick is the document's; "maximised" stays where it is.
-    info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize = POINT{size.cx, size.cy};
-    RECT rc;
-    if (::GetWindowRect(m_hwnd, &rc)) {
-      info->ptMaxPosition = POINT{rc.left - mi.rcMonitor.left, rc.top - mi.rcMonitor.top};
-    }
+  RECT rc;
+  if (::GetMonitorInfoW(::MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &mi) &&
+      ::GetWindowRect(m_hwnd, &rc)) {
+    info->ptMaxPosition = POINT{rc.left - mi.rcMonitor.left, rc.top - mi.rcMonitor.top};
   }
 }
 
@@ -142,21 +109,13 @@ void CSkinWindow::OnSize() {
 }
 
 LRESULT CSkinWindow::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool&) {
-  if ((wparam & 0xFFF0) == SC_CLOSE) {
+  const WPARAM command = wparam & 0xFFF0;
+  if (command == SC_CLOSE) {
     SendMessage(WM_CLOSE);
     return 0;
   }
-  if (KeepsDocumentSize() && ((wparam & 0xFFF0) == SC_SIZE || (wparam & 0xFFF0) == SC_MAXIMIZE)) {
-    return 0;  // refused: the size is the document's
-  }
-  BOOL zoomed = ::IsZoomed(m_hwnd);
-  LRESULT r = ::DefWindowProcW(m_hwnd, msg, wparam, lparam);
-  if (::IsWindow(m_hwnd) && ::IsZoomed(m_hwnd) != zoomed) {
-    bool now = ::IsZoomed(m_hwnd) != FALSE;
-    if (CControlUI* max = m_paintManager->FindControl(L"maxbtn")) max->SetVisible(!now);
-    if (CControlUI* restore = m_paintManager->FindControl(L"restorebtn")) restore->SetVisible(now);
-  }
-  return r;
+  if (command == SC_SIZE || command == SC_MAXIMIZE) return 0;  // refused: the size is the document's
+  return ::DefWindowProcW(m_hwnd, msg, wparam, lparam);
 }
 
 namespace {
@@ -178,7 +137,7 @@ LRESULT CSkinWindow::OnCreate() {
   m_paintManager->AddPreMessageFilter(this);
 
   std::wstring file = GetSkinFile();
-  CControlUI* root = CMarkupBuilder::Create(file, m_paintManager.get(), this, this);
+  CControlUI* root = CMarkupBuilder::Create(file, *m_paintManager, this, this);
   if (!root) {
     ShowSkinLoadFailure(file);
     return -1;  // CreateWindowEx fails
@@ -235,7 +194,7 @@ bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
 
 LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   LRESULT result = 0;
-  if (KeepsDocumentSize() && KeepShape(msg, wparam, lparam, result)) return result;
+  if (KeepShape(msg, wparam, lparam, result)) return result;
   if (m_accessibility && m_accessibility->HandleMessage(msg, wparam, lparam, result)) return result;
   bool handled = true;
   switch (msg) {
@@ -264,17 +223,59 @@ LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_SYSCOMMAND: result = OnSysCommand(msg, wparam, lparam, handled); break;
     default: handled = false; break;
   }
-  if (handled) {
-    if (msg == WM_NCHITTEST && KeepsDocumentSize() &&
-        ((result >= HTSIZEFIRST && result <= HTSIZELAST) || result == HTSIZE)) {
-      result = HTCLIENT;  // no sizing border or handle
-    }
-    return result;
-  }
+  if (handled) return result;
   result = HandleCustomMessage(msg, wparam, lparam, handled);
   if (handled) return result;
   if (m_host && m_host->HandleMessage(msg, wparam, lparam, result)) return result;
   return CWindowBase::HandleMessage(msg, wparam, lparam);
+}
+
+UINT CSkinWindow::ShowModal() {
+  if (!::IsWindow(m_hwnd)) return 0;
+  HWND owner = ::GetWindow(m_hwnd, GW_OWNER);
+  ::ShowWindow(m_hwnd, SW_SHOWNORMAL);
+  MSG msg = {};
+  bool quit = false;
+  {
+    CModalHold hold(m_context.ModalCounts(), owner);
+    HWND self = m_hwnd;
+    while (::IsWindow(self)) {
+      BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+      if (got == 0 || got == -1) {
+        quit = got == 0;
+        break;
+      }
+      if (TranslateSkinMessage(&msg)) continue;
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    if (::IsWindow(self)) ::DestroyWindow(self);  // ended by WM_QUIT: the box goes now
+  }
+  if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
+  return m_closeAnswer;
+}
+
+bool TranslateSkinMessage(const MSG* msg) {
+  if (!msg->hwnd) return false;
+  const HWND root = ::GetAncestor(msg->hwnd, GA_ROOT);
+  for (HWND hwnd : {msg->hwnd, root}) {
+    auto* window = dynamic_cast<CSkinWindow*>(CWindowBase::FromOwnWindow(hwnd));
+    LResult result = 0;
+    if (window && window->GetPaintManager().PreMessageFilter(msg->message, msg->wParam, msg->lParam, result)) {
+      return true;
+    }
+    if (root == msg->hwnd) break;
+  }
+  return false;
+}
+
+void MessageLoop() {
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (TranslateSkinMessage(&msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
 }
 
 }  // namespace Skin

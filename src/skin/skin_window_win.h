@@ -1,12 +1,18 @@
 // Windows only. CSkinWindow: the base of the program's skinned windows. It owns one
 // CPaintManager and, once the window exists, the CWindowHost that serves it; builds the
 // window's document when the window is created and answers the messages of a frameless
-// window itself: no non-client area, a hit test from the document's caption and sizing
-// border, the round-corner region, the document's track limits. The program's windows
+// window itself: no non-client area, a hit test from the document's caption, the
+// round-corner region. A skinned window keeps its document's size whatever is asked of it:
+// no sizing border, no maximising (from the menu, a double click, a snap or ShowWindow), no
+// WM_SIZING drag and no SetWindowPos to another size; minimising still works. The program's windows
 // override the virtual slots below; every message without a slot of its own goes to
 // HandleCustomMessage, then to the paint manager, then to the default procedure.
 //
+// Every window is made with the program's skin context (skin_context.h), which outlives it.
 // A window object belongs to the thread that created the window (see CWindowBase).
+//
+// Also here: the engine's message loops, whose pre-message handling finds the window a
+// message is for through its handle.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +23,7 @@
 #include "skin/accessible_win.h"
 #include "skin/interfaces.h"
 #include "skin/paint_manager.h"
+#include "skin/skin_context.h"
 #include "skin/window_base_win.h"
 #include "skin/window_host_win.h"
 
@@ -28,7 +35,7 @@ class CSkinWindow : public CWindowBase,
                     public IControlFactory,
                     public IControlTextSource {
  public:
-  CSkinWindow();
+  explicit CSkinWindow(CSkinContext& context);
 
   // CWindowBase
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
@@ -42,29 +49,21 @@ class CSkinWindow : public CWindowBase,
   virtual LRESULT OnDefaultKey(WPARAM key) { (void)key; return 0; }
   // WM_CLOSE (the answer is kept first); the base leaves it unhandled, which destroys the window.
   virtual LRESULT OnClose(UINT, WPARAM, LPARAM, bool& handled) { handled = false; return 0; }
-  // WM_NCHITTEST: sizing codes on the document's sizing border (unless maximised), HTCAPTION
-  // on a static control inside the caption rectangle, else HTCLIENT.
+  // WM_NCHITTEST: HTCAPTION on a static control inside the caption rectangle, else HTCLIENT.
   virtual LRESULT OnNcHitTest(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled);
-  // WM_SYSCOMMAND: SC_CLOSE sends WM_CLOSE; otherwise the default processing, after which
-  // "maxbtn" and "restorebtn" are shown or hidden to match the zoom state.
+  // WM_SYSCOMMAND: SC_CLOSE sends WM_CLOSE; otherwise the default processing.
   virtual LRESULT OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled);
   // Every message without a slot of its own, before the paint manager sees it.
   virtual LRESULT HandleCustomMessage(UINT, WPARAM, LPARAM, bool& handled) {
     handled = false;
     return 0;
   }
-  // True for a window that keeps its document's size whatever is asked of it: no sizing
-  // border or handle, no maximising (from the menu, a double click, a snap or ShowWindow), no
-  // WM_SIZING drag and no SetWindowPos to another size; minimising still works. The base
-  // answers false (the window sizes as its styles and document allow).
-  virtual bool KeepsDocumentSize() const { return false; }
-
   // True when the control and every ancestor are of a static kind (labels, texts, layouts):
   // such a control in the caption rectangle drags the window.
   bool IsInStaticControl(CControlUI* control) const;
 
   // INotifySink: a "click" (ASCII case ignored) gets the default click handling: "closebtn"
-  // closes with answer 1; "minbtn", "maxbtn", "restorebtn" send their WM_SYSCOMMAND.
+  // closes with answer 1; "minbtn" sends SC_MINIMIZE.
   void Notify(SkinNotify& msg) override;
   // IMessageFilter: Enter and Escape consult OnDefaultKey; the answer is not acted on.
   LResult FilterMessage(unsigned msg, WParam wparam, LParam lparam, bool& handled) override;
@@ -74,11 +73,20 @@ class CSkinWindow : public CWindowBase,
   std::wstring GetControlText(const std::wstring& controlName,
                               const std::wstring& className) override;
 
+  // Shows the window and runs a loop until the window is destroyed or WM_QUIT arrives: the
+  // owner is disabled meanwhile and, when no other modal window over it is left open (on any
+  // thread), re-enabled and focused afterwards; a WM_QUIT taken from the queue is posted
+  // again for the enclosing loop. Returns the answer of the last close(answer) (or WM_CLOSE
+  // wParam), 0 if none.
+  UINT ShowModal();
+
+  CSkinContext& Context() const { return m_context; }
   CPaintManager& GetPaintManager() { return *m_paintManager; }
   // The window side of painting; nullptr before WM_CREATE.
   CWindowHost* GetWindowHost() { return m_host.get(); }
 
  protected:
+  CSkinContext& m_context;
   // The host goes after the manager, which stops its timers through it.
   std::unique_ptr<CWindowHost> m_host;
   std::unique_ptr<CPaintManager> m_paintManager;
@@ -91,14 +99,23 @@ class CSkinWindow : public CWindowBase,
   // the document cannot be built.
   LRESULT OnCreate();
   void OnClick(SkinNotify& msg);
-  // WM_GETMINMAXINFO: maximised to the monitor's work area; the document's track limits.
+  // WM_GETMINMAXINFO: the document's size, for a window that keeps it.
   void OnGetMinMaxInfo(MINMAXINFO* info);
   // WM_SIZE: the round-corner region, unless minimised.
   void OnSize();
-  // The rules of KeepsDocumentSize for the messages that have no slot of their own. True
-  // when the message is answered (result set).
+  // Keeping the document's size, for the messages that have no slot of their own. True when
+  // the message is answered (result set).
   bool KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
+
+  UINT m_closeAnswer = 0;
 };
 
+// The pre-message handling of the message loops: the filters of the skinned window (of this
+// thread) that the message, or its window's root, is for. True when a filter took it.
+bool TranslateSkinMessage(const MSG* msg);
+
+// The engine's message loop: GetMessageW until WM_QUIT; each message first passes the
+// pre-message handling, then TranslateMessage and DispatchMessageW.
+void MessageLoop();
 
 }  // namespace Skin

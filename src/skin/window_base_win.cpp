@@ -1,8 +1,5 @@
 #include "skin/window_base_win.h"
 
-#include "skin/modal_windows_win.h"
-#include "skin/resources.h"
-#include "skin/window_host_win.h"
 
 namespace Skin {
 
@@ -20,8 +17,7 @@ LRESULT CWindowBase::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
 void CWindowBase::OnFinalMessage(HWND) {}
 
 bool CWindowBase::RegisterWindowClass() {
-  HINSTANCE instance = static_cast<HINSTANCE>(CResourceSettings::GetInstance());
-  if (!instance) instance = ::GetModuleHandleW(nullptr);
+  HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW wc = {};
   if (::GetClassInfoExW(instance, GetWindowClassName(), &wc)) return true;
   wc.cbSize = sizeof(wc);
@@ -36,11 +32,9 @@ bool CWindowBase::RegisterWindowClass() {
 HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x,
                          int y, int cx, int cy, HMENU menu) {
   if (!RegisterWindowClass()) return nullptr;
-  HINSTANCE instance = static_cast<HINSTANCE>(CResourceSettings::GetInstance());
-  if (!instance) instance = ::GetModuleHandleW(nullptr);
   // Not m_hwnd: a window whose creation fails may delete its object on the way out.
   return ::CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
-                           instance, this);
+                           ::GetModuleHandleW(nullptr), this);
 }
 
 LRESULT CALLBACK CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -77,31 +71,6 @@ void CWindowBase::ShowWindow(bool show, bool takeFocus) {
   ::ShowWindow(m_hwnd, show ? (takeFocus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
 }
 
-UINT CWindowBase::ShowModal() {
-  if (!::IsWindow(m_hwnd)) return 0;
-  HWND owner = ::GetWindow(m_hwnd, GW_OWNER);
-  ::ShowWindow(m_hwnd, SW_SHOWNORMAL);
-  MSG msg = {};
-  bool quit = false;
-  {
-    CModalHold hold(owner);
-    HWND self = m_hwnd;
-    while (::IsWindow(self)) {
-      BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-      if (got == 0 || got == -1) {
-        quit = got == 0;
-        break;
-      }
-      if (TranslateSkinMessage(&msg)) continue;
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (::IsWindow(self)) ::DestroyWindow(self);  // ended by WM_QUIT: the box goes now
-  }
-  if (quit) ::PostQuitMessage(static_cast<int>(msg.wParam));
-  return m_closeAnswer;
-}
-
 void CWindowBase::CenterWindow() {
   if (!::IsWindow(m_hwnd)) return;
   RECT rc;
@@ -135,6 +104,14 @@ BOOL CWindowBase::PostMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
 
 LRESULT CWindowBase::SendMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   return ::SendMessageW(m_hwnd, msg, wparam, lparam);
+}
+
+CWindowBase* CWindowBase::FromOwnWindow(HWND hwnd) {
+  if (!hwnd || ::GetWindowThreadProcessId(hwnd, nullptr) != ::GetCurrentThreadId() ||
+      ::GetWindowLongPtrW(hwnd, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&CWindowBase::WindowProc)) {
+    return nullptr;
+  }
+  return reinterpret_cast<CWindowBase*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 }  // namespace Skin

@@ -1,6 +1,6 @@
 // The window side of a skinned window's painting: a host for an HWND (invalidation, timers,
 // deferred work, mouse capture), painting through a back buffer, mouse routing, the drop
-// shadow and the tooltip, and the message loop's pre-message handling.
+// shadow and the tooltip.
 #include "skin/window_host_win.h"
 
 #include <commctrl.h>
@@ -15,29 +15,6 @@
 namespace Skin {
 namespace {
 
-// The hosts of this thread's windows, for the message loop's pre-message handling.
-thread_local std::vector<CWindowHost*> t_hosts;
-
-// The common controls library, loaded when the first tooltip is wanted rather than at
-// start-up: loading it costs time and memory in every run (about 25 ms and 3 MB under Wine),
-// and most runs show no tooltip. Kept for the process's life; false when it cannot be had.
-bool LoadTooltipClass() {
-  static const bool loaded = [] {
-    wchar_t system[MAX_PATH];
-    UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return false;
-    std::wstring path = std::wstring(system, n) + L"\\comctl32.dll";
-    HMODULE module = ::LoadLibraryW(path.c_str());
-    if (!module) return false;
-    using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    auto init = reinterpret_cast<InitProc>(
-        reinterpret_cast<void*>(::GetProcAddress(module, "InitCommonControlsEx")));
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
-    return init != nullptr && init(&icc) != FALSE;
-  }();
-  return loaded;
-}
-
 // wParam of the deferred-work message that sets up the drop shadow after the first paint.
 constexpr WParam kShadowWork = 1;
 
@@ -47,30 +24,39 @@ SkinPoint PointOf(LParam lparam) {
 
 }  // namespace
 
-UINT CWindowHost::DeferredWorkMessage() {
-  // A registered message lies in 0xC000..0xFFFF: never one of the program's WM_APP + n.
-  static const UINT id = ::RegisterWindowMessageW(L"zrSkinDeferredWork");
-  return id;
-}
-
-CWindowHost::CWindowHost(HWND hwnd, CPaintManager& manager) : m_hwnd(hwnd), m_manager(manager) {
+// A registered message lies in 0xC000..0xFFFF: never one of the program's WM_APP + n. The
+// system gives every registration of the name the same id.
+CWindowHost::CWindowHost(HWND hwnd, CPaintManager& manager)
+    : m_hwnd(hwnd), m_manager(manager), m_deferredMessage(::RegisterWindowMessageW(L"zrSkinDeferredWork")) {
   m_manager.SetDpi(WindowDpi(m_hwnd));
   RECT rc;
   if (::GetClientRect(m_hwnd, &rc)) {
     m_manager.SetClientSize(SkinSize{rc.right - rc.left, rc.bottom - rc.top});
   }
-  t_hosts.push_back(this);
 }
 
-CWindowHost::~CWindowHost() { Forget(); }
+CWindowHost::~CWindowHost() {
+  if (m_tooltip && ::IsWindow(m_tooltip)) ::DestroyWindow(m_tooltip);
+  if (m_commonControls) ::FreeLibrary(m_commonControls);
+}
 
-void CWindowHost::Forget() {
-  for (auto it = t_hosts.begin(); it != t_hosts.end(); ++it) {
-    if (*it == this) {
-      t_hosts.erase(it);
-      return;
-    }
+bool CWindowHost::LoadTooltipClass() {
+  if (m_commonControls) return true;
+  wchar_t system[MAX_PATH];
+  UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  HMODULE module = ::LoadLibraryW((std::wstring(system, n) + L"\\comctl32.dll").c_str());
+  if (!module) return false;
+  using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  auto init = reinterpret_cast<InitProc>(
+      reinterpret_cast<void*>(::GetProcAddress(module, "InitCommonControlsEx")));
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
+  if (init == nullptr || !init(&icc)) {
+    ::FreeLibrary(module);
+    return false;
   }
+  m_commonControls = module;
+  return true;
 }
 
 void CWindowHost::InvalidateRect(const SkinRect& r) {
@@ -87,7 +73,7 @@ void CWindowHost::StopTimer(unsigned id) { ::KillTimer(m_hwnd, id); }
 void CWindowHost::PostDeferredWork() {
   if (!m_deferredPosted) {
     m_deferredPosted = true;
-    ::PostMessageW(m_hwnd, DeferredWorkMessage(), 0, 0);
+    ::PostMessageW(m_hwnd, m_deferredMessage, 0, 0);
   }
 }
 
@@ -214,13 +200,13 @@ void CWindowHost::Paint() {
   }
   ::EndPaint(m_hwnd, &ps);
   if (m_stats.paints == 1 && m_manager.Window().showShadow) {
-    ::PostMessageW(m_hwnd, DeferredWorkMessage(), kShadowWork, 0);
+    ::PostMessageW(m_hwnd, m_deferredMessage, kShadowWork, 0);
   }
 }
 
 bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   result = 0;
-  if (msg == DeferredWorkMessage()) {
+  if (msg == m_deferredMessage) {
     if (wparam == kShadowWork) {
       FollowWithShadow();
       return true;
@@ -295,28 +281,6 @@ bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT&
       return false;
     default:
       return false;
-  }
-}
-
-bool TranslateSkinMessage(const MSG* msg) {
-  if (!msg->hwnd) return false;
-  HWND root = ::GetAncestor(msg->hwnd, GA_ROOT);
-  auto hosts = t_hosts;
-  for (CWindowHost* host : hosts) {
-    HWND h = host->GetHWND();
-    if (h != msg->hwnd && h != root) continue;
-    LResult result = 0;
-    if (host->GetManager().PreMessageFilter(msg->message, msg->wParam, msg->lParam, result)) return true;
-  }
-  return false;
-}
-
-void MessageLoop() {
-  MSG msg;
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (TranslateSkinMessage(&msg)) continue;
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
   }
 }
 

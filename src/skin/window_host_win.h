@@ -5,9 +5,6 @@
 // deferred work reach it through HandleMessage, and it drives the manager through the
 // manager's public operations only.
 //
-// Also here: the engine's message loop, whose pre-message handling finds the hosts of the
-// thread's windows.
-//
 // A host belongs to the thread of its window. It is made once the window exists (WM_CREATE)
 // and must outlive its manager (the manager stops its timers through it when it goes).
 #pragma once
@@ -25,8 +22,7 @@ namespace Skin {
 
 class CWindowHost : public IPaintHost {
  public:
-  // Serves `manager` for `hwnd` from now on: gives it the window's client size and joins this
-  // thread's hosts for the message loop's pre-message handling.
+  // Serves `manager` for `hwnd` from now on: gives it the window's client size.
   CWindowHost(HWND hwnd, CPaintManager& manager);
   ~CWindowHost() override;
   CWindowHost(const CWindowHost&) = delete;
@@ -42,8 +38,6 @@ class CWindowHost : public IPaintHost {
   // Painting, mouse, timers, deferred work and shadow tracking (the drop shadow is set up
   // right after the first paint). True when the host took the message (result set).
   bool HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
-  // Leaves this thread's hosts: the window has had its last message.
-  void Forget();
   HWND GetHWND() const { return m_hwnd; }
   CPaintManager& GetManager() const { return m_manager; }
 
@@ -62,9 +56,14 @@ class CWindowHost : public IPaintHost {
 
   // The id of the engine's deferred-work message (a registered message, so it never equals
   // WM_APP + n).
-  static UINT DeferredWorkMessage();
+  UINT DeferredWorkMessage() const { return m_deferredMessage; }
 
  private:
+  // The common controls library, loaded when the first tooltip is wanted rather than at
+  // start-up: loading it costs time and memory (about 25 ms and 3 MB under Wine), and most
+  // runs show no tooltip. Freed with the host, after the tooltip (a child of the window).
+  bool LoadTooltipClass();
+
   void FollowWithShadow();
   void SetUpShadow();
   // WM_DPICHANGED: lays the tree out at `dpi` in the suggested rectangle; fonts, pictures and
@@ -76,6 +75,8 @@ class CWindowHost : public IPaintHost {
 
   HWND m_hwnd;
   CPaintManager& m_manager;
+  const UINT m_deferredMessage;
+  HMODULE m_commonControls = nullptr;
   bool m_deferredPosted = false;
   bool m_trackingLeave = false;
   CDibBuffer m_buffer;
@@ -86,13 +87,5 @@ class CWindowHost : public IPaintHost {
   CControlUI* m_tooltipFor = nullptr;
   PaintStats m_stats;
 };
-
-// The pre-message handling of the message loop: the filters of the manager whose window (or
-// whose window's root) the message targets. True when a filter took the message.
-bool TranslateSkinMessage(const MSG* msg);
-
-// The engine's message loop: GetMessageW until WM_QUIT; each message first passes the
-// pre-message handling, then TranslateMessage and DispatchMessageW.
-void MessageLoop();
 
 }  // namespace Skin

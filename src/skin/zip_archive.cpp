@@ -5,7 +5,6 @@
 #include <cstring>
 #include <utility>
 
-
 namespace Skin {
 namespace {
 
@@ -36,10 +35,8 @@ constexpr std::uint32_t kMaxDeflateRatio = 1032;
 }  // namespace
 
 bool CZipArchive::Open(const void* data, std::size_t size) {
-  std::lock_guard<std::mutex> lock(m_mutex);
   m_open = false;
   m_entries.clear();
-  m_extracted.clear();
   m_data = static_cast<const std::uint8_t*>(data);
   m_size = size;
   if (!m_data || m_size < 22) return false;
@@ -87,9 +84,9 @@ bool CZipArchive::Open(const void* data, std::size_t size) {
   return true;
 }
 
-const ByteView* CZipArchive::Find(const std::string& utf8Name) const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  if (!m_open) return nullptr;
+bool CZipArchive::Read(const std::string& utf8Name, std::vector<std::uint8_t>* buffer,
+                       ByteView* view) const {
+  if (!m_open) return false;
   auto it = m_entries.find(utf8Name);
   if (it == m_entries.end()) {
     std::string wanted = LowerAscii(utf8Name);
@@ -100,54 +97,48 @@ const ByteView* CZipArchive::Find(const std::string& utf8Name) const {
       }
     }
   }
-  if (it == m_entries.end()) return nullptr;
-  auto done = m_extracted.find(it->first);
-  if (done != m_extracted.end()) return &done->second.first;
-  return Extract(it->first, it->second);
+  return it != m_entries.end() && Extract(it->second, buffer, view);
 }
 
-const ByteView* CZipArchive::Extract(const std::string& name, const Entry& e) const {
-  if (e.localOffset > m_size || m_size - e.localOffset < 30) return nullptr;
+bool CZipArchive::Extract(const Entry& e, std::vector<std::uint8_t>* buffer, ByteView* view) const {
+  if (e.localOffset > m_size || m_size - e.localOffset < 30) return false;
   const std::uint8_t* h = m_data + e.localOffset;
-  if (Le32(h) != kLocalHeader) return nullptr;
+  if (Le32(h) != kLocalHeader) return false;
   std::size_t start = static_cast<std::size_t>(e.localOffset) + 30 + Le16(h + 26) + Le16(h + 28);
-  if (start > m_size || m_size - start < e.compressed) return nullptr;
-  if (e.uncompressed > kMaxEntrySize) return nullptr;
-  if (e.method == 8 && e.uncompressed / kMaxDeflateRatio > e.compressed) return nullptr;
+  if (start > m_size || m_size - start < e.compressed) return false;
+  if (e.uncompressed > kMaxEntrySize) return false;
+  if (e.method == 8 && e.uncompressed / kMaxDeflateRatio > e.compressed) return false;
   const std::uint8_t* src = m_data + start;
 
-  ByteView view;
-  std::unique_ptr<std::vector<std::uint8_t>> bytes;
+  ByteView bytes;
   if (e.method == 0) {
-    if (e.compressed != e.uncompressed) return nullptr;
-    view = ByteView{src, e.compressed};
+    if (e.compressed != e.uncompressed) return false;
+    bytes = ByteView{src, e.compressed};
   } else if (e.method == 8) {
     // One spare byte: zlib needs room to write into even for an empty entry, and it lets
     // an entry that inflates to more than its declared size be told apart.
-    bytes = std::make_unique<std::vector<std::uint8_t>>(e.uncompressed + 1u);
+    buffer->assign(e.uncompressed + 1u, 0);
     z_stream z;
     std::memset(&z, 0, sizeof z);
-    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return nullptr;
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
     z.next_in = const_cast<Bytef*>(src);
     z.avail_in = e.compressed;
-    z.next_out = bytes->data();
+    z.next_out = buffer->data();
     z.avail_out = e.uncompressed + 1u;
     int rc = inflate(&z, Z_FINISH);
     bool complete = rc == Z_STREAM_END && z.total_out == e.uncompressed;
     inflateEnd(&z);
-    if (!complete) return nullptr;
-    bytes->resize(e.uncompressed);
-    view = ByteView{bytes->data(), bytes->size()};
+    if (!complete) return false;
+    buffer->resize(e.uncompressed);
+    bytes = ByteView{buffer->data(), buffer->size()};
   } else {
-    return nullptr;
+    return false;
   }
   uLong crc = crc32(0L, Z_NULL, 0);
-  if (view.size) crc = crc32(crc, view.data, static_cast<uInt>(view.size));
-  if (crc != e.crc) return nullptr;
-  auto& slot = m_extracted[name];
-  slot.first = view;
-  slot.second = std::move(bytes);
-  return &slot.first;
+  if (bytes.size) crc = crc32(crc, bytes.data, static_cast<uInt>(bytes.size));
+  if (crc != e.crc) return false;
+  *view = bytes;
+  return true;
 }
 
 }  // namespace Skin

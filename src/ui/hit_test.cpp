@@ -11,8 +11,7 @@ constexpr int kStripHeight = 100;
 
 bool IsPressable(const Skin::CControlUI& control) {
   const std::wstring kind = control.GetClass();
-  return Skin::EqualsNoCase(kind, L"ButtonUI") || Skin::EqualsNoCase(kind, L"OptionUI") ||
-         Skin::EqualsNoCase(kind, L"TextUI");
+  return Skin::EqualsNoCase(kind, L"ButtonUI") || Skin::EqualsNoCase(kind, L"TextUI");
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ enum class MainHitTest {
 
 // `point` and `client` in client coordinates:
 // 1. the lower-left strip (x <= left + 30 and y > bottom - 100) is client area;
-// 2. inside the client rectangle, a control at the point whose class is none of "ButtonUI",
-//    "OptionUI", "TextUI" (any case) drags the window;
+// 2. inside the client rectangle, a control at the point whose class is neither "ButtonUI" nor
+//    "TextUI" (any case) drags the window;
 // 3. everything else goes to the engine's default.
 MainHitTest DecideMainHitTest(const Skin::CPaintManager& manager, Skin::SkinPoint point,
                               const Skin::SkinRect& client);

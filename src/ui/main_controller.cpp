@@ -13,8 +13,6 @@
 namespace zr {
 namespace {
 
-constexpr wchar_t kProductName[] = L"Zoria投屏助手";
-constexpr wchar_t kTitlePrefix[] = L"更新";
 constexpr wchar_t kCompletionPicture[] = L"file = 'install_img_03@2x.png'";
 
 template <typename T>
@@ -44,8 +42,9 @@ void CMainController::Init(Skin::CPaintManager& manager) {
   m_productCaption = Find<Skin::CLabelUI>(manager, L"lab_install_name");
   m_completedCaption = Find<Skin::CLabelUI>(manager, L"lab_install_completed");
 
-  SetText(m_title, std::wstring(kTitlePrefix) + kProductName);
-  SetText(m_productCaption, kProductName);
+  const std::wstring product = m_texts.Get(L"product_name");
+  SetText(m_title, m_texts.Get(L"update") + product);
+  SetText(m_productCaption, product);
   SetVisible(m_updatingCaption, true);
   SetVisible(m_productCaption, true);
   SetVisible(m_completedCaption, false);

@@ -6,10 +6,9 @@
 
 #include "skin/modal_windows_win.h"
 #include "skin/skin_string.h"
-#include "ui/circle_label.h"
 #include "ui/hit_test.h"
 #include "ui/message_box_win.h"
-#include "update/update_context.h"
+#include "update/update_events.h"
 
 namespace zr {
 namespace {
@@ -25,13 +24,13 @@ constexpr UINT kEventTimerMs = 250;
 void CWnd_Main::InitWindow() {
   m_keptHwnd = GetHWND();
   m_controller.Init(GetPaintManager());
-  m_run = m_owner.WindowBuilt(m_keptHwnd);
+  m_events = m_owner.WindowBuilt(m_keptHwnd);
   ::SetTimer(m_keptHwnd, kEventTimerId, kEventTimerMs, nullptr);
 }
 
 bool CWnd_Main::TakeEvents() {
-  while (m_run != nullptr && !m_controller.WindowGone()) {
-    std::optional<UpdateEvent> event = m_run->events.Take();
+  while (m_events != nullptr && !m_controller.WindowGone()) {
+    std::optional<UpdateEvent> event = m_events->Take();
     if (!event) break;
     m_controller.OnEvent(*event);
     // The window went while a fatal box was open: the engine must not go on with it, and the
@@ -78,14 +77,6 @@ LRESULT CWnd_Main::OnNcHitTest(UINT msg, WPARAM wparam, LPARAM lparam, bool& han
       break;
   }
   return Skin::CSkinWindow::OnNcHitTest(msg, wparam, lparam, handled);
-}
-
-LRESULT CWnd_Main::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) {
-  if ((wparam & 0xFFF0) == SC_MAXIMIZE) {
-    handled = true;  // never maximised, from the menu or by a double click
-    return 0;
-  }
-  return Skin::CSkinWindow::OnSysCommand(msg, wparam, lparam, handled);
 }
 
 LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*/, bool& handled) {
@@ -151,10 +142,11 @@ void CWnd_Main::PostQuit() { ::PostQuitMessage(0); }
 void CWnd_Main::Minimise() { ::ShowWindow(GetHWND(), SW_MINIMIZE); }
 
 void CWnd_Main::ShowFatalBox(const std::wstring& text) {
-  ShowPlainBox(m_texts, m_texts.Get(L"update").c_str(), GetHWND(), text.c_str(), MB_ICONERROR);
+  ShowBox(Context(), GetHWND(), BoxKind::kError, {m_texts.Get(L"update"), text, m_texts.Get(L"ok")},
+          [this](const std::string& line) { m_owner.Record(line); });
 }
 
-int CWnd_Main::ModalBoxesOver() const { return Skin::ModalWindowsOver(m_keptHwnd); }
+int CWnd_Main::ModalBoxesOver() const { return Skin::ModalWindowsOver(Context().ModalCounts(), m_keptHwnd); }
 
 void CWnd_Main::Notify(Skin::SkinNotify& msg) {
   if (Skin::EqualsNoCase(msg.type, L"click") && msg.sender != nullptr &&
@@ -162,11 +154,6 @@ void CWnd_Main::Notify(Skin::SkinNotify& msg) {
     return;  // the engine's own minimise is not wanted as well
   }
   Skin::CSkinWindow::Notify(msg);
-}
-
-Skin::CControlUI* CWnd_Main::CreateControl(const wchar_t* className) {
-  if (className != nullptr && std::wstring(className) == L"CircleLabelUI") return new CircleLabelUI();
-  return nullptr;
 }
 
 }  // namespace zr

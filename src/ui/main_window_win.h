@@ -31,7 +31,7 @@ class CControlUI;
 
 namespace zr {
 
-struct CUpdateRun;
+class CEventQueue;
 
 // The window class the single-instance search of a later updater looks for.
 inline constexpr wchar_t kMainWindowClassName[] = L"zrUpdater";
@@ -42,9 +42,10 @@ inline constexpr UINT WM_UPDATE_EVENTS = WM_APP + 1;
 // The program, as its main window sees it. Called on the UI thread.
 class IMainWindowOwner {
  public:
-  // The skin is built: the run starts. Returns the run whose events the window takes from
-  // now on (kept by the owner for as long as the window lives), or null when none started.
-  virtual CUpdateRun* WindowBuilt(HWND window) = 0;
+  // The skin is built: the run starts. Returns the queue of the run's events, which the window
+  // takes from now on (kept by the owner for as long as the window lives), or null when no run
+  // started.
+  virtual CEventQueue* WindowBuilt(HWND window) = 0;
   // The window has had its last message: nothing may be posted to or owned by it any more.
   virtual void WindowDestroyed() = 0;
   // The session is ending: whether product files are moving now, and, once it ends for good,
@@ -53,6 +54,8 @@ class IMainWindowOwner {
   virtual void SessionEnds() = 0;
   // Starts the product of the installation (the completion page's button or timer).
   virtual void LaunchProduct() = 0;
+  // One line of the run's record (what a box of the window showed, and its answer).
+  virtual void Record(const std::string& line) = 0;
 
  protected:
   ~IMainWindowOwner() = default;
@@ -60,7 +63,9 @@ class IMainWindowOwner {
 
 class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
  public:
-  CWnd_Main(IMainWindowOwner& owner, const ITexts& texts) : m_owner(owner), m_texts(texts) {}
+  // `context` and `texts` outlive the window object, as the owner does.
+  CWnd_Main(Skin::CSkinContext& context, IMainWindowOwner& owner, const ITexts& texts)
+      : CSkinWindow(context), m_owner(owner), m_texts(texts) {}
   ~CWnd_Main() override = default;
 
   const wchar_t* GetWindowClassName() const override { return kMainWindowClassName; }
@@ -70,11 +75,8 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
   LRESULT OnDefaultKey(WPARAM) override { return 0; }
   LRESULT OnClose(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
   LRESULT OnNcHitTest(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
-  LRESULT OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
   LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
-  bool KeepsDocumentSize() const override { return true; }
   void Notify(Skin::SkinNotify& msg) override;
-  Skin::CControlUI* CreateControl(const wchar_t* className) override;
 
   // The completion timer's work (id 1000): the controller stops the timer, then launches the
   // product and closes, unless the window is already closing.
@@ -101,7 +103,7 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
   IMainWindowOwner& m_owner;
   const ITexts& m_texts;
   CMainController m_controller{*this, m_texts};
-  CUpdateRun* m_run = nullptr;  // the owner's
+  CEventQueue* m_events = nullptr;  // the owner's
   HWND m_keptHwnd = nullptr;  // the window's handle, kept for the box count after it is gone
   bool m_completionTimerRunning = false;
 };

@@ -1,35 +1,24 @@
-#include "ui/skin_package.h"
+#include "ui/skin_package_win.h"
 
 #include <windows.h>
-
-#include "skin/resources.h"
 
 namespace zr {
 namespace {
 
 constexpr int kPackageResourceId = 108;
 constexpr wchar_t kPackageResourceType[] = L"ZIPRES";
-constexpr wchar_t kResourceFolder[] = L"UpdaterSkin\\";
 
 }  // namespace
 
-bool SetUpSkinPackage() {
-  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-  Skin::CResourceSettings::SetResourcePath(Skin::CResourceSettings::GetInstancePath() + kResourceFolder);
-
-  HMODULE module = static_cast<HMODULE>(Skin::CResourceSettings::GetResourceModule());
+bool OpenSkinPackage(Skin::CSkinContext& context) {
+  HMODULE module = ::GetModuleHandleW(nullptr);
   HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(kPackageResourceId), kPackageResourceType);
-  if (resource == nullptr) return false;
-  HGLOBAL loaded = ::LoadResource(module, resource);
-  if (loaded == nullptr) return false;
-  const DWORD size = ::SizeofResource(module, resource);
-  if (size == 0) return false;
-  // A loaded resource of the program stays mapped for the process's life: the engine keeps
-  // using these bytes, and FreeResource does nothing to them.
-  const void* bytes = ::LockResource(loaded);
-  const bool ready = bytes != nullptr && Skin::CResourceSettings::SetResourceZip(bytes, size);
-  ::FreeResource(loaded);
-  return ready;
+  HGLOBAL loaded = resource != nullptr ? ::LoadResource(module, resource) : nullptr;
+  const DWORD size = loaded != nullptr ? ::SizeofResource(module, resource) : 0;
+  // A loaded resource of the program stays mapped for the process's life: the context keeps
+  // using these bytes (a module's resources need no FreeResource).
+  const void* bytes = size != 0 ? ::LockResource(loaded) : nullptr;
+  return bytes != nullptr && context.OpenPackage(bytes, size);
 }
 
 }  // namespace zr

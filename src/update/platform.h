@@ -13,6 +13,7 @@
 #include <string>
 
 #include "strings/texts.h"
+#include "update/box_answer.h"
 #include "update/file_system.h"
 #include "update/outcome.h"
 #include "update/report_delivery.h"
@@ -22,11 +23,6 @@
 namespace zr {
 
 struct CUpdateContext;
-
-// What a modal box answers: its first button, its second, or closed any other way (its close
-// button, Alt+F4, WM_QUIT, or not shown because the process is ending). Other values may come
-// from a box that failed; callers treat them as the first button unless they say otherwise.
-enum class BoxAnswer : int { kFirst = 6, kSecond = 7, kClosed = 8 };
 
 class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
  public:

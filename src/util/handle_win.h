@@ -4,7 +4,6 @@
 #pragma once
 
 #include <windows.h>
-#include <wininet.h>
 
 #include <utility>
 
@@ -61,12 +60,6 @@ struct RegistryKeyTraits {  // RegOpenKeyExW
   static void Close(Handle h) { ::RegCloseKey(h); }
 };
 
-struct InternetHandleTraits {  // InternetOpenW, InternetConnectW, HttpOpenRequestW
-  using Handle = HINTERNET;
-  static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::InternetCloseHandle(h); }
-};
-
 struct GdiObjectTraits {  // fonts, bitmaps, regions, brushes
   using Handle = HGDIOBJ;
   static bool IsValid(Handle h) { return h != nullptr; }
@@ -82,7 +75,6 @@ struct MemoryDcTraits {  // CreateCompatibleDC
 using CKernelHandle = CUniqueHandle<KernelHandleTraits>;
 using CFindHandle = CUniqueHandle<FindHandleTraits>;
 using CRegistryKey = CUniqueHandle<RegistryKeyTraits>;
-using CInternetHandle = CUniqueHandle<InternetHandleTraits>;
 using CGdiObject = CUniqueHandle<GdiObjectTraits>;
 using CMemoryDC = CUniqueHandle<MemoryDcTraits>;
 

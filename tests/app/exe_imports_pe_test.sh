@@ -5,7 +5,7 @@
 #  - its application manifest (resource RT_MANIFEST 1): execution level asInvoker, the
 #    supported systems Vista to 11, per-monitor DPI awareness (v2, then v1; "true/pm" for the
 #    systems before Windows 10 1607);
-#  - a Release build is at most 1,500,000 bytes, carries no symbols or debug sections, and its
+#  - a Release build is at most 1,200,000 bytes, carries no symbols or debug sections, and its
 #    symbols are in zrUpdater.debug beside it, the file its .gnu_debuglink names (with the
 #    right checksum).
 set -euo pipefail
@@ -13,7 +13,7 @@ build=$1
 exe=$build/src/zrUpdater.exe
 dump=$("${ZR_TRIPLET}-objdump" -p "$exe")
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:STRING=//p' "$build/CMakeCache.txt")
-max_release_bytes=1500000
+max_release_bytes=1200000
 
 allowed=" kernel32.dll user32.dll gdi32.dll msimg32.dll gdiplus.dll wininet.dll advapi32.dll"
 allowed+=" shell32.dll shlwapi.dll ole32.dll psapi.dll comctl32.dll msvcrt.dll ws2_32.dll"

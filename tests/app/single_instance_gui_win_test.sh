@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Two real updaters in two folders: the second tells the first to quit, waits until it has
-# ended and carries on.
+# ended and carries on. Each updater's record says when its box is up.
 set -uo pipefail
 build=$1 source=$2
 source "$source/scripts/wine-env.sh"
@@ -11,17 +11,10 @@ cp "$build/src/zrUpdater.exe" "$zr_work/first/"
 cp "$build/src/zrUpdater.exe" "$zr_work/second/"
 missing=$(zr_winpath "$zr_work/missing.xml")
 
-# Windows of the test that used this prefix and display before may still be going away.
-end=$((SECONDS + 20))
-while xdotool search --onlyvisible --name '^(更新|MessageBox|Zoria投屏助手更新程序)$' 2>/dev/null | grep -q .; do
-  [ $SECONDS -lt $end ] || zr_fail "windows of an earlier test stay on the display"
-  sleep 0.2
-done
-
 # Without a usable manifest each updater stays open on its retry box.
 zr_wine "$zr_work/first/zrUpdater.exe" /config "$missing" &
 first=$!; zr_pids+=("$first")
-zr_wait_window '更新' 30 >/dev/null || zr_fail "the first updater shows no box"
+zr_box "$zr_work/first/zrUpdater.log" 60 || zr_fail "the first updater shows no box"
 [ "$(xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' | wc -l)" = 1 ] || zr_fail "expected one updater window"
 
 zr_wine "$zr_work/second/zrUpdater.exe" /config "$missing" &
@@ -31,8 +24,7 @@ zr_wait_exit "$first" 20 || zr_fail "the first updater did not leave its loop"
 echo "first updater left its loop (exit 0)"
 
 # The second carries on: its own window and box are there, and it is still running.
-sleep 1
-zr_wait_window '更新' 20 >/dev/null || zr_fail "the second updater shows no box"
+zr_box "$zr_work/second/zrUpdater.log" 60 || zr_fail "the second updater shows no box"
 kill -0 "$second" 2>/dev/null || zr_fail "the second updater ended"
 [ "$(xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' | wc -l)" = 1 ] || zr_fail "expected one updater window"
 echo "second updater carried on"

@@ -20,7 +20,8 @@ printf '<config><version>3.2.0</version><file><tmp>%s\\cache\\update\\missing.dl
 
 zr_wine "$app/zrUpdater.exe" /version 3.1.0 /config "$(zr_winpath "$zr_work/manifest.xml")" &
 pid=$!; zr_pids+=("$pid")
-zr_answer_box '更新' only || zr_fail "no failure box"
+zr_answer_box "$app/zrUpdater.log" only 60 ||
+  zr_fail "no failure box with one button closed by it (${zr_box_shows:-none seen}, closed by ${zr_box_closed_by:-none})"
 zr_wait_exit "$pid" 30 || zr_fail "the updater did not end after the failure box"
 
 [ ! -e "$app/cache/update" ] || zr_fail "cache\\update is still there"

@@ -1,28 +1,41 @@
 # Shared steps of the end-to-end tests (tests/e2e/ui_*_win_test.sh, update_*_win_test.sh),
-# sourced with the build and source folders as $1 and $2 (and by scripts/smoke-i686.sh, which
-# sets ZR_UI_PATIENCE: the waits for a program's start are that many times longer, for
-# emulated 32-bit programs). They drive the real zrUpdater.exe on an Xvfb display with real
-# mouse clicks (xdotool) and check the outcome on disk (byte for byte), in the process list
-# and on the loopback report server. A failed check is counted (e2e_fail) and the script goes
-# on; e2e_finish ends it with the verdict.
+# sourced with the build and source folders as $1 and $2 and, when the test runs one part of
+# its script, that part's name as $3 (and by scripts/smoke-i686.sh, which sets
+# ZR_UI_PATIENCE: the waits for a program's start are that many times longer, for emulated
+# 32-bit programs). They drive the real zrUpdater.exe on an Xvfb display with real mouse
+# clicks (xdotool) and check the outcome on disk (byte for byte), in the process list, in the
+# updater's record and on the loopback report server. A failed check is counted (e2e_fail)
+# and the script goes on; e2e_finish ends it with the verdict.
 #
-# The end-to-end tests share one Wine prefix of their own ($build/wineprefix-ui) and take turns
-# through its lock, so each may end every Wine process of that prefix when it is done (the
-# product the updater starts lives on otherwise). Screenshots go to $build/screenshots/ui/
-# (ui-win32/ for the 32-bit prefix), and
-# with them, at the end, the record each installation's updater kept (zrUpdater.log and
-# zrUpdater.log.1), as <script>.<installation>.zrUpdater.log.
+# Each test has a Wine prefix of its own, made anew from the build's template prefix
+# ($build/wineprefixes/<test>, where <test> is the name the registration gives in
+# ZR_TEST_NAME), and an Xvfb display of its own, so tests run side by side and each may end
+# every Wine process of its prefix when it is done (the product the updater starts lives on
+# otherwise). Screenshots go to $build/screenshots/<test>/, and with them, at the end, the
+# record each installation's updater kept (zrUpdater.log and zrUpdater.log.1), as
+# <script>.<installation>.zrUpdater.log.
+#
+# A script whose cases are registered as tests of their own (tests/CMakeLists.txt: a
+# "# Parts:" line in the script) runs the cases of one part when given one: e2e_part says
+# which. Nothing here waits for a fixed time: every wait is for a state (a window, a file, a
+# record line, a process's end, a paint on the screen) with a limit that fails it.
+#
+# Controls are clicked by name where the skin engine lays them out (zr_control_centre in
+# scripts/wine-env.sh), and the updater's message boxes are found and answered through what
+# they write in the record (zr_box, zr_answer_box).
 #
 # The updater is always $build/src/zrUpdater.exe, the build's own bytes. The helpers it is
 # tested beside (stand-in product, report server, probes) come from the build folder
 # ZR_HELPER_BUILD_DIR names (by default $build: the test registration names the 64-bit build's
 # for the 32-bit updater in a 64-bit prefix), and the prefix is 32-bit when ZR_WINEARCH=win32.
-# Scripts take e2e_updater, e2e_stand_in, e2e_server and e2e_helpers from here, so that each
-# runs in every such setting unchanged.
+# The skin viewer that lays out the documents is the updater's own build's. Scripts take
+# e2e_updater, e2e_stand_in, e2e_server and e2e_helpers from here, so that each runs in every
+# such setting unchanged.
 
 set -u
 e2e_build=$(cd "$1" && pwd)
 e2e_source=$(cd "$2" && pwd)
+e2e_part_given=${3:-}
 source "$e2e_source/scripts/wine-env.sh"
 export LANG=C.UTF-8
 
@@ -30,29 +43,25 @@ e2e_helpers=$(cd "${ZR_HELPER_BUILD_DIR:-$e2e_build}" && pwd)
 e2e_updater="$e2e_build/src/zrUpdater.exe"
 e2e_stand_in="$e2e_helpers/tools/stand_in_product/zrCastrix.exe"
 e2e_server="$e2e_helpers/tools/report_server/report_server.exe"
-for f in "$e2e_updater" "$e2e_stand_in" "$e2e_server"; do
-  [ -f "$f" ] || { echo "missing $f (build zrUpdater, stand_in_product, report_server)" >&2; exit 1; }
+zr_updater=$e2e_updater
+for f in "$e2e_updater" "$e2e_stand_in" "$e2e_server" "$e2e_build/tools/skin_viewer/skin_viewer.exe"; do
+  [ -f "$f" ] || { echo "missing $f (build zrUpdater, stand_in_product, report_server, skin_viewer)" >&2; exit 1; }
 done
 echo "a $(zr_pe_bits "$e2e_updater")-bit updater beside a $(zr_pe_bits "$e2e_stand_in")-bit product on $(zr_windows_bits)-bit Windows"
 
-# Our own turn lock, one per prefix (the 32-bit prefix is wineprefix-ui-win32): the prefix's
-# ".lock" is zr_wine_init's, taken again below. Tests in the 32-bit prefix keep their
-# screenshots apart too: they may run at the same time as those in the 64-bit one.
-e2e_prefix_name=wineprefix-ui
-e2e_shots="$e2e_build/screenshots/ui"
-if [ "$WINEARCH" = win32 ]; then
-  e2e_prefix_name+=-win32
-  e2e_shots+=-win32
-fi
-exec 7>"$e2e_build/$e2e_prefix_name.turn"
-flock 7
-zr_wine_init "$e2e_build/wineprefix-ui"
+e2e_name=$(zr_test_name)
+e2e_shots="$e2e_build/screenshots/$e2e_name"
+zr_wine_fresh "$e2e_build/wineprefixes/$e2e_name" "$e2e_build/wineprefix-template"
 
 e2e_work=$(mktemp -d "${TMPDIR:-/tmp}/zr-ui.XXXXXX")
+rm -rf "$e2e_shots"
 mkdir -p "$e2e_shots"
 e2e_failures=0
 e2e_pids=()
 e2e_drive=
+
+# e2e_part NAME: the test runs the part NAME of its script (or the whole script).
+e2e_part() { [ -z "$e2e_part_given" ] || [ "$e2e_part_given" = "$1" ]; }
 
 # e2e_keep_records: each installation's record goes beside the screenshots.
 e2e_keep_records() {
@@ -66,7 +75,7 @@ e2e_keep_records() {
 e2e_cleanup() {
   local pid
   for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  zr_wineserver -k >/dev/null 2>&1  # this prefix is ours while we hold its lock
+  zr_wineserver -k >/dev/null 2>&1  # the prefix is this test's own
   for pid in "${e2e_pids[@]}"; do wait "$pid" 2>/dev/null; done
   e2e_keep_records
   [ -n "$e2e_drive" ] && rm -f "$ZR_WINEPREFIX/dosdevices/$e2e_drive"
@@ -74,7 +83,7 @@ e2e_cleanup() {
   if [ "$e2e_failures" = 0 ]; then rm -rf "$e2e_work"; else echo "files kept in $e2e_work" >&2; fi
 }
 # zr_display_up sets a trap of its own (its display's): ours, set after it, stops the display too.
-zr_display_up
+zr_display_up --own
 trap e2e_cleanup EXIT
 
 e2e_fail() { echo "FAIL: $*" >&2; e2e_failures=$((e2e_failures + 1)); }
@@ -99,17 +108,18 @@ e2e_installation() {
   printf '%s\n' "$dir"
 }
 
-# e2e_xml TEXT: TEXT with the XML special characters escaped.
+# e2e_xml TEXT: TEXT with the XML special characters escaped, in e2e_xml_text (no subshell:
+# manifests of thousands of entries are written with it).
 e2e_xml() {
-  local text=${1//&/&amp;}
-  text=${text//</&lt;}
-  printf '%s' "${text//>/&gt;}"
+  e2e_xml_text=${1//&/&amp;}
+  e2e_xml_text=${e2e_xml_text//</&lt;}
+  e2e_xml_text=${e2e_xml_text//>/&gt;}
 }
 
 # e2e_write_manifest FILE VERSION TMP1 PATH1 [TMP2 PATH2 ...]: the manifest, Windows paths given.
 # Each md5 is "0" (not checked), or with e2e_md5=yes the staged file's MD5 (read from Z:).
 e2e_write_manifest() {
-  local file=$1 version=$2 md5 staged
+  local file=$1 version=$2 md5 staged tmp
   shift 2
   {
     printf '<?xml version="1.0" encoding="UTF-8"?>\r\n<config>\r\n  <version>%s</version>\r\n' "$version"
@@ -119,8 +129,11 @@ e2e_write_manifest() {
         staged=${1#Z:}
         md5=$(md5sum <"${staged//\\//}" | cut -c 1-32)
       fi
-      printf '  <file>\r\n    <url>http://example.invalid/%s</url>\r\n    <md5>%s</md5>\r\n' "$(basename "$1")" "$md5"
-      printf '    <tmp>%s</tmp>\r\n    <path>%s</path>\r\n  </file>\r\n' "$(e2e_xml "$1")" "$(e2e_xml "$2")"
+      printf '  <file>\r\n    <url>http://example.invalid/%s</url>\r\n    <md5>%s</md5>\r\n' "${1##*/}" "$md5"
+      e2e_xml "$1"
+      tmp=$e2e_xml_text
+      e2e_xml "$2"
+      printf '    <tmp>%s</tmp>\r\n    <path>%s</path>\r\n  </file>\r\n' "$tmp" "$e2e_xml_text"
       shift 2
     done
     printf '</config>\r\n'
@@ -163,8 +176,6 @@ e2e_second_drive() {
     if ln -s "$1" "$ZR_WINEPREFIX/dosdevices/$letter:" 2>/dev/null; then
       e2e_drive="$letter:"
       e2e_drive_letter="${letter^^}:"
-      # A wineserver still up from an earlier script may keep the letter's earlier folder.
-      zr_wineserver -k >/dev/null 2>&1
       return 0
     fi
   done
@@ -235,13 +246,25 @@ e2e_no_leftovers() {
 }
 
 # e2e_backups: how many ".bak" files the product's folder holds now.
-e2e_backups() { find "$e2e_app/data" -name '*.bak' | wc -l; }
+e2e_backups() {
+  local baks=("$e2e_app"/data/*.bak)
+  [ -e "${baks[0]}" ] || baks=()
+  echo "${#baks[@]}"
+}
+
+# e2e_is_new N: the product file N holds its new content (the files are replaced in the
+# manifest's order: a cheap look at how far the replacement is).
+e2e_is_new() {
+  local text=
+  IFS= read -r text 2>/dev/null <"$e2e_app/data/f$1.txt"
+  [ "$text" = "new $1" ]
+}
 
 # e2e_wait_replacing [SECONDS]: waits until the replacing stage has begun (the first ".bak"
-# appears); false after SECONDS (default 60).
+# appears); false after SECONDS (default 120).
 e2e_wait_replacing() {
-  local end=$((SECONDS + ${1:-60}))
-  until [ -n "$(find "$e2e_app/data" -name '*.bak' -print -quit)" ]; do
+  local end=$((SECONDS + ${1:-120}))
+  until [ "$(e2e_backups)" != 0 ]; do
     [ $SECONDS -lt $end ] || return 1
     sleep 0.05
   done
@@ -307,6 +330,10 @@ e2e_product_windows() { xdotool search --onlyvisible --name '^Zoria投屏助手$
 # e2e_updater_path set (a Windows path, e.g. through e2e_second_drive), the updater is started
 # by that path.
 e2e_start_updater() {
+  # The layouts the checks of the main window use, made before the updater starts: the first
+  # one made takes a Wine start, on a busy machine longer than the three seconds the
+  # completion page of a small update is shown.
+  zr_layout wnd_main.xml >/dev/null && zr_control_centre wnd_main.xml btn_runprogram --select tab_update_view=1 >/dev/null
   env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$(zr_wine_loader "$e2e_app/zrUpdater.exe")" \
     "${e2e_updater_path:-$e2e_app/zrUpdater.exe}" \
     /config "$(zr_winpath "$e2e_manifest")" /version 3.1.0 >/dev/null 2>>"$e2e_work/updater.log" &
@@ -322,11 +349,15 @@ e2e_run_updater() {
   # starts the prefix's services afresh, which on a loaded machine has taken over a minute.
   e2e_main=$(zr_wait_window 'Zoria投屏助手更新程序' $((120 * ${ZR_UI_PATIENCE:-1}))) ||
     { e2e_fail "no main window"; return 1; }
+  # Shown at its document's size, not on the way there.
+  e2e_main_size=$(zr_layout wnd_main.xml | sed -n 's/^size //p')
+  e2e_poll $((60 * ${ZR_UI_PATIENCE:-1})) e2e_main_sized ||
+    { e2e_fail "the main window is not $e2e_main_size but $(e2e_geometry "$e2e_main")"; return 1; }
 }
+e2e_main_sized() { [[ "$(e2e_geometry "$e2e_main")" == *" $e2e_main_size" ]]; }
 
 # e2e_poll SECONDS COMMAND...: true as soon as COMMAND succeeds, false when it has not within
-# SECONDS (fractions allowed). e2e_stays SECONDS COMMAND...: true when COMMAND still succeeds
-# after SECONDS, false as soon as it fails: how a test sees that something did not happen.
+# SECONDS (fractions allowed).
 e2e_poll() {
   local end
   end=$(e2e_deadline "$1")
@@ -336,13 +367,6 @@ e2e_poll() {
     sleep 0.05
   done
 }
-e2e_stays() {
-  local seconds=$1
-  shift
-  ! e2e_poll "$seconds" e2e_not "$@"
-}
-e2e_not() { ! "$@"; }
-# (%.0f: Debian's awk, mawk, prints no integer past 2^31 with %d, which cut every limit to 2.1 s)
 e2e_deadline() { echo $(($(date +%s%N) + $(awk -v s="$1" 'BEGIN { printf "%.0f", s * 1e9 }'))); }
 
 # e2e_main_shown / e2e_box_shown: the main window ($e2e_main) / the box found last
@@ -350,34 +374,32 @@ e2e_deadline() { echo $(($(date +%s%N) + $(awk -v s="$1" 'BEGIN { printf "%.0f",
 e2e_main_shown() { xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' 2>/dev/null | grep -qx "$e2e_main"; }
 e2e_box_shown() { xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | grep -qx "$e2e_box_id"; }
 
-# e2e_updater_ends [SECONDS]: the updater ends within SECONDS (default 30).
-e2e_updater_ends() { zr_wait_exit "$e2e_updater_pid" "${1:-30}"; }
+# e2e_updater_ends [SECONDS]: the updater ends within SECONDS (default 60).
+e2e_updater_ends() { zr_wait_exit "$e2e_updater_pid" "${1:-60}"; }
 e2e_updater_runs() { kill -0 "$e2e_updater_pid" 2>/dev/null; }
 
-# e2e_pixel WINDOW X Y: "R G B" of the pixel at X,Y of the window, as on the screen.
+# e2e_pixel WINDOW X Y: "R G B" of the pixel at X,Y of the window, as on the screen; nothing
+# when the window is gone.
 e2e_pixel() {
-  eval "$(xdotool getwindowgeometry --shell "$1")"
+  local X= Y= WIDTH HEIGHT SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)"
+  [ -n "$X" ] || return 1
   import -window root -crop "1x1+$((X + $2))+$((Y + $3))" +repage -depth 8 txt:- 2>/dev/null |
     sed -n 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\)).*/\1 \2 \3/p' | head -n 1
 }
 
-# e2e_control_centre DOCUMENT NAME: "X Y", the centre of the control NAME of the skin document
-# DOCUMENT (src/resources/skin) in window pixels, laid out from the document as the engine
-# lays it out: the root fills the window's "size"; a floating control sits at its "pos" from its
-# parent's corner; in a vertical or horizontal layout the children follow each other with their
-# "padding" and the layout's "childpadding", those without a size on that axis sharing what is
-# left (the last one taking the odd pixels); any other container, a tab layout's pages
-# included, gives each child its whole area. Controls hidden in the document take no room.
-# Fails when the document has no such control.
-e2e_control_centre() {
-  python3 "$e2e_source/tests/support/control_centre.py" "$e2e_source/src/resources/skin/$1" "$2"
-}
+# e2e_control_centre DOCUMENT NAME [EDITS...]: "X Y", the centre of the control NAME of the
+# skin document DOCUMENT in window pixels, as the skin engine lays it out from the updater's
+# own package (zr_control_centre). Fails when the document shows no such control.
+e2e_control_centre() { zr_control_centre "$@"; }
 
-# e2e_completion_page: the main window shows its completion page: the start button's blue
-# (#347BF6, or its hot colour under the mouse) at the button's place.
+# e2e_completion_page: the main window shows its completion page: the start button
+# ("btn_runprogram", on the lower area's second page) is drawn in its blue (#347BF6, or its
+# hot colour under the mouse) at its place.
 e2e_completion_page() {
-  local r g b
-  read -r r g b <<<"$(e2e_pixel "$e2e_main" 226 326)"
+  local r g b centre
+  centre=$(zr_control_centre wnd_main.xml btn_runprogram --select tab_update_view=1) || return 1
+  read -r r g b <<<"$(e2e_pixel "$e2e_main" $centre)"
   [ "${r:-255}" -lt 90 ] && [ "${b:-0}" -gt 220 ]
 }
 
@@ -390,31 +412,42 @@ e2e_wait_completion_page() {
   done
 }
 
-# e2e_shot NAME: a screenshot of the whole display as $e2e_shots/NAME.png.
-e2e_shot() { import -window root "$e2e_shots/$1.png" 2>/dev/null; }
+# e2e_shot NAME: a screenshot of the whole display as $e2e_shots/NAME.png, and where the main
+# window stood then as NAME.geometry (when there is one).
+e2e_shot() {
+  import -window root "$e2e_shots/$1.png" 2>/dev/null
+  [ -z "${e2e_main:-}" ] || xdotool getwindowgeometry --shell "$e2e_main" >"$e2e_shots/$1.geometry" 2>/dev/null
+}
 
-# e2e_progress_filled SHOT: how many pixels of the main window's progress bar (508 wide, at
-# 36,352 in the window) show its blue fill in the screenshot $e2e_shots/SHOT.png.
+# e2e_progress_filled SHOT: how many pixels of the main window's progress bar ("pro_pos", along
+# the middle of its row) show its blue fill in the screenshot $e2e_shots/SHOT.png (0 when the
+# main window was not on it).
 e2e_progress_filled() {
-  local X Y WIDTH HEIGHT SCREEN
-  eval "$(xdotool getwindowgeometry --shell "$e2e_main")"
-  convert "$e2e_shots/$1.png" -crop "508x1+$((X + 36))+$((Y + 353))" +repage -depth 8 txt:- 2>/dev/null |
+  local X= Y= WIDTH HEIGHT SCREEN _name x y w h
+  read -r _name x y w h < <(zr_layout wnd_main.xml | grep -m 1 '^pro_pos ')
+  eval "$(cat "$e2e_shots/$1.geometry" 2>/dev/null)"
+  [ -n "$X" ] || { echo 0; return; }
+  convert "$e2e_shots/$1.png" -crop "${w}x1+$((X + x))+$((Y + y + h / 4))" +repage -depth 8 txt:- 2>/dev/null |
     awk -F'[,:() ]+' 'NR > 1 && $3 < 160 && $5 > 200 { n++ } END { print n + 0 }'
 }
 
-# e2e_box [SECONDS]: waits for the updater's message box; sets e2e_box_id and e2e_box_buttons
-# ("OK_X NO_X" as zr_box_buttons prints them).
+# e2e_record: the record of the installation's updater ($e2e_app/zrUpdater.log).
+e2e_record() { printf '%s\n' "$e2e_app/zrUpdater.log"; }
+
+# e2e_box [SECONDS]: waits for the updater's message box (what the record says it shows, and
+# its window); sets e2e_box_id and e2e_box_shows (zr_box: "DOCUMENT: BUTTONS", the answer
+# buttons from left to right, e.g. "messageboxwithlink.xml: btn_no btn_ok").
 e2e_box() {
-  e2e_box_id=$(zr_wait_window MessageBox "${1:-30}") || return 1
-  sleep 0.5
-  e2e_box_buttons=$(zr_box_buttons "$e2e_box_id")
+  zr_box "$(e2e_record)" "${1:-30}" || return 1
+  e2e_box_id=$zr_box_id
+  e2e_box_shows=$zr_box_shows
 }
 
 # e2e_answer_boxes SECONDS PID...: while any of the processes runs (at most SECONDS), presses
 # the first button of every updater box that comes up. Sets e2e_boxes_answered (how many); false
 # when one still runs after SECONDS.
 e2e_answer_boxes() {
-  local end=$((SECONDS + $1)) id pid running
+  local end=$((SECONDS + $1)) pid running
   shift
   e2e_boxes_answered=0
   for (( ; ; )); do
@@ -422,36 +455,29 @@ e2e_answer_boxes() {
     for pid in "$@"; do kill -0 "$pid" 2>/dev/null && running=1; done
     [ "$running" = 1 ] || return 0
     [ $SECONDS -lt $end ] || return 1
-    id=$(xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | head -n 1)
-    if [ -n "$id" ] && zr_answer_box MessageBox first; then
+    if [ "$(zr_boxes_open "$(e2e_record)")" -gt 0 ] && zr_answer_box "$(e2e_record)" first 5; then
       e2e_boxes_answered=$((e2e_boxes_answered + 1))
-      while xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | grep -qx "$id"; do
-        [ $SECONDS -lt $end ] || return 1
-        sleep 0.2
-      done
     fi
-    sleep 0.2
+    sleep 0.1
   done
 }
 
-# e2e_report_server: starts the loopback report endpoint, which records every request in
-# $e2e_records; sets e2e_port (the updater reaches it with http_proxy=http://127.0.0.1:$e2e_port).
+# e2e_report_server: starts a loopback report endpoint, which records every request in a new
+# folder, $e2e_records; sets e2e_port (the updater reaches it with
+# http_proxy=http://127.0.0.1:$e2e_port).
 e2e_report_server() {
-  e2e_records="$e2e_work/records"
-  mkdir -p "$e2e_records"
-  rm -f "$e2e_work/port"
-  zr_wine "$e2e_server" "$(zr_winpath "$e2e_records")" "$(zr_winpath "$e2e_work/port")" 200 300 >/dev/null 2>&1 &
+  e2e_records=$(mktemp -d "$e2e_work/records.XXXXXX")
+  zr_wine "$e2e_server" "$(zr_winpath "$e2e_records")" "$(zr_winpath "$e2e_records.port")" 200 300 >/dev/null 2>&1 &
   e2e_pids+=("$!")
-  for _ in $(seq 300); do [ -s "$e2e_work/port" ] && break; sleep 0.1; done
-  [ -s "$e2e_work/port" ] || { e2e_fail "the report server did not start"; return 1; }
-  e2e_port=$(cat "$e2e_work/port")
+  e2e_poll 60 test -s "$e2e_records.port" || { e2e_fail "the report server did not start"; return 1; }
+  e2e_port=$(cat "$e2e_records.port")
 }
 
 # e2e_completed: the checks after the update was let go on: it reaches the completion page, the
 # updater ends and every file holds its new content.
 e2e_completed() {
-  e2e_check "the update proceeds to the completion page" e2e_wait_completion_page 30
-  e2e_check "the updater ends" e2e_updater_ends 20
+  e2e_check "the update proceeds to the completion page" e2e_wait_completion_page 60
+  e2e_check "the updater ends" e2e_updater_ends 60
   e2e_check "every file is new" e2e_files_are new
 }
 
@@ -470,7 +496,8 @@ e2e_rolled_back() {
 
 # e2e_geometry WINDOW: "X Y WIDTH HEIGHT" of the window.
 e2e_geometry() {
-  eval "$(xdotool getwindowgeometry --shell "$1")"
+  local X= Y= WIDTH= HEIGHT= SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)"
   echo "$X $Y $WIDTH $HEIGHT"
 }
 
@@ -493,21 +520,23 @@ e2e_start_stand_in() {
 # e2e_stop_stand_in: ends the stand-in started last and waits for it.
 e2e_stop_stand_in() {
   touch "$e2e_stand_in_stop"
-  zr_wait_exit "$e2e_stand_in_pid" 20 || e2e_fail "the stand-in did not stop"
+  zr_wait_exit "$e2e_stand_in_pid" 60 || e2e_fail "the stand-in did not stop"
 }
 
-# e2e_answer_box first|second [SECONDS]: waits for the updater's message box, presses its
-# first button (confirm, OK, retry) or its second (cancel) and waits for the box to go.
+# e2e_answer_box first|second|only [SECONDS]: waits for the updater's message box, presses its
+# first button (confirm, OK, retry: "btn_ok") or its second (cancel: "btn_no"; "only": the first
+# of a box that shows no second) and waits until the record says the box was closed by it.
 e2e_answer_box() {
-  local which=$1 id
+  local which=$1 button=btn_ok
+  [ "$which" = second ] && button=btn_no
   e2e_box "${2:-40}" || { e2e_fail "no message box appeared"; return 1; }
-  id=$e2e_box_id
-  zr_answer_box MessageBox "$which" || { e2e_fail "no $which button in the box"; return 1; }
-  local end=$((SECONDS + 10))
-  while xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | grep -qx "$id"; do
-    [ $SECONDS -lt $end ] || { e2e_fail "the box did not close on its $which button"; return 1; }
-    sleep 0.2
-  done
+  [[ "$e2e_box_shows " == *" $button "* ]] || { e2e_fail "no $which button in the box ($e2e_box_shows)"; return 1; }
+  if [ "$which" = only ] && [[ "$e2e_box_shows " == *" btn_no "* ]]; then
+    e2e_fail "the box shows a second button ($e2e_box_shows)"
+    return 1
+  fi
+  zr_answer_box "$(e2e_record)" "$which" 5 && return 0
+  e2e_fail "the box ($e2e_box_shows) was not closed by its $which button${zr_box_closed_by:+ but by $zr_box_closed_by}"
 }
 
 # e2e_same FILE EXPECTED DESCRIPTION: FILE exists and equals EXPECTED byte for byte.
@@ -539,7 +568,7 @@ e2e_alive() {
   if ! kill -0 "$1" 2>/dev/null; then e2e_fail "$2: the process ended"; fi
 }
 e2e_ended() {
-  if ! zr_wait_exit "$1" 20; then
+  if ! zr_wait_exit "$1" 60; then
     e2e_fail "$3: still running"
   elif [ "$2" = terminated ]; then
     [ ! -e "$e2e_stand_in_ended" ] || e2e_fail "$3: it ended by itself (exit code $(cat "$e2e_stand_in_ended"))"

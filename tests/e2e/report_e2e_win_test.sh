@@ -14,12 +14,13 @@
 #
 # Endpoints in trouble: the server in each of its modes "silent" (accepts, reads the report,
 # never answers), "trickle" (answers one byte a second, and in a second run one every 0.5 s)
-# and "close" (closes each connection at once). The time runs from just before the click on the box's button (the press lands about
-# 0.3 s later) to the end of the updater's process, polled every 0.1 s.
+# and "close" (closes each connection at once). The time runs from just before the click on the
+# box's button to the end of the updater's process, polled every 0.1 s.
 #
-# The test runs in a Wine prefix of its own (registry value "GUID" included); runs of it in
-# the same build take turns through a lock file. The product and the report server come from
-# the build ZR_HELPER_BUILD_DIR names (tests/e2e/e2e_lib.sh says why).
+# The test runs in a Wine prefix of its own (registry value "GUID" included), made anew, on a
+# display of its own; the box is found and answered through what the updater's record says it
+# shows (zr_box in scripts/wine-env.sh). The product and the report server come from the build
+# ZR_HELPER_BUILD_DIR names (tests/e2e/e2e_lib.sh says why).
 #
 # What the report says about the machine depends on the updater's bitness and the Windows it
 # runs on: "pcos" ends in "64" only for a 32-bit updater on 64-bit Windows (WOW64), and the
@@ -40,10 +41,9 @@ for f in "$updater" "$product" "$server"; do
   [ -f "$f" ] || { echo "missing $f (build zrUpdater, stand_in_product, report_server)"; exit 1; }
 done
 python=$(command -v python3 || echo /usr/bin/python3)
+zr_updater=$updater
 
-exec 8>"$build/report-e2e.lock"
-flock 8
-zr_wine_init "$build/wineprefix-report-e2e"
+zr_wine_fresh "$build/wineprefixes/$(zr_test_name)" "$build/wineprefix-template"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zr-report-e2e.XXXXXX")
 server_pid=
@@ -53,7 +53,7 @@ cleanup() {
   zr_display_down
   rm -rf "$work"
 }
-zr_display_up
+zr_display_up --own
 trap cleanup EXIT  # after zr_display_up, whose own EXIT trap it replaces (cleanup calls it)
 # Xvfb has no window manager: Wine would wait 2 s for one to withdraw every window it hides
 # (the box, then the main window), inside the updater's own calls. Windows that Wine does not
@@ -70,7 +70,7 @@ start_server() {  # start_server DIR [MODE]: records into DIR, sets server_pid a
   zr_wine "$server" "$(winpath "$1")" "$(winpath "$1/port")" 200 300 "${2:-answer}" >/dev/null 2>&1 &
   server_pid=$!
   port=
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     [ -s "$1/port" ] && { port=$(cat "$1/port"); return 0; }
     sleep 0.1
   done
@@ -117,13 +117,13 @@ make_failing_install() {
   cp "$product" "$1/locker/zrCastrix.exe"
   zr_wine "$1/locker/zrCastrix.exe" --no-window --hold "$(winpath "$1/install/data/b.txt")" \
     --ready "$(winpath "$1/locker/ready")" --lifetime 120000 >/dev/null 2>&1 &
-  for _ in $(seq 200); do [ -s "$1/locker/ready" ] && break; sleep 0.1; done
+  for _ in $(seq 600); do [ -s "$1/locker/ready" ] && break; sleep 0.1; done
   [ -s "$1/locker/ready" ] || fail "the locker did not start"
 }
 
 # run_updater DIR VERSION: runs the installation's updater through the proxy, confirms the
-# failure box if one comes up, and waits for the updater to end (at most a minute). Sets
-# box_seen, and answer_ms: from just before the click on the box to the updater's end.
+# failure box if one comes up, and waits for the updater to end (at most two minutes). Sets
+# box_seen, and answer_ms: from just before the click on the box's "btn_ok" to the updater's end.
 run_updater() {
   local dir=$1
   http_proxy="http://127.0.0.1:$port" zr_wine "$dir/install/zrUpdater.exe" \
@@ -132,17 +132,15 @@ run_updater() {
   box_seen=0
   answer_ms=
   local answered=
-  for _ in $(seq 600); do
+  for _ in $(seq 1200); do
     kill -0 "$pid" 2>/dev/null || break
-    local box
-    box=$(xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | head -n 1)
-    if [ -n "$box" ] && [ -z "$answered" ]; then
+    if [ -z "$answered" ] && [ "$(zr_boxes_open "$dir/install/zrUpdater.log")" -gt 0 ] &&
+       zr_box "$dir/install/zrUpdater.log" 1; then
       box_seen=1
-      sleep 0.3
-      local ok_x no_x
-      read -r ok_x no_x <<<"$(zr_box_buttons "$box")"
+      local centre
+      centre=$(zr_box_centre btn_ok) || fail "the box shows no btn_ok ($zr_box_shows)"
       answered=$(date +%s%N)
-      zr_click "$box" "$ok_x" 133  # the skinned box closes only on a click
+      zr_click "$zr_box_id" $centre  # the skinned box closes only on a click
     fi
     sleep 0.1
   done
@@ -153,6 +151,13 @@ run_updater() {
     answer_ms=$((($(date +%s%N) - answered) / 1000000))
   fi
   wait "$pid" 2>/dev/null
+}
+
+# barrier DIR: a request of the test's own to the server recording into DIR, answered: the
+# server takes one connection at a time, so every request made before it has been recorded.
+# It is recorded as the last one, "GET /barrier".
+barrier() {
+  curl -s -o /dev/null --max-time 60 "http://127.0.0.1:$port/barrier" || fail "the report server did not answer"
 }
 
 decrypt() {  # decrypt BODY_FILE: the plaintext on stdout
@@ -253,11 +258,12 @@ ok_dir="$work/succeeded"
 make_install "$ok_dir" "3.2.2"
 start_server "$ok_dir/records"
 run_updater "$ok_dir" "1.9.8"
-sleep 1
+barrier
 stop_server
 [ "$(cat "$ok_dir/install/data/b.txt")" = "new b" ] || fail "the successful update did not apply"
-heads=$(ls "$ok_dir/records"/*.head 2>/dev/null | wc -l)
+heads=$(grep -L '^GET /barrier ' "$ok_dir/records"/*.head 2>/dev/null | wc -l)
 [ "$heads" = 0 ] || fail "a successful update sent $heads report(s)"
+[ -n "$(grep -l '^GET /barrier ' "$ok_dir/records"/*.head 2>/dev/null)" ] || fail "the barrier request was not recorded"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

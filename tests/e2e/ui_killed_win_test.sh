@@ -10,7 +10,9 @@
 # The mid-way run also shows the progress bar's fill growing during the replacement (two
 # screenshots, kept in the build's screenshots folder).
 #
-#   ui_killed_win_test.sh BUILD_DIR SOURCE_DIR
+#   ui_killed_win_test.sh BUILD_DIR SOURCE_DIR [PART]
+#
+# Parts: first-backup mid-way rollback-kill rollback-wineserver reinstall journal-held backup-held
 source "$2/tests/e2e/e2e_lib.sh"
 
 # installation_files: every file of the installation with its checksum, but the updater's
@@ -43,21 +45,29 @@ killed() {
   e2e_wait_replacing || { e2e_fail "$name: the replacement did not begin"; return; }
   case $moment in
     mid-way)
-      # The bar's fill at a tenth and at half of the files.
-      until [ "$(e2e_count_new)" -ge $((count / 10)) ] || ! e2e_updater_runs; do sleep 0.05; done
+      # The bar's fill at a tenth of the files, then from half of them on, until it has grown
+      # (the window draws as it can) or the files are all new.
+      until e2e_is_new $((count / 10)) || ! e2e_updater_runs; do sleep 0.05; done
       e2e_shot progress-early
-      until [ "$(e2e_count_new)" -ge $((count / 2)) ] || ! e2e_updater_runs; do sleep 0.05; done
-      e2e_shot progress-later
-      local early later
+      local early later=0 new_then=0
       early=$(e2e_progress_filled progress-early)
-      later=$(e2e_progress_filled progress-later)
-      e2e_check "the progress bar's fill grows during the replacement ($early, then $later of 508 px)" \
-        [ "$later" -gt $((early + 50)) ]
+      until e2e_is_new $((count / 2)) || ! e2e_updater_runs; do sleep 0.05; done
+      while e2e_updater_runs; do
+        e2e_is_new "$count" && break
+        e2e_shot progress-later
+        new_then=$(e2e_count_new)
+        later=$(e2e_progress_filled progress-later)
+        [ "$later" -le $((early + 50)) ] || break
+        sleep 0.1
+      done
+      grew_during() { [ "$later" -gt $((early + 50)) ] && [ "$new_then" -lt "$count" ]; }
+      e2e_check "the progress bar's fill grows during the replacement ($early, then $later of 508 px at $new_then files)" \
+        grew_during
       ;;
     rollback)
       e2e_box 120 || { e2e_fail "$name: no failure box"; return; }
-      zr_answer_box MessageBox only
-      until [ "$(e2e_backups)" -le $((held - 1 - 100)) ] || ! e2e_updater_runs; do sleep 0.05; done
+      e2e_answer_box only
+      until [ "$(e2e_backups)" -le $((held - 1 - 100)) ] || ! e2e_updater_runs; do sleep 0.1; done
       ;;
   esac
   if [ "$how" = kill ]; then
@@ -89,9 +99,10 @@ killed() {
       before=$(installation_files)
       e2e_run_updater "$offline" || return
       if e2e_box 120; then
-        e2e_check "$name: the failure box shows one button" [ "$e2e_box_buttons" = "326 0" ]
-        zr_answer_box MessageBox only
-        e2e_check "$name: the updater ends" e2e_updater_ends 30
+        e2e_check "$name: the failure box shows one button ($e2e_box_shows)" \
+          [ "$e2e_box_shows" = "messageboxwithlink.xml: btn_ok" ]
+        e2e_answer_box only
+        e2e_check "$name: the updater ends" e2e_updater_ends 60
         if [ "$then" = journal-held ]; then
           e2e_check "$name: nothing was touched" \
             [ "$(installation_files)" = "$before" ]
@@ -103,7 +114,7 @@ killed() {
         e2e_fail "$name: no failure box while $target is held"
       fi
       kill "$e2e_holder_pid" 2>/dev/null
-      zr_wait_exit "$e2e_holder_pid" 20
+      zr_wait_exit "$e2e_holder_pid" 60
       restarted "$name, the holder gone" || return
       e2e_check "$name: at the retry box every product file is old" e2e_files_are old
       e2e_check "$name: at the retry box nothing is left" e2e_no_leftovers
@@ -129,15 +140,15 @@ restarted() {
 }
 
 e2e_answer_retry_box_second() {
-  zr_answer_box MessageBox second
-  e2e_check "$1: the updater ends on the box's second button" e2e_updater_ends 30
+  e2e_answer_box second
+  e2e_check "$1: the updater ends on the box's second button" e2e_updater_ends 60
 }
 
-killed first-backup kill
-killed mid-way wineserver
-killed rollback kill
-killed rollback wineserver
-killed mid-way kill reinstall
-killed first-backup kill journal-held
-killed first-backup kill backup-held
+e2e_part first-backup && killed first-backup kill
+e2e_part mid-way && killed mid-way wineserver
+e2e_part rollback-kill && killed rollback kill
+e2e_part rollback-wineserver && killed rollback wineserver
+e2e_part reinstall && killed mid-way kill reinstall
+e2e_part journal-held && killed first-backup kill journal-held
+e2e_part backup-held && killed first-backup kill backup-held
 e2e_finish

@@ -8,7 +8,9 @@
 # outside the installation stays byte for byte as it was, the product runs on, and the
 # updater's record names the entry and why.
 #
-#   ui_refused_entries_win_test.sh BUILD_DIR SOURCE_DIR
+#   ui_refused_entries_win_test.sh BUILD_DIR SOURCE_DIR [PART]
+#
+# Parts: names places
 source "$2/tests/e2e/e2e_lib.sh"
 
 offline="http_proxy=http://127.0.0.1:9"  # the usage report goes nowhere
@@ -44,8 +46,8 @@ refused() {
   e2e_run_updater "$offline" || return
   if e2e_box 60; then
     e2e_check "$name: the product is not asked to close" [ "$(e2e_product_windows)" = 1 ]
-    zr_answer_box MessageBox only
-    e2e_check "$name: the updater ends" e2e_updater_ends 30
+    e2e_answer_box only
+    e2e_check "$name: the updater ends" e2e_updater_ends 60
     e2e_check "$name: the installation is as it was" [ "$(snapshot "$e2e_app")" = "$before" ]
     e2e_check "$name: nothing outside it changed" [ "$(snapshot "$e2e_work/outside")" = "$outside" ]
     e2e_alive "$e2e_product_pid" "$name: the product runs on"
@@ -62,23 +64,27 @@ printf 'not the product' >"$e2e_work/outside/victim.txt"
 victim=$(zr_winpath "$e2e_work/outside/victim.txt")
 
 app() { zr_winpath "$e2e_work/refused-$1/Zoria 投屏"; }
-refused backup-name "$(app backup-name)\\data\\f2.txt.bak" "$(app backup-name)\\data\\f2.txt"
-refused empty-target "$(app empty-target)\\cache\\update\\data\\f2.txt" ""
-refused relative "$(app relative)\\cache\\update\\data\\f2.txt" 'data\f2.txt'
-refused line-break "$(app line-break)\\cache\\update\\data\\f2.txt" "$(app line-break)\\data\\f2.txt&#10;N $victim"
-refused outside "$(app outside)\\cache\\update\\data\\f2.txt" "$victim"
-ln -s "$e2e_work/outside" "$e2e_work/refused-link/Zoria 投屏/linked" 2>/dev/null ||
-  { mkdir -p "$e2e_work/refused-link/Zoria 投屏"; ln -s "$e2e_work/outside" "$e2e_work/refused-link/Zoria 投屏/linked"; }
-refused link "$(app link)\\cache\\update\\data\\f2.txt" "$(app link)\\linked\\victim.txt"
-# Spelt as the short name the journal will have once the run writes it, or as that of f1.txt's
-# backup (data/f1.txt.bak, which the run makes), the target would be that file at the move.
-refused journal-short-name "$(app journal-short-name)\\cache\\update\\data\\f2.txt" \
-  "$(app journal-short-name)\\$(e2e_short_name zrUpdater.journal)" "" "a name on the way to the target has the form of a short"
-refused backup-short-name "$(app backup-short-name)\\cache\\update\\data\\f2.txt" \
-  "$(app backup-short-name)\\data\\$(e2e_short_name f1.txt.bak)" "" "a name on the way to the target has the form of a short"
-refused_hold=yes refused staged-held "$(app staged-held)\\cache\\update\\data\\f2.txt" "$(app staged-held)\\data\\f2.txt" \
-  "" "the staged file cannot be held: error 32"
-# The staged data/f2.txt holds "new 2": one byte short of what the md5 was made from.
-refused short-by-a-byte "$(app short-by-a-byte)\\cache\\update\\data\\f2.txt" "$(app short-by-a-byte)\\data\\f2.txt" \
-  "$(printf 'new 2!' | md5sum | cut -c 1-32)"
+if e2e_part names; then
+  refused backup-name "$(app backup-name)\\data\\f2.txt.bak" "$(app backup-name)\\data\\f2.txt"
+  refused empty-target "$(app empty-target)\\cache\\update\\data\\f2.txt" ""
+  refused relative "$(app relative)\\cache\\update\\data\\f2.txt" 'data\f2.txt'
+  refused line-break "$(app line-break)\\cache\\update\\data\\f2.txt" "$(app line-break)\\data\\f2.txt&#10;N $victim"
+  # Spelt as the short name the journal will have once the run writes it, or as that of f1.txt's
+  # backup (data/f1.txt.bak, which the run makes), the target would be that file at the move.
+  refused journal-short-name "$(app journal-short-name)\\cache\\update\\data\\f2.txt" \
+    "$(app journal-short-name)\\$(e2e_short_name zrUpdater.journal)" "" "a name on the way to the target has the form of a short"
+  refused backup-short-name "$(app backup-short-name)\\cache\\update\\data\\f2.txt" \
+    "$(app backup-short-name)\\data\\$(e2e_short_name f1.txt.bak)" "" "a name on the way to the target has the form of a short"
+fi
+if e2e_part places; then
+  refused outside "$(app outside)\\cache\\update\\data\\f2.txt" "$victim"
+  ln -s "$e2e_work/outside" "$e2e_work/refused-link/Zoria 投屏/linked" 2>/dev/null ||
+    { mkdir -p "$e2e_work/refused-link/Zoria 投屏"; ln -s "$e2e_work/outside" "$e2e_work/refused-link/Zoria 投屏/linked"; }
+  refused link "$(app link)\\cache\\update\\data\\f2.txt" "$(app link)\\linked\\victim.txt"
+  refused_hold=yes refused staged-held "$(app staged-held)\\cache\\update\\data\\f2.txt" "$(app staged-held)\\data\\f2.txt" \
+    "" "the staged file cannot be held: error 32"
+  # The staged data/f2.txt holds "new 2": one byte short of what the md5 was made from.
+  refused short-by-a-byte "$(app short-by-a-byte)\\cache\\update\\data\\f2.txt" "$(app short-by-a-byte)\\data\\f2.txt" \
+    "$(printf 'new 2!' | md5sum | cut -c 1-32)"
+fi
 e2e_finish

@@ -28,7 +28,7 @@
 #include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
 #include "skin/pixel_canvas.h"
-#include "skin/resources.h"
+#include "skin/skin_context.h"
 #include "support/skin_fixtures.h"
 
 namespace {
@@ -117,15 +117,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zip.Add(name, bytes, false);
   }
   const std::string package = zip.Finish();
-  Skin::CFontTable::ResetShared();
-  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-  if (!Skin::CResourceSettings::SetResourceZip(package.data(), package.size())) std::abort();
+  Skin::CSkinContext skin;
+  if (!skin.OpenPackage(package.data(), package.size())) std::abort();
 
   zr::test::FakeHost host;
-  Skin::CPaintManager pm;
+  Skin::CPaintManager pm(skin);
   pm.Init(&host, L"wnd_main.xml");
   NameAsText texts;
-  Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", &pm, nullptr, &texts);
+  Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", pm, nullptr, &texts);
   if (!root) return 0;
   pm.AttachDialog(root);
   const Skin::SkinSize sizeWanted = pm.Window().size;

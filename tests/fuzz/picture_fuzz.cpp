@@ -20,7 +20,7 @@
 #include <stb_image.h>
 
 #include "skin/pixel_canvas.h"
-#include "skin/resources.h"
+#include "skin/skin_context.h"
 
 namespace {
 
@@ -32,13 +32,11 @@ bool Premultiplied(std::uint32_t p) {
   return ((p >> 16) & 0xFF) <= a && ((p >> 8) & 0xFF) <= a && (p & 0xFF) <= a;
 }
 
-// Whether the picture's pixels are indexes into a palette (a PNG of colour type 3, a BMP of
-// at most 8 bits per pixel). stb_image leaves the palette entries past those the file gives
+// Whether the picture's pixels are indexes into a palette (a PNG of colour type 3). stb_image leaves the palette entries past those the file gives
 // unset, so that a corrupt picture's stray indexes read whatever the stack held: two decodings
 // of such a picture need not agree.
 bool IndexesAPalette(const std::uint8_t* data, std::size_t size) {
-  if (size > 25 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) return data[25] == 3;
-  return size > 29 && data[0] == 'B' && data[1] == 'M' && (data[28] | (data[29] << 8)) <= 8;
+  return size > 25 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0 && data[25] == 3;
 }
 
 // The four-channel decoding of the bytes, premultiplied as the engine stores pixels.

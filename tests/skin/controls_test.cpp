@@ -8,10 +8,8 @@
 #include "skin/label.h"
 #include "skin/linear_layout.h"
 #include "skin/markup_builder.h"
-#include "skin/option.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/resources.h"
 #include "skin/skin_string.h"
 #include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
@@ -39,7 +37,8 @@ TEST(ProgressValue, ChangesOnlyWithinTheRangeAndWhenDifferent) {
 
 TEST(ProgressValue, RepaintsOnlyWhenTheValueChanges) {
   zr::test::FakeHost host;
-  Skin::CPaintManager pm;
+  Skin::CSkinContext skin;
+  Skin::CPaintManager pm(skin);
   pm.Init(&host, L"p");
   auto* bar = new Skin::CProgressUI();
   pm.AttachDialog(bar);
@@ -67,7 +66,8 @@ TEST(ProgressValue, FilledPartFollowsTheValueWithinTheRange) {
 
 TEST(TabLayout, SelectItemShowsOnePage) {
   zr::test::FakeHost host;
-  Skin::CPaintManager pm;
+  Skin::CSkinContext skin;
+  Skin::CPaintManager pm(skin);
   pm.Init(&host, L"t");
   std::unique_ptr<Skin::CControlUI> holder;
   auto* tab = new Skin::CTabLayoutUI();
@@ -137,11 +137,11 @@ class Painted : public testing::Test {
     zr::test::ZipWriter zip;
     zip.Add("sheet.png", zr::test::TinyPng(60, 80, 0xFF336699), false);
     m_package = zip.Finish();
-    ASSERT_TRUE(zr::test::UseSkinPackage(m_package));
+    ASSERT_TRUE(m_skin.OpenPackage(m_package.data(), m_package.size()));
     m_pm.Init(&m_host, L"p");
   }
   void Build(const char* doc, Skin::SkinSize size) {
-    Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(doc, &m_pm);
+    Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(doc, m_pm);
     ASSERT_NE(root, nullptr);
     m_pm.AttachDialog(root);
     m_pm.SetClientSize(size);
@@ -154,8 +154,9 @@ class Painted : public testing::Test {
     return s.Of(kind);
   }
   std::string m_package;
+  Skin::CSkinContext m_skin;
   zr::test::FakeHost m_host;
-  Skin::CPaintManager m_pm;
+  Skin::CPaintManager m_pm{m_skin};
 };
 
 TEST_F(Painted, LabelTextUsesItsColourOrTheWindowDefaultAndKeepsEllipsis) {
@@ -252,43 +253,6 @@ TEST_F(Painted, PicturesScaleWholeOrByNineGridAndMissingOnesReportFailure) {
   EXPECT_TRUE(m_pm.FindControl(L"gone")->DrawImage(s, L"sheet.png"));
   // Pictures are decoded once per window.
   EXPECT_EQ(m_pm.GetImage(L"sheet.png"), m_pm.GetImage(L"SHEET.png"));
-}
-
-TEST_F(Painted, OptionsOfAGroupSelectOneAtATime) {
-  Build("<Window><HorizontalLayout>"
-        "<Option name=\"a\" group=\"g\" selected=\"true\"/><Option name=\"b\" group=\"g\"/>"
-        "<Option name=\"c\"/></HorizontalLayout></Window>",
-        {90, 10});
-  auto opt = [&](const wchar_t* n) { return static_cast<Skin::COptionUI*>(m_pm.FindControl(n)); };
-  m_pm.OnButtonDown({40, 5});
-  m_pm.OnButtonUp({40, 5});
-  EXPECT_FALSE(opt(L"a")->IsSelected());
-  EXPECT_TRUE(opt(L"b")->IsSelected());
-  m_pm.OnButtonDown({70, 5});
-  m_pm.OnButtonUp({70, 5});
-  EXPECT_TRUE(opt(L"c")->IsSelected());
-  EXPECT_TRUE(opt(L"b")->IsSelected());  // another group (none)
-  EXPECT_EQ(opt(L"c")->GetClass(), L"OptionUI");
-}
-
-TEST(SkinString, PrintfStyleFormatting) {
-  Skin::CSkinString s;
-  EXPECT_TRUE(s.IsEmpty());
-  s.Format(L"%.2f KB/s", 2048 / 1024.0);
-  EXPECT_EQ(s.str(), L"2.00 KB/s");
-  s.Format(L"%d B/s", 0);
-  EXPECT_EQ(s.str(), L"0 B/s");
-  s.Format(L"file='loading/%02d.png'", 7);
-  EXPECT_EQ(s, L"file='loading/07.png'");
-  s.Format(L"%ls%ls", L"\u66F4\u65B0", L"Zoria");
-  EXPECT_EQ(s.str(), L"\u66F4\u65B0Zoria");
-  std::wstring big(5000, L'x');
-  s.Format(L"<%ls>", big.c_str());
-  EXPECT_EQ(s.GetLength(), 5002);
-  s.Append(L"!");
-  EXPECT_EQ(s.str().back(), L'!');
-  EXPECT_EQ(Skin::CSkinString(L"Click").CompareNoCase(L"cLICK"), 0);
-  EXPECT_NE(Skin::CSkinString(L"Click").Compare(L"click"), 0);
 }
 
 }  // namespace

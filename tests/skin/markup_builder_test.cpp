@@ -9,7 +9,6 @@
 #include "skin/label.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/resources.h"
 #include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
 
@@ -24,9 +23,9 @@ class SkinDocuments : public zr::test::SkinPackageTest {
   // Builds the document into a manager with a client area of the document's size.
   std::unique_ptr<Skin::CPaintManager> Build(const wchar_t* file,
                                              Skin::IControlFactory* factory = nullptr) {
-    auto pm = std::make_unique<Skin::CPaintManager>();
+    auto pm = std::make_unique<Skin::CPaintManager>(m_skin);
     pm->Init(&m_host, file);
-    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(file, pm.get(), factory);
+    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(file, *pm, factory);
     if (!root) return nullptr;
     pm->AttachDialog(root);
     pm->SetClientSize(pm->Window().size);
@@ -183,7 +182,7 @@ TEST_F(SkinDocuments, SharedFontsOfTheMainWindowServeTheBoxesBuiltLater) {
 
   auto main = Build(L"wnd_main.xml");
   ASSERT_NE(main, nullptr);
-  EXPECT_EQ(Skin::CFontTable::SharedCount(), 14u);
+  EXPECT_EQ(m_skin.SharedFonts().Count(), 14u);
   main.reset();  // the fonts outlive the window that loaded them
 
   auto box = Build(L"messagebox.xml");
@@ -201,11 +200,11 @@ TEST_F(SkinDocuments, SharedFontsOfTheMainWindowServeTheBoxesBuiltLater) {
 }
 
 TEST_F(SkinDocuments, MissingOrBrokenDocumentsBuildNothing) {
-  Skin::CPaintManager pm;
+  Skin::CPaintManager pm(m_skin);
   pm.Init(&m_host, L"x");
-  EXPECT_EQ(Skin::CMarkupBuilder::Create(L"no_such.xml", &pm), nullptr);
-  EXPECT_EQ(Skin::CMarkupBuilder::CreateFromText("<Window><VerticalLayout>", &pm), nullptr);
-  EXPECT_EQ(Skin::CMarkupBuilder::CreateFromText("<Window size=\"1,1\"/>", &pm), nullptr);
+  EXPECT_EQ(Skin::CMarkupBuilder::Create(L"no_such.xml", pm), nullptr);
+  EXPECT_EQ(Skin::CMarkupBuilder::CreateFromText("<Window><VerticalLayout>", pm), nullptr);
+  EXPECT_EQ(Skin::CMarkupBuilder::CreateFromText("<Window size=\"1,1\"/>", pm), nullptr);
 }
 
 // Documents of our own, for the parts of the vocabulary the shipped ones use lightly.
@@ -221,15 +220,14 @@ class OwnDocuments : public testing::Test {
             true);
     zip.Add("nested.xml", "<Window><Include source=\"fonts_own.xml\"/></Window>", false);
     m_package = zip.Finish();
-    Skin::CFontTable::ResetShared();
-    ASSERT_TRUE(zr::test::UseSkinPackage(m_package));
+    ASSERT_TRUE(m_skin.OpenPackage(m_package.data(), m_package.size()));
     m_pm.Init(&m_host, L"own");
   }
-  void TearDown() override { Skin::CFontTable::ResetShared(); }
 
   std::string m_package;
+  Skin::CSkinContext m_skin;
   zr::test::FakeHost m_host;
-  Skin::CPaintManager m_pm;
+  Skin::CPaintManager m_pm{m_skin};
 };
 
 TEST_F(OwnDocuments, IncludeDefaultAndFonts) {
@@ -237,7 +235,7 @@ TEST_F(OwnDocuments, IncludeDefaultAndFonts) {
       "<Window size=\"100,50\"><Include source=\"missing.xml\"/><Include source=\"nested.xml\"/>"
       "<HorizontalLayout><Button name=\"a\"/><Button name=\"b\" width=\"40\"/>"
       "<Label name=\"c\"/></HorizontalLayout></Window>",
-      &m_pm);
+      m_pm);
   ASSERT_NE(root, nullptr);
   m_pm.AttachDialog(root);
   m_pm.SetClientSize({100, 50});
@@ -252,7 +250,7 @@ TEST_F(OwnDocuments, IncludeDefaultAndFonts) {
   // Font 3 belongs to this window only; font 5 is shared.
   EXPECT_EQ(m_pm.Fonts().Get(3).name, L"Own Face");
   EXPECT_TRUE(m_pm.Fonts().Get(3).bold);
-  Skin::CFontTable other;
+  Skin::CFontTable other(m_skin.SharedFonts());
   EXPECT_EQ(other.Get(3), Skin::CFontTable::BuiltInDefault());
   EXPECT_EQ(other.Get(5).name, L"Shared Face");
   EXPECT_TRUE(other.Get(5).underline);
@@ -282,7 +280,7 @@ TEST_F(OwnDocuments, UnknownElementsGoToTheFactoryOrAreSkipped) {
       "<Window><VerticalLayout><Special name=\"s\" text=\"hi\" height=\"10\"/>"
       "<Unknown name=\"u\"><Label name=\"inside\"/></Unknown>"
       "<Label name=\"t\" text=\"doc\"/><Label name=\"k\" text=\"kept\"/></VerticalLayout></Window>",
-      &m_pm, &factory, &texts);
+      m_pm, &factory, &texts);
   ASSERT_NE(root, nullptr);
   m_pm.AttachDialog(root);
   EXPECT_EQ(factory.asked, (std::vector<std::wstring>{L"Special", L"Unknown"}));
@@ -300,7 +298,7 @@ TEST_F(OwnDocuments, DeepNestingIsCutOffInsteadOfExhaustingTheStack) {
   doc += "<Label name=\"deep\"/>";
   for (int i = 0; i < 20000; ++i) doc += "</VerticalLayout>";
   doc += "</Window>";
-  Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(doc, &m_pm);
+  Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(doc, m_pm);
   ASSERT_NE(root, nullptr);
   m_pm.AttachDialog(root);
   EXPECT_EQ(m_pm.FindControl(L"deep"), nullptr);
@@ -318,16 +316,16 @@ TEST(MarkupBuilder, IncludesThatMultiplyStopAtTheBuildsBudget) {
           "<VerticalLayout><Include source=\"bomb.xml\"/><Include source=\"bomb.xml\"/>"
           "<Include source=\"bomb.xml\"/><Include source=\"bomb.xml\"/><Label/></VerticalLayout>",
           true);
-  static std::string package;
-  package = zip.Finish();
-  ASSERT_TRUE(zr::test::UseSkinPackage(package));
+  const std::string package = zip.Finish();
+  Skin::CSkinContext skin;
+  ASSERT_TRUE(skin.OpenPackage(package.data(), package.size()));
   zr::test::FakeHost host;
-  Skin::CPaintManager pm;
+  Skin::CPaintManager pm(skin);
   pm.Init(&host, L"bomb");
   Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(
       "<Window><VerticalLayout name=\"top\"><Include source=\"bomb.xml\"/>"
       "</VerticalLayout></Window>",
-      &pm);
+      pm);
   ASSERT_NE(root, nullptr);
   pm.AttachDialog(root);
   int layouts = 0;
@@ -349,7 +347,6 @@ TEST(BuiltInControls, ClassNamesAndInterfaces) {
       {L"Label", L"LabelUI", L"Label"},
       {L"Text", L"TextUI", L"Text"},
       {L"Button", L"ButtonUI", L"Button"},
-      {L"Option", L"OptionUI", L"Option"},
       {L"Progress", L"ProgressUI", L"Progress"},
       {L"Container", L"ContainerUI", L"Container"},
       {L"VerticalLayout", L"VerticalLayoutUI", L"VerticalLayout"},

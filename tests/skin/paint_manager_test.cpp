@@ -7,7 +7,7 @@
 #include "skin/label.h"
 #include "skin/markup_builder.h"
 #include "skin/progress.h"
-#include "skin/resources.h"
+#include "skin/skin_context.h"
 #include "support/skin_fixtures.h"
 
 namespace {
@@ -70,7 +70,7 @@ class PaintManagerTest : public testing::Test {
     m_factory = std::make_unique<Factory>(&m_log);
     m_pm.Init(&m_host, L"test");
     Skin::CControlUI* root =
-        Skin::CMarkupBuilder::CreateFromText(kDocument, &m_pm, m_factory.get());
+        Skin::CMarkupBuilder::CreateFromText(kDocument, m_pm, m_factory.get());
     ASSERT_NE(root, nullptr);
     m_pm.AttachDialog(root);
     m_pm.SetClientSize({200, 100});
@@ -88,7 +88,8 @@ class PaintManagerTest : public testing::Test {
   std::vector<std::wstring> m_log;
   std::unique_ptr<Factory> m_factory;
   zr::test::FakeHost m_host;
-  Skin::CPaintManager m_pm;
+  Skin::CSkinContext m_skin;
+  Skin::CPaintManager m_pm{m_skin};
   RecordingSink m_sink;
 };
 
@@ -133,6 +134,10 @@ TEST_F(PaintManagerTest, NoClickWithoutPressAndReleaseOnTheSameEnabledButton) {
   EXPECT_TRUE(m_sink.log.empty());
   Click({20, 45}, {21, 46});     // the floating button
   EXPECT_EQ(m_sink.log, (std::vector<std::wstring>{L"click:floating"}));
+  // The title hidden and nothing painted since: the mouse finds "ok" where it moved to.
+  m_pm.FindControl(L"title")->SetVisible(false);
+  Click({20, 10}, {20, 10});
+  EXPECT_EQ(m_sink.log, (std::vector<std::wstring>{L"click:floating", L"click:ok"}));
 }
 
 TEST_F(PaintManagerTest, HotAndPushedStatesFollowTheMouse) {
@@ -405,16 +410,17 @@ TEST(DpiPictures, LargerRenderingsReplaceThePictureWhereTheyFit) {
   zip.Add("a@2x.png", zr::test::TinyPng(40, 20), false);
   zip.Add("b.png", zr::test::TinyPng(20, 10), false);
   zip.Add("b@2x.png", zr::test::TinyPng(41, 30), false);  // not b's size at 200 %
-  static const std::string bytes = zip.Finish();
-  ASSERT_TRUE(zr::test::UseSkinPackage(bytes));
-  Skin::CPaintManager pm;
+  const std::string bytes = zip.Finish();
+  Skin::CSkinContext skin;
+  ASSERT_TRUE(skin.OpenPackage(bytes.data(), bytes.size()));
+  Skin::CPaintManager pm(skin);
   zr::test::FakeHost host;
   pm.Init(&host, L"pictures");
   Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(
       "<Window><VerticalLayout>"
       "<Label width=\"10\" height=\"10\" bkimage=\"file='a.png' source='10,0,20,10'\"/>"
       "<Label width=\"10\" height=\"10\" bkimage=\"file='b.png'\"/>"
-      "</VerticalLayout></Window>", &pm);
+      "</VerticalLayout></Window>", pm);
   ASSERT_NE(root, nullptr);
   pm.AttachDialog(root);
   const struct {

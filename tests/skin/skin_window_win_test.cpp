@@ -11,7 +11,6 @@
 
 #include "skin/button.h"
 #include "skin/modal_windows_win.h"
-#include "skin/resources.h"
 #include "support/skin_fixtures.h"
 
 namespace {
@@ -20,8 +19,8 @@ using Package = zr::test::SkinPackageTest;
 
 class TestWindow : public Skin::CSkinWindow {
  public:
-  explicit TestWindow(std::wstring file, std::wstring cls = L"zrSkinTestWindow")
-      : m_file(std::move(file)), m_class(std::move(cls)) {}
+  TestWindow(Skin::CSkinContext& skin, std::wstring file, std::wstring cls = L"zrSkinTestWindow")
+      : CSkinWindow(skin), m_file(std::move(file)), m_class(std::move(cls)) {}
   const wchar_t* GetWindowClassName() const override { return m_class.c_str(); }
   std::wstring GetSkinFile() override { return m_file; }
   void InitWindow() override { ++initCalls; }
@@ -65,7 +64,7 @@ void Pump() {
 }
 
 TEST_F(Package, CreateBuildsTheDocumentAndSizesTheWindow) {
-  TestWindow box(L"messagebox.xml");
+  TestWindow box(m_skin, L"messagebox.xml");
   ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
   RECT r;
   ::GetWindowRect(box, &r);
@@ -85,7 +84,7 @@ TEST_F(Package, CreateBuildsTheDocumentAndSizesTheWindow) {
 }
 
 TEST_F(Package, SlotsAnswerAsTheBaseShould) {
-  TestWindow main(L"wnd_main.xml");
+  TestWindow main(m_skin, L"wnd_main.xml");
   ASSERT_NE(main.Create(nullptr, L"t", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 100, 100, 600, 400),
             nullptr);
   main.ShowWindow(true);
@@ -109,7 +108,7 @@ TEST_F(Package, SlotsAnswerAsTheBaseShould) {
   EXPECT_FALSE(main.IsInStaticControl(nullptr));
 
   // The engine's own message stays off WM_APP + 1: no notification work reaches it.
-  UINT engine = Skin::CWindowHost::DeferredWorkMessage();
+  UINT engine = main.GetWindowHost()->DeferredWorkMessage();
   EXPECT_GE(engine, 0xC000u);
   main.GetPaintManager().SendNotify(title, L"later", 0, 0, true);
   Pump();
@@ -121,7 +120,7 @@ TEST_F(Package, SlotsAnswerAsTheBaseShould) {
 }
 
 TEST_F(Package, CloseButtonClosesWithAnswerOneThroughTheModalLoop) {
-  TestWindow main(L"wnd_main.xml", L"zrSkinTestMain");
+  TestWindow main(m_skin, L"wnd_main.xml", L"zrSkinTestMain");
   ASSERT_NE(main.Create(nullptr, L"t", WS_POPUP, 0, 0, 0, 600, 400), nullptr);
   main.onTimer = [&] {
     Skin::SkinNotify click{L"click", main.GetPaintManager().FindControl(L"closebtn"), 0, 0, {}};
@@ -134,10 +133,10 @@ TEST_F(Package, CloseButtonClosesWithAnswerOneThroughTheModalLoop) {
 }
 
 TEST_F(Package, ModalLoopDisablesTheOwnerAndGivesTheAnswer) {
-  TestWindow owner(L"wnd_main.xml", L"zrSkinTestOwner");
+  TestWindow owner(m_skin, L"wnd_main.xml", L"zrSkinTestOwner");
   ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
   owner.ShowWindow(true);
-  TestWindow box(L"messagebox.xml");
+  TestWindow box(m_skin, L"messagebox.xml");
   ASSERT_NE(box.Create(owner, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
   box.CenterWindow();
   RECT o, b;
@@ -160,9 +159,9 @@ TEST_F(Package, ModalLoopDisablesTheOwnerAndGivesTheAnswer) {
 }
 
 TEST_F(Package, QuitDuringTheModalLoopEndsItAndIsPostedAgain) {
-  TestWindow owner(L"wnd_main.xml", L"zrSkinTestOwner");
+  TestWindow owner(m_skin, L"wnd_main.xml", L"zrSkinTestOwner");
   ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
-  TestWindow box(L"messagebox.xml");
+  TestWindow box(m_skin, L"messagebox.xml");
   ASSERT_NE(box.Create(owner, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
   box.onTimer = [] { ::PostQuitMessage(5); };
   ::SetTimer(box, 77, 50, nullptr);
@@ -176,7 +175,7 @@ TEST_F(Package, QuitDuringTheModalLoopEndsItAndIsPostedAgain) {
 }
 
 TEST_F(Package, CentresOnTheWorkAreaWithoutOwner) {
-  TestWindow box(L"messagebox.xml");
+  TestWindow box(m_skin, L"messagebox.xml");
   ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
   box.CenterWindow();
   MONITORINFO mi = {};
@@ -190,7 +189,7 @@ TEST_F(Package, CentresOnTheWorkAreaWithoutOwner) {
 }
 
 TEST_F(Package, MeasuresTextWithTheWindowsFonts) {
-  TestWindow box(L"messageboxwithlink.xml");
+  TestWindow box(m_skin, L"messageboxwithlink.xml");
   ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
   Skin::SkinSize one = box.GetWindowHost()->MeasureText(L"W", 0, 0);
   Skin::SkinSize three = box.GetWindowHost()->MeasureText(L"WWW", 0, 0);
@@ -201,7 +200,7 @@ TEST_F(Package, MeasuresTextWithTheWindowsFonts) {
 }
 
 TEST_F(Package, EnterAndEscapeConsultTheWindowButCloseNothing) {
-  TestWindow box(L"messagebox.xml");
+  TestWindow box(m_skin, L"messagebox.xml");
   ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
   box.onTimer = [&] {
     EXPECT_TRUE(::IsWindow(box));  // both keys went by and the box is still there
@@ -216,7 +215,7 @@ TEST_F(Package, EnterAndEscapeConsultTheWindowButCloseNothing) {
 }
 
 TEST_F(Package, BoxOnASecondThreadRunsModallyOverAnOwnerOnThisOne) {
-  TestWindow owner(L"wnd_main.xml", L"zrSkinTestOwner");
+  TestWindow owner(m_skin, L"wnd_main.xml", L"zrSkinTestOwner");
   ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
   owner.ShowWindow(true);
   HWND ownerHwnd = owner;
@@ -224,7 +223,7 @@ TEST_F(Package, BoxOnASecondThreadRunsModallyOverAnOwnerOnThisOne) {
   UINT answer = 0;
   std::atomic<bool> done{false};
   std::thread worker([&] {
-    TestWindow box(L"messageboxwithlink.xml", L"zrSkinTestWorkerBox");
+    TestWindow box(m_skin, L"messageboxwithlink.xml", L"zrSkinTestWorkerBox");
     if (!box.Create(ownerHwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
     box.CenterWindow();
     box.onTimer = [&] {
@@ -252,7 +251,7 @@ TEST_F(Package, BoxOnASecondThreadRunsModallyOverAnOwnerOnThisOne) {
 // Two modal loops over one owner, one on each thread (the worker's box and the UI thread's):
 // the owner stays disabled until the last of them ends, whichever ends first.
 TEST_F(Package, TheOwnerIsEnabledOnlyWhenItsLastModalLoopEnds) {
-  TestWindow owner(L"wnd_main.xml", L"zrSkinTestOwner");
+  TestWindow owner(m_skin, L"wnd_main.xml", L"zrSkinTestOwner");
   ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
   owner.ShowWindow(true);
   const HWND ownerHwnd = owner;
@@ -261,7 +260,7 @@ TEST_F(Package, TheOwnerIsEnabledOnlyWhenItsLastModalLoopEnds) {
     std::atomic<HWND> workerBox{nullptr};
     std::atomic<bool> workerDone{false};
     std::thread worker([&] {
-      TestWindow box(L"messageboxwithlink.xml", L"zrSkinTestWorkerBox");
+      TestWindow box(m_skin, L"messageboxwithlink.xml", L"zrSkinTestWorkerBox");
       if (!box.Create(ownerHwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
       workerBox = box.GetHWND();
       box.ShowModal();
@@ -271,7 +270,7 @@ TEST_F(Package, TheOwnerIsEnabledOnlyWhenItsLastModalLoopEnds) {
       Pump();
       ::Sleep(10);
     }
-    TestWindow box(L"messagebox.xml");
+    TestWindow box(m_skin, L"messagebox.xml");
     ASSERT_NE(box.Create(owner, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
     bool disabledWithOneLeft = false, enabledAtTheEnd = false;
     int step = 0;
@@ -305,7 +304,7 @@ TEST_F(Package, TheOwnerIsEnabledOnlyWhenItsLastModalLoopEnds) {
     enabledAtTheEnd = ::IsWindowEnabled(ownerHwnd) != FALSE;
     EXPECT_TRUE(disabledWithOneLeft);
     EXPECT_TRUE(enabledAtTheEnd);
-    EXPECT_EQ(Skin::ModalWindowsOver(ownerHwnd), 0);
+    EXPECT_EQ(Skin::ModalWindowsOver(m_skin.ModalCounts(), ownerHwnd), 0);
   }
   ::DestroyWindow(owner);
 }
@@ -313,7 +312,7 @@ TEST_F(Package, TheOwnerIsEnabledOnlyWhenItsLastModalLoopEnds) {
 // What a frame costs: a relayout is painted once; a move of the window moves its shadow
 // without handing its picture to the system again; pictures are decoded once for all windows.
 TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
-  TestWindow main(L"wnd_main.xml", L"zrSkinTestFrames");
+  TestWindow main(m_skin, L"wnd_main.xml", L"zrSkinTestFrames");
   ASSERT_NE(main.Create(nullptr, L"t", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
   main.ShowWindow(true);
   auto settle = [] {
@@ -367,7 +366,7 @@ TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
   const Skin::SkinBitmap* here = main.GetPaintManager().GetImage(L"Window_shadow.png");
   const Skin::SkinBitmap* there = nullptr;
   std::thread worker([&] {
-    TestWindow box(L"messagebox.xml", L"zrSkinTestWorkerBox");
+    TestWindow box(m_skin, L"messagebox.xml", L"zrSkinTestWorkerBox");
     if (!box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200)) return;
     box.ShowWindow(true);
     for (int i = 0; i < 20; ++i) {
@@ -389,19 +388,19 @@ class OwnPackage : public testing::Test {
   void SetUp() override {
     zr::test::ZipWriter zip;
     zip.Add("round.xml",
-            "<Window size=\"200,100\" caption=\"0,0,0,30\" roundcorner=\"10,10\" sizebox=\"4,4,4,4\""
-            " mininfo=\"120,60\" maxinfo=\"400,300\"><VerticalLayout bkcolor=\"#FF00FF00\">"
-            "<Label name=\"l\" height=\"30\"/><Button name=\"maxbtn\" height=\"20\"/>"
-            "<Button name=\"restorebtn\" height=\"20\" visible=\"false\"/></VerticalLayout></Window>",
+            "<Window size=\"200,100\" caption=\"0,0,0,30\" roundcorner=\"10,10\">"
+            "<VerticalLayout bkcolor=\"#FF00FF00\"><Label name=\"l\" height=\"30\"/>"
+            "<Button name=\"b\" height=\"20\"/></VerticalLayout></Window>",
             true);
     m_package = zip.Finish();
-    ASSERT_TRUE(zr::test::UseSkinPackage(m_package));
+    ASSERT_TRUE(m_skin.OpenPackage(m_package.data(), m_package.size()));
   }
   std::string m_package;
+  Skin::CSkinContext m_skin;
 };
 
-TEST_F(OwnPackage, RoundCornersSizingBorderAndTrackLimits) {
-  TestWindow w(L"round.xml", L"zrSkinTestRound");
+TEST_F(OwnPackage, RoundCornersAndTheDocumentsSizeKept) {
+  TestWindow w(m_skin, L"round.xml", L"zrSkinTestRound");
   ASSERT_NE(w.Create(nullptr, L"round", WS_POPUP | WS_THICKFRAME | WS_MAXIMIZEBOX, 0, 50, 50, 300,
                      300),
             nullptr);
@@ -416,27 +415,22 @@ TEST_F(OwnPackage, RoundCornersSizingBorderAndTrackLimits) {
   auto hit = [&](int x, int y) {
     return w.SendMessage(WM_NCHITTEST, 0, MAKELPARAM(r.left + x, r.top + y));
   };
-  EXPECT_EQ(hit(1, 50), HTLEFT);
-  EXPECT_EQ(hit(198, 50), HTRIGHT);
-  EXPECT_EQ(hit(100, 1), HTTOP);
-  EXPECT_EQ(hit(1, 1), HTTOPLEFT);
-  EXPECT_EQ(hit(198, 98), HTBOTTOMRIGHT);
+  EXPECT_EQ(hit(1, 50), HTCLIENT) << "no sizing border";
+  EXPECT_EQ(hit(198, 98), HTCLIENT);
   EXPECT_EQ(hit(100, 15), HTCAPTION);
-  EXPECT_EQ(hit(100, 50), HTCLIENT);
+  EXPECT_EQ(hit(100, 40), HTCLIENT) << "the button in the caption area";
 
   MINMAXINFO info = {};
   w.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-  EXPECT_EQ(info.ptMinTrackSize.x, 120);
-  EXPECT_EQ(info.ptMinTrackSize.y, 60);
-  EXPECT_EQ(info.ptMaxTrackSize.x, 400);
-  EXPECT_EQ(info.ptMaxTrackSize.y, 300);
-  MONITORINFO mi = {};
-  mi.cbSize = sizeof(mi);
-  ::GetMonitorInfoW(::MonitorFromWindow(w, MONITOR_DEFAULTTONEAREST), &mi);
-  EXPECT_EQ(info.ptMaxSize.x, mi.rcWork.right - mi.rcWork.left);
-  EXPECT_EQ(info.ptMaxSize.y, mi.rcWork.bottom - mi.rcWork.top);
+  EXPECT_EQ(info.ptMinTrackSize.x, 200);
+  EXPECT_EQ(info.ptMinTrackSize.y, 100);
+  EXPECT_EQ(info.ptMaxTrackSize.x, 200);
+  EXPECT_EQ(info.ptMaxSize.y, 100);
 
-  // Other system commands get default processing (here: minimise).
+  // Maximising is refused; other system commands get default processing (here: minimise).
+  w.SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  Pump();
+  EXPECT_FALSE(::IsZoomed(w));
   w.SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
   Pump();
   EXPECT_TRUE(::IsIconic(w));

@@ -2,14 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "support/skin_fixtures.h"
 
 namespace {
 
 using zr::test::ZipWriter;
 
-std::string AsString(const Skin::ByteView* v) {
-  return v ? std::string(reinterpret_cast<const char*>(v->data), v->size) : std::string("<none>");
+// The entry's bytes, "<none>" when the archive does not give it.
+std::string Read(const Skin::CZipArchive& archive, const std::string& name) {
+  std::vector<std::uint8_t> buffer;
+  Skin::ByteView v;
+  if (!archive.Read(name, &buffer, &v)) return "<none>";
+  return std::string(reinterpret_cast<const char*>(v.data), v.size);
 }
 
 std::string Repeated(const std::string& unit, int n) {
@@ -29,12 +35,12 @@ TEST(ZipArchive, ReadsStoredAndDeflatedEntries) {
   Skin::CZipArchive archive;
   ASSERT_TRUE(archive.Open(zip.data(), zip.size()));
   EXPECT_EQ(archive.EntryCount(), 3u);
-  EXPECT_EQ(AsString(archive.Find("wnd_main.xml")), text);
-  EXPECT_EQ(AsString(archive.Find("pic.png")), "\x89PNG-not-really");
-  EXPECT_EQ(AsString(archive.Find("empty.txt")), "");
+  EXPECT_EQ(Read(archive, "wnd_main.xml"), text);
+  EXPECT_EQ(Read(archive, "pic.png"), "\x89PNG-not-really");
+  EXPECT_EQ(Read(archive, "empty.txt"), "");
 }
 
-TEST(ZipArchive, StoredEntriesPointIntoThePackageAndDeflatedOnesInflateOnce) {
+TEST(ZipArchive, StoredEntriesPointIntoThePackageAndDeflatedOnesIntoTheCallersBuffer) {
   ZipWriter w;
   w.Add("a.bin", "stored bytes", false);
   w.Add("b.xml", Repeated("abc", 1000), true);
@@ -42,15 +48,15 @@ TEST(ZipArchive, StoredEntriesPointIntoThePackageAndDeflatedOnesInflateOnce) {
   Skin::CZipArchive archive;
   ASSERT_TRUE(archive.Open(zip.data(), zip.size()));
 
-  const Skin::ByteView* stored = archive.Find("a.bin");
-  ASSERT_NE(stored, nullptr);
-  EXPECT_EQ(stored->data, reinterpret_cast<const std::uint8_t*>(zip.data()) + w.DataOffset("a.bin"));
+  std::vector<std::uint8_t> buffer;
+  Skin::ByteView view;
+  ASSERT_TRUE(archive.Read("a.bin", &buffer, &view));
+  EXPECT_EQ(view.data, reinterpret_cast<const std::uint8_t*>(zip.data()) + w.DataOffset("a.bin"));
+  EXPECT_TRUE(buffer.empty());
 
-  const Skin::ByteView* first = archive.Find("b.xml");
-  const Skin::ByteView* second = archive.Find("b.xml");
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first, second);
-  EXPECT_EQ(first->data, second->data);
+  ASSERT_TRUE(archive.Read("b.xml", &buffer, &view));
+  EXPECT_EQ(view.data, buffer.data());
+  EXPECT_EQ(buffer.size(), 3000u);
 }
 
 TEST(ZipArchive, NamesMatchExactlyThenWithoutCase) {
@@ -59,11 +65,11 @@ TEST(ZipArchive, NamesMatchExactlyThenWithoutCase) {
   std::string zip = w.Finish();
   Skin::CZipArchive archive;
   ASSERT_TRUE(archive.Open(zip.data(), zip.size()));
-  EXPECT_NE(archive.Find("Head_btnsys_20x20.png"), nullptr);
-  EXPECT_NE(archive.Find("head_BTNSYS_20x20.png"), nullptr);
-  EXPECT_EQ(archive.Find("Head_btnsys_20x20.pn"), nullptr);
-  EXPECT_EQ(archive.Find("missing.xml"), nullptr);
-  EXPECT_EQ(archive.Find(""), nullptr);
+  EXPECT_NE(Read(archive, "Head_btnsys_20x20.png"), "<none>");
+  EXPECT_NE(Read(archive, "head_BTNSYS_20x20.png"), "<none>");
+  EXPECT_EQ(Read(archive, "Head_btnsys_20x20.pn"), "<none>");
+  EXPECT_EQ(Read(archive, "missing.xml"), "<none>");
+  EXPECT_EQ(Read(archive, ""), "<none>");
 }
 
 TEST(ZipArchive, DamagedEntriesAreMissingAndTheOthersStillRead) {
@@ -80,8 +86,8 @@ TEST(ZipArchive, DamagedEntriesAreMissingAndTheOthersStillRead) {
     zip[w.DataOffset("bad.txt") + 3] ^= 0x55;  // one flipped byte: CRC (or inflate) fails
     Skin::CZipArchive archive;
     ASSERT_TRUE(archive.Open(zip.data(), zip.size()));
-    EXPECT_EQ(archive.Find("bad.txt"), nullptr);
-    EXPECT_EQ(AsString(archive.Find("good.txt")), "fine");
+    EXPECT_EQ(Read(archive, "bad.txt"), "<none>");
+    EXPECT_EQ(Read(archive, "good.txt"), "fine");
   }
 }
 
@@ -103,7 +109,7 @@ TEST(ZipArchive, RefusesWhatIsNoArchive) {
     SCOPED_TRACE(c.what);
     Skin::CZipArchive archive;
     EXPECT_FALSE(archive.Open(c.bytes.data(), c.bytes.size()));
-    EXPECT_EQ(archive.Find("a.txt"), nullptr);
+    EXPECT_EQ(Read(archive, "a.txt"), "<none>");
   }
 }
 
@@ -119,20 +125,15 @@ TEST(ZipArchive, EntryWhoseDataLiesOutsideTheArchiveIsMissing) {
   zip[dir + 44] = '\x0F';
   Skin::CZipArchive archive;
   ASSERT_TRUE(archive.Open(zip.data(), zip.size()));
-  EXPECT_EQ(archive.Find("a.txt"), nullptr);
+  EXPECT_EQ(Read(archive, "a.txt"), "<none>");
 }
 
 TEST(ZipArchive, ReadsTheSkinPackageOfTheCheckout) {
   std::string zip = zr::test::BuildSkinPackage();
   Skin::CZipArchive archive;
   ASSERT_TRUE(archive.Open(zip.data(), zip.size()));
-  const Skin::ByteView* doc = archive.Find("wnd_main.xml");
-  ASSERT_NE(doc, nullptr);
   // The main document begins with a UTF-8 byte-order mark.
-  ASSERT_GE(doc->size, 3u);
-  EXPECT_EQ(doc->data[0], 0xEF);
-  EXPECT_EQ(doc->data[1], 0xBB);
-  EXPECT_EQ(doc->data[2], 0xBF);
+  EXPECT_EQ(Read(archive, "wnd_main.xml").substr(0, 3), "\xEF\xBB\xBF");
 }
 
 }  // namespace

@@ -162,9 +162,10 @@ TEST(StringTableGet, ServesTheShippedDocument) {
       {"goto_offical_site", "去官网"},
       {"start_it_now", "立即体验"},
       {"cmd_open_failed_d", "启动程序失败,错误码:(%d)"},
+      {"product_name", "Zoria投屏助手"},
       {"shutdown_updating_files", "正在更新Zoria投屏助手的文件，请等待更新完成"},
   };
-  ASSERT_EQ(shipped.size(), 44u);
+  ASSERT_EQ(shipped.size(), 45u);
   const StringTable table(StringTable::ProgramDocument());
   for (const auto& [id, text] : shipped) {
     EXPECT_EQ(WideToUtf8(table.Get(Utf8ToWide(id))), text) << id;

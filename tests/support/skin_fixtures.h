@@ -1,7 +1,7 @@
 // Test helpers for the skin engine: a surface that records draw calls and measures text
 // with fixed metrics, a host that records what the paint manager asks of its window, an
-// in-memory zip writer, and packages (the checkout's skin, or a test's own) put in place as
-// the program puts its own. Header only: the test programs that include it link the engine.
+// in-memory zip writer, and packages (the checkout's skin, or a test's own) opened in a skin
+// context of the test's own, as the program opens its own. Header only: the test programs that include it link the engine.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@
 #include "skin/font_table.h"
 #include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
-#include "skin/resources.h"
+#include "skin/skin_context.h"
 #include "skin/surface.h"
 
 namespace zr::test {
@@ -221,23 +221,21 @@ inline std::string BuildSkinPackage() {
   return zip.Finish();
 }
 
-// Makes the zip the resources of every paint manager from now on, as the program does with
-// its own package. The bytes must outlive their use.
-inline bool UseSkinPackage(const std::string& zip) {
-  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-  return Skin::CResourceSettings::SetResourceZip(zip.data(), zip.size());
+// The checkout's package, built once per test program.
+inline const std::string& CheckoutSkinPackage() {
+  static const std::string package = BuildSkinPackage();
+  return package;
 }
 
-// Tests over the checkout's package (built once per test program), with the shared fonts
-// made afresh around each test.
+// Tests over the checkout's package, each in a skin context of its own (pictures, shared
+// fonts and modal counts made afresh).
 class SkinPackageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static const std::string package = BuildSkinPackage();
-    Skin::CFontTable::ResetShared();
-    ASSERT_TRUE(UseSkinPackage(package));
+    const std::string& package = CheckoutSkinPackage();
+    ASSERT_TRUE(m_skin.OpenPackage(package.data(), package.size()));
   }
-  void TearDown() override { Skin::CFontTable::ResetShared(); }
+  Skin::CSkinContext m_skin;
 };
 
 // Tests over the main window's document ("wnd_main.xml" of the checkout's package), built
@@ -248,13 +246,13 @@ class MainDocumentTest : public SkinPackageTest {
     SkinPackageTest::SetUp();
     if (HasFatalFailure()) return;
     m_pm.Init(&m_host, L"wnd_main.xml");
-    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", &m_pm);
+    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", m_pm);
     ASSERT_NE(root, nullptr);
     m_pm.AttachDialog(root);
   }
 
   FakeHost m_host;
-  Skin::CPaintManager m_pm;
+  Skin::CPaintManager m_pm{m_skin};
 };
 
 // A 2 x 2 PNG (red, green / blue, half-transparent white), made with zlib.

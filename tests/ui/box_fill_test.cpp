@@ -1,5 +1,5 @@
-// The message box filling rules on the real box documents: buttons per layout, icons per
-// type word (checked on what the icon label paints), the link button's measured width, and
+// The message box filling rules on the real box documents: buttons and icon per kind of box
+// (the icon checked on what the icon label paints), the link button's measured width, and
 // the order of the two buttons in each variant.
 #include "ui/box_fill.h"
 
@@ -7,12 +7,12 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "skin/accessible_tree.h"
 #include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
-#include "skin/resources.h"
 #include "support/skin_fixtures.h"
 
 namespace {
@@ -36,15 +36,16 @@ class BoxFill : public zr::test::SkinPackageTest {
  protected:
 
   // Builds the variant's document, fills it and lays it out at the document's size.
-  std::unique_ptr<Skin::CPaintManager> Fill(bool link, const zr::BoxTexts& texts, unsigned type) {
-    const wchar_t* file = link ? L"messageboxwithlink.xml" : L"messagebox.xml";
-    auto pm = std::make_unique<Skin::CPaintManager>();
+  std::unique_ptr<Skin::CPaintManager> Fill(zr::BoxKind kind, const zr::BoxTexts& texts) {
+    const zr::BoxStyle style = zr::StyleOf(kind);
+    const wchar_t* file = style.link ? L"messageboxwithlink.xml" : L"messagebox.xml";
+    auto pm = std::make_unique<Skin::CPaintManager>(m_skin);
     pm->Init(&m_host, file);
-    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(file, pm.get());
+    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(file, *pm);
     if (root == nullptr) return nullptr;
     pm->AttachDialog(root);
     pm->SetClientSize(pm->Window().size);
-    zr::FillMessageBox(*pm, link, texts, type,
+    zr::FillMessageBox(*pm, style, texts,
                        [this](const std::wstring& text, int font, unsigned style) {
                          return m_surface.MeasureText(text, font, style).cx;
                        });
@@ -68,69 +69,50 @@ class BoxFill : public zr::test::SkinPackageTest {
 };
 
 const SkinRect kError{0, 0, 22, 22};
-const SkinRect kQuestion{0, 22, 22, 44};
-const SkinRect kSuccess{0, 44, 22, 66};
 const SkinRect kWarning{0, 66, 22, 88};
-const SkinRect kNoIcon{-1, -1, -1, -1};
 
 struct FillCase {
   const char* name;
-  bool link;
-  unsigned type;
-  const wchar_t* first;
-  const wchar_t* second;
-  const wchar_t* linkText;
+  zr::BoxKind kind;
+  std::optional<std::wstring> second;
   // expected
-  const wchar_t* okText;
   bool noVisible;
-  const wchar_t* noText;
   bool closeEnabled;
   SkinRect icon;
 };
 
-TEST_F(BoxFill, ButtonsAndIconsFollowTheTypeWord) {
+TEST_F(BoxFill, ButtonsAndIconsFollowTheKindOfBox) {
   const FillCase cases[] = {
-      // The fatal text: one button, the error icon replaces the success icon of layout 0.
-      {"plain 0x10", false, 0x10, L"确定", L"取消", nullptr, L"确定", false, nullptr, true, kError},
-      {"plain 0x100", false, 0x100, L"确定", L"取消", nullptr, L"确定", false, nullptr, true, kSuccess},
-      {"plain 0, no icon bits", false, 0x0, L"确定", L"取消", nullptr, L"确定", false, nullptr, true, kSuccess},
-      // Layout 0 sets the first text even when none is given.
-      {"plain 0 without texts", false, 0x0, nullptr, nullptr, nullptr, L"", false, nullptr, true, kSuccess},
-      // The question box: the warning icon wins over the layout's question icon.
-      {"question 0x34", false, 0x34, L"更新", L"取消", nullptr, L"更新", true, L"取消", false, kWarning},
-      {"two buttons 0x4", false, 0x4, L"是", L"否", nullptr, L"是", true, L"否", false, kQuestion},
-      {"two buttons, error icon", false, 0x14, L"是", L"否", nullptr, L"是", true, L"否", false, kError},
-      // An icon value the box does not know keeps the layout's icon.
-      {"two buttons, unknown icon", false, 0x44, L"是", L"否", nullptr, L"是", true, L"否", false, kQuestion},
-      // One text missing: neither is set, the document's (empty) texts stay.
-      {"two buttons, second missing", false, 0x4, L"是", nullptr, nullptr, L"", true, L"", false, kQuestion},
-      // Any other layout keeps the document's buttons.
-      {"layout 1", false, 0x11, L"是", L"否", nullptr, L"", true, L"", true, kError},
-      {"layout 3, no icon", false, 0x3, L"是", L"否", nullptr, L"", true, L"", true, kNoIcon},
+      // The fatal text: one button, the red cross.
+      {"error", zr::BoxKind::kError, std::nullopt, false, true, kError},
+      // The installation held by another updater: one button, the exclamation mark.
+      {"warning", zr::BoxKind::kWarning, std::nullopt, false, true, kWarning},
+      // The question before the product is closed: two buttons, no way out but them.
+      {"question", zr::BoxKind::kQuestion, L"取消", true, false, kWarning},
       // The link box: the second button only with a second text.
-      {"link, one button", true, 0x10, L"确定", nullptr, L"去官网", L"确定", false, nullptr, true, kError},
-      {"link, two buttons", true, 0x10, L"重试", L"确定", L"去官网", L"重试", true, L"确定", true, kError},
-      // Without a first text the document's text stays; without icon bits no icon is set.
-      {"link, no first text", true, 0x0, nullptr, L"否", L"去官网", L"", true, L"否", true, kNoIcon},
-      // The link box's document text of the decline button stays when no layout applies.
-      {"link, layout 2", true, 0x12, L"是", L"否", L"去官网", L"", true, L"取消", true, kError},
+      {"link, one button", zr::BoxKind::kLink, std::nullopt, false, true, kError},
+      {"link, two buttons", zr::BoxKind::kLink, L"确定", true, true, kError},
   };
   for (const FillCase& c : cases) {
     SCOPED_TRACE(c.name);
-    const zr::BoxTexts texts{L"更新", c.linkText, L"消息", c.first, c.second};
-    auto pm = Fill(c.link, texts, c.type);
+    auto pm = Fill(c.kind, {L"更新", L"消息", L"重试", c.second, L"去官网"});
     ASSERT_NE(pm, nullptr);
     Skin::CControlUI* ok = pm->FindControl(L"btn_ok");
     Skin::CControlUI* no = pm->FindControl(L"btn_no");
     ASSERT_NE(ok, nullptr);
     ASSERT_NE(no, nullptr);
-    EXPECT_EQ(ok->GetText(), c.okText);
+    EXPECT_EQ(ok->GetText(), L"重试");
     EXPECT_TRUE(ok->IsVisible());
     EXPECT_EQ(no->IsVisible(), c.noVisible);
     if (c.noVisible) {
-      EXPECT_EQ(no->GetText(), c.noText);
+      EXPECT_EQ(no->GetText(), *c.second);
     }
     EXPECT_EQ(pm->FindControl(L"btn_close")->IsEnabled(), c.closeEnabled);
+    // The record's description: every button in document order, with its state.
+    const std::string close = c.closeEnabled ? "btn_close, " : "btn_close disabled, ";
+    const std::string decline = c.noVisible ? "btn_no" : "btn_no hidden";
+    EXPECT_EQ(zr::DescribeBoxButtons(*pm),
+              c.kind == zr::BoxKind::kLink ? close + "btn_link, " + decline + ", btn_ok" : close + "btn_ok, " + decline);
     EXPECT_EQ(pm->FindControl(L"txt_caption")->GetText(), L"更新");
     EXPECT_EQ(pm->FindControl(L"txt_tips")->GetText(), L"消息");
     const SkinRect source = PaintedIconSource(*pm);
@@ -140,7 +122,7 @@ TEST_F(BoxFill, ButtonsAndIconsFollowTheTypeWord) {
 }
 
 TEST_F(BoxFill, LinkDocumentKeepsItsOwnLinkTextWhenNoneIsGiven) {
-  auto pm = Fill(true, {L"更新", nullptr, L"m", L"确定"}, 0x10);
+  auto pm = Fill(zr::BoxKind::kLink, {L"更新", L"m", L"确定"});
   ASSERT_NE(pm, nullptr);
   EXPECT_EQ(pm->FindControl(L"btn_link")->GetText(), L"去官网");
   EXPECT_EQ(m_surface.lastFont, -100) << "nothing was measured";
@@ -156,7 +138,7 @@ TEST_F(BoxFill, LinkButtonWidthFollowsTheMeasuredText) {
     SCOPED_TRACE(c.measured);
     m_surface.widths[L"访问官网"] = c.measured;
     m_surface.lastFont = -100;
-    auto pm = Fill(true, {L"更新", L"访问官网", L"m", L"确定"}, 0x10);
+    auto pm = Fill(zr::BoxKind::kLink, {L"更新", L"m", L"确定", std::nullopt, L"访问官网"});
     ASSERT_NE(pm, nullptr);
     Skin::CControlUI* link = pm->FindControl(L"btn_link");
     EXPECT_EQ(link->GetText(), L"访问官网");
@@ -169,51 +151,23 @@ TEST_F(BoxFill, LinkButtonWidthFollowsTheMeasuredText) {
 }
 
 TEST_F(BoxFill, DeclineButtonStandsLeftOfConfirmOnlyInTheLinkBox) {
-  zr::BoxTexts texts{L"更新", nullptr, L"m", L"是", L"否"};
-  auto plain = Fill(false, texts, 0x34);
+  zr::BoxTexts texts{L"更新", L"m", L"是", L"否"};
+  auto plain = Fill(zr::BoxKind::kQuestion, texts);
   ASSERT_NE(plain, nullptr);
   EXPECT_LT(plain->FindControl(L"btn_ok")->GetPos().left,
             plain->FindControl(L"btn_no")->GetPos().left);
   texts.linkText = L"去官网";
-  auto link = Fill(true, texts, 0x10);
+  auto link = Fill(zr::BoxKind::kLink, texts);
   ASSERT_NE(link, nullptr);
   EXPECT_GT(link->FindControl(L"btn_ok")->GetPos().left,
             link->FindControl(L"btn_no")->GetPos().left);
-}
-
-TEST(BoxIcons, TypeWordUpperBitsPickTheRow) {
-  struct IconCase {
-    unsigned type;
-    const wchar_t* icon;
-  };
-  const IconCase cases[] = {
-      {0x10, zr::kBoxIconError},    {0x14, zr::kBoxIconError},   {0x20, zr::kBoxIconQuestion},
-      {0x30, zr::kBoxIconWarning},  {0x34, zr::kBoxIconWarning}, {0x100, zr::kBoxIconSuccess},
-      {0x104, zr::kBoxIconSuccess}, {0x0, nullptr},              {0x4, nullptr},
-      {0x40, nullptr},              {0x110, nullptr},            {0xF, nullptr},
-  };
-  for (const IconCase& c : cases) {
-    SCOPED_TRACE(c.type);
-    const wchar_t* icon = zr::IconForType(c.type);
-    if (c.icon == nullptr) {
-      EXPECT_EQ(icon, nullptr);
-    } else {
-      ASSERT_NE(icon, nullptr);
-      EXPECT_STREQ(icon, c.icon);
-    }
-  }
 }
 
 // What a screen reader hears of a filled box: its caption as the window's name, the message
 // as a text with its value, each button by name with "press" (the close button, a picture,
 // by the document's name), the link with its target, hidden buttons marked so.
 TEST_F(BoxFill, ScreenReadersFindEveryPartOfTheBoxByName) {
-  zr::BoxTexts texts;
-  texts.caption = L"Caption";
-  texts.message = L"Message";
-  texts.linkText = L"Site";
-  texts.firstButton = L"OK";
-  auto pm = Fill(true, texts, 0x10);
+  auto pm = Fill(zr::BoxKind::kLink, {L"Caption", L"Message", L"OK", std::nullopt, L"Site"});
   ASSERT_NE(pm, nullptr);
   pm->FindControl(L"btn_link")->SetAttribute(L"accvalue", L"https://example.invalid/");
   EXPECT_EQ(Skin::AccessibleTitle(*pm, L"MessageBox"), L"Caption");

@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "skin/paint_manager.h"
-#include "skin/resources.h"
 #include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
 

@@ -13,6 +13,7 @@
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/tab_layout.h"
+#include "strings/string_table.h"
 #include "support/fake_texts.h"
 #include "support/skin_fixtures.h"
 #include "util/text.h"
@@ -65,8 +66,17 @@ class MainController : public zr::test::MainDocumentTest {
 
 TEST_F(MainController, TheProgressPageShowsTheProductAndTheWorkersMessages) {
   EXPECT_EQ(Page(), zr::CMainController::kProgressPage);
-  EXPECT_EQ(Text(L"lab_captionTitle"), L"更新Zoria投屏助手");
-  EXPECT_EQ(Text(L"lab_install_name"), L"Zoria投屏助手");
+  EXPECT_EQ(Text(L"lab_captionTitle"), L"updateproduct_name");
+  EXPECT_EQ(Text(L"lab_install_name"), L"product_name");
+  {
+    // With the shipped texts, as the user sees them.
+    const zr::StringTable shipped(zr::StringTable::ProgramDocument());
+    FakeWindow window;
+    zr::CMainController controller(window, shipped);
+    controller.Init(m_pm);
+    EXPECT_EQ(Text(L"lab_captionTitle"), L"更新Zoria投屏助手");
+    EXPECT_EQ(Text(L"lab_install_name"), L"Zoria投屏助手");
+  }
   EXPECT_TRUE(Visible(L"lab_install_tip"));
   EXPECT_TRUE(Visible(L"lab_install_name"));
   EXPECT_FALSE(Visible(L"lab_install_completed"));

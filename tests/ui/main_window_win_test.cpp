@@ -21,16 +21,16 @@
 #include <utility>
 #include <vector>
 
+#include "build_config.h"
 #include "skin/button.h"
 #include "skin/dpi_win.h"
 #include "skin/label.h"
 #include "skin/modal_windows_win.h"
 #include "skin/progress.h"
-#include "skin/resources.h"
+#include "skin/skin_context.h"
 #include "skin/tab_layout.h"
 #include "support/fake_texts.h"
 #include "support/skin_fixtures.h"
-#include "ui/circle_label.h"
 #include "ui/message_box_win.h"
 #include "update/update_context.h"
 
@@ -54,20 +54,23 @@ class TestOwner final : public zr::IMainWindowOwner {
     WaitForSingleObject(m_thread, 20000);
     CloseHandle(m_thread);
   }
-  zr::CUpdateRun* WindowBuilt(HWND built) override {
+  zr::CEventQueue* WindowBuilt(HWND built) override {
     window = built;
     run.emplace([built] { return PostMessageW(built, zr::WM_UPDATE_EVENTS, 0, 0) != FALSE; });
     m_thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, m_worker, this, 0, nullptr));
-    return &*run;
+    return &run->events;
   }
   void WindowDestroyed() override { window = nullptr; }
   bool FilesMoving() override { return false; }
   void SessionEnds() override {}
   void LaunchProduct() override { ++launches; }
+  void Record(const std::string& line) override { records.push_back(line); }
 
   std::atomic<HWND> window{nullptr};  // from its skin's building to its last message
   std::optional<zr::CUpdateRun> run;
+  Skin::CSkinContext* skin = nullptr;  // the worker's boxes'
   int launches = 0;
+  std::vector<std::string> records;  // the UI thread's lines: its fatal boxes
 
  private:
   Worker m_worker;
@@ -114,10 +117,11 @@ bool PumpUntil(const std::function<bool()>& done, bool* sawQuit = nullptr, DWORD
 // running then.
 class ObservedMain : public zr::CWnd_Main {
  public:
-  ObservedMain(zr::IMainWindowOwner& owner, const zr::ITexts& texts) : zr::CWnd_Main(owner, texts) {}
+  ObservedMain(Skin::CSkinContext& skin, zr::IMainWindowOwner& owner, const zr::ITexts& texts)
+      : zr::CWnd_Main(skin, owner, texts) {}
   ~ObservedMain() override {
     deleted = true;
-    loopsOpenAtDeletion = Skin::ModalWindowsOver(hwnd);
+    loopsOpenAtDeletion = Skin::ModalWindowsOver(Context().ModalCounts(), hwnd);
   }
   void InitWindow() override {
     zr::CWnd_Main::InitWindow();
@@ -145,7 +149,7 @@ class SkinnedWindows : public zr::test::SkinPackageTest {
     g_scriptPosted = false;
     m_owner = std::make_unique<TestOwner>(&ScriptedWorker);
     zr::CWnd_Main* window =
-        observed ? new ObservedMain(*m_owner, m_texts) : new zr::CWnd_Main(*m_owner, m_texts);
+        observed ? new ObservedMain(m_skin, *m_owner, m_texts) : new zr::CWnd_Main(m_skin, *m_owner, m_texts);
     if (window->Create(nullptr, L"Zoria投屏助手更新程序", 0x10CF0000, 0x00060000, 0, 0, 600, 400) == nullptr) {
       return nullptr;
     }
@@ -170,8 +174,8 @@ TEST_F(SkinnedWindows, StartsOnTheProgressPageWithItsCaptions) {
   GetClientRect(window->GetHWND(), &client);
   EXPECT_EQ(client.right, 580);
   EXPECT_EQ(client.bottom, 400);
-  EXPECT_EQ(Control<Skin::CControlUI>(window, L"lab_captionTitle")->GetText(), L"更新Zoria投屏助手");
-  EXPECT_EQ(Control<Skin::CControlUI>(window, L"lab_install_name")->GetText(), L"Zoria投屏助手");
+  EXPECT_EQ(Control<Skin::CControlUI>(window, L"lab_captionTitle")->GetText(), L"updateproduct_name");
+  EXPECT_EQ(Control<Skin::CControlUI>(window, L"lab_install_name")->GetText(), L"product_name");
   EXPECT_TRUE(Control<Skin::CControlUI>(window, L"lab_install_tip")->IsVisible());
   EXPECT_TRUE(Control<Skin::CControlUI>(window, L"lab_install_name")->IsVisible());
   EXPECT_FALSE(Control<Skin::CControlUI>(window, L"lab_install_completed")->IsVisible());
@@ -261,7 +265,8 @@ void PumpFor(DWORD ms) {
 TEST_F(SkinnedWindows, WindowsKeepTheirShape) {
   zr::CWnd_Main* main = Run({});
   ASSERT_NE(main, nullptr);
-  zr::CMessageBox box(L"");
+  const zr::BoxTexts texts;
+  zr::CMessageBox box(m_skin, zr::StyleOf(zr::BoxKind::kError), texts);
   ASSERT_NE(box.Create(nullptr, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
   struct Window {
     const char* name;
@@ -364,7 +369,7 @@ TEST_F(SkinnedWindows, FinishedClosesTheWindowAndEndsTheLoop) {
   g_script = {{Kind::kFinished}};
   g_scriptPosted = false;
   m_owner = std::make_unique<TestOwner>(&ScriptedWorker);
-  auto* window = new zr::CWnd_Main(*m_owner, m_texts);
+  auto* window = new zr::CWnd_Main(m_skin, *m_owner, m_texts);
   ASSERT_NE(window->Create(nullptr, L"t", 0x10CF0000, 0, 0, 0, 600, 400), nullptr);
   const HWND hwnd = window->GetHWND();
   EXPECT_TRUE(PumpUntil([&] { return sawQuit && !IsWindow(hwnd); }, &sawQuit));
@@ -404,7 +409,7 @@ unsigned __stdcall CloseFailedWorker(void* argument) {
   HWND window = owner.window;
   zr::CEventQueue& events = owner.run->events;
   events.Report(Text(Kind::kFatalText, L"无法关闭正在运行的程序，请重启电脑后再试"));
-  zr::ShowLinkBox(L"更新", L"去官网", window, L"更新失败", L"确定", nullptr);
+  zr::ShowBox(*owner.skin, window, zr::BoxKind::kLink, {L"更新", L"更新失败", L"确定", std::nullopt, L"去官网"});
   events.Report({Kind::kFinished});
   g_workerDone = true;
   return 0;
@@ -425,7 +430,8 @@ TEST_F(SkinnedWindows, TwoBoxesAtOnceKeepTheWindowDisabledAndAlive) {
     ObservedMain::deleted = false;
     ObservedMain::loopsOpenAtDeletion = -1;
     TestOwner owner(&CloseFailedWorker);
-    auto* window = new ObservedMain(owner, m_texts);
+    owner.skin = &m_skin;
+    auto* window = new ObservedMain(m_skin, owner, m_texts);
     ASSERT_NE(window->Create(nullptr, L"t", 0x10CF0000, 0, 0, 0, 600, 400), nullptr);
     const HWND hwnd = window->GetHWND();
     g_watched = hwnd;
@@ -483,17 +489,12 @@ TEST_F(SkinnedWindows, NestedFatalBoxesOutliveTheWindowBeforeItsObjectGoes) {
   EXPECT_EQ(ObservedMain::loopsOpenAtDeletion.load(), 0);
   EXPECT_TRUE(BoxesOver(nullptr).empty());
   EXPECT_EQ(m_owner->window.load(), nullptr);
-}
-
-TEST_F(SkinnedWindows, FactoryMakesTheCircleLabelOnlyByItsExactName) {
-  TestOwner owner(&ScriptedWorker);
-  zr::CWnd_Main window(owner, m_texts);
-  Skin::CControlUI* made = window.CreateControl(L"CircleLabelUI");
-  ASSERT_NE(made, nullptr);
-  EXPECT_EQ(made->GetClass(), L"CircleLabelUI");
-  delete made;
-  EXPECT_EQ(window.CreateControl(L"circlelabelui"), nullptr);
-  EXPECT_EQ(window.CreateControl(L"Label"), nullptr);
+  // Each box said what it showed, the plain box with one button, and went without an answer.
+  const std::string shown = "box shown (messagebox.xml; btn_close, btn_ok, btn_no hidden): ";
+  const std::vector<std::string> expected = {shown + "update: first",
+                                             shown + "update: second",
+                                             "box closed without a button", "box closed without a button"};
+  EXPECT_EQ(m_owner->records, expected);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -637,10 +638,10 @@ TEST_F(SkinnedWindows, AtTheDisplayScaleWindowsAreDrawnAndAnswerScaled) {
 
   // Both boxes: 380 x 168 scaled, the decline button framed by one pixel, and a click on the
   // confirm button's scaled centre answers it.
-  for (const wchar_t* link : {L"", L"https://example.invalid/"}) {
-    zr::CMessageBox box(link);
+  const zr::BoxTexts texts{L"Caption", L"Message", L"Yes", L"No", L"Site"};
+  for (const zr::BoxKind kind : {zr::BoxKind::kQuestion, zr::BoxKind::kLink}) {
+    zr::CMessageBox box(m_skin, zr::StyleOf(kind), texts);
     ASSERT_NE(box.Create(hwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
-    box.Fill(L"Caption", L"Site", L"Message", 4, L"Yes", L"No");
     box.CenterWindow();
     ShowWindow(box.GetHWND(), SW_SHOWNORMAL);
     SetWindowPos(box.GetHWND(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
@@ -757,7 +758,7 @@ TEST_F(SkinnedWindows, ScreenReadersWalkEachWindowsTree) {
   const AccessibleChild* status = Find(children, L"3/10 a.dll", ROLE_SYSTEM_STATICTEXT);
   ASSERT_NE(status, nullptr);
   EXPECT_EQ(status->value, L"3/10 a.dll");
-  EXPECT_NE(Find(children, L"更新Zoria投屏助手", ROLE_SYSTEM_STATICTEXT), nullptr) << "the title line";
+  EXPECT_NE(Find(children, L"updateproduct_name", ROLE_SYSTEM_STATICTEXT), nullptr) << "the title line";
   const AccessibleChild* bar = Find(children, L"更新进度", ROLE_SYSTEM_PROGRESSBAR);
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->value, L"40%");
@@ -771,17 +772,16 @@ TEST_F(SkinnedWindows, ScreenReadersWalkEachWindowsTree) {
 
   struct BoxCase {
     const char* name;
-    const wchar_t* link;
+    zr::BoxKind kind;
     const wchar_t* press;
     zr::BoxAnswer answer;
   };
-  for (const BoxCase& c : {BoxCase{"plain box, the second button", L"", L"No", zr::BoxAnswer::kSecond},
-                           BoxCase{"link box, the first button", L"https://example.invalid/", L"Yes",
-                                   zr::BoxAnswer::kFirst}}) {
+  const zr::BoxTexts texts{L"Caption", L"Message", L"Yes", L"No", L"Site"};
+  for (const BoxCase& c : {BoxCase{"plain box, the second button", zr::BoxKind::kQuestion, L"No", zr::BoxAnswer::kSecond},
+                           BoxCase{"link box, the first button", zr::BoxKind::kLink, L"Yes", zr::BoxAnswer::kFirst}}) {
     SCOPED_TRACE(c.name);
-    zr::CMessageBox box(c.link);
+    zr::CMessageBox box(m_skin, zr::StyleOf(c.kind), texts);
     ASSERT_NE(box.Create(main->GetHWND(), L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
-    box.Fill(L"Caption", L"Site", L"Message", *c.link ? 0 : 4, L"Yes", L"No");
     ShowWindow(box.GetHWND(), SW_SHOWNORMAL);
     PumpFor(50);
     IAccessible* boxObject = ClientObject(box.GetHWND());
@@ -793,10 +793,10 @@ TEST_F(SkinnedWindows, ScreenReadersWalkEachWindowsTree) {
     EXPECT_EQ(message->value, L"Message");
     EXPECT_NE(Find(items, L"关闭", ROLE_SYSTEM_PUSHBUTTON), nullptr);
     EXPECT_NE(Find(items, L"Yes", ROLE_SYSTEM_PUSHBUTTON), nullptr);
-    if (*c.link) {
+    if (c.kind == zr::BoxKind::kLink) {
       const AccessibleChild* link = Find(items, L"Site", ROLE_SYSTEM_LINK);
       ASSERT_NE(link, nullptr);
-      EXPECT_EQ(link->value, c.link);
+      EXPECT_EQ(link->value, ZR_OFFICIAL_SITE_URL);
     }
     const AccessibleChild* press = Find(items, c.press, ROLE_SYSTEM_PUSHBUTTON);
     ASSERT_NE(press, nullptr);

@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "skin/resources.h"
 #include "skin/skin_window_win.h"
 #include "support/skin_fixtures.h"
 
@@ -44,32 +44,37 @@ TEST_F(SkinnedBox, OnAnotherThreadAnswersAndFreesItsOwner) {
     const char* name;
     std::function<void(HWND box)> act;
     int answer;
+    const char* closedLine;  // the record's line once the box is gone
   };
   auto click = [](HWND box, int x, int y) {
     PostMessageW(box, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
     PostMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
     PostMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
   };
+  // Whatever the box has painted yet, the mouse finds the controls where it lays them out.
   const Case cases[] = {
       // Link box, two buttons: btn_no at 214..282, btn_ok at 292..360, row 118..148.
-      {"first button", [&](HWND box) { click(box, 326, 133); }, int(zr::BoxAnswer::kFirst)},
-      {"second button", [&](HWND box) { click(box, 248, 133); }, int(zr::BoxAnswer::kSecond)},
-      {"close button", [&](HWND box) { click(box, 350, 30); }, int(zr::BoxAnswer::kClosed)},
-      {"closed another way", [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }, int(zr::BoxAnswer::kClosed)},
+      {"first button", [&](HWND box) { click(box, 326, 133); }, int(zr::BoxAnswer::kFirst), "box closed: btn_ok"},
+      {"second button", [&](HWND box) { click(box, 248, 133); }, int(zr::BoxAnswer::kSecond), "box closed: btn_no"},
+      {"close button", [&](HWND box) { click(box, 350, 30); }, int(zr::BoxAnswer::kClosed), "box closed: btn_close"},
+      {"closed another way", [](HWND box) { PostMessageW(box, WM_CLOSE, 0, 0); }, int(zr::BoxAnswer::kClosed),
+       "box closed without a button"},
+      // The keys are taken before the click, in the order they were posted.
       {"the link and Escape leave it open, then the first button",
        [&](HWND box) {
          PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
          PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
-         Sleep(300);
-         if (IsWindow(box)) click(box, 326, 133);
+         click(box, 326, 133);
        },
-       int(zr::BoxAnswer::kFirst)},
+       int(zr::BoxAnswer::kFirst), "box closed: btn_ok"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::atomic<int> answer{-1};
+    std::vector<std::string> record;  // written by the box's thread, read after it is joined
     std::thread worker([&] {
-      answer = static_cast<int>(zr::ShowLinkBox(L"更新", L"去官网", owner, L"更新失败", L"重试", L"确定"));
+      answer = static_cast<int>(zr::ShowBox(m_skin, owner, zr::BoxKind::kLink, {L"更新", L"更新失败", L"重试", L"确定", L"去官网"},
+                                            [&record](const std::string& line) { record.push_back(line); }));
     });
     HWND box = nullptr;
     const bool up = PumpUntil([&] {
@@ -78,9 +83,6 @@ TEST_F(SkinnedBox, OnAnotherThreadAnswersAndFreesItsOwner) {
     });
     EXPECT_TRUE(up) << "the box comes up and its owner is disabled meanwhile";
     if (box != nullptr) {
-      // Give the box its first paint (and layout) before the mouse arrives, as a user would.
-      const DWORD seen = GetTickCount();
-      PumpUntil([&] { return GetTickCount() - seen > 700; });
       EXPECT_EQ(GetWindow(box, GW_OWNER), owner);
       c.act(box);
       if (!PumpUntil([&] { return answer.load() != -1; })) PostMessageW(box, WM_CLOSE, 0, 0);
@@ -90,6 +92,9 @@ TEST_F(SkinnedBox, OnAnotherThreadAnswersAndFreesItsOwner) {
     EXPECT_EQ(answer.load(), c.answer);
     EXPECT_TRUE(IsWindowEnabled(owner)) << "the owner is enabled again";
     EXPECT_FALSE(IsWindow(box)) << "the box is gone when the show operation returns";
+    const std::vector<std::string> expected = {
+        "box shown (messageboxwithlink.xml; btn_close, btn_link, btn_no, btn_ok): 更新: 更新失败", c.closedLine};
+    EXPECT_EQ(record, expected);
   }
   DestroyWindow(owner);
 }

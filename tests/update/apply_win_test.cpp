@@ -1,8 +1,9 @@
 // Replacing and rollback on real files under Wine, through the real CWin32FileSystem:
 // sharing violations, staged files held from their check to their move (nobody else can
-// change them; moved in with the folder's permissions; copied from another volume), a moment's
-// lock waited out, long and Chinese names, odd targets (read-only files, directories, every
-// spelling of one file, short names of files the run makes, paths near and past 260 characters).
+// change them; moved in with the folder's permissions; copied from another volume), long and
+// Chinese names, odd targets (read-only files, directories, every spelling of one file, paths
+// near and past 260 characters). The exe's own tests (tests/e2e) hold the rest: staged files on
+// another file system, a moment's lock, short names of the files a run makes.
 
 #include "update/apply.h"
 
@@ -15,7 +16,6 @@
 #include <algorithm>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/fake_texts.h"
@@ -64,10 +64,8 @@ class DiskPlatform : public IUpdatePlatform {
                             const std::wstring&) override {
     return BoxAnswer::kFirst;
   }
-  // Pauses are real only where a test asks for them: a file held for good is tried again at once.
-  void Sleep(uint32_t milliseconds) override {
-    if (realPauses) ::Sleep(milliseconds);
-  }
+  // No pause: a file held for good is tried again at once.
+  void Sleep(uint32_t) override {}
   bool EnterFileStage() override { return true; }
   void LeaveFileStage() override {}
   bool ProcessEnding() override { return false; }
@@ -83,21 +81,11 @@ class DiskPlatform : public IUpdatePlatform {
     return lines;
   }
 
-  // The record's lines that begin with `start`.
-  std::vector<std::string> Lines(const std::string& start) const {
-    std::vector<std::string> lines;
-    for (const std::string& line : record) {
-      if (line.compare(0, start.size(), start) == 0) lines.push_back(line);
-    }
-    return lines;
-  }
-
   InstallationFileSystem disk;
   CPatientFileSystem patient{disk, *this};
   CRecordedFileSystem files{patient, *this};
   std::vector<std::string> record;
   test::FakeTexts texts;
-  bool realPauses = false;
 };
 
 using HeldFile = CKernelHandle;
@@ -438,75 +426,6 @@ TEST(ApplyOnDisk, AHeldProductFileFailsTheMoveAndRollbackRestoresTheOthers) {
   EXPECT_TRUE(Exists(install.context.files[3].tmp)) << "later staged files stay";
 }
 
-// Staged files on another file system (/dev/shm, where a rename cannot reach) are copied beside
-// their targets first and the copies renamed in; the staged files go. The volumes are told apart
-// whether the installation is spelt through C: or, like the staging folder, through Z: (Wine
-// knows the mount points of the file systems below Z:). (A rename that finds another volume
-// only when it is tried, and the copy after it, are the native tests'.)
-TEST(ApplyOnDisk, StagedFilesOnAnotherFileSystemAreCopiedIn) {
-  const std::wstring shm = L"Z:\\dev\\shm\\zrtest-" + std::to_wstring(GetCurrentProcessId());
-  if (!test::DirectoryExists(L"Z:\\dev\\shm")) GTEST_SKIP() << "no /dev/shm on this machine";
-  for (const bool throughZ : {false, true}) {
-    SCOPED_TRACE(throughZ ? "installation spelt through Z:" : "installation on C:");
-    TempDir temp;
-    const std::wstring installation = throughZ ? test::ThroughAnotherDrive(temp.path()) : temp.path();
-    ASSERT_FALSE(installation.empty());
-    Write(installation + L"\\a.dll", "old a");
-    Write(shm + L"\\a.new", "new a");
-    Write(shm + L"\\b.new", "new b");
-    CUpdateContext context;
-    context.files = {{"", "", shm + L"\\a.new", installation + L"\\a.dll", 0},
-                     {"", "", shm + L"\\b.new", installation + L"\\sub\\b.dll", 0}};
-    DiskPlatform platform(temp);
-    platform.disk.installation = installation;
-    EXPECT_EQ(Apply(context, platform), UpdateOutcome::kOk);
-    EXPECT_EQ(Read(installation + L"\\a.dll"), "new a");
-    EXPECT_EQ(Read(installation + L"\\sub\\b.dll"), "new b");
-    EXPECT_FALSE(Exists(shm + L"\\a.new"));
-    EXPECT_FALSE(Exists(shm + L"\\b.new"));
-    EXPECT_FALSE(Exists(installation + L"\\a.dll.new"));
-    EXPECT_EQ(platform.Lines("journal written").size(), 1u);
-    EXPECT_NE(platform.Lines("journal written")[0].find("copied from another volume 2"), std::string::npos);
-    EXPECT_TRUE(platform.Failures().empty());
-    RemoveDirectoryW(shm.c_str());
-  }
-}
-
-// A staged file another program holds (without letting it be deleted) is refused before
-// anything moves; one held for a moment (a virus scanner) is waited for, as a product file is.
-TEST(ApplyOnDisk, AStagedFileHeldForGoodIsRefusedAndAFileHeldForAMomentWaitedFor) {
-  {
-    TempDir temp;
-    Installation install(temp, 3);
-    DiskPlatform platform(temp);
-    EXPECT_EQ(ApplyWhileHeld(install, platform, install.context.files[2].tmp), UpdateOutcome::kCheckRefused);
-    EXPECT_TRUE(install.context.backups.empty());
-    install.ExpectRestored();
-    for (const UpdateFileEntry& entry : install.context.files) EXPECT_TRUE(Exists(entry.tmp));
-    ASSERT_EQ(platform.Lines("entry 3/3").size(), 1u);
-    EXPECT_NE(platform.Lines("entry 3/3")[0].find("refused, the staged file cannot be held: error 32"), std::string::npos);
-  }
-  for (const int which : {0, 2}) {  // a staged file, a product file
-    SCOPED_TRACE(which == 0 ? "a staged file" : "a product file");
-    TempDir temp;
-    Installation install(temp, 3);
-    DiskPlatform platform(temp);
-    platform.realPauses = true;
-    const std::wstring held = which == 0 ? install.context.files[0].tmp : install.context.files[2].path;
-    HeldFile scanner = Hold(held);
-    std::thread release([&] {
-      ::Sleep(1000);
-      scanner.Reset();
-    });
-    const UpdateOutcome result = Apply(install.context, platform);
-    release.join();
-    EXPECT_EQ(result, UpdateOutcome::kOk);
-    EXPECT_EQ(Read(install.context.files[2].path), "new 2");
-    EXPECT_EQ(platform.Lines("waiting for " + RecordPath(held)).size(), 1u);
-    EXPECT_EQ(platform.Lines("free again after").size(), 1u);
-  }
-}
-
 TEST(ApplyOnDisk, ABackupThatCannotComeBackLeavesTheTargetFilled) {
   TempDir temp;
   Installation install(temp, 3);
@@ -578,33 +497,6 @@ TEST(OddTargets, EverySpellingOfOneFileKeepsItsOriginal) {
     }
   }
   EXPECT_EQ(runs, 16);
-}
-
-// Named by the short name it will have once the run makes it (the journal, a backup), a target
-// would reach that file at the move: it is refused before anything is touched.
-TEST(OddTargets, TheShortNameOfAFileTheRunWillMakeIsRefused) {
-  TempDir names;
-  for (const wchar_t* made : {L"zrUpdater.journal", L"a.dll.bak"}) {
-    SCOPED_TRACE(WideToUtf8(made));
-    // Wine's short names depend on the long name alone; a file of that name elsewhere tells it.
-    Write(names / made, "");
-    wchar_t shortPath[MAX_PATH] = {};
-    ASSERT_NE(GetShortPathNameW((names / made).c_str(), shortPath, MAX_PATH), 0u);
-    const std::wstring shortName = FileNameOfPath(shortPath);
-    ASSERT_NE(shortName.find(L'~'), std::wstring::npos) << WideToUtf8(shortName);
-    TempDir temp;
-    Write(temp / L"a.dll", "old a");
-    Write(temp / L"cache\\update\\a.new", "new a");
-    Write(temp / L"cache\\update\\x.new", "x");
-    CUpdateContext context;
-    context.files = {{"", "", temp / L"cache\\update\\a.new", temp / L"a.dll", 0},
-                     {"", "", temp / L"cache\\update\\x.new", temp / shortName, 0}};
-    DiskPlatform platform(temp);
-    EXPECT_EQ(ApplyAndRollBack(context, platform), UpdateOutcome::kCheckRefused);
-    EXPECT_EQ(Read(temp / L"a.dll"), "old a");
-    EXPECT_FALSE(Exists(temp / made));
-    EXPECT_EQ(platform.Lines("entry 2/2").size(), 1u);
-  }
 }
 
 TEST(OddTargets, AReadOnlyFileIsUpdatedTwiceAndRolledBackWithItsAttributes) {

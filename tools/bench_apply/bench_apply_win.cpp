@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "app/update_platform_win.h"
+#include "skin/skin_context.h"
 #include "strings/string_table.h"
 #include "update/apply.h"
 #include "update/entry_check.h"
@@ -142,7 +143,7 @@ std::string ManifestOf(const Tree& tree) {
 class BenchPlatform : public zr::CWin32Platform {
  public:
   BenchPlatform(zr::IUpdateEvents& events, std::wstring installation)
-      : CWin32Platform({events, m_texts, m_stage, m_record, m_noWindow, m_version}) {
+      : CWin32Platform({events, m_texts, m_skin, m_stage, m_record, m_noWindow, m_version}) {
     m_installed.installation = std::move(installation);
   }
   zr::IFileSystem& Files() override { return m_files; }
@@ -154,6 +155,7 @@ class BenchPlatform : public zr::CWin32Platform {
   };
   // Handed to the base before they are built: it only keeps references to them.
   zr::StringTable m_texts{std::string_view()};
+  Skin::CSkinContext m_skin;  // no box is ever shown
   zr::CWin32FileStage m_stage;
   zr::CRunRecordFile m_record;  // never started: nothing is written
   std::atomic<HWND> m_noWindow{nullptr};

@@ -15,8 +15,9 @@
 //          over for 20 seconds or until the window is gone, then writes "posted N". (It has to
 //          stop: posted messages always come before WM_TIMER, on Windows as under Wine, so a
 //          flood that never ends would hold the completion page's timer back for ever.)
-// Messages are sent with a 180 s bound (a hang shows as exit code 3). Exit code 0 when done,
-// 2 on a bad command line or when the window or its process cannot be had.
+// Messages are sent with a 600 s bound (a hang shows as exit code 3): a session end waits for a
+// rollback of thousands of files, which on a busy machine has taken over three minutes. Exit
+// code 0 when done, 2 on a bad command line or when the window or its process cannot be had.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -26,7 +27,7 @@ namespace {
 
 constexpr wchar_t kUpdaterClass[] = L"zrUpdater";
 constexpr wchar_t kUpdaterTitle[] = L"Zoria投屏助手更新程序";
-constexpr UINT kSendBoundMs = 180000;
+constexpr UINT kSendBoundMs = 600000;
 constexpr DWORD kFloodMs = 20000;
 
 using BlockReasonQuery = BOOL(WINAPI*)(HWND, LPWSTR, DWORD*);

@@ -2,10 +2,12 @@
 """Packs the skin package: the zip archive built into the updater as resource ZIPRES 108.
 
 Every entry lies at the root of the archive (no directories) and the archive has no comment.
-The markup documents are deflated, the pictures stored as they are (they are compressed
-already), except the drop shadow, which is mostly empty and shrinks well. Every entry gets
-the same fixed timestamp and attributes, and the entries are written in a fixed order, so the
-same inputs always give the same bytes.
+The markup documents are deflated, the pictures stored (they are compressed already), except
+the drop shadow, which is mostly empty and shrinks well. A picture's image data is deflated
+again at zlib's best setting on the way in: the same filtered rows, so the same pixels, in
+fewer bytes than the renderer wrote. Every entry gets the same fixed timestamp and
+attributes, and the entries are written in a fixed order, so the same inputs always give the
+same bytes.
 
 The larger renderings of the pictures (NAME@1.5x.png, NAME@2x.png, which the build renders
 from the SVG sources into a folder of its own) follow the entries, in name order, each
@@ -17,8 +19,10 @@ Usage: pack_skin.py SKIN_DIR OUTPUT_ZIP [--variants DIR]
 
 import argparse
 import os
+import struct
 import sys
 import zipfile
+import zlib
 
 # (entry name, compression method), in archive order. The message box documents include
 # "font_zh_CN.xml", which is deliberately not part of the package.
@@ -54,6 +58,39 @@ def variant_entries(variants_dir):
     return found
 
 
+def _chunk(kind, body):
+    return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+
+def recompress_png(data):
+    """The PNG with its image data (every IDAT chunk, joined) deflated again at the best
+    setting, other chunks kept in order; the original when that is not smaller or when the
+    bytes are no PNG this reads."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        return data
+    chunks, pos = [], 8
+    while pos + 12 <= len(data):
+        (length,) = struct.unpack(">I", data[pos:pos + 4])
+        chunks.append((data[pos + 4:pos + 8], data[pos + 8:pos + 8 + length]))
+        pos += 12 + length
+    rows = zlib.decompress(b"".join(body for kind, body in chunks if kind == b"IDAT"))
+    best = None
+    for strategy in (zlib.Z_DEFAULT_STRATEGY, zlib.Z_FILTERED):
+        packer = zlib.compressobj(9, zlib.DEFLATED, 15, 9, strategy)
+        packed = packer.compress(rows) + packer.flush()
+        if best is None or len(packed) < len(best):
+            best = packed
+    out, placed = [data[:8]], False
+    for kind, body in chunks:
+        if kind != b"IDAT":
+            out.append(_chunk(kind, body))
+        elif not placed:
+            out.append(_chunk(b"IDAT", best))
+            placed = True
+    result = b"".join(out)
+    return result if len(result) < len(data) else data
+
+
 def pack(skin_dir, output, variants_dir=None):
     """Writes the package to OUTPUT through a temporary file, so that a failed run never
     leaves a half-written zip that looks up to date to the build."""
@@ -65,6 +102,8 @@ def pack(skin_dir, output, variants_dir=None):
             for path, name, method in entries:
                 with open(path, "rb") as source:
                     data = source.read()
+                if name.endswith(".png"):
+                    data = recompress_png(data)
                 info = zipfile.ZipInfo(name, date_time=FIXED_TIME)
                 info.compress_type = method
                 info.create_system = 0          # MS-DOS: no Unix permission bits in the archive

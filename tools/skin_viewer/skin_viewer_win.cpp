@@ -14,9 +14,20 @@
 // --set NAME=TEXT sets a control's text, --show NAME makes it visible, --value NAME=N sets
 // a progress value, --select NAME=N a tab page, --image NAME=DESC a background picture.
 //
+// --hide NAME hides a control, as the message boxes hide the buttons they do not show.
+// --package-of EXE takes the skin package from another program's resources (the updater's
+// own bytes) instead of the viewer's.
+//
+// skin_viewer --layout --log PATH [--package-of EXE] [edits...] DOCUMENT: builds DOCUMENT in a
+// window that is never shown, with the edits above, lays it out at the document's size as the
+// engine lays out the updater's windows, logs "size WIDTH HEIGHT" and then, in the
+// document's order, "NAME X Y WIDTH HEIGHT" for each named control that is shown (window
+// pixels) and "NAME hidden" for one that is not (hidden itself or in a hidden container),
+// and ends. The tests find where to click a control by its name this way.
+//
 // skin_viewer --read-box TITLE --log PATH: waits up to 20 s for a message box titled TITLE
-// (of any process), logs "box-text TEXT" for each text in it, then presses its
-// button. The tests use it to read the engine's fatal error box.
+// (of any process) whose texts are in place, logs "box-text TEXT" for each text in it, then
+// presses its button. The tests use it to read the engine's fatal error box.
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -28,7 +39,7 @@
 #include "skin/control.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/resources.h"
+#include "skin/skin_context.h"
 #include "skin/skin_window_win.h"
 #include "skin/tab_layout.h"
 #include "util/text.h"
@@ -46,8 +57,10 @@ struct Options {
   std::wstring document;
   std::wstring disable;
   std::wstring readBox;
+  std::wstring packageOf;
   std::vector<std::pair<std::wstring, std::wstring>> edits;  // (option, "NAME=VALUE")
   bool bench = false;
+  bool layout = false;
 };
 
 void AppendLog(const std::wstring& path, const std::string& line) {
@@ -72,7 +85,7 @@ double MillisecondsSinceProcessStart() {
 
 class CViewerWindow : public Skin::CSkinWindow {
  public:
-  explicit CViewerWindow(const Options& o) : m_options(o) {}
+  CViewerWindow(Skin::CSkinContext& skin, const Options& o) : CSkinWindow(skin), m_options(o) {}
   const wchar_t* GetWindowClassName() const override { return L"zrSkinViewer"; }
   std::wstring GetSkinFile() override { return m_options.document; }
   void InitWindow() override {
@@ -84,6 +97,7 @@ class CViewerWindow : public Skin::CSkinWindow {
       if (!c) continue;
       if (e.first == L"--set") c->SetText(value);
       if (e.first == L"--show") c->SetVisible(true);
+      if (e.first == L"--hide") c->SetVisible(false);
       if (e.first == L"--image") c->SetBkImage(value);
       if (e.first == L"--value") {
         if (auto* p = static_cast<Skin::CProgressUI*>(c->GetInterface(L"Progress"))) {
@@ -152,6 +166,30 @@ class CViewerWindow : public Skin::CSkinWindow {
       }
     }
     return 0;
+  }
+
+  // The layout lines of --layout (see the top of this file).
+  void WriteLayout() {
+    RECT client{};
+    ::GetClientRect(m_hwnd, &client);
+    m_paintManager->SetClientSize(Skin::SkinSize{client.right, client.bottom});
+    m_paintManager->Layout();
+    char line[200];
+    std::snprintf(line, sizeof line, "size %ld %ld", client.right, client.bottom);
+    AppendLog(m_options.log, line);
+    m_paintManager->GetRoot()->VisitTree([this](Skin::CControlUI* c) {
+      if (c->GetName().empty()) return;
+      bool shown = true;
+      for (Skin::CControlUI* up = c; up != nullptr; up = up->GetParent()) shown = shown && up->IsVisible();
+      const std::string name = zr::WideToUtf8(c->GetName());
+      const Skin::SkinRect& r = c->GetPos();
+      if (shown) {
+        AppendLog(m_options.log, name + " " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                                     std::to_string(r.Width()) + " " + std::to_string(r.Height()));
+      } else {
+        AppendLog(m_options.log, name + " hidden");
+      }
+    });
   }
 
  private:
@@ -234,15 +272,31 @@ class CViewerWindow : public Skin::CSkinWindow {
   double m_shadowMs = -1;  // when the shadow was first seen handed to the system
 };
 
-// The package from the program's own resource, as the updater's start-up does it.
-bool UseOwnPackage() {
-  HMODULE module = static_cast<HMODULE>(Skin::CResourceSettings::GetResourceModule());
+// The package from a program's resource "ZIPRES" 108, as the updater's start-up does it with
+// its own: this program's, or (--package-of) another's loaded as data for the process's life.
+bool UsePackage(Skin::CSkinContext& skin, HMODULE module) {
+  if (!module) return false;
   HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(108), L"ZIPRES");
   if (!res) return false;
   HGLOBAL loaded = LoadResource(module, res);
   DWORD size = SizeofResource(module, res);
   if (!loaded || size == 0) return false;
-  return Skin::CResourceSettings::SetResourceZip(LockResource(loaded), size);
+  return skin.OpenPackage(LockResource(loaded), size);
+}
+
+// A whole file's bytes; empty when it cannot be read.
+std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
+  std::vector<std::uint8_t> bytes;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return bytes;
+  LARGE_INTEGER size{};
+  DWORD done = 0;
+  if (GetFileSizeEx(f, &size) && size.QuadPart < (64LL << 20)) {
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    if (!bytes.empty() && !ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr)) bytes.clear();
+  }
+  CloseHandle(f);
+  return bytes;
 }
 
 BOOL CALLBACK CollectStatic(HWND child, LPARAM param) {
@@ -253,32 +307,40 @@ BOOL CALLBACK CollectStatic(HWND child, LPARAM param) {
   return TRUE;
 }
 
+// The box's texts: its Static children but the icon, once the box has a non-empty one.
+std::vector<std::wstring> BoxTexts(HWND box) {
+  std::vector<HWND> statics;
+  EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&statics));
+  std::vector<std::wstring> texts;
+  for (HWND s : statics) {
+    if ((GetWindowLongW(s, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
+    wchar_t text[512] = {};
+    GetWindowTextW(s, text, 512);
+    if (text[0]) texts.push_back(text);
+  }
+  return texts;
+}
+
 int ReadBox(const std::wstring& title, const std::wstring& log) {
   HWND box = nullptr;
-  for (int i = 0; i < 200 && !box; ++i) {
+  std::vector<std::wstring> texts;
+  for (int i = 0; i < 200 && texts.empty(); ++i) {
     box = FindWindowW(L"#32770", title.c_str());
-    if (!box) Sleep(100);
+    if (box) texts = BoxTexts(box);
+    if (texts.empty()) Sleep(100);
   }
   if (!box) {
     AppendLog(log, "box-missing");
     return 3;
   }
-  Sleep(300);  // let the box finish building its controls
-  std::vector<HWND> statics;
-  EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&statics));
-  for (HWND s : statics) {
-    if ((GetWindowLongW(s, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
-    wchar_t text[512] = {};
-    GetWindowTextW(s, text, 512);
-    if (text[0]) AppendLog(log, "box-text " + zr::WideToUtf8(text));
-  }
+  for (const std::wstring& text : texts) AppendLog(log, "box-text " + zr::WideToUtf8(text));
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   return 0;
 }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   entryMs = MillisecondsSinceProcessStart();
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -293,8 +355,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       o.disable = argv[++i];
     } else if (a == L"--read-box" && i + 1 < argc) {
       o.readBox = argv[++i];
+    } else if (a == L"--package-of" && i + 1 < argc) {
+      o.packageOf = argv[++i];
+    } else if (a == L"--layout") {
+      o.layout = true;
     } else if ((a == L"--set" || a == L"--show" || a == L"--value" || a == L"--select" ||
-                a == L"--image") && i + 1 < argc) {
+                a == L"--image" || a == L"--hide") && i + 1 < argc) {
       o.edits.emplace_back(a, argv[++i]);
     } else if (a == L"--bench") {
       o.bench = true;
@@ -305,26 +371,29 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   LocalFree(argv);
   if (!o.readBox.empty()) return ReadBox(o.readBox, o.log);
 
-  Skin::CResourceSettings::SetInstance(instance);
-  Skin::CResourceSettings::SetResourceKind(Skin::ResourceKind::kZipInMemory);
-  Skin::CResourceSettings::SetResourcePath(Skin::CResourceSettings::GetInstancePath() +
-                                           L"UpdaterSkin");
-  static std::vector<std::uint8_t> filePackage;  // kept for the process's life
+  Skin::CSkinContext skin;
+  const std::vector<std::uint8_t> filePackage = o.zip.empty() ? std::vector<std::uint8_t>() : ReadFileBytes(o.zip);
   if (!o.zip.empty()) {
-    if (Skin::ReadFileBytes(o.zip, &filePackage)) {
-      Skin::CResourceSettings::SetResourceZip(filePackage.data(), filePackage.size());
-    }
+    skin.OpenPackage(filePackage.data(), filePackage.size());
+  } else if (!o.packageOf.empty()) {
+    UsePackage(skin, LoadLibraryExW(o.packageOf.c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   } else {
-    UseOwnPackage();
+    UsePackage(skin, GetModuleHandleW(nullptr));
   }
 
-  CViewerWindow window(o);
+  CViewerWindow window(skin, o);
   std::wstring title = L"skin_viewer " + o.document;
   if (!window.Create(nullptr, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                      0, 0, 0, 600, 400)) {
     return 1;  // the document could not be built: the engine's error box has been shown
   }
   createdMs = MillisecondsSinceProcessStart();
+  if (o.layout) {
+    window.WriteLayout();
+    DestroyWindow(window.GetHWND());
+    return 0;
+  }
   window.CenterWindow();
   window.ShowWindow(true);
   Skin::MessageLoop();

@@ -1,0 +1,153 @@
+#include "skin/skin_context.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+// The skin's largest picture is 1160 pixels wide: refuse absurd sizes before allocating.
+#define STBI_MAX_DIMENSIONS 8192
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+#include <algorithm>
+
+#include "skin/skin_string.h"
+#include "util/text.h"
+
+namespace Skin {
+
+int CModalCounts::Change(std::uintptr_t owner, int delta) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  int& count = m_open[owner];
+  count += delta;
+  const int now = count;
+  if (now <= 0) m_open.erase(owner);
+  return now;
+}
+
+int CModalCounts::Count(std::uintptr_t owner) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_open.find(owner);
+  return it == m_open.end() ? 0 : it->second;
+}
+
+bool CSkinContext::OpenPackage(const void* data, std::size_t size) {
+  return m_package.Open(data, size);
+}
+
+bool CSkinContext::ReadEntry(const std::wstring& name, std::vector<std::uint8_t>* out) const {
+  out->clear();
+  ByteView view;
+  if (name.empty() || !m_package.Read(zr::WideToUtf8(name), out, &view)) return false;
+  if (view.data != out->data()) out->assign(view.data, view.data + view.size);
+  return true;
+}
+
+std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& name, bool useMask,
+                                                           Colour mask) {
+  std::wstring key = AsciiLower(name);
+  if (useMask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
+  {
+    std::lock_guard<std::mutex> lock(m_picturesMutex);
+    auto it = m_pictures.find(key);
+    if (it != m_pictures.end()) return it->second;
+  }
+  // Decoded outside the lock, so that the other thread's paint does not wait for it; should
+  // both threads decode the same picture at once, the first one stored wins. A stored entry
+  // is decoded in place; an inflated one's buffer goes once it is decoded.
+  std::shared_ptr<SkinBitmap> bitmap;
+  std::vector<std::uint8_t> inflated;
+  ByteView view;
+  const bool made = !name.empty() && m_package.Read(zr::WideToUtf8(name), &inflated, &view);
+  if (made) {
+    bitmap = std::make_shared<SkinBitmap>();
+    if (!DecodePicture(view.data, view.size, bitmap.get(), useMask, mask)) bitmap.reset();
+  }
+  std::lock_guard<std::mutex> lock(m_picturesMutex);
+  if (made) ++m_decoded;
+  return m_pictures.emplace(key, std::move(bitmap)).first->second;
+}
+
+unsigned CSkinContext::PicturesDecoded() const {
+  std::lock_guard<std::mutex> lock(m_picturesMutex);
+  return m_decoded;
+}
+
+namespace {
+
+// Whether a PNG carries a transparency chunk (which gives pixels alpha without an alpha
+// channel). A false "yes" only costs the four-channel decoding.
+bool HasTransparencyChunk(const std::uint8_t* data, std::size_t size) {
+  static const char kType[] = "tRNS";
+  return std::search(data, data + size, kType, kType + 4) != data + size;
+}
+
+// Whether every chunk of a PNG lies within its bytes (anything else passes). stb_image takes
+// a chunk's length on trust and sizes its buffer for the image data by it before reading the
+// data: a few bytes that claim a chunk of 2 GB would have it allocate 2 GB.
+bool ChunksFit(const std::uint8_t* data, std::size_t size) {
+  static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (size < 8 || !std::equal(kSignature, kSignature + 8, data)) return true;
+  // Down to a chunk's length and type, which stb_image reads even without the rest after
+  // them (a chunk claiming 1.2 GB in the last 11 bytes had it allocate 2 GB).
+  for (std::size_t pos = 8; size - pos >= 8;) {
+    const std::uint8_t* p = data + pos;
+    const std::uint32_t length = (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) |
+                                 (p[2] << 8) | p[3];
+    if (std::equal(p + 4, p + 8, "IEND")) break;
+    // The length, type and CRC take 12 bytes.
+    if (size - pos < 12 || length > size - pos - 12) return false;
+    pos += 12 + static_cast<std::size_t>(length);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask,
+                   Colour mask) {
+  *out = SkinBitmap{};
+  if (!data || size == 0 || size > 0x7FFFFFFF || !ChunksFit(data, size)) return false;
+  int w = 0, h = 0, channels = 0;
+  // A picture without alpha is decoded to three channels: less to hold next to the bitmap
+  // while it is converted (the 1160 x 580 backgrounds are the largest pictures).
+  int want = 4;
+  if (stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels) &&
+      (channels == 1 || channels == 3) && !HasTransparencyChunk(data, size)) {
+    want = 3;
+  }
+  stbi_uc* raw = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, want);
+  if (!raw) return false;
+  if (w <= 0 || h <= 0) {
+    stbi_image_free(raw);
+    return false;
+  }
+  out->width = w;
+  out->height = h;
+  out->pixels.resize(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < out->pixels.size(); ++i) {
+    const stbi_uc* p = raw + i * want;
+    std::uint32_t r = p[0], g = p[1], b = p[2], a = want == 4 ? p[3] : 255;
+    if (useMask && ((r << 16) | (g << 8) | b) == (mask & 0xFFFFFF)) a = 0;
+    if (a == 255) {
+      out->pixels[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
+      continue;
+    }
+    out->hasAlpha = true;
+    out->pixels[i] = (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
+  }
+  stbi_image_free(raw);
+  return true;
+}
+
+}  // namespace Skin

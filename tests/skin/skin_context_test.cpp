@@ -1,0 +1,132 @@
+#include "skin/skin_context.h"
+
+#include <gtest/gtest.h>
+#include <stb_image.h>
+
+#include "skin/paint_manager.h"
+#include "support/skin_fixtures.h"
+
+namespace {
+
+TEST(DecodePicture, PremultipliesAndAppliesTheMask) {
+  std::string png = zr::test::TinyPng();  // red, green / blue, half-transparent white
+  Skin::SkinBitmap b;
+  ASSERT_TRUE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(), &b));
+  ASSERT_EQ(b.width, 2);
+  ASSERT_EQ(b.height, 2);
+  EXPECT_EQ(b.pixels[0], 0xFFFF0000u);
+  EXPECT_EQ(b.pixels[1], 0xFF00FF00u);
+  EXPECT_EQ(b.pixels[2], 0xFF0000FFu);
+  EXPECT_EQ(b.pixels[3], 0x80808080u);  // 0x80 alpha: white becomes 0x80 per channel
+  EXPECT_TRUE(b.hasAlpha);
+
+  Skin::SkinBitmap masked;
+  ASSERT_TRUE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(png.data()), png.size(),
+                                  &masked, true, 0xFF00FF00));
+  EXPECT_EQ(masked.pixels[1], 0u);
+  EXPECT_EQ(masked.pixels[0], 0xFFFF0000u);
+}
+
+// The skin's own pictures, with and without an alpha channel, decode to exactly the
+// premultiplied pixels of a plain four-channel decoding.
+TEST(DecodePicture, SkinPicturesWithAndWithoutAlphaMatchAFourChannelDecoding) {
+  for (const char* name : {"install_img_02@2x.png", "Window_shadow.png", "messagebox_icon_22x22.png"}) {
+    SCOPED_TRACE(name);
+    const std::string png = zr::test::SkinSourceFile(name);
+    ASSERT_FALSE(png.empty());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(png.data());
+    Skin::SkinBitmap b;
+    ASSERT_TRUE(Skin::DecodePicture(bytes, png.size(), &b));
+    int w = 0, h = 0, n = 0;
+    unsigned char* rgba = stbi_load_from_memory(bytes, static_cast<int>(png.size()), &w, &h, &n, 4);
+    ASSERT_NE(rgba, nullptr);
+    ASSERT_EQ(b.width, w);
+    ASSERT_EQ(b.height, h);
+    int wrong = 0;
+    bool anyAlpha = false;
+    for (int i = 0; i < w * h; ++i) {
+      const std::uint32_t a = rgba[i * 4 + 3];
+      anyAlpha = anyAlpha || a != 255;
+      const std::uint32_t want = (a << 24) | ((rgba[i * 4] * a / 255) << 16) |
+                                 ((rgba[i * 4 + 1] * a / 255) << 8) | (rgba[i * 4 + 2] * a / 255);
+      wrong += b.pixels[i] != want;
+    }
+    stbi_image_free(rgba);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(b.hasAlpha, anyAlpha);
+  }
+}
+
+TEST(DecodePicture, RefusesWhatIsNoPictureOrTooLarge) {
+  Skin::SkinBitmap b;
+  const std::string garbage = "not a picture at all";
+  EXPECT_FALSE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(garbage.data()),
+                                   garbage.size(), &b));
+  EXPECT_FALSE(Skin::DecodePicture(nullptr, 0, &b));
+  std::string png = zr::test::TinyPng();
+  EXPECT_FALSE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(png.data()),
+                                   png.size() / 2, &b));
+  std::string wide = zr::test::TinyPng(9000, 1, 0xFF000000);
+  EXPECT_FALSE(Skin::DecodePicture(reinterpret_cast<const std::uint8_t*>(wide.data()),
+                                   wide.size(), &b));
+  EXPECT_EQ(b.width, 0);
+}
+
+TEST(SkinContext, EntriesComeFromItsPackage) {
+  zr::test::ZipWriter zip;
+  zip.Add("doc.xml", "<Window/>", true);
+  zip.Add("stored.xml", "<Window size=\"1,1\"/>", false);
+  const std::string package = zip.Finish();
+  Skin::CSkinContext none;
+  std::vector<std::uint8_t> bytes;
+  EXPECT_FALSE(none.ReadEntry(L"doc.xml", &bytes)) << "a context without a package has nothing";
+  Skin::CSkinContext skin;
+  EXPECT_FALSE(skin.OpenPackage(package.data(), 10));
+  ASSERT_TRUE(skin.OpenPackage(package.data(), package.size()));
+  ASSERT_TRUE(skin.ReadEntry(L"doc.xml", &bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "<Window/>");
+  ASSERT_TRUE(skin.ReadEntry(L"STORED.xml", &bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "<Window size=\"1,1\"/>");
+  EXPECT_FALSE(skin.ReadEntry(L"font.xml", &bytes));
+  EXPECT_FALSE(skin.ReadEntry(L"", &bytes));
+}
+
+// Pictures are decoded once per context: every paint manager made with it gets the same
+// bitmap, missing pictures included; another context decodes its own.
+TEST(SkinContext, PicturesAreDecodedOnceAndSharedByItsWindows) {
+  zr::test::ZipWriter zip;
+  zip.Add("a.png", zr::test::TinyPng(), false);
+  zip.Add("b.png", zr::test::TinyPng(3, 1, 0xFF00FF00), true);
+  const std::string package = zip.Finish();
+  Skin::CSkinContext skin;
+  ASSERT_TRUE(skin.OpenPackage(package.data(), package.size()));
+  EXPECT_EQ(skin.PicturesDecoded(), 0u);
+  Skin::CPaintManager one(skin), two(skin);
+  const Skin::SkinBitmap* a = one.GetImage(L"a.png");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(two.GetImage(L"A.PNG"), a);
+  const Skin::SkinBitmap* b = two.GetImage(L"b.png");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->width, 3);
+  EXPECT_EQ(one.GetImage(L"b.png"), b);
+  EXPECT_EQ(one.GetImage(L"a.png", true, 0xFF00FF00), two.GetImage(L"a.png", true, 0x0000FF00));
+  EXPECT_NE(one.GetImage(L"a.png", true, 0xFF00FF00), a);  // a masked picture is another one
+  EXPECT_EQ(one.GetImage(L"absent.png"), nullptr);
+  EXPECT_EQ(two.GetImage(L"absent.png"), nullptr);
+  EXPECT_EQ(skin.PicturesDecoded(), 3u);
+
+  // Another context over another package: its own pictures, the first one's untouched.
+  zr::test::ZipWriter other;
+  other.Add("a.png", zr::test::TinyPng(5, 1, 0xFF0000FF), false);
+  const std::string second = other.Finish();
+  Skin::CSkinContext otherSkin;
+  ASSERT_TRUE(otherSkin.OpenPackage(second.data(), second.size()));
+  Skin::CPaintManager three(otherSkin);
+  ASSERT_NE(three.GetImage(L"a.png"), nullptr);
+  EXPECT_EQ(three.GetImage(L"a.png")->width, 5);
+  EXPECT_EQ(otherSkin.PicturesDecoded(), 1u);
+  EXPECT_EQ(one.GetImage(L"a.png")->width, 2);
+  EXPECT_EQ(skin.PicturesDecoded(), 3u);
+}
+
+}  // namespace
