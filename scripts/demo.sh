@@ -10,9 +10,9 @@
 #   5-failure-box.png     the box with the web site link alone: a product file is locked,
 #                         the update is rolled back and one report goes to a loopback server
 #   1-question-150.png, 2-progress-150.png, 3-completed-150.png
-#                         the first update once more on a display at 150 % (a copy of the
-#                         demo's prefix whose LogPixels is 144): the same windows, drawn at
-#                         1.5 times the size with fonts and pictures made for it
+#                         the first update once more on a display at 150 % (a prefix of its
+#                         own whose LogPixels is 144): the same windows, drawn at 1.5 times
+#                         the size with fonts and pictures made for it
 #
 # Every box is answered the way a user would, with a real mouse click on its button, found by
 # name (zr_answer_box: the box says in the updater's record what it shows).
@@ -31,7 +31,7 @@ if [ -z "${ZR_DEMO_BUILD:-}" ]; then
   bash scripts/setup.sh demo
   cmake --preset win64 >/dev/null
 fi
-cmake --build "$build" -j "$(nproc)" --target zrUpdater stand_in_product report_server >/dev/null
+cmake --build "$build" -j "$(nproc)" --target zrUpdater stand_in_product report_server skin_viewer >/dev/null
 build=$(cd "$build" && pwd)
 
 source scripts/wine-env.sh
@@ -89,20 +89,25 @@ show_tree() {
   printf '  %-34s %s\n' "./resources/res0001.dat" "$(cat "$app/resources/res0001.dat") (and 1499 more)"
 }
 
+# scaled N: N pixels of the skin documents on the display at `percent` (100 or 150), rounded to
+# the nearest pixel as the skin engine places its controls.
+percent=100
+scaled() { echo $(( ($1 * percent + 50) / 100 )); }
+
 # shot NAME: the main window's area with its shadow (boxes are centred on it), at the display's
-# scale (ZR_SCALE_PERCENT, see wine-env.sh), named NAME or NAME-<percent> above 100 %.
+# scale, named NAME or NAME-<percent> above 100 %.
 main_x=338 main_y=188
 shot() {
   local name=$1 size
-  [ "${ZR_SCALE_PERCENT:-100}" = 100 ] || name=$1-$ZR_SCALE_PERCENT
-  size="$(zr_scaled 604)x$(zr_scaled 424)"
+  [ "$percent" = 100 ] || name=$1-$percent
+  size="$(scaled 604)x$(scaled 424)"
   import -window root -crop "$size+$main_x+$main_y" +repage "$shots/$name.png"
 }
 main_window() {
   local id
   id=$(zr_wait_window 'Zoria投屏助手更新程序' 30) || return 1
   eval "$(xdotool getwindowgeometry --shell "$id")"
-  main_x=$((X - $(zr_scaled 12))) main_y=$((Y - $(zr_scaled 12)))
+  main_x=$((X - $(scaled 12))) main_y=$((Y - $(scaled 12)))
   printf '%s\n' "$id"
 }
 run_updater() {  # run_updater MANIFEST [ENV=VALUE...]: sets updater
@@ -188,8 +193,9 @@ echo "Reports received: $(ls "$demo/reports"/*.head 2>/dev/null | wc -l)"
 zr_wineserver -k 2>/dev/null || true
 
 # --- 4. the first update again, on a display at 150 % --------------------------------------
-zr_wine_init_scaled "$build/wineprefix-demo" 144
-export ZR_SCALE_PERCENT=150
+zr_wine_fresh "$build/wineprefix-demo-150"
+zr_wine_logpixels 144
+percent=150
 lay_out_installation
 echo "The same update at 150 % (LogPixels 144):"
 update_with_question

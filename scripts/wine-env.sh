@@ -258,12 +258,14 @@ zr_winpath() { printf 'Z:%s\n' "$1" | tr '/' '\\'; }
 # (--hide NAME, --show NAME, --select NAME=N): "size W H", then "NAME X Y W H" for each shown
 # named control and "NAME hidden" for the others. Kept once made (beside the viewer, keyed by
 # the updater's size and time, the document and the edits): the layout of a build's package
-# never changes.
+# never changes at one display scale.
 zr_layout() {
   local viewer=${ZR_SKIN_VIEWER:-$(dirname "$zr_updater")/../tools/skin_viewer/skin_viewer.exe}
   local cache key
   cache="$(dirname "$viewer")/layouts"
-  key=$(printf '%s\n' "$(stat -L -c '%s %Y' "$zr_updater")" "$@" | md5sum | cut -c 1-32)
+  # The prefix's display scale too: the lines are window pixels at that scale.
+  key=$(printf '%s\n' "$(stat -L -c '%s %Y' "$zr_updater")" \
+    "$(grep -a -m 1 '"LogPixels"' "$ZR_WINEPREFIX/user.reg" 2>/dev/null)" "$@" | md5sum | cut -c 1-32)
   if [ ! -s "$cache/$key" ]; then
     mkdir -p "$cache"
     local made; made=$(mktemp "$cache/$key.XXXXXX")

@@ -17,7 +17,7 @@
 # Both programs run under Wine, RUNS times each (default 10) alternating, in a Wine prefix and
 # on an Xvfb of this benchmark's own: a Wine server left behind by another program (a console
 # benchmark starts one without a display) cannot take its windows. The whole set is measured
-# twice: at 100 % and on a display at 150 % (a copy of the prefix whose LogPixels is 144),
+# twice: at 100 % and on a display at 150 % (a prefix of its own whose LogPixels is 144),
 # where both windows are 870 x 600 and the skinned one is drawn at that scale.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -71,7 +71,7 @@ if ! grep -q '^frame-ms ' "$work/skin.log" 2>/dev/null || ! grep -q '^frame-ms '
   exit 1
 fi
 report "$scale"
-zr_wineserver -k >/dev/null 2>&1  # the next prefix is copied from this one
+zr_wineserver -k >/dev/null 2>&1
 }
 
 # median FILE KEY: the median of the KEY lines' first values
@@ -117,7 +117,8 @@ echo "shadow bytes per drag step     : $(median "$work/skin.log" drag-step-bytes
 
 zr_wine_init "$build/wineprefix-bench"
 measure "100 %"
-zr_wine_init_scaled "$build/wineprefix-bench" 144
+zr_wine_fresh "$build/wineprefix-bench-150"
+zr_wine_logpixels 144
 measure "150 % (LogPixels 144)"
 if [ -n "$win32" ]; then
   echo "== i686 Release executables (bytes) =="
