@@ -372,7 +372,7 @@ zr_answer_box() {
     *) return 1 ;;
   esac
   if [ "$which" = only ] && [[ "$zr_box_shows " == *" btn_no "* ]]; then return 1; fi
-  closed=$(grep -ac ' box closed' "$record")
+  closed=$(grep -ac ' box closed' "$record" || true)  # grep -c fails on no line: not under set -e
   centre=$(zr_box_centre "$button") || return 1
   zr_click "$zr_box_id" $centre
   local end=$((SECONDS + 20))

@@ -744,9 +744,29 @@ std::wstring WindowName(IAccessible* object) {
   return Take(name);
 }
 
+// The win events of this process's windows, as a screen reader's hook receives them.
+struct WinEvent {
+  DWORD event;
+  HWND hwnd;
+  LONG object, child;
+};
+std::vector<WinEvent> g_winEvents;
+
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+  g_winEvents.push_back({event, hwnd, object, child});
+}
+
+bool SawWinEvent(DWORD event, HWND hwnd, LONG object, LONG child) {
+  for (const WinEvent& e : g_winEvents) {
+    if (e.event == event && e.hwnd == hwnd && e.object == object && e.child == child) return true;
+  }
+  return false;
+}
+
 // Each window's accessible tree as a screen reader walks it: the title, the status text with
 // its value, the progress bar's value, every button by name with "press" and the link with its
-// target; a button pressed through its default action answers the box as a click would.
+// target; a button pressed through its default action answers the box as a click would. The
+// bar's and the status line's changes are announced, and so is a box when it opens.
 TEST_F(SkinnedWindows, ScreenReadersWalkEachWindowsTree) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
   zr::CWnd_Main* main = Run({{Kind::kProgress, 40}, Text(Kind::kStatusText, L"3/10 a.dll")});
@@ -770,6 +790,18 @@ TEST_F(SkinnedWindows, ScreenReadersWalkEachWindowsTree) {
   EXPECT_EQ(Find(children, L"立即体验", ROLE_SYSTEM_PUSHBUTTON), nullptr) << "on the hidden page";
   object->Release();
 
+  g_winEvents.clear();
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, OnWinEvent, GetCurrentProcessId(), 0,
+                                       WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  m_owner->run->events.Report({Kind::kProgress, 70});
+  m_owner->run->events.Report(Text(Kind::kStatusText, L"4/10 b.dll"));
+  const HWND hwnd = main->GetHWND();
+  EXPECT_TRUE(PumpUntil([&] {
+    return SawWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, bar->id) &&
+           SawWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, status->id);
+  })) << "the bar's and the status line's changes announced";
+
   struct BoxCase {
     const char* name;
     zr::BoxKind kind;
@@ -783,7 +815,8 @@ TEST_F(SkinnedWindows, ScreenReadersWalkEachWindowsTree) {
     zr::CMessageBox box(m_skin, zr::StyleOf(c.kind), texts);
     ASSERT_NE(box.Create(main->GetHWND(), L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
     ShowWindow(box.GetHWND(), SW_SHOWNORMAL);
-    PumpFor(50);
+    EXPECT_TRUE(PumpUntil([&] { return SawWinEvent(EVENT_SYSTEM_DIALOGSTART, box.GetHWND(), OBJID_WINDOW, CHILDID_SELF); }))
+        << "the box's opening announced";
     IAccessible* boxObject = ClientObject(box.GetHWND());
     ASSERT_NE(boxObject, nullptr);
     EXPECT_EQ(WindowName(boxObject), L"Caption");
@@ -813,6 +846,7 @@ TEST_F(SkinnedWindows, ScreenReadersWalkEachWindowsTree) {
     EXPECT_EQ(boxObject->get_accName(self, &gone), CO_E_OBJNOTCONNECTED) << "a closed box's object";
     boxObject->Release();
   }
+  UnhookWinEvent(hook);
   CoUninitialize();
 }
 
