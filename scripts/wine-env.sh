@@ -134,7 +134,7 @@ zr_wine_fresh() {
   zr_wine_prefix "$1"
   zr_wine_template "${2:-$(dirname "$1")/wineprefix-template}"
   # Whatever of an earlier run of the same test still runs there goes first.
-  [ -d "$ZR_WINEPREFIX" ] && WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINESERVER_BIN" -k >/dev/null 2>&1
+  [ -d "$ZR_WINEPREFIX" ] && { WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINESERVER_BIN" -k >/dev/null 2>&1 || true; }
   rm -rf "$ZR_WINEPREFIX"
   zr_wine_copy "$zr_template" "$ZR_WINEPREFIX" && touch "$ZR_WINEPREFIX/.zr-ready-2"
 }
