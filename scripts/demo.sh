@@ -9,6 +9,10 @@
 #   4-manifest-box.png    the box with the web site link and "重试": an unusable manifest
 #   5-failure-box.png     the box with the web site link alone: a product file is locked,
 #                         the update is rolled back and one report goes to a loopback server
+#   1-question-150.png, 2-progress-150.png, 3-completed-150.png
+#                         the first update once more on a display at 150 % (a prefix of its
+#                         own whose LogPixels is 144): the same windows, drawn at 1.5 times
+#                         the size with fonts and pictures made for it
 #
 # Every box is answered the way a user would, with a real mouse click on its button, found by
 # name (zr_answer_box: the box says in the updater's record what it shows).
@@ -27,7 +31,7 @@ if [ -z "${ZR_DEMO_BUILD:-}" ]; then
   bash scripts/setup.sh demo
   cmake --preset win64 >/dev/null
 fi
-cmake --build "$build" -j "$(nproc)" --target zrUpdater stand_in_product report_server >/dev/null
+cmake --build "$build" -j "$(nproc)" --target zrUpdater stand_in_product report_server skin_viewer >/dev/null
 build=$(cd "$build" && pwd)
 
 source scripts/wine-env.sh
@@ -40,10 +44,15 @@ demo=$root/build/demo
 app=$demo/Zoria投屏助手
 shots=$demo/screenshots
 rm -rf "$demo"
-mkdir -p "$app/plugins" "$app/resources" "$app/cache/update/plugins" "$app/cache/update/skins/dark" \
-  "$app/cache/update/resources" "$shots"
-cp "$build/src/zrUpdater.exe" "$build/tools/stand_in_product/zrCastrix.exe" "$app/"
+mkdir -p "$shots"
 w=$(zr_winpath "$app")
+
+# The installation of 3.1.0 and the staged files of 3.2.0, laid out afresh.
+lay_out_installation() {
+rm -rf "$app"
+mkdir -p "$app/plugins" "$app/resources" "$app/cache/update/plugins" "$app/cache/update/skins/dark" \
+  "$app/cache/update/resources"
+cp "$build/src/zrUpdater.exe" "$build/tools/stand_in_product/zrCastrix.exe" "$app/"
 
 # The installed version 3.1.0 ...
 echo "core 3.1.0" > "$app/core.dll"
@@ -71,6 +80,8 @@ XML
   done
   echo "</config>"
 } > "$demo/update.xml"
+}
+lay_out_installation
 
 show_tree() {
   (cd "$app" && find . -type f ! -name '*.exe' ! -path './resources/*' ! -path './cache/update/resources/*' | sort |
@@ -78,14 +89,25 @@ show_tree() {
   printf '  %-34s %s\n' "./resources/res0001.dat" "$(cat "$app/resources/res0001.dat") (and 1499 more)"
 }
 
-# shot NAME: the main window's area with its shadow (boxes are centred on it).
+# scaled N: N pixels of the skin documents on the display at `percent` (100 or 150), rounded to
+# the nearest pixel as the skin engine places its controls.
+percent=100
+scaled() { echo $(( ($1 * percent + 50) / 100 )); }
+
+# shot NAME: the main window's area with its shadow (boxes are centred on it), at the display's
+# scale, named NAME or NAME-<percent> above 100 %.
 main_x=338 main_y=188
-shot() { import -window root -crop "604x424+$main_x+$main_y" +repage "$shots/$1.png"; }
+shot() {
+  local name=$1 size
+  [ "$percent" = 100 ] || name=$1-$percent
+  size="$(scaled 604)x$(scaled 424)"
+  import -window root -crop "$size+$main_x+$main_y" +repage "$shots/$name.png"
+}
 main_window() {
   local id
   id=$(zr_wait_window 'Zoria投屏助手更新程序' 30) || return 1
   eval "$(xdotool getwindowgeometry --shell "$id")"
-  main_x=$((X - 12)) main_y=$((Y - 12))
+  main_x=$((X - $(scaled 12))) main_y=$((Y - $(scaled 12)))
   printf '%s\n' "$id"
 }
 run_updater() {  # run_updater MANIFEST [ENV=VALUE...]: sets updater
@@ -99,6 +121,8 @@ run_updater() {  # run_updater MANIFEST [ENV=VALUE...]: sets updater
 echo "Installation before the update:"; show_tree
 
 # --- 1. the update: the product is running, so the updater asks first ------------------------
+update_with_question() {
+rm -f "$demo/product.pid"
 zr_wine "$app/zrCastrix.exe" --quit-on-request --ready "$(zr_winpath "$demo/product.pid")" >/dev/null 2>&1 &
 for _ in $(seq 1 100); do [ -f "$demo/product.pid" ] && break; sleep 0.1; done
 run_updater "$demo/update.xml"
@@ -121,6 +145,8 @@ zr_wait_exit "$updater" 60 || echo "the updater did not end in time"
 echo "zrUpdater.exe ended with exit code ${ZR_EXIT_CODE:-?}; the product was started again:"
 sleep 1
 xdotool search --onlyvisible --name '^Zoria投屏助手$' >/dev/null && echo "  product window is up"
+}
+update_with_question
 echo "Installation after the update:"; show_tree
 echo "core.dll.bak was there before and is not the updater's: it is left as it was (the update's own"
 echo "backup of core.dll took the free name core.dll.2.bak and is gone again)."
@@ -164,5 +190,14 @@ fi
 zr_wait_exit "$updater" 60 || echo "the updater did not end in time"
 echo "After the failed update to 3.3.0 (rolled back, cache removed):"; show_tree
 echo "Reports received: $(ls "$demo/reports"/*.head 2>/dev/null | wc -l)"
-echo "Screenshots: $shots"
 zr_wineserver -k 2>/dev/null || true
+
+# --- 4. the first update again, on a display at 150 % --------------------------------------
+zr_wine_fresh "$build/wineprefix-demo-150"
+zr_wine_logpixels 144
+percent=150
+lay_out_installation
+echo "The same update at 150 % (LogPixels 144):"
+update_with_question
+zr_wineserver -k 2>/dev/null || true
+echo "Screenshots: $shots"

@@ -59,6 +59,8 @@ packages=(
   # Wine, screenshots and clicks (procps: ps, util-linux: flock, libc-bin: iconv)
   wine64 xvfb xauth fonts-wqy-microhei imagemagick x11-utils xdotool procps
   util-linux libc-bin coreutils
+  # the skin's 1.5x and 2x pictures, rendered from their SVG sources at build time
+  librsvg2-bin
   # fetching source packages
   ca-certificates xz-utils
 )

@@ -12,6 +12,9 @@
 #   zr_wine_fresh PREFIX [TEMPLATE]
 #                         the same, made anew whatever an earlier run left in it: a test's own
 #                         prefix (a copy takes well under a second, a wineboot ten or more)
+#   zr_wine_logpixels DPI the display scale of ZR_WINEPREFIX set to DPI (96 = 100 %, 144 = 150 %,
+#                         192 = 200 %: LogPixels of HKCU\Control Panel\Desktop); nothing may
+#                         run in the prefix then, as Wine reads the scale when its server starts
 #   zr_display_up [--own] start a private Xvfb on a free display unless DISPLAY is set; with
 #                         --own whatever DISPLAY says (a test's own display)
 #   zr_display_down       stop it again (also done by the EXIT trap that zr_display_up sets)
@@ -131,9 +134,17 @@ zr_wine_fresh() {
   zr_wine_prefix "$1"
   zr_wine_template "${2:-$(dirname "$1")/wineprefix-template}"
   # Whatever of an earlier run of the same test still runs there goes first.
-  [ -d "$ZR_WINEPREFIX" ] && WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINESERVER_BIN" -k >/dev/null 2>&1
+  [ -d "$ZR_WINEPREFIX" ] && { WINEPREFIX="$ZR_WINEPREFIX" "$ZR_WINESERVER_BIN" -k >/dev/null 2>&1 || true; }
   rm -rf "$ZR_WINEPREFIX"
   zr_wine_copy "$zr_template" "$ZR_WINEPREFIX" && touch "$ZR_WINEPREFIX/.zr-ready-2"
+}
+
+zr_wine_logpixels() {
+  WINEPREFIX="$ZR_WINEPREFIX" LANG=C.UTF-8 DISPLAY= "$ZR_WINE_BIN" reg add 'HKCU\Control Panel\Desktop' \
+    /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 || return 1
+  # The server ends (saving the registry) before anything starts at the new scale.
+  WINEPREFIX="$ZR_WINEPREFIX" timeout 120 "$ZR_WINESERVER_BIN" -w 2>/dev/null ||
+    { zr_wineserver -k; zr_wineserver -w; }
 }
 
 # zr_windows_bits: 64 in a 64-bit prefix, 32 in a 32-bit one.
@@ -247,12 +258,14 @@ zr_winpath() { printf 'Z:%s\n' "$1" | tr '/' '\\'; }
 # (--hide NAME, --show NAME, --select NAME=N): "size W H", then "NAME X Y W H" for each shown
 # named control and "NAME hidden" for the others. Kept once made (beside the viewer, keyed by
 # the updater's size and time, the document and the edits): the layout of a build's package
-# never changes.
+# never changes at one display scale.
 zr_layout() {
   local viewer=${ZR_SKIN_VIEWER:-$(dirname "$zr_updater")/../tools/skin_viewer/skin_viewer.exe}
   local cache key
   cache="$(dirname "$viewer")/layouts"
-  key=$(printf '%s\n' "$(stat -L -c '%s %Y' "$zr_updater")" "$@" | md5sum | cut -c 1-32)
+  # The prefix's display scale too: the lines are window pixels at that scale.
+  key=$(printf '%s\n' "$(stat -L -c '%s %Y' "$zr_updater")" \
+    "$(grep -a -m 1 '"LogPixels"' "$ZR_WINEPREFIX/user.reg" 2>/dev/null)" "$@" | md5sum | cut -c 1-32)
   if [ ! -s "$cache/$key" ]; then
     mkdir -p "$cache"
     local made; made=$(mktemp "$cache/$key.XXXXXX")
@@ -359,7 +372,7 @@ zr_answer_box() {
     *) return 1 ;;
   esac
   if [ "$which" = only ] && [[ "$zr_box_shows " == *" btn_no "* ]]; then return 1; fi
-  closed=$(grep -ac ' box closed' "$record")
+  closed=$(grep -ac ' box closed' "$record" || true)  # grep -c fails on no line: not under set -e
   centre=$(zr_box_centre "$button") || return 1
   zr_click "$zr_box_id" $centre
   local end=$((SECONDS + 20))

@@ -7,7 +7,7 @@
 # program gets a prefix and a display of its own instead: $BUILD/wineprefixes/$ZR_TEST_NAME
 # beside PREFIX, made anew from the build's template prefix, and a private Xvfb, so that its
 # windows meet no other test's (a prefix's windows are one desktop), and every process left
-# in that prefix is ended afterwards.
+# in that prefix is ended afterwards. ZR_LOGPIXELS=DPI sets that prefix's display scale first.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine-env.sh"
@@ -15,6 +15,7 @@ prefix=$1; shift
 if [ "${ZR_OWN_SESSION:-0}" = 1 ]; then
   build=$(dirname "$prefix")
   zr_wine_fresh "$build/wineprefixes/${ZR_TEST_NAME:-$(basename "$1" .exe)}" "$build/wineprefix-template"
+  if [ -n "${ZR_LOGPIXELS:-}" ]; then zr_wine_logpixels "$ZR_LOGPIXELS" || exit 1; fi
   zr_display_up --own
   zr_wine "$@"
   code=$?

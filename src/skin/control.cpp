@@ -17,6 +17,7 @@ void CControlUI::SetText(const std::wstring& text) {
   if (m_text == text) return;
   m_text = text;
   Invalidate();
+  if (m_manager) m_manager->ControlChanged(this, ControlChange::kText);
 }
 
 void CControlUI::SetManager(CPaintManager* manager, CControlUI* parent) {
@@ -29,12 +30,14 @@ void CControlUI::SetVisible(bool visible) {
   m_visible = visible;
   if (!visible && m_manager) m_manager->ReleaseControl(this);
   NeedParentUpdate();
+  if (m_manager) m_manager->ControlChanged(this, ControlChange::kShown);
 }
 
 void CControlUI::SetEnabled(bool enabled) {
   if (m_enabled == enabled) return;
   m_enabled = enabled;
   Invalidate();
+  if (m_manager) m_manager->ControlChanged(this, ControlChange::kEnabled);
 }
 
 void CControlUI::SetPos(const SkinRect& rect) {
@@ -144,6 +147,12 @@ void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& valu
     SetText(value);
   } else if (name == L"tooltip") {
     m_tooltip = value;
+  } else if (name == L"accname") {
+    m_accessible.name = value;
+  } else if (name == L"accrole") {
+    m_accessible.role = value;
+  } else if (name == L"accvalue") {
+    m_accessible.value = value;
   } else if (name == L"width") {
     SetFixedWidth(ParseInt(value));
   } else if (name == L"height") {

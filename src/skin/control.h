@@ -34,6 +34,15 @@ class CControlUI {
   const std::wstring& GetText() const { return m_text; }
   virtual void SetText(const std::wstring& text);
   const std::wstring& GetToolTip() const { return m_tooltip; }
+  // What assistive technology is told beside the text (accessible_win.h): a name for a control
+  // that shows only a picture ("accname"), a role other than its kind's ("accrole", "link"),
+  // and a value such as a link's target ("accvalue").
+  struct AccessibleInfo {
+    std::wstring name;
+    std::wstring role;
+    std::wstring value;
+  };
+  const AccessibleInfo& GetAccessibleInfo() const { return m_accessible; }
 
   CPaintManager* GetManager() const { return m_manager; }
   CControlUI* GetParent() const { return m_parent; }
@@ -119,6 +128,7 @@ class CControlUI {
   std::wstring m_name;
   std::wstring m_text;
   std::wstring m_tooltip;
+  AccessibleInfo m_accessible;
   SkinRect m_pos;
   SkinRect m_floatPos;
   SkinSize m_fixed;

@@ -2,13 +2,14 @@
 
 namespace Skin {
 
-HFONT CGdiFontCache::Get(const FontInfo& font) {
-  std::wstring key = font.name + L"|" + std::to_wstring(font.size) + (font.bold ? L"b" : L"") +
+HFONT CGdiFontCache::Get(const FontInfo& font, int dpi) {
+  const int size = dpi > 0 ? MulDiv(font.size, dpi, 96) : font.size;
+  std::wstring key = font.name + L"|" + std::to_wstring(size) + (font.bold ? L"b" : L"") +
                      (font.underline ? L"u" : L"") + (font.italic ? L"i" : L"");
   auto it = m_fonts.find(key);
   if (it != m_fonts.end()) return static_cast<HFONT>(it->second.get());
   LOGFONTW lf = {};
-  lf.lfHeight = -font.size;
+  lf.lfHeight = -size;
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   lf.lfItalic = font.italic ? TRUE : FALSE;
   lf.lfUnderline = font.underline ? TRUE : FALSE;
@@ -54,11 +55,13 @@ bool CDibBuffer::Ensure(int width, int height) {
   return true;
 }
 
-CGdiSurface::CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache)
+CGdiSurface::CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache,
+                         int dpi)
     : CPixelCanvas(buffer.bits(), buffer.width(), buffer.height()),
       m_dc(buffer.dc()),
       m_fonts(fonts),
-      m_cache(cache) {}
+      m_cache(cache),
+      m_dpi(dpi) {}
 
 // GDI may still be writing text into the pixels: flush before the canvas touches them.
 void CGdiSurface::FillRect(const SkinRect& rect, Colour colour) {
@@ -87,7 +90,7 @@ void CGdiSurface::DrawText(const SkinRect& rect, const std::wstring& text, int f
   int saved = SaveDC(m_dc);
   IntersectClipRect(m_dc, clip.left, clip.top, clip.right, clip.bottom);
   {
-    zr::CSelectObject selected(m_dc, m_cache.Get(m_fonts.Get(font)));
+    zr::CSelectObject selected(m_dc, m_cache.Get(m_fonts.Get(font), m_dpi));
     SetBkMode(m_dc, TRANSPARENT);
     SetTextColor(m_dc, RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
     RECT r{rect.left, rect.top, rect.right, rect.bottom};
@@ -104,12 +107,12 @@ void CGdiSurface::DrawText(const SkinRect& rect, const std::wstring& text, int f
 }
 
 SkinSize CGdiSurface::MeasureText(const std::wstring& text, int font, unsigned style) {
-  return MeasureTextOn(m_dc, m_fonts, m_cache, text, font, style);
+  return MeasureTextOn(m_dc, m_fonts, m_cache, text, font, style, m_dpi);
 }
 
 SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache,
-                       const std::wstring& text, int font, unsigned style) {
-  zr::CSelectObject selected(dc, cache.Get(fonts.Get(font)));
+                       const std::wstring& text, int font, unsigned style, int dpi) {
+  zr::CSelectObject selected(dc, cache.Get(fonts.Get(font), dpi));
   RECT r{0, 0, 9999, 9999};
   std::wstring copy = text.empty() ? std::wstring(L" ") : text;
   ::DrawTextW(dc, &copy[0], static_cast<int>(copy.size()), &r,

@@ -22,8 +22,8 @@ class CGdiFontCache {
   CGdiFontCache() = default;
   CGdiFontCache(const CGdiFontCache&) = delete;
   CGdiFontCache& operator=(const CGdiFontCache&) = delete;
-  // nullptr when GDI refuses the font.
-  HFONT Get(const FontInfo& font);
+  // The font at its size scaled from 96 DPI to `dpi`; nullptr when GDI refuses it.
+  HFONT Get(const FontInfo& font, int dpi = 96);
 
  private:
   std::map<std::wstring, zr::CGdiObject> m_fonts;
@@ -54,10 +54,10 @@ class CDibBuffer {
 };
 
 // The surface controls paint on: shapes and pictures through the pixel canvas, text
-// through GDI on the same pixels (ClearType quality).
+// through GDI on the same pixels (ClearType quality), its fonts at the window's DPI.
 class CGdiSurface : public CPixelCanvas {
  public:
-  CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache);
+  CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache, int dpi = 96);
 
   void FillRect(const SkinRect& rect, Colour colour) override;
   void FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) override;
@@ -72,10 +72,11 @@ class CGdiSurface : public CPixelCanvas {
   HDC m_dc;
   const CFontTable& m_fonts;
   CGdiFontCache& m_cache;
+  int m_dpi;
 };
 
-// Width and height in pixels of `text` as one line on `dc` with that font.
+// Width and height in pixels of `text` as one line on `dc` with that font at `dpi`.
 SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache,
-                       const std::wstring& text, int font, unsigned style);
+                       const std::wstring& text, int font, unsigned style, int dpi = 96);
 
 }  // namespace Skin

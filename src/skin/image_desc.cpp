@@ -115,6 +115,12 @@ bool ParseImageDesc(const std::wstring& text, ImageDesc* out) {
 
 std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
                                                     const SkinRect& corner) {
+  return NineGrid(dest, source, corner, corner);
+}
+
+std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
+                                                    const SkinRect& corner,
+                                                    const SkinRect& destCorner) {
   std::vector<std::pair<SkinRect, SkinRect>> pieces;
   if (dest.IsEmpty() || source.IsEmpty()) return pieces;
   // Source borders can never exceed the source itself.
@@ -123,13 +129,19 @@ std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const 
   int st = std::max(0, std::min(corner.top, source.Height()));
   int sb = std::max(0, std::min(corner.bottom, source.Height() - st));
   // Destination borders: as in the source, shrunk when the destination is too small.
-  int dl = sl, dr = sr, dt = st, db = sb;
+  auto destSide = [](int sourceSide, int cornerSide, int destCornerSide) {
+    return sourceSide == 0 ? 0 : (cornerSide == destCornerSide ? sourceSide : std::max(0, destCornerSide));
+  };
+  int dl = destSide(sl, corner.left, destCorner.left);
+  int dr = destSide(sr, corner.right, destCorner.right);
+  int dt = destSide(st, corner.top, destCorner.top);
+  int db = destSide(sb, corner.bottom, destCorner.bottom);
   if (dl + dr > dest.Width()) {
-    dl = dest.Width() * sl / (sl + sr);
+    dl = dest.Width() * dl / (dl + dr);
     dr = dest.Width() - dl;
   }
   if (dt + db > dest.Height()) {
-    dt = dest.Height() * st / (st + sb);
+    dt = dest.Height() * dt / (dt + db);
     db = dest.Height() - dt;
   }
   const int dx[4] = {dest.left, dest.left + dl, dest.right - dr, dest.right};

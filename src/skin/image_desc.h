@@ -42,5 +42,10 @@ bool ParseImageDesc(const std::wstring& text, ImageDesc* out);
 // either side are left out. Each pair is (destination piece, source piece).
 std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
                                                     const SkinRect& corner);
+// The same with the destination's corners apart from the source's (a picture drawn at another
+// scale than its pixels): `destCorner` replaces each non-empty source corner's size.
+std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
+                                                    const SkinRect& corner,
+                                                    const SkinRect& destCorner);
 
 }  // namespace Skin

@@ -81,6 +81,8 @@ class Builder {
         w.shadowSize = ParseInt(value);
       } else if (name == L"shadowcorner") {
         w.shadowCorner = ParseRect(value);
+      } else if (name == L"acctitle") {
+        w.accessibleTitle = value;
       }
     }
   }

@@ -79,7 +79,27 @@ const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool useMask
   auto picture = m_context.GetPicture(file, useMask, mask);
   const SkinBitmap* result = picture.get();
   m_images[key] = std::move(picture);
+  if (result) m_imageSources[result] = ImageSource{file, useMask, mask};
   return result;
+}
+
+const SkinBitmap* CPaintManager::Variant(const SkinBitmap& picture, int percent) {
+  auto it = m_imageSources.find(&picture);
+  if (it == m_imageSources.end()) return nullptr;
+  const ImageSource source = it->second;  // GetImage below adds to the map
+  size_t dot = source.file.rfind(L'.');
+  if (dot == std::wstring::npos) return nullptr;
+  std::wstring suffix = percent == 150 ? L"@1.5x" : L"@" + std::to_wstring(percent / 100) + L"x";
+  std::wstring name = source.file.substr(0, dot) + suffix + source.file.substr(dot);
+  const SkinBitmap* variant = GetImage(name, source.useMask, source.mask);
+  if (!variant) return nullptr;
+  // A rendering of another size is not this picture's (rounded sizes are off by one at most).
+  auto near = [percent](int rendered, int base) {
+    int expected = (base * percent + 50) / 100;
+    return rendered >= expected - 1 && rendered <= expected + 1;
+  };
+  if (!near(variant->width, picture.width) || !near(variant->height, picture.height)) return nullptr;
+  return variant;
 }
 
 CControlUI* CPaintManager::FindControl(const std::wstring& name) const {
@@ -208,19 +228,31 @@ void CPaintManager::ProcessDeferredWork() {
   }
 }
 
-void CPaintManager::SetClientSize(SkinSize size) {
-  if (size == m_client) return;
-  m_client = size;
+void CPaintManager::SetDpi(int dpi) {
+  CDpiScale scale(dpi);
+  if (scale.Dpi() == m_scale.Dpi()) return;
+  m_scale = scale;
+  m_client = m_scale.ToDocument(m_deviceClient);
+  NeedUpdate();
+}
+
+void CPaintManager::SetClientSize(SkinSize deviceSize) {
+  if (deviceSize == m_deviceClient) return;
+  m_deviceClient = deviceSize;
+  m_client = m_scale.ToDocument(deviceSize);
   NeedUpdate();
 }
 
 void CPaintManager::Invalidate(const SkinRect& rect) {
-  if (m_host && !rect.IsEmpty()) m_host->InvalidateRect(rect);
+  if (!m_host || rect.IsEmpty()) return;
+  // The pixels the rounded edges may reach beyond the scaled rectangle are repainted too.
+  SkinRect device = m_scale.ToDevice(rect);
+  m_host->InvalidateRect(m_scale.IsIdentity() ? device : device.Inflated(1, 1));
 }
 
 void CPaintManager::NeedUpdate() {
   m_updateNeeded = true;
-  Invalidate(SkinRect{0, 0, m_client.cx, m_client.cy});
+  if (m_host) m_host->InvalidateRect(SkinRect{0, 0, m_deviceClient.cx, m_deviceClient.cy});
 }
 
 void CPaintManager::Layout() {
@@ -234,10 +266,16 @@ void CPaintManager::Paint(ISurface& surface, const SkinRect& paint) {
   Layout();
   if (!m_root) return;
   surface.SetClip(paint);
-  m_root->DoPaint(surface, paint);
+  if (m_scale.IsIdentity()) {
+    m_root->DoPaint(surface, paint);
+    return;
+  }
+  CScaledSurface scaled(surface, m_scale, this);
+  m_root->DoPaint(scaled, m_scale.CoverToDocument(paint));
 }
 
-void CPaintManager::OnMouseMove(SkinPoint point) {
+void CPaintManager::OnMouseMove(SkinPoint devicePoint) {
+  const SkinPoint point = m_scale.ToDocument(devicePoint);
   Layout();
   CControlUI* now = FindControl(point);
   if (now && (!now->IsEnabled() || !now->IsMouseEnabled())) now = nullptr;
@@ -276,7 +314,8 @@ void CPaintManager::OnMouseLeave() {
   }
 }
 
-void CPaintManager::OnButtonDown(SkinPoint point) {
+void CPaintManager::OnButtonDown(SkinPoint devicePoint) {
+  const SkinPoint point = m_scale.ToDocument(devicePoint);
   Layout();
   CControlUI* target = FindControl(point);
   if (!target || !target->IsEnabled() || !target->IsMouseEnabled()) return;
@@ -294,7 +333,8 @@ void CPaintManager::OnButtonDown(SkinPoint point) {
   target->DoEvent(down);
 }
 
-void CPaintManager::OnButtonUp(SkinPoint point) {
+void CPaintManager::OnButtonUp(SkinPoint devicePoint) {
+  const SkinPoint point = m_scale.ToDocument(devicePoint);
   Layout();
   CControlUI* target = m_pushed;
   m_pushed = nullptr;
@@ -326,6 +366,20 @@ void CPaintManager::ReleaseControl(CControlUI* control) {
   for (auto& msg : m_asyncNotify) {
     if (msg.sender == control) msg.sender = nullptr;
   }
+}
+
+bool CPaintManager::Click(CControlUI* control) {
+  if (!control || !control->IsClickable()) return false;
+  for (CControlUI* c = control; c; c = c->GetParent()) {
+    if (!c->IsVisible()) return false;  // on a page not shown, say
+  }
+  if (!control->Activate()) return false;
+  SendNotify(control, L"click", 0, 0, false);
+  return true;
+}
+
+void CPaintManager::ControlChanged(CControlUI* control, ControlChange change) {
+  if (m_observer) m_observer->ControlChanged(control, change);
 }
 
 }  // namespace Skin

@@ -16,9 +16,11 @@
 #include <vector>
 
 #include "skin/control.h"
+#include "skin/dpi_scale.h"
 #include "skin/font_table.h"
 #include "skin/interfaces.h"
 #include "skin/pixel_canvas.h"
+#include "skin/scaled_surface.h"
 #include "skin/skin_context.h"
 #include "skin/surface.h"
 
@@ -36,6 +38,15 @@ class IPaintHost {
   virtual void CaptureMouse(bool capture) = 0;
 };
 
+// What changed on a control, for whoever tells assistive technology (accessible_win.h).
+enum class ControlChange { kText, kValue, kShown, kEnabled };
+
+class IControlChangeObserver {
+ public:
+  virtual ~IControlChangeObserver() = default;
+  virtual void ControlChanged(CControlUI* control, ControlChange change) = 0;
+};
+
 // The `Window` element's attributes.
 struct WindowSettings {
   SkinSize size;
@@ -49,9 +60,15 @@ struct WindowSettings {
   std::wstring shadowImage;
   int shadowSize = 0;
   SkinRect shadowCorner;
+  // The control whose text names the window to assistive technology; empty: the window's title.
+  std::wstring accessibleTitle;
 };
 
-class CPaintManager {
+// Units: the tree (control rectangles, FindControl by point, the window settings) is in the
+// documents' units, pixels at 96 DPI; what the manager exchanges with its window (client size,
+// invalidation, the paint rectangle and surface, the mouse) is in device pixels at the DPI
+// given by SetDpi. The manager maps between them with its CDpiScale; at 96 DPI they are one.
+class CPaintManager : public IPictureVariants {
  public:
   // `context` (the package, the pictures and the shared fonts) outlives the manager.
   explicit CPaintManager(CSkinContext& context);
@@ -81,6 +98,10 @@ class CPaintManager {
   // (CSkinContext::GetPicture) and held by this manager; nullptr when missing.
   const SkinBitmap* GetImage(const std::wstring& file, bool useMask = false, Colour mask = 0);
 
+  // IPictureVariants: "name@1.5x.png" or "name@2x.png" of the package for a picture of this
+  // manager's "name.png", when its size is the picture's at that scale.
+  const SkinBitmap* Variant(const SkinBitmap& picture, int percent) override;
+
   CControlUI* FindControl(const std::wstring& name) const;
   CControlUI* FindControl(SkinPoint point) const;
 
@@ -109,7 +130,11 @@ class CPaintManager {
   void ProcessDeferredWork();
   bool HasDeferredWork() const { return !m_asyncNotify.empty() || !m_delayedCleanup.empty(); }
 
-  void SetClientSize(SkinSize size);
+  // The window's DPI: the tree is laid out again in device pixels at it.
+  void SetDpi(int dpi);
+  const CDpiScale& Scale() const { return m_scale; }
+  // The client area in device pixels; GetClientSize gives it in document units.
+  void SetClientSize(SkinSize deviceSize);
   SkinSize GetClientSize() const { return m_client; }
   void Invalidate(const SkinRect& rect);
   void NeedUpdate();
@@ -122,9 +147,9 @@ class CPaintManager {
   // hands the cache to its surface).
   CScaledPictureCache& ScaledPictures() { return m_scaled; }
 
-  // Mouse routing (client coordinates). The tree is laid out first if something changed since
-  // the last layout: the mouse finds each control where the next paint shows it, also before
-  // the window's first paint.
+  // Mouse routing (client coordinates, device pixels). The tree is laid out first if something
+  // changed since the last layout: the mouse finds each control where the next paint shows it,
+  // also before the window's first paint.
   void OnMouseMove(SkinPoint point);
   void OnMouseLeave();
   void OnButtonDown(SkinPoint point);
@@ -139,6 +164,16 @@ class CPaintManager {
   // A control going away: forget every reference to it (hot, pushed, focus, timers).
   void ReleaseControl(CControlUI* control);
 
+  // A click made without the mouse (assistive technology's default action): the control's own
+  // handling, then the "click" notification, as a press and release on it would. False when
+  // the control cannot be clicked (not a button, hidden, disabled).
+  bool Click(CControlUI* control);
+
+  // Told of every change of a control's text, value, visibility or state (nullptr: nobody).
+  // The observer outlives the tree or is taken away first.
+  void SetChangeObserver(IControlChangeObserver* observer) { m_observer = observer; }
+  void ControlChanged(CControlUI* control, ControlChange change);
+
  private:
   struct Timer {
     CControlUI* control;
@@ -149,12 +184,21 @@ class CPaintManager {
 
   CSkinContext& m_context;
   IPaintHost* m_host = nullptr;
+  IControlChangeObserver* m_observer = nullptr;
+  CDpiScale m_scale;
+  SkinSize m_deviceClient;
   std::wstring m_name;
   CControlUI* m_root = nullptr;  // owned
   WindowSettings m_window;
   CFontTable m_fonts;
   std::map<std::wstring, std::wstring> m_defaultAttributes;  // key in lower case
   std::map<std::wstring, std::shared_ptr<const SkinBitmap>> m_images;
+  struct ImageSource {
+    std::wstring file;
+    bool useMask;
+    Colour mask;
+  };
+  std::map<const SkinBitmap*, ImageSource> m_imageSources;  // of each picture above
   CScaledPictureCache m_scaled;  // keyed by the pictures above, which outlive its use
   std::vector<Timer> m_timers;
   unsigned m_nextNativeTimer = 0x2000;

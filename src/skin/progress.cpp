@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
+#include "skin/paint_manager.h"
+
 namespace Skin {
 
 bool CProgressUI::SetValue(int value) {
   if (value < m_minValue || value > m_maxValue || value == m_value) return false;
   m_value = value;
   Invalidate();
+  if (m_manager) m_manager->ControlChanged(this, ControlChange::kValue);
   return true;
 }
 

@@ -23,13 +23,14 @@ void RegisterShadowClass() {
 CShadowWindow::~CShadowWindow() { Destroy(); }
 
 void CShadowWindow::Setup(HWND owner, const SkinBitmap* picture, int size,
-                          const SkinRect& corner) {
+                          const SkinRect& corner, const SkinRect& destCorner) {
   Destroy();
   if (!owner || !picture || size <= 0) return;
   m_owner = owner;
   m_picture = picture;
   m_size = size;
   m_corner = corner;
+  m_destCorner = destCorner;
   RegisterShadowClass();
   m_hwnd = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
                           kShadowClass, L"", WS_POPUP, 0, 0, 0, 0, owner, nullptr,
@@ -50,7 +51,7 @@ bool CShadowWindow::Render(CDibBuffer& buffer, int width, int height) {
   CPixelCanvas canvas(buffer.bits(), width, height);
   SkinRect dest{0, 0, width, height};
   SkinRect source{0, 0, m_picture->width, m_picture->height};
-  auto pieces = NineGrid(dest, source, m_corner);
+  auto pieces = NineGrid(dest, source, m_corner, m_destCorner);
   SkinRect windowArea = dest.Inflated(-m_size, -m_size);
   for (const auto& piece : pieces) {
     // The centre lies under the window: leave it transparent.

@@ -67,10 +67,12 @@ LResult CSkinWindow::FilterMessage(unsigned msg, WParam wparam, LParam, bool& ha
 }
 
 LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
-  POINT pt{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-  ::ScreenToClient(m_hwnd, &pt);
-  RECT client;
-  ::GetClientRect(m_hwnd, &client);
+  // Decided in document units, as the document gives the caption.
+  POINT device{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+  ::ScreenToClient(m_hwnd, &device);
+  const SkinPoint pt = m_paintManager->Scale().ToDocument(SkinPoint{device.x, device.y});
+  const SkinSize size = m_paintManager->GetClientSize();
+  const RECT client{0, 0, size.cx, size.cy};
   const SkinRect& cap = m_paintManager->Window().caption;
   if (pt.x >= client.left + cap.left && pt.x < client.right - cap.right && pt.y >= cap.top &&
       pt.y < cap.bottom) {
@@ -81,7 +83,7 @@ LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
 }
 
 void CSkinWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
-  const SkinSize size = m_paintManager->Window().size;
+  const SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
   if (size.cx <= 0 || size.cy <= 0) return;  // no document yet
   // Every size the system may pick is the document's; "maximised" stays where it is.
   info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize = POINT{size.cx, size.cy};
@@ -95,7 +97,7 @@ void CSkinWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
 }
 
 void CSkinWindow::OnSize() {
-  SkinSize round = m_paintManager->Window().roundcorner;
+  SkinSize round = m_paintManager->Scale().ToDevice(m_paintManager->Window().roundcorner);
   if (!::IsIconic(m_hwnd) && (round.cx != 0 || round.cy != 0)) {
     RECT rc;
     ::GetWindowRect(m_hwnd, &rc);
@@ -143,9 +145,11 @@ LRESULT CSkinWindow::OnCreate() {
 
   m_paintManager->AttachDialog(root);
   m_paintManager->AddNotifier(this);
-  SkinSize size = m_paintManager->Window().size;
+  m_accessibility = std::make_unique<CWindowAccessibility>(m_hwnd, *m_paintManager);
+  SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
   if (size.cx > 0 && size.cy > 0) {
-    // No non-client area: the window is as large as the document asks its client to be.
+    // No non-client area: the window is as large as the document asks its client to be, at
+    // the window's DPI.
     ::SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   } else {
@@ -157,7 +161,7 @@ LRESULT CSkinWindow::OnCreate() {
 }
 
 bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-  const SkinSize size = m_paintManager->Window().size;
+  const SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
   if (size.cx <= 0 || size.cy <= 0) return false;  // no document yet
   switch (msg) {
     case WM_SIZING: {
@@ -191,6 +195,7 @@ bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
 LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   LRESULT result = 0;
   if (KeepShape(msg, wparam, lparam, result)) return result;
+  if (m_accessibility && m_accessibility->HandleMessage(msg, wparam, lparam, result)) return result;
   bool handled = true;
   switch (msg) {
     case WM_CREATE: result = OnCreate(); break;

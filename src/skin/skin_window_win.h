@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "skin/accessible_win.h"
 #include "skin/interfaces.h"
 #include "skin/paint_manager.h"
 #include "skin/skin_context.h"
@@ -91,6 +92,9 @@ class CSkinWindow : public CWindowBase,
   std::unique_ptr<CPaintManager> m_paintManager;
 
  private:
+  // Goes before the manager, whose change observer it is.
+  std::unique_ptr<CWindowAccessibility> m_accessibility;
+
   // WM_CREATE: the frameless style, the paint manager and the document; the fatal path when
   // the document cannot be built.
   LRESULT OnCreate();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "skin/dpi_win.h"
 #include "util/handle_win.h"
 
 namespace Skin {
@@ -27,6 +28,7 @@ SkinPoint PointOf(LParam lparam) {
 // system gives every registration of the name the same id.
 CWindowHost::CWindowHost(HWND hwnd, CPaintManager& manager)
     : m_hwnd(hwnd), m_manager(manager), m_deferredMessage(::RegisterWindowMessageW(L"zrSkinDeferredWork")) {
+  m_manager.SetDpi(WindowDpi(m_hwnd));
   RECT rc;
   if (::GetClientRect(m_hwnd, &rc)) {
     m_manager.SetClientSize(SkinSize{rc.right - rc.left, rc.bottom - rc.top});
@@ -86,7 +88,9 @@ void CWindowHost::CaptureMouse(bool capture) {
 SkinSize CWindowHost::MeasureText(const std::wstring& text, int font, unsigned style) {
   zr::CWindowDC dc(m_hwnd);
   if (dc.get() == nullptr) return SkinSize{};
-  return MeasureTextOn(dc.get(), m_manager.Fonts(), m_fonts, text, font, style);
+  const CDpiScale& scale = m_manager.Scale();
+  return scale.ToDocument(
+      MeasureTextOn(dc.get(), m_manager.Fonts(), m_fonts, text, font, style, scale.Dpi()));
 }
 
 void CWindowHost::UpdateTooltip(CControlUI* hot, const MSG& relay) {
@@ -114,7 +118,7 @@ void CWindowHost::UpdateTooltip(CControlUI* hot, const MSG& relay) {
     ti.uId = 1;
     std::wstring text = hot ? hot->GetToolTip() : std::wstring();
     if (hot) {
-      const SkinRect& r = hot->GetPos();
+      const SkinRect r = m_manager.Scale().ToDevice(hot->GetPos());
       ti.rect = RECT{r.left, r.top, r.right, r.bottom};
     }
     ::SendMessageW(m_tooltip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
@@ -134,10 +138,43 @@ void CWindowHost::FollowWithShadow() {
     m_shadow.Follow();
   } else if (window.showShadow && m_stats.paints > 0 && ::IsWindowVisible(m_hwnd)) {
     m_shadowReady = true;
-    m_shadow.Setup(m_hwnd, m_manager.GetImage(window.shadowImage), window.shadowSize,
-                  window.shadowCorner);
+    SetUpShadow();
   }
   m_stats.shadowBytesUploaded = m_shadow.UploadedBytes();
+}
+
+// The shadow picture drawn from the package's rendering that best fits the window's DPI, its
+// size and corners in device pixels.
+void CWindowHost::SetUpShadow() {
+  const WindowSettings& window = m_manager.Window();
+  const CDpiScale& scale = m_manager.Scale();
+  const SkinBitmap* picture = m_manager.GetImage(window.shadowImage);
+  const SkinRect corner = window.shadowCorner;
+  SkinRect pictureCorner = corner;
+  if (picture && !scale.IsIdentity()) {
+    SkinRect whole{0, 0, picture->width, picture->height};
+    int percent = ChooseVariantPercent(whole, scale.ToDevice(whole));
+    if (const SkinBitmap* variant = percent > 100 ? m_manager.Variant(*picture, percent) : nullptr) {
+      auto across = [](int v, int from, int to) { return from > 0 ? (v * to + from / 2) / from : v; };
+      pictureCorner = SkinRect{across(corner.left, picture->width, variant->width),
+                               across(corner.top, picture->height, variant->height),
+                               across(corner.right, picture->width, variant->width),
+                               across(corner.bottom, picture->height, variant->height)};
+      picture = variant;
+    }
+  }
+  const SkinRect destCorner{scale.ToDevice(corner.left), scale.ToDevice(corner.top),
+                            scale.ToDevice(corner.right), scale.ToDevice(corner.bottom)};
+  m_shadow.Setup(m_hwnd, picture, scale.ToDevice(window.shadowSize), pictureCorner, destCorner);
+}
+
+void CWindowHost::OnDpiChanged(int dpi, const RECT& suggested) {
+  m_manager.SetDpi(dpi);
+  // The window's own rules (a kept document size) see the new DPI from here on.
+  ::SetWindowPos(m_hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (m_shadowReady) SetUpShadow();
+  ::InvalidateRect(m_hwnd, nullptr, FALSE);
 }
 
 void CWindowHost::Paint() {
@@ -152,7 +189,7 @@ void CWindowHost::Paint() {
   ++m_stats.paints;
   if (dc && m_buffer.Ensure(rc.right, rc.bottom)) {
     SkinRect paint{ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom};
-    CGdiSurface surface(m_buffer, m_manager.Fonts(), m_fonts);
+    CGdiSurface surface(m_buffer, m_manager.Fonts(), m_fonts, m_manager.Scale().Dpi());
     surface.SetScaleCache(&m_manager.ScaledPictures());
     surface.SetClip(paint);
     surface.FillRect(paint, 0xFFFFFFFF);
@@ -200,6 +237,9 @@ bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT&
     case WM_DESTROY:
       m_shadow.Destroy();
       return false;
+    case kWmDpiChanged:
+      OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return true;
     case WM_TIMER:
       return m_manager.OnHostTimer(static_cast<unsigned>(wparam));
     case WM_MOUSEMOVE: {

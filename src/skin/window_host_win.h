@@ -41,8 +41,9 @@ class CWindowHost : public IPaintHost {
   HWND GetHWND() const { return m_hwnd; }
   CPaintManager& GetManager() const { return m_manager; }
 
-  // Width and height in pixels of `text` as one line with the window's fonts (its own, then
-  // the shared ones), measured on a device context of the window: for use outside a paint.
+  // Width and height in document units of `text` as one line with the window's fonts (its
+  // own, then the shared ones) at its DPI, measured on a device context of the window: for use
+  // outside a paint.
   SkinSize MeasureText(const std::wstring& text, int font, unsigned style);
 
   // What the window has done, for tests and benchmarks: paints (WM_PAINT served), and bytes
@@ -64,6 +65,10 @@ class CWindowHost : public IPaintHost {
   bool LoadTooltipClass();
 
   void FollowWithShadow();
+  void SetUpShadow();
+  // WM_DPICHANGED: lays the tree out at `dpi` in the suggested rectangle; fonts, pictures and
+  // the shadow follow.
+  void OnDpiChanged(int dpi, const RECT& suggested);
   void Paint();
   // Shows the control's tooltip text while the mouse rests on it; hides it otherwise.
   void UpdateTooltip(CControlUI* hot, const MSG& relay);

@@ -62,12 +62,13 @@ LRESULT CWnd_Main::OnClose(UINT, WPARAM, LPARAM, bool& handled) {
 }
 
 LRESULT CWnd_Main::OnNcHitTest(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) {
+  // In document units, like the control tree.
   POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
   ::ScreenToClient(GetHWND(), &point);
-  RECT client{};
-  ::GetClientRect(GetHWND(), &client);
-  switch (DecideMainHitTest(GetPaintManager(), Skin::SkinPoint{point.x, point.y},
-                            Skin::SkinRect{client.left, client.top, client.right, client.bottom})) {
+  const Skin::SkinSize client = GetPaintManager().GetClientSize();
+  switch (DecideMainHitTest(GetPaintManager(),
+                            GetPaintManager().Scale().ToDocument(Skin::SkinPoint{point.x, point.y}),
+                            Skin::SkinRect{0, 0, client.cx, client.cy})) {
     case MainHitTest::kClient:
       return HTCLIENT;
     case MainHitTest::kCaption:

@@ -34,6 +34,10 @@ void CMessageBox::InitWindow() {
   FillMessageBox(GetPaintManager(), m_style, m_texts, [host](const std::wstring& text, int font, unsigned style) {
     return host != nullptr ? host->MeasureText(text, font, style).cx : 0;
   });
+  // Assistive technology tells where the link leads.
+  if (Skin::CControlUI* link = m_style.link ? GetPaintManager().FindControl(L"btn_link") : nullptr) {
+    link->SetAttribute(L"accvalue", ZR_OFFICIAL_SITE_URL);
+  }
 }
 
 std::wstring CMessageBox::GetSkinFile() {

@@ -3,7 +3,8 @@
 #  - a GUI-subsystem PE (PE32 i386 for the 32-bit build) that imports only DLLs every Windows
 #    has, so nothing needs to be installed beside it;
 #  - its application manifest (resource RT_MANIFEST 1): execution level asInvoker, the
-#    supported systems Vista to 11, no DPI awareness;
+#    supported systems Vista to 11, per-monitor DPI awareness (v2, then v1; "true/pm" for the
+#    systems before Windows 10 1607);
 #  - a Release build is at most 1,200,000 bytes, carries no symbols or debug sections, and its
 #    symbols are in zrUpdater.debug beside it, the file its .gnu_debuglink names (with the
 #    right checksum).
@@ -16,7 +17,7 @@ max_release_bytes=1200000
 
 allowed=" kernel32.dll user32.dll gdi32.dll msimg32.dll gdiplus.dll wininet.dll advapi32.dll"
 allowed+=" shell32.dll shlwapi.dll ole32.dll psapi.dll comctl32.dll msvcrt.dll ws2_32.dll"
-allowed+=" crypt32.dll bcrypt.dll "
+allowed+=" crypt32.dll bcrypt.dll oleacc.dll "
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 while read -r dll; do
@@ -107,14 +108,20 @@ for guid, name in expected.items():
         problems.append("Windows %s is not declared supported" % name)
 if set(systems) - set(expected):
     problems.append("unknown supportedOS entries: %s" % sorted(set(systems) - set(expected)))
-dpi = [e.tag for e in root.iter() if e.tag.split("}")[-1] in ("dpiAware", "dpiAwareness")]
-if dpi:
-    problems.append("declares DPI awareness: %s" % dpi)
+settings = "{%s}application/{%s}windowsSettings/" % (asm3, asm3)
+aware = [(e.text or "").strip().lower() for e in
+         root.findall(settings + "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")]
+awareness = [(e.text or "").replace(" ", "").lower() for e in
+             root.findall(settings + "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")]
+if aware != ["true/pm"]:
+    problems.append("dpiAware: %s, expected true/pm" % aware)
+if awareness != ["permonitorv2,permonitor"]:
+    problems.append("dpiAwareness: %s, expected PerMonitorV2, PerMonitor" % awareness)
 for p in problems:
     print("FAIL: manifest: " + p)
 if problems:
     sys.exit(1)
-print("manifest: asInvoker, Windows Vista to 11, DPI unaware (%d bytes)" % size)
+print("manifest: asInvoker, Windows Vista to 11, per-monitor DPI aware (%d bytes)" % size)
 PY
 
 size=$(stat -c %s "$exe")

@@ -4,8 +4,9 @@
 // picture references).
 //
 // The zip comes from the build tree when the build made one ($ZR_BUILD_DIR/src/resources/
-// skin.zip, the Windows builds); otherwise the test runs tools/skin_packer/pack_skin.py
-// itself into a temporary folder of its own.
+// skin.zip, the Windows builds); otherwise the test renders the larger pictures
+// (src/resources/skin/render.sh) and runs tools/skin_packer/pack_skin.py itself, as the build
+// does, into a temporary folder of its own.
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -65,10 +66,34 @@ std::optional<std::string> ReadFile(const std::string& path) {
   return bytes.str();
 }
 
-// Runs the packer into `output`; empty on success, else what went wrong.
+// The pictures' renderings at 150 % and 200 %: the build's (the Windows builds render them),
+// else rendered once into a temporary folder as the build does; empty when neither is there.
+const std::string& VariantsDir() {
+  static const std::string dir = [] {
+    const char* build = std::getenv("ZR_BUILD_DIR");
+    if (build && *build && fs::exists(std::string(build) + "/src/resources/skin_variants")) {
+      return std::string(build) + "/src/resources/skin_variants";
+    }
+    static zr::test::TempDir temp;  // kept while the program runs
+    if (temp.path().empty()) return std::string();
+    const std::string out = (fs::path(temp.path()) / "variants").string();
+    const std::string command = "bash \"" + SkinDir() + "/render.sh\" --variants \"" + out + "\"";
+    return std::system(command.c_str()) == 0 ? out : std::string();
+  }();
+  return dir;
+}
+
+// The file an entry is packed from: the skin folder's, else the build's rendering.
+std::optional<std::string> EntrySource(const std::string& name) {
+  if (std::optional<std::string> source = ReadFile(SkinDir() + "/" + name)) return source;
+  return ReadFile(VariantsDir() + "/" + name);
+}
+
+// Runs the packer into `output`, as the build does; empty on success, else what went wrong.
 std::string RunPacker(const fs::path& output) {
-  const std::string command = "python3 \"" + SourceDir() + "/tools/skin_packer/pack_skin.py\" \"" +
-                              SkinDir() + "\" \"" + output.string() + "\"";
+  std::string command = "python3 \"" + SourceDir() + "/tools/skin_packer/pack_skin.py\" \"" +
+                        SkinDir() + "\" \"" + output.string() + "\"";
+  if (!VariantsDir().empty()) command += " --variants \"" + VariantsDir() + "\"";
   const int status = std::system(command.c_str());
   if (status != 0) return "the packer failed (" + std::to_string(status) + "): " + command;
   if (!fs::exists(output)) return "the packer wrote nothing: " + command;
@@ -144,6 +169,12 @@ const std::map<std::string, int> kEntries = {
     {"Head_btnsys_20x20.png", 0}, {"messagebox_icon_22x22.png", 0},
     {"progress_fore.png", 0},     {"Window_shadow.png", 8},
     {"icon_title_20x20.png", 0},
+    // the renderings for displays above 100 %
+    {"Head_btnsys_20x20@1.5x.png", 0},     {"Head_btnsys_20x20@2x.png", 0},
+    {"messagebox_icon_22x22@1.5x.png", 0}, {"messagebox_icon_22x22@2x.png", 0},
+    {"progress_fore@1.5x.png", 0},         {"progress_fore@2x.png", 0},
+    {"Window_shadow@1.5x.png", 8},         {"Window_shadow@2x.png", 8},
+    {"icon_title_20x20@1.5x.png", 0},      {"icon_title_20x20@2x.png", 0},
 };
 
 // ---------------------------------------------------------------------------------------
@@ -176,35 +207,6 @@ class Picture {
   std::unique_ptr<stbi_uc, Free> m_pixels;
   int m_width = 0, m_height = 0;
 };
-
-// A document unpacks to its source's bytes; a picture, deflated again on the way in, to its
-// source's pixels in at most its source's bytes.
-TEST(SkinPackage, EveryEntryUnpacksToWhatItsSourceFileHolds) {
-  ASSERT_EQ(Package().error, "");
-  for (const auto& [name, method] : kEntries) {
-    SCOPED_TRACE(name);
-    const std::optional<std::string> source = ReadFile(SkinDir() + "/" + name);
-    ASSERT_TRUE(source.has_value());
-    const std::string packed = Package().Entry(name).value_or("");
-    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".png") != 0) {
-      EXPECT_TRUE(*source == packed) << "differs from its source file";
-      continue;
-    }
-    EXPECT_LE(packed.size(), source->size());
-    const Picture was(*source), is(packed);
-    ASSERT_TRUE(was.ok() && is.ok());
-    ASSERT_EQ(is.width(), was.width());
-    ASSERT_EQ(is.height(), was.height());
-    int differing = 0;
-    for (int y = 0; y < was.height(); ++y) {
-      for (int x = 0; x < was.width(); ++x) {
-        const Rgba a = was.At(x, y), b = is.At(x, y);
-        if (a.r != b.r || a.g != b.g || a.b != b.b || a.a != b.a) ++differing;
-      }
-    }
-    EXPECT_EQ(differing, 0) << "pixels differ from its source's";
-  }
-}
 
 // Hue in degrees, 0 to 360.
 double Hue(const Rgba& c) {
@@ -242,6 +244,11 @@ const PictureSpec kPictures[] = {
     {"Head_btnsys_20x20.png", 60, 80},    {"messagebox_icon_22x22.png", 22, 88},
     {"progress_fore.png", 200, 5},        {"Window_shadow.png", 624, 424},
     {"icon_title_20x20.png", 20, 20},
+    {"Head_btnsys_20x20@1.5x.png", 90, 120},    {"Head_btnsys_20x20@2x.png", 120, 160},
+    {"messagebox_icon_22x22@1.5x.png", 33, 132}, {"messagebox_icon_22x22@2x.png", 44, 176},
+    {"progress_fore@1.5x.png", 300, 8},          {"progress_fore@2x.png", 400, 10},
+    {"Window_shadow@1.5x.png", 936, 636},        {"Window_shadow@2x.png", 1248, 848},
+    {"icon_title_20x20@1.5x.png", 30, 30},       {"icon_title_20x20@2x.png", 40, 40},
 };
 
 Picture LoadPicture(const std::string& name) {
@@ -322,6 +329,33 @@ TEST(SkinPackage, HoldsExactlyTheExpectedEntriesEachWithItsMethod) {
   EXPECT_FALSE(zip.Entry("font_zh_CN.xml")) << "the included font document stays absent";
 }
 
+// A document unpacks to its file's bytes; a picture, whose image data the packer deflates
+// again, to its file's pixels.
+TEST(SkinPackage, EveryEntryUnpacksToItsSourceFile) {
+  ASSERT_EQ(Package().error, "");
+  for (const auto& [name, method] : kEntries) {
+    const std::optional<std::string> source = EntrySource(name);
+    ASSERT_TRUE(source.has_value()) << name;
+    const std::optional<std::string> entry = Package().Entry(name);
+    ASSERT_TRUE(entry.has_value()) << name;
+    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".png") != 0) {
+      EXPECT_TRUE(*source == *entry) << name << " differs from its source file";
+      continue;
+    }
+    const Picture file(*source), packed(*entry);
+    ASSERT_TRUE(file.ok() && packed.ok()) << name;
+    ASSERT_EQ(packed.width(), file.width()) << name;
+    ASSERT_EQ(packed.height(), file.height()) << name;
+    int differing = 0;
+    for (int y = 0; y < file.height(); ++y) {
+      for (int x = 0; x < file.width(); ++x) {
+        const Rgba a = file.At(x, y), b = packed.At(x, y);
+        differing += a.r != b.r || a.g != b.g || a.b != b.b || a.a != b.a;
+      }
+    }
+    EXPECT_EQ(differing, 0) << name << ": pixels differ from its source file";
+  }
+}
 
 TEST(SkinPackage, PackingTwiceGivesTheSameBytes) {
   zr::test::TempDir dir;
@@ -732,10 +766,21 @@ TEST(SkinDocuments, PictureReferencesResolveInsideThePackage) {
       }
     }
   }
-  // The code draws these two itself; every other picture is named by a document.
+  // The code draws these two itself; every other picture is named by a document, apart from
+  // the larger renderings, which the engine finds by the picture's name.
   used.insert("install_img_03@2x.png");
   used.insert("messagebox_icon_22x22.png");
-  EXPECT_EQ(used.size(), std::size(kPictures));
+  size_t pictures = 0;
+  for (const PictureSpec& spec : kPictures) {
+    const std::string name = spec.name;
+    const size_t at = name.rfind('@');
+    const bool rendering = at != std::string::npos &&
+                           std::any_of(std::begin(kPictures), std::end(kPictures), [&](const PictureSpec& p) {
+                             return name.substr(0, at) + ".png" == p.name;
+                           });
+    pictures += rendering ? 0 : 1;
+  }
+  EXPECT_EQ(used.size(), pictures);
 }
 
 }  // namespace

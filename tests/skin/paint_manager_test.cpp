@@ -295,4 +295,153 @@ TEST_F(PaintManagerTest, InvalidationReachesTheHost) {
   EXPECT_TRUE(m_host.invalidated.empty());
 }
 
+// The documents' units against device pixels, at 125 % and 150 %: edges round to the nearest
+// pixel, hairlines and 1-unit frames stay one pixel, a device pixel belongs to the unit that
+// holds it, and a device area is covered by the units over it.
+TEST(DpiScale, MapsDocumentUnitsToDevicePixelsAndBack) {
+  const Skin::CDpiScale at96(96), at120(120), at144(144), unset(0);
+  EXPECT_TRUE(unset.IsIdentity());
+  EXPECT_EQ(at96.ToDevice(SkinRect{3, 5, 7, 9}), (SkinRect{3, 5, 7, 9}));
+  const struct {
+    const Skin::CDpiScale& scale;
+    SkinRect document, device;
+  } rects[] = {
+      {at144, {0, 0, 580, 400}, {0, 0, 870, 600}},  {at144, {1, 1, 2, 4}, {2, 2, 3, 6}},
+      {at144, {3, 10, 5, 11}, {5, 15, 8, 16}},      {at120, {0, 0, 380, 168}, {0, 0, 475, 210}},
+      {at120, {-2, 1, 2, 3}, {-3, 1, 3, 4}},        {at144, {36, 16, 544, 20}, {54, 24, 816, 30}},
+  };
+  for (const auto& row : rects) {
+    EXPECT_EQ(row.scale.ToDevice(row.document), row.device) << row.scale.Dpi() << " " << row.document.left;
+  }
+  EXPECT_EQ(at144.LineToDevice(1), 1);
+  EXPECT_EQ(at144.LineToDevice(2), 3);
+  EXPECT_EQ(at120.LineToDevice(0), 0);
+  EXPECT_EQ(at144.ToDocument(SkinPoint{0, 2}).y, 1);
+  EXPECT_EQ(at144.ToDocument(SkinPoint{869, 599}).x, 579);
+  EXPECT_EQ(at144.ToDocument(SkinPoint{-1, 0}).x, -1);
+  EXPECT_EQ(at144.ToDocument(Skin::SkinSize{870, 601}), (Skin::SkinSize{580, 401}));
+  EXPECT_EQ(at144.CoverToDocument(SkinRect{1, 1, 4, 5}), (SkinRect{0, 0, 3, 4}));
+}
+
+TEST(DpiScale, PicturesComeFromTheSmallestRenderingThatIsLargeEnough) {
+  const struct {
+    SkinRect source, device;
+    int percent;
+  } table[] = {
+      {{0, 0, 20, 20}, {0, 0, 20, 20}, 100},  {{0, 0, 20, 20}, {0, 0, 25, 25}, 150},
+      {{0, 0, 20, 20}, {0, 0, 30, 30}, 150},  {{0, 0, 20, 20}, {0, 0, 31, 30}, 200},
+      {{0, 0, 20, 20}, {0, 0, 60, 60}, 200},  {{0, 0, 1160, 580}, {0, 0, 870, 435}, 100},
+      {{0, 0, 0, 5}, {0, 0, 30, 30}, 100},
+  };
+  for (const auto& row : table) {
+    EXPECT_EQ(Skin::ChooseVariantPercent(row.source, row.device), row.percent) << row.device.right;
+  }
+}
+
+class RecordingObserver : public Skin::IControlChangeObserver {
+ public:
+  void ControlChanged(Skin::CControlUI* c, Skin::ControlChange change) override {
+    log.push_back(c->GetName() + L":" + std::to_wstring(static_cast<int>(change)));
+  }
+  std::vector<std::wstring> log;
+};
+
+// At 144 DPI the tree keeps its document rectangles while the window deals in device pixels:
+// the client size, the mouse, invalidation and the surface's calls are all 1.5 times larger,
+// a frame of 1 stays 1 pixel, and text is measured back in document units.
+TEST_F(PaintManagerTest, AtAnotherDpiTheWindowDealsInDevicePixels) {
+  m_pm.SetDpi(144);
+  m_pm.SetClientSize({300, 150});
+  m_pm.Layout();
+  EXPECT_EQ(m_pm.GetClientSize(), (Skin::SkinSize{200, 100}));
+  EXPECT_EQ(m_pm.FindControl(L"ok")->GetPos(), (SkinRect{100, 0, 150, 30}));
+  Click({151, 44}, {224, 1});  // the button's device corners (150..225, 0..45)
+  Click({149, 10}, {149, 10});  // the title's last device column
+  Click({20, 61}, {59, 89});    // the floating button (15..60, 60..90)
+  EXPECT_EQ(m_sink.log, (std::vector<std::wstring>{L"click:ok", L"click:floating"}));
+
+  m_host.invalidated.clear();
+  m_pm.FindControl(L"title")->SetText(L"Wide");
+  ASSERT_EQ(m_host.invalidated.size(), 1u);
+  EXPECT_EQ(m_host.invalidated[0], (SkinRect{-1, -1, 151, 46}));
+
+  auto* floating = m_pm.FindControl(L"floating");
+  floating->ApplyAttributeList(L"bordersize=\"1\" bordercolor=\"#FF000000\" borderround=\"4,4\"");
+  zr::test::RecordingSurface surface;
+  surface.clip = SkinRect{0, 0, 300, 150};
+  m_pm.Paint(surface, SkinRect{0, 0, 300, 150});
+  auto texts = surface.Of(zr::test::DrawCall::kText);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0].rect, (SkinRect{0, 0, 150, 45}));
+  auto borders = surface.Of(zr::test::DrawCall::kBorder);
+  ASSERT_EQ(borders.size(), 1u);
+  EXPECT_EQ(borders[0].rect, (SkinRect{15, 60, 60, 90}));
+  EXPECT_EQ(borders[0].size, 1) << "a hairline stays one device pixel";
+  EXPECT_EQ(borders[0].round, (Skin::SkinSize{6, 6}));
+  Skin::CScaledSurface scaled(surface, m_pm.Scale(), nullptr);
+  EXPECT_EQ(scaled.MeasureText(L"abc", 0, 0), (Skin::SkinSize{14, 11})) << "21 x 16 device pixels";
+}
+
+// Assistive technology's click, and what it is told of changes.
+TEST_F(PaintManagerTest, ClickWithoutTheMouseAndChangeReports) {
+  EXPECT_TRUE(m_pm.Click(m_pm.FindControl(L"ok")));
+  EXPECT_FALSE(m_pm.Click(m_pm.FindControl(L"off"))) << "disabled";
+  EXPECT_FALSE(m_pm.Click(m_pm.FindControl(L"title"))) << "not a button";
+  m_pm.FindControl(L"body")->SetVisible(false);
+  EXPECT_FALSE(m_pm.Click(m_pm.FindControl(L"floating"))) << "inside a hidden container";
+  EXPECT_EQ(m_log, (std::vector<std::wstring>{L"activate:ok", L"notify:click"}));
+
+  RecordingObserver observer;
+  m_pm.SetChangeObserver(&observer);
+  m_pm.FindControl(L"title")->SetText(L"New");
+  m_pm.FindControl(L"title")->SetText(L"New");  // unchanged: not reported
+  m_pm.FindControl(L"off")->SetEnabled(true);
+  m_pm.FindControl(L"body")->SetVisible(true);
+  EXPECT_EQ(observer.log, (std::vector<std::wstring>{L"title:0", L"off:3", L"body:2"}));
+  m_pm.SetChangeObserver(nullptr);
+}
+
+// A picture drawn larger than its pixels comes from the package's rendering at 150 % or 200 %
+// (its source rectangle scaled along), and not from one whose size is not the picture's.
+TEST(DpiPictures, LargerRenderingsReplaceThePictureWhereTheyFit) {
+  zr::test::ZipWriter zip;
+  zip.Add("a.png", zr::test::TinyPng(20, 10), false);
+  zip.Add("a@1.5x.png", zr::test::TinyPng(30, 15), false);
+  zip.Add("a@2x.png", zr::test::TinyPng(40, 20), false);
+  zip.Add("b.png", zr::test::TinyPng(20, 10), false);
+  zip.Add("b@2x.png", zr::test::TinyPng(41, 30), false);  // not b's size at 200 %
+  const std::string bytes = zip.Finish();
+  Skin::CSkinContext skin;
+  ASSERT_TRUE(skin.OpenPackage(bytes.data(), bytes.size()));
+  Skin::CPaintManager pm(skin);
+  zr::test::FakeHost host;
+  pm.Init(&host, L"pictures");
+  Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(
+      "<Window><VerticalLayout>"
+      "<Label width=\"10\" height=\"10\" bkimage=\"file='a.png' source='10,0,20,10'\"/>"
+      "<Label width=\"10\" height=\"10\" bkimage=\"file='b.png'\"/>"
+      "</VerticalLayout></Window>", pm);
+  ASSERT_NE(root, nullptr);
+  pm.AttachDialog(root);
+  const struct {
+    int dpi;
+    int aWidth;       // of the picture drawn for a.png
+    SkinRect source;  // of a.png's right half in it
+    int bWidth;
+  } table[] = {{96, 20, {10, 0, 20, 10}, 20}, {120, 30, {15, 0, 30, 15}, 20},
+               {144, 30, {15, 0, 30, 15}, 20}, {192, 40, {20, 0, 40, 20}, 20}};
+  for (const auto& row : table) {
+    pm.SetDpi(row.dpi);
+    pm.SetClientSize(pm.Scale().ToDevice(Skin::SkinSize{20, 20}));
+    zr::test::RecordingSurface surface;
+    pm.Paint(surface, SkinRect{0, 0, 1000, 1000});
+    auto bitmaps = surface.Of(zr::test::DrawCall::kBitmap);
+    ASSERT_EQ(bitmaps.size(), 2u) << row.dpi;
+    EXPECT_EQ(bitmaps[0].bitmap->width, row.aWidth) << row.dpi;
+    EXPECT_EQ(bitmaps[0].source, row.source) << row.dpi;
+    EXPECT_EQ(bitmaps[0].rect, pm.Scale().ToDevice(SkinRect{0, 0, 10, 10})) << row.dpi;
+    EXPECT_EQ(bitmaps[1].bitmap->width, row.bWidth) << row.dpi;
+  }
+}
+
 }  // namespace

@@ -3,7 +3,9 @@
 # shadow shows): each shipped document built from the viewer's own "ZIPRES" resource, its
 # size, shadow and colours checked on a screenshot (the shadow also after a move); one click gives one "click"
 # notification; a disabled button gives none; the close button closes; a missing document
-# takes the fatal path (box text, title, error icon, exit code 1).
+# takes the fatal path (box text, title, error icon, exit code 1). At 150 % (the prefix's
+# LogPixels 144) the main document's window has its scaled size, drags by its caption and
+# closes by its close button.
 #
 # Controls are clicked where the engine lays them out (skin_viewer --layout, zr_control_centre).
 # What is drawn is waited for, not given a time: a screenshot is taken again until it shows
@@ -271,6 +273,29 @@ grep -q '^box-text 加载资源文件失败：no_such_document.xml$' "$work/box.
   pass "fatal box text" || fail "fatal box: $(cat "$work/box.log" 2>/dev/null)"
 [ "$code" = 1 ] && pass "fatal path exits with 1" || fail "fatal exit code '$code'"
 grep -q '^ready' "$log" 2>/dev/null && fail "a window appeared for a missing document"
+
+# --- at 150 % ----------------------------------------------------------------------------------
+# The same prefix at LogPixels 144: the main document's window is 870 x 600, a drag on its
+# picture inside the caption's scaled height moves it, and its close button, clicked where the
+# engine lays it out at that scale, closes it.
+zr_wineserver -k >/dev/null 2>&1
+zr_wine_logpixels 144
+if open_viewer scaled wnd_main.xml; then
+  [ "$W $H" = "870 600" ] && pass "main window at 150 %: 870 x 600" || fail "main window at 150 %: $W x $H"
+  # The picture at 300,90 of the document: caption (its top 100 units), 135 device pixels down.
+  where() { xdotool getwindowgeometry --shell "$id" | grep -E '^[XY]=' | tr '\n' ' '; }
+  eval "$(where)"
+  x0=$X y0=$Y
+  xdotool mousemove $((x0 + 450)) $((y0 + 135)) mousedown 1 mousemove $((x0 + 480)) $((y0 + 155)) \
+    mousemove $((x0 + 510)) $((y0 + 175)) mouseup 1
+  moved() { [ "$(where)" = "X=$((x0 + 60)) Y=$((y0 + 40)) " ]; }
+  until_true 30 moved && pass "a drag on the caption at 150 % moves the window" ||
+    fail "caption drag at 150 %: from $x0,$y0 to $(where)"
+  zr_click_control "$id" wnd_main.xml closebtn
+  wait_exit "$vpid" 60
+  [ "$rc" = 0 ] && grep -q '^click closebtn$' "$log" &&
+    pass "the close button closes the window at 150 %" || fail "close button at 150 % (exit '$rc')"
+fi
 
 echo "failures: $failures"
 [ $failures = 0 ]

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "skin/accessible_tree.h"
 #include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
 #include "support/skin_fixtures.h"
@@ -160,6 +161,45 @@ TEST_F(BoxFill, DeclineButtonStandsLeftOfConfirmOnlyInTheLinkBox) {
   ASSERT_NE(link, nullptr);
   EXPECT_GT(link->FindControl(L"btn_ok")->GetPos().left,
             link->FindControl(L"btn_no")->GetPos().left);
+}
+
+// What a screen reader hears of a filled box: its caption as the window's name, the message
+// as a text with its value, each button by name with "press" (the close button, a picture,
+// by the document's name), the link with its target, hidden buttons marked so.
+TEST_F(BoxFill, ScreenReadersFindEveryPartOfTheBoxByName) {
+  auto pm = Fill(zr::BoxKind::kLink, {L"Caption", L"Message", L"OK", std::nullopt, L"Site"});
+  ASSERT_NE(pm, nullptr);
+  pm->FindControl(L"btn_link")->SetAttribute(L"accvalue", L"https://example.invalid/");
+  EXPECT_EQ(Skin::AccessibleTitle(*pm, L"MessageBox"), L"Caption");
+  std::map<std::wstring, Skin::AccessibleItem> byName;
+  for (Skin::CControlUI* c : Skin::AccessibleControls(pm->GetRoot())) {
+    Skin::AccessibleItem item = Skin::DescribeAccessible(c);
+    byName[c->GetName()] = item;
+  }
+  const struct {
+    const wchar_t* control;
+    Skin::AccessibleRole role;
+    const wchar_t* name;
+    const wchar_t* value;
+    bool shown;
+  } rows[] = {
+      {L"txt_caption", Skin::AccessibleRole::kText, L"Caption", L"Caption", true},
+      {L"txt_tips", Skin::AccessibleRole::kText, L"Message", L"Message", true},
+      {L"btn_close", Skin::AccessibleRole::kButton, L"\u5173\u95ED", L"", true},  // 关闭
+      {L"btn_ok", Skin::AccessibleRole::kButton, L"OK", L"", true},
+      {L"btn_no", Skin::AccessibleRole::kButton, L"\u53D6\u6D88", L"", false},    // 取消, hidden
+      {L"btn_link", Skin::AccessibleRole::kLink, L"Site", L"https://example.invalid/", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << std::string(row.control, row.control + wcslen(row.control)));
+    ASSERT_EQ(byName.count(row.control), 1u);
+    const Skin::AccessibleItem& item = byName[row.control];
+    EXPECT_EQ(item.role, row.role);
+    EXPECT_EQ(item.name, row.name);
+    EXPECT_EQ(item.value, row.value);
+    EXPECT_EQ(item.shown, row.shown);
+    EXPECT_EQ(item.defaultAction, row.role == Skin::AccessibleRole::kText ? L"" : L"press");
+  }
 }
 
 }  // namespace

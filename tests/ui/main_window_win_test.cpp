@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
 #include <process.h>
 
 #include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,7 +21,9 @@
 #include <utility>
 #include <vector>
 
+#include "build_config.h"
 #include "skin/button.h"
+#include "skin/dpi_win.h"
 #include "skin/label.h"
 #include "skin/modal_windows_win.h"
 #include "skin/progress.h"
@@ -489,6 +495,359 @@ TEST_F(SkinnedWindows, NestedFatalBoxesOutliveTheWindowBeforeItsObjectGoes) {
                                              shown + "update: second",
                                              "box closed without a button", "box closed without a button"};
   EXPECT_EQ(m_owner->records, expected);
+}
+
+// ---------------------------------------------------------------------------------------
+// At the display's scale. The tests below run in every prefix: at 96 DPI in the build's own, and
+// (ctest's ui.dpi144 and ui.dpi192) in copies of it whose LogPixels is 144 or 200 %'s 192,
+// where ZR_TEST_DPI says which DPI the prefix must have.
+
+// The process is DPI aware (as the exe's manifest makes it); the DPI windows are drawn at.
+int AwareDpi() {
+  Skin::DeclareDpiAwareness();
+  return Skin::WindowDpi(nullptr);
+}
+
+int Scaled(int units, int dpi) { return Skin::CDpiScale(dpi).ToDevice(units); }
+
+// The client area's pixels as the window shows them (0x00RRGGBB, rows top down).
+struct Shot {
+  int width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+  std::uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF; }
+};
+
+Shot TakeShot(HWND hwnd) {
+  UpdateWindow(hwnd);
+  RECT rc;
+  GetClientRect(hwnd, &rc);
+  Shot shot;
+  shot.width = rc.right;
+  shot.height = rc.bottom;
+  shot.pixels.resize(static_cast<size_t>(shot.width) * shot.height);
+  HDC window = GetDC(hwnd);
+  HDC memory = CreateCompatibleDC(window);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = shot.width;
+  bi.bmiHeader.biHeight = -shot.height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, window, 0, 0, SRCCOPY);
+  GdiFlush();
+  std::memcpy(shot.pixels.data(), bits, shot.pixels.size() * 4);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(hwnd, window);
+  return shot;
+}
+
+bool Near(std::uint32_t a, std::uint32_t b, int tolerance = 24) {
+  for (int shift : {0, 8, 16}) {
+    if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance) return false;
+  }
+  return true;
+}
+
+// Rows of `rect` (device pixels) holding a pixel darker than the light background: the ink's
+// height of the text drawn there.
+int InkHeight(const Shot& shot, const RECT& rect) {
+  int top = -1, bottom = -1;
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    for (int x = rect.left; x < rect.right; ++x) {
+      std::uint32_t p = shot.At(x, y);
+      if (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 3 * 128) {
+        if (top < 0) top = y;
+        bottom = y;
+        break;
+      }
+    }
+  }
+  return top < 0 ? 0 : bottom - top + 1;
+}
+
+RECT DeviceRect(Skin::CSkinWindow& window, const wchar_t* control) {
+  Skin::CPaintManager& pm = window.GetPaintManager();
+  Skin::SkinRect r = pm.Scale().ToDevice(pm.FindControl(control)->GetPos());
+  return RECT{r.left, r.top, r.right, r.bottom};
+}
+
+void ClickAt(HWND hwnd, POINT p) {
+  PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+  PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+}
+
+POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+// The main window and both boxes at the display's scale: their sizes, the large caption's
+// glyphs at the scaled font size, the progress bar's height, the decline button's 1-pixel
+// frame, clicks at the scaled places of the buttons, the drag area and the close button; a
+// move to a monitor of another scale lays the window out at the suggested rectangle.
+TEST_F(SkinnedWindows, AtTheDisplayScaleWindowsAreDrawnAndAnswerScaled) {
+  const int dpi = AwareDpi();
+  if (const char* expected = std::getenv("ZR_TEST_DPI")) ASSERT_EQ(dpi, std::atoi(expected));
+  zr::CWnd_Main* main = Run({});
+  ASSERT_NE(main, nullptr);
+  HWND hwnd = main->GetHWND();
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE);
+  PumpFor(200);
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  EXPECT_EQ(r.right - r.left, Scaled(580, dpi));
+  EXPECT_EQ(r.bottom - r.top, Scaled(400, dpi));
+  Shot shot = TakeShot(hwnd);
+  ASSERT_EQ(shot.width, Scaled(580, dpi));
+  // "正在更新" in font 13 (24 pixels at 96 DPI): its ink is most of the scaled cell.
+  const int ink = InkHeight(shot, DeviceRect(*main, L"lab_install_tip"));
+  EXPECT_GE(ink, Scaled(24, dpi) * 7 / 10);
+  EXPECT_LE(ink, Scaled(24, dpi) + 2);
+  const RECT bar = DeviceRect(*main, L"pro_pos");
+  EXPECT_EQ(bar.bottom - bar.top, Scaled(4, dpi));
+  EXPECT_TRUE(Near(shot.At(Centre(bar).x, bar.top), 0xF1F2F5)) << std::hex << shot.At(Centre(bar).x, bar.top);
+  EXPECT_TRUE(Near(shot.At(Centre(bar).x, bar.bottom), 0xFFFFFF)) << "the bar ends at its scaled height";
+
+  // The drag area and the buttons, at their scaled places.
+  auto hitAt = [&](int x, int y) {
+    POINT p{Scaled(x, dpi), Scaled(y, dpi)};
+    ClientToScreen(hwnd, &p);
+    return SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
+  };
+  EXPECT_EQ(hitAt(300, 250), HTCAPTION) << "the picture drags";
+  EXPECT_EQ(hitAt(554, 26), HTCLIENT) << "the close button does not";
+  EXPECT_EQ(hitAt(10, 390), HTCLIENT) << "the lower-left strip";
+
+  // Moved to a monitor at another scale: the suggested rectangle, the tree laid out again.
+  const int other = dpi == 192 ? 144 : 192;
+  RECT suggested{r.left, r.top, r.left + Scaled(580, other), r.top + Scaled(400, other)};
+  SendMessageW(hwnd, Skin::kWmDpiChanged, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+  PumpFor(100);
+  RECT moved;
+  GetWindowRect(hwnd, &moved);
+  EXPECT_EQ(moved.right - moved.left, Scaled(580, other));
+  EXPECT_EQ(moved.bottom - moved.top, Scaled(400, other));
+  EXPECT_EQ(main->GetPaintManager().GetClientSize(), (Skin::SkinSize{580, 400}));
+  RECT back{r.left, r.top, r.right, r.bottom};
+  SendMessageW(hwnd, Skin::kWmDpiChanged, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&back));
+  PumpFor(100);
+
+  // Both boxes: 380 x 168 scaled, the decline button framed by one pixel, and a click on the
+  // confirm button's scaled centre answers it.
+  const zr::BoxTexts texts{L"Caption", L"Message", L"Yes", L"No", L"Site"};
+  for (const zr::BoxKind kind : {zr::BoxKind::kQuestion, zr::BoxKind::kLink}) {
+    zr::CMessageBox box(m_skin, zr::StyleOf(kind), texts);
+    ASSERT_NE(box.Create(hwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
+    box.CenterWindow();
+    ShowWindow(box.GetHWND(), SW_SHOWNORMAL);
+    SetWindowPos(box.GetHWND(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    PumpFor(200);
+    RECT b;
+    GetWindowRect(box.GetHWND(), &b);
+    EXPECT_EQ(b.right - b.left, Scaled(380, dpi));
+    EXPECT_EQ(b.bottom - b.top, Scaled(168, dpi));
+    const Shot boxShot = TakeShot(box.GetHWND());
+    const RECT no = DeviceRect(box, L"btn_no");
+    const int middle = (no.top + no.bottom) / 2;
+    EXPECT_TRUE(Near(boxShot.At(no.left, middle), 0xC3C8D5)) << std::hex << boxShot.At(no.left, middle);
+    EXPECT_TRUE(Near(boxShot.At(no.left + 1, middle), 0xFFFFFF, 8))
+        << "a frame of 1 stays one pixel: " << std::hex << boxShot.At(no.left + 1, middle);
+    ClickAt(box.GetHWND(), Centre(DeviceRect(box, L"btn_ok")));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box.GetHWND()); }));
+    EXPECT_EQ(box.GetAnswer(), zr::BoxAnswer::kFirst);
+  }
+
+  ClickAt(hwnd, Centre(DeviceRect(*main, L"closebtn")));
+  EXPECT_TRUE(PumpUntil([&] { return m_owner->window.load() == nullptr; })) << "the close button closes";
+}
+
+// ---------------------------------------------------------------------------------------
+// Screen readers
+
+// oleacc's client object of a window, as a screen reader gets it.
+IAccessible* ClientObject(HWND hwnd) {
+  static const IID kIidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+  IAccessible* object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
+                                        reinterpret_cast<void**>(&object)))) {
+    return nullptr;
+  }
+  return object;
+}
+
+struct AccessibleChild {
+  long id = 0;
+  long role = 0;
+  long state = 0;
+  std::wstring name, value, action;
+};
+
+std::wstring Take(BSTR text) {
+  std::wstring out = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+  SysFreeString(text);
+  return out;
+}
+
+// The object's children through AccessibleChildren, each with what a reader asks of it.
+std::vector<AccessibleChild> Walk(IAccessible* object) {
+  long count = 0;
+  object->get_accChildCount(&count);
+  std::vector<VARIANT> raw(static_cast<size_t>(count));
+  long got = 0;
+  std::vector<AccessibleChild> out;
+  if (count == 0 || FAILED(AccessibleChildren(object, 0, count, raw.data(), &got))) return out;
+  for (long i = 0; i < got; ++i) {
+    if (raw[i].vt != VT_I4) {
+      VariantClear(&raw[i]);
+      continue;
+    }
+    AccessibleChild child;
+    child.id = raw[i].lVal;
+    VARIANT self = raw[i];
+    BSTR text = nullptr;
+    object->get_accName(self, &text);
+    child.name = Take(text);
+    text = nullptr;
+    object->get_accValue(self, &text);
+    child.value = Take(text);
+    text = nullptr;
+    object->get_accDefaultAction(self, &text);
+    child.action = Take(text);
+    VARIANT v;
+    VariantInit(&v);
+    if (SUCCEEDED(object->get_accRole(self, &v)) && v.vt == VT_I4) child.role = v.lVal;
+    VariantInit(&v);
+    if (SUCCEEDED(object->get_accState(self, &v)) && v.vt == VT_I4) child.state = v.lVal;
+    out.push_back(child);
+  }
+  return out;
+}
+
+const AccessibleChild* Find(const std::vector<AccessibleChild>& children, const std::wstring& name,
+                            long role) {
+  for (const AccessibleChild& c : children) {
+    if (c.name == name && c.role == role && !(c.state & STATE_SYSTEM_INVISIBLE)) return &c;
+  }
+  return nullptr;
+}
+
+std::wstring WindowName(IAccessible* object) {
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  object->get_accName(self, &name);
+  return Take(name);
+}
+
+// The win events of this process's windows, as a screen reader's hook receives them.
+struct WinEvent {
+  DWORD event;
+  HWND hwnd;
+  LONG object, child;
+};
+std::vector<WinEvent> g_winEvents;
+
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+  g_winEvents.push_back({event, hwnd, object, child});
+}
+
+bool SawWinEvent(DWORD event, HWND hwnd, LONG object, LONG child) {
+  for (const WinEvent& e : g_winEvents) {
+    if (e.event == event && e.hwnd == hwnd && e.object == object && e.child == child) return true;
+  }
+  return false;
+}
+
+// Each window's accessible tree as a screen reader walks it: the title, the status text with
+// its value, the progress bar's value, every button by name with "press" and the link with its
+// target; a button pressed through its default action answers the box as a click would. The
+// bar's and the status line's changes are announced, and so is a box when it opens.
+TEST_F(SkinnedWindows, ScreenReadersWalkEachWindowsTree) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  zr::CWnd_Main* main = Run({{Kind::kProgress, 40}, Text(Kind::kStatusText, L"3/10 a.dll")});
+  ASSERT_NE(main, nullptr);
+  IAccessible* object = ClientObject(main->GetHWND());
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(WindowName(object), L"Zoria投屏助手更新程序");
+  auto children = Walk(object);
+  const AccessibleChild* status = Find(children, L"3/10 a.dll", ROLE_SYSTEM_STATICTEXT);
+  ASSERT_NE(status, nullptr);
+  EXPECT_EQ(status->value, L"3/10 a.dll");
+  EXPECT_NE(Find(children, L"updateproduct_name", ROLE_SYSTEM_STATICTEXT), nullptr) << "the title line";
+  const AccessibleChild* bar = Find(children, L"更新进度", ROLE_SYSTEM_PROGRESSBAR);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->value, L"40%");
+  for (const wchar_t* name : {L"关闭", L"最小化"}) {
+    const AccessibleChild* button = Find(children, name, ROLE_SYSTEM_PUSHBUTTON);
+    ASSERT_NE(button, nullptr) << "a picture button without its name";
+    EXPECT_EQ(button->action, L"press");
+  }
+  EXPECT_EQ(Find(children, L"立即体验", ROLE_SYSTEM_PUSHBUTTON), nullptr) << "on the hidden page";
+  object->Release();
+
+  g_winEvents.clear();
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, OnWinEvent, GetCurrentProcessId(), 0,
+                                       WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  m_owner->run->events.Report({Kind::kProgress, 70});
+  m_owner->run->events.Report(Text(Kind::kStatusText, L"4/10 b.dll"));
+  const HWND hwnd = main->GetHWND();
+  EXPECT_TRUE(PumpUntil([&] {
+    return SawWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, bar->id) &&
+           SawWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, status->id);
+  })) << "the bar's and the status line's changes announced";
+
+  struct BoxCase {
+    const char* name;
+    zr::BoxKind kind;
+    const wchar_t* press;
+    zr::BoxAnswer answer;
+  };
+  const zr::BoxTexts texts{L"Caption", L"Message", L"Yes", L"No", L"Site"};
+  for (const BoxCase& c : {BoxCase{"plain box, the second button", zr::BoxKind::kQuestion, L"No", zr::BoxAnswer::kSecond},
+                           BoxCase{"link box, the first button", zr::BoxKind::kLink, L"Yes", zr::BoxAnswer::kFirst}}) {
+    SCOPED_TRACE(c.name);
+    zr::CMessageBox box(m_skin, zr::StyleOf(c.kind), texts);
+    ASSERT_NE(box.Create(main->GetHWND(), L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
+    ShowWindow(box.GetHWND(), SW_SHOWNORMAL);
+    EXPECT_TRUE(PumpUntil([&] { return SawWinEvent(EVENT_SYSTEM_DIALOGSTART, box.GetHWND(), OBJID_WINDOW, CHILDID_SELF); }))
+        << "the box's opening announced";
+    IAccessible* boxObject = ClientObject(box.GetHWND());
+    ASSERT_NE(boxObject, nullptr);
+    EXPECT_EQ(WindowName(boxObject), L"Caption");
+    auto items = Walk(boxObject);
+    const AccessibleChild* message = Find(items, L"Message", ROLE_SYSTEM_STATICTEXT);
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->value, L"Message");
+    EXPECT_NE(Find(items, L"关闭", ROLE_SYSTEM_PUSHBUTTON), nullptr);
+    EXPECT_NE(Find(items, L"Yes", ROLE_SYSTEM_PUSHBUTTON), nullptr);
+    if (c.kind == zr::BoxKind::kLink) {
+      const AccessibleChild* link = Find(items, L"Site", ROLE_SYSTEM_LINK);
+      ASSERT_NE(link, nullptr);
+      EXPECT_EQ(link->value, ZR_OFFICIAL_SITE_URL);
+    }
+    const AccessibleChild* press = Find(items, c.press, ROLE_SYSTEM_PUSHBUTTON);
+    ASSERT_NE(press, nullptr);
+    VARIANT id;
+    id.vt = VT_I4;
+    id.lVal = press->id;
+    EXPECT_EQ(boxObject->accDoDefaultAction(id), S_OK);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box.GetHWND()); }));
+    EXPECT_EQ(box.GetAnswer(), c.answer);
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR gone = nullptr;
+    EXPECT_EQ(boxObject->get_accName(self, &gone), CO_E_OBJNOTCONNECTED) << "a closed box's object";
+    boxObject->Release();
+  }
+  UnhookWinEvent(hook);
+  CoUninitialize();
 }
 
 }  // namespace

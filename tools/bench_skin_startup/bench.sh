@@ -16,7 +16,9 @@
 # - sizes of the i686 Release executables, when a win32 build folder is given.
 # Both programs run under Wine, RUNS times each (default 10) alternating, in a Wine prefix and
 # on an Xvfb of this benchmark's own: a Wine server left behind by another program (a console
-# benchmark starts one without a display) cannot take its windows.
+# benchmark starts one without a display) cannot take its windows. The whole set is measured
+# twice: at 100 % and on a display at 150 % (a prefix of its own whose LogPixels is 144),
+# where both windows are 870 x 600 and the skinned one is drawn at that scale.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/../../scripts/wine-env.sh"
@@ -30,16 +32,17 @@ for exe in "$viewer" "$plain"; do
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zr-bench-skin.XXXXXX")
-zr_wine_init "$build/wineprefix-bench"
 unset DISPLAY
 zr_display_up
+prefixes=()
 cleanup() {
-  zr_wineserver -k >/dev/null 2>&1  # this benchmark's own prefix: nothing else runs in it
+  for p in "${prefixes[@]}"; do  # this benchmark's own prefixes: nothing else runs in them
+    WINEPREFIX=$p "$ZR_WINESERVER_BIN" -k >/dev/null 2>&1
+  done
   zr_display_down
   rm -rf "$work"
 }
 trap cleanup EXIT
-zr_wineserver -p >/dev/null 2>&1  # keep the server up between runs, as in a desktop session
 
 # What the updater's window shows at its first frame (its InitWindow sets these).
 export LANG=C.UTF-8  # the Chinese arguments reach Wine intact
@@ -47,8 +50,14 @@ shown=(--set 'lab_captionTitle=更新Zoria投屏助手' --set 'lab_install_name=
        --show lab_install_tip --show lab_install_name)
 skinned() { timeout 60 "$ZR_WINE_BIN" "$viewer" --bench --log "$(zr_winpath "$1")" "${shown[@]}" wnd_main.xml; }
 plain_run() { timeout 60 "$ZR_WINE_BIN" "$plain" --log "$(zr_winpath "$1")"; }
-export WINEPREFIX="$ZR_WINEPREFIX"
 
+# measure SCALE: the runs and their figures in the prefix ZR_WINEPREFIX names.
+measure() {
+local scale=$1
+export WINEPREFIX="$ZR_WINEPREFIX"
+prefixes+=("$ZR_WINEPREFIX")
+rm -f "$work"/*.log
+zr_wineserver -p >/dev/null 2>&1  # keep the server up between runs, as in a desktop session
 # Warm-up runs (first start of the prefix and the font cache), not counted.
 skinned "$work/warm.log" >/dev/null 2>&1
 plain_run "$work/warm.log" >/dev/null 2>&1
@@ -57,10 +66,13 @@ for i in $(seq 1 "$runs"); do
   plain_run "$work/plain.log" >/dev/null 2>&1
 done
 if ! grep -q '^frame-ms ' "$work/skin.log" 2>/dev/null || ! grep -q '^frame-ms ' "$work/plain.log" 2>/dev/null; then
-  echo "FAIL: no frame was logged (skin: $(grep -c '^frame-ms' "$work/skin.log" 2>/dev/null || echo 0)," \
+  echo "FAIL: no frame was logged at $scale (skin: $(grep -c '^frame-ms' "$work/skin.log" 2>/dev/null || echo 0)," \
        "plain: $(grep -c '^frame-ms' "$work/plain.log" 2>/dev/null || echo 0) of $runs runs)"
   exit 1
 fi
+report "$scale"
+zr_wineserver -k >/dev/null 2>&1
+}
 
 # median FILE KEY: the median of the KEY lines' first values
 median() {
@@ -78,6 +90,8 @@ stats() {
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2fx", a / b; else print "n/a" }'; }
 
+report() {
+echo "######## display at $1 ########"
 skin_ms=$(median "$work/skin.log" frame-ms); plain_ms=$(median "$work/plain.log" frame-ms)
 # A viewer older than the settled figure ("shown-peak-kb") gave its peak at the first frame.
 peak_key=shown-peak-kb
@@ -99,6 +113,13 @@ echo "== later frames of the updater's window (median of the runs) =="
 echo "paints per relayout            : $(median "$work/skin.log" paints-per-relayout)"
 echo "whole repaint                  : $(median "$work/skin.log" repaint-ms) ms"
 echo "shadow bytes per drag step     : $(median "$work/skin.log" drag-step-bytes)"
+}
+
+zr_wine_init "$build/wineprefix-bench"
+measure "100 %"
+zr_wine_fresh "$build/wineprefix-bench-150"
+zr_wine_logpixels 144
+measure "150 % (LogPixels 144)"
 if [ -n "$win32" ]; then
   echo "== i686 Release executables (bytes) =="
   for exe in "$win32/src/zrUpdater.exe" "$win32/tools/skin_viewer/skin_viewer.exe"; do

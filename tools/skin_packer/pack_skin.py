@@ -9,7 +9,11 @@ fewer bytes than the renderer wrote. Every entry gets the same fixed timestamp a
 attributes, and the entries are written in a fixed order, so the same inputs always give the
 same bytes.
 
-Usage: pack_skin.py SKIN_DIR OUTPUT_ZIP
+The larger renderings of the pictures (NAME@1.5x.png, NAME@2x.png, which the build renders
+from the SVG sources into a folder of its own) follow the entries, in name order, each
+compressed like its picture.
+
+Usage: pack_skin.py SKIN_DIR OUTPUT_ZIP [--variants DIR]
        pack_skin.py --list      (the entry names, one a line: the build's input list)
 """
 
@@ -38,6 +42,20 @@ ENTRIES = (
 
 # 1 January 2020, 00:00: any fixed date the zip format can hold (1980 or later).
 FIXED_TIME = (2020, 1, 1, 0, 0, 0)
+
+
+def variant_entries(variants_dir):
+    """(path, entry name, method) of each rendering in VARIANTS_DIR, in name order."""
+    if variants_dir is None:
+        return []
+    methods = dict(ENTRIES)
+    found = []
+    for name in sorted(os.listdir(variants_dir)):
+        stem, at, scale = name.rpartition("@")
+        if not at or scale not in ("1.5x.png", "2x.png") or stem + ".png" not in methods:
+            continue
+        found.append((os.path.join(variants_dir, name), name, methods[stem + ".png"]))
+    return found
 
 
 def _chunk(kind, body):
@@ -73,14 +91,16 @@ def recompress_png(data):
     return result if len(result) < len(data) else data
 
 
-def pack(skin_dir, output):
+def pack(skin_dir, output, variants_dir=None):
     """Writes the package to OUTPUT through a temporary file, so that a failed run never
     leaves a half-written zip that looks up to date to the build."""
     temporary = output + ".tmp"
+    entries = [(os.path.join(skin_dir, name), name, method) for name, method in ENTRIES]
+    entries += variant_entries(variants_dir)
     try:
         with zipfile.ZipFile(temporary, "w") as archive:
-            for name, method in ENTRIES:
-                with open(os.path.join(skin_dir, name), "rb") as source:
+            for path, name, method in entries:
+                with open(path, "rb") as source:
                     data = source.read()
                 if name.endswith(".png"):
                     data = recompress_png(data)
@@ -100,6 +120,7 @@ def main(argv):
     parser = argparse.ArgumentParser(description="Packs the skin package zip.")
     parser.add_argument("skin_dir", nargs="?", help="folder holding the documents and the pictures")
     parser.add_argument("output", nargs="?", help="zip file to write")
+    parser.add_argument("--variants", help="folder holding the larger renderings")
     parser.add_argument("--list", action="store_true",
                         help="print the entry names, one a line, and write nothing")
     args = parser.parse_args(argv)
@@ -110,7 +131,7 @@ def main(argv):
     if args.skin_dir is None or args.output is None:
         parser.error("SKIN_DIR and OUTPUT_ZIP are required")
     try:
-        pack(args.skin_dir, args.output)
+        pack(args.skin_dir, args.output, args.variants)
     except OSError as error:
         print("pack_skin.py: %s" % error, file=sys.stderr)
         return 1

@@ -1,4 +1,5 @@
-// plain_window --log PATH: a minimal Win32 program that opens a plain 580 x 400 window,
+// plain_window --log PATH: a minimal Win32 program that opens a plain 580 x 400 window (at
+// 96 DPI; as large as the updater's at the display's scale, whose DPI it is aware of),
 // paints it once with a solid colour and closes; it logs "frame-ms N" (process start to the
 // first painted frame) and, once the window has settled (no message left), "peak-kb N" (peak
 // working set), as skin_viewer --bench does, for the start-up benchmark's baseline.
@@ -96,8 +97,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wc.hInstance = instance;
   wc.lpszClassName = L"zrPlainWindow";
   RegisterClassExW(&wc);
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"plain_window", WS_POPUP, 100, 100, 580, 400,
-                              nullptr, nullptr, instance, nullptr);
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"plain_window", WS_POPUP, 100, 100,
+                              MulDiv(580, dpi, 96), MulDiv(400, dpi, 96), nullptr, nullptr,
+                              instance, nullptr);
   ShowWindow(hwnd, SW_SHOWNORMAL);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -22,7 +22,7 @@
 // window that is never shown, with the edits above, lays it out at the document's size as the
 // engine lays out the updater's windows, logs "size WIDTH HEIGHT" and then, in the
 // document's order, "NAME X Y WIDTH HEIGHT" for each named control that is shown (window
-// pixels) and "NAME hidden" for one that is not (hidden itself or in a hidden container),
+// pixels, at the display's scale) and "NAME hidden" for one that is not (hidden itself or in a hidden container),
 // and ends. The tests find where to click a control by its name this way.
 //
 // skin_viewer --read-box TITLE --log PATH: waits up to 20 s for a message box titled TITLE
@@ -182,7 +182,7 @@ class CViewerWindow : public Skin::CSkinWindow {
       bool shown = true;
       for (Skin::CControlUI* up = c; up != nullptr; up = up->GetParent()) shown = shown && up->IsVisible();
       const std::string name = zr::WideToUtf8(c->GetName());
-      const Skin::SkinRect& r = c->GetPos();
+      const Skin::SkinRect r = m_paintManager->Scale().ToDevice(c->GetPos());
       if (shown) {
         AppendLog(m_options.log, name + " " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
                                      std::to_string(r.Width()) + " " + std::to_string(r.Height()));

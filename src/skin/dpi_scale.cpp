@@ -1,0 +1,56 @@
+#include "skin/dpi_scale.h"
+
+namespace Skin {
+namespace {
+
+// a / b rounded down, for any sign of a (b > 0).
+long long FloorDiv(long long a, long long b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+}  // namespace
+
+int CDpiScale::ToDevice(int units) const {
+  if (IsIdentity()) return units;
+  long long scaled = static_cast<long long>(units) * m_dpi;
+  // Nearest, halves away from zero: symmetric, so a mirrored layout stays mirrored.
+  long long half = kDocumentDpi / 2;
+  return static_cast<int>(scaled >= 0 ? (scaled + half) / kDocumentDpi
+                                      : -((-scaled + half) / kDocumentDpi));
+}
+
+SkinRect CDpiScale::ToDevice(const SkinRect& rect) const {
+  if (IsIdentity()) return rect;
+  SkinRect r{ToDevice(rect.left), ToDevice(rect.top), ToDevice(rect.right), ToDevice(rect.bottom)};
+  if (rect.Width() == 1) r.right = r.left + 1;
+  if (rect.Height() == 1) r.bottom = r.top + 1;
+  return r;
+}
+
+int CDpiScale::LineToDevice(int units) const {
+  if (units <= 1) return units;
+  int device = ToDevice(units);
+  return device < 1 ? 1 : device;
+}
+
+SkinPoint CDpiScale::ToDocument(SkinPoint device) const {
+  if (IsIdentity()) return device;
+  return SkinPoint{static_cast<int>(FloorDiv(static_cast<long long>(device.x) * kDocumentDpi, m_dpi)),
+                   static_cast<int>(FloorDiv(static_cast<long long>(device.y) * kDocumentDpi, m_dpi))};
+}
+
+int CDpiScale::LengthToDocument(int device) const {
+  if (IsIdentity()) return device;
+  return static_cast<int>(-FloorDiv(-static_cast<long long>(device) * kDocumentDpi, m_dpi));
+}
+
+SkinRect CDpiScale::CoverToDocument(const SkinRect& device) const {
+  if (IsIdentity()) return device;
+  auto down = [this](int v) {
+    return static_cast<int>(FloorDiv(static_cast<long long>(v) * kDocumentDpi, m_dpi));
+  };
+  auto up = [this](int v) {
+    return static_cast<int>(-FloorDiv(-static_cast<long long>(v) * kDocumentDpi, m_dpi));
+  };
+  return SkinRect{down(device.left), down(device.top), up(device.right), up(device.bottom)};
+}
+
+}  // namespace Skin
