@@ -12,14 +12,13 @@ CInstallationLock::CInstallationLock(const std::wstring& directory)
 // a sharing violation, in this process and in any other, until the handle is closed.
 CInstallationLock::Attempt CInstallationLock::TryTake() {
   if (m_path.empty()) return Attempt::kRefused;
-  m_file.Reset(CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  m_file.Reset(CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr));
   if (m_file) return Attempt::kTaken;
   const DWORD error = GetLastError();
   if (error != ERROR_ACCESS_DENIED && error != ERROR_WRITE_PROTECT) return Attempt::kRefused;
   // Not ours to write: an existing lock file is held for reading, just as exclusively.
-  m_file.Reset(CreateFileW(m_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr));
+  m_file.Reset(CreateFileW(m_path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (m_file) return Attempt::kTaken;
   return GetLastError() == ERROR_FILE_NOT_FOUND ? Attempt::kNoRights : Attempt::kRefused;
 }

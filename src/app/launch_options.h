@@ -8,9 +8,9 @@
 namespace zr {
 
 struct LaunchOptions {
-  std::string version;  // "/version" value in UTF-8: the product's current version
-  bool develop = false; // "/develop": read by nothing
-  std::wstring config;  // "/config" value: full path of the update manifest
+  std::string version;   // "/version" value in UTF-8: the product's current version
+  bool develop = false;  // "/develop": read by nothing
+  std::wstring config;   // "/config" value: full path of the update manifest
 };
 
 // Reads the arguments after argument 0. Options match whole and case-sensitively; an option

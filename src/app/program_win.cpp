@@ -63,8 +63,8 @@ bool CProgram::Run() {
   auto* window = new (std::nothrow) CWnd_Main(m_skin, *this, m_texts);
   if (window == nullptr) return true;
   const WindowRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  if (window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top,
-                     rect.right - rect.left, rect.bottom - rect.top) != nullptr) {
+  if (window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top, rect.right - rect.left,
+                     rect.bottom - rect.top) != nullptr) {
     window->CenterWindow();
     ShowWindow(window->GetHWND(), SW_SHOW);
     Skin::MessageLoop();
@@ -86,7 +86,8 @@ void CProgram::RecordStart(bool askedEarlier) {
 }
 
 void CProgram::TellInstallationBusy() {
-  ShowBox(m_skin, nullptr, BoxKind::kWarning, {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok")},
+  ShowBox(m_skin, nullptr, BoxKind::kWarning,
+          {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok")},
           [this](const std::string& line) { m_record.Append(line); });
 }
 
@@ -133,8 +134,7 @@ unsigned CProgram::Work() {
     // from waiting for good.
     try {
       m_run->events.Report({UpdateEvent::Kind::kFinished});
-    } catch (...) {
-    }
+    } catch (...) {}
     return static_cast<unsigned>(ReportCode(UpdateOutcome::kMoveFailed));
   }
 }

@@ -8,9 +8,7 @@
 
 namespace zr {
 
-uint32_t CWin32Platform::FindProcessByPath(const std::wstring& exePath) {
-  return zr::FindProcessByPath(exePath);
-}
+uint32_t CWin32Platform::FindProcessByPath(const std::wstring& exePath) { return zr::FindProcessByPath(exePath); }
 
 void CWin32Platform::TerminateProcessById(uint32_t processId, uint32_t exitCode) {
   zr::TerminateProcessById(processId, exitCode);
@@ -19,8 +17,8 @@ void CWin32Platform::TerminateProcessById(uint32_t processId, uint32_t exitCode)
 bool CWin32Platform::PostQuitToProductWindow() { return zr::PostQuitToProductWindow(); }
 
 BoxAnswer CWin32Platform::ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
-                                const std::wstring& message, const std::wstring& firstButton,
-                                const std::wstring* secondButton) {
+                                      const std::wstring& message, const std::wstring& firstButton,
+                                      const std::wstring* secondButton) {
   // An ending process asks nobody: its window is gone or going.
   if (ProcessEnding()) return BoxAnswer::kClosed;
   BoxTexts texts{title, message, firstButton, std::nullopt, linkText};
@@ -30,10 +28,10 @@ BoxAnswer CWin32Platform::ShowLinkBox(const std::wstring& title, const std::wstr
 }
 
 BoxAnswer CWin32Platform::ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
-                                    const std::wstring& confirmButton, const std::wstring& cancelButton) {
+                                          const std::wstring& confirmButton, const std::wstring& cancelButton) {
   if (ProcessEnding()) return BoxAnswer::kClosed;
-  return ShowBox(m_parts.skin, m_parts.owner.load(), BoxKind::kQuestion, {caption, message, confirmButton, cancelButton},
-                 [this](const std::string& line) { Record(line); });
+  return ShowBox(m_parts.skin, m_parts.owner.load(), BoxKind::kQuestion,
+                 {caption, message, confirmButton, cancelButton}, [this](const std::string& line) { Record(line); });
 }
 
 void CWin32Platform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }

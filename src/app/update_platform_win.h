@@ -18,12 +18,12 @@ namespace zr {
 
 // What the program hands the platform; each lives as long as the program.
 struct Win32PlatformParts {
-  IUpdateEvents& events;           // the run's queue, which the main window takes them from
+  IUpdateEvents& events;  // the run's queue, which the main window takes them from
   const ITexts& texts;
-  Skin::CSkinContext& skin;        // the boxes'
-  CWin32MovingGate& gate;     
-  CRunRecordFile& record;          // "zrUpdater.log" (run_record_win.h)
-  const std::atomic<HWND>& owner;  // the main window while it exists: the boxes' owner
+  Skin::CSkinContext& skin;  // the boxes'
+  CWin32MovingGate& gate;
+  CRunRecordFile& record;             // "zrUpdater.log" (run_record_win.h)
+  const std::atomic<HWND>& owner;     // the main window while it exists: the boxes' owner
   const std::string& productVersion;  // "/version", for the usage report
 };
 
@@ -37,11 +37,10 @@ class CWin32Platform : public IUpdatePlatform {
   uint32_t FindProcessByPath(const std::wstring& exePath) override;
   void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
   bool PostQuitToProductWindow() override;
-  BoxAnswer ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
-                  const std::wstring& message, const std::wstring& firstButton,
-                  const std::wstring* secondButton) override;
-  BoxAnswer ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
-                      const std::wstring& confirmButton, const std::wstring& cancelButton) override;
+  BoxAnswer ShowLinkBox(const std::wstring& title, const std::wstring& linkText, const std::wstring& message,
+                        const std::wstring& firstButton, const std::wstring* secondButton) override;
+  BoxAnswer ShowQuestionBox(const std::wstring& caption, const std::wstring& message, const std::wstring& confirmButton,
+                            const std::wstring& cancelButton) override;
   void Sleep(uint32_t milliseconds) override;
   bool EnterMovingSection() override { return m_parts.gate.EnterOnThisThread(); }
   void LeaveMovingSection() override { m_parts.gate.Leave(); }

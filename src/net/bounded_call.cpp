@@ -34,8 +34,7 @@ void RunJob(const std::shared_ptr<SharedRun>& run) {
 
 }  // namespace
 
-BoundedRunResult RunWithDeadline(const std::shared_ptr<IBoundedJob>& job,
-                                 std::chrono::milliseconds deadline,
+BoundedRunResult RunWithDeadline(const std::shared_ptr<IBoundedJob>& job, std::chrono::milliseconds deadline,
                                  std::chrono::milliseconds grace) {
   std::shared_ptr<SharedRun> run;
   try {

@@ -33,8 +33,7 @@ enum class BoundedRunResult {
 // Starts job->Run() on a new thread and waits up to `deadline` for it; then calls Cancel() and
 // waits up to `grace` more. Returns at the latest after deadline + grace (plus what Cancel()
 // takes); whatever it returns, the job's thread may still hold the job afterwards.
-BoundedRunResult RunWithDeadline(const std::shared_ptr<IBoundedJob>& job,
-                                 std::chrono::milliseconds deadline,
+BoundedRunResult RunWithDeadline(const std::shared_ptr<IBoundedJob>& job, std::chrono::milliseconds deadline,
                                  std::chrono::milliseconds grace);
 
 }  // namespace zr

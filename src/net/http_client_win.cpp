@@ -24,16 +24,15 @@ constexpr DWORD kAddOrReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 // The report goes to the built-in endpoint and nowhere else: an answer that sends it on (3xx)
 // is not followed, and counts as not delivered. No cookie is sent or kept, WinINet shows no
 // dialog of its own, and the answer is not cached.
-constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT |
-                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
 
 // The shipped 32-bit updater hands WinINet the 60-byte URL components record.
 static_assert(sizeof(void*) != 4 || sizeof(URL_COMPONENTSW) == 60, "URL_COMPONENTSW layout");
 
 // Header lines added to every report request, in this order.
 constexpr const wchar_t* kReportHeaders[] = {
-    L"Accept-Language: zh-cn",
-    L"Content-Type:application/text;charset=UTF-8",
+    L"Accept-Language: zh-cn", L"Content-Type:application/text;charset=UTF-8",
     L"Expect:",  // an empty value removes the header
 };
 
@@ -43,8 +42,7 @@ constexpr const wchar_t* kReportHeaders[] = {
 // of the two takes it out of its slot first.
 class CReportPost : public IBoundedJob {
  public:
-  CReportPost(ReportTarget target, std::string body)
-      : m_target(std::move(target)), m_body(std::move(body)) {}
+  CReportPost(ReportTarget target, std::string body) : m_target(std::move(target)), m_body(std::move(body)) {}
 
   void Run() override {
     const bool sent = Send();
@@ -129,22 +127,21 @@ class CReportPost : public IBoundedJob {
     m_sending.error = GetLastError();
     const bool late = startedAt != 0 && GetTickCount64() - startedAt >= kReportTimeoutMs;
     m_sending.outcome = m_sending.error == ERROR_INTERNET_TIMEOUT || late ? ReportDelivery::Outcome::kTimedOut
-                                                                         : ReportDelivery::Outcome::kFailed;
+                                                                          : ReportDelivery::Outcome::kFailed;
     return false;
   }
 
   // The exchange up to the status line. The handles are used through local copies: one that
   // Cancel() has closed makes the call fail, nothing more.
   bool Send() {
-    HINTERNET session =
-        InternetOpenW(kReportAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET session = InternetOpenW(kReportAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!Publish(&Handles::session, session)) return Failed();
-    HINTERNET connection = InternetConnectW(session, m_target.host.c_str(), m_target.port,
-                                            nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    HINTERNET connection =
+        InternetConnectW(session, m_target.host.c_str(), m_target.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!Publish(&Handles::connection, connection)) return Failed();
     const DWORD flags = kRequestFlags | (m_target.secure ? INTERNET_FLAG_SECURE : 0);
-    HINTERNET request = HttpOpenRequestW(connection, L"POST", m_target.target.c_str(), nullptr,
-                                         nullptr, nullptr, flags, 0);
+    HINTERNET request =
+        HttpOpenRequestW(connection, L"POST", m_target.target.c_str(), nullptr, nullptr, nullptr, flags, 0);
     if (!Publish(&Handles::request, request)) return Failed();
 
     for (const wchar_t* line : kReportHeaders) {
@@ -158,8 +155,7 @@ class CReportPost : public IBoundedJob {
     InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
 
     const ULONGLONG sendingAt = GetTickCount64();
-    if (!HttpSendRequestW(request, nullptr, 0, const_cast<char*>(m_body.data()),
-                          static_cast<DWORD>(m_body.size()))) {
+    if (!HttpSendRequestW(request, nullptr, 0, const_cast<char*>(m_body.data()), static_cast<DWORD>(m_body.size()))) {
       return Failed(sendingAt);
     }
     DWORD status = 0;
@@ -198,9 +194,8 @@ int32_t Post(const std::wstring& url, const std::string& body, ReportDelivery& d
     return -1;
   }
   auto post = std::make_shared<CReportPost>(std::move(target), AnsiToUtf8(body.c_str()));
-  const BoundedRunResult run =
-      RunWithDeadline(post, std::chrono::milliseconds(kReportDeadlineMs),
-                      std::chrono::milliseconds(kReportCancelGraceMs));
+  const BoundedRunResult run = RunWithDeadline(post, std::chrono::milliseconds(kReportDeadlineMs),
+                                               std::chrono::milliseconds(kReportCancelGraceMs));
   const int32_t result = run == BoundedRunResult::kAbandoned ? -1 : post->Result();
   delivery = post->Delivery();
   if (run != BoundedRunResult::kFinished && result != 0) delivery = {ReportDelivery::Outcome::kTimedOut, 0, 0};

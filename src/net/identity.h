@@ -41,8 +41,7 @@ std::string ReadSourceId();
 std::string NarrowRegistryText(const unsigned char* data, std::size_t byteCount);
 
 // Joins the four fields with "_".
-std::string FormatOsDescription(unsigned long major, unsigned long minor, bool server,
-                                bool wow64);
+std::string FormatOsDescription(unsigned long major, unsigned long minor, bool server, bool wow64);
 
 // The bytes of a read of at most 1024 bytes, up to the first zero byte.
 std::string SourceIdFromBytes(const char* data, std::size_t byteCount);

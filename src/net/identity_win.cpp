@@ -31,8 +31,7 @@ std::string ReadMachineGuid() {
   unsigned char buffer[kMachineGuidBufferBytes] = {};
   DWORD size = sizeof buffer;
   DWORD type = REG_NONE;
-  if (RegQueryValueExW(key.get(), kMachineGuidValueName, nullptr, &type, buffer, &size) !=
-      ERROR_SUCCESS) {
+  if (RegQueryValueExW(key.get(), kMachineGuidValueName, nullptr, &type, buffer, &size) != ERROR_SUCCESS) {
     return kMachineGuidFallback;
   }
   // Only text is an identifier: a number or binary data narrowed as text would be garbage.
@@ -54,20 +53,20 @@ std::string DescribeOs() {
   // Looked up at run time: the function is missing from the oldest kernel32 versions.
   HMODULE kernel = GetModuleHandleW(L"kernel32");
   if (kernel != nullptr) {
-    auto isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+    auto isWow64Process =
+        reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
     if (isWow64Process != nullptr && !isWow64Process(GetCurrentProcess(), &wow64)) {
       wow64 = FALSE;
     }
   }
-  return FormatOsDescription(info.dwMajorVersion, info.dwMinorVersion,
-                             info.wProductType == VER_NT_SERVER, wow64 != FALSE);
+  return FormatOsDescription(info.dwMajorVersion, info.dwMinorVersion, info.wProductType == VER_NT_SERVER,
+                             wow64 != FALSE);
 }
 
 std::string ReadSourceId() {
   const std::wstring path = GetModuleDirectory() + L"\\source.dat";
-  CKernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  CKernelHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::string();
   char buffer[kSourceIdMaxBytes] = {};
   DWORD read = 0;

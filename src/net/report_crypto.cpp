@@ -16,13 +16,12 @@ namespace zr {
 
 namespace {
 
-constexpr char kBase64Alphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr std::size_t kBase64LineLength = 76;
 
 bool IsUnreserved(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-         c == '-' || c == '.' || c == '_' || c == '~';
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '.' ||
+         c == '_' || c == '~';
 }
 
 }  // namespace
@@ -105,7 +104,8 @@ std::string Base64EncodeWrapped(const std::string& bytes) {
 }
 
 std::string PercentEncode(const std::string& text) {
-  return EscapeBytes(text, [](unsigned char c) { return !IsUnreserved(c); }, "%", kUpperHexDigits);
+  return EscapeBytes(
+      text, [](unsigned char c) { return !IsUnreserved(c); }, "%", kUpperHexDigits);
 }
 
 std::string EncryptReportPayload(const std::string& text) {

@@ -13,12 +13,12 @@ namespace zr {
 // are, whatever their encoding (UTF-8, GBK, ...): the writer escapes quotes, backslashes and
 // control characters and writes every other byte unchanged.
 struct UsageReportRecord {
-  std::string pcguid;   // ReadMachineGuid(): "N/A" when unavailable
-  std::string pcvs;     // the product's version from "/version" (UTF-8), empty when missing
-  std::string uptovs;   // the manifest's version
-  std::string pcos;     // DescribeOs()
-  std::string pccid;    // ReadSourceId(), empty when there is no source.dat
-  int32_t code = 0;     // ReportCode() of how the run ended (outcome.h)
+  std::string pcguid;  // ReadMachineGuid(): "N/A" when unavailable
+  std::string pcvs;    // the product's version from "/version" (UTF-8), empty when missing
+  std::string uptovs;  // the manifest's version
+  std::string pcos;    // DescribeOs()
+  std::string pccid;   // ReadSourceId(), empty when there is no source.dat
+  int32_t code = 0;    // ReportCode() of how the run ended (outcome.h)
 };
 
 // The record as styled JSON: members in byte order of their names, three-blank indent,

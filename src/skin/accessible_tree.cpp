@@ -37,9 +37,7 @@ AccessibleItem DescribeAccessible(CControlUI* control) {
   const CControlUI::AccessibleInfo& info = control->GetAccessibleInfo();
   item.shown = IsShown(control);
   item.enabled = control->IsEnabled();
-  item.name = !info.name.empty() ? info.name
-              : !control->GetText().empty() ? control->GetText()
-                                            : control->GetToolTip();
+  item.name = !info.name.empty() ? info.name : !control->GetText().empty() ? control->GetText() : control->GetToolTip();
   if (auto* progress = dynamic_cast<CProgressUI*>(control->GetInterface(L"Progress"))) {
     item.role = AccessibleRole::kProgress;
     int span = progress->GetMaxValue() - progress->GetMinValue();

@@ -27,7 +27,7 @@ struct AccessibleItem {
   std::wstring value;
   // "press" for buttons and links, empty otherwise.
   std::wstring defaultAction;
-  bool shown = false;    // it and every container above it visible
+  bool shown = false;  // it and every container above it visible
   bool enabled = false;
 };
 

@@ -87,8 +87,7 @@ class CAccessibleObject : public IAccessible {
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, kIidAccessible)) {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, kIidAccessible)) {
       *out = static_cast<IAccessible*>(this);
       AddRef();
       return S_OK;
@@ -109,11 +108,8 @@ class CAccessibleObject : public IAccessible {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
     return E_NOTIMPL;
   }
 
@@ -123,8 +119,7 @@ class CAccessibleObject : public IAccessible {
     *parent = nullptr;
     if (!m_manager) return CO_E_OBJNOTCONNECTED;
     // The window's own object (its frame), which the system makes.
-    static const auto create =
-        OleaccProc<CreateStdAccessibleObjectProc>("CreateStdAccessibleObject");
+    static const auto create = OleaccProc<CreateStdAccessibleObjectProc>("CreateStdAccessibleObject");
     if (!create) return E_FAIL;
     return create(m_hwnd, OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
   }
@@ -158,9 +153,7 @@ class CAccessibleObject : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
     return AnswerItemText(child, &AccessibleItem::value, value);
   }
-  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT, BSTR* out) override {
-    return AnswerText(std::wstring(), out);
-  }
+  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT, BSTR* out) override { return AnswerText(std::wstring(), out); }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
     if (!role) return E_POINTER;
     ClearVariant(role);
@@ -203,9 +196,7 @@ class CAccessibleObject : public IAccessible {
     state->lVal = value;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* out) override {
-    return AnswerText(std::wstring(), out);
-  }
+  HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* out) override { return AnswerText(std::wstring(), out); }
   HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, long* topic) override {
     if (file) *file = nullptr;
     if (topic) *topic = 0;
@@ -232,8 +223,7 @@ class CAccessibleObject : public IAccessible {
     return AnswerItemText(child, &AccessibleItem::defaultAction, action);
   }
   HRESULT STDMETHODCALLTYPE accSelect(long, VARIANT) override { return DISP_E_MEMBERNOTFOUND; }
-  HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height,
-                                        VARIANT child) override {
+  HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height, VARIANT child) override {
     if (!left || !top || !width || !height) return E_POINTER;
     *left = *top = *width = *height = 0;
     if (!m_manager) return CO_E_OBJNOTCONNECTED;
@@ -264,10 +254,14 @@ class CAccessibleObject : public IAccessible {
     long from = IsSelf(start) ? 0 : (start.vt == VT_I4 ? start.lVal : -1);
     if (from < 0 || from > count) return E_INVALIDARG;
     long to = 0;
-    if (direction == NAVDIR_FIRSTCHILD && from == 0) to = 1;
-    else if (direction == NAVDIR_LASTCHILD && from == 0) to = count;
-    else if (direction == NAVDIR_NEXT && from > 0) to = from + 1;
-    else if (direction == NAVDIR_PREVIOUS && from > 0) to = from - 1;
+    if (direction == NAVDIR_FIRSTCHILD && from == 0)
+      to = 1;
+    else if (direction == NAVDIR_LASTCHILD && from == 0)
+      to = count;
+    else if (direction == NAVDIR_NEXT && from > 0)
+      to = from + 1;
+    else if (direction == NAVDIR_PREVIOUS && from > 0)
+      to = from - 1;
     if (to < 1 || to > count) return S_FALSE;
     end->vt = VT_I4;
     end->lVal = to;
@@ -310,9 +304,7 @@ class CAccessibleObject : public IAccessible {
  private:
   ~CAccessibleObject() = default;
 
-  static bool IsSelf(const VARIANT& child) {
-    return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
-  }
+  static bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
   // A text property that the window itself does not have and each item may.
   HRESULT AnswerItemText(const VARIANT& child, std::wstring AccessibleItem::*field, BSTR* out) const {
@@ -338,8 +330,7 @@ class CAccessibleObject : public IAccessible {
   CPaintManager* m_manager;
 };
 
-CWindowAccessibility::CWindowAccessibility(HWND hwnd, CPaintManager& manager)
-    : m_hwnd(hwnd), m_manager(&manager) {
+CWindowAccessibility::CWindowAccessibility(HWND hwnd, CPaintManager& manager) : m_hwnd(hwnd), m_manager(&manager) {
   m_manager->SetChangeObserver(this);
 }
 
@@ -355,8 +346,7 @@ void CWindowAccessibility::Disconnect() {
   }
 }
 
-bool CWindowAccessibility::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam,
-                                         LRESULT& result) {
+bool CWindowAccessibility::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   switch (msg) {
     case WM_GETOBJECT: {
       if (static_cast<LONG>(lparam) != OBJID_CLIENT || !m_manager) return false;
@@ -373,11 +363,8 @@ bool CWindowAccessibility::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam,
         ::NotifyWinEvent(EVENT_OBJECT_FOCUS, m_hwnd, OBJID_CLIENT, CHILDID_SELF);
       }
       return false;
-    case WM_DESTROY:
-      Disconnect();
-      return false;
-    default:
-      return false;
+    case WM_DESTROY: Disconnect(); return false;
+    default: return false;
   }
 }
 
@@ -395,16 +382,11 @@ void CWindowAccessibility::ControlChanged(CControlUI* control, ControlChange cha
         ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_hwnd, OBJID_CLIENT, child);
       }
       break;
-    case ControlChange::kValue:
-      ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_hwnd, OBJID_CLIENT, child);
-      break;
+    case ControlChange::kValue: ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_hwnd, OBJID_CLIENT, child); break;
     case ControlChange::kShown:
-      ::NotifyWinEvent(control->IsVisible() ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE, m_hwnd,
-                       OBJID_CLIENT, child);
+      ::NotifyWinEvent(control->IsVisible() ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE, m_hwnd, OBJID_CLIENT, child);
       break;
-    case ControlChange::kEnabled:
-      ::NotifyWinEvent(EVENT_OBJECT_STATECHANGE, m_hwnd, OBJID_CLIENT, child);
-      break;
+    case ControlChange::kEnabled: ::NotifyWinEvent(EVENT_OBJECT_STATECHANGE, m_hwnd, OBJID_CLIENT, child); break;
   }
 }
 

@@ -41,8 +41,7 @@ void CButtonUI::DoEvent(SkinEvent& event) {
       m_hot = m_pos.Contains(event.point);
       Invalidate();
       break;
-    default:
-      CLabelUI::DoEvent(event);
+    default: CLabelUI::DoEvent(event);
   }
 }
 

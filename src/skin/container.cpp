@@ -60,8 +60,7 @@ SkinRect CContainerUI::Inner(const SkinRect& rect) const {
 void CContainerUI::PlaceFloat(CControlUI* child) {
   const SkinRect& f = child->GetFloatPos();
   child->EstimateSize(SkinSize{f.Width(), f.Height()});
-  child->SetPos(SkinRect{m_pos.left + f.left, m_pos.top + f.top, m_pos.left + f.right,
-                         m_pos.top + f.bottom});
+  child->SetPos(SkinRect{m_pos.left + f.left, m_pos.top + f.top, m_pos.left + f.right, m_pos.top + f.bottom});
 }
 
 void CContainerUI::PlaceFloats() {

@@ -9,9 +9,7 @@ CControlUI::~CControlUI() {
   if (m_manager) m_manager->ReleaseControl(this);
 }
 
-CControlUI* CControlUI::GetInterface(const std::wstring& name) {
-  return name == L"Control" ? this : nullptr;
-}
+CControlUI* CControlUI::GetInterface(const std::wstring& name) { return name == L"Control" ? this : nullptr; }
 
 void CControlUI::SetText(const std::wstring& text) {
   if (m_text == text) return;
@@ -113,20 +111,18 @@ bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description) {
   return DrawImage(surface, description, m_pos);
 }
 
-bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description,
-                           const SkinRect& area) {
+bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description, const SkinRect& area) {
   ImageDesc desc;
   if (!m_manager || !ParseImageDesc(description, &desc)) return false;
   const SkinBitmap* bitmap = m_manager->GetImage(desc.file, desc.hasMask, desc.mask);
   if (!bitmap) return false;
   SkinRect dest = area;
   if (!desc.dest.IsEmpty()) {
-    dest = SkinRect{area.left + desc.dest.left, area.top + desc.dest.top,
-                    area.left + desc.dest.right, area.top + desc.dest.bottom}
+    dest = SkinRect{area.left + desc.dest.left, area.top + desc.dest.top, area.left + desc.dest.right,
+                    area.top + desc.dest.bottom}
                .Intersect(area);
   }
-  SkinRect source = desc.source.IsEmpty() ? SkinRect{0, 0, bitmap->width, bitmap->height}
-                                          : desc.source;
+  SkinRect source = desc.source.IsEmpty() ? SkinRect{0, 0, bitmap->width, bitmap->height} : desc.source;
   SkinRect saved = surface.GetClip();
   surface.SetClip(saved.Intersect(m_pos));
   for (const auto& piece : NineGrid(dest, source, desc.corner)) {
@@ -203,8 +199,6 @@ CControlUI* CControlUI::FindControlAt(SkinPoint point) {
   return m_pos.Contains(point) ? this : nullptr;
 }
 
-CControlUI* CControlUI::FindControlByName(const std::wstring& name) {
-  return m_name == name ? this : nullptr;
-}
+CControlUI* CControlUI::FindControlByName(const std::wstring& name) { return m_name == name ? this : nullptr; }
 
 }  // namespace Skin

@@ -80,7 +80,10 @@ class CControlUI {
   void SetBkColor(Colour c);
   const std::wstring& GetBkImage() const { return m_bkimage; }
   void SetBkImage(const std::wstring& description);
-  void SetBorderColor(Colour c) { m_bordercolor = c; Invalidate(); }
+  void SetBorderColor(Colour c) {
+    m_bordercolor = c;
+    Invalidate();
+  }
 
   // Repaints the control's rectangle; relayouts the tree on the next paint.
   void Invalidate();

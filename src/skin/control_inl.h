@@ -8,8 +8,7 @@ void ForEachAttribute(const std::wstring& list, F&& f) {
   size_t i = 0;
   const size_t n = list.size();
   while (i < n) {
-    while (i < n && (list[i] == L' ' || list[i] == L'\t' || list[i] == L'\r' || list[i] == L'\n'))
-      ++i;
+    while (i < n && (list[i] == L' ' || list[i] == L'\t' || list[i] == L'\r' || list[i] == L'\n')) ++i;
     size_t nameStart = i;
     while (i < n && list[i] != L'=' && list[i] != L' ') ++i;
     std::wstring name = list.substr(nameStart, i - nameStart);

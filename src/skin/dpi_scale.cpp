@@ -13,8 +13,7 @@ int CDpiScale::ToDevice(int units) const {
   long long scaled = static_cast<long long>(units) * m_dpi;
   // Nearest, halves away from zero: symmetric, so a mirrored layout stays mirrored.
   long long half = kDocumentDpi / 2;
-  return static_cast<int>(scaled >= 0 ? (scaled + half) / kDocumentDpi
-                                      : -((-scaled + half) / kDocumentDpi));
+  return static_cast<int>(scaled >= 0 ? (scaled + half) / kDocumentDpi : -((-scaled + half) / kDocumentDpi));
 }
 
 SkinRect CDpiScale::ToDevice(const SkinRect& rect) const {
@@ -44,12 +43,8 @@ int CDpiScale::LengthToDocument(int device) const {
 
 SkinRect CDpiScale::CoverToDocument(const SkinRect& device) const {
   if (IsIdentity()) return device;
-  auto down = [this](int v) {
-    return static_cast<int>(FloorDiv(static_cast<long long>(v) * kDocumentDpi, m_dpi));
-  };
-  auto up = [this](int v) {
-    return static_cast<int>(-FloorDiv(-static_cast<long long>(v) * kDocumentDpi, m_dpi));
-  };
+  auto down = [this](int v) { return static_cast<int>(FloorDiv(static_cast<long long>(v) * kDocumentDpi, m_dpi)); };
+  auto up = [this](int v) { return static_cast<int>(-FloorDiv(-static_cast<long long>(v) * kDocumentDpi, m_dpi)); };
   return SkinRect{down(device.left), down(device.top), up(device.right), up(device.bottom)};
 }
 

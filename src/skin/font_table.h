@@ -17,8 +17,7 @@ struct FontInfo {
   bool underline = false;
   bool italic = false;
   bool operator==(const FontInfo& o) const {
-    return name == o.name && size == o.size && bold == o.bold && underline == o.underline &&
-           italic == o.italic;
+    return name == o.name && size == o.size && bold == o.bold && underline == o.underline && italic == o.italic;
   }
 };
 

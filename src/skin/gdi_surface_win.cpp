@@ -55,8 +55,7 @@ bool CDibBuffer::Ensure(int width, int height) {
   return true;
 }
 
-CGdiSurface::CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache,
-                         int dpi)
+CGdiSurface::CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache, int dpi)
     : CPixelCanvas(buffer.bits(), buffer.width(), buffer.height()),
       m_dc(buffer.dc()),
       m_fonts(fonts),
@@ -76,14 +75,12 @@ void CGdiSurface::DrawBorder(const SkinRect& rect, int size, SkinSize round, Col
   GdiFlush();
   CPixelCanvas::DrawBorder(rect, size, round, colour);
 }
-void CGdiSurface::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest,
-                             const SkinRect& source, int alpha) {
+void CGdiSurface::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source, int alpha) {
   GdiFlush();
   CPixelCanvas::DrawBitmap(bitmap, dest, source, alpha);
 }
 
-void CGdiSurface::DrawText(const SkinRect& rect, const std::wstring& text, int font,
-                           Colour colour, unsigned style) {
+void CGdiSurface::DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) {
   if (text.empty() || AlphaOf(colour) == 0) return;
   SkinRect clip = m_clip.Intersect(rect);
   if (clip.IsEmpty()) return;
@@ -110,17 +107,15 @@ SkinSize CGdiSurface::MeasureText(const std::wstring& text, int font, unsigned s
   return MeasureTextOn(m_dc, m_fonts, m_cache, text, font, style, m_dpi);
 }
 
-SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache,
-                       const std::wstring& text, int font, unsigned style, int dpi) {
+SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache, const std::wstring& text, int font,
+                       unsigned style, int dpi) {
   zr::CSelectObject selected(dc, cache.Get(fonts.Get(font), dpi));
   RECT r{0, 0, 9999, 9999};
   std::wstring copy = text.empty() ? std::wstring(L" ") : text;
   ::DrawTextW(dc, &copy[0], static_cast<int>(copy.size()), &r,
-              (style & ~(kTextWordBreak | kTextEndEllipsis | kTextVCenter | kTextBottom |
-                         kTextCenter | kTextRight)) |
+              (style & ~(kTextWordBreak | kTextEndEllipsis | kTextVCenter | kTextBottom | kTextCenter | kTextRight)) |
                   kTextSingleLine | DT_CALCRECT);
-  return SkinSize{text.empty() ? 0 : static_cast<int>(r.right - r.left),
-                  static_cast<int>(r.bottom - r.top)};
+  return SkinSize{text.empty() ? 0 : static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top)};
 }
 
 }  // namespace Skin

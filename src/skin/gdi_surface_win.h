@@ -62,10 +62,8 @@ class CGdiSurface : public CPixelCanvas {
   void FillRect(const SkinRect& rect, Colour colour) override;
   void FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) override;
   void DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) override;
-  void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source,
-                  int alpha) override;
-  void DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour,
-                unsigned style) override;
+  void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source, int alpha) override;
+  void DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) override;
   SkinSize MeasureText(const std::wstring& text, int font, unsigned style) override;
 
  private:
@@ -76,7 +74,7 @@ class CGdiSurface : public CPixelCanvas {
 };
 
 // Width and height in pixels of `text` as one line on `dc` with that font at `dpi`.
-SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache,
-                       const std::wstring& text, int font, unsigned style, int dpi = 96);
+SkinSize MeasureTextOn(HDC dc, const CFontTable& fonts, CGdiFontCache& cache, const std::wstring& text, int font,
+                       unsigned style, int dpi = 96);
 
 }  // namespace Skin

@@ -27,24 +27,18 @@ struct SkinRect {
   int Width() const { return right - left; }
   int Height() const { return bottom - top; }
   bool IsEmpty() const { return right <= left || bottom <= top; }
-  bool Contains(SkinPoint p) const {
-    return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
-  }
+  bool Contains(SkinPoint p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
   SkinRect Intersect(const SkinRect& o) const {
-    SkinRect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
-               std::min(bottom, o.bottom)};
+    SkinRect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right), std::min(bottom, o.bottom)};
     if (r.IsEmpty()) return SkinRect{};
     return r;
   }
   SkinRect Union(const SkinRect& o) const {
     if (IsEmpty()) return o;
     if (o.IsEmpty()) return *this;
-    return SkinRect{std::min(left, o.left), std::min(top, o.top), std::max(right, o.right),
-                    std::max(bottom, o.bottom)};
+    return SkinRect{std::min(left, o.left), std::min(top, o.top), std::max(right, o.right), std::max(bottom, o.bottom)};
   }
-  SkinRect Inflated(int dx, int dy) const {
-    return SkinRect{left - dx, top - dy, right + dx, bottom + dy};
-  }
+  SkinRect Inflated(int dx, int dy) const { return SkinRect{left - dx, top - dy, right + dx, bottom + dy}; }
   bool operator==(const SkinRect& o) const {
     return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
   }

@@ -119,8 +119,7 @@ std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const 
 }
 
 std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
-                                                    const SkinRect& corner,
-                                                    const SkinRect& destCorner) {
+                                                    const SkinRect& corner, const SkinRect& destCorner) {
   std::vector<std::pair<SkinRect, SkinRect>> pieces;
   if (dest.IsEmpty() || source.IsEmpty()) return pieces;
   // Source borders can never exceed the source itself.

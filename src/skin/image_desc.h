@@ -45,7 +45,6 @@ std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const 
 // The same with the destination's corners apart from the source's (a picture drawn at another
 // scale than its pixels): `destCorner` replaces each non-empty source corner's size.
 std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
-                                                    const SkinRect& corner,
-                                                    const SkinRect& destCorner);
+                                                    const SkinRect& corner, const SkinRect& destCorner);
 
 }  // namespace Skin

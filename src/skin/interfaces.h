@@ -71,8 +71,7 @@ class IControlFactory {
 class IControlTextSource {
  public:
   virtual ~IControlTextSource() = default;
-  virtual std::wstring GetControlText(const std::wstring& controlName,
-                                      const std::wstring& className) = 0;
+  virtual std::wstring GetControlText(const std::wstring& controlName, const std::wstring& className) = 0;
 };
 
 }  // namespace Skin

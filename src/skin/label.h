@@ -11,11 +11,20 @@ inline constexpr wchar_t kLabelName[] = L"Label";
 class CLabelUI : public CNamedControl<CControlUI, kLabelName> {
  public:
   int GetFont() const { return m_font; }
-  void SetFont(int index) { m_font = index; Invalidate(); }
+  void SetFont(int index) {
+    m_font = index;
+    Invalidate();
+  }
   unsigned GetTextStyle() const { return m_textStyle; }
-  void SetTextStyle(unsigned style) { m_textStyle = style; Invalidate(); }
+  void SetTextStyle(unsigned style) {
+    m_textStyle = style;
+    Invalidate();
+  }
   Colour GetTextColor() const { return m_textColour; }
-  void SetTextColor(Colour c) { m_textColour = c; Invalidate(); }
+  void SetTextColor(Colour c) {
+    m_textColour = c;
+    Invalidate();
+  }
   const SkinRect& GetTextPadding() const { return m_textPadding; }
 
   void PaintText(ISurface& surface) override;

@@ -45,8 +45,7 @@ namespace {
 
 // One axis of a linear layout: `main` picks the axis the children follow each other on.
 template <bool kVertical>
-void LinearLayout(const std::vector<CControlUI*>& items, const SkinRect& inner,
-                  int childPadding) {
+void LinearLayout(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding) {
   auto mainOf = [](SkinSize s) { return kVertical ? s.cy : s.cx; };
   auto crossOf = [](SkinSize s) { return kVertical ? s.cx : s.cy; };
   auto padBefore = [](const SkinRect& p) { return kVertical ? p.top : p.left; };
@@ -107,8 +106,7 @@ void LinearLayout(const std::vector<CControlUI*>& items, const SkinRect& inner,
 
 }  // namespace
 
-void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding,
-                  bool vertical) {
+void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding, bool vertical) {
   if (vertical) {
     LinearLayout<true>(items, inner, childPadding);
   } else {

@@ -21,8 +21,7 @@ std::vector<int> ShareSpace(int available, const std::vector<std::pair<int, int>
 // asks for on the axis is kept (within its limits); the others share what is left. Across the
 // axis a child takes its own size or, without one, the whole width (height) less its padding.
 // Floating items are left to the caller.
-void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding,
-                  bool vertical);
+void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding, bool vertical);
 
 // A container whose children follow each other down (kVertical) or across; floating children
 // are placed by their "pos".

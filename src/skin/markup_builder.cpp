@@ -35,8 +35,7 @@ std::wstring W(const char* utf8) { return zr::Utf8ToWide(utf8); }
 bool LoadDocument(const CSkinContext& context, const std::wstring& file, pugi::xml_document* doc) {
   std::vector<std::uint8_t> bytes;
   if (!context.ReadEntry(file, &bytes) || bytes.empty()) return false;
-  return static_cast<bool>(doc->load_buffer(bytes.data(), bytes.size(), pugi::parse_default,
-                                            pugi::encoding_utf8));
+  return static_cast<bool>(doc->load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8));
 }
 
 class Builder {
@@ -140,8 +139,7 @@ class Builder {
       if (EqualsNoCase(name, L"Font")) {
         AddFont(node);
       } else if (EqualsNoCase(name, L"Default")) {
-        m_manager.AddDefaultAttributeList(W(node.attribute("name").value()),
-                                          W(node.attribute("value").value()));
+        m_manager.AddDefaultAttributeList(W(node.attribute("name").value()), W(node.attribute("value").value()));
       } else if (EqualsNoCase(name, L"Image") || EqualsNoCase(name, L"Style")) {
         // Pictures load on first use; nothing to do.
       } else if (!root) {
@@ -212,19 +210,17 @@ CControlUI* CMarkupBuilder::CreateBuiltIn(const std::wstring& e) {
   return nullptr;
 }
 
-CControlUI* CMarkupBuilder::Create(const std::wstring& file, CPaintManager& manager,
-                                   IControlFactory* factory, IControlTextSource* textSource) {
+CControlUI* CMarkupBuilder::Create(const std::wstring& file, CPaintManager& manager, IControlFactory* factory,
+                                   IControlTextSource* textSource) {
   pugi::xml_document doc;
   if (!LoadDocument(manager.Context(), file, &doc)) return nullptr;
   return Builder(manager, factory, textSource).Build(doc);
 }
 
-CControlUI* CMarkupBuilder::CreateFromText(const std::string& text, CPaintManager& manager,
-                                           IControlFactory* factory,
+CControlUI* CMarkupBuilder::CreateFromText(const std::string& text, CPaintManager& manager, IControlFactory* factory,
                                            IControlTextSource* textSource) {
   pugi::xml_document doc;
-  if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8))
-    return nullptr;
+  if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) return nullptr;
   return Builder(manager, factory, textSource).Build(doc);
 }
 

@@ -24,12 +24,10 @@ class CMarkupBuilder {
  public:
   // From the document named `file` of the manager's skin package. nullptr when it cannot be
   // read or parsed or holds no control.
-  static CControlUI* Create(const std::wstring& file, CPaintManager& manager,
-                            IControlFactory* factory = nullptr,
+  static CControlUI* Create(const std::wstring& file, CPaintManager& manager, IControlFactory* factory = nullptr,
                             IControlTextSource* textSource = nullptr);
   // From document text (UTF-8, with or without a byte-order mark).
-  static CControlUI* CreateFromText(const std::string& text, CPaintManager& manager,
-                                    IControlFactory* factory = nullptr,
+  static CControlUI* CreateFromText(const std::string& text, CPaintManager& manager, IControlFactory* factory = nullptr,
                                     IControlTextSource* textSource = nullptr);
   // A new control for an element name the engine knows ("Button", "VerticalLayout", ...),
   // nullptr otherwise.

@@ -7,9 +7,7 @@ std::uintptr_t Key(HWND owner) { return reinterpret_cast<std::uintptr_t>(owner);
 
 }  // namespace
 
-int ModalWindowsOver(const CModalCounts& counts, HWND owner) {
-  return owner ? counts.Count(Key(owner)) : 0;
-}
+int ModalWindowsOver(const CModalCounts& counts, HWND owner) { return owner ? counts.Count(Key(owner)) : 0; }
 
 // EnableWindow is called outside the lock: across threads it waits for the owner's thread,
 // which may be entering a box itself.

@@ -26,8 +26,7 @@ bool RemoveOne(std::vector<T*>& list, T* item) {
 
 }  // namespace
 
-CPaintManager::CPaintManager(CSkinContext& context)
-    : m_context(context), m_fonts(context.SharedFonts()) {}
+CPaintManager::CPaintManager(CSkinContext& context) : m_context(context), m_fonts(context.SharedFonts()) {}
 
 CPaintManager::~CPaintManager() {
   for (auto& t : m_timers) {
@@ -60,8 +59,7 @@ bool CPaintManager::AttachDialog(CControlUI* root) {
   return true;
 }
 
-void CPaintManager::AddDefaultAttributeList(const std::wstring& className,
-                                            const std::wstring& list) {
+void CPaintManager::AddDefaultAttributeList(const std::wstring& className, const std::wstring& list) {
   m_defaultAttributes[AsciiLower(className)] = list;
 }
 
@@ -176,8 +174,7 @@ bool CPaintManager::AddPreMessageFilter(IMessageFilter* filter) { return AddOnce
 
 bool CPaintManager::RemovePreMessageFilter(IMessageFilter* filter) { return RemoveOne(m_filters, filter); }
 
-bool CPaintManager::PreMessageFilter(unsigned msg, WParam wparam, LParam lparam,
-                                     LResult& result) {
+bool CPaintManager::PreMessageFilter(unsigned msg, WParam wparam, LParam lparam, LResult& result) {
   auto filters = m_filters;  // a filter may remove itself
   for (IMessageFilter* f : filters) {
     bool handled = false;
@@ -190,8 +187,7 @@ bool CPaintManager::PreMessageFilter(unsigned msg, WParam wparam, LParam lparam,
   return false;
 }
 
-void CPaintManager::SendNotify(CControlUI* sender, const std::wstring& type, WParam wparam,
-                               LParam lparam, bool async) {
+void CPaintManager::SendNotify(CControlUI* sender, const std::wstring& type, WParam wparam, LParam lparam, bool async) {
   SkinNotify msg;
   msg.type = type;
   msg.sender = sender;

@@ -50,7 +50,7 @@ class IControlChangeObserver {
 // The `Window` element's attributes.
 struct WindowSettings {
   SkinSize size;
-  SkinRect caption;     // l, t, r, b; a bottom of 0 means no caption. r counts from the right.
+  SkinRect caption;  // l, t, r, b; a bottom of 0 means no caption. r counts from the right.
   SkinSize roundcorner;
   Colour defaultFontColour = 0xFF000000;
   Colour disabledFontColour = 0xFFA7A6AA;
@@ -121,8 +121,8 @@ class CPaintManager : public IPictureVariants {
   bool PreMessageFilter(unsigned msg, WParam wparam, LParam lparam, LResult& result);
 
   // Delivers a notification to every notifier now, or (async) from the deferred work.
-  void SendNotify(CControlUI* sender, const std::wstring& type, WParam wparam = 0,
-                  LParam lparam = 0, bool async = false);
+  void SendNotify(CControlUI* sender, const std::wstring& type, WParam wparam = 0, LParam lparam = 0,
+                  bool async = false);
   // Deletes the control later, from the deferred work (e.g. a control removed while its own
   // notification is being delivered). Takes ownership.
   void AddDelayedCleanup(CControlUI* control);
@@ -199,7 +199,7 @@ class CPaintManager : public IPictureVariants {
     Colour mask;
   };
   std::map<const SkinBitmap*, ImageSource> m_imageSources;  // of each picture above
-  CScaledPictureCache m_scaled;  // keyed by the pictures above, which outlive its use
+  CScaledPictureCache m_scaled;                             // keyed by the pictures above, which outlive its use
   std::vector<Timer> m_timers;
   unsigned m_nextNativeTimer = 0x2000;
   std::vector<INotifySink*> m_notifiers;

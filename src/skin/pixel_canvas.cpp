@@ -77,9 +77,7 @@ std::uint32_t Premultiply(Colour c) {
 CPixelCanvas::CPixelCanvas(std::uint32_t* pixels, int width, int height)
     : m_pixels(pixels), m_width(width), m_height(height), m_clip{0, 0, width, height} {}
 
-void CPixelCanvas::SetClip(const SkinRect& clip) {
-  m_clip = clip.Intersect(SkinRect{0, 0, m_width, m_height});
-}
+void CPixelCanvas::SetClip(const SkinRect& clip) { m_clip = clip.Intersect(SkinRect{0, 0, m_width, m_height}); }
 
 void CPixelCanvas::Blend(int x, int y, std::uint32_t src, int coverage) {
   if (coverage <= 0) return;
@@ -194,8 +192,7 @@ SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int w
   return out;
 }
 
-const SkinBitmap& CScaledPictureCache::Get(const SkinBitmap& picture, const SkinRect& source,
-                                           int width, int height) {
+const SkinBitmap& CScaledPictureCache::Get(const SkinBitmap& picture, const SkinRect& source, int width, int height) {
   Key key{&picture, source.left, source.top, source.right, source.bottom, width, height};
   auto it = m_entries.find(key);
   if (it != m_entries.end()) return it->second;
@@ -209,11 +206,10 @@ const SkinBitmap& CScaledPictureCache::Get(const SkinBitmap& picture, const Skin
   return m_entries.emplace(key, ScalePicture(picture, source, width, height)).first->second;
 }
 
-void CPixelCanvas::BlitUnscaled(const SkinBitmap& picture, int sx, int sy, const SkinRect& dest,
-                                const SkinRect& r, int alpha) {
+void CPixelCanvas::BlitUnscaled(const SkinBitmap& picture, int sx, int sy, const SkinRect& dest, const SkinRect& r,
+                                int alpha) {
   for (int y = r.top; y < r.bottom; ++y) {
-    const std::uint32_t* row =
-        picture.pixels.data() + static_cast<size_t>(sy + y - dest.top) * picture.width;
+    const std::uint32_t* row = picture.pixels.data() + static_cast<size_t>(sy + y - dest.top) * picture.width;
     for (int x = r.left; x < r.right; ++x) {
       std::uint32_t out = Fade(row[sx + x - dest.left], alpha);
       if (out >> 24) Blend(x, y, out, 255);
@@ -221,8 +217,7 @@ void CPixelCanvas::BlitUnscaled(const SkinBitmap& picture, int sx, int sy, const
   }
 }
 
-void CPixelCanvas::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest,
-                              const SkinRect& source, int alpha) {
+void CPixelCanvas::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source, int alpha) {
   SkinRect src = source.Intersect(SkinRect{0, 0, bitmap.width, bitmap.height});
   if (src.IsEmpty() || dest.IsEmpty() || alpha <= 0) return;
   SkinRect r = dest.Intersect(m_clip);

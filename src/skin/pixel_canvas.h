@@ -26,8 +26,7 @@ SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int w
 // `limitBytes`, the cache starts over. One window's thread only.
 class CScaledPictureCache {
  public:
-  explicit CScaledPictureCache(std::size_t limitBytes = std::size_t{8} << 20)
-      : m_limit(limitBytes) {}
+  explicit CScaledPictureCache(std::size_t limitBytes = std::size_t{8} << 20) : m_limit(limitBytes) {}
   const SkinBitmap& Get(const SkinBitmap& picture, const SkinRect& source, int width, int height);
   // Pictures scaled so far, and the bytes kept now.
   unsigned ScaledCount() const { return m_scaled; }
@@ -50,8 +49,7 @@ class CPixelCanvas : public ISurface {
   void FillRect(const SkinRect& rect, Colour colour) override;
   void FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) override;
   void DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) override;
-  void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source,
-                  int alpha) override;
+  void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source, int alpha) override;
   void DrawText(const SkinRect&, const std::wstring&, int, Colour, unsigned) override {}
   SkinSize MeasureText(const std::wstring&, int, unsigned) override { return SkinSize{}; }
 
@@ -65,8 +63,7 @@ class CPixelCanvas : public ISurface {
   void Blend(int x, int y, std::uint32_t premultiplied, int coverage);
   // Copies the part `r` of `dest` from a picture of dest's size whose pixel (sx, sy) goes to
   // dest's top-left corner, faded by alpha.
-  void BlitUnscaled(const SkinBitmap& picture, int sx, int sy, const SkinRect& dest,
-                    const SkinRect& r, int alpha);
+  void BlitUnscaled(const SkinBitmap& picture, int sx, int sy, const SkinRect& dest, const SkinRect& r, int alpha);
 
   std::uint32_t* m_pixels;
   int m_width;

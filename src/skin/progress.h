@@ -13,8 +13,14 @@ class CProgressUI : public CNamedControl<CLabelUI, kProgressName> {
   int GetMinValue() const { return m_minValue; }
   int GetMaxValue() const { return m_maxValue; }
   int GetValue() const { return m_value; }
-  void SetMinValue(int v) { m_minValue = v; Invalidate(); }
-  void SetMaxValue(int v) { m_maxValue = v; Invalidate(); }
+  void SetMinValue(int v) {
+    m_minValue = v;
+    Invalidate();
+  }
+  void SetMaxValue(int v) {
+    m_maxValue = v;
+    Invalidate();
+  }
   // Changes the value only when it lies within [min, max] and differs from the current one;
   // then repaints. Returns whether it changed.
   bool SetValue(int value);

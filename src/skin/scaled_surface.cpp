@@ -48,12 +48,10 @@ void CScaledSurface::FillRoundRect(const SkinRect& rect, SkinSize round, Colour 
 }
 
 void CScaledSurface::DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) {
-  m_device.DrawBorder(m_scale.ToDevice(rect), m_scale.LineToDevice(size), m_scale.ToDevice(round),
-                      colour);
+  m_device.DrawBorder(m_scale.ToDevice(rect), m_scale.LineToDevice(size), m_scale.ToDevice(round), colour);
 }
 
-void CScaledSurface::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest,
-                                const SkinRect& source, int alpha) {
+void CScaledSurface::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source, int alpha) {
   SkinRect device = m_scale.ToDevice(dest);
   int percent = ChooseVariantPercent(source, device);
   const SkinBitmap* variant = nullptr;
@@ -73,8 +71,7 @@ void CScaledSurface::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest,
   m_device.DrawBitmap(*variant, device, scaled, alpha);
 }
 
-void CScaledSurface::DrawText(const SkinRect& rect, const std::wstring& text, int font,
-                              Colour colour, unsigned style) {
+void CScaledSurface::DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) {
   m_device.DrawText(m_scale.ToDevice(rect), text, font, colour, style);
 }
 

@@ -40,10 +40,8 @@ class CScaledSurface : public ISurface {
   void FillRect(const SkinRect& rect, Colour colour) override;
   void FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) override;
   void DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) override;
-  void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source,
-                  int alpha) override;
-  void DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour,
-                unsigned style) override;
+  void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source, int alpha) override;
+  void DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) override;
   SkinSize MeasureText(const std::wstring& text, int font, unsigned style) override;
 
  private:

@@ -22,8 +22,8 @@ void RegisterShadowClass() {
 
 CShadowWindow::~CShadowWindow() { Destroy(); }
 
-void CShadowWindow::Setup(HWND owner, const SkinBitmap* picture, int size,
-                          const SkinRect& corner, const SkinRect& destCorner) {
+void CShadowWindow::Setup(HWND owner, const SkinBitmap* picture, int size, const SkinRect& corner,
+                          const SkinRect& destCorner) {
   Destroy();
   if (!owner || !picture || size <= 0) return;
   m_owner = owner;
@@ -32,9 +32,8 @@ void CShadowWindow::Setup(HWND owner, const SkinBitmap* picture, int size,
   m_corner = corner;
   m_destCorner = destCorner;
   RegisterShadowClass();
-  m_hwnd = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE,
-                          kShadowClass, L"", WS_POPUP, 0, 0, 0, 0, owner, nullptr,
-                          GetModuleHandleW(nullptr), nullptr);
+  m_hwnd = CreateWindowExW(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kShadowClass, L"",
+                           WS_POPUP, 0, 0, 0, 0, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
   Follow();
 }
 

@@ -24,8 +24,7 @@ class CShadowWindow {
 
   // The picture is owned by the window's paint manager and outlives the shadow. `size` and
   // `destCorner` are device pixels; `corner` is in the picture's pixels.
-  void Setup(HWND owner, const SkinBitmap* picture, int size, const SkinRect& corner,
-             const SkinRect& destCorner);
+  void Setup(HWND owner, const SkinBitmap* picture, int size, const SkinRect& corner, const SkinRect& destCorner);
   // Called on every move, size and show change of the owner.
   void Follow();
   // Hides it until the next Follow finds the owner shown.
@@ -45,9 +44,9 @@ class CShadowWindow {
   int m_size = 0;
   SkinRect m_corner;
   SkinRect m_destCorner;
-  bool m_shown = false;   // placed and showing its current picture
+  bool m_shown = false;  // placed and showing its current picture
   SIZE m_sizeShown{};    // the size of that picture
-  POINT m_where{};        // its top-left corner on the screen while shown
+  POINT m_where{};       // its top-left corner on the screen while shown
   std::uint64_t m_uploaded = 0;
 };
 

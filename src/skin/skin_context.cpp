@@ -41,9 +41,7 @@ int CModalCounts::Count(std::uintptr_t owner) const {
   return it == m_open.end() ? 0 : it->second;
 }
 
-bool CSkinContext::OpenPackage(const void* data, std::size_t size) {
-  return m_package.Open(data, size);
-}
+bool CSkinContext::OpenPackage(const void* data, std::size_t size) { return m_package.Open(data, size); }
 
 bool CSkinContext::ReadEntry(const std::wstring& name, std::vector<std::uint8_t>* out) const {
   out->clear();
@@ -53,8 +51,7 @@ bool CSkinContext::ReadEntry(const std::wstring& name, std::vector<std::uint8_t>
   return true;
 }
 
-std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& name, bool useMask,
-                                                           Colour mask) {
+std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& name, bool useMask, Colour mask) {
   std::wstring key = AsciiLower(name);
   if (useMask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
   {
@@ -102,8 +99,7 @@ bool ChunksFit(const std::uint8_t* data, std::size_t size) {
   // them (a chunk claiming 1.2 GB in the last 11 bytes had it allocate 2 GB).
   for (std::size_t pos = 8; size - pos >= 8;) {
     const std::uint8_t* p = data + pos;
-    const std::uint32_t length = (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) |
-                                 (p[2] << 8) | p[3];
+    const std::uint32_t length = (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
     if (std::equal(p + 4, p + 8, "IEND")) break;
     // The length, type and CRC take 12 bytes.
     if (size - pos < 12 || length > size - pos - 12) return false;
@@ -114,16 +110,15 @@ bool ChunksFit(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask,
-                   Colour mask) {
+bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask, Colour mask) {
   *out = SkinBitmap{};
   if (!data || size == 0 || size > 0x7FFFFFFF || !ChunksFit(data, size)) return false;
   int w = 0, h = 0, channels = 0;
   // A picture without alpha is decoded to three channels: less to hold next to the bitmap
   // while it is converted (the 1160 x 580 backgrounds are the largest pictures).
   int want = 4;
-  if (stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels) &&
-      (channels == 1 || channels == 3) && !HasTransparencyChunk(data, size)) {
+  if (stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels) && (channels == 1 || channels == 3) &&
+      !HasTransparencyChunk(data, size)) {
     want = 3;
   }
   stbi_uc* raw = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, want);

@@ -61,8 +61,7 @@ class CSkinContext {
   bool ReadEntry(const std::wstring& name, std::vector<std::uint8_t>* out) const;
 
   // A decoded picture of the package, nullptr when missing or undecodable (see above).
-  std::shared_ptr<const SkinBitmap> GetPicture(const std::wstring& name, bool useMask = false,
-                                               Colour mask = 0);
+  std::shared_ptr<const SkinBitmap> GetPicture(const std::wstring& name, bool useMask = false, Colour mask = 0);
   // How many pictures have been decoded (for tests and benchmarks).
   unsigned PicturesDecoded() const;
 
@@ -80,7 +79,6 @@ class CSkinContext {
 
 // Decodes a PNG (the one kind of picture the skin has) into a premultiplied bitmap. Pixels equal
 // to `mask` (compared without alpha) become transparent when `useMask` is set.
-bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out,
-                   bool useMask = false, Colour mask = 0);
+bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask = false, Colour mask = 0);
 
 }  // namespace Skin

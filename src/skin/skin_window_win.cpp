@@ -38,10 +38,8 @@ void CSkinWindow::OnClick(SkinNotify& msg) {
 }
 
 bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
-  static const wchar_t* const kStatic[] = {L"controlui",          L"textui",
-                                           L"labelui",            L"containerui",
-                                           L"horizontallayoutui", L"verticallayoutui",
-                                           L"tablayoutui"};
+  static const wchar_t* const kStatic[] = {L"controlui",          L"textui",           L"labelui",    L"containerui",
+                                           L"horizontallayoutui", L"verticallayoutui", L"tablayoutui"};
   if (!control) return false;
   for (CControlUI* c = control; c; c = c->GetParent()) {
     std::wstring cls = AsciiLower(c->GetClass());
@@ -54,9 +52,7 @@ bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
 
 CControlUI* CSkinWindow::CreateControl(const wchar_t*) { return nullptr; }
 
-std::wstring CSkinWindow::GetControlText(const std::wstring&, const std::wstring&) {
-  return std::wstring();
-}
+std::wstring CSkinWindow::GetControlText(const std::wstring&, const std::wstring&) { return std::wstring(); }
 
 LResult CSkinWindow::FilterMessage(unsigned msg, WParam wparam, LParam, bool& handled) {
   if (msg == WM_KEYDOWN && (wparam == VK_RETURN || wparam == VK_ESCAPE)) {
@@ -74,8 +70,7 @@ LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
   const SkinSize size = m_paintManager->GetClientSize();
   const RECT client{0, 0, size.cx, size.cy};
   const SkinRect& cap = m_paintManager->Window().caption;
-  if (pt.x >= client.left + cap.left && pt.x < client.right - cap.right && pt.y >= cap.top &&
-      pt.y < cap.bottom) {
+  if (pt.x >= client.left + cap.left && pt.x < client.right - cap.right && pt.y >= cap.top && pt.y < cap.bottom) {
     CControlUI* control = m_paintManager->FindControl(SkinPoint{pt.x, pt.y});
     if (control && IsInStaticControl(control)) return HTCAPTION;
   }
@@ -90,8 +85,7 @@ void CSkinWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
   MONITORINFO mi = {};
   mi.cbSize = sizeof(mi);
   RECT rc;
-  if (::GetMonitorInfoW(::MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &mi) &&
-      ::GetWindowRect(m_hwnd, &rc)) {
+  if (::GetMonitorInfoW(::MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &mi) && ::GetWindowRect(m_hwnd, &rc)) {
     info->ptMaxPosition = POINT{rc.left - mi.rcMonitor.left, rc.top - mi.rcMonitor.top};
   }
 }
@@ -101,8 +95,8 @@ void CSkinWindow::OnSize() {
   if (!::IsIconic(m_hwnd) && (round.cx != 0 || round.cy != 0)) {
     RECT rc;
     ::GetWindowRect(m_hwnd, &rc);
-    zr::CGdiObject region(::CreateRoundRectRgn(0, 0, rc.right - rc.left + 1,
-                                               rc.bottom - rc.top + 1, round.cx, round.cy));
+    zr::CGdiObject region(
+        ::CreateRoundRectRgn(0, 0, rc.right - rc.left + 1, rc.bottom - rc.top + 1, round.cx, round.cy));
     // Once set, the region belongs to the system.
     if (region && ::SetWindowRgn(m_hwnd, static_cast<HRGN>(region.get()), TRUE)) region.Release();
   }
@@ -169,8 +163,14 @@ bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
       auto* r = reinterpret_cast<RECT*>(lparam);
       const bool left = wparam == WMSZ_LEFT || wparam == WMSZ_TOPLEFT || wparam == WMSZ_BOTTOMLEFT;
       const bool top = wparam == WMSZ_TOP || wparam == WMSZ_TOPLEFT || wparam == WMSZ_TOPRIGHT;
-      if (left) r->left = r->right - size.cx; else r->right = r->left + size.cx;
-      if (top) r->top = r->bottom - size.cy; else r->bottom = r->top + size.cy;
+      if (left)
+        r->left = r->right - size.cx;
+      else
+        r->right = r->left + size.cx;
+      if (top)
+        r->top = r->bottom - size.cy;
+      else
+        r->bottom = r->top + size.cy;
       result = TRUE;
       return true;
     }
@@ -187,8 +187,7 @@ bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
       // Maximised all the same (ShowWindow): back to the normal state, which looks the same.
       if (wparam == SIZE_MAXIMIZED) ::PostMessageW(m_hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
       return false;
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -46,9 +46,15 @@ class CSkinWindow : public CWindowBase,
   virtual void InitWindow() {}
   // The document's file name in the skin package.
   virtual std::wstring GetSkinFile() = 0;
-  virtual LRESULT OnDefaultKey(WPARAM key) { (void)key; return 0; }
+  virtual LRESULT OnDefaultKey(WPARAM key) {
+    (void)key;
+    return 0;
+  }
   // WM_CLOSE (the answer is kept first); the base leaves it unhandled, which destroys the window.
-  virtual LRESULT OnClose(UINT, WPARAM, LPARAM, bool& handled) { handled = false; return 0; }
+  virtual LRESULT OnClose(UINT, WPARAM, LPARAM, bool& handled) {
+    handled = false;
+    return 0;
+  }
   // WM_NCHITTEST: HTCAPTION on a static control inside the caption rectangle, else HTCLIENT.
   virtual LRESULT OnNcHitTest(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled);
   // WM_SYSCOMMAND: SC_CLOSE sends WM_CLOSE; otherwise the default processing.
@@ -70,8 +76,7 @@ class CSkinWindow : public CWindowBase,
   // IControlFactory: the engine's own controls only.
   CControlUI* CreateControl(const wchar_t* className) override;
   // IControlTextSource: no texts of its own.
-  std::wstring GetControlText(const std::wstring& controlName,
-                              const std::wstring& className) override;
+  std::wstring GetControlText(const std::wstring& controlName, const std::wstring& className) override;
 
   // Shows the window and runs a loop until the window is destroyed or WM_QUIT arrives: the
   // owner is disabled meanwhile and, when no other modal window over it is left open (on any

@@ -53,12 +53,10 @@ class ISurface {
   virtual void DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) = 0;
   // Draws `source` of the bitmap scaled into `dest`, blended with its own alpha times
   // `alpha` (0..255).
-  virtual void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source,
-                          int alpha) = 0;
+  virtual void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source, int alpha) = 0;
   // Text with the font of index `font` (resolved by the surface's owner), `style` from
   // TextStyle.
-  virtual void DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour,
-                        unsigned style) = 0;
+  virtual void DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) = 0;
   // Width and height in pixels of the text as one line.
   virtual SkinSize MeasureText(const std::wstring& text, int font, unsigned style) = 0;
 };

@@ -1,6 +1,5 @@
 #include "skin/window_base_win.h"
 
-
 namespace Skin {
 
 CWindowBase::~CWindowBase() {
@@ -29,8 +28,8 @@ bool CWindowBase::RegisterWindowClass() {
   return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x,
-                         int y, int cx, int cy, HMENU menu) {
+HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int cx, int cy,
+                         HMENU menu) {
   if (!RegisterWindowClass()) return nullptr;
   // Not m_hwnd: a window whose creation fails may delete its object on the way out.
   return ::CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
@@ -54,8 +53,7 @@ LRESULT CALLBACK CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
     self->m_hwnd = nullptr;
     try {
       self->OnFinalMessage(hwnd);
-    } catch (...) {
-    }
+    } catch (...) {}
     return r;
   }
   try {

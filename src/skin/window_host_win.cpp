@@ -18,9 +18,7 @@ namespace {
 // wParam of the deferred-work message that sets up the drop shadow after the first paint.
 constexpr WParam kShadowWork = 1;
 
-SkinPoint PointOf(LParam lparam) {
-  return SkinPoint{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-}
+SkinPoint PointOf(LParam lparam) { return SkinPoint{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}; }
 
 }  // namespace
 
@@ -48,8 +46,7 @@ bool CWindowHost::LoadTooltipClass() {
   HMODULE module = ::LoadLibraryW((std::wstring(system, n) + L"\\comctl32.dll").c_str());
   if (!module) return false;
   using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  auto init = reinterpret_cast<InitProc>(
-      reinterpret_cast<void*>(::GetProcAddress(module, "InitCommonControlsEx")));
+  auto init = reinterpret_cast<InitProc>(reinterpret_cast<void*>(::GetProcAddress(module, "InitCommonControlsEx")));
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
   if (init == nullptr || !init(&icc)) {
     ::FreeLibrary(module);
@@ -64,9 +61,7 @@ void CWindowHost::InvalidateRect(const SkinRect& r) {
   ::InvalidateRect(m_hwnd, &rc, FALSE);
 }
 
-bool CWindowHost::StartTimer(unsigned id, unsigned period) {
-  return ::SetTimer(m_hwnd, id, period, nullptr) != 0;
-}
+bool CWindowHost::StartTimer(unsigned id, unsigned period) { return ::SetTimer(m_hwnd, id, period, nullptr) != 0; }
 
 void CWindowHost::StopTimer(unsigned id) { ::KillTimer(m_hwnd, id); }
 
@@ -89,17 +84,15 @@ SkinSize CWindowHost::MeasureText(const std::wstring& text, int font, unsigned s
   zr::CWindowDC dc(m_hwnd);
   if (dc.get() == nullptr) return SkinSize{};
   const CDpiScale& scale = m_manager.Scale();
-  return scale.ToDocument(
-      MeasureTextOn(dc.get(), m_manager.Fonts(), m_fonts, text, font, style, scale.Dpi()));
+  return scale.ToDocument(MeasureTextOn(dc.get(), m_manager.Fonts(), m_fonts, text, font, style, scale.Dpi()));
 }
 
 void CWindowHost::UpdateTooltip(CControlUI* hot, const MSG& relay) {
   if (!m_tooltip) {
     if (!hot || hot->GetToolTip().empty() || !LoadTooltipClass()) return;
-    m_tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr,
-                                 ::GetModuleHandleW(nullptr), nullptr);
+    m_tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr,
+                                  ::GetModuleHandleW(nullptr), nullptr);
     if (!m_tooltip) return;
     TTTOOLINFOW ti = {};
     ti.cbSize = TTTOOLINFOW_V2_SIZE;
@@ -163,8 +156,8 @@ void CWindowHost::SetUpShadow() {
       picture = variant;
     }
   }
-  const SkinRect destCorner{scale.ToDevice(corner.left), scale.ToDevice(corner.top),
-                            scale.ToDevice(corner.right), scale.ToDevice(corner.bottom)};
+  const SkinRect destCorner{scale.ToDevice(corner.left), scale.ToDevice(corner.top), scale.ToDevice(corner.right),
+                            scale.ToDevice(corner.bottom)};
   m_shadow.Setup(m_hwnd, picture, scale.ToDevice(window.shadowSize), pictureCorner, destCorner);
 }
 
@@ -195,8 +188,7 @@ void CWindowHost::Paint() {
     surface.FillRect(paint, 0xFFFFFFFF);
     m_manager.Paint(surface, paint);
     ::GdiFlush();
-    ::BitBlt(dc, paint.left, paint.top, paint.Width(), paint.Height(), m_buffer.dc(), paint.left,
-             paint.top, SRCCOPY);
+    ::BitBlt(dc, paint.left, paint.top, paint.Width(), paint.Height(), m_buffer.dc(), paint.left, paint.top, SRCCOPY);
   }
   ::EndPaint(m_hwnd, &ps);
   if (m_stats.paints == 1 && m_manager.Window().showShadow) {
@@ -216,12 +208,8 @@ bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT&
     return true;
   }
   switch (msg) {
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
-    case WM_PAINT:
-      Paint();
-      return true;
+    case WM_ERASEBKGND: result = 1; return true;
+    case WM_PAINT: Paint(); return true;
     case WM_SIZE:
       if (wparam != SIZE_MINIMIZED) {
         m_manager.SetClientSize(SkinSize{LOWORD(lparam), HIWORD(lparam)});
@@ -234,14 +222,9 @@ bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT&
       FollowWithShadow();
       if (msg == WM_SHOWWINDOW && !wparam) m_shadow.Hide();  // still visible just now
       return false;
-    case WM_DESTROY:
-      m_shadow.Destroy();
-      return false;
-    case kWmDpiChanged:
-      OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
-      return true;
-    case WM_TIMER:
-      return m_manager.OnHostTimer(static_cast<unsigned>(wparam));
+    case WM_DESTROY: m_shadow.Destroy(); return false;
+    case kWmDpiChanged: OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return true;
+    case WM_TIMER: return m_manager.OnHostTimer(static_cast<unsigned>(wparam));
     case WM_MOUSEMOVE: {
       if (!m_trackingLeave) {
         TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, m_hwnd, 0};
@@ -266,9 +249,7 @@ bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT&
       ::SetFocus(m_hwnd);
       m_manager.OnButtonDown(PointOf(lparam));
       return true;
-    case WM_LBUTTONUP:
-      m_manager.OnButtonUp(PointOf(lparam));
-      return true;
+    case WM_LBUTTONUP: m_manager.OnButtonUp(PointOf(lparam)); return true;
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lparam) != m_hwnd) m_manager.OnCaptureLost();
       return false;
@@ -279,8 +260,7 @@ bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT&
         return true;
       }
       return false;
-    default:
-      return false;
+    default: return false;
   }
 }
 

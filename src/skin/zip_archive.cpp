@@ -8,9 +8,7 @@
 namespace Skin {
 namespace {
 
-std::uint16_t Le16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t Le32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -84,8 +82,7 @@ bool CZipArchive::Open(const void* data, std::size_t size) {
   return true;
 }
 
-bool CZipArchive::Read(const std::string& utf8Name, std::vector<std::uint8_t>* buffer,
-                       ByteView* view) const {
+bool CZipArchive::Read(const std::string& utf8Name, std::vector<std::uint8_t>* buffer, ByteView* view) const {
   if (!m_open) return false;
   auto it = m_entries.find(utf8Name);
   if (it == m_entries.end()) {

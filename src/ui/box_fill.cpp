@@ -54,8 +54,8 @@ int LinkButtonWidth(int measuredWidth) {
 
 std::wstring IconDescription(BoxIcon icon) {
   const int top = static_cast<int>(icon) * kIconSize;
-  return L"file='messagebox_icon_22x22.png' source='0," + std::to_wstring(top) + L"," +
-         std::to_wstring(kIconSize) + L"," + std::to_wstring(top + kIconSize) + L"'";
+  return L"file='messagebox_icon_22x22.png' source='0," + std::to_wstring(top) + L"," + std::to_wstring(kIconSize) +
+         L"," + std::to_wstring(top + kIconSize) + L"'";
 }
 
 void FillMessageBox(Skin::CPaintManager& manager, const BoxStyle& style, const BoxTexts& texts,

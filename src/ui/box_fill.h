@@ -32,8 +32,8 @@ enum class BoxKind {
 // How a kind of box looks. The boxes have no default button: Enter and Escape answer nothing.
 struct BoxStyle {
   BoxIcon icon = BoxIcon::kError;
-  bool link = false;      // the document with the link button ("messageboxwithlink.xml")
-  bool closable = true;   // false: the close button is disabled
+  bool link = false;     // the document with the link button ("messageboxwithlink.xml")
+  bool closable = true;  // false: the close button is disabled
 };
 
 // The one mapping of the updater's boxes onto their looks.

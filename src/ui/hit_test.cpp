@@ -16,8 +16,7 @@ bool IsPressable(const Skin::CControlUI& control) {
 
 }  // namespace
 
-MainHitTest DecideMainHitTest(const Skin::CPaintManager& manager, Skin::SkinPoint point,
-                              const Skin::SkinRect& client) {
+MainHitTest DecideMainHitTest(const Skin::CPaintManager& manager, Skin::SkinPoint point, const Skin::SkinRect& client) {
   if (point.x <= client.left + kStripWidth && point.y > client.bottom - kStripHeight) {
     return MainHitTest::kClient;
   }

@@ -22,7 +22,6 @@ enum class MainHitTest {
 // 2. inside the client rectangle, a control at the point whose class is neither "ButtonUI" nor
 //    "TextUI" (any case) drags the window;
 // 3. everything else goes to the engine's default.
-MainHitTest DecideMainHitTest(const Skin::CPaintManager& manager, Skin::SkinPoint point,
-                              const Skin::SkinRect& client);
+MainHitTest DecideMainHitTest(const Skin::CPaintManager& manager, Skin::SkinPoint point, const Skin::SkinRect& client);
 
 }  // namespace zr

@@ -52,27 +52,13 @@ void CMainController::Init(Skin::CPaintManager& manager) {
 
 void CMainController::OnEvent(const UpdateEvent& event) {
   switch (event.kind) {
-    case UpdateEvent::Kind::kProgress:
-      OnProgress(static_cast<std::intptr_t>(event.value));
-      break;
-    case UpdateEvent::Kind::kSpeed:
-      OnSpeed(event.value);
-      break;
-    case UpdateEvent::Kind::kStatusText:
-      OnStatusText(event.text);
-      break;
-    case UpdateEvent::Kind::kFatalText:
-      OnFatalText(event.text);
-      break;
-    case UpdateEvent::Kind::kSucceeded:
-      OnSucceeded();
-      break;
-    case UpdateEvent::Kind::kFinished:
-      OnFinished();
-      break;
-    case UpdateEvent::Kind::kQuit:
-      m_window.PostQuit();
-      break;
+    case UpdateEvent::Kind::kProgress: OnProgress(static_cast<std::intptr_t>(event.value)); break;
+    case UpdateEvent::Kind::kSpeed: OnSpeed(event.value); break;
+    case UpdateEvent::Kind::kStatusText: OnStatusText(event.text); break;
+    case UpdateEvent::Kind::kFatalText: OnFatalText(event.text); break;
+    case UpdateEvent::Kind::kSucceeded: OnSucceeded(); break;
+    case UpdateEvent::Kind::kFinished: OnFinished(); break;
+    case UpdateEvent::Kind::kQuit: m_window.PostQuit(); break;
   }
 }
 
@@ -82,8 +68,9 @@ void CMainController::OnProgress(std::intptr_t percent) {
 
 void CMainController::OnSpeed(std::int64_t bytesPerSecond) {
   constexpr std::int64_t kMost = INT32_MAX;  // the speed line's own limit
-  SetText(m_speedLine, bytesPerSecond < 0 ? std::wstring()
-                                          : FormatTransferSpeed(static_cast<std::int32_t>(std::min(bytesPerSecond, kMost))));
+  SetText(m_speedLine, bytesPerSecond < 0
+                           ? std::wstring()
+                           : FormatTransferSpeed(static_cast<std::int32_t>(std::min(bytesPerSecond, kMost))));
 }
 
 void CMainController::OnStatusText(const std::wstring& text) { SetText(m_fileLine, text); }
@@ -131,9 +118,7 @@ void CMainController::OnClose() {
 
 void CMainController::OnWindowGone() { m_windowGone = true; }
 
-bool CMainController::MayDelete() const {
-  return m_windowGone && m_boxDepth == 0 && m_window.ModalBoxesOver() == 0;
-}
+bool CMainController::MayDelete() const { return m_windowGone && m_boxDepth == 0 && m_window.ModalBoxesOver() == 0; }
 
 void CMainController::LaunchProductAndClose() {
   if (m_closing) return;

@@ -62,7 +62,7 @@ class CMainController {
 
   // One of the engine's events, handed to the handler of its kind; "quit" ends the loop.
   void OnEvent(const UpdateEvent& event);
-  void OnProgress(std::intptr_t percent);  // 0..100; anything else is ignored
+  void OnProgress(std::intptr_t percent);     // 0..100; anything else is ignored
   void OnSpeed(std::int64_t bytesPerSecond);  // negative: no speed line
   void OnStatusText(const std::wstring& text);
   // Shows the box and, once it is answered, closes, unless the window went meanwhile.

@@ -66,15 +66,11 @@ LRESULT CWnd_Main::OnNcHitTest(UINT msg, WPARAM wparam, LPARAM lparam, bool& han
   POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
   ::ScreenToClient(GetHWND(), &point);
   const Skin::SkinSize client = GetPaintManager().GetClientSize();
-  switch (DecideMainHitTest(GetPaintManager(),
-                            GetPaintManager().Scale().ToDocument(Skin::SkinPoint{point.x, point.y}),
+  switch (DecideMainHitTest(GetPaintManager(), GetPaintManager().Scale().ToDocument(Skin::SkinPoint{point.x, point.y}),
                             Skin::SkinRect{0, 0, client.cx, client.cy})) {
-    case MainHitTest::kClient:
-      return HTCLIENT;
-    case MainHitTest::kCaption:
-      return HTCAPTION;
-    case MainHitTest::kUseDefault:
-      break;
+    case MainHitTest::kClient: return HTCLIENT;
+    case MainHitTest::kCaption: return HTCAPTION;
+    case MainHitTest::kUseDefault: break;
   }
   return Skin::CSkinWindow::OnNcHitTest(msg, wparam, lparam, handled);
 }
@@ -114,8 +110,7 @@ LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*
       // before this returns and the process is ended.
       if (wparam) m_owner.SessionEnds();
       break;
-    default:
-      break;
+    default: break;
   }
   return 0;
 }
@@ -149,8 +144,7 @@ void CWnd_Main::ShowFatalBox(const std::wstring& text) {
 int CWnd_Main::ModalBoxesOver() const { return Skin::ModalWindowsOver(Context().ModalCounts(), m_keptHwnd); }
 
 void CWnd_Main::Notify(Skin::SkinNotify& msg) {
-  if (Skin::EqualsNoCase(msg.type, L"click") && msg.sender != nullptr &&
-      m_controller.OnClick(msg.sender->GetName())) {
+  if (Skin::EqualsNoCase(msg.type, L"click") && msg.sender != nullptr && m_controller.OnClick(msg.sender->GetName())) {
     return;  // the engine's own minimise is not wanted as well
   }
   Skin::CSkinWindow::Notify(msg);

@@ -104,7 +104,7 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
   const ITexts& m_texts;
   CMainController m_controller{*this, m_texts};
   CEventQueue* m_events = nullptr;  // the owner's
-  HWND m_keptHwnd = nullptr;  // the window's handle, kept for the box count after it is gone
+  HWND m_keptHwnd = nullptr;        // the window's handle, kept for the box count after it is gone
   bool m_completionTimerRunning = false;
 };
 

@@ -23,7 +23,8 @@ BoxAnswer ShowBox(Skin::CSkinContext& context, HWND owner, BoxKind kind, const B
     return BoxAnswer::kClosed;
   }
   box.CenterWindow();
-  if (record) record("box shown (" + box.Describe() + "): " + WideToUtf8(texts.caption) + ": " + WideToUtf8(texts.message));
+  if (record)
+    record("box shown (" + box.Describe() + "): " + WideToUtf8(texts.caption) + ": " + WideToUtf8(texts.message));
   box.ShowModal();
   if (record) record(box.ClosedBy().empty() ? "box closed without a button" : "box closed: " + box.ClosedBy());
   return box.GetAnswer();
@@ -40,9 +41,7 @@ void CMessageBox::InitWindow() {
   }
 }
 
-std::wstring CMessageBox::GetSkinFile() {
-  return m_style.link ? L"messageboxwithlink.xml" : L"messagebox.xml";
-}
+std::wstring CMessageBox::GetSkinFile() { return m_style.link ? L"messageboxwithlink.xml" : L"messagebox.xml"; }
 
 LRESULT CMessageBox::OnDefaultKey(WPARAM key) {
   // Consulted for Enter and Escape only; neither closes the box.
@@ -77,8 +76,6 @@ void CMessageBox::Notify(Skin::SkinNotify& msg) {
   }
 }
 
-std::string CMessageBox::Describe() {
-  return WideToUtf8(GetSkinFile()) + "; " + DescribeBoxButtons(GetPaintManager());
-}
+std::string CMessageBox::Describe() { return WideToUtf8(GetSkinFile()) + "; " + DescribeBoxButtons(GetPaintManager()); }
 
 }  // namespace zr

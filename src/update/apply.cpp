@@ -247,7 +247,7 @@ bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vect
   }
   if (stuck == plan.files.size()) return true;
   PostStatus(platform, platform.Texts(), kRestoreFailedText, stuck, plan.files.size(),
-                FileNameOfPath(plan.files[stuck].target));
+             FileNameOfPath(plan.files[stuck].target));
   return false;
 }
 
@@ -276,8 +276,8 @@ std::vector<Leftover> FinishJournal(IUpdatePlatform& platform, const Journal& jo
     return remaining;
   }
   if (journal.state != Journal::State::kFinished) MarkJournal(files, JournalMark::kDone);
-  platform.Record("journal kept for the next start, which deletes what is left: " +
-                  std::to_string(remaining.size()) + " files");
+  platform.Record("journal kept for the next start, which deletes what is left: " + std::to_string(remaining.size()) +
+                  " files");
   return remaining;
 }
 

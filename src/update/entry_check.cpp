@@ -72,7 +72,8 @@ const char* WayDownRefusal(CInstallationPaths& installation, const std::wstring&
     if (i < full.size() && full[i] != L'\\') continue;
     if (i < full.size() && !missing) {
       const PathKind kind = installation.DirectoryKind(full.substr(0, i));
-      if (kind != PathKind::kMissing && kind != PathKind::kDirectory) return "a folder on the way to the target is a link or a file";
+      if (kind != PathKind::kMissing && kind != PathKind::kDirectory)
+        return "a folder on the way to the target is a link or a file";
       missing = kind == PathKind::kMissing;
     }
     const bool made = missing || (i == full.size() && target == PathKind::kMissing);
@@ -171,7 +172,8 @@ class CByteProgress {
   CByteProgress(IUpdateEvents& events, uint64_t total) : m_events(events), m_total(total) {}
   void Add(size_t bytes) {
     m_done += bytes;
-    const int64_t position = m_total == 0 ? 100 : static_cast<int64_t>(std::min<uint64_t>(m_done, m_total) * 100 / m_total);
+    const int64_t position =
+        m_total == 0 ? 100 : static_cast<int64_t>(std::min<uint64_t>(m_done, m_total) * 100 / m_total);
     if (position != m_position) ReportProgress(m_events, m_position = position);
   }
 

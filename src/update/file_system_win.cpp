@@ -112,8 +112,8 @@ bool CWin32FileSystem::Identify(const std::wstring& path, FileIdentity& identity
     return false;
   }
   identity.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  identity.lastWrite = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                       data.ftLastWriteTime.dwLowDateTime;
+  identity.lastWrite =
+      (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
   return true;
 }
 
@@ -198,8 +198,8 @@ std::unique_ptr<IHeldFile> CWin32FileSystem::Hold(const std::wstring& path) {
   const std::wstring full = ExtendedPath(path);
   if (full.empty()) return notHeld(ERROR_INVALID_NAME);
   auto held = std::make_unique<CWin32HeldFile>();
-  held->file.Reset(CreateFileW(full.c_str(), GENERIC_READ | DELETE | WRITE_DAC | WRITE_OWNER, FILE_SHARE_READ,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  held->file.Reset(CreateFileW(full.c_str(), GENERIC_READ | DELETE | WRITE_DAC | WRITE_OWNER, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!held->file && GetLastError() == ERROR_ACCESS_DENIED) {
     held->mayRename = false;
     held->file.Reset(CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -301,8 +301,8 @@ bool CWin32FileSystem::PlaceHeld(IHeldFile& file, const std::wstring& target) {
     std::vector<unsigned char> owner = OwnerSid();
     SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
     if (!owner.empty()) what |= OWNER_SECURITY_INFORMATION;
-    result = SetSecurityInfo(moving, SE_FILE_OBJECT, what, owner.empty() ? nullptr : owner.data(), nullptr,
-                             &inherited, nullptr);
+    result = SetSecurityInfo(moving, SE_FILE_OBJECT, what, owner.empty() ? nullptr : owner.data(), nullptr, &inherited,
+                             nullptr);
     // A file system without permissions (FAT) has none to carry over.
     if (result == ERROR_NOT_SUPPORTED || result == ERROR_INVALID_FUNCTION) result = ERROR_SUCCESS;
   }

@@ -17,8 +17,7 @@ bool LaunchProduct(const std::wstring& path, IUpdateEvents& window, const ITexts
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     PostStatus(window, texts, kLaunchFailedText, static_cast<int32_t>(GetLastError()));
     return false;
   }

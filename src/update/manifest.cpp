@@ -21,9 +21,7 @@ std::string TextOf(const pugi::xml_node& element) {
   return {};
 }
 
-std::string ChildText(const pugi::xml_node& parent, const char* name) {
-  return TextOf(parent.child(name));
-}
+std::string ChildText(const pugi::xml_node& parent, const char* name) { return TextOf(parent.child(name)); }
 
 }  // namespace
 

@@ -34,7 +34,7 @@ struct CMd5Hasher::Shared {
   std::deque<Item> items;    // for the hasher, in order
   std::deque<std::string> digests;
   bool threaded = false;
-  bool closing = false;  // the caller gives nothing more
+  bool closing = false;   // the caller gives nothing more
   bool finished = false;  // the thread has ended
   // The file being hashed: the thread's, or the caller's without a thread.
   std::unique_ptr<CMd5> current = std::make_unique<CMd5>();

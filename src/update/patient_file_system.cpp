@@ -47,7 +47,8 @@ bool CPatientFileSystem::Patiently(const std::wstring& path, Call call) {
     if (!HeldByAnother(m_lastError)) break;
   }
   const uint32_t error = m_lastError;
-  m_platform.Record("still held after " + Seconds(waited) + (m_waitedMs >= kRunWaitMs ? " (the run's waiting is spent)" : "") +
+  m_platform.Record("still held after " + Seconds(waited) +
+                    (m_waitedMs >= kRunWaitMs ? " (the run's waiting is spent)" : "") +
                     ", given up: " + RecordPath(path));
   m_lastError = error;
   return false;

@@ -43,7 +43,9 @@ class CPatientFileSystem : public IFileSystem {
   bool CopyHeld(IHeldFile& file, const std::wstring& copy) override;
   bool PlaceHeld(IHeldFile& file, const std::wstring& target) override;
   bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) override;
-  bool DeleteDirectoryTree(const std::wstring& directory) override { return Pass(m_files.DeleteDirectoryTree(directory)); }
+  bool DeleteDirectoryTree(const std::wstring& directory) override {
+    return Pass(m_files.DeleteDirectoryTree(directory));
+  }
   std::wstring ModuleDirectory() override { return m_files.ModuleDirectory(); }
   std::wstring FullPath(const std::wstring& path) override { return m_files.FullPath(path); }
   int ComparePaths(const std::wstring& a, const std::wstring& b) override { return m_files.ComparePaths(a, b); }

@@ -42,13 +42,11 @@ class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
 
   // The user: modal boxes owned by the main window, run on the calling thread.
   // Link box, one-button layout, error icon. secondButton null hides the second button.
-  virtual BoxAnswer ShowLinkBox(const std::wstring& title, const std::wstring& linkText,
-                          const std::wstring& message, const std::wstring& firstButton,
-                          const std::wstring* secondButton) = 0;
+  virtual BoxAnswer ShowLinkBox(const std::wstring& title, const std::wstring& linkText, const std::wstring& message,
+                                const std::wstring& firstButton, const std::wstring* secondButton) = 0;
   // Two-button question box with the warning icon.
   virtual BoxAnswer ShowQuestionBox(const std::wstring& caption, const std::wstring& message,
-                              const std::wstring& confirmButton,
-                              const std::wstring& cancelButton) = 0;
+                                    const std::wstring& confirmButton, const std::wstring& cancelButton) = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
 
   // Product files are being moved: the process must not end until LeaveMovingSection. False when

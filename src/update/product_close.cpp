@@ -8,9 +8,9 @@
 namespace zr {
 namespace {
 
-constexpr int kInitialPolls = 5;             // the product gets five seconds to exit on its own
+constexpr int kInitialPolls = 5;  // the product gets five seconds to exit on its own
 constexpr uint32_t kPollSleepMs = 1000;
-constexpr int kLastAttempt = 5;              // attempts 0 to 5
+constexpr int kLastAttempt = 5;  // attempts 0 to 5
 constexpr uint32_t kQuitRequestSleepMs = 1000;
 constexpr uint32_t kTerminateSleepMs = 2000;
 constexpr uint32_t kTerminatedExitCode = 0xFFFFFFFF;

@@ -107,8 +107,7 @@ uint32_t FindProcessByPath(const std::wstring& exePath) {
   CProductFile product(exePath);
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-       more = Process32NextW(snapshot.get(), &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
     if (ProcessRunsFrom(entry.th32ProcessID, product)) return entry.th32ProcessID;
   }
   return 0;

@@ -60,8 +60,7 @@ void PostStatus(IUpdateEvents& events, const ITexts& texts, PlainText text) {
 
 void PostStatus(IUpdateEvents& events, const ITexts& texts, EntryText text, size_t index, size_t count,
                 const std::wstring& name) {
-  Post(events, FillText(texts.Get(text.id),
-                        {static_cast<int64_t>(index + 1), static_cast<int64_t>(count), name}));
+  Post(events, FillText(texts.Get(text.id), {static_cast<int64_t>(index + 1), static_cast<int64_t>(count), name}));
 }
 
 void PostStatus(IUpdateEvents& events, const ITexts& texts, NamedText text, const std::wstring& name) {

@@ -18,8 +18,7 @@ UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& pl
   IFileSystem& files = platform.Files();
   const Journal journal = ReadJournal(files);
   switch (journal.state) {
-    case Journal::State::kNone:
-      return UpdateOutcome::kOk;
+    case Journal::State::kNone: return UpdateOutcome::kOk;
     case Journal::State::kCutOff:
       platform.Record("recovery: a journal cut off before its plan was complete (nothing moved under it): removed");
       RemoveJournal(files);
@@ -32,8 +31,7 @@ UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& pl
       platform.Record("recovery: the journal of a finished run: deleting what it left");
       context.leftovers = FinishJournal(platform, journal);
       return UpdateOutcome::kOk;
-    case Journal::State::kPlanned:
-      break;
+    case Journal::State::kPlanned: break;
   }
   platform.Record("recovery: the journal of a run cut short, " + std::to_string(journal.files.size()) + " files");
 
@@ -41,11 +39,8 @@ UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& pl
   for (size_t k = 0; k < journal.files.size(); ++k) {
     const PlannedFile& file = journal.files[k];
     switch (StandingOf(files, file)) {
-      case FileStanding::kOld:
-        break;
-      case FileStanding::kTouched:
-        touched = true;
-        break;
+      case FileStanding::kOld: break;
+      case FileStanding::kTouched: touched = true; break;
       case FileStanding::kForeign:
         // Someone changed the installation since (a reinstall, a repair by hand): what the
         // journal knows is no longer true, and moving its backups back would mix versions.
@@ -58,7 +53,8 @@ UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& pl
         // nothing is moved until it is repaired.
         platform.Record("recovery: the original of " + RecordPath(file.target) +
                         " is nowhere the run left it: nothing moved, journal kept");
-        PostStatus(platform, platform.Texts(), kRestoreFailedText, k, journal.files.size(), FileNameOfPath(file.target));
+        PostStatus(platform, platform.Texts(), kRestoreFailedText, k, journal.files.size(),
+                   FileNameOfPath(file.target));
         return UpdateOutcome::kRecoveryFailed;
     }
   }

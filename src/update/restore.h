@@ -13,11 +13,11 @@ namespace zr {
 // Where one planned file stands, told by the files at its target, backup, parking and copy
 // names.
 enum class FileStanding {
-  kOld,       // as before the run, nothing of the run left beside it
-  kTouched,   // the run moved something: it can be brought back
-  kForeign,   // the target holds neither the original nor what the run put there: someone
-              // changed it since (a reinstall, a repair by hand)
-  kLost,      // the original is nowhere the run left it
+  kOld,      // as before the run, nothing of the run left beside it
+  kTouched,  // the run moved something: it can be brought back
+  kForeign,  // the target holds neither the original nor what the run put there: someone
+             // changed it since (a reinstall, a repair by hand)
+  kLost,     // the original is nowhere the run left it
 };
 FileStanding StandingOf(IFileSystem& files, const PlannedFile& file);
 

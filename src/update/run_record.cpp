@@ -6,7 +6,8 @@
 namespace zr {
 
 std::string RecordText(const std::string& text) {
-  return EscapeBytes(text, [](unsigned char byte) { return byte < 0x20 || byte == 0x7F; }, "\\x", kLowerHexDigits);
+  return EscapeBytes(
+      text, [](unsigned char byte) { return byte < 0x20 || byte == 0x7F; }, "\\x", kLowerHexDigits);
 }
 
 std::string RecordPath(const std::wstring& path) { return "\"" + WideToUtf8(path) + "\""; }

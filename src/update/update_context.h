@@ -31,10 +31,10 @@ struct BackupEntry {
 };
 
 struct CUpdateContext {
-  std::string version;                    // the version the manifest brings (UTF-8)
-  std::vector<UpdateFileEntry> files;     // in manifest order
-  std::vector<BackupEntry> backups;       // in the order the files were replaced
-  std::vector<std::wstring> removedFiles; // listed by the manifest, never acted on
+  std::string version;                     // the version the manifest brings (UTF-8)
+  std::vector<UpdateFileEntry> files;      // in manifest order
+  std::vector<BackupEntry> backups;        // in the order the files were replaced
+  std::vector<std::wstring> removedFiles;  // listed by the manifest, never acted on
   // Each entry's staged file (by index), held from the check until it is in place: what was
   // checked is what gets installed. Let go once the update has ended, before a rollback and the
   // deletion of the download cache.
@@ -42,8 +42,8 @@ struct CUpdateContext {
   // The run's plan, as its journal holds it: one file per target, first to last, so that
   // backups[k] is plan.files[k].
   Journal plan;
-  bool journalWritten = false;            // this run's journal may be on disk
-  std::vector<Leftover> leftovers;        // an earlier run's, deleted when this one ends
+  bool journalWritten = false;      // this run's journal may be on disk
+  std::vector<Leftover> leftovers;  // an earlier run's, deleted when this one ends
 };
 
 // What the window and the worker share for one run: the context the worker fills and the

@@ -28,8 +28,7 @@ struct UpdateEvent {
     kQuit,        // the user kept the product running: the updater's message loop ends
   };
   UpdateEvent() = default;
-  UpdateEvent(Kind kind, int64_t value = 0, std::wstring text = {})
-      : kind(kind), value(value), text(std::move(text)) {}
+  UpdateEvent(Kind kind, int64_t value = 0, std::wstring text = {}) : kind(kind), value(value), text(std::move(text)) {}
 
   Kind kind = Kind::kStatusText;
   int64_t value = 0;

@@ -27,8 +27,7 @@ BoxAnswer ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, 
 void RecordThrown(IUpdatePlatform& platform, const char* step, const std::exception& thrown) {
   try {
     platform.Record(std::string(step) + " ended by an exception: " + thrown.what());
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
 }
 
 // Runs a step of the run; an exception from it (memory exhausted, say) counts as `onThrow`.
@@ -101,8 +100,7 @@ UpdateOutcome Finish(CUpdateContext& context, IUpdatePlatform& platform, UpdateO
 
 }  // namespace
 
-UpdateOutcome LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform,
-                               const std::wstring& configPath) {
+UpdateOutcome LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath) {
   std::string content;
   std::string problem = "it cannot be read";
   if (configPath.empty()) {
@@ -127,14 +125,9 @@ void ClearUpdateCache(IUpdatePlatform& platform) {
   const std::wstring cache = files.ModuleDirectory() + L"\\cache";
   // A cache folder that is a link leads to someone else's folder: it is never emptied.
   switch (files.Inspect(cache)) {
-    case PathKind::kDirectoryLink:
-      platform.Record("download cache left alone: \"cache\" is a link");
-      return;
-    case PathKind::kMissing:
-      platform.Record("no download cache to delete");
-      return;
-    default:
-      break;
+    case PathKind::kDirectoryLink: platform.Record("download cache left alone: \"cache\" is a link"); return;
+    case PathKind::kMissing: platform.Record("no download cache to delete"); return;
+    default: break;
   }
   if (files.DeleteDirectoryTree(cache + L"\\update\\")) platform.Record("download cache deleted");
 }
@@ -148,9 +141,11 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
     // A run that was cut short is finished before anything else; while that cannot be done,
     // nothing else touches the installation.
     CMovingSection section(platform);
-    recovered = Guarded(platform, "recovery", [&] { return RecoverInterruptedRun(context, platform, section); },
-                        UpdateOutcome::kRecoveryFailed);
-    if (recovered != UpdateOutcome::kOk) Attempt(platform, "the failure box", [&] { ShowFailureBox(platform, L"ok", nullptr); });
+    recovered = Guarded(
+        platform, "recovery", [&] { return RecoverInterruptedRun(context, platform, section); },
+        UpdateOutcome::kRecoveryFailed);
+    if (recovered != UpdateOutcome::kOk)
+      Attempt(platform, "the failure box", [&] { ShowFailureBox(platform, L"ok", nullptr); });
   }
   if (recovered != UpdateOutcome::kOk) return Finish(context, platform, recovered, true);
 
@@ -182,8 +177,8 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
     // Held from the first move to the end of a rollback, the failure box included: a process
     // asked to end meanwhile rolls back before it goes (its box is not waited for).
     CMovingSection section(platform);
-    applied = Guarded(platform, "the update", [&] { return ApplyUpdate(context, platform, section); },
-                      UpdateOutcome::kMoveFailed);
+    applied = Guarded(
+        platform, "the update", [&] { return ApplyUpdate(context, platform, section); }, UpdateOutcome::kMoveFailed);
     // The staged files that did not move are let go, for the download cache to be deleted.
     context.heldStaged.clear();
     if (applied != UpdateOutcome::kOk && context.plan.state == Journal::State::kFinished) applied = UpdateOutcome::kOk;

@@ -36,7 +36,8 @@ size_t ExtendedRootLength(const std::wstring& path) {
 }  // namespace
 
 std::wstring WithoutExtendedPrefix(const std::wstring& path) {
-  if (StartsWith(path, kExtendedUncPrefix)) return L"\\\\" + path.substr(std::char_traits<wchar_t>::length(kExtendedUncPrefix));
+  if (StartsWith(path, kExtendedUncPrefix))
+    return L"\\\\" + path.substr(std::char_traits<wchar_t>::length(kExtendedUncPrefix));
   if (StartsWith(path, kExtendedPrefix)) return path.substr(std::char_traits<wchar_t>::length(kExtendedPrefix));
   return path;
 }

@@ -132,8 +132,9 @@ bool Replaced(const Tree& tree) {
 std::string ManifestOf(const Tree& tree) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<config>\r\n<version>9.9.9</version>\r\n";
   for (size_t i = 0; i < tree.targets.size(); ++i) {
-    xml += "<file><url>http://example.invalid/" + std::to_string(i) + "</url><md5>" + tree.stagedMd5[i] + "</md5><tmp>" +
-           zr::WideToUtf8(tree.staged[i]) + "</tmp><path>" + zr::WideToUtf8(tree.targets[i]) + "</path></file>\r\n";
+    xml += "<file><url>http://example.invalid/" + std::to_string(i) + "</url><md5>" + tree.stagedMd5[i] +
+           "</md5><tmp>" + zr::WideToUtf8(tree.staged[i]) + "</tmp><path>" + zr::WideToUtf8(tree.targets[i]) +
+           "</path></file>\r\n";
   }
   return xml + "</config>\r\n";
 }
@@ -176,8 +177,7 @@ double TimePlainRead(const Tree& tree) {
                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return -1;
     DWORD read = 0;
-    while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read > 0) {
-    }
+    while (ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read > 0) {}
     CloseHandle(file);
   }
   return Now() - start;
@@ -249,12 +249,18 @@ bool ParseOptions(Options& options) {
   for (int i = 1; ok && i < argc; ++i) {
     const std::wstring arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (arg == L"--files" && hasValue) options.files = _wtoi(argv[++i]);
-    else if (arg == L"--megabytes" && hasValue) options.megabytes = _wtoi(argv[++i]);
-    else if (arg == L"--rounds" && hasValue) options.rounds = _wtoi(argv[++i]);
-    else if (arg == L"--dir" && hasValue) options.dir = argv[++i];
-    else if (arg == L"--other-volume" && hasValue) options.otherVolume = argv[++i];
-    else ok = false;
+    if (arg == L"--files" && hasValue)
+      options.files = _wtoi(argv[++i]);
+    else if (arg == L"--megabytes" && hasValue)
+      options.megabytes = _wtoi(argv[++i]);
+    else if (arg == L"--rounds" && hasValue)
+      options.rounds = _wtoi(argv[++i]);
+    else if (arg == L"--dir" && hasValue)
+      options.dir = argv[++i];
+    else if (arg == L"--other-volume" && hasValue)
+      options.otherVolume = argv[++i];
+    else
+      ok = false;
   }
   if (argv != nullptr) LocalFree(argv);
   return ok && options.files > 0 && options.megabytes > 0 && options.rounds > 0;
@@ -265,7 +271,8 @@ bool ParseOptions(Options& options) {
 int wmain() {
   Options options;
   if (!ParseOptions(options)) {
-    std::fprintf(stderr, "usage: bench_apply.exe [--files N] [--megabytes M] [--rounds R] [--dir D] [--other-volume E]\n");
+    std::fprintf(stderr,
+                 "usage: bench_apply.exe [--files N] [--megabytes M] [--rounds R] [--dir D] [--other-volume E]\n");
     return 2;
   }
   if (options.dir.empty()) {
@@ -283,7 +290,8 @@ int wmain() {
   for (int round = 1; round <= options.rounds; ++round) {
     for (int volume = 0; volume < volumes; ++volume) {
       const std::wstring roundDir = options.dir + L"\\round " + std::to_wstring(round);
-      const std::wstring stagingDir = volume == 0 ? roundDir : options.otherVolume + L"\\round " + std::to_wstring(round);
+      const std::wstring stagingDir =
+          volume == 0 ? roundDir : options.otherVolume + L"\\round " + std::to_wstring(round);
       Tree engineTree, bareTree;
       if (!LayOut(engineTree, roundDir + L"\\engine", stagingDir + L"\\engine", options) ||
           !LayOut(bareTree, roundDir + L"\\bare", stagingDir + L"\\bare", options)) {
@@ -301,20 +309,22 @@ int wmain() {
       const bool ok = engineMs >= 0 && bareMs >= 0 && readMs >= 0 && Replaced(engineTree) && Replaced(bareTree);
       allReplaced = allReplaced && ok;
       if (volume == 0) {
-        std::printf("round %d: path rules and holding %.1f ms; md5 check %.1f ms (%.0f MB/s), plain read %.1f ms "
-                    "(%.0f MB/s), ratio %.2f; engine %.1f ms (+ %.1f ms parsing the manifest), bare loop %.1f ms, "
-                    "ratio %.2f%s\n",
-                    round, rulesMs, checkMs, Rate(engineTree, checkMs), readMs, Rate(engineTree, readMs),
-                    readMs > 0 ? checkMs / readMs : 0.0, engineMs, parseMs, bareMs, bareMs > 0 ? engineMs / bareMs : 0.0,
-                    ok ? "" : "  (TREE NOT AS EXPECTED)");
+        std::printf(
+            "round %d: path rules and holding %.1f ms; md5 check %.1f ms (%.0f MB/s), plain read %.1f ms "
+            "(%.0f MB/s), ratio %.2f; engine %.1f ms (+ %.1f ms parsing the manifest), bare loop %.1f ms, "
+            "ratio %.2f%s\n",
+            round, rulesMs, checkMs, Rate(engineTree, checkMs), readMs, Rate(engineTree, readMs),
+            readMs > 0 ? checkMs / readMs : 0.0, engineMs, parseMs, bareMs, bareMs > 0 ? engineMs / bareMs : 0.0,
+            ok ? "" : "  (TREE NOT AS EXPECTED)");
         parseTimes.push_back(parseMs);
         checkRates.push_back(Rate(engineTree, checkMs));
         readRates.push_back(Rate(engineTree, readMs));
       } else {
-        std::printf("round %d, staged on another volume: engine %.1f ms (copies, %.0f MB/s), bare loop %.1f ms "
-                    "(%.0f MB/s), ratio %.2f%s\n",
-                    round, engineMs, Rate(engineTree, engineMs), bareMs, Rate(bareTree, bareMs),
-                    bareMs > 0 ? engineMs / bareMs : 0.0, ok ? "" : "  (TREE NOT AS EXPECTED)");
+        std::printf(
+            "round %d, staged on another volume: engine %.1f ms (copies, %.0f MB/s), bare loop %.1f ms "
+            "(%.0f MB/s), ratio %.2f%s\n",
+            round, engineMs, Rate(engineTree, engineMs), bareMs, Rate(bareTree, bareMs),
+            bareMs > 0 ? engineMs / bareMs : 0.0, ok ? "" : "  (TREE NOT AS EXPECTED)");
       }
       engineTimes[volume].push_back(engineMs);
       bareTimes[volume].push_back(bareMs);
@@ -326,13 +336,15 @@ int wmain() {
   if (volumes == 2) zr::DeleteDirectoryTree(options.otherVolume);
 
   const double check = Median(checkRates), read = Median(readRates);
-  std::printf("median: md5 check %.0f MB/s, plain read of the same files %.0f MB/s, the check takes %.2f"
-              " times as long (aim: at most 1.50)\n",
-              check, read, check > 0 ? read / check : 0.0);
+  std::printf(
+      "median: md5 check %.0f MB/s, plain read of the same files %.0f MB/s, the check takes %.2f"
+      " times as long (aim: at most 1.50)\n",
+      check, read, check > 0 ? read / check : 0.0);
   const double engine = Median(engineTimes[0]), bare = Median(bareTimes[0]);
-  std::printf("median: engine %.1f ms (%.3f ms per file), parsing %.1f ms, bare loop %.1f ms, ratio %.2f"
-              " (aim: at most 1.20)\n",
-              engine, engine / options.files, Median(parseTimes), bare, bare > 0 ? engine / bare : 0.0);
+  std::printf(
+      "median: engine %.1f ms (%.3f ms per file), parsing %.1f ms, bare loop %.1f ms, ratio %.2f"
+      " (aim: at most 1.20)\n",
+      engine, engine / options.files, Median(parseTimes), bare, bare > 0 ? engine / bare : 0.0);
   if (volumes == 2) {
     const double copying = Median(engineTimes[1]), bareCopying = Median(bareTimes[1]);
     std::printf("median, staged on another volume: engine %.1f ms, bare loop %.1f ms, ratio %.2f (aim: at most 1.30)\n",

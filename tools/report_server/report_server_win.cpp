@@ -48,15 +48,12 @@ class Socket {
 
 bool WriteFileAtomically(const std::wstring& path, const std::string& bytes) {
   const std::wstring part = path + L".part";
-  HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                            nullptr);
+  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
-  return ok && written == bytes.size() &&
-         MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+  return ok && written == bytes.size() && MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 std::string Lower(std::string text) {
@@ -125,8 +122,7 @@ void SendAll(SOCKET s, const std::string& bytes) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 4) {
-    std::fputs("usage: report_server RECORD_DIR PORT_FILE STATUS [IDLE_SECONDS [MODE]]\n",
-               stderr);
+    std::fputs("usage: report_server RECORD_DIR PORT_FILE STATUS [IDLE_SECONDS [MODE]]\n", stderr);
     return 2;
   }
   const std::wstring recordDir = argv[1];
@@ -156,8 +152,7 @@ int wmain(int argc, wchar_t** argv) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = 0;
   int addressSize = sizeof address;
-  if (!listener.valid() ||
-      bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+  if (!listener.valid() || bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       listen(listener.get(), 16) != 0 ||
       getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &addressSize) != 0) {
     return 4;
@@ -181,13 +176,11 @@ int wmain(int argc, wchar_t** argv) {
       // An abortive close (a reset), whether or not the request has arrived yet: a plain
       // close would send a reset or an orderly end depending on that race.
       const linger abort = {1, 0};
-      setsockopt(client.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
-                 sizeof abort);
+      setsockopt(client.get(), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
       continue;  // the socket closes here, nothing read
     }
     DWORD timeoutMs = 5000;
-    setsockopt(client.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
-               sizeof timeoutMs);
+    setsockopt(client.get(), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
     std::string head, body;
     const Received received = ReadRequest(client.get(), head, body);
     if (received == Received::kNothing) {

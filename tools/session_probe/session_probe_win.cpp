@@ -33,8 +33,8 @@ constexpr DWORD kFloodMs = 20000;
 using BlockReasonQuery = BOOL(WINAPI*)(HWND, LPWSTR, DWORD*);
 
 std::string Utf8(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string bytes(size > 0 ? size : 0, '\0');
   if (size > 0) {
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);

@@ -26,8 +26,8 @@ double MillisecondsSinceProcessStart() {
 }
 
 void Log(const char* line) {
-  HANDLE f = CreateFileW(g_log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE f = CreateFileW(g_log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
   if (f == INVALID_HANDLE_VALUE) return;
   std::string text = std::string(line) + "\n";
   DWORD written = 0;
@@ -69,15 +69,12 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
       PROCESS_MEMORY_COUNTERS pmc = {};
       pmc.cb = sizeof(pmc);
       GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
-      std::snprintf(line, sizeof line, "peak-kb %zu",
-                    static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
+      std::snprintf(line, sizeof line, "peak-kb %zu", static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
       Log(line);
       DestroyWindow(hwnd);
       return 0;
     }
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
   }
   return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
@@ -100,9 +97,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   HDC screen = GetDC(nullptr);
   const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
   if (screen) ReleaseDC(nullptr, screen);
-  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"plain_window", WS_POPUP, 100, 100,
-                              MulDiv(580, dpi, 96), MulDiv(400, dpi, 96), nullptr, nullptr,
-                              instance, nullptr);
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"plain_window", WS_POPUP, 100, 100, MulDiv(580, dpi, 96),
+                              MulDiv(400, dpi, 96), nullptr, nullptr, instance, nullptr);
   ShowWindow(hwnd, SW_SHOWNORMAL);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

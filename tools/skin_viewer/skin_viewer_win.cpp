@@ -65,8 +65,8 @@ struct Options {
 
 void AppendLog(const std::wstring& path, const std::string& line) {
   if (path.empty()) return;
-  HANDLE f = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE f = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return;
   std::string text = line + "\n";
   DWORD written = 0;
@@ -149,16 +149,13 @@ class CViewerWindow : public Skin::CSkinWindow {
       RECT r;
       GetWindowRect(m_hwnd, &r);
       char line[160];
-      std::snprintf(line, sizeof line, "ready %ld %ld %ld %ld", r.left, r.top, r.right - r.left,
-                    r.bottom - r.top);
+      std::snprintf(line, sizeof line, "ready %ld %ld %ld %ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
       AppendLog(m_options.log, line);
       std::snprintf(line, sizeof line, "frame-ms %.1f", ms);
       AppendLog(m_options.log, line);
-      std::snprintf(line, sizeof line, "phases-ms entry %.1f created %.1f painted %.1f",
-                    entryMs, createdMs, ms);
+      std::snprintf(line, sizeof line, "phases-ms entry %.1f created %.1f painted %.1f", entryMs, createdMs, ms);
       AppendLog(m_options.log, line);
-      std::snprintf(line, sizeof line, "peak-kb %zu",
-                    static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
+      std::snprintf(line, sizeof line, "peak-kb %zu", static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
       AppendLog(m_options.log, line);
       if (m_options.bench) {
         MeasureLaterFrames();
@@ -217,8 +214,7 @@ class CViewerWindow : public Skin::CSkinWindow {
     PROCESS_MEMORY_COUNTERS pmc = {};
     pmc.cb = sizeof(pmc);
     GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
-    std::snprintf(line, sizeof line, "shown-peak-kb %zu",
-                  static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
+    std::snprintf(line, sizeof line, "shown-peak-kb %zu", static_cast<size_t>(pmc.PeakWorkingSetSize / 1024));
     AppendLog(m_options.log, line);
     // Relayouts: the first control that can be hidden is hidden and shown again.
     Skin::CControlUI* toggled = nullptr;
@@ -234,8 +230,7 @@ class CViewerWindow : public Skin::CSkinWindow {
         toggled->SetVisible(i % 2 != 0);
         Settle();
       }
-      std::snprintf(line, sizeof line, "paints-per-relayout %.2f",
-                    static_cast<double>(m_paints - before) / kRelayouts);
+      std::snprintf(line, sizeof line, "paints-per-relayout %.2f", static_cast<double>(m_paints - before) / kRelayouts);
       AppendLog(m_options.log, line);
     }
     // Whole repaints, as the title buttons' hover makes of the picture under them.
@@ -257,8 +252,7 @@ class CViewerWindow : public Skin::CSkinWindow {
     GetWindowRect(m_hwnd, &r);
     const auto uploaded = m_host->Stats().shadowBytesUploaded;
     for (int i = 1; i <= kSteps; ++i) {
-      SetWindowPos(m_hwnd, nullptr, r.left + 3 * i, r.top + 2 * i, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      SetWindowPos(m_hwnd, nullptr, r.left + 3 * i, r.top + 2 * i, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       Settle();
     }
     std::snprintf(line, sizeof line, "drag-step-bytes %.0f",
@@ -359,8 +353,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       o.packageOf = argv[++i];
     } else if (a == L"--layout") {
       o.layout = true;
-    } else if ((a == L"--set" || a == L"--show" || a == L"--value" || a == L"--select" ||
-                a == L"--image" || a == L"--hide") && i + 1 < argc) {
+    } else if ((a == L"--set" || a == L"--show" || a == L"--value" || a == L"--select" || a == L"--image" ||
+                a == L"--hide") &&
+               i + 1 < argc) {
       o.edits.emplace_back(a, argv[++i]);
     } else if (a == L"--bench") {
       o.bench = true;
@@ -376,16 +371,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (!o.zip.empty()) {
     skin.OpenPackage(filePackage.data(), filePackage.size());
   } else if (!o.packageOf.empty()) {
-    UsePackage(skin, LoadLibraryExW(o.packageOf.c_str(), nullptr,
-                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    UsePackage(skin,
+               LoadLibraryExW(o.packageOf.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   } else {
     UsePackage(skin, GetModuleHandleW(nullptr));
   }
 
   CViewerWindow window(skin, o);
   std::wstring title = L"skin_viewer " + o.document;
-  if (!window.Create(nullptr, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                     0, 0, 0, 600, 400)) {
+  if (!window.Create(nullptr, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 600, 400)) {
     return 1;  // the document could not be built: the engine's error box has been shown
   }
   createdMs = MillisecondsSinceProcessStart();

@@ -97,8 +97,8 @@ bool ParseOptions(Options& options) {
 bool WriteMarker(const std::wstring& path, const std::string& text) {
   const std::wstring partial = path + L".part";
   {
-    zr::CKernelHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    zr::CKernelHandle file(
+        CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
     if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) return false;
@@ -127,7 +127,8 @@ bool TryToRewrite(const std::wstring& path, bool& found) {
   }
   const std::wstring other = path + L".other";
   if (GetFileAttributesW(other.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    zr::CKernelHandle file(CreateFileW(other.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    zr::CKernelHandle file(
+        CreateFileW(other.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     const std::string bytes(1 << 20, 'O');
     for (DWORD left = before.nFileSizeLow; file && left > 0;) {
       DWORD written = 0;
@@ -136,7 +137,8 @@ bool TryToRewrite(const std::wstring& path, bool& found) {
     }
     if (file) SetFileTime(file.get(), nullptr, nullptr, &before.ftLastWriteTime);
   }
-  return ReplaceFileW(path.c_str(), other.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) || changed;
+  return ReplaceFileW(path.c_str(), other.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) ||
+         changed;
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -156,8 +158,8 @@ HWND CreateProductWindow(HINSTANCE instance) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = kWindowClass;
   if (RegisterClassExW(&windowClass) == 0) return nullptr;
-  HWND window = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 320, 200, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 320,
+                                200, nullptr, nullptr, instance, nullptr);
   if (window != nullptr) ShowWindow(window, SW_SHOWNOACTIVATE);
   return window;
 }
@@ -174,8 +176,8 @@ int Run(HINSTANCE instance, const Options& options) {
   const DWORD sharing = options.exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
   zr::CKernelHandle held(options.holdPath.empty()
                              ? INVALID_HANDLE_VALUE
-                             : CreateFileW(options.holdPath.c_str(), GENERIC_READ, sharing, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                             : CreateFileW(options.holdPath.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!options.holdPath.empty() && !held) return 2;
 
   HWND window = options.window ? CreateProductWindow(instance) : nullptr;
