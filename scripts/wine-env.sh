@@ -203,6 +203,25 @@ zr_gui_session() {
 zr_fail() { echo "FAIL: $*"; exit 1; }
 
 # --- driving windows (xdotool on the current DISPLAY) -------------------------------------
+# zr_windows PATTERN: prints the ids of the visible windows whose title matches PATTERN, one
+# per line (nothing when there is none). A window that goes while xdotool walks the tree makes
+# the X server fail the walk and xdotool end without an answer; the search is then made again,
+# so that "no window" is never a failed walk. Fails when the walk keeps failing for 5 s.
+zr_windows() {
+  local out i
+  for ((i = 0; i < 50; i++)); do
+    out=$(xdotool search --onlyvisible --name "$1" 2>&1)
+    case $out in
+      *'X Error'*) sleep 0.1 ;;
+      *) printf '%s\n' "$out" | grep -E '^[0-9]+$'; return 0 ;;
+    esac
+  done
+  echo "zr_windows: the X server failed every search for $1" >&2
+  return 2
+}
+# zr_no_window PATTERN: no visible window's title matches PATTERN (and the search was answered).
+zr_no_window() { local ids; ids=$(zr_windows "$1") && [ -z "$ids" ]; }
+
 # zr_wait_window NAME [SECONDS]: prints the id of the first visible window whose title is
 # exactly NAME, or fails after SECONDS (default 20). The updater's message boxes draw their
 # caption ("更新") inside the window, whose title is "MessageBox": waiting for "更新" waits
@@ -213,7 +232,7 @@ zr_wait_window() {
   local pattern="^${name}\$"
   [ "$name" = '更新' ] && pattern='^(更新|MessageBox)$'
   while [ $SECONDS -lt $end ]; do
-    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1)
+    id=$(zr_windows "$pattern" | head -n 1)
     [ -n "$id" ] && { printf '%s\n' "$id"; return 0; }
     sleep 0.1
   done
@@ -315,7 +334,7 @@ zr_click_control() {
 zr_box() {
   local record=$1 end=$((SECONDS + ${2:-30})) line
   until [ "$(zr_boxes_open "$record")" -gt 0 ] &&
-    zr_box_id=$(xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | head -n 1) &&
+    zr_box_id=$(zr_windows '^MessageBox$' | head -n 1) &&
     [ -n "$zr_box_id" ]; do
     [ $SECONDS -lt $end ] || return 1
     sleep 0.1

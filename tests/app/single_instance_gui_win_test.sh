@@ -15,7 +15,7 @@ missing=$(zr_winpath "$zr_work/missing.xml")
 zr_wine "$zr_work/first/zrUpdater.exe" /config "$missing" &
 first=$!; zr_pids+=("$first")
 zr_box "$zr_work/first/zrUpdater.log" 60 || zr_fail "the first updater shows no box"
-[ "$(xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' | wc -l)" = 1 ] || zr_fail "expected one updater window"
+[ "$(zr_windows '^Zoria投屏助手更新程序$' | wc -l)" = 1 ] || zr_fail "expected one updater window"
 
 zr_wine "$zr_work/second/zrUpdater.exe" /config "$missing" &
 second=$!; zr_pids+=("$second")
@@ -26,5 +26,5 @@ echo "first updater left its loop (exit 0)"
 # The second carries on: its own window and box are there, and it is still running.
 zr_box "$zr_work/second/zrUpdater.log" 60 || zr_fail "the second updater shows no box"
 kill -0 "$second" 2>/dev/null || zr_fail "the second updater ended"
-[ "$(xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' | wc -l)" = 1 ] || zr_fail "expected one updater window"
+[ "$(zr_windows '^Zoria投屏助手更新程序$' | wc -l)" = 1 ] || zr_fail "expected one updater window"
 echo "second updater carried on"

@@ -322,7 +322,7 @@ e2e_product_processes() {
 }
 
 # e2e_product_windows: how many product windows ("Zoria投屏助手") are up.
-e2e_product_windows() { xdotool search --onlyvisible --name '^Zoria投屏助手$' 2>/dev/null | wc -l; }
+e2e_product_windows() { zr_windows '^Zoria投屏助手$' | wc -l; }
 
 # e2e_start_updater [ENV=VALUE...]: starts the installation's updater with $e2e_manifest; sets
 # e2e_updater_pid (the Windows process's own). What Wine writes to the standard error (its
@@ -371,8 +371,8 @@ e2e_deadline() { echo $(($(date +%s%N) + $(awk -v s="$1" 'BEGIN { printf "%.0f",
 
 # e2e_main_shown / e2e_box_shown: the main window ($e2e_main) / the box found last
 # ($e2e_box_id) is still on the screen.
-e2e_main_shown() { xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' 2>/dev/null | grep -qx "$e2e_main"; }
-e2e_box_shown() { xdotool search --onlyvisible --name '^MessageBox$' 2>/dev/null | grep -qx "$e2e_box_id"; }
+e2e_main_shown() { zr_windows '^Zoria投屏助手更新程序$' | grep -qx "$e2e_main"; }
+e2e_box_shown() { zr_windows '^MessageBox$' | grep -qx "$e2e_box_id"; }
 
 # e2e_updater_ends [SECONDS]: the updater ends within SECONDS (default 60).
 e2e_updater_ends() { zr_wait_exit "$e2e_updater_pid" "${1:-60}"; }

@@ -75,7 +75,7 @@ a_second_updater() {
   first_gone_at=
   end=$((SECONDS + 600))
   while [ -z "$second_main" ] && [ $SECONDS -lt $end ] && kill -0 "$second_pid" 2>/dev/null; do
-    for id in $(xdotool search --onlyvisible --name "$title" 2>/dev/null); do
+    for id in $(zr_windows "$title"); do
       [ "$(xdotool getwindowpid "$id" 2>/dev/null)" = "$second_pid" ] && second_main=$id
     done
     if kill -0 "$first_pid" 2>/dev/null; then

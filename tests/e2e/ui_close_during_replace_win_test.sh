@@ -24,7 +24,7 @@ e2e_check "the click came in the middle of the replacement ($new_at_click of $co
   [ "$new_at_click" -lt "$count" ]
 # The close request waits behind the status lines already queued, then the window goes
 # while the files are still being replaced.
-main_gone() { ! xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' >/dev/null 2>&1; }
+main_gone() { zr_no_window '^Zoria投屏助手更新程序$'; }
 e2e_poll 60 main_gone && closed=1 || closed=0
 new_at_close=$(e2e_count_new)
 e2e_check "the window closes ($new_at_close of $count done by then)" [ "$closed" = 1 ]

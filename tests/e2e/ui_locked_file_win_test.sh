@@ -48,7 +48,7 @@ held_lock() {
     e2e_check "lock held: the box shows one button ($e2e_box_shows)" [ "$e2e_box_shows" = "messagebox.xml: btn_ok" ]
     e2e_check "lock held: the updater waits for the answer" e2e_updater_runs
     e2e_check "lock held: no updater window came up" \
-      [ -z "$(xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$' 2>/dev/null)" ]
+      zr_no_window '^Zoria投屏助手更新程序$'
     e2e_answer_box only
     e2e_check "lock held: the updater ends" e2e_updater_ends 60
   else

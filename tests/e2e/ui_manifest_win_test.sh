@@ -83,7 +83,7 @@ open(sys.argv[1], 'wb').write(data.replace(b'wnd_main.xml', b'wnd_gone.xml'))
 EOF
   e2e_start_updater
   if skin_box=$(zr_wait_window Skin 120); then
-    e2e_check "no main window is built" [ -z "$(xdotool search --onlyvisible --name '^Zoria投屏助手更新程序$')" ]
+    e2e_check "no main window is built" zr_no_window '^Zoria投屏助手更新程序$'
     xdotool windowfocus --sync "$skin_box" 2>/dev/null
     xdotool key Return
     e2e_updater_ends 60
