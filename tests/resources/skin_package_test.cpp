@@ -210,13 +210,16 @@ class Picture {
 
 // Hue in degrees, 0 to 360.
 double Hue(const Rgba& c) {
-  const double r = c.r / 255.0, g = c.g / 255.0, b = c.b / 255.0;
-  const double hi = std::max({r, g, b}), lo = std::min({r, g, b});
-  if (hi - lo < 1e-9) return 0;
+  // The largest channel is found on the integers: compared as doubles, the i686 build (x87)
+  // may keep one side in a wider register, and then no channel equals the largest.
+  const int r = c.r, g = c.g, b = c.b;
+  const int hi = std::max({r, g, b}), lo = std::min({r, g, b});
+  if (hi == lo) return 0;
+  const double span = hi - lo;
   double h;
-  if (hi == r) h = 60 * ((g - b) / (hi - lo));
-  else if (hi == g) h = 60 * ((b - r) / (hi - lo) + 2);
-  else h = 60 * ((r - g) / (hi - lo) + 4);
+  if (hi == r) h = 60 * ((g - b) / span);
+  else if (hi == g) h = 60 * ((b - r) / span + 2);
+  else h = 60 * ((r - g) / span + 4);
   return h < 0 ? h + 360 : h;
 }
 
