@@ -77,7 +77,9 @@ RestoreResult RestoreFile(IFileSystem& files, const PlannedFile& file) {
 
   if (NewAtTarget(file, scene) && !file.existed) {
     ParkAndDelete(files, file, scene);
-  } else if (NewAtTarget(file, scene)) {
+  } else if (NewAtTarget(file, scene) && OriginalAtBackup(file, scene)) {
+    // (A target that looks new with no original at the backup is the original itself: the
+    // replacement had the original's size and time.)
     if (scene.parking && !ParkedByTheRun(file, scene)) return RestoreResult::kStuck;
     if (!files.MoveReplace(file.target, file.parking)) return RestoreResult::kStuck;
     if (!files.MoveReplace(file.backup, file.target)) {

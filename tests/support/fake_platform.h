@@ -186,6 +186,18 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   // `path`. False, and nothing done, when Windows would refuse it: the file is held.
   bool OtherProgramWrites(const std::wstring& path, const std::string& content, bool keepLastWrite);
   bool OtherProgramMoves(const std::wstring& from, const std::wstring& path);
+  // The file at `path` gets the last write time of the file at `model`: two files of one size
+  // then have one identity, as on Windows a staged file may have its product file's (a build
+  // that stamps every file alike, a copy that kept its time).
+  void GiveTimeOf(const std::wstring& path, const std::wstring& model) {
+    m_forgedLastWrite[Resolve(path)] = IdentityAt(Resolve(model)).lastWrite;
+  }
+  // The disk as another run left it: its files and folders, with their times.
+  void TakeDiskOf(const FakePlatform& disk) {
+    files = disk.files;
+    directories = disk.directories;
+    m_forgedLastWrite = disk.m_forgedLastWrite;
+  }
 
   // Helpers for tests.
   // The short (8.3) name a file or directory of that long name has ("ZRUP~3IB.JOU"); the name

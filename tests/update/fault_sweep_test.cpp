@@ -40,12 +40,13 @@ using test::Stage;
 // One manifest entry of a sweep: which product file (by number), whether it exists before,
 // which spelling of its path the entry uses, and where its staged file lies: in the cache (0),
 // on another volume (1), or on another volume the updater takes for its own until a rename
-// fails (2).
+// fails (2). A twin's staged file has its product file's size and last write time.
 struct SweepEntry {
   int file;
   bool existed;
   int spelling = 0;
   int staging = 0;
+  bool twin = false;
 };
 
 std::wstring SweepPath(const SweepEntry& entry) {
@@ -79,8 +80,9 @@ void Prepare(SweepRun& run, const std::vector<SweepEntry>& manifest) {
       if (manifest[i].file == 0) run.foreign[plain + L".bak"] = "someone's backup";
       if (manifest[i].file == 1) run.foreign[plain + L".tmp"] = "someone's notes";
     }
-    const std::string content = "staged " + std::to_string(i);
+    const std::string content = (manifest[i].twin ? "replaced " : "staged ") + std::to_string(i);
     Stage(run.platform, run.context, path, L"s" + std::to_wstring(i), content);
+    if (manifest[i].twin) run.platform.GiveTimeOf(run.context.files.back().tmp, path);
     if (manifest[i].staging != 0) {
       UpdateFileEntry& entry = run.context.files.back();
       run.platform.files.erase(entry.tmp);
@@ -119,6 +121,9 @@ std::vector<std::vector<SweepEntry>> SweepManifests(int most) {
   manifests.push_back({e0d, n2d, e1});
   manifests.push_back({n2, e0d, n2b});
   manifests.push_back({e1m, n2});
+  // A staged file that looks like its product file by size and time alone.
+  const SweepEntry e0t{0, true, 0, 0, true};
+  manifests.push_back({e0t, n2});
   return manifests;
 }
 
@@ -184,8 +189,7 @@ bool RmdirFailed(const FakePlatform& platform) {
 // The next start's recovery, on what `disk` holds.
 UpdateOutcome RecoverOn(const FakePlatform& disk, FakePlatform& next) {
   next.moduleDirectory = kProduct;
-  next.directories = disk.directories;
-  next.files = disk.files;
+  next.TakeDiskOf(disk);
   CUpdateContext context;
   CMovingSection section(next);
   return RecoverInterruptedRun(context, next, section);
@@ -370,8 +374,7 @@ TEST(FaultSweep, EveryInterruptionEndsAllOldOrAllNew) {
   // A later start with nothing to do but recovery (no usable manifest).
   auto recover = [&](const FakePlatform& disk, int dieAt, FakePlatform& next) {
     next.moduleDirectory = kProduct;
-    next.directories = disk.directories;
-    next.files = disk.files;
+    next.TakeDiskOf(disk);
     next.files.erase(config);
     next.dieAtOperation = dieAt;
     CUpdateContext context;
