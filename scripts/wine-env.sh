@@ -250,6 +250,17 @@ zr_click() {
   xdotool mousemove $((X + x)) $((Y + y)) mousedown 1 mouseup 1
 }
 
+# zr_scene: what the display shows, for a failure's log: the titled top-level windows from the
+# top of the stack down (id in decimal as xdotool gives it, title, geometry) and the window
+# under the pointer.
+zr_scene() {
+  local id rest
+  echo "the display's windows, top first:"
+  xwininfo -root -children 2>/dev/null | grep -v 'has no name\|"Default IME"' |
+    sed -n 's/^ *\(0x[0-9a-f]*\) \(.*\)$/\1 \2/p' | while read -r id rest; do echo "  $((id)) $rest"; done
+  echo "under the pointer: $(xdotool getmouselocation 2>/dev/null)"
+}
+
 # zr_wait_exit PID [SECONDS]: waits for a background process of this shell (call it
 # directly, not in $(...)) and sets ZR_EXIT_CODE. Fails, killing it, if it still runs after
 # SECONDS (default 30).
@@ -394,13 +405,18 @@ zr_answer_box() {
   closed=$(grep -ac ' box closed' "$record" || true)  # grep -c fails on no line: not under set -e
   centre=$(zr_box_centre "$button") || return 1
   # A click the X server delivers while Wine is still busy mapping the box can be lost on a
-  # loaded machine (seen once, beside a cold build of everything): a box still open ten seconds after the click
-  # gets one more, as a user would give it, and the script says so.
+  # loaded machine (seen once, beside a cold build of everything): a box still open ten seconds
+  # after the click gets one more, as a user would give it, brought to the top first (once,
+  # two clicks were lost: what the display showed then is logged), and the script says so.
   local clicks=0 end=$SECONDS
   until [ "$(grep -ac ' box closed' "$record")" -gt "$closed" ]; do
     if [ $SECONDS -ge $end ]; then
-      [ $clicks -lt 2 ] || return 1
-      [ $clicks = 0 ] || echo "zr_answer_box: the box is still open ten seconds after the click on $button: once more" >&2
+      [ $clicks -lt 2 ] || { zr_scene >&2; return 1; }
+      if [ $clicks = 1 ]; then
+        echo "zr_answer_box: the box is still open ten seconds after the click on $button: once more" >&2
+        zr_scene >&2
+        xdotool windowraise "$zr_box_id" 2>/dev/null
+      fi
       zr_click "$zr_box_id" $centre
       clicks=$((clicks + 1))
       end=$((SECONDS + 10 * clicks))

@@ -68,9 +68,15 @@ bool CProgram::Run() {
     window->CenterWindow();
     ShowWindow(window->GetHWND(), SW_SHOW);
     Skin::MessageLoop();
-  } else {
+  } else if (!m_run) {
     // Its skin could not be built (the error box has been shown): the worker never starts.
     m_record.Append("the window could not be built: nothing done");
+    m_exitCode = 1;
+  } else {
+    // Built, worker started, and destroyed before its creation ended (by the system: nothing
+    // of the updater's does that). The worker ends before a file moves.
+    m_record.Append("the window went while it was being created (error " + std::to_string(GetLastError()) +
+                    "): the update ends");
     m_exitCode = 1;
   }
   if (!EndWorker()) return false;
@@ -87,7 +93,7 @@ void CProgram::RecordStart(bool askedEarlier) {
 
 void CProgram::TellInstallationBusy() {
   ShowBox(m_skin, nullptr, BoxKind::kWarning,
-          {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok")},
+          {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok"), {}, {}},
           [this](const std::string& line) { m_record.Append(line); });
 }
 

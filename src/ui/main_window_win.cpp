@@ -137,7 +137,7 @@ void CWnd_Main::PostQuit() { ::PostQuitMessage(0); }
 void CWnd_Main::Minimise() { ::ShowWindow(GetHWND(), SW_MINIMIZE); }
 
 void CWnd_Main::ShowFatalBox(const std::wstring& text) {
-  ShowBox(Context(), GetHWND(), BoxKind::kError, {m_texts.Get(L"update"), text, m_texts.Get(L"ok")},
+  ShowBox(Context(), GetHWND(), BoxKind::kError, {m_texts.Get(L"update"), text, m_texts.Get(L"ok"), {}, {}},
           [this](const std::string& line) { m_owner.Record(line); });
 }
 
