@@ -71,7 +71,7 @@ long RoleOf(AccessibleRole role) {
 
 // The client area's IAccessible. Reference counted; holds the window's manager until
 // disconnected.
-class CAccessibleObject : public IAccessible {
+class CAccessibleObject final : public IAccessible {
  public:
   CAccessibleObject(HWND hwnd, CPaintManager* manager) : m_hwnd(hwnd), m_manager(manager) {}
   void Disconnect() { m_manager = nullptr; }
@@ -155,46 +155,30 @@ class CAccessibleObject : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT, BSTR* out) override { return AnswerText(std::wstring(), out); }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
-    if (!role) return E_POINTER;
-    ClearVariant(role);
-    long value = 0;
-    if (IsSelf(child)) {
-      if (!m_manager) return CO_E_OBJNOTCONNECTED;
-      value = ::GetWindow(m_hwnd, GW_OWNER) ? ROLE_SYSTEM_DIALOG : ROLE_SYSTEM_CLIENT;
-    } else {
-      AccessibleItem item;
-      HRESULT hr = Item(child, &item);
-      if (FAILED(hr)) return hr;
-      value = RoleOf(item.role);
-    }
-    role->vt = VT_I4;
-    role->lVal = value;
-    return S_OK;
+    return AnswerNumber(
+        child, role, [this] { return ::GetWindow(m_hwnd, GW_OWNER) ? ROLE_SYSTEM_DIALOG : ROLE_SYSTEM_CLIENT; },
+        [](const AccessibleItem& item) { return RoleOf(item.role); });
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-    if (!state) return E_POINTER;
-    ClearVariant(state);
-    long value = 0;
-    if (IsSelf(child)) {
-      if (!m_manager) return CO_E_OBJNOTCONNECTED;
-      value = STATE_SYSTEM_FOCUSABLE;
-      if (!::IsWindowVisible(m_hwnd)) value |= STATE_SYSTEM_INVISIBLE;
-      if (::GetFocus() == m_hwnd) value |= STATE_SYSTEM_FOCUSED;
-    } else {
-      AccessibleItem item;
-      HRESULT hr = Item(child, &item);
-      if (FAILED(hr)) return hr;
-      if (!item.shown) value |= STATE_SYSTEM_INVISIBLE;
-      if (!item.enabled) value |= STATE_SYSTEM_UNAVAILABLE;
-      if (item.role == AccessibleRole::kText || item.role == AccessibleRole::kProgress) {
-        value |= STATE_SYSTEM_READONLY;
-      }
-      if (item.role == AccessibleRole::kLink) value |= STATE_SYSTEM_LINKED;
-      if (item.control == m_manager->GetHot()) value |= STATE_SYSTEM_HOTTRACKED;
-    }
-    state->vt = VT_I4;
-    state->lVal = value;
-    return S_OK;
+    return AnswerNumber(
+        child, state,
+        [this] {
+          long value = STATE_SYSTEM_FOCUSABLE;
+          if (!::IsWindowVisible(m_hwnd)) value |= STATE_SYSTEM_INVISIBLE;
+          if (::GetFocus() == m_hwnd) value |= STATE_SYSTEM_FOCUSED;
+          return value;
+        },
+        [this](const AccessibleItem& item) {
+          long value = 0;
+          if (!item.shown) value |= STATE_SYSTEM_INVISIBLE;
+          if (!item.enabled) value |= STATE_SYSTEM_UNAVAILABLE;
+          if (item.role == AccessibleRole::kText || item.role == AccessibleRole::kProgress) {
+            value |= STATE_SYSTEM_READONLY;
+          }
+          if (item.role == AccessibleRole::kLink) value |= STATE_SYSTEM_LINKED;
+          if (item.control == m_manager->GetHot()) value |= STATE_SYSTEM_HOTTRACKED;
+          return value;
+        });
   }
   HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* out) override { return AnswerText(std::wstring(), out); }
   HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, long* topic) override {
@@ -307,6 +291,25 @@ class CAccessibleObject : public IAccessible {
   static bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
   // A text property that the window itself does not have and each item may.
+  // A number (VT_I4) about the window itself or one of its items.
+  template <typename OfSelf, typename OfItem>
+  HRESULT AnswerNumber(const VARIANT& child, VARIANT* out, OfSelf ofSelf, OfItem ofItem) const {
+    if (!out) return E_POINTER;
+    ClearVariant(out);
+    long value = 0;
+    if (IsSelf(child)) {
+      if (!m_manager) return CO_E_OBJNOTCONNECTED;
+      value = ofSelf();
+    } else {
+      AccessibleItem item;
+      HRESULT hr = Item(child, &item);
+      if (FAILED(hr)) return hr;
+      value = ofItem(item);
+    }
+    out->vt = VT_I4;
+    out->lVal = value;
+    return S_OK;
+  }
   HRESULT AnswerItemText(const VARIANT& child, std::wstring AccessibleItem::*field, BSTR* out) const {
     if (!out) return E_POINTER;
     *out = nullptr;
