@@ -72,6 +72,8 @@ if [ "$set_name" = all ]; then
     libpugixml-dev libjsoncpp-dev libssl-dev zlib1g-dev openssl libgtest-dev libgmock-dev
     # fuzzers
     clang-14 libclang-rt-14-dev
+    # the report test's request to its loopback server
+    curl
   )
   triplets+=(i686-w64-mingw32)
 fi
