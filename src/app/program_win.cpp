@@ -60,23 +60,23 @@ bool CProgram::Run() {
   m_record.Start(m_directory);
   RecordStart(askedEarlier);
 
-  auto* window = new (std::nothrow) CWnd_Main(m_skin, *this, m_texts);
-  if (window == nullptr) return true;
-  const WindowRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  if (window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top, rect.right - rect.left,
-                     rect.bottom - rect.top) != nullptr) {
+  CWnd_Main* window = CreateMainWindow(title);
+  if (window == nullptr && m_run) {
+    // Built and then taken away by the system before its creation ended (seen under Wine, in
+    // the first program of a session): the update has not started, so it is built once more.
+    m_record.Append("the window went while it was being created: built once more");
+    m_run.reset();
+    window = CreateMainWindow(title);
+  }
+  if (window != nullptr) {
     window->CenterWindow();
     ShowWindow(window->GetHWND(), SW_SHOW);
+    StartWorker();  // the window is there for whatever the update shows
     Skin::MessageLoop();
-  } else if (!m_run) {
-    // Its skin could not be built (the error box has been shown): the worker never starts.
-    m_record.Append("the window could not be built: nothing done");
-    m_exitCode = 1;
   } else {
-    // Built, worker started, and destroyed before its creation ended (by the system: nothing
-    // of the updater's does that). The worker ends before a file moves.
-    m_record.Append("the window went while it was being created (error " + std::to_string(GetLastError()) +
-                    "): the update ends");
+    // Its skin could not be built (the error box has been shown), or it went again.
+    m_record.Append(m_run ? "the window went while it was being created: nothing done"
+                          : "the window could not be built: nothing done");
     m_exitCode = 1;
   }
   if (!EndWorker()) return false;
@@ -97,15 +97,30 @@ void CProgram::TellInstallationBusy() {
           [this](const std::string& line) { m_record.Append(line); });
 }
 
+CWnd_Main* CProgram::CreateMainWindow(const std::wstring& title) {
+  auto* window = new (std::nothrow) CWnd_Main(m_skin, *this, m_texts);
+  if (window == nullptr) return nullptr;
+  const WindowRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  // A window whose creation fails has deleted its object on the way out.
+  return window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top,
+                        rect.right - rect.left, rect.bottom - rect.top) != nullptr
+             ? window
+             : nullptr;
+}
+
 CEventQueue* CProgram::WindowBuilt(HWND window) {
   if (m_run) return nullptr;  // one run per program
   m_window.store(window);
   m_run.emplace([window] { return ::PostMessageW(window, WM_UPDATE_EVENTS, 0, 0) != FALSE; });
+  return &m_run->events;
+}
+
+void CProgram::StartWorker() {
+  if (!m_run || m_worker) return;
   unsigned id = 0;
   m_worker = CKernelHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerEntry, this, 0, &id)));
   m_workerId = id;
   if (!m_worker) m_record.Append("the update could not start: no thread for it");
-  return &m_run->events;
 }
 
 void CProgram::LaunchProduct() {

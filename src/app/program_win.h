@@ -4,8 +4,8 @@
 // a process-wide variable.
 //
 // One run: one updater per installation (an earlier one is told to quit and waited for), the
-// record, the main window, the message loop. The worker starts once the window's skin is
-// built and is joined before the program goes: when the loop has ended, a replacement or
+// record, the main window, the message loop. The worker starts once the window is built and
+// shown, and is joined before the program goes: when the loop has ended, a replacement or
 // rollback under way is finished, the worker's open boxes are closed, and the engine, which
 // sees the process ending, stops at its next step.
 //
@@ -26,7 +26,7 @@
 // - A window's paint manager and control tree: made with the window object and when its window
 //   is created; deleted with the window object. Its host (back buffer, fonts, shadow, tooltip):
 //   made at WM_CREATE, deleted with the window object.
-// - The worker thread: started when the window's skin is built, joined before Run returns
+// - The worker thread: started once the window is shown, joined before Run returns
 //   (or given up after its bound, see above).
 // - The window classes: registered once per class name on first use, for the process's life.
 #pragma once
@@ -74,6 +74,10 @@ class CProgram final : private IMainWindowOwner {
   void Record(const std::string& line) override { m_record.Append(line); }
 
   void RecordStart(bool askedEarlier);
+  // The main window, created (its skin built); nullptr when it could not be or went meanwhile.
+  CWnd_Main* CreateMainWindow(const std::wstring& title);
+  // The worker, once the window is shown: the run the window's skin set up.
+  void StartWorker();
   // The lock stayed with someone else: the user learns why nothing happens.
   void TellInstallationBusy();
   // After the loop: the moving section finished, then the worker's boxes closed until it ends.

@@ -42,9 +42,9 @@ inline constexpr UINT WM_UPDATE_EVENTS = WM_APP + 1;
 // The program, as its main window sees it. Called on the UI thread.
 class IMainWindowOwner {
  public:
-  // The skin is built: the run starts. Returns the queue of the run's events, which the window
-  // takes from now on (kept by the owner for as long as the window lives), or null when no run
-  // started.
+  // The skin is built: the run is set up (its worker starts once the window is shown). Returns
+  // the queue of the run's events, which the window takes from now on (kept by the owner for as
+  // long as the window lives), or null when there is no run for it.
   virtual CEventQueue* WindowBuilt(HWND window) = 0;
   // The window has had its last message: nothing may be posted to or owned by it any more.
   virtual void WindowDestroyed() = 0;

@@ -45,7 +45,7 @@ moves_to() {
 attempt() {
   e2e_install "moves-$1" "$1"
   e2e_put_product
-  e2e_run_updater || return 0
+  e2e_run_updater || e2e_finish
   start=$(e2e_geometry "$e2e_main")
   read -r wx wy _ _ <<<"$start"
 

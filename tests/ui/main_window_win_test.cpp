@@ -590,7 +590,9 @@ POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bo
 // move to a monitor of another scale lays the window out at the suggested rectangle.
 TEST_F(SkinnedWindows, AtTheDisplayScaleWindowsAreDrawnAndAnswerScaled) {
   const int dpi = AwareDpi();
-  if (const char* expected = std::getenv("ZR_TEST_DPI")) ASSERT_EQ(dpi, std::atoi(expected));
+  if (const char* expected = std::getenv("ZR_TEST_DPI")) {
+    ASSERT_EQ(dpi, std::atoi(expected));
+  }
   zr::CWnd_Main* main = Run({});
   ASSERT_NE(main, nullptr);
   HWND hwnd = main->GetHWND();
