@@ -326,7 +326,8 @@ e2e_product_windows() { zr_windows '^Zoria投屏助手$' | wc -l; }
 
 # e2e_start_updater [ENV=VALUE...]: starts the installation's updater with $e2e_manifest; sets
 # e2e_updater_pid (the Windows process's own). What Wine writes to the standard error (its
-# debug channels, when WINEDEBUG asks for them) is added to $e2e_work/updater.log. With
+# debug channels, when WINEDEBUG asks for them, or ZR_UPDATER_WINEDEBUG for the updater alone)
+# is added to $e2e_work/updater.log, which a failing test keeps. With
 # e2e_updater_path set (a Windows path, e.g. through e2e_second_drive), the updater is started
 # by that path.
 e2e_start_updater() {
@@ -334,7 +335,8 @@ e2e_start_updater() {
   # one made takes a Wine start, on a busy machine longer than the three seconds the
   # completion page of a small update is shown.
   zr_layout wnd_main.xml >/dev/null && zr_control_centre wnd_main.xml btn_runprogram --select tab_update_view=1 >/dev/null
-  env "$@" WINEPREFIX="$ZR_WINEPREFIX" "$(zr_wine_loader "$e2e_app/zrUpdater.exe")" \
+  env ${ZR_UPDATER_WINEDEBUG:+WINEDEBUG="$ZR_UPDATER_WINEDEBUG"} "$@" WINEPREFIX="$ZR_WINEPREFIX" \
+    "$(zr_wine_loader "$e2e_app/zrUpdater.exe")" \
     "${e2e_updater_path:-$e2e_app/zrUpdater.exe}" \
     /config "$(zr_winpath "$e2e_manifest")" /version 3.1.0 >/dev/null 2>>"$e2e_work/updater.log" &
   e2e_updater_pid=$!
