@@ -163,10 +163,14 @@ zr_pe_bits() {
 }
 
 ZR_XVFB_PID=
+# -noreset: an X server resets whenever its last client leaves, and a client that connects
+# meanwhile is refused. The tests' own xdotool calls come and go all the time; a Wine program
+# starting then could not open the display, its session got no graphics driver and the
+# updater's window failed after its skin was built ("no main window").
 zr_display_up() {
   [ "${1:-}" = --own ] || [ -z "${DISPLAY:-}" ] || return 0
   local fifo; fifo=$(mktemp -u); mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   ZR_XVFB_PID=$!
   local number; read -r number <"$fifo"; rm -f "$fifo"
   export DISPLAY=":$number"

@@ -27,9 +27,6 @@ constexpr DWORD kWindowExStyle = 0x00060000;  // WS_EX_APPWINDOW | WS_EX_STATICE
 // process is ending; a usage report under way has a shorter deadline of its own.
 constexpr DWORD kWorkerEndMs = 10000;
 constexpr DWORD kPollMs = 50;
-// A window taken away while it is being built is built again this often in all, this far apart.
-constexpr int kWindowAttempts = 3;
-constexpr DWORD kWindowRetryMs = 500;
 
 // An earlier updater still running is told to quit; the installation's lock then tells when
 // it has ended. True when there was one.
@@ -64,26 +61,16 @@ bool CProgram::Run() {
   RecordStart(askedEarlier);
 
   CWnd_Main* window = CreateMainWindow(title);
-  bool went = false;
-  for (int attempt = 1; window == nullptr && m_run && attempt < kWindowAttempts; ++attempt) {
-    // Built and then taken away by the system before its creation ended (seen under Wine, in
-    // the first program of a session): the update has not started, so it is built again after
-    // a moment.
-    went = true;
-    m_record.Append("the window went while it was being created: built again");
-    m_run.reset();
-    Sleep(kWindowRetryMs);
-    window = CreateMainWindow(title);
-  }
   if (window != nullptr) {
     window->CenterWindow();
     ShowWindow(window->GetHWND(), SW_SHOW);
     StartWorker();  // the window is there for whatever the update shows
     Skin::MessageLoop();
   } else {
-    // Its skin could not be built (the error box has been shown), or it kept going.
-    m_record.Append(went || m_run ? "the window went while it was being created: nothing done"
-                                  : "the window could not be built: nothing done");
+    // Its skin could not be built (the error box has been shown), or the system refused the
+    // window after the skin was built (under Wine: a session without a display driver).
+    m_record.Append(m_run ? "the window was refused after its skin was built: nothing done"
+                          : "the window could not be built: nothing done");
     m_exitCode = 1;
   }
   if (!EndWorker()) return false;

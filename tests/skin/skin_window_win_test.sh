@@ -28,7 +28,7 @@ pass() { echo "ok: $*"; }
 zr_wine_fresh "$build/wineprefixes/$(zr_test_name)" "$build/wineprefix-template"
 # A display of our own with a white root window.
 fifo="$work/displayfd"; mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -wr -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -wr -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
 xvfb_pid=$!
 read -r number <"$fifo"
 export DISPLAY=":$number"
