@@ -190,6 +190,89 @@ const std::vector<unsigned char>& CWin32FileSystem::OwnerSid() {
   return m_owner;
 }
 
+std::vector<unsigned char> InheritedFileAcl(const void* folderAcl) {
+  const ACL* folder = static_cast<const ACL*>(folderAcl);
+  std::vector<const ACE_HEADER*> inherited;
+  DWORD size = sizeof(ACL);
+  for (DWORD i = 0; i < folder->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!GetAce(const_cast<ACL*>(folder), i, &ace)) return {};
+    const auto* header = static_cast<const ACE_HEADER*>(ace);
+    if (!(header->AceFlags & OBJECT_INHERIT_ACE)) continue;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_DENIED_ACE_TYPE) return {};
+    // Allowed and denied ACEs share their layout: mask, then the SID from SidStart on.
+    const auto* plain = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+    if (plain->Mask & (GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL)) return {};
+    const PSID sid = const_cast<DWORD*>(&plain->SidStart);
+    static const SID_IDENTIFIER_AUTHORITY creator = SECURITY_CREATOR_SID_AUTHORITY;
+    if (std::memcmp(GetSidIdentifierAuthority(sid), &creator, sizeof creator) == 0) return {};
+    inherited.push_back(header);
+    size += header->AceSize;
+  }
+  if (inherited.empty()) return {};
+  std::vector<unsigned char> bytes(size);
+  ACL* acl = reinterpret_cast<ACL*>(bytes.data());
+  if (!InitializeAcl(acl, size, ACL_REVISION)) return {};
+  for (const ACE_HEADER* header : inherited) {
+    if (!AddAce(acl, ACL_REVISION, MAXDWORD, const_cast<ACE_HEADER*>(header), header->AceSize)) return {};
+    void* added = nullptr;
+    if (!GetAce(acl, acl->AceCount - 1, &added)) return {};
+    static_cast<ACE_HEADER*>(added)->AceFlags = INHERITED_ACE;
+  }
+  return bytes;
+}
+
+const std::vector<unsigned char>* CWin32FileSystem::InheritedAclOf(const std::wstring& folder) {
+  auto known = m_inheritedAcls.find(folder);
+  if (known == m_inheritedAcls.end()) {
+    std::vector<unsigned char> acl;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &descriptor) == ERROR_SUCCESS &&
+        dacl != nullptr) {
+      acl = InheritedFileAcl(dacl);
+    }
+    LocalFree(descriptor);
+    known = m_inheritedAcls.emplace(folder, std::move(acl)).first;
+  }
+  return known->second.empty() ? nullptr : &known->second;
+}
+
+uint32_t CWin32FileSystem::TakeFolderPermissions(void* file, const std::wstring& target) {
+  std::vector<unsigned char> owner = OwnerSid();
+  // The folder's list, worked out once for all of its files, is set as it is (one call per file);
+  // SetSecurityInfo with an empty unprotected list works it out anew for every file, reading
+  // the folder's each time (four times the cost under Wine).
+  const std::wstring full = ExtendedPath(target);
+  const size_t slash = full.find_last_of(L'\\');
+  const std::vector<unsigned char>* acl = slash == std::wstring::npos ? nullptr : InheritedAclOf(full.substr(0, slash));
+  DWORD result = ERROR_INVALID_DATA;
+  if (acl != nullptr) {
+    SECURITY_DESCRIPTOR descriptor;
+    std::vector<unsigned char> list = *acl;  // the descriptor points into it
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+    if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+        SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<ACL*>(list.data()), FALSE) &&
+        SetSecurityDescriptorControl(&descriptor, SE_DACL_AUTO_INHERITED | SE_DACL_PROTECTED, SE_DACL_AUTO_INHERITED) &&
+        (owner.empty() || SetSecurityDescriptorOwner(&descriptor, owner.data(), FALSE))) {
+      if (!owner.empty()) what |= OWNER_SECURITY_INFORMATION;
+      result = SetKernelObjectSecurity(file, what, &descriptor) ? ERROR_SUCCESS : GetLastError();
+    }
+  }
+  if (result != ERROR_SUCCESS) {
+    ACL inherited;
+    InitializeAcl(&inherited, sizeof inherited, ACL_REVISION);
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
+    if (!owner.empty()) what |= OWNER_SECURITY_INFORMATION;
+    result = SetSecurityInfo(file, SE_FILE_OBJECT, what, owner.empty() ? nullptr : owner.data(), nullptr, &inherited,
+                             nullptr);
+  }
+  // A file system without permissions (FAT) has none to carry over.
+  if (result == ERROR_NOT_SUPPORTED || result == ERROR_INVALID_FUNCTION) result = ERROR_SUCCESS;
+  return result;
+}
+
 std::unique_ptr<IHeldFile> CWin32FileSystem::Hold(const std::wstring& path) {
   const auto notHeld = [this](DWORD error) {
     Failed(error);
@@ -296,15 +379,7 @@ bool CWin32FileSystem::PlaceHeld(IHeldFile& file, const std::wstring& target) {
     DeleteOnClose(held.file.get());  // the staged file; one that cannot go stays in the cache
   } else {
     // Renamed within the volume, the file still carries the staged file's owner and permissions.
-    ACL inherited;
-    InitializeAcl(&inherited, sizeof inherited, ACL_REVISION);
-    std::vector<unsigned char> owner = OwnerSid();
-    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
-    if (!owner.empty()) what |= OWNER_SECURITY_INFORMATION;
-    result = SetSecurityInfo(moving, SE_FILE_OBJECT, what, owner.empty() ? nullptr : owner.data(), nullptr, &inherited,
-                             nullptr);
-    // A file system without permissions (FAT) has none to carry over.
-    if (result == ERROR_NOT_SUPPORTED || result == ERROR_INVALID_FUNCTION) result = ERROR_SUCCESS;
+    result = TakeFolderPermissions(moving, target);
   }
   // In place, the file is let go whatever follows: a rollback must be able to move it.
   held.copy.Reset();

@@ -11,6 +11,14 @@
 
 namespace zr {
 
+// The access list (an ACL's bytes) a file made in a folder with access list `folderAcl` (an
+// ACL) gets: the folder's ACEs that files inherit, in their order, marked as inherited and
+// handed down no further. Empty where a rule of the system's own would apply (the system then
+// works the list out itself): an ACE of a kind other than plain allow and deny, generic rights
+// (mapped to a file's own), a "creator" SID (replaced by the file's owner), or nothing
+// inherited at all (the creator's default list then).
+std::vector<unsigned char> InheritedFileAcl(const void* folderAcl);
+
 class CWin32FileSystem : public IFileSystem {
  public:
   // Held files are read and copied this much at a time.
@@ -36,8 +44,8 @@ class CWin32FileSystem : public IFileSystem {
   bool MustCopy(const IHeldFile& file, const std::wstring& target) override;
   bool CopyHeld(IHeldFile& file, const std::wstring& copy) override;
   // Renamed through its handle (SetFileInformationByHandle, FileRenameInfo). A file renamed
-  // into place gets the folder's inherited permissions and the updater's owner
-  // (SetSecurityInfo, an empty unprotected DACL); a copy was made in that folder and has them.
+  // into place gets the folder's inherited permissions and the updater's owner; a copy was made
+  // in that folder and has them.
   bool PlaceHeld(IHeldFile& file, const std::wstring& target) override;
   bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) override;
   bool DeleteDirectoryTree(const std::wstring& directory) override;
@@ -63,12 +71,19 @@ class CWin32FileSystem : public IFileSystem {
   // The owner a file put in place gets: the process's default owner (an elevated
   // administrator's is the Administrators group). Empty when it cannot be read.
   const std::vector<unsigned char>& OwnerSid();
+  // Gives a file renamed into `target` the permissions its folder hands down to files, and the
+  // updater's owner. An error code, ERROR_SUCCESS when done.
+  uint32_t TakeFolderPermissions(void* file, const std::wstring& target);
+  // The access list a file in `folder` inherits, worked out once per folder; nullptr where the
+  // system must work it out (see InheritedFileAcl).
+  const std::vector<unsigned char>* InheritedAclOf(const std::wstring& folder);
 
   uint32_t m_lastError = 0;
   std::unique_ptr<char[]> m_pieceBuffer;
   std::map<std::wstring, std::wstring> m_volumes;
   std::vector<unsigned char> m_owner;
   bool m_ownerRead = false;
+  std::map<std::wstring, std::vector<unsigned char>> m_inheritedAcls;  // by folder; empty: none worked out
 };
 
 }  // namespace zr

@@ -315,6 +315,37 @@ bool SetPermissions(const std::wstring& path, const wchar_t* sddl) {
   return result == ERROR_SUCCESS;
 }
 
+// What a folder's access list hands down to a file renamed into it: only what files inherit,
+// in order, marked inherited; nothing where the system's own rules must decide.
+TEST(HeldFilesOnDisk, AFileRenamedIntoAFolderGetsWhatTheFolderHandsDownToFiles) {
+  const auto text = [](const wchar_t* sddl, bool folder) {
+    PSECURITY_DESCRIPTOR given = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &given, nullptr)) return std::wstring(L"?");
+    GetSecurityDescriptorDacl(given, &present, &acl, &defaulted);
+    std::vector<unsigned char> file = folder ? InheritedFileAcl(acl) : std::vector<unsigned char>();
+    SECURITY_DESCRIPTOR shown;
+    InitializeSecurityDescriptor(&shown, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&shown, TRUE, folder ? reinterpret_cast<ACL*>(file.data()) : acl, FALSE);
+    LPWSTR out = nullptr;
+    std::wstring result = folder && file.empty() ? L"(the system's)" : L"?";
+    if (result == L"?" && ConvertSecurityDescriptorToStringSecurityDescriptorW(&shown, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &out, nullptr)) result = out;
+    LocalFree(out);
+    LocalFree(given);
+    return result;
+  };
+  const wchar_t* const kSystems = L"(the system's)";
+  // A denial kept first; an entry for subfolders only left out; one the folder does not apply
+  // to itself, or that goes no further than its children, still reaches a file. Generic rights,
+  // the creator's entry and nothing for files at all are the system's to work out.
+  EXPECT_EQ(text(L"D:P(D;OI;FW;;;AN)(A;OICI;FA;;;SY)(A;CI;FA;;;BU)(A;OICINP;FA;;;BA)(A;OIIO;0x1200a9;;;WD)", true),
+            text(L"D:(D;ID;FW;;;AN)(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;WD)", false));
+  EXPECT_EQ(text(L"D:P(A;OICI;GA;;;SY)(A;OICI;FA;;;BA)", true), kSystems);
+  EXPECT_EQ(text(L"D:P(A;OICIIO;FA;;;CO)(A;OICI;FA;;;BA)", true), kSystems);
+  EXPECT_EQ(text(L"D:P(A;CI;FA;;;SY)(A;;FA;;;BA)", true), kSystems);
+}
+
 // A staged file the updater holds cannot be written, replaced, moved or deleted by anyone else
 // (who may still read it); one another program holds without letting others delete it cannot
 // be held. Put in place, it is the file that was held, with the permissions its new folder
