@@ -68,13 +68,12 @@ const std::wstring* CPaintManager::GetDefaultAttributeList(const std::wstring& c
   return it == m_defaultAttributes.end() ? nullptr : &it->second;
 }
 
-const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool useMask, Colour mask) {
-  std::wstring key = AsciiLower(file);
-  if (useMask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
+const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool useMask, Colour mask, SkinSize drawnAt) {
+  const std::wstring key = PictureKey(file, useMask, mask, drawnAt);
   auto it = m_images.find(key);
   if (it != m_images.end()) return it->second.get();
   // A missing picture is remembered too, so that it is not looked up on every paint.
-  auto picture = m_context.GetPicture(file, useMask, mask);
+  auto picture = m_context.GetPicture(file, useMask, mask, drawnAt);
   const SkinBitmap* result = picture.get();
   m_images[key] = std::move(picture);
   if (result) m_imageSources[result] = ImageSource{file, useMask, mask};

@@ -95,8 +95,9 @@ class CPaintManager : public IPictureVariants {
   const std::wstring* GetDefaultAttributeList(const std::wstring& className) const;
 
   // A decoded picture of the package, shared with the context's other windows
-  // (CSkinContext::GetPicture) and held by this manager; nullptr when missing.
-  const SkinBitmap* GetImage(const std::wstring& file, bool useMask = false, Colour mask = 0);
+  // (CSkinContext::GetPicture, `drawnAt` in device pixels) and held by this manager; nullptr
+  // when missing.
+  const SkinBitmap* GetImage(const std::wstring& file, bool useMask = false, Colour mask = 0, SkinSize drawnAt = {});
 
   // IPictureVariants: "name@1.5x.png" or "name@2x.png" of the package for a picture of this
   // manager's "name.png", when its size is the picture's at that scale.

@@ -30,14 +30,10 @@ int RoundCoverage(const SkinRect& r, double rx, double ry, int px, int py) {
   return inside * 255 / 16;
 }
 
-// Filter taps along one axis: for each destination index, (source index, weight) pairs
-// whose weights sum to 65536.
-struct Tap {
-  int index;
-  int weight;
-};
-std::vector<std::vector<Tap>> Taps(int destLen, int srcStart, int srcLen) {
-  std::vector<std::vector<Tap>> taps(destLen);
+}  // namespace
+
+std::vector<std::vector<ScaleTap>> ScaleTaps(int destLen, int srcStart, int srcLen) {
+  std::vector<std::vector<ScaleTap>> taps(destLen);
   const double scale = static_cast<double>(srcLen) / destLen;
   for (int d = 0; d < destLen; ++d) {
     auto& t = taps[d];
@@ -63,8 +59,6 @@ std::vector<std::vector<Tap>> Taps(int destLen, int srcStart, int srcLen) {
   }
   return taps;
 }
-
-}  // namespace
 
 std::uint32_t Premultiply(Colour c) {
   std::uint32_t a = c >> 24;
@@ -141,27 +135,10 @@ void CPixelCanvas::DrawBorder(const SkinRect& rect, int size, SkinSize round, Co
 
 namespace {
 
-// One pixel of the filtered picture (premultiplied), from its taps along each axis.
-std::uint32_t Sample(const SkinBitmap& bitmap, const std::vector<Tap>& tx, const std::vector<Tap>& ty) {
-  std::uint64_t acc[4] = {0, 0, 0, 0};
-  for (const auto& a : ty) {
-    const std::uint32_t* row = &bitmap.pixels[static_cast<size_t>(a.index) * bitmap.width];
-    for (const auto& b : tx) {
-      std::uint64_t w = static_cast<std::uint64_t>(a.weight) * b.weight;
-      std::uint32_t px = row[b.index];
-      acc[0] += w * (px >> 24);
-      acc[1] += w * ((px >> 16) & 0xFF);
-      acc[2] += w * ((px >> 8) & 0xFF);
-      acc[3] += w * (px & 0xFF);
-    }
-  }
-  std::uint32_t out = 0;
-  for (int c = 0; c < 4; ++c) {
-    std::uint32_t v = static_cast<std::uint32_t>((acc[c] + (1ull << 31)) >> 32);
-    out = (out << 8) | std::min<std::uint32_t>(v, 255);
-  }
-  return out;
-}
+struct BitmapPixels {
+  const SkinBitmap& bitmap;
+  std::uint32_t operator()(int x, int y) const { return bitmap.pixels[static_cast<size_t>(y) * bitmap.width + x]; }
+};
 
 // Scales all four premultiplied channels together.
 std::uint32_t Fade(std::uint32_t px, int alpha) {
@@ -174,22 +151,8 @@ std::uint32_t Fade(std::uint32_t px, int alpha) {
 }  // namespace
 
 SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int width, int height) {
-  SkinBitmap out;
-  SkinRect src = source.Intersect(SkinRect{0, 0, picture.width, picture.height});
-  if (src.IsEmpty() || width <= 0 || height <= 0) return out;
-  out.width = width;
-  out.height = height;
-  out.pixels.resize(static_cast<size_t>(width) * height);
-  auto xt = Taps(width, src.left, src.Width());
-  auto yt = Taps(height, src.top, src.Height());
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t px = Sample(picture, xt[x], yt[y]);
-      if ((px >> 24) != 255) out.hasAlpha = true;
-      out.pixels[static_cast<size_t>(y) * width + x] = px;
-    }
-  }
-  return out;
+  return ScalePixels(BitmapPixels{picture}, source.Intersect(SkinRect{0, 0, picture.width, picture.height}), width,
+                     height);
 }
 
 const SkinBitmap& CScaledPictureCache::Get(const SkinBitmap& picture, const SkinRect& source, int width, int height) {
@@ -231,12 +194,12 @@ void CPixelCanvas::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, co
     BlitUnscaled(m_scaleCache->Get(bitmap, src, dest.Width(), dest.Height()), 0, 0, dest, r, alpha);
     return;
   }
-  auto xt = Taps(dest.Width(), src.left, src.Width());
-  auto yt = Taps(dest.Height(), src.top, src.Height());
+  auto xt = ScaleTaps(dest.Width(), src.left, src.Width());
+  auto yt = ScaleTaps(dest.Height(), src.top, src.Height());
   for (int y = r.top; y < r.bottom; ++y) {
     const auto& ty = yt[y - dest.top];
     for (int x = r.left; x < r.right; ++x) {
-      std::uint32_t out = Fade(Sample(bitmap, xt[x - dest.left], ty), alpha);
+      std::uint32_t out = Fade(SamplePixel(BitmapPixels{bitmap}, xt[x - dest.left], ty), alpha);
       if (out >> 24) Blend(x, y, out, 255);
     }
   }

@@ -10,13 +10,64 @@
 #include <cstdint>
 #include <map>
 #include <tuple>
+#include <vector>
 
 #include "skin/surface.h"
 
 namespace Skin {
 
-// `source` of the picture filtered to width x height, as the canvas draws it: area
-// averaging where it shrinks, bilinear where it enlarges.
+// Filter taps along one axis: for each destination index, (source index, weight) pairs
+// whose weights sum to 65536. Area averaging where it shrinks, bilinear where it enlarges.
+struct ScaleTap {
+  int index;
+  int weight;
+};
+std::vector<std::vector<ScaleTap>> ScaleTaps(int destLen, int srcStart, int srcLen);
+
+// One pixel of the filtered picture (premultiplied) whose pixel (x, y) is pixelAt(x, y).
+template <class PixelAt>
+std::uint32_t SamplePixel(const PixelAt& pixelAt, const std::vector<ScaleTap>& tx, const std::vector<ScaleTap>& ty) {
+  std::uint64_t acc[4] = {0, 0, 0, 0};
+  for (const auto& a : ty) {
+    for (const auto& b : tx) {
+      std::uint64_t w = static_cast<std::uint64_t>(a.weight) * b.weight;
+      std::uint32_t px = pixelAt(b.index, a.index);
+      acc[0] += w * (px >> 24);
+      acc[1] += w * ((px >> 16) & 0xFF);
+      acc[2] += w * ((px >> 8) & 0xFF);
+      acc[3] += w * (px & 0xFF);
+    }
+  }
+  std::uint32_t out = 0;
+  for (int c = 0; c < 4; ++c) {
+    std::uint32_t v = static_cast<std::uint32_t>((acc[c] + (1ull << 31)) >> 32);
+    out = (out << 8) | (v < 255 ? v : 255);
+  }
+  return out;
+}
+
+// `source` (within the picture) of a picture whose premultiplied pixel (x, y) is pixelAt(x, y),
+// filtered to width x height as the canvas draws it.
+template <class PixelAt>
+SkinBitmap ScalePixels(const PixelAt& pixelAt, const SkinRect& source, int width, int height) {
+  SkinBitmap out;
+  if (source.IsEmpty() || width <= 0 || height <= 0) return out;
+  out.width = width;
+  out.height = height;
+  out.pixels.resize(static_cast<std::size_t>(width) * height);
+  const auto xt = ScaleTaps(width, source.left, source.Width());
+  const auto yt = ScaleTaps(height, source.top, source.Height());
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t px = SamplePixel(pixelAt, xt[x], yt[y]);
+      if ((px >> 24) != 255) out.hasAlpha = true;
+      out.pixels[static_cast<std::size_t>(y) * width + x] = px;
+    }
+  }
+  return out;
+}
+
+// `source` of the picture filtered to width x height, as the canvas draws it.
 SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int width, int height);
 
 // Pictures scaled to the sizes they are drawn at, kept so that a repaint copies them instead

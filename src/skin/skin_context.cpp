@@ -21,6 +21,7 @@
 
 #include <algorithm>
 
+#include "skin/pixel_canvas.h"
 #include "skin/skin_string.h"
 #include "util/text.h"
 
@@ -41,6 +42,13 @@ int CModalCounts::Count(std::uintptr_t owner) const {
   return it == m_open.end() ? 0 : it->second;
 }
 
+std::wstring PictureKey(const std::wstring& name, bool useMask, Colour mask, SkinSize drawnAt) {
+  std::wstring key = AsciiLower(name);
+  if (useMask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
+  if (drawnAt.cx > 0 && drawnAt.cy > 0) key += L"@" + std::to_wstring(drawnAt.cx) + L"x" + std::to_wstring(drawnAt.cy);
+  return key;
+}
+
 bool CSkinContext::OpenPackage(const void* data, std::size_t size) { return m_package.Open(data, size); }
 
 bool CSkinContext::ReadEntry(const std::wstring& name, std::vector<std::uint8_t>* out) const {
@@ -51,9 +59,9 @@ bool CSkinContext::ReadEntry(const std::wstring& name, std::vector<std::uint8_t>
   return true;
 }
 
-std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& name, bool useMask, Colour mask) {
-  std::wstring key = AsciiLower(name);
-  if (useMask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
+std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& name, bool useMask, Colour mask,
+                                                           SkinSize drawnAt) {
+  const std::wstring key = PictureKey(name, useMask, mask, drawnAt);
   {
     std::lock_guard<std::mutex> lock(m_picturesMutex);
     auto it = m_pictures.find(key);
@@ -68,7 +76,7 @@ std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& n
   const bool made = !name.empty() && m_package.Read(zr::WideToUtf8(name), &inflated, &view);
   if (made) {
     bitmap = std::make_shared<SkinBitmap>();
-    if (!DecodePicture(view.data, view.size, bitmap.get(), useMask, mask)) bitmap.reset();
+    if (!DecodePicture(view.data, view.size, bitmap.get(), useMask, mask, drawnAt)) bitmap.reset();
   }
   std::lock_guard<std::mutex> lock(m_picturesMutex);
   if (made) ++m_decoded;
@@ -110,7 +118,28 @@ bool ChunksFit(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask, Colour mask) {
+namespace {
+
+// The premultiplied pixels of a decoded PNG of 3 or 4 channels, masked.
+struct DecodedPixels {
+  const stbi_uc* raw;
+  int width;
+  int channels;
+  bool useMask;
+  Colour mask;
+  std::uint32_t operator()(int x, int y) const {
+    const stbi_uc* p = raw + (static_cast<std::size_t>(y) * width + x) * channels;
+    std::uint32_t r = p[0], g = p[1], b = p[2], a = channels == 4 ? p[3] : 255;
+    if (useMask && ((r << 16) | (g << 8) | b) == (mask & 0xFFFFFF)) a = 0;
+    if (a == 255) return 0xFF000000u | (r << 16) | (g << 8) | b;
+    return (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
+  }
+};
+
+}  // namespace
+
+bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask, Colour mask,
+                   SkinSize drawnAt) {
   *out = SkinBitmap{};
   if (!data || size == 0 || size > 0x7FFFFFFF || !ChunksFit(data, size)) return false;
   int w = 0, h = 0, channels = 0;
@@ -127,19 +156,21 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
     stbi_image_free(raw);
     return false;
   }
-  out->width = w;
-  out->height = h;
-  out->pixels.resize(static_cast<size_t>(w) * h);
-  for (size_t i = 0; i < out->pixels.size(); ++i) {
-    const stbi_uc* p = raw + i * want;
-    std::uint32_t r = p[0], g = p[1], b = p[2], a = want == 4 ? p[3] : 255;
-    if (useMask && ((r << 16) | (g << 8) | b) == (mask & 0xFFFFFF)) a = 0;
-    if (a == 255) {
-      out->pixels[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
-      continue;
+  const DecodedPixels pixels{raw, w, want, useMask, mask};
+  const bool shrunk = drawnAt.cx > 0 && drawnAt.cy > 0 && drawnAt.cx <= w && drawnAt.cy <= h &&
+                      (drawnAt.cx < w || drawnAt.cy < h);
+  if (shrunk) {
+    *out = ScalePixels(pixels, SkinRect{0, 0, w, h}, drawnAt.cx, drawnAt.cy);
+  } else {
+    out->width = w;
+    out->height = h;
+    out->pixels.resize(static_cast<size_t>(w) * h);
+    for (int y = 0, i = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x, ++i) {
+        out->pixels[i] = pixels(x, y);
+        if ((out->pixels[i] >> 24) != 255) out->hasAlpha = true;
+      }
     }
-    out->hasAlpha = true;
-    out->pixels[i] = (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
   }
   stbi_image_free(raw);
   return true;

@@ -60,8 +60,11 @@ class CSkinContext {
   // ignored); false when it is missing or damaged.
   bool ReadEntry(const std::wstring& name, std::vector<std::uint8_t>* out) const;
 
-  // A decoded picture of the package, nullptr when missing or undecodable (see above).
-  std::shared_ptr<const SkinBitmap> GetPicture(const std::wstring& name, bool useMask = false, Colour mask = 0);
+  // A decoded picture of the package, nullptr when missing or undecodable (see above). With
+  // `drawnAt`, a picture drawn whole: one larger than that is kept only at that size (see
+  // DecodePicture), under a name of its own for each size.
+  std::shared_ptr<const SkinBitmap> GetPicture(const std::wstring& name, bool useMask = false, Colour mask = 0,
+                                               SkinSize drawnAt = {});
   // How many pictures have been decoded (for tests and benchmarks).
   unsigned PicturesDecoded() const;
 
@@ -77,8 +80,16 @@ class CSkinContext {
   CModalCounts m_modal;
 };
 
+// The name a picture is kept under: its file name in lower case, with the mask and the size it
+// is drawn at when it has them.
+std::wstring PictureKey(const std::wstring& name, bool useMask, Colour mask, SkinSize drawnAt);
+
 // Decodes a PNG (the one kind of picture the skin has) into a premultiplied bitmap. Pixels equal
-// to `mask` (compared without alpha) become transparent when `useMask` is set.
-bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask = false, Colour mask = 0);
+// to `mask` (compared without alpha) become transparent when `useMask` is set. A picture larger
+// than `drawnAt` (on one axis, and not smaller on the other) comes out filtered to that size, the
+// pixels ScalePicture would give, without the whole picture ever being held: the 1160 x 580
+// illustrations are drawn at half their size at 100 %.
+bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask = false, Colour mask = 0,
+                   SkinSize drawnAt = {});
 
 }  // namespace Skin

@@ -402,7 +402,8 @@ TEST_F(PaintManagerTest, ClickWithoutTheMouseAndChangeReports) {
 }
 
 // A picture drawn larger than its pixels comes from the package's rendering at 150 % or 200 %
-// (its source rectangle scaled along), and not from one whose size is not the picture's.
+// (its source rectangle scaled along), and not from one whose size is not the picture's; one
+// drawn whole and smaller is kept at the size it is drawn at.
 TEST(DpiPictures, LargerRenderingsReplaceThePictureWhereTheyFit) {
   zr::test::ZipWriter zip;
   zip.Add("a.png", zr::test::TinyPng(20, 10), false);
@@ -428,7 +429,7 @@ TEST(DpiPictures, LargerRenderingsReplaceThePictureWhereTheyFit) {
     int aWidth;       // of the picture drawn for a.png
     SkinRect source;  // of a.png's right half in it
     int bWidth;
-  } table[] = {{96, 20, {10, 0, 20, 10}, 20}, {120, 30, {15, 0, 30, 15}, 20},
+  } table[] = {{96, 20, {10, 0, 20, 10}, 10}, {120, 30, {15, 0, 30, 15}, 20},
                {144, 30, {15, 0, 30, 15}, 20}, {192, 40, {20, 0, 40, 20}, 20}};
   for (const auto& row : table) {
     pm.SetDpi(row.dpi);

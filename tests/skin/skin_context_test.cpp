@@ -4,6 +4,7 @@
 #include <stb_image.h>
 
 #include "skin/paint_manager.h"
+#include "skin/pixel_canvas.h"
 #include "support/skin_fixtures.h"
 
 namespace {
@@ -54,6 +55,37 @@ TEST(DecodePicture, SkinPicturesWithAndWithoutAlphaMatchAFourChannelDecoding) {
     stbi_image_free(rgba);
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(b.hasAlpha, anyAlpha);
+  }
+}
+
+// A picture decoded at the size it is drawn at has exactly the pixels of the whole picture
+// scaled by the canvas; one drawn at its size or larger on either axis comes out whole.
+TEST(DecodePicture, AtTheSizeItIsDrawnAtWhenThatIsSmaller) {
+  const struct {
+    const char* name;
+    Skin::SkinSize drawnAt, expected;
+    bool useMask;
+  } table[] = {
+      {"install_img_02@2x.png", {580, 290}, {580, 290}, false},  // 100 %
+      {"install_img_03@2x.png", {870, 435}, {870, 435}, false},  // 150 %
+      {"Window_shadow.png", {300, 424}, {300, 424}, false},       // one axis, with alpha
+      {"messagebox_icon_22x22.png", {11, 40}, {11, 40}, true},
+      {"install_img_02@2x.png", {1160, 580}, {1160, 580}, false},  // its own size
+      {"install_img_02@2x.png", {580, 600}, {1160, 580}, false},   // larger on one axis
+      {"install_img_02@2x.png", {1740, 870}, {1160, 580}, false},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(std::string(row.name) + " at " + std::to_string(row.drawnAt.cx));
+    const std::string png = zr::test::SkinSourceFile(row.name);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(png.data());
+    Skin::SkinBitmap whole, drawn;
+    ASSERT_TRUE(Skin::DecodePicture(bytes, png.size(), &whole, row.useMask, 0xFFFFFFFF));
+    ASSERT_TRUE(Skin::DecodePicture(bytes, png.size(), &drawn, row.useMask, 0xFFFFFFFF, row.drawnAt));
+    ASSERT_EQ((Skin::SkinSize{drawn.width, drawn.height}), row.expected);
+    const Skin::SkinBitmap scaled =
+        Skin::ScalePicture(whole, {0, 0, whole.width, whole.height}, row.expected.cx, row.expected.cy);
+    EXPECT_TRUE(drawn.pixels == scaled.pixels);
+    EXPECT_EQ(drawn.hasAlpha, scaled.hasAlpha);
   }
 }
 
