@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "skin/image_desc.h"
 #include "skin/skin_string.h"
 
 namespace Skin {
@@ -78,6 +79,25 @@ const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool useMask
   m_images[key] = std::move(picture);
   if (result) m_imageSources[result] = ImageSource{file, useMask, mask};
   return result;
+}
+
+void CPaintManager::DecodeAhead() {
+  // At 100 % the first frame's pictures take about 12 ms to decode and filter, not worth the
+  // memory of a thread (1.2 MB of working set under Wine, a thread that does nothing included).
+  // Above it they are filtered to more pixels (2.25 times as many at 150 %), and the first
+  // frame came a fifth later without decoding ahead.
+  if (!m_root || m_scale.IsIdentity()) return;
+  Layout();
+  m_root->VisitTree([this](CControlUI* control) {
+    ImageDesc desc;
+    if (!control->IsVisible() || !ParseImageDesc(control->GetBkImage(), &desc) || !desc.source.IsEmpty() ||
+        !(desc.corner == SkinRect{}) || !desc.dest.IsEmpty()) {
+      return;
+    }
+    // The size DrawImage asks for.
+    const SkinRect device = m_scale.ToDevice(control->GetPos());
+    if (!device.IsEmpty()) m_context.DecodeAhead(desc.file, desc.hasMask, desc.mask, {device.Width(), device.Height()});
+  });
 }
 
 const SkinBitmap* CPaintManager::Variant(const SkinBitmap& picture, int percent) {

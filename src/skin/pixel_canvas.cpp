@@ -151,8 +151,11 @@ std::uint32_t Fade(std::uint32_t px, int alpha) {
 }  // namespace
 
 SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int width, int height) {
-  return ScalePixels(BitmapPixels{picture}, source.Intersect(SkinRect{0, 0, picture.width, picture.height}), width,
-                     height);
+  auto rowAt = [&picture](int y, std::uint32_t*) {
+    return picture.pixels.data() + static_cast<size_t>(y) * picture.width;
+  };
+  return ScaleRows(rowAt, picture.width, source.Intersect(SkinRect{0, 0, picture.width, picture.height}), width,
+                   height);
 }
 
 const SkinBitmap& CScaledPictureCache::Get(const SkinBitmap& picture, const SkinRect& source, int width, int height) {

@@ -20,9 +20,11 @@
 #endif
 
 #include <algorithm>
+#include <condition_variable>
 
 #include "skin/pixel_canvas.h"
 #include "skin/skin_string.h"
+#include "util/detached_thread.h"
 #include "util/text.h"
 
 namespace Skin {
@@ -59,28 +61,109 @@ bool CSkinContext::ReadEntry(const std::wstring& name, std::vector<std::uint8_t>
   return true;
 }
 
+// A picture decoded ahead of the paint that draws it, from its own copy of the entry. Whoever
+// comes first decodes it: its thread, or a paint that needs it before that thread has started
+// (a thread may start late on a busy machine); a paint that comes while the thread decodes
+// waits for it.
+struct CSkinContext::AheadPicture {
+  enum State { kWaiting, kDecoding, kTaken, kDone };
+  std::mutex mutex;
+  std::condition_variable done;
+  State state = kWaiting;
+  std::vector<std::uint8_t> bytes;
+  bool useMask;
+  Colour mask;
+  SkinSize drawnAt;
+  std::shared_ptr<SkinBitmap> bitmap;
+};
+
+namespace {
+
+std::shared_ptr<SkinBitmap> Decoded(const std::uint8_t* data, std::size_t size, bool useMask, Colour mask,
+                                    SkinSize drawnAt) {
+  auto bitmap = std::make_shared<SkinBitmap>();
+  if (!DecodePicture(data, size, bitmap.get(), useMask, mask, drawnAt)) bitmap.reset();
+  return bitmap;
+}
+
+}  // namespace
+
+void CSkinContext::DecodeAhead(const std::wstring& name, bool useMask, Colour mask, SkinSize drawnAt) {
+  const std::wstring key = PictureKey(name, useMask, mask, drawnAt);
+  {
+    std::lock_guard<std::mutex> lock(m_picturesMutex);
+    if (m_pictures.count(key) || m_ahead.count(key)) return;
+  }
+  auto ahead = std::make_shared<AheadPicture>();
+  ByteView view;
+  if (name.empty() || !m_package.Read(zr::WideToUtf8(name), &ahead->bytes, &view)) return;
+  if (view.data != ahead->bytes.data()) ahead->bytes.assign(view.data, view.data + view.size);
+  ahead->useMask = useMask;
+  ahead->mask = mask;
+  ahead->drawnAt = drawnAt;
+  auto decode = [](const std::shared_ptr<AheadPicture>& picture) {
+    {
+      std::lock_guard<std::mutex> lock(picture->mutex);
+      if (picture->state != AheadPicture::kWaiting) return;  // a paint came first
+      picture->state = AheadPicture::kDecoding;
+    }
+    auto bitmap =
+        Decoded(picture->bytes.data(), picture->bytes.size(), picture->useMask, picture->mask, picture->drawnAt);
+    std::lock_guard<std::mutex> lock(picture->mutex);
+    picture->bitmap = std::move(bitmap);
+    picture->state = AheadPicture::kDone;
+    picture->done.notify_all();
+  };
+  if (!zr::StartDetachedThread<AheadPicture>(decode, ahead)) return;  // the paint decodes it
+  std::lock_guard<std::mutex> lock(m_picturesMutex);
+  m_ahead.emplace(key, std::move(ahead));
+}
+
 std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& name, bool useMask, Colour mask,
                                                            SkinSize drawnAt) {
   const std::wstring key = PictureKey(name, useMask, mask, drawnAt);
+  std::shared_ptr<AheadPicture> ahead;
   {
     std::lock_guard<std::mutex> lock(m_picturesMutex);
     auto it = m_pictures.find(key);
     if (it != m_pictures.end()) return it->second;
+    auto started = m_ahead.find(key);
+    if (started != m_ahead.end()) {
+      ahead = std::move(started->second);
+      m_ahead.erase(started);
+    }
   }
   // Decoded outside the lock, so that the other thread's paint does not wait for it; should
   // both threads decode the same picture at once, the first one stored wins. A stored entry
   // is decoded in place; an inflated one's buffer goes once it is decoded.
   std::shared_ptr<SkinBitmap> bitmap;
-  std::vector<std::uint8_t> inflated;
-  ByteView view;
-  const bool made = !name.empty() && m_package.Read(zr::WideToUtf8(name), &inflated, &view);
-  if (made) {
-    bitmap = std::make_shared<SkinBitmap>();
-    if (!DecodePicture(view.data, view.size, bitmap.get(), useMask, mask, drawnAt)) bitmap.reset();
+  bool made = false;
+  if (ahead) {
+    std::unique_lock<std::mutex> lock(ahead->mutex);
+    if (ahead->state == AheadPicture::kWaiting) {
+      ahead->state = AheadPicture::kTaken;
+      lock.unlock();
+      bitmap = Decoded(ahead->bytes.data(), ahead->bytes.size(), useMask, mask, drawnAt);
+    } else {
+      ahead->done.wait(lock, [&ahead] { return ahead->state == AheadPicture::kDone; });
+      bitmap = ahead->bitmap;
+    }
+    made = true;
+  } else {
+    std::vector<std::uint8_t> inflated;
+    ByteView view;
+    made = !name.empty() && m_package.Read(zr::WideToUtf8(name), &inflated, &view);
+    if (made) bitmap = Decoded(view.data, view.size, useMask, mask, drawnAt);
   }
   std::lock_guard<std::mutex> lock(m_picturesMutex);
   if (made) ++m_decoded;
+  if (ahead) ++m_decodedAhead;
   return m_pictures.emplace(key, std::move(bitmap)).first->second;
+}
+
+unsigned CSkinContext::PicturesDecodedAhead() const {
+  std::lock_guard<std::mutex> lock(m_picturesMutex);
+  return m_decodedAhead;
 }
 
 unsigned CSkinContext::PicturesDecoded() const {
@@ -120,19 +203,26 @@ bool ChunksFit(const std::uint8_t* data, std::size_t size) {
 
 namespace {
 
-// The premultiplied pixels of a decoded PNG of 3 or 4 channels, masked.
-struct DecodedPixels {
+// The premultiplied rows of a decoded PNG of 3 or 4 channels, masked.
+struct DecodedRows {
   const stbi_uc* raw;
   int width;
   int channels;
   bool useMask;
   Colour mask;
-  std::uint32_t operator()(int x, int y) const {
-    const stbi_uc* p = raw + (static_cast<std::size_t>(y) * width + x) * channels;
-    std::uint32_t r = p[0], g = p[1], b = p[2], a = channels == 4 ? p[3] : 255;
-    if (useMask && ((r << 16) | (g << 8) | b) == (mask & 0xFFFFFF)) a = 0;
-    if (a == 255) return 0xFF000000u | (r << 16) | (g << 8) | b;
-    return (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
+  std::uint32_t* operator()(int y, std::uint32_t* row) const {
+    const stbi_uc* p = raw + static_cast<std::size_t>(y) * width * channels;
+    if (channels == 3 && !useMask) {
+      for (int x = 0; x < width; ++x, p += 3) row[x] = 0xFF000000u | (p[0] << 16) | (p[1] << 8) | p[2];
+      return row;
+    }
+    for (int x = 0; x < width; ++x, p += channels) {
+      std::uint32_t r = p[0], g = p[1], b = p[2], a = channels == 4 ? p[3] : 255;
+      if (useMask && ((r << 16) | (g << 8) | b) == (mask & 0xFFFFFF)) a = 0;
+      row[x] = a == 255 ? 0xFF000000u | (r << 16) | (g << 8) | b
+                        : (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
+    }
+    return row;
   }
 };
 
@@ -156,21 +246,17 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
     stbi_image_free(raw);
     return false;
   }
-  const DecodedPixels pixels{raw, w, want, useMask, mask};
-  const bool shrunk = drawnAt.cx > 0 && drawnAt.cy > 0 && drawnAt.cx <= w && drawnAt.cy <= h &&
-                      (drawnAt.cx < w || drawnAt.cy < h);
+  const DecodedRows rows{raw, w, want, useMask, mask};
+  const bool shrunk =
+      drawnAt.cx > 0 && drawnAt.cy > 0 && drawnAt.cx <= w && drawnAt.cy <= h && (drawnAt.cx < w || drawnAt.cy < h);
   if (shrunk) {
-    *out = ScalePixels(pixels, SkinRect{0, 0, w, h}, drawnAt.cx, drawnAt.cy);
+    *out = ScaleRows(rows, w, SkinRect{0, 0, w, h}, drawnAt.cx, drawnAt.cy);
   } else {
     out->width = w;
     out->height = h;
     out->pixels.resize(static_cast<size_t>(w) * h);
-    for (int y = 0, i = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x, ++i) {
-        out->pixels[i] = pixels(x, y);
-        if ((out->pixels[i] >> 24) != 255) out->hasAlpha = true;
-      }
-    }
+    for (int y = 0; y < h; ++y) rows(y, out->pixels.data() + static_cast<size_t>(y) * w);
+    out->hasAlpha = std::any_of(out->pixels.begin(), out->pixels.end(), [](std::uint32_t p) { return p >> 24 != 255; });
   }
   stbi_image_free(raw);
   return true;

@@ -15,7 +15,9 @@
 // - the modal windows open over each owner, counted across threads (modal_windows_win.h).
 //
 // Threads: the package is only read once opened; pictures, shared fonts and modal counts are
-// guarded by locks, since the update worker's boxes use them while the UI thread paints.
+// guarded by locks, since the update worker's boxes use them while the UI thread paints. A
+// picture decoded ahead is decoded on a thread nobody joins, from its own copy of the entry:
+// it may outlive the context.
 // The context must outlive every window made with it.
 #pragma once
 
@@ -65,8 +67,14 @@ class CSkinContext {
   // DecodePicture), under a name of its own for each size.
   std::shared_ptr<const SkinBitmap> GetPicture(const std::wstring& name, bool useMask = false, Colour mask = 0,
                                                SkinSize drawnAt = {});
+  // Starts decoding a picture (as GetPicture would) on a thread of its own, so that it is ready,
+  // or nearly, when the first paint asks for it: the window's pictures decode while the system
+  // shows the window. Nothing when it is kept already or missing.
+  void DecodeAhead(const std::wstring& name, bool useMask, Colour mask, SkinSize drawnAt);
   // How many pictures have been decoded (for tests and benchmarks).
   unsigned PicturesDecoded() const;
+  // How many of them were decoded ahead (by DecodeAhead's thread or by the paint that came first).
+  unsigned PicturesDecodedAhead() const;
 
   CSharedFonts& SharedFonts() { return m_fonts; }
   CModalCounts& ModalCounts() { return m_modal; }
@@ -75,7 +83,10 @@ class CSkinContext {
   CZipArchive m_package;
   mutable std::mutex m_picturesMutex;
   std::map<std::wstring, std::shared_ptr<const SkinBitmap>> m_pictures;  // lower-case name (and mask)
+  struct AheadPicture;
+  std::map<std::wstring, std::shared_ptr<AheadPicture>> m_ahead;  // until a paint asks for them
   unsigned m_decoded = 0;
+  unsigned m_decodedAhead = 0;
   CSharedFonts m_fonts;
   CModalCounts m_modal;
 };

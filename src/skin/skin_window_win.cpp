@@ -151,6 +151,7 @@ LRESULT CSkinWindow::OnCreate() {
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   }
   InitWindow();
+  m_paintManager->DecodeAhead();  // while the system shows the window
   return 0;
 }
 

@@ -50,7 +50,7 @@ for src in "$root"/src/skin/*.cpp; do
   case "$src" in *_win.cpp) continue ;; esac
   skin+=("skin/$(basename "$src")")
 done
-for src in update/manifest.cpp update/journal.cpp strings/string_table.cpp util/text_native.cpp "${skin[@]}"; do
+for src in update/manifest.cpp update/journal.cpp strings/string_table.cpp util/text_native.cpp util/detached_thread_native.cpp "${skin[@]}"; do
   # The canvas's pixel loops hold no value worth guiding mutations by, and tracing their
   # comparisons would take most of the markup and picture targets' time.
   case "$src" in
@@ -80,5 +80,5 @@ link_target manifest_fuzz update/manifest.cpp util/text_native.cpp
 link_target journal_fuzz update/journal.cpp util/text_native.cpp
 link_target string_table_fuzz strings/string_table.cpp util/text_native.cpp
 link_target zip_archive_fuzz skin/zip_archive.cpp
-link_target picture_fuzz "${skin[@]}" util/text_native.cpp
-link_target markup_fuzz "${skin[@]}" util/text_native.cpp
+link_target picture_fuzz "${skin[@]}" util/text_native.cpp util/detached_thread_native.cpp
+link_target markup_fuzz "${skin[@]}" util/text_native.cpp util/detached_thread_native.cpp

@@ -1,8 +1,11 @@
 #include "skin/skin_context.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <stb_image.h>
 
+#include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
 #include "skin/pixel_canvas.h"
 #include "support/skin_fixtures.h"
@@ -58,8 +61,8 @@ TEST(DecodePicture, SkinPicturesWithAndWithoutAlphaMatchAFourChannelDecoding) {
   }
 }
 
-// A picture decoded at the size it is drawn at has exactly the pixels of the whole picture
-// scaled by the canvas; one drawn at its size or larger on either axis comes out whole.
+// A picture decoded at the size it is drawn at has exactly the pixels the canvas draws of the
+// whole picture; one drawn at its size or larger on either axis comes out whole.
 TEST(DecodePicture, AtTheSizeItIsDrawnAtWhenThatIsSmaller) {
   const struct {
     const char* name;
@@ -82,10 +85,12 @@ TEST(DecodePicture, AtTheSizeItIsDrawnAtWhenThatIsSmaller) {
     ASSERT_TRUE(Skin::DecodePicture(bytes, png.size(), &whole, row.useMask, 0xFFFFFFFF));
     ASSERT_TRUE(Skin::DecodePicture(bytes, png.size(), &drawn, row.useMask, 0xFFFFFFFF, row.drawnAt));
     ASSERT_EQ((Skin::SkinSize{drawn.width, drawn.height}), row.expected);
-    const Skin::SkinBitmap scaled =
-        Skin::ScalePicture(whole, {0, 0, whole.width, whole.height}, row.expected.cx, row.expected.cy);
-    EXPECT_TRUE(drawn.pixels == scaled.pixels);
-    EXPECT_EQ(drawn.hasAlpha, scaled.hasAlpha);
+    // The canvas filtering the whole picture pixel by pixel as it draws it (no scaled copies).
+    std::vector<std::uint32_t> canvas(static_cast<size_t>(row.expected.cx) * row.expected.cy, 0);
+    Skin::CPixelCanvas(canvas.data(), row.expected.cx, row.expected.cy)
+        .DrawBitmap(whole, {0, 0, row.expected.cx, row.expected.cy}, {0, 0, whole.width, whole.height}, 255);
+    EXPECT_TRUE(drawn.pixels == canvas);
+    EXPECT_EQ(drawn.hasAlpha, std::any_of(canvas.begin(), canvas.end(), [](std::uint32_t p) { return p >> 24 != 255; }));
   }
 }
 
@@ -159,6 +164,50 @@ TEST(SkinContext, PicturesAreDecodedOnceAndSharedByItsWindows) {
   EXPECT_EQ(otherSkin.PicturesDecoded(), 1u);
   EXPECT_EQ(one.GetImage(L"a.png")->width, 2);
   EXPECT_EQ(skin.PicturesDecoded(), 3u);
+}
+
+// Above 100 %, the pictures a window's first paint draws whole are decoded ahead at the size
+// it draws them at, and that paint takes them instead of decoding them again; a picture decoded ahead is the
+// one a paint would have decoded.
+TEST(SkinContext, TheFirstPaintTakesThePicturesDecodedAhead) {
+  zr::test::ZipWriter zip;
+  zip.Add("big.png", zr::test::TinyPng(40, 20, 0xFF336699), true);
+  zip.Add("hidden.png", zr::test::TinyPng(40, 20), false);
+  zip.Add("sheet.png", zr::test::TinyPng(20, 20), false);
+  const std::string package = zip.Finish();
+  Skin::CSkinContext skin;
+  ASSERT_TRUE(skin.OpenPackage(package.data(), package.size()));
+  Skin::CPaintManager pm(skin);
+  zr::test::FakeHost host;
+  pm.Init(&host, L"ahead");
+  Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(
+      "<Window><VerticalLayout>"
+      "<Label width=\"20\" height=\"10\" bkimage=\"file='big.png'\"/>"
+      "<Label width=\"20\" height=\"10\" visible=\"false\" bkimage=\"file='hidden.png'\"/>"
+      "<Label width=\"10\" height=\"10\" bkimage=\"file='sheet.png' source='0,0,10,10'\"/>"
+      "<Label width=\"10\" height=\"10\" bkimage=\"file='absent.png'\"/>"
+      "</VerticalLayout></Window>", pm);
+  ASSERT_NE(root, nullptr);
+  pm.AttachDialog(root);
+  pm.SetClientSize(Skin::SkinSize{20, 40});
+  pm.DecodeAhead();  // not at 100 %
+  ASSERT_NE(pm.GetImage(L"big.png", false, 0, {20, 10}), nullptr);
+  EXPECT_EQ(skin.PicturesDecodedAhead(), 0u);
+  pm.SetDpi(144);
+  pm.SetClientSize(pm.Scale().ToDevice(Skin::SkinSize{20, 40}));
+  pm.DecodeAhead();
+  pm.DecodeAhead();  // once is enough
+  zr::test::RecordingSurface surface;
+  pm.Paint(surface, Skin::SkinRect{0, 0, 1000, 1000});
+  auto bitmaps = surface.Of(zr::test::DrawCall::kBitmap);
+  ASSERT_EQ(bitmaps.size(), 2u);
+  EXPECT_EQ(bitmaps[0].bitmap->width, 30);  // big.png at the size it is drawn at, 150 %
+  EXPECT_EQ(bitmaps[0].bitmap->pixels, std::vector<std::uint32_t>(30 * 15, 0xFF336699));
+  EXPECT_EQ(skin.PicturesDecodedAhead(), 1u);
+  EXPECT_EQ(skin.PicturesDecoded(), 3u);  // big at 100 % and 150 %, and sheet
+  skin.DecodeAhead(L"big.png", false, 0, {30, 15});  // kept already: nothing to do
+  EXPECT_EQ(pm.GetImage(L"big.png", false, 0, {30, 15}), bitmaps[0].bitmap);
+  EXPECT_EQ(skin.PicturesDecodedAhead(), 1u);
 }
 
 }  // namespace
