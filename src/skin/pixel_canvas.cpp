@@ -150,12 +150,67 @@ std::uint32_t Fade(std::uint32_t px, int alpha) {
 
 }  // namespace
 
+SkinBitmap ScaleRows(const IPictureRows& rows, int pictureWidth, const SkinRect& source, int width, int height) {
+  SkinBitmap out;
+  if (source.IsEmpty() || width <= 0 || height <= 0) return out;
+  out.width = width;
+  out.height = height;
+  out.pixels.resize(static_cast<std::size_t>(width) * height);
+  const auto yt = ScaleTaps(height, source.top, source.Height());
+  // The taps across, one after the other: those of column x are [first[x], first[x + 1]).
+  std::vector<ScaleTap> across;
+  std::vector<std::size_t> first{0};
+  for (const auto& taps : ScaleTaps(width, source.left, source.Width())) {
+    across.insert(across.end(), taps.begin(), taps.end());
+    first.push_back(across.size());
+  }
+  std::vector<std::uint32_t> buffer(static_cast<std::size_t>(pictureWidth));
+  // Two channels a word, 32 bits apart: alpha and green, red and blue. A sum across is at most
+  // 65536 x 255 a channel, so the halves never carry into each other.
+  std::vector<std::uint64_t> sums(static_cast<std::size_t>(width) * 4);
+  for (int y = 0; y < height; ++y) {
+    std::fill(sums.begin(), sums.end(), 0);
+    for (const auto& a : yt[y]) {
+      const std::uint32_t* row = rows.Row(a.index, buffer.data());
+      for (int x = 0; x < width; ++x) {
+        std::uint64_t ag = 0, rb = 0;
+        for (std::size_t t = first[x]; t < first[x + 1]; ++t) {
+          const std::uint32_t px = row[across[t].index];
+          const std::uint64_t w = static_cast<std::uint32_t>(across[t].weight);
+          ag += w * ((static_cast<std::uint64_t>(px >> 24) << 32) | ((px >> 8) & 0xFF));
+          rb += w * ((static_cast<std::uint64_t>((px >> 16) & 0xFF) << 32) | (px & 0xFF));
+        }
+        std::uint64_t* sum = &sums[static_cast<std::size_t>(x) * 4];
+        sum[0] += a.weight * (ag >> 32);
+        sum[1] += a.weight * (rb >> 32);
+        sum[2] += a.weight * (ag & 0xFFFFFFFF);
+        sum[3] += a.weight * (rb & 0xFFFFFFFF);
+      }
+    }
+    std::uint32_t* line = out.pixels.data() + static_cast<std::size_t>(y) * width;
+    for (int x = 0; x < width; ++x) {
+      std::uint32_t px = 0;
+      for (int c = 0; c < 4; ++c) {
+        const std::uint32_t v = static_cast<std::uint32_t>((sums[x * 4 + c] + (1ull << 31)) >> 32);
+        px = (px << 8) | (v < 255 ? v : 255);
+      }
+      if ((px >> 24) != 255) out.hasAlpha = true;
+      line[x] = px;
+    }
+  }
+  return out;
+}
+
 SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int width, int height) {
-  auto rowAt = [&picture](int y, std::uint32_t*) {
-    return picture.pixels.data() + static_cast<size_t>(y) * picture.width;
+  struct BitmapRows : IPictureRows {
+    const SkinBitmap& bitmap;
+    explicit BitmapRows(const SkinBitmap& b) : bitmap(b) {}
+    const std::uint32_t* Row(int y, std::uint32_t*) const override {
+      return bitmap.pixels.data() + static_cast<size_t>(y) * bitmap.width;
+    }
   };
-  return ScaleRows(rowAt, picture.width, source.Intersect(SkinRect{0, 0, picture.width, picture.height}), width,
-                   height);
+  return ScaleRows(BitmapRows(picture), picture.width, source.Intersect(SkinRect{0, 0, picture.width, picture.height}),
+                   width, height);
 }
 
 const SkinBitmap& CScaledPictureCache::Get(const SkinBitmap& picture, const SkinRect& source, int width, int height) {

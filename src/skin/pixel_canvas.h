@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <algorithm>
 #include <tuple>
 #include <vector>
 
@@ -47,61 +46,21 @@ std::uint32_t SamplePixel(const PixelAt& pixelAt, const std::vector<ScaleTap>& t
   return out;
 }
 
-// `source` (within the picture) of a picture whose premultiplied row y is rowAt(y, buffer) (a
-// row of the whole picture, written to `buffer` when it is not at hand), filtered to width x
-// height as the canvas draws it. Each source row is filtered across once per destination row
-// that takes it; the sums are exact, so this gives SamplePixel's pixels.
-template <class RowAt>
-SkinBitmap ScaleRows(const RowAt& rowAt, int pictureWidth, const SkinRect& source, int width, int height) {
-  SkinBitmap out;
-  if (source.IsEmpty() || width <= 0 || height <= 0) return out;
-  out.width = width;
-  out.height = height;
-  out.pixels.resize(static_cast<std::size_t>(width) * height);
-  const auto yt = ScaleTaps(height, source.top, source.Height());
-  // The taps across, one after the other: those of column x are [first[x], first[x + 1]).
-  std::vector<ScaleTap> across;
-  std::vector<std::size_t> first{0};
-  for (const auto& taps : ScaleTaps(width, source.left, source.Width())) {
-    across.insert(across.end(), taps.begin(), taps.end());
-    first.push_back(across.size());
-  }
-  std::vector<std::uint32_t> buffer(static_cast<std::size_t>(pictureWidth));
-  // Two channels a word, 32 bits apart: alpha and green, red and blue. A sum across is at most
-  // 65536 x 255 a channel, so the halves never carry into each other.
-  std::vector<std::uint64_t> sums(static_cast<std::size_t>(width) * 4);
-  for (int y = 0; y < height; ++y) {
-    std::fill(sums.begin(), sums.end(), 0);
-    for (const auto& a : yt[y]) {
-      const std::uint32_t* row = rowAt(a.index, buffer.data());
-      for (int x = 0; x < width; ++x) {
-        std::uint64_t ag = 0, rb = 0;
-        for (std::size_t t = first[x]; t < first[x + 1]; ++t) {
-          const std::uint32_t px = row[across[t].index];
-          const std::uint64_t w = static_cast<std::uint32_t>(across[t].weight);
-          ag += w * ((static_cast<std::uint64_t>(px >> 24) << 32) | ((px >> 8) & 0xFF));
-          rb += w * ((static_cast<std::uint64_t>((px >> 16) & 0xFF) << 32) | (px & 0xFF));
-        }
-        std::uint64_t* sum = &sums[static_cast<std::size_t>(x) * 4];
-        sum[0] += a.weight * (ag >> 32);
-        sum[1] += a.weight * (rb >> 32);
-        sum[2] += a.weight * (ag & 0xFFFFFFFF);
-        sum[3] += a.weight * (rb & 0xFFFFFFFF);
-      }
-    }
-    std::uint32_t* line = out.pixels.data() + static_cast<std::size_t>(y) * width;
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t px = 0;
-      for (int c = 0; c < 4; ++c) {
-        const std::uint32_t v = static_cast<std::uint32_t>((sums[x * 4 + c] + (1ull << 31)) >> 32);
-        px = (px << 8) | (v < 255 ? v : 255);
-      }
-      if ((px >> 24) != 255) out.hasAlpha = true;
-      line[x] = px;
-    }
-  }
-  return out;
-}
+// The premultiplied rows of a picture, one at a time.
+class IPictureRows {
+ public:
+  // Row y of the whole picture, written to `buffer` (as wide as the picture) when it is not at
+  // hand.
+  virtual const std::uint32_t* Row(int y, std::uint32_t* buffer) const = 0;
+
+ protected:
+  ~IPictureRows() = default;
+};
+
+// `source` (within the picture) of a picture of `pictureWidth` pixels a row, filtered to
+// width x height as the canvas draws it. Each source row is filtered across once per
+// destination row that takes it; the sums are exact, so this gives SamplePixel's pixels.
+SkinBitmap ScaleRows(const IPictureRows& rows, int pictureWidth, const SkinRect& source, int width, int height);
 
 // `source` of the picture filtered to width x height, as the canvas draws it.
 SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int width, int height);

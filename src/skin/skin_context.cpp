@@ -20,7 +20,6 @@
 #endif
 
 #include <algorithm>
-#include <condition_variable>
 
 #include "skin/pixel_canvas.h"
 #include "skin/skin_string.h"
@@ -63,12 +62,11 @@ bool CSkinContext::ReadEntry(const std::wstring& name, std::vector<std::uint8_t>
 
 // A picture decoded ahead of the paint that draws it, from its own copy of the entry. Whoever
 // comes first decodes it: its thread, or a paint that needs it before that thread has started
-// (a thread may start late on a busy machine); a paint that comes while the thread decodes
-// waits for it.
+// (a thread may start late on a busy machine). The thread holds the lock while it decodes, so a
+// paint that comes meanwhile waits for it.
 struct CSkinContext::AheadPicture {
-  enum State { kWaiting, kDecoding, kTaken, kDone };
+  enum State { kWaiting, kTaken, kDone };
   std::mutex mutex;
-  std::condition_variable done;
   State state = kWaiting;
   std::vector<std::uint8_t> bytes;
   bool useMask;
@@ -102,17 +100,11 @@ void CSkinContext::DecodeAhead(const std::wstring& name, bool useMask, Colour ma
   ahead->mask = mask;
   ahead->drawnAt = drawnAt;
   auto decode = [](const std::shared_ptr<AheadPicture>& picture) {
-    {
-      std::lock_guard<std::mutex> lock(picture->mutex);
-      if (picture->state != AheadPicture::kWaiting) return;  // a paint came first
-      picture->state = AheadPicture::kDecoding;
-    }
-    auto bitmap =
-        Decoded(picture->bytes.data(), picture->bytes.size(), picture->useMask, picture->mask, picture->drawnAt);
     std::lock_guard<std::mutex> lock(picture->mutex);
-    picture->bitmap = std::move(bitmap);
+    if (picture->state != AheadPicture::kWaiting) return;  // a paint came first
+    picture->bitmap =
+        Decoded(picture->bytes.data(), picture->bytes.size(), picture->useMask, picture->mask, picture->drawnAt);
     picture->state = AheadPicture::kDone;
-    picture->done.notify_all();
   };
   if (!zr::StartDetachedThread<AheadPicture>(decode, ahead)) return;  // the paint decodes it
   std::lock_guard<std::mutex> lock(m_picturesMutex);
@@ -145,8 +137,7 @@ std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& n
       lock.unlock();
       bitmap = Decoded(ahead->bytes.data(), ahead->bytes.size(), useMask, mask, drawnAt);
     } else {
-      ahead->done.wait(lock, [&ahead] { return ahead->state == AheadPicture::kDone; });
-      bitmap = ahead->bitmap;
+      bitmap = ahead->bitmap;  // decoded: its thread held the lock until it was
     }
     made = true;
   } else {
@@ -204,13 +195,15 @@ bool ChunksFit(const std::uint8_t* data, std::size_t size) {
 namespace {
 
 // The premultiplied rows of a decoded PNG of 3 or 4 channels, masked.
-struct DecodedRows {
+struct DecodedRows : IPictureRows {
+  DecodedRows(const stbi_uc* r, int w, int c, bool m, Colour colour)
+      : raw(r), width(w), channels(c), useMask(m), mask(colour) {}
   const stbi_uc* raw;
   int width;
   int channels;
   bool useMask;
   Colour mask;
-  std::uint32_t* operator()(int y, std::uint32_t* row) const {
+  const std::uint32_t* Row(int y, std::uint32_t* row) const override {
     const stbi_uc* p = raw + static_cast<std::size_t>(y) * width * channels;
     if (channels == 3 && !useMask) {
       for (int x = 0; x < width; ++x, p += 3) row[x] = 0xFF000000u | (p[0] << 16) | (p[1] << 8) | p[2];
@@ -246,7 +239,7 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
     stbi_image_free(raw);
     return false;
   }
-  const DecodedRows rows{raw, w, want, useMask, mask};
+  const DecodedRows rows(raw, w, want, useMask, mask);
   const bool shrunk =
       drawnAt.cx > 0 && drawnAt.cy > 0 && drawnAt.cx <= w && drawnAt.cy <= h && (drawnAt.cx < w || drawnAt.cy < h);
   if (shrunk) {
@@ -255,7 +248,7 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
     out->width = w;
     out->height = h;
     out->pixels.resize(static_cast<size_t>(w) * h);
-    for (int y = 0; y < h; ++y) rows(y, out->pixels.data() + static_cast<size_t>(y) * w);
+    for (int y = 0; y < h; ++y) rows.Row(y, out->pixels.data() + static_cast<size_t>(y) * w);
     out->hasAlpha = std::any_of(out->pixels.begin(), out->pixels.end(), [](std::uint32_t p) { return p >> 24 != 255; });
   }
   stbi_image_free(raw);
