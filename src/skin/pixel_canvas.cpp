@@ -135,11 +135,6 @@ void CPixelCanvas::DrawBorder(const SkinRect& rect, int size, SkinSize round, Co
 
 namespace {
 
-struct BitmapPixels {
-  const SkinBitmap& bitmap;
-  std::uint32_t operator()(int x, int y) const { return bitmap.pixels[static_cast<size_t>(y) * bitmap.width + x]; }
-};
-
 // Scales all four premultiplied channels together.
 std::uint32_t Fade(std::uint32_t px, int alpha) {
   if (alpha >= 255) return px;
@@ -157,13 +152,7 @@ SkinBitmap ScaleRows(const IPictureRows& rows, int pictureWidth, const SkinRect&
   out.height = height;
   out.pixels.resize(static_cast<std::size_t>(width) * height);
   const auto yt = ScaleTaps(height, source.top, source.Height());
-  // The taps across, one after the other: those of column x are [first[x], first[x + 1]).
-  std::vector<ScaleTap> across;
-  std::vector<std::size_t> first{0};
-  for (const auto& taps : ScaleTaps(width, source.left, source.Width())) {
-    across.insert(across.end(), taps.begin(), taps.end());
-    first.push_back(across.size());
-  }
+  const auto xt = ScaleTaps(width, source.left, source.Width());
   std::vector<std::uint32_t> buffer(static_cast<std::size_t>(pictureWidth));
   // Two channels a word, 32 bits apart: alpha and green, red and blue. A sum across is at most
   // 65536 x 255 a channel, so the halves never carry into each other.
@@ -174,9 +163,9 @@ SkinBitmap ScaleRows(const IPictureRows& rows, int pictureWidth, const SkinRect&
       const std::uint32_t* row = rows.Row(a.index, buffer.data());
       for (int x = 0; x < width; ++x) {
         std::uint64_t ag = 0, rb = 0;
-        for (std::size_t t = first[x]; t < first[x + 1]; ++t) {
-          const std::uint32_t px = row[across[t].index];
-          const std::uint64_t w = static_cast<std::uint32_t>(across[t].weight);
+        for (const auto& b : xt[x]) {
+          const std::uint32_t px = row[b.index];
+          const std::uint64_t w = static_cast<std::uint32_t>(b.weight);
           ag += w * ((static_cast<std::uint64_t>(px >> 24) << 32) | ((px >> 8) & 0xFF));
           rb += w * ((static_cast<std::uint64_t>((px >> 16) & 0xFF) << 32) | (px & 0xFF));
         }
@@ -252,15 +241,7 @@ void CPixelCanvas::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, co
     BlitUnscaled(m_scaleCache->Get(bitmap, src, dest.Width(), dest.Height()), 0, 0, dest, r, alpha);
     return;
   }
-  auto xt = ScaleTaps(dest.Width(), src.left, src.Width());
-  auto yt = ScaleTaps(dest.Height(), src.top, src.Height());
-  for (int y = r.top; y < r.bottom; ++y) {
-    const auto& ty = yt[y - dest.top];
-    for (int x = r.left; x < r.right; ++x) {
-      std::uint32_t out = Fade(SamplePixel(BitmapPixels{bitmap}, xt[x - dest.left], ty), alpha);
-      if (out >> 24) Blend(x, y, out, 255);
-    }
-  }
+  BlitUnscaled(ScalePicture(bitmap, src, dest.Width(), dest.Height()), 0, 0, dest, r, alpha);
 }
 
 }  // namespace Skin

@@ -24,28 +24,6 @@ struct ScaleTap {
 };
 std::vector<std::vector<ScaleTap>> ScaleTaps(int destLen, int srcStart, int srcLen);
 
-// One pixel of the filtered picture (premultiplied) whose pixel (x, y) is pixelAt(x, y).
-template <class PixelAt>
-std::uint32_t SamplePixel(const PixelAt& pixelAt, const std::vector<ScaleTap>& tx, const std::vector<ScaleTap>& ty) {
-  std::uint64_t acc[4] = {0, 0, 0, 0};
-  for (const auto& a : ty) {
-    for (const auto& b : tx) {
-      std::uint64_t w = static_cast<std::uint64_t>(a.weight) * b.weight;
-      std::uint32_t px = pixelAt(b.index, a.index);
-      acc[0] += w * (px >> 24);
-      acc[1] += w * ((px >> 16) & 0xFF);
-      acc[2] += w * ((px >> 8) & 0xFF);
-      acc[3] += w * (px & 0xFF);
-    }
-  }
-  std::uint32_t out = 0;
-  for (int c = 0; c < 4; ++c) {
-    std::uint32_t v = static_cast<std::uint32_t>((acc[c] + (1ull << 31)) >> 32);
-    out = (out << 8) | (v < 255 ? v : 255);
-  }
-  return out;
-}
-
 // The premultiplied rows of a picture, one at a time.
 class IPictureRows {
  public:
@@ -59,7 +37,7 @@ class IPictureRows {
 
 // `source` (within the picture) of a picture of `pictureWidth` pixels a row, filtered to
 // width x height as the canvas draws it. Each source row is filtered across once per
-// destination row that takes it; the sums are exact, so this gives SamplePixel's pixels.
+// destination row that takes it, and each pixel is rounded once from exact sums.
 SkinBitmap ScaleRows(const IPictureRows& rows, int pictureWidth, const SkinRect& source, int width, int height);
 
 // `source` of the picture filtered to width x height, as the canvas draws it.

@@ -86,16 +86,19 @@ std::shared_ptr<SkinBitmap> Decoded(const std::uint8_t* data, std::size_t size, 
 
 }  // namespace
 
+std::vector<std::pair<std::wstring, std::shared_ptr<CSkinContext::AheadPicture>>>::iterator CSkinContext::AheadOf(
+    const std::wstring& key) {
+  return std::find_if(m_ahead.begin(), m_ahead.end(), [&key](const auto& entry) { return entry.first == key; });
+}
+
 void CSkinContext::DecodeAhead(const std::wstring& name, bool useMask, Colour mask, SkinSize drawnAt) {
   const std::wstring key = PictureKey(name, useMask, mask, drawnAt);
   {
     std::lock_guard<std::mutex> lock(m_picturesMutex);
-    if (m_pictures.count(key) || m_ahead.count(key)) return;
+    if (m_pictures.count(key) || AheadOf(key) != m_ahead.end()) return;
   }
   auto ahead = std::make_shared<AheadPicture>();
-  ByteView view;
-  if (name.empty() || !m_package.Read(zr::WideToUtf8(name), &ahead->bytes, &view)) return;
-  if (view.data != ahead->bytes.data()) ahead->bytes.assign(view.data, view.data + view.size);
+  if (!ReadEntry(name, &ahead->bytes)) return;
   ahead->useMask = useMask;
   ahead->mask = mask;
   ahead->drawnAt = drawnAt;
@@ -108,7 +111,7 @@ void CSkinContext::DecodeAhead(const std::wstring& name, bool useMask, Colour ma
   };
   if (!zr::StartDetachedThread<AheadPicture>(decode, ahead)) return;  // the paint decodes it
   std::lock_guard<std::mutex> lock(m_picturesMutex);
-  m_ahead.emplace(key, std::move(ahead));
+  m_ahead.emplace_back(key, std::move(ahead));
 }
 
 std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& name, bool useMask, Colour mask,
@@ -119,7 +122,7 @@ std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& n
     std::lock_guard<std::mutex> lock(m_picturesMutex);
     auto it = m_pictures.find(key);
     if (it != m_pictures.end()) return it->second;
-    auto started = m_ahead.find(key);
+    auto started = AheadOf(key);
     if (started != m_ahead.end()) {
       ahead = std::move(started->second);
       m_ahead.erase(started);

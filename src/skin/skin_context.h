@@ -27,6 +27,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "skin/font_table.h"
@@ -84,7 +85,10 @@ class CSkinContext {
   mutable std::mutex m_picturesMutex;
   std::map<std::wstring, std::shared_ptr<const SkinBitmap>> m_pictures;  // lower-case name (and mask)
   struct AheadPicture;
-  std::map<std::wstring, std::shared_ptr<AheadPicture>> m_ahead;  // until a paint asks for them
+  // Until a paint asks for them; a few at most.
+  std::vector<std::pair<std::wstring, std::shared_ptr<AheadPicture>>> m_ahead;
+  // The picture of m_ahead kept under `key`, or its end; with the lock held.
+  std::vector<std::pair<std::wstring, std::shared_ptr<AheadPicture>>>::iterator AheadOf(const std::wstring& key);
   unsigned m_decoded = 0;
   unsigned m_decodedAhead = 0;
   CSharedFonts m_fonts;

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "support/skin_fixtures.h"
+
 namespace {
 
 using Skin::SkinRect;
@@ -93,7 +95,8 @@ TEST(PixelCanvas, TransparentPicturePixelsLeaveTheBackground) {
 }
 
 // Drawing through the scaled-picture cache gives exactly the pixels of filtering on every
-// draw, and each picture is scaled once per source rectangle and size.
+// draw, those of the per-pixel filter, and each picture is scaled once per source rectangle
+// and size.
 TEST(PixelCanvas, CachedScalingDrawsTheSamePixelsAndScalesOncePerSize) {
   Skin::SkinBitmap b;
   b.width = 7;
@@ -132,6 +135,10 @@ TEST(PixelCanvas, CachedScalingDrawsTheSamePixelsAndScalesOncePerSize) {
     fast.DrawBitmap(b, c.dest, c.source, c.alpha);
     EXPECT_EQ(cached, direct);
     const bool scales = c.dest.Width() != c.source.Width() || c.dest.Height() != c.source.Height();
+    if (scales) {
+      EXPECT_EQ(Skin::ScalePicture(b, c.source, c.dest.Width(), c.dest.Height()).pixels,
+                zr::test::ReferenceScale(b, c.source, c.dest.Width(), c.dest.Height()).pixels);
+    }
     scaled += scales ? 1 : 0;
     EXPECT_EQ(cache.ScaledCount(), scaled);
     fast.DrawBitmap(b, c.dest, c.source, c.alpha);  // again: from the cache

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "skin/font_table.h"
 #include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
+#include "skin/pixel_canvas.h"
 #include "skin/skin_context.h"
 #include "skin/surface.h"
 
@@ -291,6 +293,34 @@ inline std::string TinyPng(int w = 2, int h = 2, std::uint32_t fill = 0) {
   chunk(png, "IDAT", z);
   chunk(png, "IEND", "");
   return png;
+}
+
+// `source` of a picture filtered to width x height one pixel at a time from its taps along
+// both axes, rounded once: the filter the canvas's row-wise scaling must match.
+inline Skin::SkinBitmap ReferenceScale(const Skin::SkinBitmap& picture, const Skin::SkinRect& source, int width,
+                                       int height) {
+  Skin::SkinBitmap out;
+  out.width = width;
+  out.height = height;
+  const auto xt = Skin::ScaleTaps(width, source.left, source.Width());
+  const auto yt = Skin::ScaleTaps(height, source.top, source.Height());
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      std::uint64_t acc[4] = {0, 0, 0, 0};
+      for (const auto& a : yt[y]) {
+        for (const auto& b : xt[x]) {
+          const std::uint64_t w = static_cast<std::uint64_t>(a.weight) * b.weight;
+          const std::uint32_t px = picture.pixels[static_cast<size_t>(a.index) * picture.width + b.index];
+          for (int c = 0; c < 4; ++c) acc[c] += w * ((px >> (24 - 8 * c)) & 0xFF);
+        }
+      }
+      std::uint32_t px = 0;
+      for (int c = 0; c < 4; ++c) px = (px << 8) | std::min<std::uint32_t>((acc[c] + (1ull << 31)) >> 32, 255);
+      out.hasAlpha = out.hasAlpha || (px >> 24) != 255;
+      out.pixels.push_back(px);
+    }
+  }
+  return out;
 }
 
 }  // namespace zr::test
