@@ -114,18 +114,12 @@ bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description) {
 bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description, const SkinRect& area) {
   ImageDesc desc;
   if (!m_manager || !ParseImageDesc(description, &desc)) return false;
-  SkinRect dest = area;
-  if (!desc.dest.IsEmpty()) {
-    dest = SkinRect{area.left + desc.dest.left, area.top + desc.dest.top, area.left + desc.dest.right,
-                    area.top + desc.dest.bottom}
-               .Intersect(area);
-  }
+  const SkinRect dest = ImageDest(desc, area);
   // A picture drawn whole is asked for at the size it takes on the screen, so that a large one
   // is not kept beside its smaller copy.
-  const bool whole = desc.source.IsEmpty() && desc.corner == SkinRect{};
   const SkinRect device = m_manager->Scale().ToDevice(dest);
-  const SkinBitmap* bitmap = m_manager->GetImage(desc.file, desc.hasMask, desc.mask,
-                                                 whole ? SkinSize{device.Width(), device.Height()} : SkinSize{});
+  const SkinBitmap* bitmap = m_manager->GetImage(
+      desc.file, desc.hasMask, desc.mask, DrawsWhole(desc) ? SkinSize{device.Width(), device.Height()} : SkinSize{});
   if (!bitmap) return false;
   SkinRect source = desc.source.IsEmpty() ? SkinRect{0, 0, bitmap->width, bitmap->height} : desc.source;
   SkinRect saved = surface.GetClip();

@@ -113,6 +113,13 @@ bool ParseImageDesc(const std::wstring& text, ImageDesc* out) {
   return !out->file.empty();
 }
 
+SkinRect ImageDest(const ImageDesc& desc, const SkinRect& area) {
+  if (desc.dest.IsEmpty()) return area;
+  return SkinRect{area.left + desc.dest.left, area.top + desc.dest.top, area.left + desc.dest.right,
+                  area.top + desc.dest.bottom}
+      .Intersect(area);
+}
+
 std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
                                                     const SkinRect& corner) {
   return NineGrid(dest, source, corner, corner);

@@ -36,6 +36,11 @@ struct ImageDesc {
 // False (and a description with no file) when the text names no file.
 bool ParseImageDesc(const std::wstring& text, ImageDesc* out);
 
+// Where the picture goes in a control at `area`: its `dest` within the area, else the area.
+SkinRect ImageDest(const ImageDesc& desc, const SkinRect& area);
+// Whether the picture is drawn whole (no source rectangle, no nine-grid).
+inline bool DrawsWhole(const ImageDesc& desc) { return desc.source.IsEmpty() && desc.corner == SkinRect{}; }
+
 // Splits the drawing of `source` (a rectangle of a picture) into `dest` into up to nine
 // pieces: the corners keep their size, the edges stretch along one axis, the centre both.
 // Corner widths larger than the destination are shrunk proportionally. Pieces empty on

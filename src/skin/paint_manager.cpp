@@ -90,12 +90,9 @@ void CPaintManager::DecodeAhead() {
   Layout();
   m_root->VisitTree([this](CControlUI* control) {
     ImageDesc desc;
-    if (!control->IsVisible() || !ParseImageDesc(control->GetBkImage(), &desc) || !desc.source.IsEmpty() ||
-        !(desc.corner == SkinRect{}) || !desc.dest.IsEmpty()) {
-      return;
-    }
+    if (!control->IsVisible() || !ParseImageDesc(control->GetBkImage(), &desc) || !DrawsWhole(desc)) return;
     // The size DrawImage asks for.
-    const SkinRect device = m_scale.ToDevice(control->GetPos());
+    const SkinRect device = m_scale.ToDevice(ImageDest(desc, control->GetPos()));
     if (!device.IsEmpty()) m_context.DecodeAhead(desc.file, desc.hasMask, desc.mask, {device.Width(), device.Height()});
   });
 }

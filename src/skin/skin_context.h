@@ -83,7 +83,7 @@ class CSkinContext {
  private:
   CZipArchive m_package;
   mutable std::mutex m_picturesMutex;
-  std::map<std::wstring, std::shared_ptr<const SkinBitmap>> m_pictures;  // lower-case name (and mask)
+  std::map<std::wstring, std::shared_ptr<const SkinBitmap>> m_pictures;  // by PictureKey
   struct AheadPicture;
   // Until a paint asks for them; a few at most.
   std::vector<std::pair<std::wstring, std::shared_ptr<AheadPicture>>> m_ahead;

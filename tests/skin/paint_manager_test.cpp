@@ -411,19 +411,13 @@ TEST(DpiPictures, LargerRenderingsReplaceThePictureWhereTheyFit) {
   zip.Add("a@2x.png", zr::test::TinyPng(40, 20), false);
   zip.Add("b.png", zr::test::TinyPng(20, 10), false);
   zip.Add("b@2x.png", zr::test::TinyPng(41, 30), false);  // not b's size at 200 %
-  const std::string bytes = zip.Finish();
-  Skin::CSkinContext skin;
-  ASSERT_TRUE(skin.OpenPackage(bytes.data(), bytes.size()));
-  Skin::CPaintManager pm(skin);
-  zr::test::FakeHost host;
-  pm.Init(&host, L"pictures");
-  Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(
-      "<Window><VerticalLayout>"
-      "<Label width=\"10\" height=\"10\" bkimage=\"file='a.png' source='10,0,20,10'\"/>"
-      "<Label width=\"10\" height=\"10\" bkimage=\"file='b.png'\"/>"
-      "</VerticalLayout></Window>", pm);
-  ASSERT_NE(root, nullptr);
-  pm.AttachDialog(root);
+  zr::test::OwnWindow window(zip.Finish(),
+                             "<Window><VerticalLayout>"
+                             "<Label width=\"10\" height=\"10\" bkimage=\"file='a.png' source='10,0,20,10'\"/>"
+                             "<Label width=\"10\" height=\"10\" bkimage=\"file='b.png'\"/>"
+                             "</VerticalLayout></Window>");
+  ASSERT_NE(window.root, nullptr);
+  Skin::CPaintManager& pm = window.pm;
   const struct {
     int dpi;
     int aWidth;       // of the picture drawn for a.png

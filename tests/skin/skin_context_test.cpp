@@ -165,28 +165,23 @@ TEST(SkinContext, PicturesAreDecodedOnceAndSharedByItsWindows) {
 }
 
 // Above 100 %, the pictures a window's first paint draws whole are decoded ahead at the size
-// it draws them at, and that paint takes them instead of decoding them again; a picture decoded ahead is the
-// one a paint would have decoded.
+// it draws them at, and that paint takes them instead of decoding them again; a picture
+// decoded ahead is the one a paint would have decoded.
 TEST(SkinContext, TheFirstPaintTakesThePicturesDecodedAhead) {
   zr::test::ZipWriter zip;
   zip.Add("big.png", zr::test::TinyPng(40, 20, 0xFF336699), true);
   zip.Add("hidden.png", zr::test::TinyPng(40, 20), false);
   zip.Add("sheet.png", zr::test::TinyPng(20, 20), false);
-  const std::string package = zip.Finish();
-  Skin::CSkinContext skin;
-  ASSERT_TRUE(skin.OpenPackage(package.data(), package.size()));
-  Skin::CPaintManager pm(skin);
-  zr::test::FakeHost host;
-  pm.Init(&host, L"ahead");
-  Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(
-      "<Window><VerticalLayout>"
-      "<Label width=\"20\" height=\"10\" bkimage=\"file='big.png'\"/>"
-      "<Label width=\"20\" height=\"10\" visible=\"false\" bkimage=\"file='hidden.png'\"/>"
-      "<Label width=\"10\" height=\"10\" bkimage=\"file='sheet.png' source='0,0,10,10'\"/>"
-      "<Label width=\"10\" height=\"10\" bkimage=\"file='absent.png'\"/>"
-      "</VerticalLayout></Window>", pm);
-  ASSERT_NE(root, nullptr);
-  pm.AttachDialog(root);
+  zr::test::OwnWindow window(zip.Finish(),
+                             "<Window><VerticalLayout>"
+                             "<Label width=\"20\" height=\"10\" bkimage=\"file='big.png'\"/>"
+                             "<Label width=\"20\" height=\"10\" visible=\"false\" bkimage=\"file='hidden.png'\"/>"
+                             "<Label width=\"10\" height=\"10\" bkimage=\"file='sheet.png' source='0,0,10,10'\"/>"
+                             "<Label width=\"10\" height=\"10\" bkimage=\"file='absent.png'\"/>"
+                             "</VerticalLayout></Window>");
+  ASSERT_NE(window.root, nullptr);
+  Skin::CPaintManager& pm = window.pm;
+  Skin::CSkinContext& skin = window.skin;
   pm.SetClientSize(Skin::SkinSize{20, 40});
   pm.DecodeAhead();  // not at 100 %
   ASSERT_NE(pm.GetImage(L"big.png", false, 0, {20, 10}), nullptr);

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "skin/font_table.h"
@@ -255,6 +256,22 @@ class MainDocumentTest : public SkinPackageTest {
 
   FakeHost m_host;
   Skin::CPaintManager m_pm{m_skin};
+};
+
+// A document of a test's own over a package of its own, built into a paint manager served by
+// a fake host; `root` is nullptr when the document could not be built.
+struct OwnWindow {
+  OwnWindow(std::string bytes, const char* document) : package(std::move(bytes)) {
+    EXPECT_TRUE(skin.OpenPackage(package.data(), package.size()));
+    pm.Init(&host, L"own");
+    root = Skin::CMarkupBuilder::CreateFromText(document, pm);
+    if (root) pm.AttachDialog(root);
+  }
+  std::string package;
+  Skin::CSkinContext skin;
+  Skin::CPaintManager pm{skin};
+  FakeHost host;
+  Skin::CControlUI* root = nullptr;
 };
 
 // A 2 x 2 PNG (red, green / blue, half-transparent white), made with zlib.
