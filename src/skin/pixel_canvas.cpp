@@ -145,7 +145,7 @@ std::uint32_t Fade(std::uint32_t px, int alpha) {
 
 }  // namespace
 
-SkinBitmap ScaleRows(const IPictureRows& rows, int pictureWidth, const SkinRect& source, int width, int height) {
+SkinBitmap ScaleRows(IPictureRows& rows, int pictureWidth, const SkinRect& source, int width, int height) {
   SkinBitmap out;
   if (source.IsEmpty() || width <= 0 || height <= 0) return out;
   out.width = width;
@@ -194,12 +194,11 @@ SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int w
   struct BitmapRows : IPictureRows {
     const SkinBitmap& bitmap;
     explicit BitmapRows(const SkinBitmap& b) : bitmap(b) {}
-    const std::uint32_t* Row(int y, std::uint32_t*) const override {
+    const std::uint32_t* Row(int y, std::uint32_t*) override {
       return bitmap.pixels.data() + static_cast<size_t>(y) * bitmap.width;
     }
-  };
-  return ScaleRows(BitmapRows(picture), picture.width, source.Intersect(SkinRect{0, 0, picture.width, picture.height}),
-                   width, height);
+  } rows(picture);
+  return ScaleRows(rows, picture.width, source.Intersect(SkinRect{0, 0, picture.width, picture.height}), width, height);
 }
 
 const SkinBitmap& CScaledPictureCache::Get(const SkinBitmap& picture, const SkinRect& source, int width, int height) {

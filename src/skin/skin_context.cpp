@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "skin/pixel_canvas.h"
+#include "skin/png_stream.h"
 #include "skin/skin_string.h"
 #include "util/detached_thread.h"
 #include "util/text.h"
@@ -197,7 +198,7 @@ bool ChunksFit(const std::uint8_t* data, std::size_t size) {
 
 namespace {
 
-// The premultiplied rows of a decoded PNG of 3 or 4 channels, masked.
+// The premultiplied rows of a PNG decoded whole to 3 or 4 channels, masked.
 struct DecodedRows : IPictureRows {
   DecodedRows(const stbi_uc* r, int w, int c, bool m, Colour colour)
       : raw(r), width(w), channels(c), useMask(m), mask(colour) {}
@@ -206,21 +207,31 @@ struct DecodedRows : IPictureRows {
   int channels;
   bool useMask;
   Colour mask;
-  const std::uint32_t* Row(int y, std::uint32_t* row) const override {
-    const stbi_uc* p = raw + static_cast<std::size_t>(y) * width * channels;
-    if (channels == 3 && !useMask) {
-      for (int x = 0; x < width; ++x, p += 3) row[x] = 0xFF000000u | (p[0] << 16) | (p[1] << 8) | p[2];
-      return row;
-    }
-    for (int x = 0; x < width; ++x, p += channels) {
-      std::uint32_t r = p[0], g = p[1], b = p[2], a = channels == 4 ? p[3] : 255;
-      if (useMask && ((r << 16) | (g << 8) | b) == (mask & 0xFFFFFF)) a = 0;
-      row[x] = a == 255 ? 0xFF000000u | (r << 16) | (g << 8) | b
-                        : (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
-    }
+  const std::uint32_t* Row(int y, std::uint32_t* row) override {
+    PremultipliedRow(raw + static_cast<std::size_t>(y) * width * channels, width, channels, useMask, mask, row);
     return row;
   }
 };
+
+// The picture of w x h pixels from its rows, filtered to `drawnAt` when that is smaller on one
+// side and not larger on the other, whole otherwise.
+void FromRows(IPictureRows& rows, int w, int h, SkinSize drawnAt, SkinBitmap* out) {
+  const bool shrunk =
+      drawnAt.cx > 0 && drawnAt.cy > 0 && drawnAt.cx <= w && drawnAt.cy <= h && (drawnAt.cx < w || drawnAt.cy < h);
+  if (shrunk) {
+    *out = ScaleRows(rows, w, SkinRect{0, 0, w, h}, drawnAt.cx, drawnAt.cy);
+    return;
+  }
+  out->width = w;
+  out->height = h;
+  out->pixels.resize(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y) {
+    std::uint32_t* line = out->pixels.data() + static_cast<size_t>(y) * w;
+    const std::uint32_t* row = rows.Row(y, line);
+    if (row != line) std::copy(row, row + w, line);
+  }
+  out->hasAlpha = std::any_of(out->pixels.begin(), out->pixels.end(), [](std::uint32_t p) { return p >> 24 != 255; });
+}
 
 }  // namespace
 
@@ -228,9 +239,17 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
                    SkinSize drawnAt) {
   *out = SkinBitmap{};
   if (!data || size == 0 || size > 0x7FFFFFFF || !ChunksFit(data, size)) return false;
+  {
+    CPngStream png(data, size, useMask, mask);
+    if (png.Width() > 0) {
+      FromRows(png, png.Width(), png.Height(), drawnAt, out);
+      if (png.Finish()) return true;
+      *out = SkinBitmap{};
+    }
+  }
   int w = 0, h = 0, channels = 0;
   // A picture without alpha is decoded to three channels: less to hold next to the bitmap
-  // while it is converted (the 1160 x 580 backgrounds are the largest pictures).
+  // while it is converted.
   int want = 4;
   if (stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels) && (channels == 1 || channels == 3) &&
       !HasTransparencyChunk(data, size)) {
@@ -238,24 +257,12 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
   }
   stbi_uc* raw = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, want);
   if (!raw) return false;
-  if (w <= 0 || h <= 0) {
-    stbi_image_free(raw);
-    return false;
-  }
-  const DecodedRows rows(raw, w, want, useMask, mask);
-  const bool shrunk =
-      drawnAt.cx > 0 && drawnAt.cy > 0 && drawnAt.cx <= w && drawnAt.cy <= h && (drawnAt.cx < w || drawnAt.cy < h);
-  if (shrunk) {
-    *out = ScaleRows(rows, w, SkinRect{0, 0, w, h}, drawnAt.cx, drawnAt.cy);
-  } else {
-    out->width = w;
-    out->height = h;
-    out->pixels.resize(static_cast<size_t>(w) * h);
-    for (int y = 0; y < h; ++y) rows.Row(y, out->pixels.data() + static_cast<size_t>(y) * w);
-    out->hasAlpha = std::any_of(out->pixels.begin(), out->pixels.end(), [](std::uint32_t p) { return p >> 24 != 255; });
+  if (w > 0 && h > 0) {
+    DecodedRows rows(raw, w, want, useMask, mask);
+    FromRows(rows, w, h, drawnAt, out);
   }
   stbi_image_free(raw);
-  return true;
+  return w > 0 && h > 0;
 }
 
 }  // namespace Skin

@@ -274,8 +274,9 @@ struct OwnWindow {
   Skin::CControlUI* root = nullptr;
 };
 
-// A 2 x 2 PNG (red, green / blue, half-transparent white), made with zlib.
-inline std::string TinyPng(int w = 2, int h = 2, std::uint32_t fill = 0) {
+// A 2 x 2 PNG (red, green / blue, half-transparent white), made with zlib; its image data holds
+// `dataRows` rows (h when negative), each after the filter byte `filter`.
+inline std::string TinyPng(int w = 2, int h = 2, std::uint32_t fill = 0, int dataRows = -1, char filter = 0) {
   auto be32 = [](std::string& s, std::uint32_t v) {
     for (int i = 3; i >= 0; --i) s += static_cast<char>((v >> (i * 8)) & 0xFF);
   };
@@ -287,8 +288,8 @@ inline std::string TinyPng(int w = 2, int h = 2, std::uint32_t fill = 0) {
   };
   std::string raw;
   const std::uint32_t corners[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFFFF};
-  for (int y = 0; y < h; ++y) {
-    raw += '\0';
+  for (int y = 0; y < (dataRows < 0 ? h : dataRows); ++y) {
+    raw += filter;
     for (int x = 0; x < w; ++x) {
       std::uint32_t argb = fill ? fill : corners[(y * 2 + x) % 4];
       raw += static_cast<char>((argb >> 16) & 0xFF);
