@@ -1,28 +1,8 @@
 #include "skin/skin_context.h"
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#define STBI_NO_STDIO
-#define STBI_NO_LINEAR
-#define STBI_NO_HDR
-// The skin's largest picture is 1160 pixels wide: refuse absurd sizes before allocating.
-#define STBI_MAX_DIMENSIONS 8192
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#endif
-#include <stb_image.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
-
 #include <algorithm>
 
 #include "skin/pixel_canvas.h"
-#include "skin/png_stream.h"
 #include "skin/skin_string.h"
 #include "util/detached_thread.h"
 #include "util/text.h"
@@ -164,105 +144,6 @@ unsigned CSkinContext::PicturesDecodedAhead() const {
 unsigned CSkinContext::PicturesDecoded() const {
   std::lock_guard<std::mutex> lock(m_picturesMutex);
   return m_decoded;
-}
-
-namespace {
-
-// Whether a PNG carries a transparency chunk (which gives pixels alpha without an alpha
-// channel). A false "yes" only costs the four-channel decoding.
-bool HasTransparencyChunk(const std::uint8_t* data, std::size_t size) {
-  static const char kType[] = "tRNS";
-  return std::search(data, data + size, kType, kType + 4) != data + size;
-}
-
-// Whether every chunk of a PNG lies within its bytes (anything else passes). stb_image takes
-// a chunk's length on trust and sizes its buffer for the image data by it before reading the
-// data: a few bytes that claim a chunk of 2 GB would have it allocate 2 GB.
-bool ChunksFit(const std::uint8_t* data, std::size_t size) {
-  static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (size < 8 || !std::equal(kSignature, kSignature + 8, data)) return true;
-  // Down to a chunk's length and type, which stb_image reads even without the rest after
-  // them (a chunk claiming 1.2 GB in the last 11 bytes had it allocate 2 GB).
-  for (std::size_t pos = 8; size - pos >= 8;) {
-    const std::uint8_t* p = data + pos;
-    const std::uint32_t length = (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-    if (std::equal(p + 4, p + 8, "IEND")) break;
-    // The length, type and CRC take 12 bytes.
-    if (size - pos < 12 || length > size - pos - 12) return false;
-    pos += 12 + static_cast<std::size_t>(length);
-  }
-  return true;
-}
-
-}  // namespace
-
-namespace {
-
-// The premultiplied rows of a PNG decoded whole to 3 or 4 channels, masked.
-struct DecodedRows : IPictureRows {
-  DecodedRows(const stbi_uc* r, int w, int c, bool m, Colour colour)
-      : raw(r), width(w), channels(c), useMask(m), mask(colour) {}
-  const stbi_uc* raw;
-  int width;
-  int channels;
-  bool useMask;
-  Colour mask;
-  const std::uint32_t* Row(int y, std::uint32_t* row) override {
-    PremultipliedRow(raw + static_cast<std::size_t>(y) * width * channels, width, channels, useMask, mask, row);
-    return row;
-  }
-};
-
-// The picture of w x h pixels from its rows, filtered to `drawnAt` when that is smaller on one
-// side and not larger on the other, whole otherwise.
-void FromRows(IPictureRows& rows, int w, int h, SkinSize drawnAt, SkinBitmap* out) {
-  const bool shrunk =
-      drawnAt.cx > 0 && drawnAt.cy > 0 && drawnAt.cx <= w && drawnAt.cy <= h && (drawnAt.cx < w || drawnAt.cy < h);
-  if (shrunk) {
-    *out = ScaleRows(rows, w, SkinRect{0, 0, w, h}, drawnAt.cx, drawnAt.cy);
-    return;
-  }
-  out->width = w;
-  out->height = h;
-  out->pixels.resize(static_cast<size_t>(w) * h);
-  for (int y = 0; y < h; ++y) {
-    std::uint32_t* line = out->pixels.data() + static_cast<size_t>(y) * w;
-    const std::uint32_t* row = rows.Row(y, line);
-    if (row != line) std::copy(row, row + w, line);
-  }
-  out->hasAlpha = std::any_of(out->pixels.begin(), out->pixels.end(), [](std::uint32_t p) { return p >> 24 != 255; });
-}
-
-}  // namespace
-
-bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask, Colour mask,
-                   SkinSize drawnAt) {
-  *out = SkinBitmap{};
-  if (!data || size == 0 || size > 0x7FFFFFFF || !ChunksFit(data, size)) return false;
-  {
-    CPngStream png(data, size, useMask, mask);
-    if (png.Width() > 0) {
-      FromRows(png, png.Width(), png.Height(), drawnAt, out);
-      if (png.Finish()) return true;
-      *out = SkinBitmap{};
-    }
-  }
-  int w = 0, h = 0, channels = 0;
-  // A picture without alpha is decoded to three channels: less to hold next to the bitmap
-  // while it is converted.
-  int want = 4;
-  if (stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels) && (channels == 1 || channels == 3) &&
-      !HasTransparencyChunk(data, size)) {
-    want = 3;
-  }
-  stbi_uc* raw = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, want);
-  if (!raw) return false;
-  if (w > 0 && h > 0) {
-    DecodedRows rows(raw, w, want, useMask, mask);
-    FromRows(rows, w, h, drawnAt, out);
-  }
-  stbi_image_free(raw);
-  return w > 0 && h > 0;
 }
 
 }  // namespace Skin

@@ -99,9 +99,10 @@ class CSkinContext {
 // is drawn at when it has them.
 std::wstring PictureKey(const std::wstring& name, bool useMask, Colour mask, SkinSize drawnAt);
 
-// Decodes a PNG (the one kind of picture the skin has) into a premultiplied bitmap. Pixels equal
-// to `mask` (compared without alpha) become transparent when `useMask` is set. A picture larger
-// than `drawnAt` (on one axis, and not smaller on the other) comes out filtered to that size, the
+// Decodes a PNG of 8-bit RGB or RGBA, not interlaced (the one kind of picture the skin has: the
+// packer refuses others), into a premultiplied bitmap (png_reader.cpp). Pixels equal to `mask`
+// (compared without alpha) become transparent when `useMask` is set. A picture larger than
+// `drawnAt` (on one axis, and not smaller on the other) comes out filtered to that size, the
 // pixels ScalePicture would give, without the whole picture ever being held: the 1160 x 580
 // illustrations are drawn at half their size at 100 %.
 bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask = false, Colour mask = 0,

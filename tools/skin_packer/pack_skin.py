@@ -62,6 +62,21 @@ def _chunk(kind, body):
     return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
 
 
+def check_png(name, data):
+    """Raises ValueError unless DATA is a PNG the engine reads: 8-bit RGB or RGBA, not
+    interlaced, without a palette or a transparent colour (rsvg-convert and most tools save
+    pictures so)."""
+    chunks, pos = set(), 33
+    while pos + 12 <= len(data):
+        chunks.add(data[pos + 4:pos + 8])
+        pos += 12 + struct.unpack(">I", data[pos:pos + 4])[0]
+    header = data[8:33]
+    if (data[:8] != b"\x89PNG\r\n\x1a\n" or header[4:8] != b"IHDR" or header[16] != 8
+            or header[17] not in (2, 6) or header[20] != 0 or chunks & {b"PLTE", b"tRNS"}):
+        raise ValueError(name + ": the skin's pictures must be PNGs of 8-bit RGB or RGBA, not "
+                         "interlaced, without a palette or a transparent colour")
+
+
 def recompress_png(data):
     """The PNG with its image data (every IDAT chunk, joined) deflated again at the best
     setting, other chunks kept in order; the original when that is not smaller or when the
@@ -103,6 +118,7 @@ def pack(skin_dir, output, variants_dir=None):
                 with open(path, "rb") as source:
                     data = source.read()
                 if name.endswith(".png"):
+                    check_png(name, data)
                     data = recompress_png(data)
                 info = zipfile.ZipInfo(name, date_time=FIXED_TIME)
                 info.compress_type = method
