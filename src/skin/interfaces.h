@@ -16,14 +16,10 @@ using LResult = std::intptr_t;
 
 class CControlUI;
 
-// A notification from a control to the window's notifiers: "click", "selectchanged",
-// "tabselect", "timer". The program reads only `type` and `sender`.
+// A notification from a control to the window's notifiers: "click" or "tabselect".
 struct SkinNotify {
   std::wstring type;
   CControlUI* sender = nullptr;
-  WParam wparam = 0;
-  LParam lparam = 0;
-  SkinPoint point;
 };
 
 // An event delivered to one control by its paint manager.

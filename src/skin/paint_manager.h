@@ -5,7 +5,7 @@
 //
 // Portable: the manager talks to its window only through IPaintHost. On Windows the window's
 // host (window_host_win.h) serves it and drives it through the operations below: client size,
-// layout and paint, mouse, timers and deferred work.
+// layout and paint, mouse and timers.
 //
 // Threads: a manager and its controls are used only on the thread that owns the window.
 #pragma once
@@ -33,8 +33,6 @@ class IPaintHost {
   virtual void InvalidateRect(const SkinRect& rect) = 0;
   virtual bool StartTimer(unsigned nativeId, unsigned periodMs) = 0;
   virtual void StopTimer(unsigned nativeId) = 0;
-  // Asks for ProcessDeferredWork to be called soon, from the window's message loop.
-  virtual void PostDeferredWork() = 0;
   virtual void CaptureMouse(bool capture) = 0;
 };
 
@@ -125,15 +123,8 @@ class CPaintManager : public IPictureVariants {
   // Runs the pre-message filters in order; true (and the result) when one handled it.
   bool PreMessageFilter(unsigned msg, WParam wparam, LParam lparam, LResult& result);
 
-  // Delivers a notification to every notifier now, or (async) from the deferred work.
-  void SendNotify(CControlUI* sender, const std::wstring& type, WParam wparam = 0, LParam lparam = 0,
-                  bool async = false);
-  // Deletes the control later, from the deferred work (e.g. a control removed while its own
-  // notification is being delivered). Takes ownership.
-  void AddDelayedCleanup(CControlUI* control);
-  // Delivers queued notifications and deletes delayed controls.
-  void ProcessDeferredWork();
-  bool HasDeferredWork() const { return !m_asyncNotify.empty() || !m_delayedCleanup.empty(); }
+  // Delivers a notification to every notifier now.
+  void SendNotify(CControlUI* sender, const std::wstring& type);
 
   // The window's DPI: the tree is laid out again in device pixels at it.
   void SetDpi(int dpi);
@@ -209,8 +200,6 @@ class CPaintManager : public IPictureVariants {
   unsigned m_nextNativeTimer = 0x2000;
   std::vector<INotifySink*> m_notifiers;
   std::vector<IMessageFilter*> m_filters;
-  std::vector<SkinNotify> m_asyncNotify;
-  std::vector<CControlUI*> m_delayedCleanup;  // owned
   SkinSize m_client;
   bool m_updateNeeded = true;
   CControlUI* m_hot = nullptr;

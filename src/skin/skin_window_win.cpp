@@ -20,7 +20,6 @@ CSkinWindow::~CSkinWindow() {
 void CSkinWindow::OnFinalMessage(HWND) {
   m_paintManager->RemovePreMessageFilter(this);
   m_paintManager->RemoveNotifier(this);
-  m_paintManager->ProcessDeferredWork();
 }
 
 void CSkinWindow::Notify(SkinNotify& msg) {

@@ -157,7 +157,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pm.OnButtonUp(centre);
   }
   pm.OnMouseLeave();
-  pm.ProcessDeferredWork();
   pm.RemoveNotifier(&clicks);
   return 0;
 }

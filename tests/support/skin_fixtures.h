@@ -105,7 +105,6 @@ class FakeHost : public Skin::IPaintHost {
   std::vector<Skin::SkinRect> invalidated;
   std::vector<std::pair<unsigned, unsigned>> started;  // native id, period
   std::vector<unsigned> stopped;
-  int deferredPosts = 0;
   int captures = 0;
   bool timersWork = true;
 
@@ -116,7 +115,6 @@ class FakeHost : public Skin::IPaintHost {
     return true;
   }
   void StopTimer(unsigned id) override { stopped.push_back(id); }
-  void PostDeferredWork() override { ++deferredPosts; }
   void CaptureMouse(bool capture) override { captures += capture ? 1 : -1; }
 };
 
