@@ -47,13 +47,6 @@ class INotifySink {
   virtual void Notify(SkinNotify& msg) = 0;
 };
 
-// Sees every message of the window before the paint manager routes it.
-class IMessageFilter {
- public:
-  virtual ~IMessageFilter() = default;
-  virtual LResult FilterMessage(unsigned msg, WParam wparam, LParam lparam, bool& handled) = 0;
-};
-
 // Makes controls for element names the builder does not know. Returns a new control that
 // the tree will own, or nullptr to skip the element.
 class IControlFactory {

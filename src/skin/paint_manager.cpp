@@ -7,25 +7,6 @@
 #include "skin/skin_string.h"
 
 namespace Skin {
-namespace {
-
-// Notifiers and message filters: each one is in its list at most once.
-template <class T>
-bool AddOnce(std::vector<T*>& list, T* item) {
-  if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
-  list.push_back(item);
-  return true;
-}
-
-template <class T>
-bool RemoveOne(std::vector<T*>& list, T* item) {
-  auto it = std::find(list.begin(), list.end(), item);
-  if (it == list.end()) return false;
-  list.erase(it);
-  return true;
-}
-
-}  // namespace
 
 CPaintManager::CPaintManager(CSkinContext& context) : m_context(context), m_fonts(context.SharedFonts()) {}
 
@@ -180,34 +161,9 @@ bool CPaintManager::OnHostTimer(unsigned nativeId) {
   return false;
 }
 
-bool CPaintManager::AddNotifier(INotifySink* sink) { return AddOnce(m_notifiers, sink); }
-
-bool CPaintManager::RemoveNotifier(INotifySink* sink) { return RemoveOne(m_notifiers, sink); }
-
-bool CPaintManager::AddPreMessageFilter(IMessageFilter* filter) { return AddOnce(m_filters, filter); }
-
-bool CPaintManager::RemovePreMessageFilter(IMessageFilter* filter) { return RemoveOne(m_filters, filter); }
-
-bool CPaintManager::PreMessageFilter(unsigned msg, WParam wparam, LParam lparam, LResult& result) {
-  auto filters = m_filters;  // a filter may remove itself
-  for (IMessageFilter* f : filters) {
-    bool handled = false;
-    LResult r = f->FilterMessage(msg, wparam, lparam, handled);
-    if (handled) {
-      result = r;
-      return true;
-    }
-  }
-  return false;
-}
-
 void CPaintManager::SendNotify(CControlUI* sender, const std::wstring& type) {
   SkinNotify msg{type, sender};
-  auto sinks = m_notifiers;  // a sink may remove itself while being told
-  for (INotifySink* sink : sinks) {
-    if (std::find(m_notifiers.begin(), m_notifiers.end(), sink) == m_notifiers.end()) continue;
-    sink->Notify(msg);
-  }
+  if (m_notifier) m_notifier->Notify(msg);
 }
 
 void CPaintManager::SetDpi(int dpi) {

@@ -1,6 +1,6 @@
 // CPaintManager: one per window. Owns the control tree built from the window's document,
 // the window's own fonts, default attribute lists and decoded pictures; keeps the per-control
-// timers, the notifier list and the pre-message filter list; routes the mouse to controls
+// timers and the notifier; routes the mouse to controls
 // (hot, pushed, click) and paints the tree through an ISurface.
 //
 // Portable: the manager talks to its window only through IPaintHost. On Windows the window's
@@ -116,14 +116,8 @@ class CPaintManager : public IPictureVariants {
   // Called by the host when its timer `nativeId` fires; false if it is not one of ours.
   bool OnHostTimer(unsigned nativeId);
 
-  bool AddNotifier(INotifySink* sink);
-  bool RemoveNotifier(INotifySink* sink);
-  bool AddPreMessageFilter(IMessageFilter* filter);
-  bool RemovePreMessageFilter(IMessageFilter* filter);
-  // Runs the pre-message filters in order; true (and the result) when one handled it.
-  bool PreMessageFilter(unsigned msg, WParam wparam, LParam lparam, LResult& result);
-
-  // Delivers a notification to every notifier now.
+  // The one that SendNotify tells (nullptr: nobody).
+  void SetNotifier(INotifySink* sink) { m_notifier = sink; }
   void SendNotify(CControlUI* sender, const std::wstring& type);
 
   // The window's DPI: the tree is laid out again in device pixels at it.
@@ -198,8 +192,7 @@ class CPaintManager : public IPictureVariants {
   CScaledPictureCache m_scaled;                             // keyed by the pictures above, which outlive its use
   std::vector<Timer> m_timers;
   unsigned m_nextNativeTimer = 0x2000;
-  std::vector<INotifySink*> m_notifiers;
-  std::vector<IMessageFilter*> m_filters;
+  INotifySink* m_notifier = nullptr;
   SkinSize m_client;
   bool m_updateNeeded = true;
   CControlUI* m_hot = nullptr;

@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   ClickCheck clicks(tree);
-  pm.AddNotifier(&clicks);
+  pm.SetNotifier(&clicks);
   int clicked = 0;
   for (Skin::CControlUI* c : tree) {
     if (!c->IsClickable() || c->GetPos().IsEmpty() || ++clicked > kMaxClicks) continue;
@@ -157,6 +157,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pm.OnButtonUp(centre);
   }
   pm.OnMouseLeave();
-  pm.RemoveNotifier(&clicks);
+  pm.SetNotifier(nullptr);
   return 0;
 }

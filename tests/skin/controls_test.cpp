@@ -77,7 +77,7 @@ TEST(TabLayout, SelectItemShowsOnePage) {
     void Notify(Skin::SkinNotify& m) override { types.push_back(m.type); }
     std::vector<std::wstring> types;
   } sink;
-  pm.AddNotifier(&sink);
+  pm.SetNotifier(&sink);
   EXPECT_TRUE(tab->GetItemAt(0)->IsVisible());
   EXPECT_FALSE(tab->GetItemAt(1)->IsVisible());
   EXPECT_TRUE(tab->SelectItem(2));

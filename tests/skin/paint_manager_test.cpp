@@ -76,7 +76,7 @@ class PaintManagerTest : public testing::Test {
     m_pm.SetClientSize({200, 100});
     m_pm.Layout();
     m_sink.onNotify = [this](Skin::SkinNotify& m) { m_log.push_back(L"notify:" + m.type); };
-    m_pm.AddNotifier(&m_sink);
+    m_pm.SetNotifier(&m_sink);
   }
   void Click(SkinPoint down, SkinPoint up) {
     m_pm.OnMouseMove(down);
@@ -158,37 +158,6 @@ TEST_F(PaintManagerTest, HotAndPushedStatesFollowTheMouse) {
   m_pm.OnMouseLeave();
   EXPECT_EQ(m_pm.GetHot(), nullptr);
   EXPECT_FALSE(ok->IsHot());
-}
-
-TEST_F(PaintManagerTest, NotifiersAndFiltersAreListsWithoutDuplicates) {
-  RecordingSink second;
-  EXPECT_TRUE(m_pm.AddNotifier(&second));
-  EXPECT_FALSE(m_pm.AddNotifier(&second));
-  m_pm.SendNotify(m_pm.FindControl(L"ok"), L"click");
-  EXPECT_EQ(second.log.size(), 1u);
-  EXPECT_TRUE(m_pm.RemoveNotifier(&second));
-  EXPECT_FALSE(m_pm.RemoveNotifier(&second));
-  m_pm.SendNotify(m_pm.FindControl(L"ok"), L"click");
-  EXPECT_EQ(second.log.size(), 1u);
-  EXPECT_EQ(m_sink.log.size(), 2u);
-
-  struct Filter : Skin::IMessageFilter {
-    Skin::LResult FilterMessage(unsigned msg, Skin::WParam, Skin::LParam, bool& handled) override {
-      seen.push_back(msg);
-      handled = msg == 0x100;
-      return handled ? 7 : 0;
-    }
-    std::vector<unsigned> seen;
-  } filter;
-  EXPECT_TRUE(m_pm.AddPreMessageFilter(&filter));
-  EXPECT_FALSE(m_pm.AddPreMessageFilter(&filter));
-  Skin::LResult r = 0;
-  EXPECT_FALSE(m_pm.PreMessageFilter(0x200, 0, 0, r));
-  EXPECT_TRUE(m_pm.PreMessageFilter(0x100, 0, 0, r));
-  EXPECT_EQ(r, 7);
-  EXPECT_TRUE(m_pm.RemovePreMessageFilter(&filter));
-  EXPECT_FALSE(m_pm.PreMessageFilter(0x100, 0, 0, r));
-  EXPECT_EQ(filter.seen.size(), 2u);
 }
 
 class TickCounter : public Skin::CLabelUI {
