@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "skin/control.h"
-#include "skin/named_control.h"
 
 namespace Skin {
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "skin/container.h"
-#include "skin/named_control.h"
 
 namespace Skin {
 
