@@ -20,11 +20,6 @@ CPaintManager::~CPaintManager() {
   delete root;
 }
 
-void CPaintManager::Init(IPaintHost* host, const std::wstring& name) {
-  m_host = host;
-  m_name = name;
-}
-
 bool CPaintManager::AttachDialog(CControlUI* root) {
   if (!root) return false;
   if (m_root) {

@@ -76,8 +76,7 @@ class CPaintManager : public IPictureVariants {
 
   // Gives the manager its window's host, which the caller owns and keeps until the manager
   // goes (the manager stops its timers through it then).
-  void Init(IPaintHost* host, const std::wstring& name);
-  const std::wstring& GetName() const { return m_name; }
+  void Init(IPaintHost* host) { m_host = host; }
 
   // Takes ownership of the tree (the previous one is deleted) and attaches it.
   bool AttachDialog(CControlUI* root);
@@ -177,7 +176,6 @@ class CPaintManager : public IPictureVariants {
   IControlChangeObserver* m_observer = nullptr;
   CDpiScale m_scale;
   SkinSize m_deviceClient;
-  std::wstring m_name;
   CControlUI* m_root = nullptr;  // owned
   WindowSettings m_window;
   CFontTable m_fonts;

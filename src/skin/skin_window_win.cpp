@@ -112,7 +112,7 @@ LRESULT CSkinWindow::OnCreate() {
   const LONG style = ::GetWindowLongW(m_hwnd, GWL_STYLE) & ~WS_CAPTION;
   ::SetWindowLongW(m_hwnd, GWL_STYLE, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
   m_host = std::make_unique<CWindowHost>(m_hwnd, *m_paintManager);
-  m_paintManager->Init(m_host.get(), L"");
+  m_paintManager->Init(m_host.get());
 
   std::wstring file = GetSkinFile();
   CControlUI* root = CMarkupBuilder::Create(file, *m_paintManager, this, this);

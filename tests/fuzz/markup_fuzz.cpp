@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   zr::test::FakeHost host;
   Skin::CPaintManager pm(skin);
-  pm.Init(&host, L"wnd_main.xml");
+  pm.Init(&host);
   NameAsText texts;
   Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", pm, nullptr, &texts);
   if (!root) return 0;

@@ -68,7 +68,7 @@ class PaintManagerTest : public testing::Test {
  protected:
   void SetUp() override {
     m_factory = std::make_unique<Factory>(&m_log);
-    m_pm.Init(&m_host, L"test");
+    m_pm.Init(&m_host);
     Skin::CControlUI* root =
         Skin::CMarkupBuilder::CreateFromText(kDocument, m_pm, m_factory.get());
     ASSERT_NE(root, nullptr);
