@@ -6,8 +6,6 @@ namespace Skin {
 
 CButtonUI::CButtonUI() { m_textStyle = kTextSingleLine | kTextVCenter | kTextCenter; }
 
-bool CButtonUI::Activate() { return CControlUI::Activate(); }
-
 void CButtonUI::DoEvent(SkinEvent& event) {
   if (!m_enabled) {
     m_hot = m_pushed = false;

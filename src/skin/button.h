@@ -3,7 +3,6 @@
 #pragma once
 
 #include "skin/label.h"
-#include "skin/named_control.h"
 
 namespace Skin {
 
@@ -12,27 +11,9 @@ class CButtonUI : public CNamedControl<CLabelUI, kButtonName> {
  public:
   CButtonUI();
   bool IsClickable() const override { return true; }
-  bool Activate() override;
 
   bool IsHot() const { return m_hot; }
   bool IsPushed() const { return m_pushed; }
-  const std::wstring& GetNormalImage() const { return m_normalImage; }
-  void SetNormalImage(const std::wstring& d) {
-    m_normalImage = d;
-    Invalidate();
-  }
-  void SetHotImage(const std::wstring& d) {
-    m_hotImage = d;
-    Invalidate();
-  }
-  void SetPushedImage(const std::wstring& d) {
-    m_pushedImage = d;
-    Invalidate();
-  }
-  void SetDisabledImage(const std::wstring& d) {
-    m_disabledImage = d;
-    Invalidate();
-  }
 
   void DoEvent(SkinEvent& event) override;
   void PaintBkColor(ISurface& surface) override;

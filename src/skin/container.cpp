@@ -20,31 +20,9 @@ bool CContainerUI::Add(CControlUI* control) {
   return true;
 }
 
-bool CContainerUI::Remove(CControlUI* control) {
-  auto it = std::find(m_items.begin(), m_items.end(), control);
-  if (it == m_items.end()) return false;
-  m_items.erase(it);
-  if (m_manager) {
-    m_manager->AddDelayedCleanup(control);
-  } else {
-    delete control;
-  }
-  NeedUpdate();
-  return true;
-}
-
-void CContainerUI::RemoveAll() {
-  while (!m_items.empty()) Remove(m_items.back());
-}
-
 CControlUI* CContainerUI::GetItemAt(int index) const {
   if (index < 0 || index >= GetCount()) return nullptr;
   return m_items[static_cast<size_t>(index)];
-}
-
-int CContainerUI::GetItemIndex(CControlUI* control) const {
-  auto it = std::find(m_items.begin(), m_items.end(), control);
-  return it == m_items.end() ? -1 : static_cast<int>(it - m_items.begin());
 }
 
 void CContainerUI::SetManager(CPaintManager* manager, CControlUI* parent) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "skin/control.h"
-#include "skin/named_control.h"
 
 namespace Skin {
 
@@ -18,12 +17,8 @@ class CContainerUI : public CNamedControl<CControlUI, kContainerName> {
 
   // Takes ownership. False (and the control is not taken) for nullptr.
   virtual bool Add(CControlUI* control);
-  // Removes and deletes the child (later, if the manager is delivering events).
-  bool Remove(CControlUI* control);
-  void RemoveAll();
   int GetCount() const { return static_cast<int>(m_items.size()); }
   CControlUI* GetItemAt(int index) const;
-  int GetItemIndex(CControlUI* control) const;
 
   void SetManager(CPaintManager* manager, CControlUI* parent) override;
   void SetPos(const SkinRect& rect) override;

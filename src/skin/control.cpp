@@ -4,6 +4,32 @@
 #include "skin/skin_string.h"
 
 namespace Skin {
+namespace {
+
+// Splits `name="value" name2='value2'` into pairs; the callback gets each pair in order.
+template <typename F>
+void ForEachAttribute(const std::wstring& list, F&& f) {
+  size_t i = 0;
+  const size_t n = list.size();
+  while (i < n) {
+    while (i < n && (list[i] == L' ' || list[i] == L'\t' || list[i] == L'\r' || list[i] == L'\n')) ++i;
+    size_t nameStart = i;
+    while (i < n && list[i] != L'=' && list[i] != L' ') ++i;
+    std::wstring name = list.substr(nameStart, i - nameStart);
+    while (i < n && list[i] == L' ') ++i;
+    if (i >= n || list[i] != L'=') return;
+    ++i;
+    while (i < n && list[i] == L' ') ++i;
+    if (i >= n || (list[i] != L'"' && list[i] != L'\'')) return;
+    wchar_t quote = list[i++];
+    size_t close = list.find(quote, i);
+    if (close == std::wstring::npos) return;
+    f(name, list.substr(i, close - i));
+    i = close + 1;
+  }
+}
+
+}  // namespace
 
 CControlUI::~CControlUI() {
   if (m_manager) m_manager->ReleaseControl(this);
@@ -27,7 +53,7 @@ void CControlUI::SetVisible(bool visible) {
   if (m_visible == visible) return;
   m_visible = visible;
   if (!visible && m_manager) m_manager->ReleaseControl(this);
-  NeedParentUpdate();
+  NeedUpdate();
   if (m_manager) m_manager->ControlChanged(this, ControlChange::kShown);
 }
 
@@ -50,18 +76,13 @@ SkinSize CControlUI::EstimateSize(SkinSize) { return m_fixed; }
 void CControlUI::SetFixedWidth(int cx) {
   if (cx < 0 || cx == m_fixed.cx) return;
   m_fixed.cx = cx;
-  NeedParentUpdate();
+  NeedUpdate();
 }
 
 void CControlUI::SetFixedHeight(int cy) {
   if (cy < 0 || cy == m_fixed.cy) return;
   m_fixed.cy = cy;
-  NeedParentUpdate();
-}
-
-void CControlUI::SetBkColor(Colour c) {
-  m_bkcolor = c;
-  Invalidate();
+  NeedUpdate();
 }
 
 void CControlUI::SetBkImage(const std::wstring& description) {
@@ -77,8 +98,6 @@ void CControlUI::Invalidate() {
 void CControlUI::NeedUpdate() {
   if (m_manager) m_manager->NeedUpdate();
 }
-
-void CControlUI::NeedParentUpdate() { NeedUpdate(); }
 
 void CControlUI::DoPaint(ISurface& surface, const SkinRect& paint) {
   if (m_pos.Intersect(paint).IsEmpty()) return;

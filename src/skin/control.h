@@ -30,7 +30,6 @@ class CControlUI {
   virtual CControlUI* GetInterface(const std::wstring& name);
 
   const std::wstring& GetName() const { return m_name; }
-  void SetName(const std::wstring& name) { m_name = name; }
   const std::wstring& GetText() const { return m_text; }
   virtual void SetText(const std::wstring& text);
   const std::wstring& GetToolTip() const { return m_tooltip; }
@@ -55,7 +54,6 @@ class CControlUI {
   virtual void SetEnabled(bool enabled);
   bool IsMouseEnabled() const { return m_mouseEnabled; }
   bool IsFloat() const { return m_float; }
-  bool IsFocused() const { return m_focused; }
 
   // Rectangle in window client coordinates, as last arranged or set.
   const SkinRect& GetPos() const { return m_pos; }
@@ -67,7 +65,6 @@ class CControlUI {
   // much as there is".
   virtual SkinSize EstimateSize(SkinSize available);
   int GetFixedWidth() const { return m_fixed.cx; }
-  int GetFixedHeight() const { return m_fixed.cy; }
   void SetFixedWidth(int cx);
   void SetFixedHeight(int cy);
   int GetMinWidth() const { return m_min.cx; }
@@ -76,19 +73,12 @@ class CControlUI {
   int GetMaxHeight() const { return m_max.cy; }
   const SkinRect& GetPadding() const { return m_padding; }
 
-  Colour GetBkColor() const { return m_bkcolor; }
-  void SetBkColor(Colour c);
   const std::wstring& GetBkImage() const { return m_bkimage; }
   void SetBkImage(const std::wstring& description);
-  void SetBorderColor(Colour c) {
-    m_bordercolor = c;
-    Invalidate();
-  }
 
   // Repaints the control's rectangle; relayouts the tree on the next paint.
   void Invalidate();
   void NeedUpdate();
-  void NeedParentUpdate();
 
   // Paints the control clipped to `paint`: background colour, background image, status
   // image, text, border.
@@ -151,10 +141,18 @@ class CControlUI {
   SkinSize m_borderround;
 };
 
-// Splits `name="value" name2='value2'` into pairs; the callback gets each pair in order.
-template <typename F>
-void ForEachAttribute(const std::wstring& list, F&& f);
+// What makes a class of control known by its name. A class derives from it with its base and
+// its name ("Label"): GetClass() gives the name followed by "UI" ("LabelUI"), and
+// GetInterface(name) gives the control itself for its own name and asks the base for any
+// other, so that a control answers to the names of all its bases too.
+template <class Base, const wchar_t* kName>
+class CNamedControl : public Base {
+ public:
+  std::wstring GetClass() const override { return std::wstring(kName) + L"UI"; }
+  CControlUI* GetInterface(const std::wstring& name) override {
+    if (name == kName) return this;
+    return Base::GetInterface(name);
+  }
+};
 
 }  // namespace Skin
-
-#include "skin/control_inl.h"

@@ -16,14 +16,10 @@ using LResult = std::intptr_t;
 
 class CControlUI;
 
-// A notification from a control to the window's notifiers: "click", "selectchanged",
-// "tabselect", "timer". The program reads only `type` and `sender`.
+// A notification from a control to the window's notifiers: "click" or "tabselect".
 struct SkinNotify {
   std::wstring type;
   CControlUI* sender = nullptr;
-  WParam wparam = 0;
-  LParam lparam = 0;
-  SkinPoint point;
 };
 
 // An event delivered to one control by its paint manager.
@@ -49,13 +45,6 @@ class INotifySink {
  public:
   virtual ~INotifySink() = default;
   virtual void Notify(SkinNotify& msg) = 0;
-};
-
-// Sees every message of the window before the paint manager routes it.
-class IMessageFilter {
- public:
-  virtual ~IMessageFilter() = default;
-  virtual LResult FilterMessage(unsigned msg, WParam wparam, LParam lparam, bool& handled) = 0;
 };
 
 // Makes controls for element names the builder does not know. Returns a new control that

@@ -1,9 +1,9 @@
 // CLabelUI: a control that shows a text, one line by default, with an ellipsis on request;
-// "multiline" in its align makes it wrap.
+// "multiline" in its align makes it wrap. CTextUI: a label used for longer texts (a box's
+// message); it behaves as CLabelUI.
 #pragma once
 
 #include "skin/control.h"
-#include "skin/named_control.h"
 
 namespace Skin {
 
@@ -11,21 +11,8 @@ inline constexpr wchar_t kLabelName[] = L"Label";
 class CLabelUI : public CNamedControl<CControlUI, kLabelName> {
  public:
   int GetFont() const { return m_font; }
-  void SetFont(int index) {
-    m_font = index;
-    Invalidate();
-  }
   unsigned GetTextStyle() const { return m_textStyle; }
-  void SetTextStyle(unsigned style) {
-    m_textStyle = style;
-    Invalidate();
-  }
   Colour GetTextColor() const { return m_textColour; }
-  void SetTextColor(Colour c) {
-    m_textColour = c;
-    Invalidate();
-  }
-  const SkinRect& GetTextPadding() const { return m_textPadding; }
 
   void PaintText(ISurface& surface) override;
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
@@ -45,5 +32,8 @@ class CLabelUI : public CNamedControl<CControlUI, kLabelName> {
 // a text style: horizontal and vertical words replace their axis, "multiline" turns wrapping
 // on. Words it does not know are ignored.
 unsigned ApplyAlign(unsigned style, const std::wstring& value);
+
+inline constexpr wchar_t kTextName[] = L"Text";
+class CTextUI : public CNamedControl<CLabelUI, kTextName> {};
 
 }  // namespace Skin

@@ -1,7 +1,8 @@
-// The arithmetic of the linear layouts (CVerticalLayoutUI, CHorizontalLayoutUI): children one
-// after another along one axis, fixed sizes first, the rest shared by the flexible ones within
-// their limits. Measures (EstimateSize) and then arranges (SetPos) the children it is given.
-// CLinearLayoutUI<vertical> is the container that lays its children out so.
+// The linear layouts, CVerticalLayoutUI (children one under another) and CHorizontalLayoutUI
+// (side by side, left to right), and their arithmetic: children one after another along one
+// axis, fixed sizes first, the rest shared by the flexible ones within their limits. Measures
+// (EstimateSize) and then arranges (SetPos) the children it is given. CLinearLayoutUI<vertical>
+// is the container that lays its children out so; floating children are placed by their "pos".
 #pragma once
 
 #include <utility>
@@ -23,8 +24,7 @@ std::vector<int> ShareSpace(int available, const std::vector<std::pair<int, int>
 // Floating items are left to the caller.
 void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding, bool vertical);
 
-// A container whose children follow each other down (kVertical) or across; floating children
-// are placed by their "pos".
+// A container whose children follow each other down (kVertical) or across.
 template <bool kVertical>
 class CLinearLayoutUI : public CContainerUI {
  public:
@@ -34,5 +34,10 @@ class CLinearLayoutUI : public CContainerUI {
     PlaceFloats();
   }
 };
+
+inline constexpr wchar_t kVerticalLayoutName[] = L"VerticalLayout";
+class CVerticalLayoutUI : public CNamedControl<CLinearLayoutUI<true>, kVerticalLayoutName> {};
+inline constexpr wchar_t kHorizontalLayoutName[] = L"HorizontalLayout";
+class CHorizontalLayoutUI : public CNamedControl<CLinearLayoutUI<false>, kHorizontalLayoutName> {};
 
 }  // namespace Skin

@@ -6,15 +6,13 @@
 
 #include "skin/button.h"
 #include "skin/container.h"
-#include "skin/horizontal_layout.h"
 #include "skin/image_desc.h"
 #include "skin/label.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/skin_string.h"
 #include "skin/tab_layout.h"
-#include "skin/text.h"
-#include "skin/vertical_layout.h"
+#include "skin/linear_layout.h"
 #include "util/text.h"
 
 namespace Skin {

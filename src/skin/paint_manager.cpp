@@ -7,25 +7,6 @@
 #include "skin/skin_string.h"
 
 namespace Skin {
-namespace {
-
-// Notifiers and message filters: each one is in its list at most once.
-template <class T>
-bool AddOnce(std::vector<T*>& list, T* item) {
-  if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
-  list.push_back(item);
-  return true;
-}
-
-template <class T>
-bool RemoveOne(std::vector<T*>& list, T* item) {
-  auto it = std::find(list.begin(), list.end(), item);
-  if (it == list.end()) return false;
-  list.erase(it);
-  return true;
-}
-
-}  // namespace
 
 CPaintManager::CPaintManager(CSkinContext& context) : m_context(context), m_fonts(context.SharedFonts()) {}
 
@@ -37,13 +18,6 @@ CPaintManager::~CPaintManager() {
   CControlUI* root = m_root;
   m_root = nullptr;
   delete root;
-  for (CControlUI* c : m_delayedCleanup) delete c;
-  m_delayedCleanup.clear();
-}
-
-void CPaintManager::Init(IPaintHost* host, const std::wstring& name) {
-  m_host = host;
-  m_name = name;
 }
 
 bool CPaintManager::AttachDialog(CControlUI* root) {
@@ -182,62 +156,9 @@ bool CPaintManager::OnHostTimer(unsigned nativeId) {
   return false;
 }
 
-bool CPaintManager::AddNotifier(INotifySink* sink) { return AddOnce(m_notifiers, sink); }
-
-bool CPaintManager::RemoveNotifier(INotifySink* sink) { return RemoveOne(m_notifiers, sink); }
-
-bool CPaintManager::AddPreMessageFilter(IMessageFilter* filter) { return AddOnce(m_filters, filter); }
-
-bool CPaintManager::RemovePreMessageFilter(IMessageFilter* filter) { return RemoveOne(m_filters, filter); }
-
-bool CPaintManager::PreMessageFilter(unsigned msg, WParam wparam, LParam lparam, LResult& result) {
-  auto filters = m_filters;  // a filter may remove itself
-  for (IMessageFilter* f : filters) {
-    bool handled = false;
-    LResult r = f->FilterMessage(msg, wparam, lparam, handled);
-    if (handled) {
-      result = r;
-      return true;
-    }
-  }
-  return false;
-}
-
-void CPaintManager::SendNotify(CControlUI* sender, const std::wstring& type, WParam wparam, LParam lparam, bool async) {
-  SkinNotify msg;
-  msg.type = type;
-  msg.sender = sender;
-  msg.wparam = wparam;
-  msg.lparam = lparam;
-  if (async) {
-    m_asyncNotify.push_back(msg);
-    if (m_host) m_host->PostDeferredWork();
-    return;
-  }
-  auto sinks = m_notifiers;  // a sink may remove itself while being told
-  for (INotifySink* sink : sinks) {
-    if (std::find(m_notifiers.begin(), m_notifiers.end(), sink) == m_notifiers.end()) continue;
-    sink->Notify(msg);
-  }
-}
-
-void CPaintManager::AddDelayedCleanup(CControlUI* control) {
-  if (!control) return;
-  ReleaseControl(control);
-  m_delayedCleanup.push_back(control);
-  if (m_host) m_host->PostDeferredWork();
-}
-
-void CPaintManager::ProcessDeferredWork() {
-  auto cleanup = std::move(m_delayedCleanup);
-  m_delayedCleanup.clear();
-  for (CControlUI* c : cleanup) delete c;
-  auto queue = std::move(m_asyncNotify);
-  m_asyncNotify.clear();
-  for (auto& msg : queue) {
-    auto sinks = m_notifiers;
-    for (INotifySink* sink : sinks) sink->Notify(msg);
-  }
+void CPaintManager::SendNotify(CControlUI* sender, const std::wstring& type) {
+  SkinNotify msg{type, sender};
+  if (m_notifier) m_notifier->Notify(msg);
 }
 
 void CPaintManager::SetDpi(int dpi) {
@@ -357,7 +278,7 @@ void CPaintManager::OnButtonUp(SkinPoint devicePoint) {
   // A release over the pressed control is a click: first the control's own handling, then
   // the notification. The control may have been released meanwhile (hidden, removed).
   if (target->IsClickable() && target->GetPos().Contains(point) && target->Activate()) {
-    SendNotify(target, L"click", 0, 0, false);
+    SendNotify(target, L"click");
   }
 }
 
@@ -375,9 +296,6 @@ void CPaintManager::ReleaseControl(CControlUI* control) {
   if (m_pushed == control) m_pushed = nullptr;
   if (m_focus == control) m_focus = nullptr;
   KillTimers(control);
-  for (auto& msg : m_asyncNotify) {
-    if (msg.sender == control) msg.sender = nullptr;
-  }
 }
 
 bool CPaintManager::Click(CControlUI* control) {
@@ -386,7 +304,7 @@ bool CPaintManager::Click(CControlUI* control) {
     if (!c->IsVisible()) return false;  // on a page not shown, say
   }
   if (!control->Activate()) return false;
-  SendNotify(control, L"click", 0, 0, false);
+  SendNotify(control, L"click");
   return true;
 }
 

@@ -1,11 +1,11 @@
 // CPaintManager: one per window. Owns the control tree built from the window's document,
 // the window's own fonts, default attribute lists and decoded pictures; keeps the per-control
-// timers, the notifier list and the pre-message filter list; routes the mouse to controls
+// timers and the notifier; routes the mouse to controls
 // (hot, pushed, click) and paints the tree through an ISurface.
 //
 // Portable: the manager talks to its window only through IPaintHost. On Windows the window's
 // host (window_host_win.h) serves it and drives it through the operations below: client size,
-// layout and paint, mouse, timers and deferred work.
+// layout and paint, mouse and timers.
 //
 // Threads: a manager and its controls are used only on the thread that owns the window.
 #pragma once
@@ -33,8 +33,6 @@ class IPaintHost {
   virtual void InvalidateRect(const SkinRect& rect) = 0;
   virtual bool StartTimer(unsigned nativeId, unsigned periodMs) = 0;
   virtual void StopTimer(unsigned nativeId) = 0;
-  // Asks for ProcessDeferredWork to be called soon, from the window's message loop.
-  virtual void PostDeferredWork() = 0;
   virtual void CaptureMouse(bool capture) = 0;
 };
 
@@ -78,8 +76,7 @@ class CPaintManager : public IPictureVariants {
 
   // Gives the manager its window's host, which the caller owns and keeps until the manager
   // goes (the manager stops its timers through it then).
-  void Init(IPaintHost* host, const std::wstring& name);
-  const std::wstring& GetName() const { return m_name; }
+  void Init(IPaintHost* host) { m_host = host; }
 
   // Takes ownership of the tree (the previous one is deleted) and attaches it.
   bool AttachDialog(CControlUI* root);
@@ -118,22 +115,9 @@ class CPaintManager : public IPictureVariants {
   // Called by the host when its timer `nativeId` fires; false if it is not one of ours.
   bool OnHostTimer(unsigned nativeId);
 
-  bool AddNotifier(INotifySink* sink);
-  bool RemoveNotifier(INotifySink* sink);
-  bool AddPreMessageFilter(IMessageFilter* filter);
-  bool RemovePreMessageFilter(IMessageFilter* filter);
-  // Runs the pre-message filters in order; true (and the result) when one handled it.
-  bool PreMessageFilter(unsigned msg, WParam wparam, LParam lparam, LResult& result);
-
-  // Delivers a notification to every notifier now, or (async) from the deferred work.
-  void SendNotify(CControlUI* sender, const std::wstring& type, WParam wparam = 0, LParam lparam = 0,
-                  bool async = false);
-  // Deletes the control later, from the deferred work (e.g. a control removed while its own
-  // notification is being delivered). Takes ownership.
-  void AddDelayedCleanup(CControlUI* control);
-  // Delivers queued notifications and deletes delayed controls.
-  void ProcessDeferredWork();
-  bool HasDeferredWork() const { return !m_asyncNotify.empty() || !m_delayedCleanup.empty(); }
+  // The one that SendNotify tells (nullptr: nobody).
+  void SetNotifier(INotifySink* sink) { m_notifier = sink; }
+  void SendNotify(CControlUI* sender, const std::wstring& type);
 
   // The window's DPI: the tree is laid out again in device pixels at it.
   void SetDpi(int dpi);
@@ -192,7 +176,6 @@ class CPaintManager : public IPictureVariants {
   IControlChangeObserver* m_observer = nullptr;
   CDpiScale m_scale;
   SkinSize m_deviceClient;
-  std::wstring m_name;
   CControlUI* m_root = nullptr;  // owned
   WindowSettings m_window;
   CFontTable m_fonts;
@@ -207,10 +190,7 @@ class CPaintManager : public IPictureVariants {
   CScaledPictureCache m_scaled;                             // keyed by the pictures above, which outlive its use
   std::vector<Timer> m_timers;
   unsigned m_nextNativeTimer = 0x2000;
-  std::vector<INotifySink*> m_notifiers;
-  std::vector<IMessageFilter*> m_filters;
-  std::vector<SkinNotify> m_asyncNotify;
-  std::vector<CControlUI*> m_delayedCleanup;  // owned
+  INotifySink* m_notifier = nullptr;
   SkinSize m_client;
   bool m_updateNeeded = true;
   CControlUI* m_hot = nullptr;

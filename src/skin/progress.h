@@ -3,7 +3,6 @@
 #pragma once
 
 #include "skin/label.h"
-#include "skin/named_control.h"
 
 namespace Skin {
 
@@ -13,18 +12,9 @@ class CProgressUI : public CNamedControl<CLabelUI, kProgressName> {
   int GetMinValue() const { return m_minValue; }
   int GetMaxValue() const { return m_maxValue; }
   int GetValue() const { return m_value; }
-  void SetMinValue(int v) {
-    m_minValue = v;
-    Invalidate();
-  }
-  void SetMaxValue(int v) {
-    m_maxValue = v;
-    Invalidate();
-  }
   // Changes the value only when it lies within [min, max] and differs from the current one;
   // then repaints. Returns whether it changed.
   bool SetValue(int value);
-  const std::wstring& GetForeImage() const { return m_foreImage; }
   // The filled part of the bar for the current value, in client coordinates.
   SkinRect FilledRect() const;
 

@@ -12,16 +12,9 @@ namespace Skin {
 CSkinWindow::CSkinWindow(CSkinContext& context)
     : m_context(context), m_paintManager(std::make_unique<CPaintManager>(context)) {}
 
-CSkinWindow::~CSkinWindow() {
-  m_paintManager->RemovePreMessageFilter(this);
-  m_paintManager->RemoveNotifier(this);
-}
+CSkinWindow::~CSkinWindow() { m_paintManager->SetNotifier(nullptr); }
 
-void CSkinWindow::OnFinalMessage(HWND) {
-  m_paintManager->RemovePreMessageFilter(this);
-  m_paintManager->RemoveNotifier(this);
-  m_paintManager->ProcessDeferredWork();
-}
+void CSkinWindow::OnFinalMessage(HWND) { m_paintManager->SetNotifier(nullptr); }
 
 void CSkinWindow::Notify(SkinNotify& msg) {
   if (EqualsNoCase(msg.type, L"click")) OnClick(msg);
@@ -53,14 +46,6 @@ bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
 CControlUI* CSkinWindow::CreateControl(const wchar_t*) { return nullptr; }
 
 std::wstring CSkinWindow::GetControlText(const std::wstring&, const std::wstring&) { return std::wstring(); }
-
-LResult CSkinWindow::FilterMessage(unsigned msg, WParam wparam, LParam, bool& handled) {
-  if (msg == WM_KEYDOWN && (wparam == VK_RETURN || wparam == VK_ESCAPE)) {
-    OnDefaultKey(wparam);  // consulted; no key closes a window
-  }
-  handled = false;
-  return 0;
-}
 
 LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
   // Decided in document units, as the document gives the caption.
@@ -127,8 +112,7 @@ LRESULT CSkinWindow::OnCreate() {
   const LONG style = ::GetWindowLongW(m_hwnd, GWL_STYLE) & ~WS_CAPTION;
   ::SetWindowLongW(m_hwnd, GWL_STYLE, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
   m_host = std::make_unique<CWindowHost>(m_hwnd, *m_paintManager);
-  m_paintManager->Init(m_host.get(), L"");
-  m_paintManager->AddPreMessageFilter(this);
+  m_paintManager->Init(m_host.get());
 
   std::wstring file = GetSkinFile();
   CControlUI* root = CMarkupBuilder::Create(file, *m_paintManager, this, this);
@@ -138,7 +122,7 @@ LRESULT CSkinWindow::OnCreate() {
   }
 
   m_paintManager->AttachDialog(root);
-  m_paintManager->AddNotifier(this);
+  m_paintManager->SetNotifier(this);
   m_accessibility = std::make_unique<CWindowAccessibility>(m_hwnd, *m_paintManager);
   SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
   if (size.cx > 0 && size.cy > 0) {
@@ -245,7 +229,7 @@ UINT CSkinWindow::ShowModal() {
         quit = got == 0;
         break;
       }
-      if (TranslateSkinMessage(&msg)) continue;
+      TranslateSkinMessage(&msg);
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }
@@ -255,24 +239,20 @@ UINT CSkinWindow::ShowModal() {
   return m_closeAnswer;
 }
 
-bool TranslateSkinMessage(const MSG* msg) {
-  if (!msg->hwnd) return false;
+void TranslateSkinMessage(const MSG* msg) {
+  if (!msg->hwnd || msg->message != WM_KEYDOWN || (msg->wParam != VK_RETURN && msg->wParam != VK_ESCAPE)) return;
   const HWND root = ::GetAncestor(msg->hwnd, GA_ROOT);
   for (HWND hwnd : {msg->hwnd, root}) {
-    auto* window = dynamic_cast<CSkinWindow*>(CWindowBase::FromOwnWindow(hwnd));
-    LResult result = 0;
-    if (window && window->GetPaintManager().PreMessageFilter(msg->message, msg->wParam, msg->lParam, result)) {
-      return true;
-    }
+    // Consulted; no key closes a window.
+    if (auto* window = dynamic_cast<CSkinWindow*>(CWindowBase::FromOwnWindow(hwnd))) window->OnDefaultKey(msg->wParam);
     if (root == msg->hwnd) break;
   }
-  return false;
 }
 
 void MessageLoop() {
   MSG msg;
   while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (TranslateSkinMessage(&msg)) continue;
+    TranslateSkinMessage(&msg);
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }

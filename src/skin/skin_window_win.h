@@ -29,11 +29,7 @@
 
 namespace Skin {
 
-class CSkinWindow : public CWindowBase,
-                    public INotifySink,
-                    public IMessageFilter,
-                    public IControlFactory,
-                    public IControlTextSource {
+class CSkinWindow : public CWindowBase, public INotifySink, public IControlFactory, public IControlTextSource {
  public:
   explicit CSkinWindow(CSkinContext& context);
 
@@ -46,6 +42,7 @@ class CSkinWindow : public CWindowBase,
   virtual void InitWindow() {}
   // The document's file name in the skin package.
   virtual std::wstring GetSkinFile() = 0;
+  // Enter and Escape (WM_KEYDOWN) in the message loops; the answer is not acted on.
   virtual LRESULT OnDefaultKey(WPARAM key) {
     (void)key;
     return 0;
@@ -71,8 +68,6 @@ class CSkinWindow : public CWindowBase,
   // INotifySink: a "click" (ASCII case ignored) gets the default click handling: "closebtn"
   // closes with answer 1; "minbtn" sends SC_MINIMIZE.
   void Notify(SkinNotify& msg) override;
-  // IMessageFilter: Enter and Escape consult OnDefaultKey; the answer is not acted on.
-  LResult FilterMessage(unsigned msg, WParam wparam, LParam lparam, bool& handled) override;
   // IControlFactory: the engine's own controls only.
   CControlUI* CreateControl(const wchar_t* className) override;
   // IControlTextSource: no texts of its own.
@@ -115,9 +110,10 @@ class CSkinWindow : public CWindowBase,
   UINT m_closeAnswer = 0;
 };
 
-// The pre-message handling of the message loops: the filters of the skinned window (of this
-// thread) that the message, or its window's root, is for. True when a filter took it.
-bool TranslateSkinMessage(const MSG* msg);
+// The pre-message handling of the message loops: Enter and Escape consult OnDefaultKey of the
+// skinned window (of this thread) that the message, or its window's root, is for. No message
+// is taken.
+void TranslateSkinMessage(const MSG* msg);
 
 // The engine's message loop: GetMessageW until WM_QUIT; each message first passes the
 // pre-message handling, then TranslateMessage and DispatchMessageW.

@@ -18,7 +18,7 @@ bool CTabLayoutUI::SelectItem(int index) {
   m_current = index;
   for (int i = 0; i < GetCount(); ++i) GetItemAt(i)->SetVisible(i == index);
   NeedUpdate();
-  if (m_manager) m_manager->SendNotify(this, L"tabselect", static_cast<WParam>(index));
+  if (m_manager) m_manager->SendNotify(this, L"tabselect");
   return true;
 }
 

@@ -1,9 +1,8 @@
 // CTabLayoutUI: one page (child) visible at a time, the others hidden; "selectedid" picks the
-// first one shown. Selecting another page sends "tabselect" with its index.
+// first one shown. Selecting another page sends "tabselect".
 #pragma once
 
 #include "skin/container.h"
-#include "skin/named_control.h"
 
 namespace Skin {
 

@@ -1,5 +1,5 @@
 // The window side of a skinned window's painting: a host for an HWND (invalidation, timers,
-// deferred work, mouse capture), painting through a back buffer, mouse routing, the drop
+// mouse capture), painting through a back buffer, mouse routing, the drop
 // shadow and the tooltip.
 #include "skin/window_host_win.h"
 
@@ -14,9 +14,6 @@
 
 namespace Skin {
 namespace {
-
-// wParam of the deferred-work message that sets up the drop shadow after the first paint.
-constexpr WParam kShadowWork = 1;
 
 SkinPoint PointOf(LParam lparam) { return SkinPoint{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}; }
 
@@ -64,13 +61,6 @@ void CWindowHost::InvalidateRect(const SkinRect& r) {
 bool CWindowHost::StartTimer(unsigned id, unsigned period) { return ::SetTimer(m_hwnd, id, period, nullptr) != 0; }
 
 void CWindowHost::StopTimer(unsigned id) { ::KillTimer(m_hwnd, id); }
-
-void CWindowHost::PostDeferredWork() {
-  if (!m_deferredPosted) {
-    m_deferredPosted = true;
-    ::PostMessageW(m_hwnd, m_deferredMessage, 0, 0);
-  }
-}
 
 void CWindowHost::CaptureMouse(bool capture) {
   if (capture) {
@@ -192,19 +182,14 @@ void CWindowHost::Paint() {
   }
   ::EndPaint(m_hwnd, &ps);
   if (m_stats.paints == 1 && m_manager.Window().showShadow) {
-    ::PostMessageW(m_hwnd, m_deferredMessage, kShadowWork, 0);
+    ::PostMessageW(m_hwnd, m_deferredMessage, 1, 0);  // sets up the drop shadow
   }
 }
 
 bool CWindowHost::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result) {
   result = 0;
   if (msg == m_deferredMessage) {
-    if (wparam == kShadowWork) {
-      FollowWithShadow();
-      return true;
-    }
-    m_deferredPosted = false;
-    m_manager.ProcessDeferredWork();
+    FollowWithShadow();
     return true;
   }
   switch (msg) {

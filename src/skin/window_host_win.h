@@ -1,9 +1,9 @@
 // Windows only. CWindowHost: what a skinned window is to its portable paint manager. It owns
 // the window side of painting (the back buffer, the GDI fonts, the drop shadow, the tooltip)
-// and serves the manager's requests (IPaintHost: invalidation, timers, deferred work, mouse
-// capture) on the window handle; the window's messages for painting, the mouse, timers and
-// deferred work reach it through HandleMessage, and it drives the manager through the
-// manager's public operations only.
+// and serves the manager's requests (IPaintHost: invalidation, timers, mouse capture) on the
+// window handle; the window's messages for painting, the mouse, timers and its own deferred
+// work (setting up the shadow) reach it through HandleMessage, and it drives the manager
+// through the manager's public operations only.
 //
 // A host belongs to the thread of its window. It is made once the window exists (WM_CREATE)
 // and must outlive its manager (the manager stops its timers through it when it goes).
@@ -32,10 +32,9 @@ class CWindowHost : public IPaintHost {
   void InvalidateRect(const SkinRect& rect) override;
   bool StartTimer(unsigned nativeId, unsigned periodMs) override;
   void StopTimer(unsigned nativeId) override;
-  void PostDeferredWork() override;
   void CaptureMouse(bool capture) override;
 
-  // Painting, mouse, timers, deferred work and shadow tracking (the drop shadow is set up
+  // Painting, mouse, timers, the deferred work and shadow tracking (the drop shadow is set up
   // right after the first paint). True when the host took the message (result set).
   bool HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
   HWND GetHWND() const { return m_hwnd; }
@@ -54,8 +53,8 @@ class CWindowHost : public IPaintHost {
   };
   const PaintStats& Stats() const { return m_stats; }
 
-  // The id of the engine's deferred-work message (a registered message, so it never equals
-  // WM_APP + n).
+  // The id of the engine's deferred-work message, which sets up the drop shadow after the
+  // first paint (a registered message, so it never equals WM_APP + n).
   UINT DeferredWorkMessage() const { return m_deferredMessage; }
 
  private:
@@ -77,7 +76,6 @@ class CWindowHost : public IPaintHost {
   CPaintManager& m_manager;
   const UINT m_deferredMessage;
   HMODULE m_commonControls = nullptr;
-  bool m_deferredPosted = false;
   bool m_trackingLeave = false;
   CDibBuffer m_buffer;
   CGdiFontCache m_fonts;

@@ -7,7 +7,6 @@
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
 #include "skin/tab_layout.h"
-#include "skin/text.h"
 #include "ui/transfer_speed.h"
 
 namespace zr {

@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   zr::test::FakeHost host;
   Skin::CPaintManager pm(skin);
-  pm.Init(&host, L"wnd_main.xml");
+  pm.Init(&host);
   NameAsText texts;
   Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", pm, nullptr, &texts);
   if (!root) return 0;
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   ClickCheck clicks(tree);
-  pm.AddNotifier(&clicks);
+  pm.SetNotifier(&clicks);
   int clicked = 0;
   for (Skin::CControlUI* c : tree) {
     if (!c->IsClickable() || c->GetPos().IsEmpty() || ++clicked > kMaxClicks) continue;
@@ -157,7 +157,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pm.OnButtonUp(centre);
   }
   pm.OnMouseLeave();
-  pm.ProcessDeferredWork();
-  pm.RemoveNotifier(&clicks);
+  pm.SetNotifier(nullptr);
   return 0;
 }

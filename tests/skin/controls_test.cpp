@@ -39,7 +39,7 @@ TEST(ProgressValue, RepaintsOnlyWhenTheValueChanges) {
   zr::test::FakeHost host;
   Skin::CSkinContext skin;
   Skin::CPaintManager pm(skin);
-  pm.Init(&host, L"p");
+  pm.Init(&host);
   auto* bar = new Skin::CProgressUI();
   pm.AttachDialog(bar);
   pm.SetClientSize({508, 4});
@@ -68,7 +68,7 @@ TEST(TabLayout, SelectItemShowsOnePage) {
   zr::test::FakeHost host;
   Skin::CSkinContext skin;
   Skin::CPaintManager pm(skin);
-  pm.Init(&host, L"t");
+  pm.Init(&host);
   std::unique_ptr<Skin::CControlUI> holder;
   auto* tab = new Skin::CTabLayoutUI();
   for (int i = 0; i < 3; ++i) tab->Add(new Skin::CLabelUI());
@@ -77,7 +77,7 @@ TEST(TabLayout, SelectItemShowsOnePage) {
     void Notify(Skin::SkinNotify& m) override { types.push_back(m.type); }
     std::vector<std::wstring> types;
   } sink;
-  pm.AddNotifier(&sink);
+  pm.SetNotifier(&sink);
   EXPECT_TRUE(tab->GetItemAt(0)->IsVisible());
   EXPECT_FALSE(tab->GetItemAt(1)->IsVisible());
   EXPECT_TRUE(tab->SelectItem(2));
@@ -138,7 +138,7 @@ class Painted : public testing::Test {
     zip.Add("sheet.png", zr::test::TinyPng(60, 80, 0xFF336699), false);
     m_package = zip.Finish();
     ASSERT_TRUE(m_skin.OpenPackage(m_package.data(), m_package.size()));
-    m_pm.Init(&m_host, L"p");
+    m_pm.Init(&m_host);
   }
   void Build(const char* doc, Skin::SkinSize size) {
     Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(doc, m_pm);

@@ -24,7 +24,7 @@ class SkinDocuments : public zr::test::SkinPackageTest {
   std::unique_ptr<Skin::CPaintManager> Build(const wchar_t* file,
                                              Skin::IControlFactory* factory = nullptr) {
     auto pm = std::make_unique<Skin::CPaintManager>(m_skin);
-    pm->Init(&m_host, file);
+    pm->Init(&m_host);
     Skin::CControlUI* root = Skin::CMarkupBuilder::Create(file, *pm, factory);
     if (!root) return nullptr;
     pm->AttachDialog(root);
@@ -201,7 +201,7 @@ TEST_F(SkinDocuments, SharedFontsOfTheMainWindowServeTheBoxesBuiltLater) {
 
 TEST_F(SkinDocuments, MissingOrBrokenDocumentsBuildNothing) {
   Skin::CPaintManager pm(m_skin);
-  pm.Init(&m_host, L"x");
+  pm.Init(&m_host);
   EXPECT_EQ(Skin::CMarkupBuilder::Create(L"no_such.xml", pm), nullptr);
   EXPECT_EQ(Skin::CMarkupBuilder::CreateFromText("<Window><VerticalLayout>", pm), nullptr);
   EXPECT_EQ(Skin::CMarkupBuilder::CreateFromText("<Window size=\"1,1\"/>", pm), nullptr);
@@ -221,7 +221,7 @@ class OwnDocuments : public testing::Test {
     zip.Add("nested.xml", "<Window><Include source=\"fonts_own.xml\"/></Window>", false);
     m_package = zip.Finish();
     ASSERT_TRUE(m_skin.OpenPackage(m_package.data(), m_package.size()));
-    m_pm.Init(&m_host, L"own");
+    m_pm.Init(&m_host);
   }
 
   std::string m_package;
@@ -321,7 +321,7 @@ TEST(MarkupBuilder, IncludesThatMultiplyStopAtTheBuildsBudget) {
   ASSERT_TRUE(skin.OpenPackage(package.data(), package.size()));
   zr::test::FakeHost host;
   Skin::CPaintManager pm(skin);
-  pm.Init(&host, L"bomb");
+  pm.Init(&host);
   Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(
       "<Window><VerticalLayout name=\"top\"><Include source=\"bomb.xml\"/>"
       "</VerticalLayout></Window>",

@@ -68,7 +68,7 @@ class PaintManagerTest : public testing::Test {
  protected:
   void SetUp() override {
     m_factory = std::make_unique<Factory>(&m_log);
-    m_pm.Init(&m_host, L"test");
+    m_pm.Init(&m_host);
     Skin::CControlUI* root =
         Skin::CMarkupBuilder::CreateFromText(kDocument, m_pm, m_factory.get());
     ASSERT_NE(root, nullptr);
@@ -76,7 +76,7 @@ class PaintManagerTest : public testing::Test {
     m_pm.SetClientSize({200, 100});
     m_pm.Layout();
     m_sink.onNotify = [this](Skin::SkinNotify& m) { m_log.push_back(L"notify:" + m.type); };
-    m_pm.AddNotifier(&m_sink);
+    m_pm.SetNotifier(&m_sink);
   }
   void Click(SkinPoint down, SkinPoint up) {
     m_pm.OnMouseMove(down);
@@ -160,54 +160,6 @@ TEST_F(PaintManagerTest, HotAndPushedStatesFollowTheMouse) {
   EXPECT_FALSE(ok->IsHot());
 }
 
-TEST_F(PaintManagerTest, NotifiersAndFiltersAreListsWithoutDuplicates) {
-  RecordingSink second;
-  EXPECT_TRUE(m_pm.AddNotifier(&second));
-  EXPECT_FALSE(m_pm.AddNotifier(&second));
-  m_pm.SendNotify(m_pm.FindControl(L"ok"), L"click");
-  EXPECT_EQ(second.log.size(), 1u);
-  EXPECT_TRUE(m_pm.RemoveNotifier(&second));
-  EXPECT_FALSE(m_pm.RemoveNotifier(&second));
-  m_pm.SendNotify(m_pm.FindControl(L"ok"), L"click");
-  EXPECT_EQ(second.log.size(), 1u);
-  EXPECT_EQ(m_sink.log.size(), 2u);
-
-  struct Filter : Skin::IMessageFilter {
-    Skin::LResult FilterMessage(unsigned msg, Skin::WParam, Skin::LParam, bool& handled) override {
-      seen.push_back(msg);
-      handled = msg == 0x100;
-      return handled ? 7 : 0;
-    }
-    std::vector<unsigned> seen;
-  } filter;
-  EXPECT_TRUE(m_pm.AddPreMessageFilter(&filter));
-  EXPECT_FALSE(m_pm.AddPreMessageFilter(&filter));
-  Skin::LResult r = 0;
-  EXPECT_FALSE(m_pm.PreMessageFilter(0x200, 0, 0, r));
-  EXPECT_TRUE(m_pm.PreMessageFilter(0x100, 0, 0, r));
-  EXPECT_EQ(r, 7);
-  EXPECT_TRUE(m_pm.RemovePreMessageFilter(&filter));
-  EXPECT_FALSE(m_pm.PreMessageFilter(0x100, 0, 0, r));
-  EXPECT_EQ(filter.seen.size(), 2u);
-}
-
-TEST_F(PaintManagerTest, AsyncNotificationsAndCleanupWaitForTheDeferredWork) {
-  m_pm.SendNotify(m_pm.FindControl(L"ok"), L"later", 0, 0, true);
-  EXPECT_TRUE(m_sink.log.empty());
-  EXPECT_EQ(m_host.deferredPosts, 1);
-  auto* body = static_cast<Skin::CContainerUI*>(m_pm.FindControl(L"body"));
-  Skin::CControlUI* under = m_pm.FindControl(L"under");
-  m_pm.OnMouseMove({150, 80});
-  EXPECT_EQ(m_pm.GetHot(), under);
-  ASSERT_TRUE(body->Remove(under));
-  EXPECT_EQ(m_pm.GetHot(), nullptr);  // no dangling hot control
-  EXPECT_EQ(m_pm.FindControl(L"under"), nullptr);
-  EXPECT_TRUE(m_pm.HasDeferredWork());
-  m_pm.ProcessDeferredWork();
-  EXPECT_EQ(m_sink.log, (std::vector<std::wstring>{L"later:ok"}));
-  EXPECT_FALSE(m_pm.HasDeferredWork());
-}
-
 class TickCounter : public Skin::CLabelUI {
  public:
   void DoEvent(Skin::SkinEvent& e) override {
@@ -236,12 +188,11 @@ TEST_F(PaintManagerTest, TimersBelongToTheirControl) {
   EXPECT_FALSE(m_pm.KillTimer(a, 16));
   EXPECT_FALSE(m_pm.HasTimer(a, 16));
   EXPECT_EQ(m_host.stopped, (std::vector<unsigned>{m_host.started[0].first}));
-  // A control that goes takes its timers with it.
+  // A control hidden takes its timers with it.
   unsigned bTimer = m_host.started[1].first;
-  body->Remove(b);
+  b->SetVisible(false);
   EXPECT_FALSE(m_pm.HasTimer(b, 16));
   EXPECT_FALSE(m_pm.OnHostTimer(bTimer));
-  m_pm.ProcessDeferredWork();
 
   m_host.timersWork = false;
   EXPECT_FALSE(m_pm.SetTimer(a, 1, 10));

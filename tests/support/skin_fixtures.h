@@ -105,7 +105,6 @@ class FakeHost : public Skin::IPaintHost {
   std::vector<Skin::SkinRect> invalidated;
   std::vector<std::pair<unsigned, unsigned>> started;  // native id, period
   std::vector<unsigned> stopped;
-  int deferredPosts = 0;
   int captures = 0;
   bool timersWork = true;
 
@@ -116,7 +115,6 @@ class FakeHost : public Skin::IPaintHost {
     return true;
   }
   void StopTimer(unsigned id) override { stopped.push_back(id); }
-  void PostDeferredWork() override { ++deferredPosts; }
   void CaptureMouse(bool capture) override { captures += capture ? 1 : -1; }
 };
 
@@ -248,7 +246,7 @@ class MainDocumentTest : public SkinPackageTest {
   void SetUp() override {
     SkinPackageTest::SetUp();
     if (HasFatalFailure()) return;
-    m_pm.Init(&m_host, L"wnd_main.xml");
+    m_pm.Init(&m_host);
     Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", m_pm);
     ASSERT_NE(root, nullptr);
     m_pm.AttachDialog(root);
@@ -263,7 +261,7 @@ class MainDocumentTest : public SkinPackageTest {
 struct OwnWindow {
   OwnWindow(std::string bytes, const char* document) : package(std::move(bytes)) {
     EXPECT_TRUE(skin.OpenPackage(package.data(), package.size()));
-    pm.Init(&host, L"own");
+    pm.Init(&host);
     root = Skin::CMarkupBuilder::CreateFromText(document, pm);
     if (root) pm.AttachDialog(root);
   }

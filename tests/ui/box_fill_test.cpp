@@ -40,7 +40,7 @@ class BoxFill : public zr::test::SkinPackageTest {
     const zr::BoxStyle style = zr::StyleOf(kind);
     const wchar_t* file = style.link ? L"messageboxwithlink.xml" : L"messagebox.xml";
     auto pm = std::make_unique<Skin::CPaintManager>(m_skin);
-    pm->Init(&m_host, file);
+    pm->Init(&m_host);
     Skin::CControlUI* root = Skin::CMarkupBuilder::Create(file, *pm);
     if (root == nullptr) return nullptr;
     pm->AttachDialog(root);

@@ -96,7 +96,7 @@ bool PumpUntil(const std::function<bool()>& done, bool* sawQuit = nullptr, DWORD
         if (sawQuit) *sawQuit = true;
         continue;
       }
-      if (Skin::TranslateSkinMessage(&msg)) continue;
+      Skin::TranslateSkinMessage(&msg);
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }

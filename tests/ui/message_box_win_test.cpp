@@ -23,7 +23,7 @@ bool PumpUntil(const std::function<bool()>& done) {
     if (GetTickCount() - start > 5000) return false;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) continue;
-      if (Skin::TranslateSkinMessage(&msg)) continue;
+      Skin::TranslateSkinMessage(&msg);
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
