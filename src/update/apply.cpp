@@ -4,7 +4,6 @@
 
 #include "update/entry_check.h"
 #include "update/file_set.h"
-#include "update/journal_file.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/product_close.h"

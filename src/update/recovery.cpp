@@ -2,7 +2,6 @@
 
 #include "update/apply.h"
 #include "update/journal.h"
-#include "update/journal_file.h"
 #include "update/restore.h"
 #include "update/outcome.h"
 #include "update/platform.h"
