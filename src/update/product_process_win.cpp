@@ -1,12 +1,16 @@
-// The running product seen from Win32: found by its executable through a Toolhelp snapshot,
-// ended by id, asked to quit through its main window.
+// The product seen from Win32: found by its executable through a Toolhelp snapshot, ended by
+// id, asked to quit through its main window, started by CreateProcessW.
 
 #include "update/product_process_win.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <vector>
+
+#include "strings/texts.h"
 #include "update/file_system_win.h"
+#include "update/progress.h"
 #include "util/files.h"
 #include "util/handle_win.h"
 #include "util/paths.h"
@@ -122,6 +126,23 @@ bool PostQuitToProductWindow() {
   HWND window = FindWindowW(kProductWindowClass, kProductWindowTitle);
   if (window == nullptr) return false;
   PostMessageW(window, WM_QUIT, 0, 0);
+  return true;
+}
+
+bool LaunchProduct(const std::wstring& path, IUpdateEvents& window, const ITexts& texts) {
+  const std::wstring quoted = L"\"" + path + L"\"";
+  std::vector<wchar_t> commandLine(quoted.begin(), quoted.end());  // CreateProcessW may write to it
+  commandLine.push_back(L'\0');
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    PostStatus(window, texts, kLaunchFailedText, static_cast<int32_t>(GetLastError()));
+    return false;
+  }
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
   return true;
 }
 
