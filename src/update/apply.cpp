@@ -6,7 +6,6 @@
 #include "update/file_set.h"
 #include "update/outcome.h"
 #include "update/platform.h"
-#include "update/product_close.h"
 #include "update/progress.h"
 #include "update/restore.h"
 #include "update/update_context.h"

@@ -5,7 +5,6 @@
 #include "update/restore.h"
 #include "update/outcome.h"
 #include "update/platform.h"
-#include "update/product_close.h"
 #include "update/progress.h"
 #include "update/update_context.h"
 #include "util/paths.h"
