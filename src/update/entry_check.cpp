@@ -189,8 +189,7 @@ constexpr uint64_t kHashOnAThreadBytes = 4 << 20;
 // At most this many entries whose md5 is not checked are named in the record, one line each.
 constexpr size_t kMostUncheckedLines = 10;
 
-// The staged file of every entry with an md5 value is read through and its MD5 compared, the
-// bar following the bytes read; the first that differs, or cannot be read, refuses the run.
+// The md5 half of CheckFileEntries (entry_check.h).
 UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
   const size_t count = context.files.size();
