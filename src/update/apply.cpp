@@ -1,7 +1,5 @@
 #include "update/apply.h"
 
-#include <algorithm>
-
 #include "update/entry_check.h"
 #include "update/file_set.h"
 #include "update/outcome.h"
@@ -10,7 +8,6 @@
 #include "update/restore.h"
 #include "update/update_context.h"
 #include "util/paths.h"
-#include "util/text.h"
 
 namespace zr {
 namespace {

@@ -8,7 +8,6 @@
 // ".tmp" file that was there before is left exactly as it is.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
