@@ -1,18 +1,13 @@
 #include "update/apply.h"
 
-#include <algorithm>
-
 #include "update/entry_check.h"
 #include "update/file_set.h"
-#include "update/journal_file.h"
 #include "update/outcome.h"
 #include "update/platform.h"
-#include "update/product_close.h"
 #include "update/progress.h"
 #include "update/restore.h"
 #include "update/update_context.h"
 #include "util/paths.h"
-#include "util/text.h"
 
 namespace zr {
 namespace {

@@ -1,4 +1,4 @@
-// Applying the staged files and undoing a failed attempt. Runs on the worker thread.
+// Closing the product, applying the staged files and undoing a failed attempt. The worker thread.
 //
 // Whatever happens, the installation ends with every product file either old or new: the
 // moves run inside the platform's moving section (the process does not end half-way; once asked
@@ -8,7 +8,6 @@
 // ".tmp" file that was there before is left exactly as it is.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +36,13 @@ class CMovingSection {
   IUpdatePlatform& m_platform;
   bool m_entered = false;
 };
+
+// Finds "zrCastrix.exe" in the updater's directory among the running processes, gives it five
+// seconds to end by itself, asks the user once, asks the product window to quit, then
+// terminates it. kOk once it is gone (or was never running), kUserCancelled when the user
+// keeps it (the updater's window is told to quit), kCloseFailed when it survives every attempt
+// (the fatal "box_exit_reboot" text has been reported).
+UpdateOutcome CloseRunningProduct(IUpdatePlatform& platform);
 
 // Checks the entries (entry_check.h), closes the running product, enters the moving section and
 // replaces the files. kOk; the check's kCheckRefused; the closing stage's kUserCancelled /

@@ -5,13 +5,11 @@
 
 #include "update/file_set.h"
 #include "update/md5.h"
-#include "update/md5_hasher.h"
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
 #include "update/update_context.h"
 #include "util/paths.h"
-#include "util/text.h"
 
 namespace zr {
 namespace {
@@ -166,32 +164,13 @@ UpdateOutcome Refuse(const CUpdateContext& context, IUpdatePlatform& platform, s
   return UpdateOutcome::kCheckRefused;
 }
 
-// Reports the bar's position for the bytes read so far, when it moves.
-class CByteProgress {
- public:
-  CByteProgress(IUpdateEvents& events, uint64_t total) : m_events(events), m_total(total) {}
-  void Add(size_t bytes) {
-    m_done += bytes;
-    const int64_t position =
-        m_total == 0 ? 100 : static_cast<int64_t>(std::min<uint64_t>(m_done, m_total) * 100 / m_total);
-    if (position != m_position) ReportProgress(m_events, m_position = position);
-  }
-
- private:
-  IUpdateEvents& m_events;
-  uint64_t m_total;
-  uint64_t m_done = 0;
-  int64_t m_position = 0;
-};
-
 // Staged files of this many bytes in all are hashed on a thread of their own while they are read.
 constexpr uint64_t kHashOnAThreadBytes = 4 << 20;
 
 // At most this many entries whose md5 is not checked are named in the record, one line each.
 constexpr size_t kMostUncheckedLines = 10;
 
-// The staged file of every entry with an md5 value is read through and its MD5 compared, the
-// bar following the bytes read; the first that differs, or cannot be read, refuses the run.
+// The md5 half of CheckFileEntries (entry_check.h).
 UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
   const size_t count = context.files.size();
@@ -215,7 +194,8 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
   if (checked.empty()) return UpdateOutcome::kOk;
 
   platform.Record("checking md5: staged files " + std::to_string(checked.size()) + ", bytes " + std::to_string(total));
-  CByteProgress progress(platform, total);
+  uint64_t done = 0;  // the bar follows the bytes read
+  int64_t position = 0;
   ReportProgress(platform, 0);
   // The files are read here and hashed on the hasher's thread meanwhile; their digests are
   // compared in order as they come, so the first file that differs is the one refused.
@@ -243,7 +223,9 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
     PostStatus(platform, platform.Texts(), kVerifyingFileText, i, count, FileNameOfPath(entry.path));
     const bool read = files.ReadHeld(*context.heldStaged[i], [&](const char* data, size_t size) {
       hasher.Add(data, size);
-      progress.Add(size);
+      done += size;
+      const int64_t now = total == 0 ? 100 : static_cast<int64_t>(std::min<uint64_t>(done, total) * 100 / total);
+      if (now != position) ReportProgress(platform, position = now);
     });
     if (!read) {
       const uint32_t error = files.LastError();

@@ -19,10 +19,8 @@ bool CInstallationPaths::IsOwnFile(const std::wstring& full) const {
 
 PathKind CInstallationPaths::DirectoryKind(const std::wstring& full) {
   auto known = m_kinds.find(full);
-  if (known != m_kinds.end()) return known->second;
-  const PathKind kind = m_files.Inspect(full);
-  m_kinds.emplace(full, kind);
-  return kind;
+  if (known == m_kinds.end()) known = m_kinds.emplace(full, m_files.Inspect(full)).first;
+  return known->second;
 }
 
 bool CInstallationPaths::IsBelow(const std::wstring& full, const std::wstring& directory) const {

@@ -25,18 +25,15 @@ class CWin32FileSystem : public IFileSystem {
   static constexpr uint32_t kReadPieceBytes = 1 << 20;
 
   PathKind Inspect(const std::wstring& path) override;
-  // GetFileAttributesExW: the size and the last write time.
   bool Identify(const std::wstring& path, FileIdentity& identity) override;
-  // MoveFileExW with flags 11 (replace, copy across volumes, write through). A read-only
-  // destination, which Windows refuses to replace, loses that attribute first.
+  // A read-only destination, which Windows refuses to replace, loses that attribute first.
   bool MoveReplace(const std::wstring& from, const std::wstring& to) override;
   bool RemoveFile(const std::wstring& path) override;
   bool CreateDirectoryChain(const std::wstring& path) override;
   bool RemoveEmptyDirectory(const std::wstring& path) override;
   bool ReadExistingFile(const std::wstring& path, std::string& bytes) override;
-  // Open for reading, deleting, and setting owner and permissions, sharing reading only (others
-  // may read; no other program may write, rename or delete it). A file the updater may read but
-  // not rename or re-permission is held for reading alone, and copied into place.
+  // A file the updater may read but not rename or re-permission is held for reading alone, and
+  // copied into place.
   std::unique_ptr<IHeldFile> Hold(const std::wstring& path) override;
   bool ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) override;
   // The volumes are told apart by their names (GetVolumeNameForVolumeMountPointW), or, where a
@@ -50,11 +47,8 @@ class CWin32FileSystem : public IFileSystem {
   bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) override;
   bool DeleteDirectoryTree(const std::wstring& directory) override;
   std::wstring ModuleDirectory() override;
-  // GetFullPathNameW, then GetLongPathNameW for names that may be short ones (they hold "~").
   std::wstring FullPath(const std::wstring& path) override;
-  // CompareStringOrdinal, ignoring case.
   int ComparePaths(const std::wstring& a, const std::wstring& b) override;
-  // GetLastError of the call that failed, kept since (the worker thread's calls).
   uint32_t LastError() override { return m_lastError; }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "update/own_files.h"
 #include "util/escape.h"
 #include "util/text.h"
 
@@ -152,15 +153,16 @@ bool ParsePlanLine(const std::string& line, bool withCopies, Journal& journal) {
   return true;
 }
 
-Journal Damaged() {
+// A journal of that state with nothing in it.
+Journal Empty(Journal::State state) {
   Journal journal;
-  journal.state = Journal::State::kDamaged;
+  journal.state = state;
   return journal;
 }
 
-}  // namespace
+std::wstring JournalPath(IFileSystem& files) { return files.ModuleDirectory() + L"\\" + kJournalFileName; }
 
-std::string FormatJournalMark(JournalMark mark) { return std::string(MarkWord(mark)) + kLineEnd; }
+}  // namespace
 
 std::string FormatJournal(const Journal& journal) {
   std::string text = std::string(kHeader) + kLineEnd;
@@ -188,25 +190,19 @@ Journal ParseJournal(const std::string& bytes) {
     lines.push_back(std::move(line));
     start = end + 1;
   }
-  Journal journal;
-  if (lines.empty()) {
-    journal.state = Journal::State::kCutOff;
-    return journal;
-  }
-  if (lines[0] != kHeader && lines[0] != kHeaderWithoutCopies) return Damaged();
+  if (lines.empty()) return Empty(Journal::State::kCutOff);
+  if (lines[0] != kHeader && lines[0] != kHeaderWithoutCopies) return Empty(Journal::State::kDamaged);
   const bool withCopies = lines[0] == kHeader;
+  Journal journal;
   size_t i = 1;
   for (; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (line.compare(0, sizeof kEnd, std::string(kEnd) + kSeparator) == 0) break;
-    if (!ParsePlanLine(line, withCopies, journal)) return Damaged();
+    if (!ParsePlanLine(line, withCopies, journal)) return Empty(Journal::State::kDamaged);
   }
-  if (i == lines.size()) {
-    Journal cutOff;  // nothing moved before the plan was complete
-    cutOff.state = Journal::State::kCutOff;
-    return cutOff;
-  }
-  if (lines[i].substr(sizeof kEnd) != JournalChecksum(bytes.substr(0, starts[i]))) return Damaged();
+  if (i == lines.size()) return Empty(Journal::State::kCutOff);  // nothing moved before the plan was complete
+  if (lines[i].substr(sizeof kEnd) != JournalChecksum(bytes.substr(0, starts[i])))
+    return Empty(Journal::State::kDamaged);
   journal.state = Journal::State::kPlanned;
   for (++i; i < lines.size(); ++i) {
     if (lines[i] == MarkWord(JournalMark::kCommit) || lines[i] == MarkWord(JournalMark::kDone)) {
@@ -214,10 +210,27 @@ Journal ParseJournal(const std::string& bytes) {
     } else if (lines[i] == MarkWord(JournalMark::kRollback)) {
       journal.state = Journal::State::kPlanned;
     } else {
-      return Damaged();
+      return Empty(Journal::State::kDamaged);
     }
   }
   return journal;
 }
+
+bool WriteJournal(IFileSystem& files, const Journal& journal) {
+  return files.WriteDurably(JournalPath(files), FormatJournal(journal), false);
+}
+
+bool MarkJournal(IFileSystem& files, JournalMark mark) {
+  return files.WriteDurably(JournalPath(files), std::string(MarkWord(mark)) + kLineEnd, true);
+}
+
+Journal ReadJournal(IFileSystem& files) {
+  const std::wstring path = JournalPath(files);
+  if (!files.Exists(path)) return Journal();
+  std::string bytes;
+  return files.ReadExistingFile(path, bytes) ? ParseJournal(bytes) : Empty(Journal::State::kDamaged);
+}
+
+bool RemoveJournal(IFileSystem& files) { return files.RemoveFile(JournalPath(files)); }
 
 }  // namespace zr

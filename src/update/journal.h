@@ -32,8 +32,8 @@
 // product's file, and the next start deletes it. A journal of version 2, written before copies
 // had a name of their own, is read as one whose files have none.
 //
-// This is the format alone: journal_file.h reads and writes it beside the updater, restore.h
-// brings a planned file back by it. Portable; the worker thread.
+// The journal lies beside the updater as "zrUpdater.journal"; restore.h brings a planned file
+// back by it. Portable; the worker thread.
 #pragma once
 
 #include <string>
@@ -82,7 +82,14 @@ Journal ParseJournal(const std::string& bytes);
 // What the "end" line carries of the bytes before it: their FNV-1a hash, 64 bits, in 16
 // lower-case hexadecimal digits, so that any damage to them shows.
 std::string JournalChecksum(const std::string& plan);
-// The line a mark appends to a written plan.
-std::string FormatJournalMark(JournalMark mark);
+
+// Writes the plan through to the disk; false when it cannot be written (then nothing may move).
+bool WriteJournal(IFileSystem& files, const Journal& journal);
+// Appends a mark to the plan on disk, through to the disk.
+bool MarkJournal(IFileSystem& files, JournalMark mark);
+// kNone when there is none; kDamaged when it is there but cannot be read.
+Journal ReadJournal(IFileSystem& files);
+// Removes the journal; true when none is left.
+bool RemoveJournal(IFileSystem& files);
 
 }  // namespace zr

@@ -5,6 +5,14 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/md5.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "util/detached_thread.h"
 #include "util/escape.h"
 
 namespace zr {
@@ -18,6 +26,16 @@ int HexDigit(char c) {
 }
 
 constexpr size_t kMd5Digits = 2 * MD5_DIGEST_LENGTH;
+
+constexpr size_t kBufferBytes = 1 << 20;
+constexpr size_t kBuffers = 4;
+
+// A buffer's bytes to hash, or (buffer kEndOfFile) the end of a file.
+constexpr size_t kEndOfFile = kBuffers;
+struct Item {
+  size_t buffer;
+  size_t size;
+};
 
 }  // namespace
 
@@ -43,18 +61,131 @@ std::string CMd5::Hex() {
 }
 
 bool IsMd5Value(const std::string& text) {
-  if (text.size() != kMd5Digits) return false;
-  for (const char c : text) {
-    if (HexDigit(c) < 0) return false;
-  }
-  return true;
+  return text.size() == kMd5Digits && std::all_of(text.begin(), text.end(), [](char c) { return HexDigit(c) >= 0; });
 }
 
 bool SameMd5(const std::string& a, const std::string& b) {
-  if (!IsMd5Value(a) || !IsMd5Value(b)) return false;
-  for (size_t i = 0; i < kMd5Digits; ++i) {
-    if (HexDigit(a[i]) != HexDigit(b[i])) return false;
+  return IsMd5Value(a) && IsMd5Value(b) &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return HexDigit(x) == HexDigit(y); });
+}
+
+// What the caller and the hasher's thread share; each holds a reference.
+struct CMd5Hasher::Shared {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::unique_ptr<char[]>> buffers;
+  std::vector<size_t> free;  // buffers the caller may fill
+  std::deque<Item> items;    // for the hasher, in order
+  std::deque<std::string> digests;
+  bool threaded = false;
+  bool closing = false;   // the caller gives nothing more
+  bool finished = false;  // the thread has ended
+  // The file being hashed: the thread's, or the caller's without a thread.
+  std::unique_ptr<CMd5> current = std::make_unique<CMd5>();
+
+  // Hashes a queued buffer (the buffers never change after they are made, so their bytes are
+  // read without the lock), or publishes the ended file's digest.
+  void Hash(const Item& item) {
+    if (item.buffer != kEndOfFile) {
+      current->Add(buffers[item.buffer].get(), item.size);
+      return;
+    }
+    std::string digest = current->Hex();
+    current = std::make_unique<CMd5>();
+    std::lock_guard<std::mutex> lock(mutex);
+    digests.push_back(std::move(digest));
+    changed.notify_all();
   }
+};
+
+void CMd5Hasher::Run(const std::shared_ptr<Shared>& shared) {
+  for (;;) {
+    Item item;
+    {
+      std::unique_lock<std::mutex> lock(shared->mutex);
+      shared->changed.wait(lock, [&] { return !shared->items.empty() || shared->closing; });
+      if (shared->items.empty()) break;
+      item = shared->items.front();
+      shared->items.pop_front();
+    }
+    shared->Hash(item);
+    if (item.buffer != kEndOfFile) {
+      std::lock_guard<std::mutex> lock(shared->mutex);
+      shared->free.push_back(item.buffer);
+      shared->changed.notify_all();
+    }
+  }
+  std::lock_guard<std::mutex> lock(shared->mutex);
+  shared->finished = true;
+  shared->changed.notify_all();
+}
+
+CMd5Hasher::CMd5Hasher(bool useThread) : m_shared(std::make_shared<Shared>()) {
+  if (!useThread) return;
+  try {
+    for (size_t i = 0; i < kBuffers; ++i) {
+      m_shared->buffers.emplace_back(new char[kBufferBytes]);
+      m_shared->free.push_back(i);
+    }
+    m_shared->threaded = StartDetachedThread(&CMd5Hasher::Run, m_shared);
+  } catch (const std::bad_alloc&) {
+    m_shared->threaded = false;  // hashed by the caller, straight from its own bytes
+  }
+}
+
+CMd5Hasher::~CMd5Hasher() {
+  if (!m_shared->threaded) return;
+  std::unique_lock<std::mutex> lock(m_shared->mutex);
+  m_shared->closing = true;
+  m_shared->changed.notify_all();
+  m_shared->changed.wait(lock, [&] { return m_shared->finished; });
+}
+
+void CMd5Hasher::Add(const char* data, size_t size) {
+  if (!m_shared->threaded) {
+    m_shared->current->Add(data, size);
+    return;
+  }
+  while (size > 0) {
+    size_t buffer;
+    {
+      std::unique_lock<std::mutex> lock(m_shared->mutex);
+      m_shared->changed.wait(lock, [&] { return !m_shared->free.empty(); });
+      buffer = m_shared->free.back();
+      m_shared->free.pop_back();
+    }
+    // The buffer is the caller's alone until it is queued.
+    const size_t piece = size < kBufferBytes ? size : kBufferBytes;
+    std::copy(data, data + piece, m_shared->buffers[buffer].get());
+    {
+      std::lock_guard<std::mutex> lock(m_shared->mutex);
+      m_shared->items.push_back({buffer, piece});
+      m_shared->changed.notify_all();
+    }
+    data += piece;
+    size -= piece;
+  }
+}
+
+void CMd5Hasher::EndFile() {
+  ++m_ended;
+  if (!m_shared->threaded) {
+    m_shared->Hash({kEndOfFile, 0});
+    return;
+  }
+  std::lock_guard<std::mutex> lock(m_shared->mutex);
+  m_shared->items.push_back({kEndOfFile, 0});
+  m_shared->changed.notify_all();
+}
+
+bool CMd5Hasher::TakeDigest(std::string& digest, bool wait) {
+  if (m_taken == m_ended) return false;
+  std::unique_lock<std::mutex> lock(m_shared->mutex);
+  if (wait) m_shared->changed.wait(lock, [&] { return !m_shared->digests.empty(); });
+  if (m_shared->digests.empty()) return false;
+  digest = std::move(m_shared->digests.front());
+  m_shared->digests.pop_front();
+  ++m_taken;
   return true;
 }
 

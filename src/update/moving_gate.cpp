@@ -36,10 +36,4 @@ bool CMovingGate::WaitIdle(uint32_t milliseconds) {
   return m_idle.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_inside == 0; });
 }
 
-void CMovingGate::CloseAndWait() {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  m_closed = true;
-  m_idle.wait(lock, [this] { return m_inside == 0; });
-}
-
 }  // namespace zr

@@ -27,8 +27,6 @@ class CMovingGate {
   bool IsRunning();  // a section runs
   // Waits up to `milliseconds` for no section to run; true when none runs.
   bool WaitIdle(uint32_t milliseconds);
-  // Close, then wait for a running section without limit.
-  void CloseAndWait();
 
  private:
   std::mutex m_mutex;

@@ -5,7 +5,6 @@
 #include "update/platform.h"
 #include "update/progress.h"
 #include "util/paths.h"
-#include "util/text.h"
 
 namespace zr {
 namespace {

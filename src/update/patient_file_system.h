@@ -51,9 +51,6 @@ class CPatientFileSystem : public IFileSystem {
   int ComparePaths(const std::wstring& a, const std::wstring& b) override { return m_files.ComparePaths(a, b); }
   uint32_t LastError() override { return m_lastError; }
 
-  // How long this run has waited so far.
-  uint32_t WaitedMs() const { return m_waitedMs; }
-
  private:
   // Runs `call` until it succeeds, fails for another reason, or the waiting is over; `path`
   // names the file waited for.

@@ -1,6 +1,6 @@
-#include "update/product_close.h"
+// Closing the running product before its files are replaced (CloseRunningProduct, apply.h).
+#include "update/apply.h"
 
-#include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
 #include "util/paths.h"

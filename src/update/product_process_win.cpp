@@ -1,12 +1,16 @@
-// The running product seen from Win32: found by its executable through a Toolhelp snapshot,
-// ended by id, asked to quit through its main window.
+// The product seen from Win32: found by its executable through a Toolhelp snapshot, ended by
+// id, asked to quit through its main window, started by CreateProcessW.
 
 #include "update/product_process_win.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <vector>
+
+#include "strings/texts.h"
 #include "update/file_system_win.h"
+#include "update/progress.h"
 #include "util/files.h"
 #include "util/handle_win.h"
 #include "util/paths.h"
@@ -14,12 +18,7 @@
 namespace zr {
 namespace {
 
-// Enough to read a process's image path: granted on 64-bit processes to a 32-bit caller and on
-// other users' processes, where reading the module list (0x410) is refused.
-constexpr DWORD kQueryPathAccess = PROCESS_QUERY_LIMITED_INFORMATION;  // 0x1000
-constexpr DWORD kTerminateAccess = PROCESS_TERMINATE;                  // 1
-// Room for the longest path Windows has; a buffer too small is grown up to it.
-constexpr DWORD kFirstPathBufferLength = MAX_PATH;
+// Room for the longest path Windows has: a buffer too small is grown up to it.
 constexpr DWORD kLongestPath = 32768;
 
 constexpr wchar_t kProductWindowClass[] = L"Qt5QWindowIcon";
@@ -27,7 +26,7 @@ constexpr wchar_t kProductWindowTitle[] = L"Zoria投屏助手";
 
 // The whole path of the process's executable, however long; empty when it cannot be read.
 std::wstring ImagePath(HANDLE process) {
-  std::wstring path(kFirstPathBufferLength, L'\0');
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     DWORD length = static_cast<DWORD>(path.size());
     if (QueryFullProcessImageNameW(process, 0, path.data(), &length)) {
@@ -64,10 +63,7 @@ bool IdentityOf(const std::wstring& path, FileIdentity& identity) {
   return true;
 }
 
-// Tells whether an executable path leads to the product's file. First as the file code tells
-// paths apart (full path, letters compared as the file system folds them); then, for a path
-// of the same file name, by the file itself, so that another drive letter for the directory
-// (a subst or mapped drive), a network path to it or a junction to it still finds it.
+// Tells whether an executable path leads to the product's file, as FindProcessByPath says.
 class CProductFile {
  public:
   explicit CProductFile(const std::wstring& exePath)
@@ -93,9 +89,10 @@ class CProductFile {
 };
 
 // Processes we may not open even to read their path (system processes, a higher integrity
-// level) are not the product as far as we can tell.
+// level) are not the product as far as we can tell. The limited right (0x1000) is granted on
+// 64-bit processes to a 32-bit caller and on other users' processes, where 0x410 is refused.
 bool ProcessRunsFrom(DWORD processId, CProductFile& product) {
-  CKernelHandle process(OpenProcess(kQueryPathAccess, FALSE, processId));
+  CKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
   return process && product.IsReachedBy(ImagePath(process.get()));
 }
 
@@ -114,7 +111,7 @@ uint32_t FindProcessByPath(const std::wstring& exePath) {
 }
 
 void TerminateProcessById(uint32_t processId, uint32_t exitCode) {
-  CKernelHandle process(OpenProcess(kTerminateAccess, FALSE, processId));
+  CKernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, processId));
   if (process) TerminateProcess(process.get(), exitCode);
 }
 
@@ -122,6 +119,23 @@ bool PostQuitToProductWindow() {
   HWND window = FindWindowW(kProductWindowClass, kProductWindowTitle);
   if (window == nullptr) return false;
   PostMessageW(window, WM_QUIT, 0, 0);
+  return true;
+}
+
+bool LaunchProduct(const std::wstring& path, IUpdateEvents& window, const ITexts& texts) {
+  const std::wstring quoted = L"\"" + path + L"\"";
+  std::vector<wchar_t> commandLine(quoted.begin(), quoted.end());  // CreateProcessW may write to it
+  commandLine.push_back(L'\0');
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    PostStatus(window, texts, kLaunchFailedText, static_cast<int32_t>(GetLastError()));
+    return false;
+  }
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
   return true;
 }
 

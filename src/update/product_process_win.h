@@ -1,10 +1,14 @@
-// The Win32 operations the closing stage needs, used by the Win32 platform.
+// The product's process seen from Win32: what the closing stage needs (used by the Win32
+// platform, on the worker thread), and starting it after a successful update (the UI thread).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace zr {
+
+class ITexts;
+class IUpdateEvents;
 
 // Id of the first process (snapshot order) whose executable is the file at exePath; 0 when none
 // or when the list cannot be read. Its path, read whole however long, counts when it names the
@@ -21,5 +25,11 @@ void TerminateProcessById(uint32_t processId, uint32_t exitCode);
 // Posts WM_QUIT to the product's main window (class "Qt5QWindowIcon", title "Zoria投屏助手");
 // false when no such window exists.
 bool PostQuitToProductWindow();
+
+// Starts the program at path with the command line "\"<path>\"", no inherited handles, the
+// updater's environment and current directory, and lets it go (both handles closed at once).
+// On failure reports the status line "cmd_open_failed_d" with the system error code and returns
+// false.
+bool LaunchProduct(const std::wstring& path, IUpdateEvents& window, const ITexts& texts);
 
 }  // namespace zr

@@ -4,7 +4,8 @@
 
 namespace zr {
 
-void CRecordedFileSystem::Failed(const char* what, const std::wstring& path, const std::wstring& other) {
+bool CRecordedFileSystem::Recorded(bool done, const char* what, const std::wstring& path, const std::wstring& other) {
+  if (done) return true;
   m_lastError = m_files.LastError();  // before anything else can ask the disk
   try {
     std::string line = std::string("failed: ") + what + " " + RecordPath(path);
@@ -13,72 +14,53 @@ void CRecordedFileSystem::Failed(const char* what, const std::wstring& path, con
   } catch (const std::exception&) {
     // Out of memory for the line: the record goes without it.
   }
+  return false;
 }
 
 bool CRecordedFileSystem::MoveReplace(const std::wstring& from, const std::wstring& to) {
-  if (m_files.MoveReplace(from, to)) return true;
-  Failed("move", from, to);
-  return false;
+  return Recorded(m_files.MoveReplace(from, to), "move", from, to);
 }
 
 bool CRecordedFileSystem::RemoveFile(const std::wstring& path) {
-  if (m_files.RemoveFile(path)) return true;
-  Failed("delete", path);
-  return false;
+  return Recorded(m_files.RemoveFile(path), "delete", path);
 }
 
 bool CRecordedFileSystem::CreateDirectoryChain(const std::wstring& path) {
-  if (m_files.CreateDirectoryChain(path)) return true;
-  Failed("create the folders of", path);
-  return false;
+  return Recorded(m_files.CreateDirectoryChain(path), "create the folders of", path);
 }
 
 bool CRecordedFileSystem::RemoveEmptyDirectory(const std::wstring& path) {
-  if (m_files.RemoveEmptyDirectory(path)) return true;
-  Failed("remove the folder", path);
-  return false;
+  return Recorded(m_files.RemoveEmptyDirectory(path), "remove the folder", path);
 }
 
 bool CRecordedFileSystem::ReadExistingFile(const std::wstring& path, std::string& bytes) {
-  if (m_files.ReadExistingFile(path, bytes)) return true;
-  Failed("read", path);
-  return false;
+  return Recorded(m_files.ReadExistingFile(path, bytes), "read", path);
 }
 
 std::unique_ptr<IHeldFile> CRecordedFileSystem::Hold(const std::wstring& path) {
   std::unique_ptr<IHeldFile> held = m_files.Hold(path);
-  if (!held) Failed("hold", path);
+  Recorded(held != nullptr, "hold", path);
   return held;
 }
 
 bool CRecordedFileSystem::ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) {
-  if (m_files.ReadHeld(file, piece)) return true;
-  Failed("read", file.Path());
-  return false;
+  return Recorded(m_files.ReadHeld(file, piece), "read", file.Path());
 }
 
 bool CRecordedFileSystem::CopyHeld(IHeldFile& file, const std::wstring& copy) {
-  if (m_files.CopyHeld(file, copy)) return true;
-  Failed("copy", file.Path(), copy);
-  return false;
+  return Recorded(m_files.CopyHeld(file, copy), "copy", file.Path(), copy);
 }
 
 bool CRecordedFileSystem::PlaceHeld(IHeldFile& file, const std::wstring& target) {
-  if (m_files.PlaceHeld(file, target)) return true;
-  Failed("move", file.Path(), target);
-  return false;
+  return Recorded(m_files.PlaceHeld(file, target), "move", file.Path(), target);
 }
 
 bool CRecordedFileSystem::WriteDurably(const std::wstring& path, const std::string& bytes, bool append) {
-  if (m_files.WriteDurably(path, bytes, append)) return true;
-  Failed(append ? "append to" : "write", path);
-  return false;
+  return Recorded(m_files.WriteDurably(path, bytes, append), append ? "append to" : "write", path);
 }
 
 bool CRecordedFileSystem::DeleteDirectoryTree(const std::wstring& directory) {
-  if (m_files.DeleteDirectoryTree(directory)) return true;
-  Failed("delete the folder tree", directory);
-  return false;
+  return Recorded(m_files.DeleteDirectoryTree(directory), "delete the folder tree", directory);
 }
 
 }  // namespace zr

@@ -36,8 +36,9 @@ class CRecordedFileSystem : public IFileSystem {
   uint32_t LastError() override { return m_lastError; }
 
  private:
-  // Records the failure just reported: "failed: <what> <path> [-> <other>]: error N".
-  void Failed(const char* what, const std::wstring& path, const std::wstring& other = {});
+  // `done`, and when it is false the failure just reported in the record: "failed: <what> <path>
+  // [-> <other>]: error N".
+  bool Recorded(bool done, const char* what, const std::wstring& path, const std::wstring& other = {});
 
   IFileSystem& m_files;
   IRunRecord& m_record;

@@ -2,15 +2,12 @@
 
 #include "update/apply.h"
 #include "update/journal.h"
-#include "update/journal_file.h"
 #include "update/restore.h"
 #include "update/outcome.h"
 #include "update/platform.h"
-#include "update/product_close.h"
 #include "update/progress.h"
 #include "update/update_context.h"
 #include "util/paths.h"
-#include "util/text.h"
 
 namespace zr {
 
@@ -58,15 +55,13 @@ UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& pl
         return UpdateOutcome::kRecoveryFailed;
     }
   }
+  std::vector<std::wstring> lineNames;
   if (touched) {
     platform.Record("recovery: rolling back the run cut short");
     // The product may have been started from the half-updated installation.
     const UpdateOutcome closed = CloseRunningProduct(platform);
     if (closed != UpdateOutcome::kOk) return closed;
     if (!section.Enter()) return UpdateOutcome::kProcessEnding;
-  }
-  std::vector<std::wstring> lineNames;
-  if (touched) {
     for (const PlannedFile& file : journal.files) lineNames.push_back(file.target);
   }
   if (!RestorePlan(platform, journal, lineNames)) return UpdateOutcome::kRecoveryFailed;

@@ -23,20 +23,16 @@ BoxAnswer ShowFailureBox(IUpdatePlatform& platform, const wchar_t* firstButton, 
                               secondButton ? &second : nullptr);
 }
 
-// An exception that ended a step, in the record (as far as memory allows).
-void RecordThrown(IUpdatePlatform& platform, const char* step, const std::exception& thrown) {
-  try {
-    platform.Record(std::string(step) + " ended by an exception: " + thrown.what());
-  } catch (const std::exception&) {}
-}
-
-// Runs a step of the run; an exception from it (memory exhausted, say) counts as `onThrow`.
+// Runs a step of the run; an exception from it (memory exhausted, say) counts as `onThrow`, and
+// goes to the record as far as memory allows.
 template <typename Step>
 UpdateOutcome Guarded(IUpdatePlatform& platform, const char* name, Step step, UpdateOutcome onThrow) {
   try {
     return step();
   } catch (const std::exception& thrown) {
-    RecordThrown(platform, name, thrown);
+    try {
+      platform.Record(std::string(name) + " ended by an exception: " + thrown.what());
+    } catch (const std::exception&) {}
     return onThrow;
   }
 }
@@ -44,11 +40,11 @@ UpdateOutcome Guarded(IUpdatePlatform& platform, const char* name, Step step, Up
 // Runs a step whose failure changes nothing that follows (a box, the report, the cache).
 template <typename Step>
 void Attempt(IUpdatePlatform& platform, const char* name, Step step) {
-  try {
+  const auto run = [&] {
     step();
-  } catch (const std::exception& thrown) {
-    RecordThrown(platform, name, thrown);
-  }
+    return UpdateOutcome::kOk;
+  };
+  Guarded(platform, name, run, UpdateOutcome::kOk);
 }
 
 const char* OutcomeText(UpdateOutcome outcome) {

@@ -24,7 +24,8 @@ TEST(MovingGate, ClosingWaitsForTheRunningStageAndRefusesNewOnes) {
   std::atomic<bool> closed{false};
   std::atomic<bool> leftBeforeClosed{false};
   std::thread closer([&] {
-    gate.CloseAndWait();
+    gate.Close();
+    EXPECT_TRUE(gate.WaitIdle(10000));
     leftBeforeClosed = left.load();
     closed = true;
   });
@@ -43,7 +44,8 @@ TEST(MovingGate, ClosingAnIdleGateReturnsAtOnce) {
   CMovingGate gate;
   ASSERT_TRUE(gate.Enter());
   gate.Leave();
-  gate.CloseAndWait();
+  gate.Close();
+  EXPECT_TRUE(gate.WaitIdle(0));
   EXPECT_FALSE(gate.Enter());
 }
 

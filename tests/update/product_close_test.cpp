@@ -1,7 +1,7 @@
 // The closing stage against the fake: the exact sequence of process checks, sleeps, the one
 // question, quit requests and terminations for each way the product can behave.
 
-#include "update/product_close.h"
+#include "update/apply.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,12 @@
 // Files hashed one after another, with and without the hasher's thread: each digest is the
 // file's own, in order, whatever the sizes of the pieces and of the files against the hasher's
 // buffers (1 MiB each, four of them); a digest is taken only once its file has ended.
-#include "update/md5_hasher.h"
+#include "update/md5.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "update/md5.h"
 
 namespace zr {
 namespace {
