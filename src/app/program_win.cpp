@@ -10,7 +10,6 @@
 #include "app/window_rect.h"
 #include "skin/skin_window_win.h"
 #include "ui/message_box_win.h"
-#include "ui/skin_package_win.h"
 #include "update/launch.h"
 #include "update/outcome.h"
 #include "update/update_worker.h"
@@ -40,7 +39,9 @@ bool AskEarlierInstanceToQuit(const std::wstring& title) {
 CProgram::CProgram(const std::vector<std::wstring>& arguments)
     : m_directory(GetModuleDirectory()), m_texts(StringTable::ProgramDocument()) {
   ParseCommandLine(arguments, m_options);
-  OpenSkinPackage(m_skin);  // without it the window's skin fails to build, fatally
+  // The skin package: resource "ZIPRES" 108. Without it the window's skin fails to build, fatally.
+  const std::string_view package = ProgramResource(108, L"ZIPRES");
+  if (!package.empty()) m_skin.OpenPackage(package.data(), package.size());
 }
 
 bool CProgram::Run() {
