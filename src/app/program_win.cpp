@@ -7,7 +7,6 @@
 #include "app/com_apartment_win.h"
 #include "app/instance_lock_win.h"
 #include "app/update_platform_win.h"
-#include "app/window_rect.h"
 #include "skin/skin_window_win.h"
 #include "ui/message_box_win.h"
 #include "update/launch.h"
@@ -95,10 +94,10 @@ void CProgram::TellInstallationBusy() {
 CWnd_Main* CProgram::CreateMainWindow(const std::wstring& title) {
   auto* window = new (std::nothrow) CWnd_Main(m_skin, *this, m_texts);
   if (window == nullptr) return nullptr;
-  const WindowRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  const Skin::SkinRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   // A window whose creation fails has deleted its object on the way out.
-  return window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top,
-                        rect.right - rect.left, rect.bottom - rect.top) != nullptr
+  return window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top, rect.Width(),
+                        rect.Height()) != nullptr
              ? window
              : nullptr;
 }

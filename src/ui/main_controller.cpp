@@ -38,6 +38,16 @@ bool IsPressable(const Skin::CControlUI& control) {
 
 }  // namespace
 
+Skin::SkinRect ComputeInitialWindowRect(int screenWidth, int screenHeight) {
+  constexpr int kWidth = 600;
+  constexpr int kHeight = 400;
+  // Centred, the rectangle can only stick out on the top-left side (on a screen smaller than
+  // it): it is then pinned to the corner.
+  const int left = std::max(0, screenWidth / 2 - kWidth / 2);
+  const int top = std::max(0, screenHeight / 2 - kHeight / 2);
+  return {left, top, left + kWidth, top + kHeight};
+}
+
 std::wstring FormatTransferSpeed(int32_t bytesPerSecond) {
   constexpr int32_t kKilo = 1024;
   constexpr int32_t kMega = 1048576;

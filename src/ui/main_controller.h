@@ -25,6 +25,11 @@ class CTextUI;
 
 namespace zr {
 
+// The window's first rectangle, before its skin gives it its real size: 600 x 400, centred on
+// a screen of the given size, kept on screen where it fits and pinned to the top-left corner
+// where it does not.
+Skin::SkinRect ComputeInitialWindowRect(int screenWidth, int screenHeight);
+
 // The speed line's text for a transfer rate in bytes per second (0 or more): 1024-based units,
 // two decimals above 1024 B/s ("1.50 KB/s"), whole bytes at or below ("1024 B/s").
 std::wstring FormatTransferSpeed(int32_t bytesPerSecond);

@@ -281,6 +281,30 @@ TEST_F(MainHitTestRule, CompletionPageButtonDoesNotDrag) {
 namespace zr {
 namespace {
 
+struct RectCase {
+  int width, height;
+  Skin::SkinRect expected;
+};
+
+TEST(InitialWindowRect, CentresAndKeepsOnScreen) {
+  const RectCase cases[] = {
+      {1024, 768, {212, 184, 812, 584}},
+      {500, 300, {0, 0, 600, 400}},  // too small: pinned to the corner
+      {1920, 1080, {660, 340, 1260, 740}},
+      {601, 401, {0, 0, 600, 400}},   // 300 - 300 = 0, fits exactly
+      {599, 399, {0, 0, 600, 400}},   // odd sizes truncate towards zero, then pin
+      {600, 400, {0, 0, 600, 400}},
+      {0, 0, {0, 0, 600, 400}},
+  };
+  for (const RectCase& c : cases) {
+    Skin::SkinRect r = ComputeInitialWindowRect(c.width, c.height);
+    EXPECT_EQ(r.left, c.expected.left) << c.width << "x" << c.height;
+    EXPECT_EQ(r.top, c.expected.top) << c.width << "x" << c.height;
+    EXPECT_EQ(r.right, c.expected.right) << c.width << "x" << c.height;
+    EXPECT_EQ(r.bottom, c.expected.bottom) << c.width << "x" << c.height;
+  }
+}
+
 TEST(FormatTransferSpeed, EveryBoundary) {
   const struct {
     int32_t input;
