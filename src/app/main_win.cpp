@@ -1,13 +1,13 @@
 // Process entry: prepares COM, then runs the program (program_win.h) with the command line.
 // Exit code 0 on every path but one: 1 when the window's skin cannot be built.
 #include <windows.h>
-#include <objbase.h>
 #include <shellapi.h>
 
 #include <new>
 #include <string>
 #include <vector>
 
+#include "app/com_apartment_win.h"
 #include "app/program_win.h"
 
 namespace {
@@ -25,7 +25,8 @@ std::vector<std::wstring> CommandLineArguments() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  if (FAILED(CoInitialize(nullptr))) return 0;
+  const zr::CComApartment com;
+  if (!com.entered()) return 0;
 
   auto* program = new (std::nothrow) zr::CProgram(CommandLineArguments());
   // A worker that would not stop, or a window a WM_QUIT left, still refers to the program: it
@@ -36,6 +37,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     exitCode = program->ExitCode();
     if (ended) delete program;
   }
-  CoUninitialize();
   return exitCode;
 }

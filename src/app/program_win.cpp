@@ -7,10 +7,8 @@
 #include "app/com_apartment_win.h"
 #include "app/instance_lock_win.h"
 #include "app/update_platform_win.h"
-#include "app/window_rect.h"
 #include "skin/skin_window_win.h"
 #include "ui/message_box_win.h"
-#include "ui/skin_package_win.h"
 #include "update/outcome.h"
 #include "update/product_process_win.h"
 #include "update/update_worker.h"
@@ -40,7 +38,9 @@ bool AskEarlierInstanceToQuit(const std::wstring& title) {
 CProgram::CProgram(const std::vector<std::wstring>& arguments)
     : m_directory(GetModuleDirectory()), m_texts(StringTable::ProgramDocument()) {
   ParseCommandLine(arguments, m_options);
-  OpenSkinPackage(m_skin);  // without it the window's skin fails to build, fatally
+  // The skin package: resource "ZIPRES" 108. Without it the window's skin fails to build, fatally.
+  const std::string_view package = ProgramResource(108, L"ZIPRES");
+  if (!package.empty()) m_skin.OpenPackage(package.data(), package.size());
 }
 
 bool CProgram::Run() {
@@ -94,10 +94,10 @@ void CProgram::TellInstallationBusy() {
 CWnd_Main* CProgram::CreateMainWindow(const std::wstring& title) {
   auto* window = new (std::nothrow) CWnd_Main(m_skin, *this, m_texts);
   if (window == nullptr) return nullptr;
-  const WindowRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  const Skin::SkinRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   // A window whose creation fails has deleted its object on the way out.
-  return window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top,
-                        rect.right - rect.left, rect.bottom - rect.top) != nullptr
+  return window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top, rect.Width(),
+                        rect.Height()) != nullptr
              ? window
              : nullptr;
 }

@@ -11,10 +11,14 @@
 #include "update/file_system_win.h"
 #include "update/patient_file_system.h"
 #include "update/platform.h"
+#include "update/product_process_win.h"
 #include "update/recorded_file_system.h"
 #include "update/run_record_win.h"
 
 namespace zr {
+
+enum class BoxKind;
+struct BoxTexts;
 
 // What the program hands the platform; each lives as long as the program.
 struct Win32PlatformParts {
@@ -34,20 +38,26 @@ class CWin32Platform : public IUpdatePlatform {
   void Report(UpdateEvent event) override { m_parts.events.Report(std::move(event)); }
   void Record(const std::string& line) override { m_parts.record.Append(line); }
   const ITexts& Texts() override { return m_parts.texts; }
-  uint32_t FindProcessByPath(const std::wstring& exePath) override;
-  void TerminateProcessById(uint32_t processId, uint32_t exitCode) override;
-  bool PostQuitToProductWindow() override;
+  uint32_t FindProcessByPath(const std::wstring& exePath) override { return zr::FindProcessByPath(exePath); }
+  void TerminateProcessById(uint32_t processId, uint32_t exitCode) override {
+    zr::TerminateProcessById(processId, exitCode);
+  }
+  bool PostQuitToProductWindow() override { return zr::PostQuitToProductWindow(); }
   BoxAnswer ShowLinkBox(const std::wstring& title, const std::wstring& linkText, const std::wstring& message,
                         const std::wstring& firstButton, const std::wstring* secondButton) override;
   BoxAnswer ShowQuestionBox(const std::wstring& caption, const std::wstring& message, const std::wstring& confirmButton,
                             const std::wstring& cancelButton) override;
-  void Sleep(uint32_t milliseconds) override;
+  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
   bool EnterMovingSection() override { return m_parts.gate.EnterOnThisThread(); }
   void LeaveMovingSection() override { m_parts.gate.Leave(); }
   bool ProcessEnding() override { return m_parts.gate.Closed(); }
   ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) override;
 
  private:
+  // The box, modal over the main window while it exists; an ending process asks nobody: its
+  // window is gone or going.
+  BoxAnswer Ask(BoxKind kind, const BoxTexts& texts);
+
   const Win32PlatformParts m_parts;
   CWin32FileSystem m_disk;
   CPatientFileSystem m_patient{m_disk, *this};  // a moment's lock outlasted

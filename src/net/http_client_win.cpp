@@ -1,7 +1,7 @@
-// The report POST over WinINet, carried out on a thread of its own under a deadline.
 #include <windows.h>
 #include <wininet.h>
 
+#include <array>
 #include <chrono>
 #include <exception>
 #include <memory>
@@ -46,40 +46,12 @@ class CReportPost : public IBoundedJob {
 
   void Run() override {
     const bool sent = Send();
-    // On success the session goes first, then connection and request; closing a parent
-    // handle has already invalidated its children, which is harmless. On failure the reverse
-    // of their opening.
-    Handles handles = TakeHandles();
-    if (sent) {
-      Close(handles.session);
-      Close(handles.connection);
-      Close(handles.request);
-    } else {
-      Close(handles.request);
-      Close(handles.connection);
-      Close(handles.session);
-    }
+    CloseAll(TakeHandles(false), sent);
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_result = sent ? 0 : -1;
     m_delivery = m_sending;
   }
 
-  void Cancel() override {
-    Handles handles;
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_cancelled = true;
-      std::swap(handles, m_open);
-    }
-    Close(handles.request);
-    Close(handles.connection);
-    Close(handles.session);
-  }
-
-  int32_t Result() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_result;
-  }
+  void Cancel() override { CloseAll(TakeHandles(true), false); }
 
   // What became of the POST, once Run() has returned.
   ReportDelivery Delivery() {
@@ -94,15 +66,23 @@ class CReportPost : public IBoundedJob {
     HINTERNET request = nullptr;
   };
 
-  static void Close(HINTERNET handle) {
-    if (handle != nullptr) InternetCloseHandle(handle);
+  // The reverse of their opening, or (after a POST that was sent) the session first, then
+  // connection and request: closing a parent handle has already invalidated its children,
+  // which is harmless.
+  static void CloseAll(const Handles& h, bool sessionFirst) {
+    const auto order =
+        sessionFirst ? std::array{h.session, h.connection, h.request} : std::array{h.request, h.connection, h.session};
+    for (HINTERNET handle : order) {
+      if (handle != nullptr) InternetCloseHandle(handle);
+    }
   }
 
-  Handles TakeHandles() {
+  // Takes the open handles out of their slots; a cancelling caller also keeps Publish from
+  // filling them again.
+  Handles TakeHandles(bool cancelling) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    Handles taken = m_open;
-    m_open = Handles();
-    return taken;
+    m_cancelled = m_cancelled || cancelling;
+    return std::exchange(m_open, Handles());
   }
 
   // Keeps a new handle where Cancel() finds it. False when there is none, or when the POST
@@ -180,7 +160,6 @@ class CReportPost : public IBoundedJob {
   std::mutex m_mutex;
   Handles m_open;
   bool m_cancelled = false;
-  int32_t m_result = -1;
   ReportDelivery m_sending;   // the run's own thread only, until Run() publishes it
   ReportDelivery m_delivery;  // under m_mutex
 };
@@ -196,23 +175,12 @@ int32_t Post(const std::wstring& url, const std::string& body, ReportDelivery& d
   auto post = std::make_shared<CReportPost>(std::move(target), AnsiToUtf8(body.c_str()));
   const BoundedRunResult run = RunWithDeadline(post, std::chrono::milliseconds(kReportDeadlineMs),
                                                std::chrono::milliseconds(kReportCancelGraceMs));
-  const int32_t result = run == BoundedRunResult::kAbandoned ? -1 : post->Result();
   delivery = post->Delivery();
-  if (run != BoundedRunResult::kFinished && result != 0) delivery = {ReportDelivery::Outcome::kTimedOut, 0, 0};
-  return result;
-}
-
-// Whatever the caller asked for, the delivery is filled somewhere.
-int32_t PostSafely(const std::wstring& url, const std::string& body, ReportDelivery* asked) {
-  ReportDelivery delivery;
-  int32_t result = -1;
-  try {
-    result = Post(url, body, delivery);
-  } catch (const std::exception&) {
-    delivery = {ReportDelivery::Outcome::kFailed, 0, ERROR_NOT_ENOUGH_MEMORY};
-  }
-  if (asked != nullptr) *asked = delivery;
-  return result;
+  // Only an answer that is not a redirection makes the report sent; one that came in the
+  // grace time still counts.
+  const bool sent = run != BoundedRunResult::kAbandoned && delivery.outcome == ReportDelivery::Outcome::kAnswered;
+  if (run != BoundedRunResult::kFinished && !sent) delivery = {ReportDelivery::Outcome::kTimedOut, 0, 0};
+  return sent ? 0 : -1;
 }
 
 }  // namespace
@@ -227,10 +195,8 @@ bool SplitReportUrl(const std::wstring& url, ReportTarget& parts) {
   cracked.lpszUrlPath = target;  // the query is not asked for separately, so it stays here
   cracked.dwUrlPathLength = kUrlPartUnits;
   if (!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &cracked)) return false;
-  if (cracked.nScheme != INTERNET_SCHEME_HTTP && cracked.nScheme != INTERNET_SCHEME_HTTPS) {
-    return false;
-  }
-  if (host[0] == L'\0') return false;
+  const bool web = cracked.nScheme == INTERNET_SCHEME_HTTP || cracked.nScheme == INTERNET_SCHEME_HTTPS;
+  if (!web || host[0] == L'\0') return false;
   parts.host = host;
   parts.port = cracked.nPort;  // the scheme's default when the URL names none
   parts.target = target;
@@ -240,13 +206,21 @@ bool SplitReportUrl(const std::wstring& url, ReportTarget& parts) {
 
 const wchar_t* ReportUrl() { return ZR_REPORT_URL; }
 
-// Only memory can run out in a post; the handles close on the way out and the caller sees -1.
 int32_t UploadReport(const std::string& body, ReportDelivery* delivery) {
-  return PostSafely(ReportUrl(), body, delivery);
+  return UploadReportTo(ReportUrl(), body, delivery);
 }
 
-int32_t UploadReportTo(const std::wstring& url, const std::string& body, ReportDelivery* delivery) {
-  return PostSafely(url, body, delivery);
+// Only memory can run out in a post; the handles close on the way out and the caller sees -1.
+int32_t UploadReportTo(const std::wstring& url, const std::string& body, ReportDelivery* asked) {
+  ReportDelivery delivery;
+  int32_t result = -1;
+  try {
+    result = Post(url, body, delivery);
+  } catch (const std::exception&) {
+    delivery = {ReportDelivery::Outcome::kFailed, 0, ERROR_NOT_ENOUGH_MEMORY};
+  }
+  if (asked != nullptr) *asked = delivery;
+  return result;
 }
 
 }  // namespace zr

@@ -1,7 +1,6 @@
 #include "net/identity.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace zr {
 
@@ -25,10 +24,8 @@ std::string FormatOsDescription(unsigned long major, unsigned long minor, bool s
 
 std::string SourceIdFromBytes(const char* data, std::size_t byteCount) {
   if (data == nullptr) return std::string();
-  const std::size_t limit = std::min(byteCount, kSourceIdMaxBytes);
-  const void* zero = std::memchr(data, 0, limit);
-  const std::size_t length = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - data) : limit;
-  return std::string(data, length);
+  const char* end = data + std::min(byteCount, kSourceIdMaxBytes);
+  return std::string(data, std::find(data, end, '\0'));
 }
 
 }  // namespace zr

@@ -1,5 +1,3 @@
-// The native build has no registry, no Windows version and no updater executable beside a
-// "source.dat": each reader gives the result of its failure rule.
 #include "net/identity.h"
 
 namespace zr {

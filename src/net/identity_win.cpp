@@ -1,5 +1,3 @@
-// The identity readers on Windows: registry (ADVAPI32), version and bitness (KERNEL32), and the
-// source file beside the executable.
 #include <windows.h>
 
 #include <string>
@@ -20,12 +18,9 @@ static_assert(sizeof(OSVERSIONINFOEXW) == 284, "the extended version record is 2
 }  // namespace
 
 std::string ReadMachineGuid() {
-  wchar_t keyPath[MAX_PATH] = {};
-  lstrcpynW(keyPath, kMachineGuidKeyPrefix, MAX_PATH);
-  lstrcatW(keyPath, kProductExeName);
-
+  const std::wstring keyPath = std::wstring(kMachineGuidKeyPrefix) + kProductExeName;
   CRegistryKey key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
     return kMachineGuidFallback;
   }
   unsigned char buffer[kMachineGuidBufferBytes] = {};

@@ -24,6 +24,15 @@ bool IsUnreserved(unsigned char c) {
          c == '_' || c == '~';
 }
 
+// The four characters of a group of 1 to 3 bytes, "=" in place of each missing byte's.
+void AppendBase64Group(std::string& out, const unsigned char* group, std::size_t count) {
+  const unsigned b1 = group[0], b2 = count > 1 ? group[1] : 0, b3 = count > 2 ? group[2] : 0;
+  out += kBase64Alphabet[b1 >> 2];
+  out += kBase64Alphabet[((b1 & 0x03) << 4) | (b2 >> 4)];
+  out += count > 1 ? kBase64Alphabet[((b2 & 0x0F) << 2) | (b3 >> 6)] : '=';
+  out += count > 2 ? kBase64Alphabet[b3 & 0x3F] : '=';
+}
+
 }  // namespace
 
 KeyBlock MakeKeyBlock(const std::string& keyString) {
@@ -44,25 +53,21 @@ std::optional<std::string> TripleDesEcbEncrypt(const std::string& data, const Ke
     return std::nullopt;
   }
 
-  DES_cblock k1, k2, k3;
-  std::memcpy(k1, key.data(), 8);
-  std::memcpy(k2, key.data() + 8, 8);
-  std::memcpy(k3, key.data() + 16, 8);
-  DES_key_schedule s1, s2, s3;
-  DES_set_key_unchecked(&k1, &s1);
-  DES_set_key_unchecked(&k2, &s2);
-  DES_set_key_unchecked(&k3, &s3);
+  DES_key_schedule schedules[3];
+  for (int i = 0; i < 3; ++i) {
+    DES_cblock part;
+    std::memcpy(part, key.data() + 8 * i, 8);
+    DES_set_key_unchecked(&part, &schedules[i]);
+  }
 
   // In place, block by block: ECB has no chaining, so each block depends on itself alone.
   for (std::size_t offset = 0; offset < buffer.size(); offset += 8) {
     auto* block = reinterpret_cast<DES_cblock*>(&buffer[offset]);
     DES_cblock out;
-    DES_ecb3_encrypt(block, &out, &s1, &s2, &s3, DES_ENCRYPT);
+    DES_ecb3_encrypt(block, &out, &schedules[0], &schedules[1], &schedules[2], DES_ENCRYPT);
     std::memcpy(block, out, 8);
   }
-  OPENSSL_cleanse(&s1, sizeof s1);
-  OPENSSL_cleanse(&s2, sizeof s2);
-  OPENSSL_cleanse(&s3, sizeof s3);
+  OPENSSL_cleanse(schedules, sizeof schedules);
   return buffer;
 }
 
@@ -75,31 +80,14 @@ std::string Base64EncodeWrapped(const std::string& bytes) {
 
   std::size_t lineCount = 0;
   for (std::size_t g = 0; g < groups; ++g) {
-    const unsigned char b1 = in[3 * g], b2 = in[3 * g + 1], b3 = in[3 * g + 2];
-    out += kBase64Alphabet[b1 >> 2];
-    out += kBase64Alphabet[((b1 & 0x03) << 4) | (b2 >> 4)];
-    out += kBase64Alphabet[((b2 & 0x0F) << 2) | (b3 >> 6)];
-    out += kBase64Alphabet[b3 & 0x3F];
+    AppendBase64Group(out, in + 3 * g, 3);
     lineCount += 4;
     if (lineCount == kBase64LineLength) {
       out += "\r\n";
       lineCount = 0;
     }
   }
-
-  const std::size_t left = size - groups * 3;
-  if (left == 1) {
-    const unsigned char b1 = in[size - 1];
-    out += kBase64Alphabet[b1 >> 2];
-    out += kBase64Alphabet[(b1 & 0x03) << 4];
-    out += "==";
-  } else if (left == 2) {
-    const unsigned char b1 = in[size - 2], b2 = in[size - 1];
-    out += kBase64Alphabet[b1 >> 2];
-    out += kBase64Alphabet[((b1 & 0x03) << 4) | (b2 >> 4)];
-    out += kBase64Alphabet[(b2 & 0x0F) << 2];
-    out += '=';
-  }
+  if (size > groups * 3) AppendBase64Group(out, in + groups * 3, size - groups * 3);
   return out;
 }
 

@@ -36,6 +36,13 @@ bool Shown(const Skin::CControlUI* control) {
   return true;
 }
 
+// The image description of an icon's row.
+std::wstring IconDescription(BoxIcon icon) {
+  const int top = static_cast<int>(icon) * kIconSize;
+  return L"file='messagebox_icon_22x22.png' source='0," + std::to_wstring(top) + L"," + std::to_wstring(kIconSize) +
+         L"," + std::to_wstring(top + kIconSize) + L"'";
+}
+
 }  // namespace
 
 BoxStyle StyleOf(BoxKind kind) {
@@ -50,12 +57,6 @@ BoxStyle StyleOf(BoxKind kind) {
 
 int LinkButtonWidth(int measuredWidth) {
   return measuredWidth <= kLinkWidthLimit ? measuredWidth : measuredWidth + kLinkWidthExtra;
-}
-
-std::wstring IconDescription(BoxIcon icon) {
-  const int top = static_cast<int>(icon) * kIconSize;
-  return L"file='messagebox_icon_22x22.png' source='0," + std::to_wstring(top) + L"," + std::to_wstring(kIconSize) +
-         L"," + std::to_wstring(top + kIconSize) + L"'";
 }
 
 void FillMessageBox(Skin::CPaintManager& manager, const BoxStyle& style, const BoxTexts& texts,

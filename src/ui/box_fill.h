@@ -56,9 +56,6 @@ using TextWidthMeasure = std::function<int(const std::wstring& text, int font, u
 // The link button's fixed width for a measured text width: w itself up to 60, else w + 20.
 int LinkButtonWidth(int measuredWidth);
 
-// The image description of an icon's row.
-std::wstring IconDescription(BoxIcon icon);
-
 // Fills the box built in `manager` ("txt_caption", "txt_icon", "txt_tips", "btn_ok",
 // "btn_no", "btn_close" and, in the link box, "btn_link"). A control missing from the
 // document is skipped.

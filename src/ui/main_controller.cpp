@@ -1,18 +1,21 @@
 #include "ui/main_controller.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "skin/button.h"
 #include "skin/label.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
+#include "skin/skin_string.h"
 #include "skin/tab_layout.h"
-#include "ui/transfer_speed.h"
 
 namespace zr {
 namespace {
 
 constexpr wchar_t kCompletionPicture[] = L"file = 'install_img_03@2x.png'";
+constexpr int kStripWidth = 30;
+constexpr int kStripHeight = 100;
 
 template <typename T>
 T* Find(Skin::CPaintManager& manager, const wchar_t* name) {
@@ -27,7 +30,52 @@ void SetVisible(Skin::CLabelUI* label, bool visible) {
   if (label) label->SetVisible(visible);
 }
 
+bool IsPressable(const Skin::CControlUI& control) {
+  const std::wstring kind = control.GetClass();
+  return Skin::EqualsNoCase(kind, L"ButtonUI") || Skin::EqualsNoCase(kind, L"TextUI");
+}
+
 }  // namespace
+
+Skin::SkinRect ComputeInitialWindowRect(int screenWidth, int screenHeight) {
+  constexpr int kWidth = 600;
+  constexpr int kHeight = 400;
+  // Centred, the rectangle can only stick out on the top-left side (on a screen smaller than
+  // it): it is then pinned to the corner.
+  const int left = std::max(0, screenWidth / 2 - kWidth / 2);
+  const int top = std::max(0, screenHeight / 2 - kHeight / 2);
+  return {left, top, left + kWidth, top + kHeight};
+}
+
+std::wstring FormatTransferSpeed(int32_t bytesPerSecond) {
+  constexpr int32_t kKilo = 1024;
+  constexpr int32_t kMega = 1048576;
+  constexpr int32_t kGiga = 1073741824;
+  wchar_t text[64] = {};
+  const double value = static_cast<double>(bytesPerSecond);
+  // The comparisons are strict: exactly 1024 B/s is still shown in bytes.
+  if (bytesPerSecond > kGiga) {
+    std::swprintf(text, 64, L"%.2f GB/s", value / kGiga);
+  } else if (bytesPerSecond > kMega) {
+    std::swprintf(text, 64, L"%.2f MB/s", value / kMega);
+  } else if (bytesPerSecond > kKilo) {
+    std::swprintf(text, 64, L"%.2f KB/s", value / kKilo);
+  } else {
+    std::swprintf(text, 64, L"%d B/s", static_cast<int>(bytesPerSecond));
+  }
+  return text;
+}
+
+MainHitTest DecideMainHitTest(const Skin::CPaintManager& manager, Skin::SkinPoint point, const Skin::SkinRect& client) {
+  if (point.x <= client.left + kStripWidth && point.y > client.bottom - kStripHeight) {
+    return MainHitTest::kClient;
+  }
+  if (client.Contains(point)) {
+    const Skin::CControlUI* control = manager.FindControl(point);
+    if (control != nullptr && !IsPressable(*control)) return MainHitTest::kCaption;
+  }
+  return MainHitTest::kUseDefault;
+}
 
 void CMainController::Init(Skin::CPaintManager& manager) {
   m_pages = Find<Skin::CTabLayoutUI>(manager, L"tab_update_view");

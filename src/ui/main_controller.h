@@ -1,6 +1,6 @@
-// What the updater's main window does, apart from Windows: the texts of its two pages, the
-// completion timer, the product started at most once, closing, and the fatal text's box with
-// the window object's lifetime around it.
+// What the updater's main window does, apart from Windows: the texts of its two pages, where
+// it may be dragged from, the completion timer, the product started at most once, closing, and
+// the fatal text's box with the window object's lifetime around it.
 //
 // The Windows window (main_window_win.h) forwards the worker's messages, the clicks, WM_CLOSE,
 // its timer and its last message to the controller, and does what the controller asks of it
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "skin/geometry.h"
 #include "strings/texts.h"
 #include "update/update_events.h"
 
@@ -23,6 +24,29 @@ class CTextUI;
 }  // namespace Skin
 
 namespace zr {
+
+// The window's first rectangle, before its skin gives it its real size: 600 x 400, centred on
+// a screen of the given size, kept on screen where it fits and pinned to the top-left corner
+// where it does not.
+Skin::SkinRect ComputeInitialWindowRect(int screenWidth, int screenHeight);
+
+// The speed line's text for a transfer rate in bytes per second (0 or more): 1024-based units,
+// two decimals above 1024 B/s ("1.50 KB/s"), whole bytes at or below ("1024 B/s").
+std::wstring FormatTransferSpeed(int32_t bytesPerSecond);
+
+enum class MainHitTest {
+  kUseDefault,  // the engine's default hit test decides (caption area, buttons)
+  kClient,      // HTCLIENT
+  kCaption,     // HTCAPTION: a press here drags the window
+};
+
+// WM_NCHITTEST's decision over the window's control tree, apart from the engine's default;
+// `point` and `client` in client coordinates:
+// 1. the lower-left strip (x <= left + 30 and y > bottom - 100) is client area;
+// 2. inside the client rectangle, a control at the point whose class is neither "ButtonUI" nor
+//    "TextUI" (any case) drags the window;
+// 3. everything else goes to the engine's default.
+MainHitTest DecideMainHitTest(const Skin::CPaintManager& manager, Skin::SkinPoint point, const Skin::SkinRect& client);
 
 // What the controller asks of its window.
 class IMainWindowActions {

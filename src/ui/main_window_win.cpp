@@ -6,7 +6,6 @@
 
 #include "skin/modal_windows_win.h"
 #include "skin/skin_string.h"
-#include "ui/hit_test.h"
 #include "ui/message_box_win.h"
 #include "update/update_events.h"
 

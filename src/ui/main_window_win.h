@@ -3,13 +3,12 @@
 //
 // The window tells its owner (the program) once its skin is built, and the program starts the
 // update worker then; from then on the window only reacts: to the worker's events, to its
-// three buttons and to the completion timer. The
-// events come through the run's queue (update_events.h): the worker's wake-up message
-// (WM_UPDATE_EVENTS, no payload) and a steady timer make the window take them, one at a time;
-// a message that only looks like the engine's changes nothing. What the window does with an
-// event is decided by its controller (main_controller.h); the window forwards and carries out.
-// Everything runs on the UI thread. The window keeps the document's size (580 x 400) whatever
-// is asked of it.
+// three buttons and to the completion timer. The events come through the run's queue
+// (update_events.h): the worker's wake-up message (WM_UPDATE_EVENTS, no payload) and a steady
+// timer make the window take them, one at a time; a message that only looks like the engine's
+// changes nothing. What the window does with an event is decided by its controller
+// (main_controller.h); the window forwards and carries out. Everything runs on the UI thread.
+// The window keeps the document's size (580 x 400) whatever is asked of it.
 //
 // The object deletes itself once its window is gone and no modal box over it is open. A box
 // that one of its handlers runs (the fatal text's) defers the deletion to that handler's end;

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <utility>
+
 #include "build_config.h"
 #include "skin/skin_string.h"
 #include "util/text.h"
@@ -13,6 +15,10 @@ constexpr wchar_t kBoxTitle[] = L"MessageBox";
 constexpr DWORD kBoxStyle = 0x10CE0000;  // WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX
 constexpr int kBoxCreateWidth = 400;
 constexpr int kBoxCreateHeight = 200;
+
+// The buttons that close the box, with their answers.
+constexpr std::pair<const wchar_t*, BoxAnswer> kAnswers[] = {
+    {L"btn_close", BoxAnswer::kClosed}, {L"btn_ok", BoxAnswer::kFirst}, {L"btn_no", BoxAnswer::kSecond}};
 
 }  // namespace
 
@@ -57,20 +63,15 @@ LRESULT CMessageBox::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled
 void CMessageBox::Notify(Skin::SkinNotify& msg) {
   if (!Skin::EqualsNoCase(msg.type, L"click") || msg.sender == nullptr) return;
   const std::wstring& name = msg.sender->GetName();
-  if (Skin::EqualsNoCase(name, L"btn_close") || Skin::EqualsNoCase(name, L"btn_ok") ||
-      Skin::EqualsNoCase(name, L"btn_no")) {
-    m_closedBy = WideToUtf8(name);
+  for (const auto& [button, answer] : kAnswers) {
+    if (Skin::EqualsNoCase(name, button)) {
+      m_closedBy = WideToUtf8(name);
+      m_answer = answer;
+      Close(1);
+      return;
+    }
   }
-  if (Skin::EqualsNoCase(name, L"btn_close")) {
-    m_answer = BoxAnswer::kClosed;
-    Close(1);
-  } else if (Skin::EqualsNoCase(name, L"btn_ok")) {
-    m_answer = BoxAnswer::kFirst;
-    Close(1);
-  } else if (Skin::EqualsNoCase(name, L"btn_no")) {
-    m_answer = BoxAnswer::kSecond;
-    Close(1);
-  } else if (Skin::EqualsNoCase(name, L"btn_link")) {
+  if (Skin::EqualsNoCase(name, L"btn_link")) {
     // The box stays open whatever the shell makes of the address.
     ::ShellExecuteW(nullptr, L"open", ZR_OFFICIAL_SITE_URL, nullptr, nullptr, SW_SHOWNORMAL);
   }

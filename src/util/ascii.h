@@ -2,6 +2,7 @@
 // lower-case forms, every other character must be identical. Portable; any thread.
 #pragma once
 
+#include <algorithm>
 #include <string>
 
 namespace zr {
@@ -14,11 +15,8 @@ inline std::wstring AsciiLower(std::wstring text) {
 }
 
 inline bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldAsciiCase(a[i]) != FoldAsciiCase(b[i])) return false;
-  }
-  return true;
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](wchar_t x, wchar_t y) { return FoldAsciiCase(x) == FoldAsciiCase(y); });
 }
 
 }  // namespace zr

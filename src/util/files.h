@@ -4,11 +4,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace zr {
 
 // Directory of the running executable, without a trailing "\", however long.
 std::wstring GetModuleDirectory();
+
+// The bytes of resource `id` of `type` in the program's own module; empty when it cannot be
+// had. A module's resources stay mapped for the process's life (they need no FreeResource).
+std::string_view ProgramResource(int id, const wchar_t* type);
 
 // The full path ("." and ".." applied, "/" read as "\") in the "\\?\" form that lifts the
 // 260-character limit: "\\?\C:\..." or "\\?\UNC\server\share\...". A path already in that

@@ -58,6 +58,15 @@ std::wstring GetModuleDirectory() {
   return path;
 }
 
+std::string_view ProgramResource(int id, const wchar_t* type) {
+  HMODULE module = GetModuleHandleW(nullptr);
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+  const DWORD size = found != nullptr ? SizeofResource(module, found) : 0;
+  HGLOBAL loaded = size != 0 ? LoadResource(module, found) : nullptr;
+  const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+  return bytes != nullptr ? std::string_view(static_cast<const char*>(bytes), size) : std::string_view();
+}
+
 std::wstring FullPathName(const std::wstring& path) {
   if (path.empty()) return {};
   std::wstring full(MAX_PATH, L'\0');

@@ -1,6 +1,6 @@
-// Owners of Windows handles: each closes its handle with the call that matches its kind when
-// it goes. Move-only; "no handle" is whatever the kind's creating calls return on failure
-// (null, or INVALID_HANDLE_VALUE for files, snapshots and searches).
+// Owners of Windows handles: each closes its handle with the call that matches its kind (Close)
+// when it goes. Move-only; "no handle" is whatever the kind's creating calls return on failure:
+// null, or also INVALID_HANDLE_VALUE where kInvalidValueToo (files, snapshots and searches).
 #pragma once
 
 #include <windows.h>
@@ -9,11 +9,9 @@
 
 namespace zr {
 
-template <typename Traits>
+template <typename Handle, auto Close, bool kInvalidValueToo = false>
 class CUniqueHandle {
  public:
-  using Handle = typename Traits::Handle;
-
   CUniqueHandle() = default;
   explicit CUniqueHandle(Handle handle) : m_handle(handle) {}
   ~CUniqueHandle() { Reset(); }
@@ -25,7 +23,7 @@ class CUniqueHandle {
   CUniqueHandle(const CUniqueHandle&) = delete;
   CUniqueHandle& operator=(const CUniqueHandle&) = delete;
 
-  explicit operator bool() const { return Traits::IsValid(m_handle); }
+  explicit operator bool() const { return IsValid(m_handle); }
   Handle get() const { return m_handle; }
   // For calls that hand the handle out through a pointer (RegOpenKeyExW): the old one goes.
   Handle* Receive() {
@@ -34,49 +32,22 @@ class CUniqueHandle {
   }
   Handle Release() { return std::exchange(m_handle, Handle()); }
   void Reset(Handle handle = Handle()) {
-    if (Traits::IsValid(m_handle)) Traits::Close(m_handle);
+    if (IsValid(m_handle)) Close(m_handle);
     m_handle = handle;
   }
 
  private:
+  static bool IsValid(Handle h) { return h != nullptr && !(kInvalidValueToo && h == INVALID_HANDLE_VALUE); }
+
   Handle m_handle = Handle();
 };
 
-struct KernelHandleTraits {  // CreateFileW, OpenProcess, CreateMutexW, CreateToolhelp32Snapshot, ...
-  using Handle = HANDLE;
-  static bool IsValid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { ::CloseHandle(h); }
-};
-
-struct FindHandleTraits {  // FindFirstFileW
-  using Handle = HANDLE;
-  static bool IsValid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { ::FindClose(h); }
-};
-
-struct RegistryKeyTraits {  // RegOpenKeyExW
-  using Handle = HKEY;
-  static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::RegCloseKey(h); }
-};
-
-struct GdiObjectTraits {  // fonts, bitmaps, regions, brushes
-  using Handle = HGDIOBJ;
-  static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::DeleteObject(h); }
-};
-
-struct MemoryDcTraits {  // CreateCompatibleDC
-  using Handle = HDC;
-  static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { ::DeleteDC(h); }
-};
-
-using CKernelHandle = CUniqueHandle<KernelHandleTraits>;
-using CFindHandle = CUniqueHandle<FindHandleTraits>;
-using CRegistryKey = CUniqueHandle<RegistryKeyTraits>;
-using CGdiObject = CUniqueHandle<GdiObjectTraits>;
-using CMemoryDC = CUniqueHandle<MemoryDcTraits>;
+// CreateFileW, OpenProcess, CreateMutexW, CreateToolhelp32Snapshot, ...
+using CKernelHandle = CUniqueHandle<HANDLE, ::CloseHandle, true>;
+using CFindHandle = CUniqueHandle<HANDLE, ::FindClose, true>;  // FindFirstFileW
+using CRegistryKey = CUniqueHandle<HKEY, ::RegCloseKey>;       // RegOpenKeyExW
+using CGdiObject = CUniqueHandle<HGDIOBJ, ::DeleteObject>;     // fonts, bitmaps, regions, brushes
+using CMemoryDC = CUniqueHandle<HDC, ::DeleteDC>;              // CreateCompatibleDC
 
 // A window's device context from GetDC, given back with ReleaseDC.
 class CWindowDC {

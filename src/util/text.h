@@ -22,10 +22,10 @@ std::wstring Utf8ToWide(const char* text);
 std::string WideToLocal(const wchar_t* text);
 std::wstring LocalToWide(const char* text);
 
-// ANSI code page to UTF-8, through a wide string.
-std::string AnsiToUtf8(const char* text);
-
 inline std::string WideToUtf8(const std::wstring& text) { return WideToUtf8(text.c_str()); }
 inline std::wstring Utf8ToWide(const std::string& text) { return Utf8ToWide(text.c_str()); }
+
+// ANSI code page to UTF-8, through a wide string.
+inline std::string AnsiToUtf8(const char* text) { return WideToUtf8(LocalToWide(text)); }
 
 }  // namespace zr

@@ -28,7 +28,9 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-std::wstring DecodeUtf8(const char* text) {
+}  // namespace
+
+std::wstring Utf8ToWide(const char* text) {
   std::wstring out;
   if (text == nullptr) return out;
   const auto* p = reinterpret_cast<const unsigned char*>(text);
@@ -58,19 +60,14 @@ std::wstring DecodeUtf8(const char* text) {
   return out;
 }
 
-std::string EncodeUtf8(const wchar_t* text) {
+std::string WideToUtf8(const wchar_t* text) {
   std::string out;
   if (text == nullptr) return out;
   for (const wchar_t* p = text; *p != 0; ++p) AppendUtf8(out, static_cast<char32_t>(*p));
   return out;
 }
 
-}  // namespace
-
-std::string WideToUtf8(const wchar_t* text) { return EncodeUtf8(text); }
-std::wstring Utf8ToWide(const char* text) { return DecodeUtf8(text); }
-std::string WideToLocal(const wchar_t* text) { return EncodeUtf8(text); }
-std::wstring LocalToWide(const char* text) { return DecodeUtf8(text); }
-std::string AnsiToUtf8(const char* text) { return WideToUtf8(LocalToWide(text).c_str()); }
+std::string WideToLocal(const wchar_t* text) { return WideToUtf8(text); }
+std::wstring LocalToWide(const char* text) { return Utf8ToWide(text); }
 
 }  // namespace zr

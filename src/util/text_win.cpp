@@ -30,6 +30,5 @@ std::string WideToUtf8(const wchar_t* text) { return FromWide(CP_UTF8, text); }
 std::wstring Utf8ToWide(const char* text) { return ToWide(CP_UTF8, text); }
 std::string WideToLocal(const wchar_t* text) { return FromWide(CP_OEMCP, text); }
 std::wstring LocalToWide(const char* text) { return ToWide(CP_ACP, text); }
-std::string AnsiToUtf8(const char* text) { return WideToUtf8(LocalToWide(text).c_str()); }
 
 }  // namespace zr

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/window_rect.h"
-
 namespace zr {
 namespace {
 
@@ -58,30 +56,6 @@ TEST(LaunchOptions, UnknownArgumentsAreSkippedOneByOne) {
   LaunchOptions o = Parse({L"stray", L"/version", L"2.0", L"-x", L"/config", L"m.xml"});
   EXPECT_EQ(o.version, "2.0");
   EXPECT_EQ(o.config, L"m.xml");
-}
-
-struct RectCase {
-  int width, height;
-  WindowRect expected;
-};
-
-TEST(InitialWindowRect, CentresAndKeepsOnScreen) {
-  const RectCase cases[] = {
-      {1024, 768, {212, 184, 812, 584}},
-      {500, 300, {0, 0, 600, 400}},  // too small: pinned to the corner
-      {1920, 1080, {660, 340, 1260, 740}},
-      {601, 401, {0, 0, 600, 400}},   // 300 - 300 = 0, fits exactly
-      {599, 399, {0, 0, 600, 400}},   // odd sizes truncate towards zero, then pin
-      {600, 400, {0, 0, 600, 400}},
-      {0, 0, {0, 0, 600, 400}},
-  };
-  for (const RectCase& c : cases) {
-    WindowRect r = ComputeInitialWindowRect(c.width, c.height);
-    EXPECT_EQ(r.left, c.expected.left) << c.width << "x" << c.height;
-    EXPECT_EQ(r.top, c.expected.top) << c.width << "x" << c.height;
-    EXPECT_EQ(r.right, c.expected.right) << c.width << "x" << c.height;
-    EXPECT_EQ(r.bottom, c.expected.bottom) << c.width << "x" << c.height;
-  }
 }
 
 }  // namespace
