@@ -122,7 +122,7 @@ TEST_F(BoxFill, ButtonsAndIconsFollowTheKindOfBox) {
 }
 
 TEST_F(BoxFill, LinkDocumentKeepsItsOwnLinkTextWhenNoneIsGiven) {
-  auto pm = Fill(zr::BoxKind::kLink, {L"更新", L"m", L"确定"});
+  auto pm = Fill(zr::BoxKind::kLink, {L"更新", L"m", L"确定", std::nullopt, L""});
   ASSERT_NE(pm, nullptr);
   EXPECT_EQ(pm->FindControl(L"btn_link")->GetText(), L"去官网");
   EXPECT_EQ(m_surface.lastFont, -100) << "nothing was measured";
@@ -151,7 +151,7 @@ TEST_F(BoxFill, LinkButtonWidthFollowsTheMeasuredText) {
 }
 
 TEST_F(BoxFill, DeclineButtonStandsLeftOfConfirmOnlyInTheLinkBox) {
-  zr::BoxTexts texts{L"更新", L"m", L"是", L"否"};
+  zr::BoxTexts texts{L"更新", L"m", L"是", L"否", L""};
   auto plain = Fill(zr::BoxKind::kQuestion, texts);
   ASSERT_NE(plain, nullptr);
   EXPECT_LT(plain->FindControl(L"btn_ok")->GetPos().left,
