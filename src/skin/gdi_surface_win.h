@@ -59,10 +59,7 @@ class CGdiSurface : public CPixelCanvas {
  public:
   CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache, int dpi = 96);
 
-  void FillRect(const SkinRect& rect, Colour colour) override;
-  void FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) override;
-  void DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) override;
-  void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source, int alpha) override;
+  // Flushes GDI before it returns, so the canvas's next drawing finds the text in the pixels.
   void DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) override;
   SkinSize MeasureText(const std::wstring& text, int font, unsigned style) override;
 
