@@ -145,10 +145,7 @@ bool CPaintManager::HasTimer(CControlUI* control, unsigned id) const {
 bool CPaintManager::OnHostTimer(unsigned nativeId) {
   for (const auto& t : m_timers) {
     if (t.nativeId == nativeId) {
-      SkinEvent event;
-      event.type = EventType::kTimer;
-      event.sender = t.control;
-      event.wparam = t.id;
+      SkinEvent event{EventType::kTimer, t.control, SkinPoint{}, t.id};
       t.control->DoEvent(event);  // may kill timers: `t` must not be used after this
       return true;
     }

@@ -243,7 +243,6 @@ void TranslateSkinMessage(const MSG* msg) {
   if (!msg->hwnd || msg->message != WM_KEYDOWN || (msg->wParam != VK_RETURN && msg->wParam != VK_ESCAPE)) return;
   const HWND root = ::GetAncestor(msg->hwnd, GA_ROOT);
   for (HWND hwnd : {msg->hwnd, root}) {
-    // Consulted; no key closes a window.
     if (auto* window = dynamic_cast<CSkinWindow*>(CWindowBase::FromOwnWindow(hwnd))) window->OnDefaultKey(msg->wParam);
     if (root == msg->hwnd) break;
   }
