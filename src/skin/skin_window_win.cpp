@@ -43,20 +43,15 @@ bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
   return true;
 }
 
-CControlUI* CSkinWindow::CreateControl(const wchar_t*) { return nullptr; }
-
-std::wstring CSkinWindow::GetControlText(const std::wstring&, const std::wstring&) { return std::wstring(); }
-
 LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
   // Decided in document units, as the document gives the caption.
   POINT device{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
   ::ScreenToClient(m_hwnd, &device);
   const SkinPoint pt = m_paintManager->Scale().ToDocument(SkinPoint{device.x, device.y});
   const SkinSize size = m_paintManager->GetClientSize();
-  const RECT client{0, 0, size.cx, size.cy};
   const SkinRect& cap = m_paintManager->Window().caption;
-  if (pt.x >= client.left + cap.left && pt.x < client.right - cap.right && pt.y >= cap.top && pt.y < cap.bottom) {
-    CControlUI* control = m_paintManager->FindControl(SkinPoint{pt.x, pt.y});
+  if (pt.x >= cap.left && pt.x < size.cx - cap.right && pt.y >= cap.top && pt.y < cap.bottom) {
+    CControlUI* control = m_paintManager->FindControl(pt);
     if (control && IsInStaticControl(control)) return HTCAPTION;
   }
   return HTCLIENT;
@@ -115,7 +110,7 @@ LRESULT CSkinWindow::OnCreate() {
   m_paintManager->Init(m_host.get());
 
   std::wstring file = GetSkinFile();
-  CControlUI* root = CMarkupBuilder::Create(file, *m_paintManager, this, this);
+  CControlUI* root = CMarkupBuilder::Create(file, *m_paintManager);
   if (!root) {
     ShowSkinLoadFailure(file);
     return -1;  // CreateWindowEx fails
