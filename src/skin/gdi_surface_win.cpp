@@ -60,7 +60,9 @@ CGdiSurface::CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCa
       m_dc(buffer.dc()),
       m_fonts(fonts),
       m_cache(cache),
-      m_dpi(dpi) {}
+      m_dpi(dpi) {
+  GdiFlush();  // GDI may still be busy with the pixels (the last frame's copy to the screen)
+}
 
 void CGdiSurface::DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) {
   if (text.empty() || AlphaOf(colour) == 0) return;

@@ -57,9 +57,10 @@ class CDibBuffer {
 // through GDI on the same pixels (ClearType quality), its fonts at the window's DPI.
 class CGdiSurface : public CPixelCanvas {
  public:
+  // GDI is flushed when the surface is made and after each text, so the canvas never draws
+  // while GDI still works on the pixels.
   CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache, int dpi = 96);
 
-  // Flushes GDI before it returns, so the canvas's next drawing finds the text in the pixels.
   void DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) override;
   SkinSize MeasureText(const std::wstring& text, int font, unsigned style) override;
 
