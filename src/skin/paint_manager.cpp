@@ -1,7 +1,6 @@
 #include "skin/paint_manager.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "skin/image_desc.h"
 #include "skin/skin_string.h"
@@ -22,12 +21,10 @@ CPaintManager::~CPaintManager() {
 
 bool CPaintManager::AttachDialog(CControlUI* root) {
   if (!root) return false;
-  if (m_root) {
-    CControlUI* old = m_root;
-    m_root = nullptr;
-    m_hot = m_pushed = m_focus = nullptr;
-    delete old;
-  }
+  CControlUI* old = m_root;
+  m_root = nullptr;
+  m_hot = m_pushed = m_focus = nullptr;
+  delete old;
   m_root = root;
   m_root->SetManager(this, nullptr);
   NeedUpdate();

@@ -1,6 +1,5 @@
 #include "skin/skin_context.h"
 
-#include "skin/pixel_canvas.h"
 #include "skin/skin_string.h"
 #include "util/detached_thread.h"
 #include "util/text.h"
@@ -9,9 +8,7 @@ namespace Skin {
 
 int CModalCounts::Change(std::uintptr_t owner, int delta) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  int& count = m_open[owner];
-  count += delta;
-  const int now = count;
+  const int now = m_open[owner] += delta;
   if (now <= 0) m_open.erase(owner);
   return now;
 }

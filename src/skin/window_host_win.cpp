@@ -4,7 +4,6 @@
 #include <windowsx.h>
 
 #include <string>
-#include <vector>
 
 #include "skin/dpi_win.h"
 #include "util/handle_win.h"
