@@ -119,16 +119,12 @@ LRESULT CSkinWindow::OnCreate() {
   m_paintManager->AttachDialog(root);
   m_paintManager->SetNotifier(this);
   m_accessibility = std::make_unique<CWindowAccessibility>(m_hwnd, *m_paintManager);
+  // No non-client area: the window is as large as the document asks its client to be, at
+  // the window's DPI (a document without a size leaves the size alone).
   SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
-  if (size.cx > 0 && size.cy > 0) {
-    // No non-client area: the window is as large as the document asks its client to be, at
-    // the window's DPI.
-    ::SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  } else {
-    ::SetWindowPos(m_hwnd, nullptr, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  }
+  const UINT keepSize = size.cx > 0 && size.cy > 0 ? 0 : SWP_NOSIZE;
+  ::SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | keepSize);
   InitWindow();
   m_paintManager->DecodeAhead();  // while the system shows the window
   return 0;
