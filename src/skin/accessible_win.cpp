@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "skin/accessible_tree.h"
 
@@ -31,11 +30,6 @@ Proc SystemProc(const wchar_t* dll, const char* name) {
   return reinterpret_cast<Proc>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
-template <typename Proc>
-Proc OleaccProc(const char* name) {
-  return SystemProc<Proc>(L"oleacc.dll", name);
-}
-
 // A BSTR the client frees with SysFreeString.
 BSTR ToBstr(const std::wstring& text) {
   using SysAllocStringLenProc = BSTR(WINAPI*)(const OLECHAR*, UINT);
@@ -43,9 +37,13 @@ BSTR ToBstr(const std::wstring& text) {
   return alloc ? alloc(text.data(), static_cast<UINT>(text.size())) : nullptr;
 }
 
-void ClearVariant(VARIANT* v) {
+void ClearOut(VARIANT* v) {
   std::memset(v, 0, sizeof(*v));
   v->vt = VT_EMPTY;
+}
+template <typename T>
+void ClearOut(T** out) {
+  *out = nullptr;
 }
 
 // An empty text is "no such property" (S_FALSE), as the system's objects answer.
@@ -67,6 +65,13 @@ long RoleOf(AccessibleRole role) {
   return ROLE_SYSTEM_STATICTEXT;
 }
 
+// The child id of a control among the window's items (0 when it is none).
+long ChildIdOf(const CPaintManager& manager, CControlUI* control) {
+  auto items = AccessibleControls(manager.GetRoot());
+  auto it = std::find(items.begin(), items.end(), control);
+  return it == items.end() ? 0 : static_cast<long>(it - items.begin()) + 1;
+}
+
 }  // namespace
 
 // The client area's IAccessible. Reference counted; holds the window's manager until
@@ -75,14 +80,6 @@ class CAccessibleObject final : public IAccessible {
  public:
   CAccessibleObject(HWND hwnd, CPaintManager* manager) : m_hwnd(hwnd), m_manager(manager) {}
   void Disconnect() { m_manager = nullptr; }
-
-  // The child id of a control (0 when it is no item).
-  long ChildIdOf(CControlUI* control) const {
-    if (!m_manager) return 0;
-    auto items = AccessibleControls(m_manager->GetRoot());
-    auto it = std::find(items.begin(), items.end(), control);
-    return it == items.end() ? 0 : static_cast<long>(it - items.begin()) + 1;
-  }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -115,11 +112,9 @@ class CAccessibleObject final : public IAccessible {
 
   // IAccessible
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
-    if (!parent) return E_POINTER;
-    *parent = nullptr;
-    if (!m_manager) return CO_E_OBJNOTCONNECTED;
+    if (HRESULT hr = Open(parent); hr != S_OK) return hr;
     // The window's own object (its frame), which the system makes.
-    static const auto create = OleaccProc<CreateStdAccessibleObjectProc>("CreateStdAccessibleObject");
+    static const auto create = SystemProc<CreateStdAccessibleObjectProc>(L"oleacc.dll", "CreateStdAccessibleObject");
     if (!create) return E_FAIL;
     return create(m_hwnd, OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
   }
@@ -130,17 +125,14 @@ class CAccessibleObject final : public IAccessible {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
+    if (HRESULT hr = Open(out); hr != S_OK) return hr;
     AccessibleItem item;
     HRESULT hr = Item(child, &item);
     // The items are simple elements of this object: no object of their own.
     return FAILED(hr) ? hr : S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
-    if (!name) return E_POINTER;
-    *name = nullptr;
-    if (!m_manager) return CO_E_OBJNOTCONNECTED;
+    if (HRESULT hr = Open(name); hr != S_OK) return hr;
     if (IsSelf(child)) {
       wchar_t text[256] = {};
       ::GetWindowTextW(m_hwnd, text, 256);
@@ -190,17 +182,15 @@ class CAccessibleObject final : public IAccessible {
     return AnswerText(std::wstring(), out);
   }
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
-    if (!focus) return E_POINTER;
-    ClearVariant(focus);
-    if (!m_manager) return CO_E_OBJNOTCONNECTED;
+    if (HRESULT hr = Open(focus); hr != S_OK) return hr;
     if (::GetFocus() != m_hwnd) return S_FALSE;
     focus->vt = VT_I4;
-    long id = m_manager->GetFocus() ? ChildIdOf(m_manager->GetFocus()) : 0;
+    long id = m_manager->GetFocus() ? ChildIdOf(*m_manager, m_manager->GetFocus()) : 0;
     focus->lVal = id > 0 ? id : CHILDID_SELF;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
-    if (selection) ClearVariant(selection);
+    if (selection) ClearOut(selection);
     return S_FALSE;
   }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
@@ -231,9 +221,7 @@ class CAccessibleObject final : public IAccessible {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override {
-    if (!end) return E_POINTER;
-    ClearVariant(end);
-    if (!m_manager) return CO_E_OBJNOTCONNECTED;
+    if (HRESULT hr = Open(end); hr != S_OK) return hr;
     long count = static_cast<long>(AccessibleControls(m_manager->GetRoot()).size());
     long from = IsSelf(start) ? 0 : (start.vt == VT_I4 ? start.lVal : -1);
     if (from < 0 || from > count) return E_INVALIDARG;
@@ -252,9 +240,7 @@ class CAccessibleObject final : public IAccessible {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* hit) override {
-    if (!hit) return E_POINTER;
-    ClearVariant(hit);
-    if (!m_manager) return CO_E_OBJNOTCONNECTED;
+    if (HRESULT hr = Open(hit); hr != S_OK) return hr;
     POINT point{x, y};
     ::ScreenToClient(m_hwnd, &point);
     RECT rc;
@@ -265,7 +251,7 @@ class CAccessibleObject final : public IAccessible {
     SkinPoint at = m_manager->Scale().ToDocument(SkinPoint{point.x, point.y});
     // The innermost item under the point: a control found there, or the item that holds it.
     for (CControlUI* c = m_manager->FindControl(at); c; c = c->GetParent()) {
-      if (long id = ChildIdOf(c)) {
+      if (long id = ChildIdOf(*m_manager, c)) {
         hit->lVal = id;
         break;
       }
@@ -290,37 +276,37 @@ class CAccessibleObject final : public IAccessible {
 
   static bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
 
-  // A text property that the window itself does not have and each item may.
+  // How every answer starts: E_POINTER without `out`, else `out` cleared, then
+  // CO_E_OBJNOTCONNECTED once the window is gone; S_OK to go on.
+  template <typename T>
+  HRESULT Open(T* out) const {
+    if (!out) return E_POINTER;
+    ClearOut(out);
+    return m_manager ? S_OK : CO_E_OBJNOTCONNECTED;
+  }
+
   // A number (VT_I4) about the window itself or one of its items.
   template <typename OfSelf, typename OfItem>
   HRESULT AnswerNumber(const VARIANT& child, VARIANT* out, OfSelf ofSelf, OfItem ofItem) const {
-    if (!out) return E_POINTER;
-    ClearVariant(out);
-    long value = 0;
-    if (IsSelf(child)) {
-      if (!m_manager) return CO_E_OBJNOTCONNECTED;
-      value = ofSelf();
-    } else {
-      AccessibleItem item;
-      HRESULT hr = Item(child, &item);
-      if (FAILED(hr)) return hr;
-      value = ofItem(item);
-    }
+    if (HRESULT hr = Open(out); hr != S_OK) return hr;
+    AccessibleItem item;
+    HRESULT hr = IsSelf(child) ? S_OK : Item(child, &item);
+    if (FAILED(hr)) return hr;
     out->vt = VT_I4;
-    out->lVal = value;
+    out->lVal = IsSelf(child) ? ofSelf() : ofItem(item);
     return S_OK;
   }
+  // A text property that the window itself does not have and each item may.
   HRESULT AnswerItemText(const VARIANT& child, std::wstring AccessibleItem::*field, BSTR* out) const {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (IsSelf(child)) return m_manager ? S_FALSE : CO_E_OBJNOTCONNECTED;
+    if (HRESULT hr = Open(out); hr != S_OK) return hr;
+    if (IsSelf(child)) return S_FALSE;
     AccessibleItem item;
     HRESULT hr = Item(child, &item);
     return FAILED(hr) ? hr : AnswerText(item.*field, out);
   }
 
+  // Only once Open (or a check of its own) found the window connected.
   HRESULT Item(const VARIANT& child, AccessibleItem* out) const {
-    if (!m_manager) return CO_E_OBJNOTCONNECTED;
     if (child.vt != VT_I4) return E_INVALIDARG;
     auto items = AccessibleControls(m_manager->GetRoot());
     if (child.lVal < 1 || child.lVal > static_cast<long>(items.size())) return E_INVALIDARG;
@@ -353,7 +339,7 @@ bool CWindowAccessibility::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam,
   switch (msg) {
     case WM_GETOBJECT: {
       if (static_cast<LONG>(lparam) != OBJID_CLIENT || !m_manager) return false;
-      static const auto lresultFromObject = OleaccProc<LresultFromObjectProc>("LresultFromObject");
+      static const auto lresultFromObject = SystemProc<LresultFromObjectProc>(L"oleacc.dll", "LresultFromObject");
       if (!lresultFromObject) return false;
       if (!m_object) m_object = new CAccessibleObject(m_hwnd, m_manager);
       result = lresultFromObject(kIidAccessible, wparam, static_cast<IAccessible*>(m_object));
@@ -373,23 +359,18 @@ bool CWindowAccessibility::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam,
 
 void CWindowAccessibility::ControlChanged(CControlUI* control, ControlChange change) {
   if (!m_manager || !::IsWindow(m_hwnd)) return;
-  auto items = AccessibleControls(m_manager->GetRoot());
-  auto it = std::find(items.begin(), items.end(), control);
-  if (it == items.end()) return;
-  const LONG child = static_cast<LONG>(it - items.begin()) + 1;
+  const LONG child = ChildIdOf(*m_manager, control);
+  if (child == 0) return;
+  auto notify = [this, child](DWORD event) { ::NotifyWinEvent(event, m_hwnd, OBJID_CLIENT, child); };
   switch (change) {
     case ControlChange::kText:
       // A text's name and value are its text; a button's name is.
-      ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_hwnd, OBJID_CLIENT, child);
-      if (DescribeAccessible(control).role == AccessibleRole::kText) {
-        ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_hwnd, OBJID_CLIENT, child);
-      }
+      notify(EVENT_OBJECT_NAMECHANGE);
+      if (DescribeAccessible(control).role == AccessibleRole::kText) notify(EVENT_OBJECT_VALUECHANGE);
       break;
-    case ControlChange::kValue: ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_hwnd, OBJID_CLIENT, child); break;
-    case ControlChange::kShown:
-      ::NotifyWinEvent(control->IsVisible() ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE, m_hwnd, OBJID_CLIENT, child);
-      break;
-    case ControlChange::kEnabled: ::NotifyWinEvent(EVENT_OBJECT_STATECHANGE, m_hwnd, OBJID_CLIENT, child); break;
+    case ControlChange::kValue: notify(EVENT_OBJECT_VALUECHANGE); break;
+    case ControlChange::kShown: notify(control->IsVisible() ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE); break;
+    case ControlChange::kEnabled: notify(EVENT_OBJECT_STATECHANGE); break;
   }
 }
 

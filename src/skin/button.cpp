@@ -13,11 +13,8 @@ void CButtonUI::DoEvent(SkinEvent& event) {
   }
   switch (event.type) {
     case EventType::kMouseEnter:
-      m_hot = true;
-      Invalidate();
-      break;
     case EventType::kMouseLeave:
-      m_hot = false;
+      m_hot = event.type == EventType::kMouseEnter;
       Invalidate();
       break;
     case EventType::kButtonDown:

@@ -35,15 +35,12 @@ SkinRect CContainerUI::Inner(const SkinRect& rect) const {
                   rect.bottom - m_inset.bottom};
 }
 
-void CContainerUI::PlaceFloat(CControlUI* child) {
-  const SkinRect& f = child->GetFloatPos();
-  child->EstimateSize(SkinSize{f.Width(), f.Height()});
-  child->SetPos(SkinRect{m_pos.left + f.left, m_pos.top + f.top, m_pos.left + f.right, m_pos.top + f.bottom});
-}
-
 void CContainerUI::PlaceFloats() {
   for (CControlUI* c : m_items) {
-    if (c->IsVisible() && c->IsFloat()) PlaceFloat(c);
+    if (!c->IsVisible() || !c->IsFloat()) continue;
+    const SkinRect& f = c->GetFloatPos();
+    c->EstimateSize(SkinSize{f.Width(), f.Height()});
+    c->SetPos(SkinRect{m_pos.left + f.left, m_pos.top + f.top, m_pos.left + f.right, m_pos.top + f.bottom});
   }
 }
 
@@ -51,11 +48,7 @@ void CContainerUI::SetPos(const SkinRect& rect) {
   CControlUI::SetPos(rect);
   SkinRect inner = Inner(rect);
   for (CControlUI* c : m_items) {
-    if (!c->IsVisible()) continue;
-    if (c->IsFloat()) {
-      PlaceFloat(c);
-      continue;
-    }
+    if (!c->IsVisible() || c->IsFloat()) continue;
     const SkinRect& pad = c->GetPadding();
     SkinSize want = c->EstimateSize(SkinSize{inner.Width(), inner.Height()});
     int w = want.cx > 0 ? want.cx : inner.Width() - pad.left - pad.right;
@@ -63,6 +56,7 @@ void CContainerUI::SetPos(const SkinRect& rect) {
     int x = inner.left + pad.left, y = inner.top + pad.top;
     c->SetPos(SkinRect{x, y, x + std::max(0, w), y + std::max(0, h)});
   }
+  PlaceFloats();
 }
 
 void CContainerUI::DoPaint(ISurface& surface, const SkinRect& paint) {

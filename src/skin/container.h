@@ -31,8 +31,7 @@ class CContainerUI : public CNamedControl<CControlUI, kContainerName> {
  protected:
   // The area inside the inset.
   SkinRect Inner(const SkinRect& rect) const;
-  void PlaceFloat(CControlUI* child);
-  // PlaceFloat for every visible floating child.
+  // Places every visible floating child by its "pos", relative to the container.
   void PlaceFloats();
 
   std::vector<CControlUI*> m_items;  // owned

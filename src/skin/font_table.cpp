@@ -5,10 +5,7 @@ namespace Skin {
 void CSharedFonts::Add(int id, const FontInfo& font, bool isDefault) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_fonts[id] = font;
-  if (isDefault) {
-    m_hasDefault = true;
-    m_default = font;
-  }
+  if (isDefault) m_default = font;
 }
 
 bool CSharedFonts::Find(int index, FontInfo* out) const {
@@ -21,8 +18,8 @@ bool CSharedFonts::Find(int index, FontInfo* out) const {
 
 bool CSharedFonts::FindDefault(FontInfo* out) const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_hasDefault) *out = m_default;
-  return m_hasDefault;
+  if (m_default) *out = *m_default;
+  return m_default.has_value();
 }
 
 size_t CSharedFonts::Count() const {
@@ -43,14 +40,11 @@ void CFontTable::Add(int id, const FontInfo& font, bool shared, bool isDefault) 
     return;
   }
   m_own[id] = font;
-  if (isDefault) {
-    m_hasDefault = true;
-    m_default = font;
-  }
+  if (isDefault) m_default = font;
 }
 
 FontInfo CFontTable::GetDefault() const {
-  if (m_hasDefault) return m_default;
+  if (m_default) return *m_default;
   FontInfo font;
   return m_shared.FindDefault(&font) ? font : BuiltInDefault();
 }

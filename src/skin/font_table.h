@@ -6,6 +6,7 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace Skin {
@@ -34,8 +35,7 @@ class CSharedFonts {
  private:
   mutable std::mutex m_mutex;
   std::map<int, FontInfo> m_fonts;
-  bool m_hasDefault = false;
-  FontInfo m_default;
+  std::optional<FontInfo> m_default;
 };
 
 class CFontTable {
@@ -54,8 +54,7 @@ class CFontTable {
  private:
   CSharedFonts& m_shared;
   std::map<int, FontInfo> m_own;
-  bool m_hasDefault = false;
-  FontInfo m_default;
+  std::optional<FontInfo> m_default;
 };
 
 }  // namespace Skin

@@ -60,24 +60,8 @@ CGdiSurface::CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCa
       m_dc(buffer.dc()),
       m_fonts(fonts),
       m_cache(cache),
-      m_dpi(dpi) {}
-
-// GDI may still be writing text into the pixels: flush before the canvas touches them.
-void CGdiSurface::FillRect(const SkinRect& rect, Colour colour) {
-  GdiFlush();
-  CPixelCanvas::FillRect(rect, colour);
-}
-void CGdiSurface::FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) {
-  GdiFlush();
-  CPixelCanvas::FillRoundRect(rect, round, colour);
-}
-void CGdiSurface::DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) {
-  GdiFlush();
-  CPixelCanvas::DrawBorder(rect, size, round, colour);
-}
-void CGdiSurface::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source, int alpha) {
-  GdiFlush();
-  CPixelCanvas::DrawBitmap(bitmap, dest, source, alpha);
+      m_dpi(dpi) {
+  GdiFlush();  // GDI may still be busy with the pixels (the last frame's copy to the screen)
 }
 
 void CGdiSurface::DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) {

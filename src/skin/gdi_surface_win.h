@@ -57,12 +57,10 @@ class CDibBuffer {
 // through GDI on the same pixels (ClearType quality), its fonts at the window's DPI.
 class CGdiSurface : public CPixelCanvas {
  public:
+  // GDI is flushed when the surface is made and after each text, so the canvas never draws
+  // while GDI still works on the pixels.
   CGdiSurface(CDibBuffer& buffer, const CFontTable& fonts, CGdiFontCache& cache, int dpi = 96);
 
-  void FillRect(const SkinRect& rect, Colour colour) override;
-  void FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) override;
-  void DrawBorder(const SkinRect& rect, int size, SkinSize round, Colour colour) override;
-  void DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, const SkinRect& source, int alpha) override;
   void DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) override;
   SkinSize MeasureText(const std::wstring& text, int font, unsigned style) override;
 

@@ -1,6 +1,6 @@
 // The records and interfaces through which windows, the paint manager and controls talk.
-// Message parameters use the Windows integer widths (WPARAM, LPARAM, LRESULT) without
-// naming Windows types, so that the core stays portable.
+// An event's parameter has the width of WPARAM without naming the Windows type, so that the
+// core stays portable.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,6 @@
 namespace Skin {
 
 using WParam = std::uintptr_t;
-using LParam = std::intptr_t;
-using LResult = std::intptr_t;
 
 class CControlUI;
 
@@ -30,8 +28,6 @@ enum class EventType {
   kButtonDown,
   kButtonUp,
   kTimer,
-  kSetFocus,
-  kKillFocus,
 };
 
 struct SkinEvent {

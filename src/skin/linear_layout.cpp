@@ -41,23 +41,20 @@ std::vector<int> ShareSpace(int available, const std::vector<std::pair<int, int>
   return sizes;
 }
 
-namespace {
-
-// One axis of a linear layout: `main` picks the axis the children follow each other on.
-template <bool kVertical>
-void LinearLayout(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding) {
-  auto mainOf = [](SkinSize s) { return kVertical ? s.cy : s.cx; };
-  auto crossOf = [](SkinSize s) { return kVertical ? s.cx : s.cy; };
-  auto padBefore = [](const SkinRect& p) { return kVertical ? p.top : p.left; };
-  auto padAfter = [](const SkinRect& p) { return kVertical ? p.bottom : p.right; };
-  auto crossBefore = [](const SkinRect& p) { return kVertical ? p.left : p.top; };
-  auto crossAfter = [](const SkinRect& p) { return kVertical ? p.right : p.bottom; };
-  auto minMain = [](CControlUI* c) { return kVertical ? c->GetMinHeight() : c->GetMinWidth(); };
-  auto maxMain = [](CControlUI* c) { return kVertical ? c->GetMaxHeight() : c->GetMaxWidth(); };
-  auto minCross = [](CControlUI* c) { return kVertical ? c->GetMinWidth() : c->GetMinHeight(); };
-  auto maxCross = [](CControlUI* c) { return kVertical ? c->GetMaxWidth() : c->GetMaxHeight(); };
-  const int mainLen = kVertical ? inner.Height() : inner.Width();
-  const int crossLen = kVertical ? inner.Width() : inner.Height();
+// "main" is the axis the children follow each other on, "cross" the other.
+void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding, bool vertical) {
+  auto mainOf = [vertical](SkinSize s) { return vertical ? s.cy : s.cx; };
+  auto crossOf = [vertical](SkinSize s) { return vertical ? s.cx : s.cy; };
+  auto padBefore = [vertical](const SkinRect& p) { return vertical ? p.top : p.left; };
+  auto padAfter = [vertical](const SkinRect& p) { return vertical ? p.bottom : p.right; };
+  auto crossBefore = [vertical](const SkinRect& p) { return vertical ? p.left : p.top; };
+  auto crossAfter = [vertical](const SkinRect& p) { return vertical ? p.right : p.bottom; };
+  auto minMain = [vertical](CControlUI* c) { return vertical ? c->GetMinHeight() : c->GetMinWidth(); };
+  auto maxMain = [vertical](CControlUI* c) { return vertical ? c->GetMaxHeight() : c->GetMaxWidth(); };
+  auto minCross = [vertical](CControlUI* c) { return vertical ? c->GetMinWidth() : c->GetMinHeight(); };
+  auto maxCross = [vertical](CControlUI* c) { return vertical ? c->GetMaxWidth() : c->GetMaxHeight(); };
+  const int mainLen = vertical ? inner.Height() : inner.Width();
+  const int crossLen = vertical ? inner.Width() : inner.Height();
 
   // Measure.
   std::vector<CControlUI*> flow;
@@ -83,7 +80,7 @@ void LinearLayout(const std::vector<CControlUI*>& items, const SkinRect& inner, 
   std::vector<int> shares = ShareSpace(mainLen - used, flexLimits);
 
   // Arrange.
-  int cursor = kVertical ? inner.top : inner.left;
+  int cursor = vertical ? inner.top : inner.left;
   size_t flexIndex = 0;
   for (size_t i = 0; i < flow.size(); ++i) {
     CControlUI* c = flow[i];
@@ -96,21 +93,11 @@ void LinearLayout(const std::vector<CControlUI*>& items, const SkinRect& inner, 
     int cross = cw > 0 ? cw : crossLen - crossBefore(pad) - crossAfter(pad);
     cross = std::max(minCross(c), std::min(cross, maxCross(c)));
     cross = std::max(0, cross);
-    int crossStart = (kVertical ? inner.left : inner.top) + crossBefore(pad);
-    SkinRect r = kVertical ? SkinRect{crossStart, cursor, crossStart + cross, cursor + len}
-                           : SkinRect{cursor, crossStart, cursor + len, crossStart + cross};
+    int crossStart = (vertical ? inner.left : inner.top) + crossBefore(pad);
+    SkinRect r = vertical ? SkinRect{crossStart, cursor, crossStart + cross, cursor + len}
+                          : SkinRect{cursor, crossStart, cursor + len, crossStart + cross};
     c->SetPos(r);
     cursor += len + padAfter(pad);
-  }
-}
-
-}  // namespace
-
-void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding, bool vertical) {
-  if (vertical) {
-    LinearLayout<true>(items, inner, childPadding);
-  } else {
-    LinearLayout<false>(items, inner, childPadding);
   }
 }
 

@@ -1,7 +1,6 @@
 #include "skin/paint_manager.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "skin/image_desc.h"
 #include "skin/skin_string.h"
@@ -22,12 +21,10 @@ CPaintManager::~CPaintManager() {
 
 bool CPaintManager::AttachDialog(CControlUI* root) {
   if (!root) return false;
-  if (m_root) {
-    CControlUI* old = m_root;
-    m_root = nullptr;
-    m_hot = m_pushed = m_focus = nullptr;
-    delete old;
-  }
+  CControlUI* old = m_root;
+  m_root = nullptr;
+  m_hot = m_pushed = m_focus = nullptr;
+  delete old;
   m_root = root;
   m_root->SetManager(this, nullptr);
   NeedUpdate();
@@ -145,10 +142,7 @@ bool CPaintManager::HasTimer(CControlUI* control, unsigned id) const {
 bool CPaintManager::OnHostTimer(unsigned nativeId) {
   for (const auto& t : m_timers) {
     if (t.nativeId == nativeId) {
-      SkinEvent event;
-      event.type = EventType::kTimer;
-      event.sender = t.control;
-      event.wparam = t.id;
+      SkinEvent event{EventType::kTimer, t.control, SkinPoint{}, t.id};
       t.control->DoEvent(event);  // may kill timers: `t` must not be used after this
       return true;
     }

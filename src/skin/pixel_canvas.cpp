@@ -30,6 +30,14 @@ int RoundCoverage(const SkinRect& r, double rx, double ry, int px, int py) {
   return inside * 255 / 16;
 }
 
+// Scales all four premultiplied channels together.
+std::uint32_t Fade(std::uint32_t px, int alpha) {
+  if (alpha >= 255) return px;
+  std::uint32_t s = 0;
+  for (int shift = 24; shift >= 0; shift -= 8) s |= (((px >> shift) & 0xFF) * alpha / 255) << shift;
+  return s;
+}
+
 }  // namespace
 
 std::vector<std::vector<ScaleTap>> ScaleTaps(int destLen, int srcStart, int srcLen) {
@@ -76,13 +84,8 @@ void CPixelCanvas::SetClip(const SkinRect& clip) { m_clip = clip.Intersect(SkinR
 void CPixelCanvas::Blend(int x, int y, std::uint32_t src, int coverage) {
   if (coverage <= 0) return;
   std::uint32_t& d = m_pixels[y * m_width + x];
-  std::uint32_t sa = (src >> 24) * coverage / 255;
-  if (coverage < 255) {
-    std::uint32_t r = ((src >> 16) & 0xFF) * coverage / 255;
-    std::uint32_t g = ((src >> 8) & 0xFF) * coverage / 255;
-    std::uint32_t b = (src & 0xFF) * coverage / 255;
-    src = (sa << 24) | (r << 16) | (g << 8) | b;
-  }
+  src = Fade(src, coverage);
+  const std::uint32_t sa = src >> 24;
   if (sa == 255) {
     d = src;
     return;
@@ -132,18 +135,6 @@ void CPixelCanvas::DrawBorder(const SkinRect& rect, int size, SkinSize round, Co
     }
   }
 }
-
-namespace {
-
-// Scales all four premultiplied channels together.
-std::uint32_t Fade(std::uint32_t px, int alpha) {
-  if (alpha >= 255) return px;
-  std::uint32_t s = 0;
-  for (int shift = 24; shift >= 0; shift -= 8) s |= (((px >> shift) & 0xFF) * alpha / 255) << shift;
-  return s;
-}
-
-}  // namespace
 
 SkinBitmap ScaleRows(IPictureRows& rows, int pictureWidth, const SkinRect& source, int width, int height) {
   SkinBitmap out;

@@ -30,7 +30,6 @@ class CShadowWindow {
   // Hides it until the next Follow finds the owner shown.
   void Hide();
   void Destroy();
-  HWND hwnd() const { return m_hwnd; }
   // Bytes of picture handed to the system so far (UpdateLayeredWindow).
   std::uint64_t UploadedBytes() const { return m_uploaded; }
 

@@ -1,8 +1,5 @@
 #include "skin/skin_context.h"
 
-#include <algorithm>
-
-#include "skin/pixel_canvas.h"
 #include "skin/skin_string.h"
 #include "util/detached_thread.h"
 #include "util/text.h"
@@ -11,9 +8,7 @@ namespace Skin {
 
 int CModalCounts::Change(std::uintptr_t owner, int delta) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  int& count = m_open[owner];
-  count += delta;
-  const int now = count;
+  const int now = m_open[owner] += delta;
   if (now <= 0) m_open.erase(owner);
   return now;
 }
@@ -67,16 +62,11 @@ std::shared_ptr<SkinBitmap> Decoded(const std::uint8_t* data, std::size_t size, 
 
 }  // namespace
 
-std::vector<std::pair<std::wstring, std::shared_ptr<CSkinContext::AheadPicture>>>::iterator CSkinContext::AheadOf(
-    const std::wstring& key) {
-  return std::find_if(m_ahead.begin(), m_ahead.end(), [&key](const auto& entry) { return entry.first == key; });
-}
-
 void CSkinContext::DecodeAhead(const std::wstring& name, bool useMask, Colour mask, SkinSize drawnAt) {
   const std::wstring key = PictureKey(name, useMask, mask, drawnAt);
   {
     std::lock_guard<std::mutex> lock(m_picturesMutex);
-    if (m_pictures.count(key) || AheadOf(key) != m_ahead.end()) return;
+    if (m_pictures.count(key) || m_ahead.count(key)) return;
   }
   auto ahead = std::make_shared<AheadPicture>();
   if (!ReadEntry(name, &ahead->bytes)) return;
@@ -92,7 +82,7 @@ void CSkinContext::DecodeAhead(const std::wstring& name, bool useMask, Colour ma
   };
   if (!zr::StartDetachedThread<AheadPicture>(decode, ahead)) return;  // the paint decodes it
   std::lock_guard<std::mutex> lock(m_picturesMutex);
-  m_ahead.emplace_back(key, std::move(ahead));
+  m_ahead.emplace(key, std::move(ahead));
 }
 
 std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& name, bool useMask, Colour mask,
@@ -103,7 +93,7 @@ std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& n
     std::lock_guard<std::mutex> lock(m_picturesMutex);
     auto it = m_pictures.find(key);
     if (it != m_pictures.end()) return it->second;
-    auto started = AheadOf(key);
+    auto started = m_ahead.find(key);
     if (started != m_ahead.end()) {
       ahead = std::move(started->second);
       m_ahead.erase(started);

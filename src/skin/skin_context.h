@@ -27,7 +27,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "skin/font_table.h"
@@ -85,10 +84,7 @@ class CSkinContext {
   mutable std::mutex m_picturesMutex;
   std::map<std::wstring, std::shared_ptr<const SkinBitmap>> m_pictures;  // by PictureKey
   struct AheadPicture;
-  // Until a paint asks for them; a few at most.
-  std::vector<std::pair<std::wstring, std::shared_ptr<AheadPicture>>> m_ahead;
-  // The picture of m_ahead kept under `key`, or its end; with the lock held.
-  std::vector<std::pair<std::wstring, std::shared_ptr<AheadPicture>>>::iterator AheadOf(const std::wstring& key);
+  std::map<std::wstring, std::shared_ptr<AheadPicture>> m_ahead;  // by PictureKey, until a paint asks
   unsigned m_decoded = 0;
   unsigned m_decodedAhead = 0;
   CSharedFonts m_fonts;

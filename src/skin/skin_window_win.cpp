@@ -43,20 +43,15 @@ bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
   return true;
 }
 
-CControlUI* CSkinWindow::CreateControl(const wchar_t*) { return nullptr; }
-
-std::wstring CSkinWindow::GetControlText(const std::wstring&, const std::wstring&) { return std::wstring(); }
-
 LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
   // Decided in document units, as the document gives the caption.
   POINT device{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
   ::ScreenToClient(m_hwnd, &device);
   const SkinPoint pt = m_paintManager->Scale().ToDocument(SkinPoint{device.x, device.y});
   const SkinSize size = m_paintManager->GetClientSize();
-  const RECT client{0, 0, size.cx, size.cy};
   const SkinRect& cap = m_paintManager->Window().caption;
-  if (pt.x >= client.left + cap.left && pt.x < client.right - cap.right && pt.y >= cap.top && pt.y < cap.bottom) {
-    CControlUI* control = m_paintManager->FindControl(SkinPoint{pt.x, pt.y});
+  if (pt.x >= cap.left && pt.x < size.cx - cap.right && pt.y >= cap.top && pt.y < cap.bottom) {
+    CControlUI* control = m_paintManager->FindControl(pt);
     if (control && IsInStaticControl(control)) return HTCAPTION;
   }
   return HTCLIENT;
@@ -115,7 +110,7 @@ LRESULT CSkinWindow::OnCreate() {
   m_paintManager->Init(m_host.get());
 
   std::wstring file = GetSkinFile();
-  CControlUI* root = CMarkupBuilder::Create(file, *m_paintManager, this, this);
+  CControlUI* root = CMarkupBuilder::Create(file, *m_paintManager);
   if (!root) {
     ShowSkinLoadFailure(file);
     return -1;  // CreateWindowEx fails
@@ -124,16 +119,12 @@ LRESULT CSkinWindow::OnCreate() {
   m_paintManager->AttachDialog(root);
   m_paintManager->SetNotifier(this);
   m_accessibility = std::make_unique<CWindowAccessibility>(m_hwnd, *m_paintManager);
+  // No non-client area: the window is as large as the document asks its client to be, at
+  // the window's DPI (a document without a size leaves the size alone).
   SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
-  if (size.cx > 0 && size.cy > 0) {
-    // No non-client area: the window is as large as the document asks its client to be, at
-    // the window's DPI.
-    ::SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  } else {
-    ::SetWindowPos(m_hwnd, nullptr, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  }
+  const UINT keepSize = size.cx > 0 && size.cy > 0 ? 0 : SWP_NOSIZE;
+  ::SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | keepSize);
   InitWindow();
   m_paintManager->DecodeAhead();  // while the system shows the window
   return 0;
@@ -243,7 +234,6 @@ void TranslateSkinMessage(const MSG* msg) {
   if (!msg->hwnd || msg->message != WM_KEYDOWN || (msg->wParam != VK_RETURN && msg->wParam != VK_ESCAPE)) return;
   const HWND root = ::GetAncestor(msg->hwnd, GA_ROOT);
   for (HWND hwnd : {msg->hwnd, root}) {
-    // Consulted; no key closes a window.
     if (auto* window = dynamic_cast<CSkinWindow*>(CWindowBase::FromOwnWindow(hwnd))) window->OnDefaultKey(msg->wParam);
     if (root == msg->hwnd) break;
   }

@@ -29,7 +29,7 @@
 
 namespace Skin {
 
-class CSkinWindow : public CWindowBase, public INotifySink, public IControlFactory, public IControlTextSource {
+class CSkinWindow : public CWindowBase, public INotifySink {
  public:
   explicit CSkinWindow(CSkinContext& context);
 
@@ -68,16 +68,10 @@ class CSkinWindow : public CWindowBase, public INotifySink, public IControlFacto
   // INotifySink: a "click" (ASCII case ignored) gets the default click handling: "closebtn"
   // closes with answer 1; "minbtn" sends SC_MINIMIZE.
   void Notify(SkinNotify& msg) override;
-  // IControlFactory: the engine's own controls only.
-  CControlUI* CreateControl(const wchar_t* className) override;
-  // IControlTextSource: no texts of its own.
-  std::wstring GetControlText(const std::wstring& controlName, const std::wstring& className) override;
 
-  // Shows the window and runs a loop until the window is destroyed or WM_QUIT arrives: the
-  // owner is disabled meanwhile and, when no other modal window over it is left open (on any
-  // thread), re-enabled and focused afterwards; a WM_QUIT taken from the queue is posted
-  // again for the enclosing loop. Returns the answer of the last close(answer) (or WM_CLOSE
-  // wParam), 0 if none.
+  // Shows the window and runs a loop until the window is destroyed or WM_QUIT arrives, its
+  // owner held disabled meanwhile (CModalHold); a WM_QUIT taken from the queue is posted again
+  // for the enclosing loop. The answer of the last close(answer) (or WM_CLOSE wParam), 0 if none.
   UINT ShowModal();
 
   CSkinContext& Context() const { return m_context; }

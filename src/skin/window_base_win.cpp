@@ -28,11 +28,10 @@ bool CWindowBase::RegisterWindowClass() {
   return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int cx, int cy,
-                         HMENU menu) {
+HWND CWindowBase::Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int cx, int cy) {
   if (!RegisterWindowClass()) return nullptr;
   // Not m_hwnd: a window whose creation fails may delete its object on the way out.
-  return ::CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, cx, cy, parent, menu,
+  return ::CreateWindowExW(exStyle, GetWindowClassName(), title, style, x, y, cx, cy, parent, nullptr,
                            ::GetModuleHandleW(nullptr), this);
 }
 

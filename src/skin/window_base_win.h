@@ -27,8 +27,7 @@ class CWindowBase {
   operator HWND() const { return m_hwnd; }  // NOLINT
 
   // Registers the class (once) and creates the window. nullptr on failure.
-  HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int cx, int cy,
-              HMENU menu = nullptr);
+  HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int cx, int cy);
   // SW_SHOWNORMAL, SW_SHOWNOACTIVATE or SW_HIDE.
   void ShowWindow(bool show = true, bool takeFocus = true);
   // Centres on the owner, or on the work area of the window's monitor without one.

@@ -1,13 +1,9 @@
-// The window side of a skinned window's painting: a host for an HWND (invalidation, timers,
-// mouse capture), painting through a back buffer, mouse routing, the drop
-// shadow and the tooltip.
 #include "skin/window_host_win.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
 
 #include <string>
-#include <vector>
 
 #include "skin/dpi_win.h"
 #include "util/handle_win.h"
@@ -15,12 +11,11 @@
 namespace Skin {
 namespace {
 
-SkinPoint PointOf(LParam lparam) { return SkinPoint{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}; }
+SkinPoint PointOf(LPARAM lparam) { return SkinPoint{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}; }
 
 }  // namespace
 
-// A registered message lies in 0xC000..0xFFFF: never one of the program's WM_APP + n. The
-// system gives every registration of the name the same id.
+// Every registration of the name gives the same id.
 CWindowHost::CWindowHost(HWND hwnd, CPaintManager& manager)
     : m_hwnd(hwnd), m_manager(manager), m_deferredMessage(::RegisterWindowMessageW(L"zrSkinDeferredWork")) {
   m_manager.SetDpi(WindowDpi(m_hwnd));
@@ -78,27 +73,24 @@ SkinSize CWindowHost::MeasureText(const std::wstring& text, int font, unsigned s
 }
 
 void CWindowHost::UpdateTooltip(CControlUI* hot, const MSG& relay) {
+  TTTOOLINFOW ti = {};  // the one tool: the whole window
+  ti.cbSize = TTTOOLINFOW_V2_SIZE;
+  ti.hwnd = m_hwnd;
+  ti.uId = 1;
   if (!m_tooltip) {
     if (!hot || hot->GetToolTip().empty() || !LoadTooltipClass()) return;
     m_tooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr,
                                   ::GetModuleHandleW(nullptr), nullptr);
     if (!m_tooltip) return;
-    TTTOOLINFOW ti = {};
-    ti.cbSize = TTTOOLINFOW_V2_SIZE;
-    ti.uFlags = TTF_TRANSPARENT;
-    ti.hwnd = m_hwnd;
-    ti.uId = 1;
-    ti.lpszText = const_cast<wchar_t*>(L"");
-    ::SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    TTTOOLINFOW add = ti;
+    add.uFlags = TTF_TRANSPARENT;
+    add.lpszText = const_cast<wchar_t*>(L"");
+    ::SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&add));
     ::SendMessageW(m_tooltip, TTM_SETMAXTIPWIDTH, 0, 400);
   }
   if (hot != m_tooltipFor) {
     m_tooltipFor = hot;
-    TTTOOLINFOW ti = {};
-    ti.cbSize = TTTOOLINFOW_V2_SIZE;
-    ti.hwnd = m_hwnd;
-    ti.uId = 1;
     std::wstring text = hot ? hot->GetToolTip() : std::wstring();
     if (hot) {
       const SkinRect r = m_manager.Scale().ToDevice(hot->GetPos());

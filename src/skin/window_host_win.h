@@ -37,8 +37,6 @@ class CWindowHost : public IPaintHost {
   // Painting, mouse, timers, the deferred work and shadow tracking (the drop shadow is set up
   // right after the first paint). True when the host took the message (result set).
   bool HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
-  HWND GetHWND() const { return m_hwnd; }
-  CPaintManager& GetManager() const { return m_manager; }
 
   // Width and height in document units of `text` as one line with the window's fonts (its
   // own, then the shared ones) at its DPI, measured on a device context of the window: for use

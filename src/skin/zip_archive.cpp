@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -86,13 +87,9 @@ bool CZipArchive::Read(const std::string& utf8Name, std::vector<std::uint8_t>* b
   if (!m_open) return false;
   auto it = m_entries.find(utf8Name);
   if (it == m_entries.end()) {
-    std::string wanted = LowerAscii(utf8Name);
-    for (auto i = m_entries.begin(); i != m_entries.end(); ++i) {
-      if (LowerAscii(i->first) == wanted) {
-        it = i;
-        break;
-      }
-    }
+    const std::string wanted = LowerAscii(utf8Name);
+    it = std::find_if(m_entries.begin(), m_entries.end(),
+                      [&wanted](const auto& entry) { return LowerAscii(entry.first) == wanted; });
   }
   return it != m_entries.end() && Extract(it->second, buffer, view);
 }
