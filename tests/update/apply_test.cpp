@@ -384,7 +384,7 @@ TEST(ApplyUpdate, AStagedFileFromAnotherVolumeIsCopiedBesideItsTargetFirst) {
     platform.files[L"D:\\staging\\a.new"] = "new a";
     platform.misjudgeVolumes = misjudged;
     CUpdateContext context;
-    context.files = {{"", "", L"D:\\staging\\a.new", kProduct + L"\\a.dll", 0}};
+    context.files = {{"", L"D:\\staging\\a.new", kProduct + L"\\a.dll"}};
     ASSERT_EQ(Replace(context, platform), UpdateOutcome::kOk);
     std::vector<std::wstring> moves;
     for (const std::wstring& line : platform.log) {
