@@ -1,6 +1,6 @@
-#include "update/recovery.h"
-
+// Finishing a run that was cut short (RecoverInterruptedRun, apply.h).
 #include "update/apply.h"
+
 #include "update/journal.h"
 #include "update/restore.h"
 #include "update/outcome.h"

@@ -8,7 +8,6 @@
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
-#include "update/recovery.h"
 #include "update/update_context.h"
 
 namespace zr {
