@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "update/own_files.h"
+#include "update/file_set.h"
 #include "util/escape.h"
 #include "util/text.h"
 
