@@ -11,7 +11,6 @@
 #include "update/file_system_win.h"
 #include "update/patient_file_system.h"
 #include "update/platform.h"
-#include "update/recorded_file_system.h"
 #include "update/run_record_win.h"
 
 namespace zr {
@@ -50,8 +49,7 @@ class CWin32Platform : public IUpdatePlatform {
  private:
   const Win32PlatformParts m_parts;
   CWin32FileSystem m_disk;
-  CPatientFileSystem m_patient{m_disk, *this};  // a moment's lock outlasted
-  CRecordedFileSystem m_files{m_patient, *this};
+  CPatientFileSystem m_files{m_disk, *this};  // a moment's lock outlasted, failures recorded
 };
 
 }  // namespace zr

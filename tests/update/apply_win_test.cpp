@@ -25,7 +25,6 @@
 #include "update/platform.h"
 #include "update/patient_file_system.h"
 #include "update/progress.h"
-#include "update/recorded_file_system.h"
 #include "update/update_context.h"
 #include "util/handle_win.h"
 #include "util/paths.h"
@@ -82,8 +81,7 @@ class DiskPlatform : public IUpdatePlatform {
   }
 
   InstallationFileSystem disk;
-  CPatientFileSystem patient{disk, *this};
-  CRecordedFileSystem files{patient, *this};
+  CPatientFileSystem files{disk, *this};
   std::vector<std::string> record;
   test::FakeTexts texts;
 };
