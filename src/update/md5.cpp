@@ -52,12 +52,8 @@ void CMd5::Add(const char* data, size_t size) { MD5_Update(&m_state->context, da
 std::string CMd5::Hex() {
   unsigned char digest[MD5_DIGEST_LENGTH];
   MD5_Final(digest, &m_state->context);
-  std::string hex;
-  for (const unsigned char byte : digest) {
-    hex += kLowerHexDigits[byte >> 4];
-    hex += kLowerHexDigits[byte & 15];
-  }
-  return hex;
+  return EscapeBytes(
+      std::string(std::begin(digest), std::end(digest)), [](unsigned char) { return true; }, "", kLowerHexDigits);
 }
 
 bool IsMd5Value(const std::string& text) {
