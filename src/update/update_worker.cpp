@@ -93,8 +93,7 @@ UpdateOutcome Finish(CUpdateContext& context, IUpdatePlatform& platform, UpdateO
   return outcome;
 }
 
-}  // namespace
-
+// Reads the manifest file and parses it into the context: kOk or kManifestInvalid.
 UpdateOutcome LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath) {
   std::string content;
   std::string problem = "it cannot be read";
@@ -114,6 +113,8 @@ UpdateOutcome LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platfor
   platform.Record("manifest " + RecordPath(configPath) + " unusable: " + problem);
   return UpdateOutcome::kManifestInvalid;
 }
+
+}  // namespace
 
 void ClearUpdateCache(IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();
