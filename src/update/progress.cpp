@@ -23,6 +23,8 @@ size_t WholeUtf8Prefix(const std::string& text, size_t length) {
   return have < need ? start - 1 : length;
 }
 
+constexpr size_t kStatusTextBufferSize = 1024;
+
 // The status line as the window shows it: at most kStatusTextBufferSize - 1 bytes of UTF-8.
 void Post(IUpdateEvents& events, const std::wstring& text) {
   std::string bytes = WideToUtf8(text);
