@@ -1,5 +1,6 @@
 #include "update/journal.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "update/file_set.h"
@@ -75,16 +76,11 @@ std::string FormatIdentity(const FileIdentity& identity) {
   return std::to_string(identity.size) + "@" + std::to_string(identity.lastWrite);
 }
 
+// Decimal digits only, 20 at most, within 64 bits.
 bool ParseNumber(const std::string& text, uint64_t& value) {
-  if (text.empty() || text.size() > 20) return false;
-  value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    const uint64_t digit = static_cast<uint64_t>(c - '0');
-    if (value > (UINT64_MAX - digit) / 10) return false;
-    value = value * 10 + digit;
-  }
-  return true;
+  const char* end = text.data() + text.size();
+  const std::from_chars_result parsed = std::from_chars(text.data(), end, value);
+  return text.size() <= 20 && parsed.ec == std::errc() && parsed.ptr == end;
 }
 
 bool ParseIdentity(const std::string& text, FileIdentity& identity) {
