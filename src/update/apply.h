@@ -9,10 +9,6 @@
 // ".bak" or ".tmp" file that was there before is left exactly as it is.
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "update/journal.h"
 #include "update/outcome.h"
 
 namespace zr {
@@ -74,16 +70,6 @@ UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform);
 // original moved back; the directories the run created are removed again. When a file cannot come back, the status line names it and the journal stays
 // for the next start; otherwise the journal is finished.
 void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform);
-
-// Shared with recovery: restores the files with the rollback's lines (one for each of the first
-// files, named by `lineNames`), then removes the created directories. True when every file is
-// old again; otherwise the status line names the first that is not.
-bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vector<std::wstring>& lineNames);
-
-// Deletes the leftovers of a finished run (the backups of a committed one, and an earlier
-// run's), then the journal. What cannot be deleted is returned and the journal is kept,
-// marked as finished, so that the next start deletes it without touching anything else.
-std::vector<Leftover> FinishJournal(IUpdatePlatform& platform, const Journal& journal);
 
 // At start, before anything else: a journal left by a run that was cut short is finished.
 // - No journal, or one cut off before its plan was complete (nothing moved under it): kOk.
