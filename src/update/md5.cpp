@@ -6,6 +6,7 @@
 #include <openssl/md5.h>
 
 #include <algorithm>
+#include <cctype>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -17,13 +18,6 @@
 
 namespace zr {
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 constexpr size_t kMd5Digits = 2 * MD5_DIGEST_LENGTH;
 
@@ -57,12 +51,14 @@ std::string CMd5::Hex() {
 }
 
 bool IsMd5Value(const std::string& text) {
-  return text.size() == kMd5Digits && std::all_of(text.begin(), text.end(), [](char c) { return HexDigit(c) >= 0; });
+  return text.size() == kMd5Digits &&
+         std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
 bool SameMd5(const std::string& a, const std::string& b) {
   return IsMd5Value(a) && IsMd5Value(b) &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return HexDigit(x) == HexDigit(y); });
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 // What the caller and the hasher's thread share; each holds a reference.
