@@ -4,7 +4,6 @@
 // No text is ever a printf format. A table text holds "%d" and "%s" where its values go; each
 // id has a type that says which values it takes (the id's suffix says the same: "_dds" two
 // numbers and a name, "_d" a number, "_s" a name), and FillText puts them in by their place.
-// Any other "%" in a text stays as it is written.
 #pragma once
 
 #include <cstddef>
