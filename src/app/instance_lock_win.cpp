@@ -1,6 +1,6 @@
 #include "app/instance_lock_win.h"
 
-#include "update/own_files.h"
+#include "update/file_set.h"
 #include "util/files.h"
 
 namespace zr {

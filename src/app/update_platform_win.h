@@ -12,7 +12,6 @@
 #include "update/patient_file_system.h"
 #include "update/platform.h"
 #include "update/product_process_win.h"
-#include "update/recorded_file_system.h"
 #include "update/run_record_win.h"
 
 namespace zr {
@@ -60,8 +59,7 @@ class CWin32Platform : public IUpdatePlatform {
 
   const Win32PlatformParts m_parts;
   CWin32FileSystem m_disk;
-  CPatientFileSystem m_patient{m_disk, *this};  // a moment's lock outlasted
-  CRecordedFileSystem m_files{m_patient, *this};
+  CPatientFileSystem m_files{m_disk, *this};  // a moment's lock outlasted, failures recorded
 };
 
 }  // namespace zr

@@ -133,6 +133,58 @@ bool Place(IFileSystem& files, IHeldFile& staged, const PlannedFile& file, bool 
   return files.CopyHeld(staged, file.copy) && files.PlaceHeld(staged, file.target);
 }
 
+// Shared by the rollback and recovery: restores the files with the rollback's lines (one for
+// each of the first files, named by `lineNames`), then removes the created directories. True
+// when every file is old again; otherwise the status line names the first that is not.
+bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vector<std::wstring>& lineNames) {
+  IFileSystem& files = platform.Files();
+  const size_t lines = lineNames.size();
+  size_t stuck = plan.files.size();
+  size_t restored = 0;
+  for (size_t k = 0; k < plan.files.size(); ++k) {
+    const PlannedFile& file = plan.files[k];
+    if (k < lines) {
+      PostStatus(platform, platform.Texts(), kRollingBackText, k, lines, FileNameOfPath(lineNames[k]));
+    }
+    const RestoreResult result = RestoreFile(files, file);
+    if (result == RestoreResult::kStuck && stuck == plan.files.size()) stuck = k;
+    if (result == RestoreResult::kStuck) platform.Record("cannot be made old again: " + RecordPath(file.target));
+    restored += result == RestoreResult::kRestored ? 1 : 0;
+    // A pause lets the window show the line; an ending process has no window to show it.
+    if (k < lines && result != RestoreResult::kUntouched && !platform.ProcessEnding()) {
+      platform.Sleep(kRollbackPauseMs);
+    }
+  }
+  // Children before parents; a directory that holds anything now is not the run's to remove.
+  for (auto it = plan.createdDirectories.rbegin(); it != plan.createdDirectories.rend(); ++it) {
+    files.RemoveEmptyDirectory(*it);
+  }
+  if (!plan.files.empty()) {
+    platform.Record(std::to_string(restored) + " of " + std::to_string(plan.files.size()) + " files put back, " +
+                    (stuck == plan.files.size() ? "every file is old" : "not every file is old"));
+  }
+  if (stuck == plan.files.size()) return true;
+  PostStatus(platform, platform.Texts(), kRestoreFailedText, stuck, plan.files.size(),
+             FileNameOfPath(plan.files[stuck].target));
+  return false;
+}
+
+// Deletes the leftovers of a finished run (the backups of a committed one, and an earlier
+// run's), then the journal. What cannot be deleted is returned and the journal is kept,
+// marked as finished, so that the next start deletes it without touching anything else.
+std::vector<Leftover> FinishJournal(IUpdatePlatform& platform, const Journal& journal) {
+  IFileSystem& files = platform.Files();
+  std::vector<Leftover> remaining = DeleteLeftovers(files, journal);
+  if (remaining.empty() && RemoveJournal(files)) {
+    platform.Record("journal removed");
+    return remaining;
+  }
+  if (journal.state != Journal::State::kFinished) MarkJournal(files, JournalMark::kDone);
+  platform.Record("journal kept for the next start, which deletes what is left: " + std::to_string(remaining.size()) +
+                  " files");
+  return remaining;
+}
+
 }  // namespace
 
 CMovingSection::~CMovingSection() {
@@ -213,39 +265,6 @@ UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   return UpdateOutcome::kOk;
 }
 
-bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vector<std::wstring>& lineNames) {
-  IFileSystem& files = platform.Files();
-  const size_t lines = lineNames.size();
-  size_t stuck = plan.files.size();
-  size_t restored = 0;
-  for (size_t k = 0; k < plan.files.size(); ++k) {
-    const PlannedFile& file = plan.files[k];
-    if (k < lines) {
-      PostStatus(platform, platform.Texts(), kRollingBackText, k, lines, FileNameOfPath(lineNames[k]));
-    }
-    const RestoreResult result = RestoreFile(files, file);
-    if (result == RestoreResult::kStuck && stuck == plan.files.size()) stuck = k;
-    if (result == RestoreResult::kStuck) platform.Record("cannot be made old again: " + RecordPath(file.target));
-    restored += result == RestoreResult::kRestored ? 1 : 0;
-    // A pause lets the window show the line; an ending process has no window to show it.
-    if (k < lines && result != RestoreResult::kUntouched && !platform.ProcessEnding()) {
-      platform.Sleep(kRollbackPauseMs);
-    }
-  }
-  // Children before parents; a directory that holds anything now is not the run's to remove.
-  for (auto it = plan.createdDirectories.rbegin(); it != plan.createdDirectories.rend(); ++it) {
-    files.RemoveEmptyDirectory(*it);
-  }
-  if (!plan.files.empty()) {
-    platform.Record(std::to_string(restored) + " of " + std::to_string(plan.files.size()) + " files put back, " +
-                    (stuck == plan.files.size() ? "every file is old" : "not every file is old"));
-  }
-  if (stuck == plan.files.size()) return true;
-  PostStatus(platform, platform.Texts(), kRestoreFailedText, stuck, plan.files.size(),
-             FileNameOfPath(plan.files[stuck].target));
-  return false;
-}
-
 void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   // The staged files that did not move are let go: a held file cannot be moved or deleted.
   context.heldStaged.clear();
@@ -263,17 +282,62 @@ void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   }
 }
 
-std::vector<Leftover> FinishJournal(IUpdatePlatform& platform, const Journal& journal) {
+UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform, CMovingSection& section) {
   IFileSystem& files = platform.Files();
-  std::vector<Leftover> remaining = DeleteLeftovers(files, journal);
-  if (remaining.empty() && RemoveJournal(files)) {
-    platform.Record("journal removed");
-    return remaining;
+  const Journal journal = ReadJournal(files);
+  switch (journal.state) {
+    case Journal::State::kNone: return UpdateOutcome::kOk;
+    case Journal::State::kCutOff:
+      platform.Record("recovery: a journal cut off before its plan was complete (nothing moved under it): removed");
+      RemoveJournal(files);
+      return UpdateOutcome::kOk;
+    case Journal::State::kDamaged:
+      platform.Record("recovery: the journal cannot be read or is damaged: nothing touched");
+      PostStatus(platform, platform.Texts(), kJournalDamagedText);
+      return UpdateOutcome::kRecoveryFailed;
+    case Journal::State::kFinished:
+      platform.Record("recovery: the journal of a finished run: deleting what it left");
+      context.leftovers = FinishJournal(platform, journal);
+      return UpdateOutcome::kOk;
+    case Journal::State::kPlanned: break;
   }
-  if (journal.state != Journal::State::kFinished) MarkJournal(files, JournalMark::kDone);
-  platform.Record("journal kept for the next start, which deletes what is left: " + std::to_string(remaining.size()) +
-                  " files");
-  return remaining;
+  platform.Record("recovery: the journal of a run cut short, " + std::to_string(journal.files.size()) + " files");
+
+  bool touched = false;
+  for (size_t k = 0; k < journal.files.size(); ++k) {
+    const PlannedFile& file = journal.files[k];
+    switch (StandingOf(files, file)) {
+      case FileStanding::kOld: break;
+      case FileStanding::kTouched: touched = true; break;
+      case FileStanding::kForeign:
+        // Someone changed the installation since (a reinstall, a repair by hand): what the
+        // journal knows is no longer true, and moving its backups back would mix versions.
+        platform.Record("recovery: " + RecordPath(file.target) +
+                        " holds neither the old nor the new file (reinstalled?): nothing moved, journal removed");
+        RemoveJournal(files);
+        return UpdateOutcome::kOk;
+      case FileStanding::kLost:
+        // The original is nowhere the run left it: nothing can make the installation old, so
+        // nothing is moved until it is repaired.
+        platform.Record("recovery: the original of " + RecordPath(file.target) +
+                        " is nowhere the run left it: nothing moved, journal kept");
+        PostStatus(platform, platform.Texts(), kRestoreFailedText, k, journal.files.size(),
+                   FileNameOfPath(file.target));
+        return UpdateOutcome::kRecoveryFailed;
+    }
+  }
+  std::vector<std::wstring> lineNames;
+  if (touched) {
+    platform.Record("recovery: rolling back the run cut short");
+    // The product may have been started from the half-updated installation.
+    const UpdateOutcome closed = CloseRunningProduct(platform);
+    if (closed != UpdateOutcome::kOk) return closed;
+    if (!section.Enter()) return UpdateOutcome::kProcessEnding;
+    for (const PlannedFile& file : journal.files) lineNames.push_back(file.target);
+  }
+  if (!RestorePlan(platform, journal, lineNames)) return UpdateOutcome::kRecoveryFailed;
+  context.leftovers = FinishJournal(platform, journal);
+  return UpdateOutcome::kOk;
 }
 
 }  // namespace zr

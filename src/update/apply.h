@@ -1,17 +1,14 @@
-// Closing the product, applying the staged files and undoing a failed attempt. The worker thread.
+// Closing the product, applying the staged files, undoing a failed attempt, and at the next start
+// finishing a run that was killed. The worker thread.
 //
 // Whatever happens, the installation ends with every product file either old or new: the
 // moves run inside the platform's moving section (the process does not end half-way; once asked
 // to end, the section runs on to its end and a failed replacement is rolled back before the
 // process goes), and a journal on disk lets the next start undo a run that was killed
-// (recovery.h). Only files the run made itself are ever moved back or deleted: a ".bak" or
-// ".tmp" file that was there before is left exactly as it is.
+// (RecoverInterruptedRun). Only files the run made itself are ever moved back or deleted: a
+// ".bak" or ".tmp" file that was there before is left exactly as it is.
 #pragma once
 
-#include <string>
-#include <vector>
-
-#include "update/journal.h"
 #include "update/outcome.h"
 
 namespace zr {
@@ -19,9 +16,7 @@ namespace zr {
 class IUpdatePlatform;
 struct CUpdateContext;
 
-// Holds the platform's moving section from Enter until the object goes. The worker keeps it
-// across replacing, the failure box and the rollback, so that a failed replacement is always
-// rolled back before the process ends.
+// Holds the platform's moving section from Enter until the object goes.
 class CMovingSection {
  public:
   explicit CMovingSection(IUpdatePlatform& platform) : m_platform(platform) {}
@@ -76,14 +71,19 @@ UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform);
 // for the next start; otherwise the journal is finished.
 void RollbackFiles(CUpdateContext& context, IUpdatePlatform& platform);
 
-// Shared with recovery: restores the files with the rollback's lines (one for each of the first
-// files, named by `lineNames`), then removes the created directories. True when every file is
-// old again; otherwise the status line names the first that is not.
-bool RestorePlan(IUpdatePlatform& platform, const Journal& plan, const std::vector<std::wstring>& lineNames);
-
-// Deletes the leftovers of a finished run (the backups of a committed one, and an earlier
-// run's), then the journal. What cannot be deleted is returned and the journal is kept,
-// marked as finished, so that the next start deletes it without touching anything else.
-std::vector<Leftover> FinishJournal(IUpdatePlatform& platform, const Journal& journal);
+// At start, before anything else: a journal left by a run that was cut short is finished.
+// - No journal, or one cut off before its plan was complete (nothing moved under it): kOk.
+// - A finished run (every file new, or every file old): its leftovers are deleted, without
+//   closing the product for it; what cannot be deleted yet goes into the context's leftovers,
+//   for this run to carry on. kOk.
+// - A planned run: when every file is as the run left it, it is rolled back (the running
+//   product closed first, only if a file is to move); when any target holds something else
+//   (a reinstall, a repair by hand), nothing is moved or deleted, the backups stay, and the
+//   journal is finished. kOk; kRecoveryFailed when a file cannot come back (the status line
+//   names it, the journal stays for the next start); the closing stage's kUserCancelled /
+//   kCloseFailed, or kProcessEnding, with nothing moved.
+// - A journal that cannot be read or is damaged: nothing is touched, the status line says so,
+//   kRecoveryFailed.
+UpdateOutcome RecoverInterruptedRun(CUpdateContext& context, IUpdatePlatform& platform, CMovingSection& section);
 
 }  // namespace zr

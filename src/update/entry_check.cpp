@@ -31,6 +31,22 @@ size_t UncRootLength(const std::wstring& path) {
   return i;
 }
 
+// A full file path, as CheckFileEntries (entry_check.h) requires.
+bool IsFullFilePath(const std::wstring& path) {
+  if (path.empty() || IsPathSeparator(path.back())) return false;
+  size_t rest = UncRootLength(path);
+  if (rest == 0) {
+    if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != L':' || !IsPathSeparator(path[2])) return false;
+    rest = 3;
+  }
+  for (size_t i = 0; i < path.size(); ++i) {
+    const wchar_t c = path[i];
+    if (c < 0x20 || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*') return false;
+    if (c == L':' && i >= rest) return false;
+  }
+  return true;
+}
+
 // The names the run may give a file beside a target: target + one of these, or target + ".N" +
 // one of these (".2.bak" when ".bak" is taken).
 constexpr const wchar_t* kRunSuffixes[] = {L".bak", L".tmp", L".new"};
@@ -242,21 +258,6 @@ UpdateOutcome VerifyStagedFiles(CUpdateContext& context, IUpdatePlatform& platfo
 }
 
 }  // namespace
-
-bool IsFullFilePath(const std::wstring& path) {
-  if (path.empty() || IsPathSeparator(path.back())) return false;
-  size_t rest = UncRootLength(path);
-  if (rest == 0) {
-    if (path.size() < 3 || !IsDriveLetter(path[0]) || path[1] != L':' || !IsPathSeparator(path[2])) return false;
-    rest = 3;
-  }
-  for (size_t i = 0; i < path.size(); ++i) {
-    const wchar_t c = path[i];
-    if (c < 0x20 || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*') return false;
-    if (c == L':' && i >= rest) return false;
-  }
-  return true;
-}
 
 UpdateOutcome HoldStagedFiles(CUpdateContext& context, IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();

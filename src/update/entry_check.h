@@ -2,8 +2,6 @@
 // product is closed for an update that could not be applied. Runs on the worker thread.
 #pragma once
 
-#include <string>
-
 #include "update/outcome.h"
 
 namespace zr {
@@ -11,14 +9,11 @@ namespace zr {
 class IUpdatePlatform;
 struct CUpdateContext;
 
-// A path Windows reads as the full path of a file: "C:\..." or "\\server\share\..." ("/" as
-// well as "\"), not ending in a separator, without a character Windows never allows in a
-// name (a control character, one of <>"|?*, a ":" past the drive). Relative and
-// drive-relative paths ("x.dll", "\x.dll", "C:x.dll") and device paths are none.
-bool IsFullFilePath(const std::wstring& path);
-
 // Every entry, before anything moves:
-//  - `tmp` and `path` are full file paths (IsFullFilePath);
+//  - `tmp` and `path` are full file paths: "C:\..." or "\\server\share\..." ("/" as well as
+//    "\"), not ending in a separator, without a character Windows never allows in a name (a
+//    control character, one of <>"|?*, a ":" past the drive); relative and drive-relative paths
+//    ("x.dll", "\x.dll", "C:x.dll") and device paths are none;
 //  - the target lies inside the updater's directory, no existing directory on the way to it
 //    from there is a link, a junction or a file, no name on the way that does not exist yet has
 //    the form of a short (8.3) name, and it is no existing directory itself;

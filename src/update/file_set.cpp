@@ -1,7 +1,5 @@
 #include "update/file_set.h"
 
-#include "update/own_files.h"
-
 namespace zr {
 
 CInstallationPaths::CInstallationPaths(IFileSystem& files)

@@ -1,5 +1,5 @@
-// Paths as the file system tells files apart: every spelling of one file is one element.
-// Portable; the worker thread.
+// Paths as the file system tells files apart (every spelling of one file is one element), and
+// the updater's directory with the places and files in it. Portable; the worker thread.
 #pragma once
 
 #include <map>
@@ -27,6 +27,17 @@ class CFileSet {
   IFileSystem& m_files;
   std::set<std::wstring, PathOrder> m_set;
 };
+
+// The files the updater keeps beside itself, in its own directory: the journal (journal.h), the
+// lock held open without sharing for the whole run (one updater per installation), and the
+// record of the last run and of the one before it. They are the updater's alone: no manifest
+// entry may name one of them, as a staged file or as a target.
+inline constexpr wchar_t kJournalFileName[] = L"zrUpdater.journal";
+inline constexpr wchar_t kLockFileName[] = L"zrUpdater.lock";
+inline constexpr wchar_t kRecordFileName[] = L"zrUpdater.log";
+inline constexpr wchar_t kPreviousRecordFileName[] = L"zrUpdater.log.1";
+inline constexpr const wchar_t* kOwnFileNames[] = {kJournalFileName, kLockFileName, kRecordFileName,
+                                                   kPreviousRecordFileName};
 
 // The updater's directory and the places in it, compared as the file system names them. Paths
 // given are full (FullPath) already.

@@ -102,9 +102,8 @@ class IFileSystem {
   // Negative, zero or positive.
   virtual int ComparePaths(const std::wstring& a, const std::wstring& b) = 0;
 
-  // Why the last call that failed (returned false or null) failed: its Windows error code, e.g.
-  // 2 (no such file), 3 (no such folder), 5 (access denied), 32 (held by another program), 17
-  // (another volume). Asked right after that call, on the same thread.
+  // Why the last call that failed (returned false or null) failed: its Windows error code
+  // (RecordError names the usual ones). Asked right after that call, on the same thread.
   virtual uint32_t LastError() = 0;
 };
 

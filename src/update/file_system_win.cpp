@@ -65,11 +65,6 @@ class CWin32HeldFile : public IHeldFile {
 CWin32HeldFile& Held(IHeldFile& file) { return static_cast<CWin32HeldFile&>(file); }
 const CWin32HeldFile& Held(const IHeldFile& file) { return static_cast<const CWin32HeldFile&>(file); }
 
-std::wstring FolderOf(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(0, slash);
-}
-
 // Renames the open file to `to` (a full path), replacing what is there.
 bool RenameOpenFile(HANDLE file, const std::wstring& to) {
   const std::wstring target = ExtendedPath(to);
@@ -87,6 +82,17 @@ bool RenameOpenFile(HANDLE file, const std::wstring& to) {
 bool DeleteOnClose(HANDLE file) {
   FILE_DISPOSITION_INFO info = {TRUE};
   return SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info) != FALSE;
+}
+
+// Writes every byte at the file's position: ERROR_SUCCESS, or why not.
+DWORD WriteAll(HANDLE file, const char* bytes, size_t size) {
+  for (size_t done = 0; done < size;) {
+    DWORD written = 0;
+    if (!WriteFile(file, bytes + done, static_cast<DWORD>(size - done), &written, nullptr)) return GetLastError();
+    if (written == 0) return ERROR_WRITE_FAULT;
+    done += written;
+  }
+  return ERROR_SUCCESS;
 }
 
 bool Rewind(HANDLE file) {
@@ -157,7 +163,7 @@ char* CWin32FileSystem::PieceBuffer() {
 }
 
 const std::wstring& CWin32FileSystem::VolumeOf(const std::wstring& path) {
-  const std::wstring folder = FolderOf(path);
+  const std::wstring folder = path.substr(0, path.find_last_of(L"\\/"));
   auto known = m_volumes.find(folder);
   if (known != m_volumes.end()) return known->second;
   std::wstring volume;
@@ -341,12 +347,7 @@ bool CWin32FileSystem::CopyHeld(IHeldFile& file, const std::wstring& copy) {
     DWORD read = 0;
     if (!ReadFile(held.file.get(), buffer, kReadPieceBytes, &read, nullptr)) return fail(GetLastError());
     if (read == 0) break;
-    for (DWORD done = 0; done < read;) {
-      DWORD written = 0;
-      if (!WriteFile(out.get(), buffer + done, read - done, &written, nullptr)) return fail(GetLastError());
-      if (written == 0) return fail(ERROR_WRITE_FAULT);
-      done += written;
-    }
+    if (const DWORD error = WriteAll(out.get(), buffer, read)) return fail(error);
   }
   if (!SetFileTime(out.get(), nullptr, nullptr, &held.lastWrite) || !FlushFileBuffers(out.get())) {
     return fail(GetLastError());
@@ -394,15 +395,7 @@ bool CWin32FileSystem::WriteDurably(const std::wstring& path, const std::string&
                                  append ? OPEN_EXISTING : CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
   if (!file) return Failed();
-  size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &written, nullptr)) {
-      return Failed();
-    }
-    if (written == 0) return Failed(ERROR_WRITE_FAULT);
-    done += written;
-  }
+  if (const DWORD error = WriteAll(file.get(), bytes.data(), bytes.size())) return Failed(error);
   return FlushFileBuffers(file.get()) != FALSE || Failed();
 }
 

@@ -1,6 +1,6 @@
 // The update engine's files on real Windows: every path goes through the "\\?\" form, so
-// names up to 32,767 characters work, the ".bak", ".tmp" and ".new" names included; read-only
-// files are replaced and deleted like any other. Used by CWin32Platform and by the Windows tests.
+// names up to 32,767 characters work, the ".bak", ".tmp" and ".new" names included. Used by
+// CWin32Platform and by the Windows tests.
 #pragma once
 
 #include <map>

@@ -1,8 +1,9 @@
 #include "update/journal.h"
 
+#include <charconv>
 #include <cstdio>
 
-#include "update/own_files.h"
+#include "update/file_set.h"
 #include "util/escape.h"
 #include "util/text.h"
 
@@ -75,16 +76,11 @@ std::string FormatIdentity(const FileIdentity& identity) {
   return std::to_string(identity.size) + "@" + std::to_string(identity.lastWrite);
 }
 
+// Decimal digits only, 20 at most, within 64 bits.
 bool ParseNumber(const std::string& text, uint64_t& value) {
-  if (text.empty() || text.size() > 20) return false;
-  value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    const uint64_t digit = static_cast<uint64_t>(c - '0');
-    if (value > (UINT64_MAX - digit) / 10) return false;
-    value = value * 10 + digit;
-  }
-  return true;
+  const char* end = text.data() + text.size();
+  const std::from_chars_result parsed = std::from_chars(text.data(), end, value);
+  return text.size() <= 20 && parsed.ec == std::errc() && parsed.ptr == end;
 }
 
 bool ParseIdentity(const std::string& text, FileIdentity& identity) {
@@ -153,13 +149,6 @@ bool ParsePlanLine(const std::string& line, bool withCopies, Journal& journal) {
   return true;
 }
 
-// A journal of that state with nothing in it.
-Journal Empty(Journal::State state) {
-  Journal journal;
-  journal.state = state;
-  return journal;
-}
-
 std::wstring JournalPath(IFileSystem& files) { return files.ModuleDirectory() + L"\\" + kJournalFileName; }
 
 }  // namespace
@@ -190,19 +179,19 @@ Journal ParseJournal(const std::string& bytes) {
     lines.push_back(std::move(line));
     start = end + 1;
   }
-  if (lines.empty()) return Empty(Journal::State::kCutOff);
-  if (lines[0] != kHeader && lines[0] != kHeaderWithoutCopies) return Empty(Journal::State::kDamaged);
+  if (lines.empty()) return Journal(Journal::State::kCutOff);
+  if (lines[0] != kHeader && lines[0] != kHeaderWithoutCopies) return Journal(Journal::State::kDamaged);
   const bool withCopies = lines[0] == kHeader;
   Journal journal;
   size_t i = 1;
   for (; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (line.compare(0, sizeof kEnd, std::string(kEnd) + kSeparator) == 0) break;
-    if (!ParsePlanLine(line, withCopies, journal)) return Empty(Journal::State::kDamaged);
+    if (!ParsePlanLine(line, withCopies, journal)) return Journal(Journal::State::kDamaged);
   }
-  if (i == lines.size()) return Empty(Journal::State::kCutOff);  // nothing moved before the plan was complete
+  if (i == lines.size()) return Journal(Journal::State::kCutOff);  // nothing moved before the plan was complete
   if (lines[i].substr(sizeof kEnd) != JournalChecksum(bytes.substr(0, starts[i])))
-    return Empty(Journal::State::kDamaged);
+    return Journal(Journal::State::kDamaged);
   journal.state = Journal::State::kPlanned;
   for (++i; i < lines.size(); ++i) {
     if (lines[i] == MarkWord(JournalMark::kCommit) || lines[i] == MarkWord(JournalMark::kDone)) {
@@ -210,7 +199,7 @@ Journal ParseJournal(const std::string& bytes) {
     } else if (lines[i] == MarkWord(JournalMark::kRollback)) {
       journal.state = Journal::State::kPlanned;
     } else {
-      return Empty(Journal::State::kDamaged);
+      return Journal(Journal::State::kDamaged);
     }
   }
   return journal;
@@ -228,7 +217,7 @@ Journal ReadJournal(IFileSystem& files) {
   const std::wstring path = JournalPath(files);
   if (!files.Exists(path)) return Journal();
   std::string bytes;
-  return files.ReadExistingFile(path, bytes) ? ParseJournal(bytes) : Empty(Journal::State::kDamaged);
+  return files.ReadExistingFile(path, bytes) ? ParseJournal(bytes) : Journal(Journal::State::kDamaged);
 }
 
 bool RemoveJournal(IFileSystem& files) { return files.RemoveFile(JournalPath(files)); }

@@ -68,6 +68,9 @@ struct Journal {
     kFinished,  // every file is either new ("commit") or old ("done"): only leftovers remain
     kDamaged,   // there, but unreadable or not what this updater writes: nothing may be done
   };
+  Journal() = default;
+  explicit Journal(State empty) : state(empty) {}  // one of that state with nothing in it
+
   State state = State::kNone;
   std::vector<PlannedFile> files;
   std::vector<std::wstring> createdDirectories;  // parents before children

@@ -44,16 +44,11 @@ UpdateOutcome ParseUpdateManifest(CUpdateContext& context, const std::string& co
   if (!config) return unusable("no \"config\" element");
 
   context.version = ChildText(config, "version");
-  for (pugi::xml_node item : config.child("removedfiles").children("item")) {
-    context.removedFiles.push_back(Utf8ToWide(ChildText(item, "path")));
-  }
   for (pugi::xml_node file : config.children("file")) {
     UpdateFileEntry entry;
-    entry.url = ChildText(file, "url");
     entry.md5 = ChildText(file, "md5");
     entry.tmp = Utf8ToWide(ChildText(file, "tmp"));
     entry.path = Utf8ToWide(ChildText(file, "path"));
-    entry.state = 0;
     context.files.push_back(std::move(entry));
   }
   return context.files.empty() ? unusable("no \"file\" element") : UpdateOutcome::kOk;

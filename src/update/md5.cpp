@@ -6,6 +6,7 @@
 #include <openssl/md5.h>
 
 #include <algorithm>
+#include <cctype>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -17,13 +18,6 @@
 
 namespace zr {
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 constexpr size_t kMd5Digits = 2 * MD5_DIGEST_LENGTH;
 
@@ -52,21 +46,19 @@ void CMd5::Add(const char* data, size_t size) { MD5_Update(&m_state->context, da
 std::string CMd5::Hex() {
   unsigned char digest[MD5_DIGEST_LENGTH];
   MD5_Final(digest, &m_state->context);
-  std::string hex;
-  for (const unsigned char byte : digest) {
-    hex += kLowerHexDigits[byte >> 4];
-    hex += kLowerHexDigits[byte & 15];
-  }
-  return hex;
+  return EscapeBytes(
+      std::string(std::begin(digest), std::end(digest)), [](unsigned char) { return true; }, "", kLowerHexDigits);
 }
 
 bool IsMd5Value(const std::string& text) {
-  return text.size() == kMd5Digits && std::all_of(text.begin(), text.end(), [](char c) { return HexDigit(c) >= 0; });
+  return text.size() == kMd5Digits &&
+         std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
 bool SameMd5(const std::string& a, const std::string& b) {
   return IsMd5Value(a) && IsMd5Value(b) &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return HexDigit(x) == HexDigit(y); });
+         std::equal(a.begin(), a.end(), b.begin(),
+                    [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 // What the caller and the hasher's thread share; each holds a reference.

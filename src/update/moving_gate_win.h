@@ -1,5 +1,4 @@
-// The moving section as the Windows program drives it: the worker enters and leaves it, the UI
-// thread finishes it when the process is about to end. The program owns the one of its run.
+// CMovingGate as the Windows program drives it; the program owns the one of its run.
 #pragma once
 
 #include <windows.h>
@@ -12,20 +11,16 @@ namespace zr {
 
 class CWin32MovingGate {
  public:
-  // Worker thread. The calling thread's own windows are its modal boxes, which are closed when
-  // the process is asked to end while the section runs.
+  // Worker thread. The calling thread's own windows are its modal boxes, closed by Finish.
   bool EnterOnThisThread();
   void Leave() { m_gate.Leave(); }
 
-  // UI thread, once the message loop has ended or the session ends: refuses new sections, closes
-  // the boxes of the thread in the section (they answer 8, as a closed box does) and waits for
-  // the section to end. Messages sent to this thread meanwhile are dispatched, so that a box
-  // closing on the worker can re-enable its owner here.
+  // UI thread, once the message loop has ended or the session ends: closes the gate, then the
+  // boxes of the thread in the section (CloseBoxesOfThread) until the section has ended.
   void Finish();
 
   bool Running() { return m_gate.IsRunning(); }
-  // True once Finish has begun: boxes are no longer shown.
-  bool Closed() { return m_gate.IsClosed(); }
+  bool Closed() { return m_gate.IsClosed(); }  // Finish has begun: boxes are no longer shown
 
  private:
   CMovingGate m_gate;
@@ -33,7 +28,8 @@ class CWin32MovingGate {
 };
 
 // Closes the windows of `threadId` (the worker's boxes) as their close button would: each
-// answers 8. Sent messages for this thread are dispatched meanwhile.
+// answers 8. Messages sent to this thread are dispatched meanwhile, so that a box closing on
+// the worker can re-enable its owner here.
 void CloseBoxesOfThread(DWORD threadId);
 
 }  // namespace zr

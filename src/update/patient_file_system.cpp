@@ -1,6 +1,7 @@
 #include "update/patient_file_system.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "update/platform.h"
 #include "update/progress.h"
@@ -45,46 +46,69 @@ bool CPatientFileSystem::Patiently(const std::wstring& path, Call call) {
     }
     if (!HeldByAnother(m_lastError)) break;
   }
-  const uint32_t error = m_lastError;
   m_platform.Record("still held after " + Seconds(waited) +
                     (m_waitedMs >= kRunWaitMs ? " (the run's waiting is spent)" : "") +
                     ", given up: " + RecordPath(path));
-  m_lastError = error;
+  return false;
+}
+
+bool CPatientFileSystem::Recorded(bool done, const char* what, const std::wstring& path, const std::wstring& other) {
+  if (done) return true;
+  try {
+    std::string line = std::string("failed: ") + what + " " + RecordPath(path);
+    if (!other.empty()) line += " -> " + RecordPath(other);
+    m_platform.Record(line + ": " + RecordError(m_lastError));
+  } catch (const std::exception&) {
+    // Out of memory for the line: the record goes without it.
+  }
   return false;
 }
 
 bool CPatientFileSystem::MoveReplace(const std::wstring& from, const std::wstring& to) {
-  return Patiently(from, [&] { return m_files.MoveReplace(from, to); });
+  return Recorded(Patiently(from, [&] { return m_files.MoveReplace(from, to); }), "move", from, to);
 }
 
 bool CPatientFileSystem::RemoveFile(const std::wstring& path) {
-  return Patiently(path, [&] { return m_files.RemoveFile(path); });
+  return Recorded(Patiently(path, [&] { return m_files.RemoveFile(path); }), "delete", path);
+}
+
+bool CPatientFileSystem::CreateDirectoryChain(const std::wstring& path) {
+  return Recorded(Pass(m_files.CreateDirectoryChain(path)), "create the folders of", path);
 }
 
 bool CPatientFileSystem::RemoveEmptyDirectory(const std::wstring& path) {
-  return Patiently(path, [&] { return m_files.RemoveEmptyDirectory(path); });
+  return Recorded(Patiently(path, [&] { return m_files.RemoveEmptyDirectory(path); }), "remove the folder", path);
 }
 
 bool CPatientFileSystem::ReadExistingFile(const std::wstring& path, std::string& bytes) {
-  return Patiently(path, [&] { return m_files.ReadExistingFile(path, bytes); });
+  return Recorded(Patiently(path, [&] { return m_files.ReadExistingFile(path, bytes); }), "read", path);
 }
 
 std::unique_ptr<IHeldFile> CPatientFileSystem::Hold(const std::wstring& path) {
   std::unique_ptr<IHeldFile> held;
-  Patiently(path, [&] { return (held = m_files.Hold(path)) != nullptr; });
+  Recorded(Patiently(path, [&] { return (held = m_files.Hold(path)) != nullptr; }), "hold", path);
   return held;
 }
 
+bool CPatientFileSystem::ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) {
+  return Recorded(Pass(m_files.ReadHeld(file, piece)), "read", file.Path());
+}
+
 bool CPatientFileSystem::CopyHeld(IHeldFile& file, const std::wstring& copy) {
-  return Patiently(copy, [&] { return m_files.CopyHeld(file, copy); });
+  return Recorded(Patiently(copy, [&] { return m_files.CopyHeld(file, copy); }), "copy", file.Path(), copy);
 }
 
 bool CPatientFileSystem::PlaceHeld(IHeldFile& file, const std::wstring& target) {
-  return Patiently(target, [&] { return m_files.PlaceHeld(file, target); });
+  return Recorded(Patiently(target, [&] { return m_files.PlaceHeld(file, target); }), "move", file.Path(), target);
 }
 
 bool CPatientFileSystem::WriteDurably(const std::wstring& path, const std::string& bytes, bool append) {
-  return Patiently(path, [&] { return m_files.WriteDurably(path, bytes, append); });
+  return Recorded(Patiently(path, [&] { return m_files.WriteDurably(path, bytes, append); }),
+                  append ? "append to" : "write", path);
+}
+
+bool CPatientFileSystem::DeleteDirectoryTree(const std::wstring& directory) {
+  return Recorded(Pass(m_files.DeleteDirectoryTree(directory)), "delete the folder tree", directory);
 }
 
 }  // namespace zr

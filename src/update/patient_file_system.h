@@ -1,13 +1,16 @@
-// The engine's files, patient with a moment's lock. A virus scanner or an indexer opens a file
-// just written for a second or two; a move, copy, hold, read, write or deletion that fails
-// because another program holds the file (errors 5, 32 and 33) is tried again after growing
-// pauses (0.1, 0.2, 0.4, 0.8, then 1 s: 4.5 s in all) before it counts as failed. Meanwhile the
-// status line names the file waited for ("pro_file_in_use_s"), and the record notes the wait and
-// how it ended. A run waits kRunWaitMs at most in all, so that thousands of files held for good
-// do not add hours; a process that is ending does not wait at all.
+// The engine's files: patient with a moment's lock, and every failure written to the run's record.
 //
-// Each platform puts one between its disk and the record (CRecordedFileSystem), so the record
-// sees only what failed after waiting. Portable; the worker thread.
+// A virus scanner or an indexer opens a file just written for a second or two; a move, copy,
+// hold, read, write or deletion that fails because another program holds the file (errors 5, 32
+// and 33) is tried again after growing pauses (0.1, 0.2, 0.4, 0.8, then 1 s: 4.5 s in all) before
+// it counts as failed. Meanwhile the status line names the file waited for ("pro_file_in_use_s"),
+// and the record notes the wait and how it ended. A run waits kRunWaitMs at most in all, so that
+// thousands of files held for good do not add hours; a process that is ending does not wait at
+// all.
+//
+// Every call that still fails and changes, or reads, the disk is then recorded with its paths and
+// Windows error ("failed: move "C:\...\a.dll" -> "C:\...\a.dll.bak": error 32 (held by another
+// program)"), so the record sees only what failed after waiting. Portable; the worker thread.
 #pragma once
 
 #include <cstdint>
@@ -32,20 +35,16 @@ class CPatientFileSystem : public IFileSystem {
   bool Identify(const std::wstring& path, FileIdentity& identity) override { return m_files.Identify(path, identity); }
   bool MoveReplace(const std::wstring& from, const std::wstring& to) override;
   bool RemoveFile(const std::wstring& path) override;
-  bool CreateDirectoryChain(const std::wstring& path) override { return Pass(m_files.CreateDirectoryChain(path)); }
+  bool CreateDirectoryChain(const std::wstring& path) override;
   bool RemoveEmptyDirectory(const std::wstring& path) override;
   bool ReadExistingFile(const std::wstring& path, std::string& bytes) override;
   std::unique_ptr<IHeldFile> Hold(const std::wstring& path) override;
-  bool ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) override {
-    return Pass(m_files.ReadHeld(file, piece));
-  }
+  bool ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) override;
   bool MustCopy(const IHeldFile& file, const std::wstring& target) override { return m_files.MustCopy(file, target); }
   bool CopyHeld(IHeldFile& file, const std::wstring& copy) override;
   bool PlaceHeld(IHeldFile& file, const std::wstring& target) override;
   bool WriteDurably(const std::wstring& path, const std::string& bytes, bool append) override;
-  bool DeleteDirectoryTree(const std::wstring& directory) override {
-    return Pass(m_files.DeleteDirectoryTree(directory));
-  }
+  bool DeleteDirectoryTree(const std::wstring& directory) override;
   std::wstring ModuleDirectory() override { return m_files.ModuleDirectory(); }
   std::wstring FullPath(const std::wstring& path) override { return m_files.FullPath(path); }
   int ComparePaths(const std::wstring& a, const std::wstring& b) override { return m_files.ComparePaths(a, b); }
@@ -58,6 +57,9 @@ class CPatientFileSystem : public IFileSystem {
   bool Patiently(const std::wstring& path, Call call);
   // The result of a call made once; its error is kept.
   bool Pass(bool done);
+  // `done`, and when it is false the failure just kept goes to the record: "failed: <what> <path>
+  // [-> <other>]: error N".
+  bool Recorded(bool done, const char* what, const std::wstring& path, const std::wstring& other = {});
 
   IFileSystem& m_files;
   IUpdatePlatform& m_platform;

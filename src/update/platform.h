@@ -2,11 +2,10 @@
 //
 // The engine's decisions (attempt loop, closing stage, replacing and rollback, report) are
 // portable and talk only to this; what they tell the window goes out as events
-// (update_events.h). CWin32Platform (app/update_platform_win.cpp) does the real
-// work, its files half in CWin32FileSystem (file_system_win.h), and is tested under Wine; tests/support's
-// FakePlatform drives the same decisions natively with an in-memory file and process table,
-// scripted box answers, an event log and a virtual clock. All calls come from the update
-// worker thread. The run's record (run_record.h) goes through the platform as well.
+// (update_events.h). CWin32Platform (app/update_platform_win.cpp) does the real work and is
+// tested under Wine; tests/support's FakePlatform drives the same decisions natively with an
+// in-memory file and process table, scripted box answers, an event log and a virtual clock. All
+// calls come from the update worker thread.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +26,7 @@ struct CUpdateContext;
 class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
  public:
   // The files and directories of the installation, seen through a CPatientFileSystem
-  // (patient_file_system.h: a moment's lock is outlasted) and a CRecordedFileSystem
-  // (recorded_file_system.h: every failed file operation reaches the record).
+  // (patient_file_system.h: a moment's lock is outlasted, every failure reaches the record).
   virtual IFileSystem& Files() = 0;
 
   // The texts of the boxes and status lines, as the program was handed them.

@@ -9,24 +9,16 @@
 namespace zr {
 namespace {
 
-// Length of the longest prefix of text[0, length) that does not end inside a UTF-8 sequence.
-size_t WholeUtf8Prefix(const std::string& text, size_t length) {
-  size_t start = length;
-  // Step back over at most three continuation bytes to the lead byte of the last sequence.
-  while (start > 0 && length - start < 4 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) {
-    --start;
-  }
-  if (start == 0) return length;
-  const unsigned char lead = static_cast<unsigned char>(text[start - 1]);
-  const size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-  const size_t have = length - (start - 1);
-  return have < need ? start - 1 : length;
-}
+constexpr size_t kStatusTextBufferSize = 1024;
 
 // The status line as the window shows it: at most kStatusTextBufferSize - 1 bytes of UTF-8.
 void Post(IUpdateEvents& events, const std::wstring& text) {
   std::string bytes = WideToUtf8(text);
-  if (bytes.size() >= kStatusTextBufferSize) bytes.resize(WholeUtf8Prefix(bytes, kStatusTextBufferSize - 1));
+  if (bytes.size() >= kStatusTextBufferSize) {
+    size_t cut = kStatusTextBufferSize - 1;  // not inside a UTF-8 sequence
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) --cut;
+    bytes.resize(cut);
+  }
   events.Report({UpdateEvent::Kind::kStatusText, 0, Utf8ToWide(bytes)});
 }
 

@@ -4,7 +4,6 @@
 // No text is ever a printf format. A table text holds "%d" and "%s" where its values go; each
 // id has a type that says which values it takes (the id's suffix says the same: "_dds" two
 // numbers and a name, "_d" a number, "_s" a name), and FillText puts them in by their place.
-// Any other "%" in a text stays as it is written.
 #pragma once
 
 #include <cstddef>
@@ -44,9 +43,6 @@ inline constexpr EntryText kRestoreFailedText{L"pro_restore_failed_dds"};
 inline constexpr NamedText kFileInUseText{L"pro_file_in_use_s"};
 inline constexpr CodeText kLaunchFailedText{L"cmd_open_failed_d"};
 
-// The status line keeps at most this many bytes of UTF-8 less one, cut at a character boundary.
-inline constexpr size_t kStatusTextBufferSize = 1024;
-
 // One value put into a text: a number for "%d", a name for "%s".
 struct TextValue {
   TextValue(int64_t value) : isNumber(true), number(value) {}  // NOLINT: a value as it comes
@@ -61,7 +57,7 @@ struct TextValue {
 // or of the other kind, stays as written.
 std::wstring FillText(const std::wstring& text, const std::vector<TextValue>& values);
 
-// The status line.
+// The status line, at most 1023 bytes of UTF-8 (cut at a character boundary).
 void PostStatus(IUpdateEvents& events, const ITexts& texts, PlainText text);
 // Entry `index` (from 0) of `count`, naming `name`.
 void PostStatus(IUpdateEvents& events, const ITexts& texts, EntryText text, size_t index, size_t count,

@@ -55,13 +55,10 @@ FileStanding StandingIn(const PlannedFile& file, const Scene& scene) {
   return leftBeside ? FileStanding::kTouched : FileStanding::kOld;
 }
 
-// Moves what the run put at the target out of the way and deletes it; false when it stays.
-bool ParkAndDelete(IFileSystem& files, const PlannedFile& file, const Scene& scene) {
-  // The parking name is the run's: free when it planned, or holding a file it parked.
-  if (scene.parking && !ParkedByTheRun(file, scene)) return false;
-  if (!files.MoveReplace(file.target, file.parking)) return false;
-  files.RemoveFile(file.parking);
-  return true;
+// Moves what the run put at the target to the parking name, which is the run's: free when it
+// planned, or holding a file it parked. False when it stays.
+bool Park(IFileSystem& files, const PlannedFile& file, const Scene& scene) {
+  return (!scene.parking || ParkedByTheRun(file, scene)) && files.MoveReplace(file.target, file.parking);
 }
 
 }  // namespace
@@ -76,12 +73,11 @@ RestoreResult RestoreFile(IFileSystem& files, const PlannedFile& file) {
   if (CopiedByTheRun(file, scene) && files.RemoveFile(file.copy)) scene = Look(files, file);
 
   if (NewAtTarget(file, scene) && !file.existed) {
-    ParkAndDelete(files, file, scene);
+    if (Park(files, file, scene)) files.RemoveFile(file.parking);
   } else if (NewAtTarget(file, scene) && OriginalAtBackup(file, scene)) {
     // (A target that looks new with no original at the backup is the original itself: the
     // replacement had the original's size and time.)
-    if (scene.parking && !ParkedByTheRun(file, scene)) return RestoreResult::kStuck;
-    if (!files.MoveReplace(file.target, file.parking)) return RestoreResult::kStuck;
+    if (!Park(files, file, scene)) return RestoreResult::kStuck;
     if (!files.MoveReplace(file.backup, file.target)) {
       // The original cannot come back and stays at its backup; the target gets back what it
       // held rather than losing it with the parked file.

@@ -10,8 +10,6 @@
 
 namespace zr {
 
-// Where one planned file stands, told by the files at its target, backup, parking and copy
-// names.
 enum class FileStanding {
   kOld,      // as before the run, nothing of the run left beside it
   kTouched,  // the run moved something: it can be brought back

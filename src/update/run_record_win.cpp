@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "update/own_files.h"
+#include "update/file_set.h"
 #include "update/run_record.h"
 #include "util/files.h"
 

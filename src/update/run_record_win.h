@@ -7,8 +7,6 @@
 // "zrUpdater.log.1" (replacing the one before). Each line goes to the file as it comes, with no
 // buffer in the process, so a run that is killed leaves what it recorded. A record holds at
 // most its limit (1 MiB); then one line says it was cut, and nothing more is written.
-// Whatever fails (no rights, the file held by another program, a full disk), writing is
-// skipped and nothing else changes because of it.
 //
 // Any thread: the program starts it and writes the command line, the worker writes the rest
 // (CWin32Platform::Record).

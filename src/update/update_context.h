@@ -2,7 +2,6 @@
 // worker thread alone fills and reads it, and it lives until the process ends.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,12 +14,10 @@ namespace zr {
 
 // One "file" element of the manifest.
 struct UpdateFileEntry {
-  std::string url;    // UTF-8, kept but unused
   std::string md5;    // UTF-8; when 32 hexadecimal digits, the staged file's MD5, checked first
   std::wstring tmp;   // full path of the staged new content; moved (or, from another volume,
                       // copied and then deleted)
   std::wstring path;  // full path of the product file to replace or create
-  int32_t state = 0;
 };
 
 // One replaced or created file, as the entry named it: backup is where its original went
@@ -31,10 +28,9 @@ struct BackupEntry {
 };
 
 struct CUpdateContext {
-  std::string version;                     // the version the manifest brings (UTF-8)
-  std::vector<UpdateFileEntry> files;      // in manifest order
-  std::vector<BackupEntry> backups;        // in the order the files were replaced
-  std::vector<std::wstring> removedFiles;  // listed by the manifest, never acted on
+  std::string version;                 // the version the manifest brings (UTF-8)
+  std::vector<UpdateFileEntry> files;  // in manifest order
+  std::vector<BackupEntry> backups;    // in the order the files were replaced
   // Each entry's staged file (by index), held from the check until it is in place: what was
   // checked is what gets installed. Let go once the update has ended, before a rollback and the
   // deletion of the download cache.

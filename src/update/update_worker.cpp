@@ -8,7 +8,6 @@
 #include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
-#include "update/recovery.h"
 #include "update/update_context.h"
 
 namespace zr {
@@ -94,8 +93,7 @@ UpdateOutcome Finish(CUpdateContext& context, IUpdatePlatform& platform, UpdateO
   return outcome;
 }
 
-}  // namespace
-
+// Reads the manifest file and parses it into the context: kOk or kManifestInvalid.
 UpdateOutcome LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath) {
   std::string content;
   std::string problem = "it cannot be read";
@@ -115,6 +113,8 @@ UpdateOutcome LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platfor
   platform.Record("manifest " + RecordPath(configPath) + " unusable: " + problem);
   return UpdateOutcome::kManifestInvalid;
 }
+
+}  // namespace
 
 void ClearUpdateCache(IUpdatePlatform& platform) {
   IFileSystem& files = platform.Files();

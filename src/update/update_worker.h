@@ -12,10 +12,6 @@ namespace zr {
 class IUpdatePlatform;
 struct CUpdateContext;
 
-// Reads the manifest file (missing or unreadable reads as empty) and parses it into the
-// context: kOk or kManifestInvalid.
-UpdateOutcome LoadUpdateConfig(CUpdateContext& context, IUpdatePlatform& platform, const std::wstring& configPath);
-
 // Deletes "<updater directory>\cache\update\" with everything in it, unless "cache" or
 // "cache\update" is a link (a folder reached through one is never emptied).
 void ClearUpdateCache(IUpdatePlatform& platform);

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "support/files_win.h"
-#include "update/own_files.h"
+#include "update/file_set.h"
 #include "util/text.h"
 
 namespace zr {

@@ -228,12 +228,11 @@ uint32_t FakePlatform::MissingError(const std::wstring& path) const {
 }
 
 IFileSystem& FakePlatform::Files() {
-  if (m_recordedFor != this) {
-    m_patient = std::make_shared<CPatientFileSystem>(*this, *this);
-    m_recorded = std::make_shared<CRecordedFileSystem>(*m_patient, *this);
-    m_recordedFor = this;
+  if (m_filesFor != this) {
+    m_files = std::make_shared<CPatientFileSystem>(*this, *this);
+    m_filesFor = this;
   }
-  return *m_recorded;
+  return *m_files;
 }
 
 void FakePlatform::Call() {

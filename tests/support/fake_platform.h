@@ -25,8 +25,8 @@
 // termination. Boxes: scripted answers, consumed in order. Events: every report is recorded.
 // Time: a virtual clock that Sleep advances. Every call is appended to `log`, so a test can
 // check the exact sequence; the run's record goes to `record`, one string per line. The engine
-// sees the files as it does on Windows, through a CPatientFileSystem (which waits out a
-// moment's lock, sleeping on the virtual clock) and a CRecordedFileSystem over the fake; a
+// sees the files as it does on Windows, through a CPatientFileSystem over the fake (which
+// waits out a moment's lock, sleeping on the virtual clock, and records what fails); a
 // failed call gives the error Windows gives (LastError): 2 for a missing file, 3 for a missing
 // folder, 5 for a folder where a file is asked for, 80 for a copy onto an existing name,
 // `failError` for an injected failure.
@@ -63,7 +63,6 @@
 #include "update/file_system.h"
 #include "update/patient_file_system.h"
 #include "update/platform.h"
-#include "update/recorded_file_system.h"
 
 namespace zr::test {
 
@@ -244,9 +243,8 @@ class FakePlatform : public IUpdatePlatform, public IFileSystem {
   std::map<std::wstring, int, FakePathLess> m_ourHolds;            // resolved path -> holds
   std::map<std::wstring, uint64_t, FakePathLess> m_forgedLastWrite;  // set back by another program
   // The engine's view of the files, made for this object (a copy of the fake makes its own).
-  std::shared_ptr<CPatientFileSystem> m_patient;
-  std::shared_ptr<CRecordedFileSystem> m_recorded;
-  const FakePlatform* m_recordedFor = nullptr;
+  std::shared_ptr<CPatientFileSystem> m_files;
+  const FakePlatform* m_filesFor = nullptr;
 };
 
 }  // namespace zr::test

@@ -18,7 +18,7 @@ void Stage(FakePlatform& platform, CUpdateContext& context, const std::wstring& 
            const std::string& content) {
   const std::wstring staged = kStaging + L"\\" + stagedName + L".staged";
   platform.files[staged] = content;
-  context.files.push_back({"", "", staged, path, 0});
+  context.files.push_back({"", staged, path});
 }
 
 UpdateOutcome Replace(CUpdateContext& context, FakePlatform& platform) {

@@ -14,7 +14,6 @@
 #include "update/journal.h"
 #include "update/outcome.h"
 #include "update/progress.h"
-#include "update/recovery.h"
 #include "update/update_context.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -384,7 +383,7 @@ TEST(ApplyUpdate, AStagedFileFromAnotherVolumeIsCopiedBesideItsTargetFirst) {
     platform.files[L"D:\\staging\\a.new"] = "new a";
     platform.misjudgeVolumes = misjudged;
     CUpdateContext context;
-    context.files = {{"", "", L"D:\\staging\\a.new", kProduct + L"\\a.dll", 0}};
+    context.files = {{"", L"D:\\staging\\a.new", kProduct + L"\\a.dll"}};
     ASSERT_EQ(Replace(context, platform), UpdateOutcome::kOk);
     std::vector<std::wstring> moves;
     for (const std::wstring& line : platform.log) {

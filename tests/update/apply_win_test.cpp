@@ -25,7 +25,6 @@
 #include "update/platform.h"
 #include "update/patient_file_system.h"
 #include "update/progress.h"
-#include "update/recorded_file_system.h"
 #include "update/update_context.h"
 #include "util/handle_win.h"
 #include "util/paths.h"
@@ -82,8 +81,7 @@ class DiskPlatform : public IUpdatePlatform {
   }
 
   InstallationFileSystem disk;
-  CPatientFileSystem patient{disk, *this};
-  CRecordedFileSystem files{patient, *this};
+  CPatientFileSystem files{disk, *this};
   std::vector<std::string> record;
   test::FakeTexts texts;
 };
@@ -140,7 +138,7 @@ struct Installation {
       originals.push_back(i == 1 ? std::string() : "original " + std::to_string(i));
       if (i != 1) Write(path, originals.back());
       Write(staged, "new " + std::to_string(i));
-      context.files.push_back({"", "", staged, path, 0});
+      context.files.push_back({"", staged, path});
     }
   }
   // Every product file as before the update, no new file, no backup, parked file or journal.
@@ -510,9 +508,9 @@ TEST(OddTargets, EverySpellingOfOneFileKeepsItsOriginal) {
       Write(temp / L"cache\\update\\two.new", "two");
       Write(temp / L"cache\\update\\held.new", "new held");
       CUpdateContext context;
-      context.files = {{"", "", temp / L"cache\\update\\one.new", swapped ? pair.other : pair.file, 0},
-                       {"", "", temp / L"cache\\update\\two.new", swapped ? pair.file : pair.other, 0},
-                       {"", "", temp / L"cache\\update\\held.new", bin + L"\\held.dll", 0}};
+      context.files = {{"", temp / L"cache\\update\\one.new", swapped ? pair.other : pair.file},
+                       {"", temp / L"cache\\update\\two.new", swapped ? pair.file : pair.other},
+                       {"", temp / L"cache\\update\\held.new", bin + L"\\held.dll"}};
       DiskPlatform platform(temp);
       {
         HeldFile held = Hold(bin + L"\\held.dll");
@@ -544,9 +542,9 @@ TEST(OddTargets, AReadOnlyFileIsUpdatedTwiceAndRolledBackWithItsAttributes) {
     }
     Write(temp / L"cache\\update\\new.dll", "version " + std::to_string(round + 1));
     CUpdateContext context;
-    context.files = {{"", "", temp / L"cache\\update\\new.dll", target, 0}};
+    context.files = {{"", temp / L"cache\\update\\new.dll", target}};
     if (round == 2) {  // a later entry fails: the read-only original comes back as it was
-      context.files.push_back({"", "", temp / L"cache\\update\\other.dll", temp / L"other.dll", 0});
+      context.files.push_back({"", temp / L"cache\\update\\other.dll", temp / L"other.dll"});
       Write(temp / L"cache\\update\\other.dll", "x");
       Write(temp / L"other.dll", "held");
       HeldFile held = Hold(temp / L"other.dll");
@@ -576,8 +574,8 @@ TEST(OddTargets, ADirectoryAsTargetFailsWithNothingTouched) {
   Write(temp / L"cache\\update\\a.new", "new a");
   Write(temp / L"cache\\update\\plugins.new", "not a directory");
   CUpdateContext context;
-  context.files = {{"", "", temp / L"cache\\update\\a.new", temp / L"a.dll", 0},
-                   {"", "", temp / L"cache\\update\\plugins.new", temp / L"plugins", 0}};
+  context.files = {{"", temp / L"cache\\update\\a.new", temp / L"a.dll"},
+                   {"", temp / L"cache\\update\\plugins.new", temp / L"plugins"}};
   DiskPlatform platform(temp);
   EXPECT_EQ(ApplyAndRollBack(context, platform), UpdateOutcome::kCheckRefused);
   EXPECT_EQ(Read(temp / L"plugins\\mirror.dll"), "plug-in");
@@ -600,8 +598,8 @@ TEST(OddTargets, LongPathsAreUpdatedAndRolledBack) {
       Write(path, "old");
       Write(temp / L"cache\\update\\staged.new", "new");
       CUpdateContext context;
-      context.files.push_back({"", "", temp / L"cache\\update\\staged.new", path, 0});
-      context.files.push_back({"", "", temp / L"cache\\update\\second.new", path.substr(0, path.rfind(L'\\')) + L"\\新\\second.dll", 0});
+      context.files.push_back({"", temp / L"cache\\update\\staged.new", path});
+      context.files.push_back({"", temp / L"cache\\update\\second.new", path.substr(0, path.rfind(L'\\')) + L"\\新\\second.dll"});
       Write(temp / L"cache\\update\\second.new", "second");
       Write(context.files[1].path, "old second");
       HeldFile held = fails ? Hold(context.files[1].path) : HeldFile();

@@ -15,7 +15,6 @@
 #include "update/journal.h"
 #include "update/outcome.h"
 #include "update/progress.h"
-#include "update/recovery.h"
 #include "update/update_context.h"
 #include "util/paths.h"
 #include "util/text.h"
@@ -142,9 +141,9 @@ TEST(ApplyUpdate, AManifestThatCannotBeAppliedFailsBeforeTheProductIsClosedAndTo
     }
     platform.readPieceBytes = 2;
     CUpdateContext context;
-    context.files = {{"", "", kStaging + L"\\a.staged", kProduct + L"\\a.dll", 0},
-                     {"", c.md5, c.tmp, c.path, 0},
-                     {"", "", kStaging + L"\\c.staged", kProduct + L"\\c.dll", 0}};
+    context.files = {{"", kStaging + L"\\a.staged", kProduct + L"\\a.dll"},
+                     {c.md5, c.tmp, c.path},
+                     {"", kStaging + L"\\c.staged", kProduct + L"\\c.dll"}};
     if (c.path == kStaging + L"\\x.dat") context.files[0].path = kStaging + L"\\x.dat";
     const FileTable before = platform.files;
 

@@ -17,7 +17,6 @@
 #include "update/md5.h"
 #include "update/outcome.h"
 #include "update/progress.h"
-#include "update/recovery.h"
 #include "update/update_context.h"
 #include "update/update_worker.h"
 #include "util/ascii.h"

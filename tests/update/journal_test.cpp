@@ -14,7 +14,6 @@
 #include "update/journal.h"
 #include "update/outcome.h"
 #include "update/progress.h"
-#include "update/recovery.h"
 #include "update/update_context.h"
 #include "util/paths.h"
 #include "util/text.h"

@@ -15,7 +15,6 @@ namespace zr {
 namespace {
 
 struct ExpectedFile {
-  std::string url;
   std::string md5;
   std::wstring tmp;
   std::wstring path;
@@ -27,7 +26,6 @@ struct ManifestCase {
   UpdateOutcome result;
   std::string version;
   std::vector<ExpectedFile> files;
-  std::vector<std::wstring> removed;
 };
 
 // A literal with its embedded zero bytes.
@@ -50,7 +48,7 @@ const char kOneFile[] = "<config><file><tmp>T</tmp><path>P</path></file></config
 
 std::vector<ManifestCase> Cases() {
   return {
-      {"one file with tmp and path only", kOneFile, UpdateOutcome::kOk, "", {{"", "", L"T", L"P"}}, {}},
+      {"one file with tmp and path only", kOneFile, UpdateOutcome::kOk, "", {{"", L"T", L"P"}}},
       {"everything, in document order",
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
        "<config>\n"
@@ -63,71 +61,66 @@ std::vector<ManifestCase> Cases() {
        "</config>\n",
        UpdateOutcome::kOk,
        "3.2.1",
-       {{"http://h/1", "aa", L"C:\\c\\1", L"C:\\a\\1.dll"},
-        {"http://h/2", "bb", L"C:\\c\\2", L"C:\\a\\2.dll"},
-        {"http://h/3", "cc", L"C:\\c\\3", L"C:\\a\\3.dll"}},
-       {L"C:\\a\\old1.dll", L"C:\\a\\old2.dll"}},
+       {{"aa", L"C:\\c\\1", L"C:\\a\\1.dll"},
+        {"bb", L"C:\\c\\2", L"C:\\a\\2.dll"},
+        {"cc", L"C:\\c\\3", L"C:\\a\\3.dll"}}},
       {"file element under another name keeps the version",
        "<config><version>1.2</version><files><tmp>T</tmp><path>P</path></files></config>",
-       UpdateOutcome::kManifestInvalid, "1.2", {}, {}},
+       UpdateOutcome::kManifestInvalid, "1.2", {}},
       {"removed files but no file entry",
        "<config><version>9</version><removedfiles><item><path>R</path></item></removedfiles></config>",
-       UpdateOutcome::kManifestInvalid, "9", {}, {L"R"}},
-      {"empty content", "", UpdateOutcome::kManifestInvalid, "", {}, {}},
-      {"malformed XML", "<config><file><tmp>T</tmp><path>P</path></file>", UpdateOutcome::kManifestInvalid, "", {}, {}},
-      {"mismatched tags", "<config><file></config></file>", UpdateOutcome::kManifestInvalid, "", {}, {}},
-      {"not XML at all", "version=1\nfile=a", UpdateOutcome::kManifestInvalid, "", {}, {}},
+       UpdateOutcome::kManifestInvalid, "9", {}},
+      {"empty content", "", UpdateOutcome::kManifestInvalid, "", {}},
+      {"malformed XML", "<config><file><tmp>T</tmp><path>P</path></file>", UpdateOutcome::kManifestInvalid, "", {}},
+      {"mismatched tags", "<config><file></config></file>", UpdateOutcome::kManifestInvalid, "", {}},
+      {"not XML at all", "version=1\nfile=a", UpdateOutcome::kManifestInvalid, "", {}},
       {"no config element", "<update><file><tmp>T</tmp><path>P</path></file></update>",
-       UpdateOutcome::kManifestInvalid, "", {}, {}},
+       UpdateOutcome::kManifestInvalid, "", {}},
       {"config below the top level is not found",
        "<root><config><file><tmp>T</tmp><path>P</path></file></config></root>", UpdateOutcome::kManifestInvalid,
-       "", {}, {}},
+       "", {}},
       {"config is case-sensitive", "<Config><file><tmp>T</tmp><path>P</path></file></Config>",
-       UpdateOutcome::kManifestInvalid, "", {}, {}},
-      {"only the first removedfiles is read",
+       UpdateOutcome::kManifestInvalid, "", {}},
+      {"removedfiles lists are accepted and ignored",
        "<config><removedfiles><item><path>first</path></item></removedfiles>"
        "<removedfiles><item><path>second</path></item></removedfiles>"
        "<file><tmp>T</tmp><path>P</path></file></config>",
-       UpdateOutcome::kOk, "", {{"", "", L"T", L"P"}}, {L"first"}},
+       UpdateOutcome::kOk, "", {{"", L"T", L"P"}}},
       {"the first of two path children is used",
        "<config><file><tmp>T</tmp><path>first</path><path>second</path></file></config>", UpdateOutcome::kOk, "",
-       {{"", "", L"T", L"first"}}, {}},
+       {{"", L"T", L"first"}}},
       {"the first of two versions is used",
        "<config><version>1</version><version>2</version>" + std::string(kOneFile + 8), UpdateOutcome::kOk, "1",
-       {{"", "", L"T", L"P"}}, {}},
-      {"an item without path gives an empty removed path",
-       "<config><removedfiles><item/><item><path>x</path></item></removedfiles>"
-       "<file><tmp>T</tmp><path>P</path></file></config>",
-       UpdateOutcome::kOk, "", {{"", "", L"T", L"P"}}, {L"", L"x"}},
+       {{"", L"T", L"P"}}},
       {"a file without children is accepted with empty fields", "<config><file/></config>", UpdateOutcome::kOk, "",
-       {{"", "", L"", L""}}, {}},
+       {{"", L"", L""}}},
       {"non-ASCII UTF-8 path",
        "<config><file><tmp>C:\\缓存\\ä.tmp</tmp><path>C:\\程序 文件\\投屏助手 😀.dll</path></file></config>",
-       UpdateOutcome::kOk, "", {{"", "", L"C:\\缓存\\ä.tmp", L"C:\\程序 文件\\投屏助手 😀.dll"}}, {}},
+       UpdateOutcome::kOk, "", {{"", L"C:\\缓存\\ä.tmp", L"C:\\程序 文件\\投屏助手 😀.dll"}}},
       {"version bytes are kept as UTF-8", "<config><version>版本 2</version>" + std::string(kOneFile + 8),
-       UpdateOutcome::kOk, "版本 2", {{"", "", L"T", L"P"}}, {}},
-      {"UTF-16 file ends at its first zero byte", Utf16Le(kOneFile), UpdateOutcome::kManifestInvalid, "", {}, {}},
+       UpdateOutcome::kOk, "版本 2", {{"", L"T", L"P"}}},
+      {"UTF-16 file ends at its first zero byte", Utf16Le(kOneFile), UpdateOutcome::kManifestInvalid, "", {}},
       {"CDATA counts as text and the ampersand entity is decoded",
        "<config><file><tmp><![CDATA[C:\\c\\a&b<1>.tmp]]></tmp><path>C:\\R&amp;D\\x.dll</path></file></config>",
-       UpdateOutcome::kOk, "", {{"", "", L"C:\\c\\a&b<1>.tmp", L"C:\\R&D\\x.dll"}}, {}},
+       UpdateOutcome::kOk, "", {{"", L"C:\\c\\a&b<1>.tmp", L"C:\\R&D\\x.dll"}}},
       {"character references are decoded",
        "<config><file><tmp>&#x6587;&#20214;</tmp><path>&lt;&gt;&quot;&apos;</path></file></config>", UpdateOutcome::kOk,
-       "", {{"", "", L"文件", L"<>\"'"}}, {}},
+       "", {{"", L"文件", L"<>\"'"}}},
       {"line ends are normalised", "<config><file><tmp>a\r\nb\rc</tmp><path>P</path></file></config>",
-       UpdateOutcome::kOk, "", {{"", "", L"a\nb\nc", L"P"}}, {}},
+       UpdateOutcome::kOk, "", {{"", L"a\nb\nc", L"P"}}},
       {"the text is the first text child, comments and elements skipped",
        "<config><file><tmp><!-- staged --><x/>T</tmp><path a=\"1\">P<y/>Q</path></file></config>", UpdateOutcome::kOk,
-       "", {{"", "", L"T", L"P"}}, {}},
+       "", {{"", L"T", L"P"}}},
       {"whitespace around the text is kept", "<config><file><tmp> T </tmp><path>P</path></file></config>",
-       UpdateOutcome::kOk, "", {{"", "", L" T ", L"P"}}, {}},
+       UpdateOutcome::kOk, "", {{"", L" T ", L"P"}}},
       {"other elements, attributes and instructions are ignored",
        "<?xml version=\"1.0\"?><?app x?><config build=\"7\"><note>n</note><file kind=\"dll\"><size>3</size>"
        "<tmp>T</tmp><path>P</path></file><!-- end --></config>",
-       UpdateOutcome::kOk, "", {{"", "", L"T", L"P"}}, {}},
+       UpdateOutcome::kOk, "", {{"", L"T", L"P"}}},
       {"content after a zero byte is not read", Bytes("<config><file><tmp>T</tmp><path>P</path></file></config>\0<"),
-       UpdateOutcome::kOk, "", {{"", "", L"T", L"P"}}, {}},
+       UpdateOutcome::kOk, "", {{"", L"T", L"P"}}},
       {"a zero byte inside the document cuts it", Bytes("<config><file><tmp>T\0</tmp><path>P</path></file></config>"),
-       UpdateOutcome::kManifestInvalid, "", {}, {}},
+       UpdateOutcome::kManifestInvalid, "", {}},
   };
 }
 
@@ -139,20 +132,17 @@ TEST(ParseUpdateManifest, MapsTheDocumentIntoTheContext) {
     EXPECT_EQ(context.version, c.version);
     ASSERT_EQ(context.files.size(), c.files.size());
     for (size_t i = 0; i < c.files.size(); ++i) {
-      EXPECT_EQ(context.files[i].url, c.files[i].url) << "entry " << i;
       EXPECT_EQ(context.files[i].md5, c.files[i].md5) << "entry " << i;
       EXPECT_EQ(WideToUtf8(context.files[i].tmp), WideToUtf8(c.files[i].tmp)) << "entry " << i;
       EXPECT_EQ(WideToUtf8(context.files[i].path), WideToUtf8(c.files[i].path)) << "entry " << i;
     }
-    EXPECT_EQ(context.removedFiles, c.removed);
     EXPECT_TRUE(context.backups.empty());
   }
 }
 
 TEST(ParseUpdateManifest, AddsToWhatTheContextHolds) {
   CUpdateContext context;
-  context.files.push_back({"u", "m", L"old tmp", L"old path"});
-  context.removedFiles.push_back(L"kept");
+  context.files.push_back({"m", L"old tmp", L"old path"});
   context.backups.push_back({L"t", L"t.bak"});
 
   ASSERT_EQ(ParseUpdateManifest(context,
@@ -162,7 +152,6 @@ TEST(ParseUpdateManifest, AddsToWhatTheContextHolds) {
   ASSERT_EQ(context.files.size(), 2u);
   EXPECT_EQ(context.files[0].path, L"old path");
   EXPECT_EQ(context.files[1].path, L"P");
-  EXPECT_EQ(context.removedFiles, (std::vector<std::wstring>{L"kept", L"R"}));
   EXPECT_EQ(context.backups.size(), 1u);
 }
 

@@ -56,7 +56,7 @@ class MovingSectionUse : public ::testing::Test {
     platform.files[L"C:\\s\\a.new"] = "new";
     platform.files[platform.moduleDirectory + L"\\a.dll"] = "old";
     platform.directories.insert(L"C:\\s");
-    context.files.push_back({"", "", L"C:\\s\\a.new", platform.moduleDirectory + L"\\a.dll", 0});
+    context.files.push_back({"", L"C:\\s\\a.new", platform.moduleDirectory + L"\\a.dll"});
   }
   test::FakePlatform platform;
   CUpdateContext context;

@@ -40,7 +40,6 @@
 #include "update/manifest.h"
 #include "update/outcome.h"
 #include "update/patient_file_system.h"
-#include "update/recorded_file_system.h"
 #include "update/update_context.h"
 #include "util/files.h"
 #include "util/text.h"
@@ -173,8 +172,7 @@ class BenchPlatform : public zr::CWin32Platform {
   std::atomic<HWND> m_noWindow{nullptr};
   std::string m_version;
   InstalledFileSystem m_installed;
-  zr::CPatientFileSystem m_patient{m_installed, *this};
-  zr::CRecordedFileSystem m_files{m_patient, *this};
+  zr::CPatientFileSystem m_files{m_installed, *this};
 };
 
 // The staged files read through in the check's pieces, nothing done with the bytes.
