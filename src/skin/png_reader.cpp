@@ -151,8 +151,8 @@ class CPngRows : public IPictureRows {
     for (int x = 0; x < m_width; ++x, p += bpp) {
       std::uint32_t r = p[0], g = p[1], b = p[2], a = bpp == 4 ? p[3] : 255;
       if (m_useMask && ((r << 16) | (g << 8) | b) == (m_mask & 0xFFFFFF)) a = 0;
-      row[x] = a == 255 ? 0xFF000000u | (r << 16) | (g << 8) | b
-                        : (a << 24) | ((r * a / 255) << 16) | ((g * a / 255) << 8) | (b * a / 255);
+      const Colour colour = (a << 24) | (r << 16) | (g << 8) | b;
+      row[x] = a == 255 ? colour : Premultiply(colour);
     }
     ++m_row;
     return true;
