@@ -136,7 +136,7 @@ void CPixelCanvas::DrawBorder(const SkinRect& rect, int size, SkinSize round, Co
   }
 }
 
-SkinBitmap ScaleRows(IPictureRows& rows, int pictureWidth, const SkinRect& source, int width, int height) {
+SkinBitmap ScaleRows(IPictureRows& rows, const SkinRect& source, int width, int height) {
   SkinBitmap out;
   if (source.IsEmpty() || width <= 0 || height <= 0) return out;
   out.width = width;
@@ -144,14 +144,13 @@ SkinBitmap ScaleRows(IPictureRows& rows, int pictureWidth, const SkinRect& sourc
   out.pixels.resize(static_cast<std::size_t>(width) * height);
   const auto yt = ScaleTaps(height, source.top, source.Height());
   const auto xt = ScaleTaps(width, source.left, source.Width());
-  std::vector<std::uint32_t> buffer(static_cast<std::size_t>(pictureWidth));
   // Two channels a word, 32 bits apart: alpha and green, red and blue. A sum across is at most
   // 65536 x 255 a channel, so the halves never carry into each other.
   std::vector<std::uint64_t> sums(static_cast<std::size_t>(width) * 4);
   for (int y = 0; y < height; ++y) {
     std::fill(sums.begin(), sums.end(), 0);
     for (const auto& a : yt[y]) {
-      const std::uint32_t* row = rows.Row(a.index, buffer.data());
+      const std::uint32_t* row = rows.Row(a.index);
       for (int x = 0; x < width; ++x) {
         std::uint64_t ag = 0, rb = 0;
         for (const auto& b : xt[x]) {
@@ -185,11 +184,9 @@ SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int w
   struct BitmapRows : IPictureRows {
     const SkinBitmap& bitmap;
     explicit BitmapRows(const SkinBitmap& b) : bitmap(b) {}
-    const std::uint32_t* Row(int y, std::uint32_t*) override {
-      return bitmap.pixels.data() + static_cast<size_t>(y) * bitmap.width;
-    }
+    const std::uint32_t* Row(int y) override { return bitmap.pixels.data() + static_cast<size_t>(y) * bitmap.width; }
   } rows(picture);
-  return ScaleRows(rows, picture.width, source.Intersect(SkinRect{0, 0, picture.width, picture.height}), width, height);
+  return ScaleRows(rows, source.Intersect(SkinRect{0, 0, picture.width, picture.height}), width, height);
 }
 
 const SkinBitmap& CScaledPictureCache::Get(const SkinBitmap& picture, const SkinRect& source, int width, int height) {

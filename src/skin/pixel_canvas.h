@@ -27,18 +27,18 @@ std::vector<std::vector<ScaleTap>> ScaleTaps(int destLen, int srcStart, int srcL
 // The premultiplied rows of a picture, one at a time.
 class IPictureRows {
  public:
-  // Row y of the whole picture, written to `buffer` (as wide as the picture) when it is not at
-  // hand. ScaleRows asks top to bottom, never for a row above one it asked for before.
-  virtual const std::uint32_t* Row(int y, std::uint32_t* buffer) = 0;
+  // Row y of the whole picture. ScaleRows asks top to bottom, never for a row above one it asked
+  // for before.
+  virtual const std::uint32_t* Row(int y) = 0;
 
  protected:
   ~IPictureRows() = default;
 };
 
-// `source` (within the picture) of a picture of `pictureWidth` pixels a row, filtered to
+// `source` (within the picture) of a picture given by its rows, filtered to
 // width x height as the canvas draws it. Each source row is filtered across once per
 // destination row that takes it, and each pixel is rounded once from exact sums.
-SkinBitmap ScaleRows(IPictureRows& rows, int pictureWidth, const SkinRect& source, int width, int height);
+SkinBitmap ScaleRows(IPictureRows& rows, const SkinRect& source, int width, int height);
 
 // `source` of the picture filtered to width x height, as the canvas draws it.
 SkinBitmap ScalePicture(const SkinBitmap& picture, const SkinRect& source, int width, int height);

@@ -81,7 +81,7 @@ class CPngRows : public IPictureRows {
   int Height() const { return m_height; }
 
   // Row y, where y is never above a row asked for before.
-  const std::uint32_t* Row(int y, std::uint32_t*) override {
+  const std::uint32_t* Row(int y) override {
     while (!m_failed && m_row < y) m_failed = !NextRow();
     if (m_failed || m_row != y) {
       m_failed = true;
@@ -185,13 +185,13 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
   const bool shrunk =
       drawnAt.cx > 0 && drawnAt.cy > 0 && drawnAt.cx <= w && drawnAt.cy <= h && (drawnAt.cx < w || drawnAt.cy < h);
   if (shrunk) {
-    *out = ScaleRows(png, w, SkinRect{0, 0, w, h}, drawnAt.cx, drawnAt.cy);
+    *out = ScaleRows(png, SkinRect{0, 0, w, h}, drawnAt.cx, drawnAt.cy);
   } else {
     out->width = w;
     out->height = h;
     out->pixels.resize(static_cast<size_t>(w) * h);
     for (int y = 0; y < h; ++y) {
-      const std::uint32_t* row = png.Row(y, nullptr);
+      const std::uint32_t* row = png.Row(y);
       std::copy(row, row + w, out->pixels.data() + static_cast<size_t>(y) * w);
     }
     out->hasAlpha = std::any_of(out->pixels.begin(), out->pixels.end(), [](std::uint32_t p) { return p >> 24 != 255; });
