@@ -143,38 +143,44 @@ SkinBitmap ScaleRows(IPictureRows& rows, const SkinRect& source, int width, int 
   out.height = height;
   out.pixels.resize(static_cast<std::size_t>(width) * height);
   const auto yt = ScaleTaps(height, source.top, source.Height());
-  const auto xt = ScaleTaps(width, source.left, source.Width());
-  // Two channels a word, 32 bits apart: alpha and green, red and blue. A sum across is at most
-  // 65536 x 255 a channel, so the halves never carry into each other.
-  std::vector<std::uint64_t> sums(static_cast<std::size_t>(width) * 4);
+  // The taps across laid end to end, their indexes from the source's left: column x's are
+  // taps[first[x]] up to taps[first[x + 1]].
+  std::vector<ScaleTap> taps;
+  std::vector<std::size_t> first{0};
+  for (auto& column : ScaleTaps(width, 0, source.Width())) {
+    taps.insert(taps.end(), column.begin(), column.end());
+    first.push_back(taps.size());
+  }
+  // Down the source's columns first, then across, two channels a word, 32 bits apart: alpha and
+  // green, red and blue. A column's sum down is at most 65536 x 255 a channel, so the halves
+  // never carry into each other; the sums are exact, so the order of the axes changes nothing.
+  const int columns = source.Width();
+  std::vector<std::uint64_t> down(static_cast<std::size_t>(columns) * 2);
+  auto channel = [](std::uint64_t sum) { return std::min<std::uint32_t>((sum + (1ull << 31)) >> 32, 255); };
   for (int y = 0; y < height; ++y) {
-    std::fill(sums.begin(), sums.end(), 0);
+    std::fill(down.begin(), down.end(), 0);
     for (const auto& a : yt[y]) {
-      const std::uint32_t* row = rows.Row(a.index);
-      for (int x = 0; x < width; ++x) {
-        std::uint64_t ag = 0, rb = 0;
-        for (const auto& b : xt[x]) {
-          const std::uint32_t px = row[b.index];
-          const std::uint64_t w = static_cast<std::uint32_t>(b.weight);
-          ag += w * ((static_cast<std::uint64_t>(px >> 24) << 32) | ((px >> 8) & 0xFF));
-          rb += w * ((static_cast<std::uint64_t>((px >> 16) & 0xFF) << 32) | (px & 0xFF));
-        }
-        std::uint64_t* sum = &sums[static_cast<std::size_t>(x) * 4];
-        sum[0] += a.weight * (ag >> 32);
-        sum[1] += a.weight * (rb >> 32);
-        sum[2] += a.weight * (ag & 0xFFFFFFFF);
-        sum[3] += a.weight * (rb & 0xFFFFFFFF);
+      const std::uint32_t* row = rows.Row(a.index) + source.left;
+      const std::uint64_t w = static_cast<std::uint32_t>(a.weight);
+      for (int x = 0; x < columns; ++x) {
+        const std::uint32_t px = row[x];
+        down[x * 2] += w * ((static_cast<std::uint64_t>(px >> 24) << 32) | ((px >> 8) & 0xFF));
+        down[x * 2 + 1] += w * ((static_cast<std::uint64_t>((px >> 16) & 0xFF) << 32) | (px & 0xFF));
       }
     }
     std::uint32_t* line = out.pixels.data() + static_cast<std::size_t>(y) * width;
     for (int x = 0; x < width; ++x) {
-      std::uint32_t px = 0;
-      for (int c = 0; c < 4; ++c) {
-        const std::uint32_t v = static_cast<std::uint32_t>((sums[x * 4 + c] + (1ull << 31)) >> 32);
-        px = (px << 8) | (v < 255 ? v : 255);
+      std::uint64_t a = 0, r = 0, g = 0, b = 0;
+      for (std::size_t t = first[x]; t < first[x + 1]; ++t) {
+        const std::uint64_t w = static_cast<std::uint32_t>(taps[t].weight);
+        const std::uint64_t ag = down[taps[t].index * 2], rb = down[taps[t].index * 2 + 1];
+        a += w * (ag >> 32);
+        r += w * (rb >> 32);
+        g += w * (ag & 0xFFFFFFFF);
+        b += w * (rb & 0xFFFFFFFF);
       }
-      if ((px >> 24) != 255) out.hasAlpha = true;
-      line[x] = px;
+      line[x] = channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
+      if ((line[x] >> 24) != 255) out.hasAlpha = true;
     }
   }
   return out;
