@@ -143,14 +143,7 @@ SkinBitmap ScaleRows(IPictureRows& rows, const SkinRect& source, int width, int 
   out.height = height;
   out.pixels.resize(static_cast<std::size_t>(width) * height);
   const auto yt = ScaleTaps(height, source.top, source.Height());
-  // The taps across laid end to end, their indexes from the source's left: column x's are
-  // taps[first[x]] up to taps[first[x + 1]].
-  std::vector<ScaleTap> taps;
-  std::vector<std::size_t> first{0};
-  for (auto& column : ScaleTaps(width, 0, source.Width())) {
-    taps.insert(taps.end(), column.begin(), column.end());
-    first.push_back(taps.size());
-  }
+  const auto xt = ScaleTaps(width, 0, source.Width());
   // Down the source's columns first, then across, two channels a word, 32 bits apart: alpha and
   // green, red and blue. A column's sum down is at most 65536 x 255 a channel, so the halves
   // never carry into each other; the sums are exact, so the order of the axes changes nothing.
@@ -171,9 +164,9 @@ SkinBitmap ScaleRows(IPictureRows& rows, const SkinRect& source, int width, int 
     std::uint32_t* line = out.pixels.data() + static_cast<std::size_t>(y) * width;
     for (int x = 0; x < width; ++x) {
       std::uint64_t a = 0, r = 0, g = 0, b = 0;
-      for (std::size_t t = first[x]; t < first[x + 1]; ++t) {
-        const std::uint64_t w = static_cast<std::uint32_t>(taps[t].weight);
-        const std::uint64_t ag = down[taps[t].index * 2], rb = down[taps[t].index * 2 + 1];
+      for (const auto& tap : xt[x]) {
+        const std::uint64_t w = static_cast<std::uint32_t>(tap.weight);
+        const std::uint64_t ag = down[tap.index * 2], rb = down[tap.index * 2 + 1];
         a += w * (ag >> 32);
         r += w * (rb >> 32);
         g += w * (ag & 0xFFFFFFFF);
