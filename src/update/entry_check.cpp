@@ -5,7 +5,6 @@
 
 #include "update/file_set.h"
 #include "update/md5.h"
-#include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
 #include "update/update_context.h"
