@@ -112,9 +112,10 @@ DWORD MoveOverReadOnly(const std::wstring& target, DWORD refusal, Move move) {
   return error;
 }
 
-bool Rewind(HANDLE file) {
-  LARGE_INTEGER start = {};
-  return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != FALSE;
+bool Seek(HANDLE file, uint64_t offset) {
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) != FALSE;
 }
 
 }  // namespace
@@ -315,7 +316,7 @@ std::unique_ptr<IHeldFile> CWin32FileSystem::Hold(const std::wstring& path) {
 
 bool CWin32FileSystem::ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) {
   const HANDLE source = Held(file).file.get();
-  if (!Rewind(source)) return Failed();
+  if (!Seek(source, 0)) return Failed();
   char* const buffer = PieceBuffer();
   for (;;) {
     DWORD read = 0;
@@ -343,10 +344,8 @@ bool CWin32FileSystem::CopyHeld(IHeldFile& file, const std::wstring& copy) {
     DeleteOnClose(out.get());
     return Failed(error);
   };
-  LARGE_INTEGER size;
-  size.QuadPart = static_cast<LONGLONG>(held.identity.size);
-  if (!SetFilePointerEx(out.get(), size, nullptr, FILE_BEGIN) || !SetEndOfFile(out.get()) || !Rewind(out.get()) ||
-      !Rewind(held.file.get())) {
+  if (!Seek(out.get(), held.identity.size) || !SetEndOfFile(out.get()) || !Seek(out.get(), 0) ||
+      !Seek(held.file.get(), 0)) {
     return fail(GetLastError());
   }
   char* const buffer = PieceBuffer();
