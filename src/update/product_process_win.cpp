@@ -1,6 +1,3 @@
-// The product seen from Win32: found by its executable through a Toolhelp snapshot, ended by
-// id, asked to quit through its main window, started by CreateProcessW.
-
 #include "update/product_process_win.h"
 
 #include <windows.h>
