@@ -22,21 +22,6 @@ constexpr const char* kMarkWords[] = {"commit", "rollback", "done"};
 
 const char* MarkWord(JournalMark mark) { return kMarkWords[static_cast<size_t>(mark)]; }
 
-}  // namespace
-
-std::string JournalChecksum(const std::string& bytes) {
-  uint64_t hash = 14695981039346656037ull;
-  for (unsigned char byte : bytes) {
-    hash ^= byte;
-    hash *= 1099511628211ull;
-  }
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-  return text;
-}
-
-namespace {
-
 bool MustEscape(unsigned char byte) { return byte < 0x20 || byte == 0x7F || byte == '%' || byte == kSeparator; }
 
 std::string EncodePath(const std::wstring& path) {
@@ -141,6 +126,17 @@ bool ParsePlanLine(const std::string& line, bool withCopies, Journal& journal) {
 std::wstring JournalPath(IFileSystem& files) { return files.ModuleDirectory() + L"\\" + kJournalFileName; }
 
 }  // namespace
+
+std::string JournalChecksum(const std::string& bytes) {
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char byte : bytes) {
+    hash ^= byte;
+    hash *= 1099511628211ull;
+  }
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
 
 std::string FormatJournal(const Journal& journal) {
   std::string text = std::string(kHeader) + kLineEnd;
