@@ -6,7 +6,6 @@
 #include <exception>
 
 #include "update/file_set.h"
-#include "update/run_record.h"
 #include "util/escape.h"
 #include "util/files.h"
 
