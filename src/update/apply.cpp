@@ -2,7 +2,6 @@
 
 #include "update/entry_check.h"
 #include "update/file_set.h"
-#include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
 #include "update/restore.h"

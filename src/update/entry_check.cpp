@@ -5,7 +5,6 @@
 
 #include "update/file_set.h"
 #include "update/md5.h"
-#include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
 #include "update/update_context.h"
@@ -76,29 +75,6 @@ bool LooksLikeShortName(const std::wstring& name) {
          (dot == std::wstring::npos || name.find(L'.', dot + 1) == std::wstring::npos);
 }
 
-// The target's way down from the installation: every directory that exists on it is a plain
-// directory (a link or junction would lead the file elsewhere; a file stops it), and no name
-// that does not exist yet has the form of a short name. `target`: what is at the full path.
-const char* WayDownRefusal(CInstallationPaths& installation, const std::wstring& full, PathKind target) {
-  bool missing = false;  // from here on, the names are made by the run
-  size_t start = installation.Directory().size() + 1;
-  for (size_t i = start; i <= full.size(); ++i) {
-    if (i < full.size() && full[i] != L'\\') continue;
-    if (i < full.size() && !missing) {
-      const PathKind kind = installation.DirectoryKind(full.substr(0, i));
-      if (kind != PathKind::kMissing && kind != PathKind::kDirectory)
-        return "a folder on the way to the target is a link or a file";
-      missing = kind == PathKind::kMissing;
-    }
-    const bool made = missing || (i == full.size() && target == PathKind::kMissing);
-    if (made && LooksLikeShortName(full.substr(start, i - start))) {
-      return "a name on the way to the target has the form of a short (8.3) name but no such file exists";
-    }
-    start = i + 1;
-  }
-  return nullptr;
-}
-
 // "entry 2/3 "C:\...\cache\update\b.new" -> "C:\...\b.dll"", as the record names an entry.
 std::string EntryRecord(size_t index, size_t count, const UpdateFileEntry& entry) {
   return "entry " + std::to_string(index + 1) + "/" + std::to_string(count) + " " + RecordPath(entry.tmp) + " -> " +
@@ -124,7 +100,29 @@ using Rule = const char* (*)(Candidate& entry);
 const char* TargetOutside(Candidate& entry) {
   return entry.installation.Contains(entry.path) ? nullptr : "the target is not inside the updater's folder";
 }
-const char* TargetWayDown(Candidate& entry) { return WayDownRefusal(entry.installation, entry.path, entry.target); }
+// The target's way down from the installation: every directory that exists on it is a plain
+// directory (a link or junction would lead the file elsewhere; a file stops it), and no name
+// that does not exist yet has the form of a short name.
+const char* TargetWayDown(Candidate& entry) {
+  const std::wstring& full = entry.path;
+  bool missing = false;  // from here on, the names are made by the run
+  size_t start = entry.installation.Directory().size() + 1;
+  for (size_t i = start; i <= full.size(); ++i) {
+    if (i < full.size() && full[i] != L'\\') continue;
+    if (i < full.size() && !missing) {
+      const PathKind kind = entry.installation.DirectoryKind(full.substr(0, i));
+      if (kind != PathKind::kMissing && kind != PathKind::kDirectory)
+        return "a folder on the way to the target is a link or a file";
+      missing = kind == PathKind::kMissing;
+    }
+    const bool made = missing || (i == full.size() && entry.target == PathKind::kMissing);
+    if (made && LooksLikeShortName(full.substr(start, i - start))) {
+      return "a name on the way to the target has the form of a short (8.3) name but no such file exists";
+    }
+    start = i + 1;
+  }
+  return nullptr;
+}
 const char* TargetIsAFolder(Candidate& entry) {
   const bool folder = entry.target == PathKind::kDirectory || entry.target == PathKind::kDirectoryLink;
   return folder ? "the target is a folder" : nullptr;

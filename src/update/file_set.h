@@ -43,19 +43,35 @@ inline constexpr const wchar_t* kOwnFileNames[] = {kJournalFileName, kLockFileNa
 // given are full (FullPath) already.
 class CInstallationPaths {
  public:
-  explicit CInstallationPaths(IFileSystem& files);
+  explicit CInstallationPaths(IFileSystem& files)
+      : m_files(files), m_directory(files.FullPath(files.ModuleDirectory())), m_kinds(PathOrder{&files}) {
+    while (!m_directory.empty() && m_directory.back() == L'\\') m_directory.pop_back();
+    m_updateCache = m_directory + L"\\cache\\update";
+  }
   const std::wstring& Directory() const { return m_directory; }
   // Below the updater's directory (not the directory itself).
   bool Contains(const std::wstring& full) const { return IsBelow(full, m_directory); }
   // Below "cache\update\", where the product stages what it brings.
   bool InUpdateCache(const std::wstring& full) const { return IsBelow(full, m_updateCache); }
   // One of the files the updater keeps beside itself (journal, lock, record).
-  bool IsOwnFile(const std::wstring& full) const;
+  bool IsOwnFile(const std::wstring& full) const {
+    for (const wchar_t* name : kOwnFileNames) {
+      if (m_files.ComparePaths(full, m_directory + L"\\" + name) == 0) return true;
+    }
+    return false;
+  }
   // What is at a directory path (looked up once per directory).
-  PathKind DirectoryKind(const std::wstring& full);
+  PathKind DirectoryKind(const std::wstring& full) {
+    auto known = m_kinds.find(full);
+    if (known == m_kinds.end()) known = m_kinds.emplace(full, m_files.Inspect(full)).first;
+    return known->second;
+  }
 
  private:
-  bool IsBelow(const std::wstring& full, const std::wstring& directory) const;
+  bool IsBelow(const std::wstring& full, const std::wstring& directory) const {
+    return !directory.empty() && full.size() > directory.size() + 1 && full[directory.size()] == L'\\' &&
+           m_files.ComparePaths(full.substr(0, directory.size()), directory) == 0;
+  }
 
   IFileSystem& m_files;
   std::wstring m_directory;

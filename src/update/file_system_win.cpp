@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
-#include <memory>
 
 #include "util/files.h"
 #include "util/handle_win.h"
@@ -95,9 +94,28 @@ DWORD WriteAll(HANDLE file, const char* bytes, size_t size) {
   return ERROR_SUCCESS;
 }
 
-bool Rewind(HANDLE file) {
-  LARGE_INTEGER start = {};
-  return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != FALSE;
+// Runs `move` onto `target` (a "\\?\" path). When it fails (with `refusal`, unless that is
+// ERROR_SUCCESS) and a read-only file is in the way, that file loses the attribute and `move`
+// runs once more; still refused, the file gets it back. ERROR_SUCCESS, or why the first failed.
+template <typename Move>
+DWORD MoveOverReadOnly(const std::wstring& target, DWORD refusal, Move move) {
+  if (move()) return ERROR_SUCCESS;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if ((refusal != ERROR_SUCCESS && error != refusal) || attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) || !(attributes & FILE_ATTRIBUTE_READONLY)) {
+    return error;
+  }
+  SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (move()) return ERROR_SUCCESS;
+  SetFileAttributesW(target.c_str(), attributes);
+  return error;
+}
+
+bool Seek(HANDLE file, uint64_t offset) {
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) != FALSE;
 }
 
 }  // namespace
@@ -127,16 +145,9 @@ bool CWin32FileSystem::MoveReplace(const std::wstring& from, const std::wstring&
   const std::wstring source = ExtendedPath(from);
   const std::wstring target = ExtendedPath(to);
   if (source.empty() || target.empty()) return Failed();
-  if (MoveFileExW(source.c_str(), target.c_str(), kMoveFlags)) return true;
-  const DWORD error = GetLastError();  // why the move itself failed
-  const DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-      (attributes & FILE_ATTRIBUTE_READONLY)) {
-    SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (MoveFileExW(source.c_str(), target.c_str(), kMoveFlags)) return true;
-    SetFileAttributesW(target.c_str(), attributes);  // still refused: the destination stays as it was
-  }
-  return Failed(error);
+  const auto move = [&] { return MoveFileExW(source.c_str(), target.c_str(), kMoveFlags) != FALSE; };
+  const DWORD error = MoveOverReadOnly(target, ERROR_SUCCESS, move);
+  return error == ERROR_SUCCESS || Failed(error);
 }
 
 bool CWin32FileSystem::RemoveFile(const std::wstring& path) { return RemoveFileForce(path) || Failed(); }
@@ -253,26 +264,23 @@ uint32_t CWin32FileSystem::TakeFolderPermissions(void* file, const std::wstring&
   const std::wstring full = ExtendedPath(target);
   const size_t slash = full.find_last_of(L'\\');
   const std::vector<unsigned char>* acl = slash == std::wstring::npos ? nullptr : InheritedAclOf(full.substr(0, slash));
+  const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | (owner.empty() ? 0 : OWNER_SECURITY_INFORMATION);
   DWORD result = ERROR_INVALID_DATA;
   if (acl != nullptr) {
     SECURITY_DESCRIPTOR descriptor;
     std::vector<unsigned char> list = *acl;  // the descriptor points into it
-    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
     if (InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
         SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<ACL*>(list.data()), FALSE) &&
         SetSecurityDescriptorControl(&descriptor, SE_DACL_AUTO_INHERITED | SE_DACL_PROTECTED, SE_DACL_AUTO_INHERITED) &&
         (owner.empty() || SetSecurityDescriptorOwner(&descriptor, owner.data(), FALSE))) {
-      if (!owner.empty()) what |= OWNER_SECURITY_INFORMATION;
       result = SetKernelObjectSecurity(file, what, &descriptor) ? ERROR_SUCCESS : GetLastError();
     }
   }
   if (result != ERROR_SUCCESS) {
     ACL inherited;
     InitializeAcl(&inherited, sizeof inherited, ACL_REVISION);
-    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION;
-    if (!owner.empty()) what |= OWNER_SECURITY_INFORMATION;
-    result = SetSecurityInfo(file, SE_FILE_OBJECT, what, owner.empty() ? nullptr : owner.data(), nullptr, &inherited,
-                             nullptr);
+    result = SetSecurityInfo(file, SE_FILE_OBJECT, what | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                             owner.empty() ? nullptr : owner.data(), nullptr, &inherited, nullptr);
   }
   // A file system without permissions (FAT) has none to carry over.
   if (result == ERROR_NOT_SUPPORTED || result == ERROR_INVALID_FUNCTION) result = ERROR_SUCCESS;
@@ -308,7 +316,7 @@ std::unique_ptr<IHeldFile> CWin32FileSystem::Hold(const std::wstring& path) {
 
 bool CWin32FileSystem::ReadHeld(IHeldFile& file, const std::function<void(const char*, size_t)>& piece) {
   const HANDLE source = Held(file).file.get();
-  if (!Rewind(source)) return Failed();
+  if (!Seek(source, 0)) return Failed();
   char* const buffer = PieceBuffer();
   for (;;) {
     DWORD read = 0;
@@ -336,10 +344,8 @@ bool CWin32FileSystem::CopyHeld(IHeldFile& file, const std::wstring& copy) {
     DeleteOnClose(out.get());
     return Failed(error);
   };
-  LARGE_INTEGER size;
-  size.QuadPart = static_cast<LONGLONG>(held.identity.size);
-  if (!SetFilePointerEx(out.get(), size, nullptr, FILE_BEGIN) || !SetEndOfFile(out.get()) || !Rewind(out.get()) ||
-      !Rewind(held.file.get())) {
+  if (!Seek(out.get(), held.identity.size) || !SetEndOfFile(out.get()) || !Seek(out.get(), 0) ||
+      !Seek(held.file.get(), 0)) {
     return fail(GetLastError());
   }
   char* const buffer = PieceBuffer();
@@ -360,21 +366,9 @@ bool CWin32FileSystem::PlaceHeld(IHeldFile& file, const std::wstring& target) {
   CWin32HeldFile& held = Held(file);
   const bool copied = static_cast<bool>(held.copy);
   const HANDLE moving = copied ? held.copy.get() : held.file.get();
-  if (!RenameOpenFile(moving, target)) {
-    const DWORD error = GetLastError();
-    // A read-only file in the way (a file listed twice, say) is replaced like any other.
-    const std::wstring full = ExtendedPath(target);
-    const DWORD attributes = GetFileAttributesW(full.c_str());
-    if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) || !(attributes & FILE_ATTRIBUTE_READONLY)) {
-      return Failed(error);
-    }
-    SetFileAttributesW(full.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!RenameOpenFile(moving, target)) {
-      SetFileAttributesW(full.c_str(), attributes);
-      return Failed(error);
-    }
-  }
+  // A read-only file in the way (a file listed twice, say) is replaced like any other.
+  const auto rename = [&] { return RenameOpenFile(moving, target); };
+  if (const DWORD error = MoveOverReadOnly(ExtendedPath(target), ERROR_ACCESS_DENIED, rename)) return Failed(error);
   DWORD result = ERROR_SUCCESS;
   if (copied) {
     DeleteOnClose(held.file.get());  // the staged file; one that cannot go stays in the cache

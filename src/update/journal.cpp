@@ -17,29 +17,10 @@ constexpr char kEnd[] = "end";
 constexpr char kLineEnd[] = "\r\n";
 constexpr char kSeparator = '|';
 
-const char* MarkWord(JournalMark mark) {
-  switch (mark) {
-    case JournalMark::kCommit: return "commit";
-    case JournalMark::kRollback: return "rollback";
-    case JournalMark::kDone: return "done";
-  }
-  return "";
-}
+// The words of the marks, in JournalMark's order.
+constexpr const char* kMarkWords[] = {"commit", "rollback", "done"};
 
-}  // namespace
-
-std::string JournalChecksum(const std::string& bytes) {
-  uint64_t hash = 14695981039346656037ull;
-  for (unsigned char byte : bytes) {
-    hash ^= byte;
-    hash *= 1099511628211ull;
-  }
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-  return text;
-}
-
-namespace {
+const char* MarkWord(JournalMark mark) { return kMarkWords[static_cast<size_t>(mark)]; }
 
 bool MustEscape(unsigned char byte) { return byte < 0x20 || byte == 0x7F || byte == '%' || byte == kSeparator; }
 
@@ -112,28 +93,22 @@ std::string FormatFile(const PlannedFile& file) {
   return line;
 }
 
-// One line of the plan, added to the journal; false when it is none of ours. `withCopies`: the
-// file lines have a copy field.
+// One line of the plan, added to the journal; false when it is none of ours (the journal is then
+// damaged, whatever was added). `withCopies`: the file lines have a copy field.
 bool ParsePlanLine(const std::string& line, bool withCopies, Journal& journal) {
   std::vector<std::string> fields = Split(line, kSeparator);
   if (fields[0] == "D" && fields.size() == 2) {
-    std::wstring directory;
-    if (!DecodePath(fields[1], directory) || directory.empty()) return false;
-    journal.createdDirectories.push_back(directory);
-    return true;
+    std::wstring& directory = journal.createdDirectories.emplace_back();
+    return DecodePath(fields[1], directory) && !directory.empty();
   }
   if (fields[0] == "X" && fields.size() == 3) {
-    Leftover leftover;
-    if (!DecodePath(fields[1], leftover.path) || leftover.path.empty() ||
-        !ParseIdentity(fields[2], leftover.identity)) {
-      return false;
-    }
-    journal.leftovers.push_back(leftover);
-    return true;
+    Leftover& leftover = journal.leftovers.emplace_back();
+    return DecodePath(fields[1], leftover.path) && !leftover.path.empty() &&
+           ParseIdentity(fields[2], leftover.identity);
   }
   if (!withCopies && fields.size() == 6) fields.insert(fields.begin() + 4, std::string());
   if ((fields[0] != "B" && fields[0] != "N") || fields.size() != 7) return false;
-  PlannedFile file;
+  PlannedFile& file = journal.files.emplace_back();
   file.existed = fields[0] == "B";
   if (!DecodePath(fields[1], file.target) || !DecodePath(fields[2], file.backup) ||
       !DecodePath(fields[3], file.parking) || !DecodePath(fields[4], file.copy) || file.target.empty() ||
@@ -145,13 +120,23 @@ bool ParsePlanLine(const std::string& line, bool withCopies, Journal& journal) {
     file.replacements.emplace_back();
     if (!ParseIdentity(identity, file.replacements.back())) return false;
   }
-  journal.files.push_back(std::move(file));
   return true;
 }
 
 std::wstring JournalPath(IFileSystem& files) { return files.ModuleDirectory() + L"\\" + kJournalFileName; }
 
 }  // namespace
+
+std::string JournalChecksum(const std::string& bytes) {
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char byte : bytes) {
+    hash ^= byte;
+    hash *= 1099511628211ull;
+  }
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
 
 std::string FormatJournal(const Journal& journal) {
   std::string text = std::string(kHeader) + kLineEnd;

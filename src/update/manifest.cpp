@@ -1,12 +1,10 @@
 #include "update/manifest.h"
 
 #include <cstring>
-#include <string>
 #include <utility>
 
 #include <pugixml.hpp>
 
-#include "update/outcome.h"
 #include "update/update_context.h"
 #include "util/text.h"
 

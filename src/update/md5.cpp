@@ -75,6 +75,14 @@ struct CMd5Hasher::Shared {
   // The file being hashed: the thread's, or the caller's without a thread.
   std::unique_ptr<CMd5> current = std::make_unique<CMd5>();
 
+  // Makes a change under the lock and tells every waiting side.
+  template <typename Change>
+  void Publish(Change change) {
+    std::lock_guard<std::mutex> lock(mutex);
+    change();
+    changed.notify_all();
+  }
+
   // Hashes a queued buffer (the buffers never change after they are made, so their bytes are
   // read without the lock), or publishes the ended file's digest.
   void Hash(const Item& item) {
@@ -84,9 +92,7 @@ struct CMd5Hasher::Shared {
     }
     std::string digest = current->Hex();
     current = std::make_unique<CMd5>();
-    std::lock_guard<std::mutex> lock(mutex);
-    digests.push_back(std::move(digest));
-    changed.notify_all();
+    Publish([&] { digests.push_back(std::move(digest)); });
   }
 };
 
@@ -101,15 +107,9 @@ void CMd5Hasher::Run(const std::shared_ptr<Shared>& shared) {
       shared->items.pop_front();
     }
     shared->Hash(item);
-    if (item.buffer != kEndOfFile) {
-      std::lock_guard<std::mutex> lock(shared->mutex);
-      shared->free.push_back(item.buffer);
-      shared->changed.notify_all();
-    }
+    if (item.buffer != kEndOfFile) shared->Publish([&] { shared->free.push_back(item.buffer); });
   }
-  std::lock_guard<std::mutex> lock(shared->mutex);
-  shared->finished = true;
-  shared->changed.notify_all();
+  shared->Publish([&] { shared->finished = true; });
 }
 
 CMd5Hasher::CMd5Hasher(bool useThread) : m_shared(std::make_shared<Shared>()) {
@@ -149,11 +149,7 @@ void CMd5Hasher::Add(const char* data, size_t size) {
     // The buffer is the caller's alone until it is queued.
     const size_t piece = size < kBufferBytes ? size : kBufferBytes;
     std::copy(data, data + piece, m_shared->buffers[buffer].get());
-    {
-      std::lock_guard<std::mutex> lock(m_shared->mutex);
-      m_shared->items.push_back({buffer, piece});
-      m_shared->changed.notify_all();
-    }
+    m_shared->Publish([&] { m_shared->items.push_back({buffer, piece}); });
     data += piece;
     size -= piece;
   }
@@ -165,9 +161,7 @@ void CMd5Hasher::EndFile() {
     m_shared->Hash({kEndOfFile, 0});
     return;
   }
-  std::lock_guard<std::mutex> lock(m_shared->mutex);
-  m_shared->items.push_back({kEndOfFile, 0});
-  m_shared->changed.notify_all();
+  m_shared->Publish([&] { m_shared->items.push_back({kEndOfFile, 0}); });
 }
 
 bool CMd5Hasher::TakeDigest(std::string& digest, bool wait) {

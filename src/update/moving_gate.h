@@ -10,6 +10,7 @@
 // is being asked to quit) still ends the process at once.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -19,14 +20,34 @@ namespace zr {
 class CMovingGate {
  public:
   // False once the process is shutting down: the section must not start.
-  bool Enter();
-  void Leave();
+  bool Enter() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_closed) return false;
+    ++m_inside;
+    return true;
+  }
+  void Leave() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_inside > 0 && --m_inside == 0) m_idle.notify_all();
+  }
   // The process is ending: no section may start from now on; a running one goes on to its end.
-  void Close();
-  bool IsClosed();
-  bool IsRunning();  // a section runs
+  void Close() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_closed = true;
+  }
+  bool IsClosed() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_closed;
+  }
+  bool IsRunning() {  // a section runs
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_inside > 0;
+  }
   // Waits up to `milliseconds` for no section to run; true when none runs.
-  bool WaitIdle(uint32_t milliseconds);
+  bool WaitIdle(uint32_t milliseconds) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_idle.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_inside == 0; });
+  }
 
  private:
   std::mutex m_mutex;

@@ -1,12 +1,9 @@
-// The product seen from Win32: found by its executable through a Toolhelp snapshot, ended by
-// id, asked to quit through its main window, started by CreateProcessW.
-
 #include "update/product_process_win.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <vector>
+#include <tuple>
 
 #include "strings/texts.h"
 #include "update/file_system_win.h"
@@ -38,15 +35,9 @@ std::wstring ImagePath(HANDLE process) {
   }
 }
 
-// Which file a path leads to, whatever its spelling: the volume and the file's index on it.
-struct FileIdentity {
-  DWORD volume = 0;
-  DWORD indexHigh = 0;
-  DWORD indexLow = 0;
-  bool operator==(const FileIdentity& other) const {
-    return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
-  }
-};
+// Which file a path leads to, whatever its spelling: the volume's serial number and the file's
+// index on it (high, low).
+using FileIdentity = std::tuple<DWORD, DWORD, DWORD>;
 
 // Opened for its attributes alone, which a running executable always allows.
 bool IdentityOf(const std::wstring& path, FileIdentity& identity) {
@@ -57,9 +48,7 @@ bool IdentityOf(const std::wstring& path, FileIdentity& identity) {
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   BY_HANDLE_FILE_INFORMATION information = {};
   if (!file || !GetFileInformationByHandle(file.get(), &information)) return false;
-  identity.volume = information.dwVolumeSerialNumber;
-  identity.indexHigh = information.nFileIndexHigh;
-  identity.indexLow = information.nFileIndexLow;
+  identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
   return true;
 }
 
@@ -123,9 +112,7 @@ bool PostQuitToProductWindow() {
 }
 
 bool LaunchProduct(const std::wstring& path, IUpdateEvents& window, const ITexts& texts) {
-  const std::wstring quoted = L"\"" + path + L"\"";
-  std::vector<wchar_t> commandLine(quoted.begin(), quoted.end());  // CreateProcessW may write to it
-  commandLine.push_back(L'\0');
+  std::wstring commandLine = L"\"" + path + L"\"";  // CreateProcessW may write to it
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;

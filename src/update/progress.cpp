@@ -1,6 +1,7 @@
 #include "update/progress.h"
 
-#include <string>
+#include <variant>
+#include <vector>
 
 #include "strings/texts.h"
 #include "update/update_events.h"
@@ -22,19 +23,23 @@ void Post(IUpdateEvents& events, const std::wstring& text) {
   events.Report({UpdateEvent::Kind::kStatusText, 0, Utf8ToWide(bytes)});
 }
 
-}  // namespace
+// One value put into a text: a number for "%d", a name for "%s".
+using TextValue = std::variant<int64_t, std::wstring>;
 
+// The text with its values put in, in order: "%d" takes the next value if it is a number, "%s"
+// if it is a name, and "%%" is one "%". Any other "%", and a conversion whose value is missing
+// or of the other kind, stays as written.
 std::wstring FillText(const std::wstring& text, const std::vector<TextValue>& values) {
   std::wstring filled;
   size_t next = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     const wchar_t kind = i + 1 < text.size() && text[i] == L'%' ? text[i + 1] : L'\0';
-    const bool number = kind == L'd' && next < values.size() && values[next].isNumber;
-    const bool name = kind == L's' && next < values.size() && !values[next].isNumber;
+    const bool number = kind == L'd' && next < values.size() && std::holds_alternative<int64_t>(values[next]);
+    const bool name = kind == L's' && next < values.size() && std::holds_alternative<std::wstring>(values[next]);
     if (number) {
-      filled += std::to_wstring(values[next++].number);
+      filled += std::to_wstring(std::get<int64_t>(values[next++]));
     } else if (name) {
-      filled += values[next++].name;
+      filled += std::get<std::wstring>(values[next++]);
     } else if (kind == L'%') {
       filled += L'%';
     } else {
@@ -45,6 +50,8 @@ std::wstring FillText(const std::wstring& text, const std::vector<TextValue>& va
   }
   return filled;
 }
+
+}  // namespace
 
 void PostStatus(IUpdateEvents& events, const ITexts& texts, PlainText text) {
   Post(events, FillText(texts.Get(text.id), {}));

@@ -3,13 +3,12 @@
 //
 // No text is ever a printf format. A table text holds "%d" and "%s" where its values go; each
 // id has a type that says which values it takes (the id's suffix says the same: "_dds" two
-// numbers and a name, "_d" a number, "_s" a name), and FillText puts them in by their place.
+// numbers and a name, "_d" a number, "_s" a name), and they are put in by their place.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace zr {
 
@@ -42,20 +41,6 @@ inline constexpr EntryText kRollingBackText{L"pro_rollback_dds"};
 inline constexpr EntryText kRestoreFailedText{L"pro_restore_failed_dds"};
 inline constexpr NamedText kFileInUseText{L"pro_file_in_use_s"};
 inline constexpr CodeText kLaunchFailedText{L"cmd_open_failed_d"};
-
-// One value put into a text: a number for "%d", a name for "%s".
-struct TextValue {
-  TextValue(int64_t value) : isNumber(true), number(value) {}  // NOLINT: a value as it comes
-  TextValue(std::wstring value) : name(std::move(value)) {}    // NOLINT
-  bool isNumber = false;
-  int64_t number = 0;
-  std::wstring name;
-};
-
-// The text with its values put in, in order: "%d" takes the next value if it is a number, "%s"
-// if it is a name, and "%%" is one "%". Any other "%", and a conversion whose value is missing
-// or of the other kind, stays as written.
-std::wstring FillText(const std::wstring& text, const std::vector<TextValue>& values);
 
 // The status line, at most 1023 bytes of UTF-8 (cut at a character boundary).
 void PostStatus(IUpdateEvents& events, const ITexts& texts, PlainText text);

@@ -1,14 +1,8 @@
 #include "update/run_record.h"
 
-#include "util/escape.h"
 #include "util/text.h"
 
 namespace zr {
-
-std::string RecordText(const std::string& text) {
-  return EscapeBytes(
-      text, [](unsigned char byte) { return byte < 0x20 || byte == 0x7F; }, "\\x", kLowerHexDigits);
-}
 
 std::string RecordPath(const std::wstring& path) { return "\"" + WideToUtf8(path) + "\""; }
 

@@ -20,10 +20,6 @@ class IRunRecord {
   virtual void Record(const std::string& line) = 0;
 };
 
-// The text as one line of the record: control characters (a line break in a path, say) are
-// written as "\x" and two hexadecimal digits, so nothing makes a line of its own.
-std::string RecordText(const std::string& text);
-
 // A path, quoted, as the record writes it.
 std::string RecordPath(const std::wstring& path);
 

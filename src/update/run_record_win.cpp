@@ -6,7 +6,7 @@
 #include <exception>
 
 #include "update/file_set.h"
-#include "update/run_record.h"
+#include "util/escape.h"
 #include "util/files.h"
 
 namespace zr {
@@ -20,6 +20,13 @@ std::string TimeStamp() {
   std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u ", now.wYear, now.wMonth, now.wDay, now.wHour,
                 now.wMinute, now.wSecond, now.wMilliseconds);
   return text;
+}
+
+// The text as one line of the record: control characters (a line break in a path, say) are
+// written as "\x" and two hexadecimal digits, so nothing makes a line of its own.
+std::string RecordText(const std::string& text) {
+  return EscapeBytes(
+      text, [](unsigned char byte) { return byte < 0x20 || byte == 0x7F; }, "\\x", kLowerHexDigits);
 }
 
 }  // namespace

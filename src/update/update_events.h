@@ -49,10 +49,23 @@ class CEventQueue : public IUpdateEvents {
   // an event arrives and no wake-up is pending; one is pending until the queue is found empty.
   explicit CEventQueue(std::function<bool()> wake) : m_wake(std::move(wake)) {}
 
-  void Report(UpdateEvent event) override;
+  void Report(UpdateEvent event) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_events.push_back(std::move(event));
+    if (!m_wakePending && m_wake) m_wakePending = m_wake();
+  }
   // The oldest event, or none. One at a time: a handler that runs a modal loop (the fatal box)
   // may take the next events from within it, and they still come in order.
-  std::optional<UpdateEvent> Take();
+  std::optional<UpdateEvent> Take() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_events.empty()) {
+      m_wakePending = false;
+      return std::nullopt;
+    }
+    UpdateEvent event = std::move(m_events.front());
+    m_events.pop_front();
+    return event;
+  }
 
  private:
   std::mutex m_mutex;

@@ -5,7 +5,6 @@
 #include "update/apply.h"
 #include "update/manifest.h"
 #include "update/md5.h"
-#include "update/outcome.h"
 #include "update/platform.h"
 #include "update/progress.h"
 #include "update/update_context.h"
@@ -61,11 +60,6 @@ const char* OutcomeText(UpdateOutcome outcome) {
   return "";
 }
 
-// The line names the code the report carries, then the reason behind it.
-void RecordOutcome(IUpdatePlatform& platform, UpdateOutcome outcome) {
-  platform.Record("outcome " + std::to_string(ReportCode(outcome)) + ": " + OutcomeText(outcome));
-}
-
 std::string DeliveryText(const ReportDelivery& delivery) {
   switch (delivery.outcome) {
     case ReportDelivery::Outcome::kAnswered: return "delivered, HTTP status " + std::to_string(delivery.status);
@@ -77,10 +71,13 @@ std::string DeliveryText(const ReportDelivery& delivery) {
   return "";
 }
 
-// The end of every run but a successful one: the report, when there is one to send, and the
-// window told to close. A process that is ending sends nothing: it is not kept waiting.
-UpdateOutcome Finish(CUpdateContext& context, IUpdatePlatform& platform, UpdateOutcome outcome, bool report) {
-  Attempt(platform, "the record", [&] { RecordOutcome(platform, outcome); });
+// The end of a run: the report, when there is one to send, and the window told how it ended
+// (`end`). A process that is ending sends nothing: it is not kept waiting.
+UpdateOutcome Finish(CUpdateContext& context, IUpdatePlatform& platform, UpdateOutcome outcome, bool report,
+                     UpdateEvent::Kind end = UpdateEvent::Kind::kFinished) {
+  // The line names the code the report carries, then the reason behind it.
+  Attempt(platform, "the record",
+          [&] { platform.Record("outcome " + std::to_string(ReportCode(outcome)) + ": " + OutcomeText(outcome)); });
   if (report && platform.ProcessEnding()) {
     Attempt(platform, "the record", [&] { platform.Record("usage report not sent: the updater is ending"); });
   } else if (report) {
@@ -89,7 +86,7 @@ UpdateOutcome Finish(CUpdateContext& context, IUpdatePlatform& platform, UpdateO
       platform.Record("usage report " + DeliveryText(delivery));
     });
   }
-  Attempt(platform, "telling the window", [&] { platform.Report({UpdateEvent::Kind::kFinished}); });
+  Attempt(platform, "telling the window", [&] { platform.Report({end}); });
   return outcome;
 }
 
@@ -178,11 +175,7 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
     // The staged files that did not move are let go, for the download cache to be deleted.
     context.heldStaged.clear();
     if (applied != UpdateOutcome::kOk && context.plan.state == Journal::State::kFinished) applied = UpdateOutcome::kOk;
-    if (applied == UpdateOutcome::kOk) {
-      Attempt(platform, "the record", [&] { RecordOutcome(platform, UpdateOutcome::kOk); });
-      Attempt(platform, "telling the window", [&] { platform.Report({UpdateEvent::Kind::kSucceeded}); });
-      return UpdateOutcome::kOk;
-    }
+    if (applied == UpdateOutcome::kOk) return Finish(context, platform, applied, false, UpdateEvent::Kind::kSucceeded);
     Attempt(platform, "the failure box", [&] { ShowFailureBox(platform, L"ok", nullptr); });
     // What the rollback cannot finish, its journal leaves to the next start.
     Attempt(platform, "the rollback", [&] { RollbackFiles(context, platform); });

@@ -68,6 +68,8 @@ TEST(Journal, RoundTripsEveryPathAndShowsAnyDamage) {
        Journal::State::kDamaged},
       {Signed("zrUpdater journal 3\r\nB|C:\\a|C:\\a.bak|C:\\a.tmp|C:\\a.new|18446744073709551615@1|1@1\r\n"),
        Journal::State::kPlanned},  // the most 64 bits hold
+      {Signed("zrUpdater journal 3\r\nD|\r\n"), Journal::State::kDamaged},      // a folder without a path
+      {Signed("zrUpdater journal 3\r\nX||1@1\r\n"), Journal::State::kDamaged},  // a leftover without a path
   };
   for (const auto& variant : variants) {
     SCOPED_TRACE(variant.bytes);
