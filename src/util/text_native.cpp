@@ -1,5 +1,5 @@
 // Exact UTF-8 <-> UTF-32 conversions for the native build, where wchar_t holds a whole code
-// point and both local code pages are taken to be UTF-8. Invalid input bytes become U+FFFD
+// point and the ANSI code page is taken to be UTF-8. Invalid input bytes become U+FFFD
 // (as Windows does for flags 0); surrogate code points are written as U+FFFD on the way out.
 #include "util/text.h"
 
@@ -67,7 +67,6 @@ std::string WideToUtf8(const wchar_t* text) {
   return out;
 }
 
-std::string WideToLocal(const wchar_t* text) { return WideToUtf8(text); }
 std::wstring LocalToWide(const char* text) { return Utf8ToWide(text); }
 
 }  // namespace zr
