@@ -9,13 +9,7 @@
 
 namespace zr {
 
-namespace {
-
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-
 static_assert(sizeof(OSVERSIONINFOEXW) == 284, "the extended version record is 284 bytes");
-
-}  // namespace
 
 std::string ReadMachineGuid() {
   const std::wstring keyPath = std::wstring(kMachineGuidKeyPrefix) + kProductExeName;
@@ -45,15 +39,7 @@ std::string DescribeOs() {
 #pragma GCC diagnostic pop
 
   BOOL wow64 = FALSE;
-  // Looked up at run time: the function is missing from the oldest kernel32 versions.
-  HMODULE kernel = GetModuleHandleW(L"kernel32");
-  if (kernel != nullptr) {
-    auto isWow64Process =
-        reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
-    if (isWow64Process != nullptr && !isWow64Process(GetCurrentProcess(), &wow64)) {
-      wow64 = FALSE;
-    }
-  }
+  if (!IsWow64Process(GetCurrentProcess(), &wow64)) wow64 = FALSE;
   return FormatOsDescription(info.dwMajorVersion, info.dwMinorVersion, info.wProductType == VER_NT_SERVER,
                              wow64 != FALSE);
 }
