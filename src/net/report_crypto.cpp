@@ -42,16 +42,10 @@ KeyBlock MakeKeyBlock(const std::string& keyString) {
   return block;
 }
 
-std::optional<std::string> TripleDesEcbEncrypt(const std::string& data, const KeyBlock& key) {
+std::string TripleDesEcbEncrypt(const std::string& data, const KeyBlock& key) {
   const std::size_t padding = 8 - data.size() % 8;
-  std::string buffer;
-  try {
-    buffer.reserve(data.size() + padding);
-    buffer = data;
-    buffer.append(padding, static_cast<char>(padding));
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  std::string buffer = data;
+  buffer.append(padding, static_cast<char>(padding));
 
   DES_key_schedule schedules[3];
   for (int i = 0; i < 3; ++i) {
@@ -99,12 +93,8 @@ std::string PercentEncode(const std::string& text) {
 std::string EncryptReportPayload(const std::string& text) {
   // Memory can run out in any of the three steps; the caller only ever sees an empty body.
   try {
-    const KeyBlock key = MakeKeyBlock(kReportKeyString);
-    std::optional<std::string> cipher = TripleDesEcbEncrypt(text, key);
-    if (!cipher) return std::string();
-    std::string base64 = Base64EncodeWrapped(*cipher);
-    cipher.reset();
-    return PercentEncode(base64);
+    const std::string cipher = TripleDesEcbEncrypt(text, MakeKeyBlock(kReportKeyString));
+    return PercentEncode(Base64EncodeWrapped(cipher));
   } catch (const std::bad_alloc&) {
     return std::string();
   }
