@@ -77,14 +77,11 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
   LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
   void Notify(Skin::SkinNotify& msg) override;
 
-  // The completion timer's work (id 1000): the controller stops the timer, then launches the
-  // product and closes, unless the window is already closing.
-  void OnCompletionTimer() { m_controller.OnCompletionTimer(); }
+ private:
   // Hands the run's waiting events to the controller, one at a time; true when the object is
   // gone afterwards (a fatal box outlived the window and was the last to hold it).
   bool TakeEvents();
 
- private:
   // IMainWindowActions
   void StartCompletionTimer(unsigned ms) override;
   void StopCompletionTimer() override;
