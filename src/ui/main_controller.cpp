@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "skin/button.h"
 #include "skin/label.h"
@@ -48,21 +49,16 @@ Skin::SkinRect ComputeInitialWindowRect(int screenWidth, int screenHeight) {
 }
 
 std::wstring FormatTransferSpeed(int32_t bytesPerSecond) {
-  constexpr int32_t kKilo = 1024;
-  constexpr int32_t kMega = 1048576;
-  constexpr int32_t kGiga = 1073741824;
+  constexpr std::pair<int32_t, const wchar_t*> kUnits[] = {{1073741824, L"GB"}, {1048576, L"MB"}, {1024, L"KB"}};
   wchar_t text[64] = {};
-  const double value = static_cast<double>(bytesPerSecond);
   // The comparisons are strict: exactly 1024 B/s is still shown in bytes.
-  if (bytesPerSecond > kGiga) {
-    std::swprintf(text, 64, L"%.2f GB/s", value / kGiga);
-  } else if (bytesPerSecond > kMega) {
-    std::swprintf(text, 64, L"%.2f MB/s", value / kMega);
-  } else if (bytesPerSecond > kKilo) {
-    std::swprintf(text, 64, L"%.2f KB/s", value / kKilo);
-  } else {
-    std::swprintf(text, 64, L"%d B/s", static_cast<int>(bytesPerSecond));
+  for (const auto& [unit, name] : kUnits) {
+    if (bytesPerSecond > unit) {
+      std::swprintf(text, 64, L"%.2f %ls/s", static_cast<double>(bytesPerSecond) / unit, name);
+      return text;
+    }
   }
+  std::swprintf(text, 64, L"%d B/s", static_cast<int>(bytesPerSecond));
   return text;
 }
 
