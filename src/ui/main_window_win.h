@@ -65,7 +65,6 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
   // `context` and `texts` outlive the window object, as the owner does.
   CWnd_Main(Skin::CSkinContext& context, IMainWindowOwner& owner, const ITexts& texts)
       : CSkinWindow(context), m_owner(owner), m_texts(texts) {}
-  ~CWnd_Main() override = default;
 
   const wchar_t* GetWindowClassName() const override { return kMainWindowClassName; }
   void OnFinalMessage(HWND hwnd) override;

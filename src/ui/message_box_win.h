@@ -35,7 +35,6 @@ class CMessageBox : public Skin::CSkinWindow {
  public:
   CMessageBox(Skin::CSkinContext& context, const BoxStyle& style, const BoxTexts& texts)
       : CSkinWindow(context), m_style(style), m_texts(texts) {}
-  ~CMessageBox() override = default;
 
   const wchar_t* GetWindowClassName() const override { return L"messagebox"; }
   // Fills the box (box_fill.h).
