@@ -111,9 +111,7 @@ CEventQueue* CProgram::WindowBuilt(HWND window) {
 
 void CProgram::StartWorker() {
   if (!m_run || m_worker) return;
-  unsigned id = 0;
-  m_worker = CKernelHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerEntry, this, 0, &id)));
-  m_workerId = id;
+  m_worker = CKernelHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerEntry, this, 0, &m_workerId)));
   if (!m_worker) m_record.Append("the update could not start: no thread for it");
 }
 

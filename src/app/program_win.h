@@ -94,7 +94,7 @@ class CProgram final : private IMainWindowOwner {
   std::atomic<HWND> m_window{nullptr};
   std::optional<CUpdateRun> m_run;
   CKernelHandle m_worker;
-  DWORD m_workerId = 0;
+  unsigned m_workerId = 0;  // _beginthreadex's type for a thread id
   int m_exitCode = 0;
 };
 
