@@ -57,9 +57,7 @@ void AppendQuoted(std::string& out, const std::string& text) {
   out += '"';
 }
 
-// An object of string and integer members in StyledWriter's layout: the opening brace, one
-// line per member in byte order of the names, indented by three blanks, name " : " value and
-// a comma but after the last, then the closing brace and a line break.
+// An object of string and integer members in StyledWriter's layout (usage_report.h).
 std::string WriteFlatObject(const Json::Value& object) {
   const Json::Value::Members names = object.getMemberNames();  // sorted by the object
   std::string text = "{\n";
@@ -103,13 +101,9 @@ std::string WriteUsageReportJson(const UsageReportRecord& record) {
 
 std::string BuildUsageReport(const std::string& manifestVersion, int32_t code, const std::string& productVersion) {
   try {
-    UsageReportRecord record;
-    record.pcvs = productVersion;
-    record.pcguid = ReadMachineGuid();
-    record.pcos = DescribeOs();
-    record.pccid = ReadSourceId();
-    record.uptovs = manifestVersion;
-    record.code = code;
+    // A braced list is evaluated in its order: the identity values are read in the header's.
+    const UsageReportRecord record{ReadMachineGuid(), productVersion, manifestVersion,
+                                   DescribeOs(),      ReadSourceId(), code};
     return EncryptReportPayload(WriteUsageReportJson(record));
   } catch (const std::exception&) {
     // Out of memory (or a writer failure): the report goes out with an empty body.
