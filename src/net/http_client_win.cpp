@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <exception>
@@ -21,9 +22,7 @@ namespace {
 constexpr DWORD kUrlPartUnits = 512;
 constexpr DWORD kAddOrReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 
-// The report goes to the built-in endpoint and nowhere else: an answer that sends it on (3xx)
-// is not followed, and counts as not delivered. No cookie is sent or kept, WinINet shows no
-// dialog of its own, and the answer is not cached.
+// No redirection followed, no cookie sent or kept, no dialog of WinINet's, no answer cached.
 constexpr DWORD kRequestFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
 
@@ -60,19 +59,16 @@ class CReportPost : public IBoundedJob {
   }
 
  private:
-  struct Handles {
-    HINTERNET session = nullptr;
-    HINTERNET connection = nullptr;
-    HINTERNET request = nullptr;
-  };
+  // In the order they are opened.
+  enum Slot { kSession, kConnection, kRequest };
+  using Handles = std::array<HINTERNET, 3>;
 
   // The reverse of their opening, or (after a POST that was sent) the session first, then
   // connection and request: closing a parent handle has already invalidated its children,
   // which is harmless.
-  static void CloseAll(const Handles& h, bool sessionFirst) {
-    const auto order =
-        sessionFirst ? std::array{h.session, h.connection, h.request} : std::array{h.request, h.connection, h.session};
-    for (HINTERNET handle : order) {
+  static void CloseAll(Handles handles, bool sessionFirst) {
+    if (!sessionFirst) std::reverse(handles.begin(), handles.end());
+    for (HINTERNET handle : handles) {
       if (handle != nullptr) InternetCloseHandle(handle);
     }
   }
@@ -87,12 +83,12 @@ class CReportPost : public IBoundedJob {
 
   // Keeps a new handle where Cancel() finds it. False when there is none, or when the POST
   // was cancelled meanwhile (the handle is then closed at once).
-  bool Publish(HINTERNET Handles::*slot, HINTERNET handle) {
+  bool Publish(Slot slot, HINTERNET handle) {
     if (handle == nullptr) return false;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
       if (!m_cancelled) {
-        m_open.*slot = handle;
+        m_open[slot] = handle;
         return true;
       }
     }
@@ -115,14 +111,14 @@ class CReportPost : public IBoundedJob {
   // Cancel() has closed makes the call fail, nothing more.
   bool Send() {
     HINTERNET session = InternetOpenW(kReportAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!Publish(&Handles::session, session)) return Failed();
+    if (!Publish(kSession, session)) return Failed();
     HINTERNET connection =
         InternetConnectW(session, m_target.host.c_str(), m_target.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-    if (!Publish(&Handles::connection, connection)) return Failed();
+    if (!Publish(kConnection, connection)) return Failed();
     const DWORD flags = kRequestFlags | (m_target.secure ? INTERNET_FLAG_SECURE : 0);
     HINTERNET request =
         HttpOpenRequestW(connection, L"POST", m_target.target.c_str(), nullptr, nullptr, nullptr, flags, 0);
-    if (!Publish(&Handles::request, request)) return Failed();
+    if (!Publish(kRequest, request)) return Failed();
 
     for (const wchar_t* line : kReportHeaders) {
       HttpAddRequestHeadersW(request, line, static_cast<DWORD>(-1), kAddOrReplace);
@@ -147,8 +143,7 @@ class CReportPost : public IBoundedJob {
       SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
       return Failed();
     }
-    // A redirection was not followed, so the report did not arrive; any other status, errors
-    // included, counts as sent.
+    // Any status but a redirection's, errors included, counts as sent.
     const bool redirected = status >= 300 && status <= 399;
     m_sending.outcome = redirected ? ReportDelivery::Outcome::kRedirected : ReportDelivery::Outcome::kAnswered;
     m_sending.status = status;
@@ -158,7 +153,7 @@ class CReportPost : public IBoundedJob {
   const ReportTarget m_target;
   const std::string m_body;  // UTF-8, owned: the thread may outlive the caller's string
   std::mutex m_mutex;
-  Handles m_open;
+  Handles m_open{};
   bool m_cancelled = false;
   ReportDelivery m_sending;   // the run's own thread only, until Run() publishes it
   ReportDelivery m_delivery;  // under m_mutex
@@ -166,8 +161,7 @@ class CReportPost : public IBoundedJob {
 
 int32_t Post(const std::wstring& url, const std::string& body, ReportDelivery& delivery) {
   ReportTarget target;
-  // The built-in URL always splits; a URL that does not (a host or path too long for its
-  // buffer, a scheme other than http or https) is a failure rather than a request to nowhere.
+  // The built-in URL always splits; one that does not is a failure, not a request to nowhere.
   if (!SplitReportUrl(url, target)) {
     delivery = {ReportDelivery::Outcome::kFailed, 0, ERROR_INTERNET_INVALID_URL};
     return -1;
