@@ -159,22 +159,20 @@ class CReportPost : public IBoundedJob {
   ReportDelivery m_delivery;  // under m_mutex
 };
 
-int32_t Post(const std::wstring& url, const std::string& body, ReportDelivery& delivery) {
+// What became of the POST: kAnswered only when the report was sent.
+ReportDelivery Post(const std::wstring& url, const std::string& body) {
   ReportTarget target;
   // The built-in URL always splits; one that does not is a failure, not a request to nowhere.
-  if (!SplitReportUrl(url, target)) {
-    delivery = {ReportDelivery::Outcome::kFailed, 0, ERROR_INTERNET_INVALID_URL};
-    return -1;
-  }
+  if (!SplitReportUrl(url, target)) return {ReportDelivery::Outcome::kFailed, 0, ERROR_INTERNET_INVALID_URL};
   auto post = std::make_shared<CReportPost>(std::move(target), AnsiToUtf8(body.c_str()));
   const BoundedRunResult run = RunWithDeadline(post, std::chrono::milliseconds(kReportDeadlineMs),
                                                std::chrono::milliseconds(kReportCancelGraceMs));
-  delivery = post->Delivery();
-  // Only an answer that is not a redirection makes the report sent; one that came in the
-  // grace time still counts.
+  const ReportDelivery delivery = post->Delivery();
+  // An answer that came in the grace time still counts; any other outcome of a late POST is
+  // its lateness.
   const bool sent = run != BoundedRunResult::kAbandoned && delivery.outcome == ReportDelivery::Outcome::kAnswered;
-  if (run != BoundedRunResult::kFinished && !sent) delivery = {ReportDelivery::Outcome::kTimedOut, 0, 0};
-  return sent ? 0 : -1;
+  return run == BoundedRunResult::kFinished || sent ? delivery
+                                                    : ReportDelivery{ReportDelivery::Outcome::kTimedOut, 0, 0};
 }
 
 }  // namespace
@@ -207,14 +205,13 @@ int32_t UploadReport(const std::string& body, ReportDelivery* delivery) {
 // Only memory can run out in a post; the handles close on the way out and the caller sees -1.
 int32_t UploadReportTo(const std::wstring& url, const std::string& body, ReportDelivery* asked) {
   ReportDelivery delivery;
-  int32_t result = -1;
   try {
-    result = Post(url, body, delivery);
+    delivery = Post(url, body);
   } catch (const std::exception&) {
     delivery = {ReportDelivery::Outcome::kFailed, 0, ERROR_NOT_ENOUGH_MEMORY};
   }
   if (asked != nullptr) *asked = delivery;
-  return result;
+  return delivery.outcome == ReportDelivery::Outcome::kAnswered ? 0 : -1;
 }
 
 }  // namespace zr
