@@ -28,9 +28,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const zr::CComApartment com;
   if (!com.entered()) return 0;
 
+  // On the heap: when Run says something still refers to the program, it goes with the process.
   auto* program = new (std::nothrow) zr::CProgram(CommandLineArguments());
-  // A worker that would not stop, or a window a WM_QUIT left, still refers to the program: it
-  // is left to go with the process.
   int exitCode = 0;
   if (program != nullptr) {
     const bool ended = program->Run();

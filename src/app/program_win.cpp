@@ -44,7 +44,6 @@ CProgram::CProgram(const std::vector<std::wstring>& arguments)
 }
 
 bool CProgram::Run() {
-  // One updater per installation: never two moving its files at once.
   CInstallationLock lock(m_directory);
   // The window's title, which an earlier updater's window has too.
   const std::wstring title = m_texts.Get(L"client_name");
@@ -74,8 +73,6 @@ bool CProgram::Run() {
     m_exitCode = 1;
   }
   if (!EndWorker()) return false;
-  // A loop ended by WM_QUIT leaves the window, whose object refers to the program until the
-  // process ends: the program stays as well.
   return m_window.load() == nullptr;
 }
 
