@@ -23,26 +23,16 @@ std::wstring Utf8ToWide(const char* text) {
   if (text == nullptr) return out;
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   while (*p != 0) {
-    unsigned char b = *p;
-    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0) {
-      out += static_cast<wchar_t>(0xFFFD);
-      ++p;
-      continue;
-    }
-    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
+    const unsigned char b = *p;
+    const int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+    char32_t c = extra <= 0 ? b : b & (0x3F >> extra);
     int i = 1;
-    for (; i <= extra; ++i) {
-      if ((p[i] & 0xC0) != 0x80) break;
-      c = (c << 6) | (p[i] & 0x3F);
-    }
+    for (; i <= extra && (p[i] & 0xC0) == 0x80; ++i) c = (c << 6) | (p[i] & 0x3F);
     static const char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (i <= extra || c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      out += static_cast<wchar_t>(0xFFFD);
-      p += i;  // skip the lead byte and the continuation bytes that were valid
-      continue;
-    }
-    out += static_cast<wchar_t>(c);
+    // A stray byte, or a sequence cut short, longer than its value needs or outside Unicode's
+    // scalar values: its lead byte and the continuation bytes that were valid give one U+FFFD.
+    const bool valid = extra >= 0 && i > extra && c >= kMin[extra] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+    out += static_cast<wchar_t>(valid ? c : 0xFFFD);
     p += i;
   }
   return out;
