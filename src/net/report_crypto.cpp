@@ -71,15 +71,9 @@ std::string Base64EncodeWrapped(const std::string& bytes) {
   const std::size_t groups = size / 3;
   std::string out;
   out.reserve((size + 2) / 3 * 4 + (groups * 4 / kBase64LineLength) * 2);
-
-  std::size_t lineCount = 0;
   for (std::size_t g = 0; g < groups; ++g) {
     AppendBase64Group(out, in + 3 * g, 3);
-    lineCount += 4;
-    if (lineCount == kBase64LineLength) {
-      out += "\r\n";
-      lineCount = 0;
-    }
+    if ((g + 1) * 4 % kBase64LineLength == 0) out += "\r\n";  // the line is full
   }
   if (size > groups * 3) AppendBase64Group(out, in + groups * 3, size - groups * 3);
   return out;
