@@ -1,9 +1,6 @@
-// Exact UTF-8 <-> UTF-32 conversions for the native build, where wchar_t holds a whole code
-// point and the ANSI code page is taken to be UTF-8. Invalid input bytes become U+FFFD
-// (as Windows does for flags 0); surrogate code points are written as U+FFFD on the way out.
+// The native build's conversions (text.h). Invalid input bytes become U+FFFD (as Windows does
+// for flags 0); surrogate code points are written as U+FFFD on the way out.
 #include "util/text.h"
-
-#include <cstdint>
 
 namespace zr {
 namespace {
