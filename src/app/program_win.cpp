@@ -53,8 +53,12 @@ bool CProgram::Run() {
     m_record.Join(m_directory);
     RecordStart(askedEarlier);
     m_record.Append("the installation is held (zrUpdater.lock) by another updater or program: nothing done");
-    TellInstallationBusy();  // the earlier one would not end, or another program holds the lock
-    return true;             // nothing is touched
+    // The earlier one would not end, or another program holds the lock: the user learns why
+    // nothing happens, and nothing is touched.
+    ShowBox(m_skin, nullptr, BoxKind::kWarning,
+            {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok"), {}, {}},
+            [this](const std::string& line) { m_record.Append(line); });
+    return true;
   }
   m_record.Start(m_directory);
   RecordStart(askedEarlier);
@@ -80,12 +84,6 @@ bool CProgram::Run() {
 void CProgram::RecordStart(bool askedEarlier) {
   m_record.Append("started (process " + std::to_string(GetCurrentProcessId()) + "): " + WideToUtf8(GetCommandLineW()));
   if (askedEarlier) m_record.Append("an earlier updater's window was told to quit");
-}
-
-void CProgram::TellInstallationBusy() {
-  ShowBox(m_skin, nullptr, BoxKind::kWarning,
-          {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok"), {}, {}},
-          [this](const std::string& line) { m_record.Append(line); });
 }
 
 CWnd_Main* CProgram::CreateMainWindow(const std::wstring& title) {
@@ -118,7 +116,6 @@ void CProgram::LaunchProduct() {
 }
 
 bool CProgram::EndWorker() {
-  // A replacement or rollback under way is finished first (an open box of it is closed).
   m_gate.Finish();
   if (!m_worker) return true;
   const DWORD start = GetTickCount();
