@@ -85,13 +85,12 @@ class CReportPost : public IBoundedJob {
   // was cancelled meanwhile (the handle is then closed at once).
   bool Publish(Slot slot, HINTERNET handle) {
     if (handle == nullptr) return false;
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      if (!m_cancelled) {
-        m_open[slot] = handle;
-        return true;
-      }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_cancelled) {
+      m_open[slot] = handle;
+      return true;
     }
+    lock.unlock();
     InternetCloseHandle(handle);
     return false;
   }
@@ -189,10 +188,8 @@ bool SplitReportUrl(const std::wstring& url, ReportTarget& parts) {
   if (!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &cracked)) return false;
   const bool web = cracked.nScheme == INTERNET_SCHEME_HTTP || cracked.nScheme == INTERNET_SCHEME_HTTPS;
   if (!web || host[0] == L'\0') return false;
-  parts.host = host;
-  parts.port = cracked.nPort;  // the scheme's default when the URL names none
-  parts.target = target;
-  parts.secure = cracked.nScheme == INTERNET_SCHEME_HTTPS;
+  // The port is the scheme's default when the URL names none.
+  parts = {host, cracked.nPort, target, cracked.nScheme == INTERNET_SCHEME_HTTPS};
   return true;
 }
 
