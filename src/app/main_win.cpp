@@ -13,11 +13,10 @@
 namespace {
 
 std::vector<std::wstring> CommandLineArguments() {
-  std::vector<std::wstring> arguments;
   int count = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) return arguments;
-  arguments.assign(argv, argv + count);
+  if (argv == nullptr) return {};
+  std::vector<std::wstring> arguments(argv, argv + count);
   LocalFree(argv);
   return arguments;
 }
