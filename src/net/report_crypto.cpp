@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "util/escape.h"
 
@@ -19,10 +20,7 @@ namespace {
 constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr std::size_t kBase64LineLength = 76;
 
-bool IsUnreserved(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '.' ||
-         c == '_' || c == '~';
-}
+constexpr std::string_view kUnreserved = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-._~";
 
 // The four characters of a group of 1 to 3 bytes, "=" in place of each missing byte's.
 void AppendBase64Group(std::string& out, const unsigned char* group, std::size_t count) {
@@ -81,7 +79,8 @@ std::string Base64EncodeWrapped(const std::string& bytes) {
 
 std::string PercentEncode(const std::string& text) {
   return EscapeBytes(
-      text, [](unsigned char c) { return !IsUnreserved(c); }, "%", kUpperHexDigits);
+      text, [](unsigned char c) { return kUnreserved.find(static_cast<char>(c)) == std::string_view::npos; }, "%",
+      kUpperHexDigits);
 }
 
 std::string EncryptReportPayload(const std::string& text) {

@@ -25,13 +25,12 @@ constexpr char kDescription[] = "MOVE_FILE_FAILED";
 // A JSON string with quotes, backslashes and control characters escaped as jsoncpp escapes
 // them (\b \f \n \r \t by name, the others as \u00xx), and every other byte as it is.
 //
-// jsoncpp's StyledWriter reads each string as UTF-8 and writes every byte from 0x80 up as a
-// \u escape of what it decoded: GBK text (and any text that is not UTF-8) arrives damaged, and
-// a stray lead byte swallows the characters after it. Its writers that can leave those bytes
-// alone (StreamWriterBuilder with "emitUTF8") write through std::ostream, and the shipped
-// exe is built without libstdc++'s iostreams and locale facets (about 0.7 MB): so the record
-// is written here, in exactly the text that writer gives (the tests compare the two byte for
-// byte, and with StyledWriter for ASCII values).
+// jsoncpp's StyledWriter writes every byte from 0x80 up as a \u escape of what it decoded as
+// UTF-8, which damages GBK (or any text that is not UTF-8: a stray lead byte swallows the
+// characters after it). Its writers that leave those bytes alone (StreamWriterBuilder with
+// "emitUTF8") need std::ostream, and the shipped exe is built without libstdc++'s iostreams and
+// locale facets (about 0.7 MB): so the record is written here, in exactly the text that writer
+// gives (the tests compare the two byte for byte, and with StyledWriter for ASCII values).
 void AppendQuoted(std::string& out, const std::string& text) {
   out += '"';
   for (const char ch : text) {
