@@ -35,8 +35,8 @@ class CInstallationLock {
   static constexpr DWORD kRetryMs = 100;
 
  private:
-  enum class Attempt { kTaken, kRefused, kNoRights };
-  Attempt TryTake();
+  // One try: true when the lock is taken, or when there is no lock file and none may be made.
+  bool TryTake();
 
   std::wstring m_path;  // "\\?\" form: the directory may lie past the old length limit
   CKernelHandle m_file;

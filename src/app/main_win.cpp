@@ -13,11 +13,10 @@
 namespace {
 
 std::vector<std::wstring> CommandLineArguments() {
-  std::vector<std::wstring> arguments;
   int count = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (argv == nullptr) return arguments;
-  arguments.assign(argv, argv + count);
+  if (argv == nullptr) return {};
+  std::vector<std::wstring> arguments(argv, argv + count);
   LocalFree(argv);
   return arguments;
 }
@@ -28,9 +27,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const zr::CComApartment com;
   if (!com.entered()) return 0;
 
+  // On the heap: when Run says something still refers to the program, it goes with the process.
   auto* program = new (std::nothrow) zr::CProgram(CommandLineArguments());
-  // A worker that would not stop, or a window a WM_QUIT left, still refers to the program: it
-  // is left to go with the process.
   int exitCode = 0;
   if (program != nullptr) {
     const bool ended = program->Run();

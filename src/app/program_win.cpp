@@ -44,7 +44,6 @@ CProgram::CProgram(const std::vector<std::wstring>& arguments)
 }
 
 bool CProgram::Run() {
-  // One updater per installation: never two moving its files at once.
   CInstallationLock lock(m_directory);
   // The window's title, which an earlier updater's window has too.
   const std::wstring title = m_texts.Get(L"client_name");
@@ -54,8 +53,12 @@ bool CProgram::Run() {
     m_record.Join(m_directory);
     RecordStart(askedEarlier);
     m_record.Append("the installation is held (zrUpdater.lock) by another updater or program: nothing done");
-    TellInstallationBusy();  // the earlier one would not end, or another program holds the lock
-    return true;             // nothing is touched
+    // The earlier one would not end, or another program holds the lock: the user learns why
+    // nothing happens, and nothing is touched.
+    ShowBox(m_skin, nullptr, BoxKind::kWarning,
+            {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok"), {}, {}},
+            [this](const std::string& line) { m_record.Append(line); });
+    return true;
   }
   m_record.Start(m_directory);
   RecordStart(askedEarlier);
@@ -74,8 +77,6 @@ bool CProgram::Run() {
     m_exitCode = 1;
   }
   if (!EndWorker()) return false;
-  // A loop ended by WM_QUIT leaves the window, whose object refers to the program until the
-  // process ends: the program stays as well.
   return m_window.load() == nullptr;
 }
 
@@ -83,12 +84,6 @@ bool CProgram::Run() {
 void CProgram::RecordStart(bool askedEarlier) {
   m_record.Append("started (process " + std::to_string(GetCurrentProcessId()) + "): " + WideToUtf8(GetCommandLineW()));
   if (askedEarlier) m_record.Append("an earlier updater's window was told to quit");
-}
-
-void CProgram::TellInstallationBusy() {
-  ShowBox(m_skin, nullptr, BoxKind::kWarning,
-          {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok"), {}, {}},
-          [this](const std::string& line) { m_record.Append(line); });
 }
 
 CWnd_Main* CProgram::CreateMainWindow(const std::wstring& title) {
@@ -111,9 +106,7 @@ CEventQueue* CProgram::WindowBuilt(HWND window) {
 
 void CProgram::StartWorker() {
   if (!m_run || m_worker) return;
-  unsigned id = 0;
-  m_worker = CKernelHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerEntry, this, 0, &id)));
-  m_workerId = id;
+  m_worker = CKernelHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &WorkerEntry, this, 0, &m_workerId)));
   if (!m_worker) m_record.Append("the update could not start: no thread for it");
 }
 
@@ -123,7 +116,6 @@ void CProgram::LaunchProduct() {
 }
 
 bool CProgram::EndWorker() {
-  // A replacement or rollback under way is finished first (an open box of it is closed).
   m_gate.Finish();
   if (!m_worker) return true;
   const DWORD start = GetTickCount();

@@ -18,8 +18,7 @@
 //   process's life), the pictures (each decoded when first drawn, kept until the context
 //   goes), the shared fonts (from the first document that declares them) and the modal-box
 //   counts. Every window is made with it and has ended before it goes.
-// - The main window object: made by Run with new; it deletes itself once its window is gone
-//   and no box over it is open (main_window_win.h), so a worker box still open keeps it, and a
+// - The main window object: made by Run with new; it deletes itself (main_window_win.h), but a
 //   loop ended by WM_QUIT leaves it (and the program) to go with the process.
 // - A message box: made on the stack of the thread that shows it (ShowBox), gone when ShowBox
 //   returns.
@@ -78,8 +77,6 @@ class CProgram final : private IMainWindowOwner {
   CWnd_Main* CreateMainWindow(const std::wstring& title);
   // The worker, once the window is shown: the run the window's skin set up.
   void StartWorker();
-  // The lock stayed with someone else: the user learns why nothing happens.
-  void TellInstallationBusy();
   // After the loop: the moving section finished, then the worker's boxes closed until it ends.
   bool EndWorker();
   static unsigned __stdcall WorkerEntry(void* program);
@@ -94,7 +91,7 @@ class CProgram final : private IMainWindowOwner {
   std::atomic<HWND> m_window{nullptr};
   std::optional<CUpdateRun> m_run;
   CKernelHandle m_worker;
-  DWORD m_workerId = 0;
+  unsigned m_workerId = 0;  // _beginthreadex's type for a thread id
   int m_exitCode = 0;
 };
 

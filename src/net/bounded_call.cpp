@@ -3,7 +3,6 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <utility>
 
 #include "util/detached_thread.h"
 
@@ -20,7 +19,6 @@ struct SharedRun {
   bool done = false;
 };
 
-// The job's thread.
 void RunJob(const std::shared_ptr<SharedRun>& run) {
   try {
     run->job->Run();

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <exception>
@@ -21,9 +22,7 @@ namespace {
 constexpr DWORD kUrlPartUnits = 512;
 constexpr DWORD kAddOrReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;
 
-// The report goes to the built-in endpoint and nowhere else: an answer that sends it on (3xx)
-// is not followed, and counts as not delivered. No cookie is sent or kept, WinINet shows no
-// dialog of its own, and the answer is not cached.
+// No redirection followed, no cookie sent or kept, no dialog of WinINet's, no answer cached.
 constexpr DWORD kRequestFlags =
     INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI;
 
@@ -60,19 +59,16 @@ class CReportPost : public IBoundedJob {
   }
 
  private:
-  struct Handles {
-    HINTERNET session = nullptr;
-    HINTERNET connection = nullptr;
-    HINTERNET request = nullptr;
-  };
+  // In the order they are opened.
+  enum Slot { kSession, kConnection, kRequest };
+  using Handles = std::array<HINTERNET, 3>;
 
   // The reverse of their opening, or (after a POST that was sent) the session first, then
   // connection and request: closing a parent handle has already invalidated its children,
   // which is harmless.
-  static void CloseAll(const Handles& h, bool sessionFirst) {
-    const auto order =
-        sessionFirst ? std::array{h.session, h.connection, h.request} : std::array{h.request, h.connection, h.session};
-    for (HINTERNET handle : order) {
+  static void CloseAll(Handles handles, bool sessionFirst) {
+    if (!sessionFirst) std::reverse(handles.begin(), handles.end());
+    for (HINTERNET handle : handles) {
       if (handle != nullptr) InternetCloseHandle(handle);
     }
   }
@@ -87,15 +83,14 @@ class CReportPost : public IBoundedJob {
 
   // Keeps a new handle where Cancel() finds it. False when there is none, or when the POST
   // was cancelled meanwhile (the handle is then closed at once).
-  bool Publish(HINTERNET Handles::*slot, HINTERNET handle) {
+  bool Publish(Slot slot, HINTERNET handle) {
     if (handle == nullptr) return false;
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      if (!m_cancelled) {
-        m_open.*slot = handle;
-        return true;
-      }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_cancelled) {
+      m_open[slot] = handle;
+      return true;
     }
+    lock.unlock();
     InternetCloseHandle(handle);
     return false;
   }
@@ -115,14 +110,14 @@ class CReportPost : public IBoundedJob {
   // Cancel() has closed makes the call fail, nothing more.
   bool Send() {
     HINTERNET session = InternetOpenW(kReportAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!Publish(&Handles::session, session)) return Failed();
+    if (!Publish(kSession, session)) return Failed();
     HINTERNET connection =
         InternetConnectW(session, m_target.host.c_str(), m_target.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
-    if (!Publish(&Handles::connection, connection)) return Failed();
+    if (!Publish(kConnection, connection)) return Failed();
     const DWORD flags = kRequestFlags | (m_target.secure ? INTERNET_FLAG_SECURE : 0);
     HINTERNET request =
         HttpOpenRequestW(connection, L"POST", m_target.target.c_str(), nullptr, nullptr, nullptr, flags, 0);
-    if (!Publish(&Handles::request, request)) return Failed();
+    if (!Publish(kRequest, request)) return Failed();
 
     for (const wchar_t* line : kReportHeaders) {
       HttpAddRequestHeadersW(request, line, static_cast<DWORD>(-1), kAddOrReplace);
@@ -147,8 +142,7 @@ class CReportPost : public IBoundedJob {
       SetLastError(ERROR_HTTP_INVALID_SERVER_RESPONSE);
       return Failed();
     }
-    // A redirection was not followed, so the report did not arrive; any other status, errors
-    // included, counts as sent.
+    // Any status but a redirection's, errors included, counts as sent.
     const bool redirected = status >= 300 && status <= 399;
     m_sending.outcome = redirected ? ReportDelivery::Outcome::kRedirected : ReportDelivery::Outcome::kAnswered;
     m_sending.status = status;
@@ -158,29 +152,26 @@ class CReportPost : public IBoundedJob {
   const ReportTarget m_target;
   const std::string m_body;  // UTF-8, owned: the thread may outlive the caller's string
   std::mutex m_mutex;
-  Handles m_open;
+  Handles m_open{};
   bool m_cancelled = false;
   ReportDelivery m_sending;   // the run's own thread only, until Run() publishes it
   ReportDelivery m_delivery;  // under m_mutex
 };
 
-int32_t Post(const std::wstring& url, const std::string& body, ReportDelivery& delivery) {
+// What became of the POST: kAnswered only when the report was sent.
+ReportDelivery Post(const std::wstring& url, const std::string& body) {
   ReportTarget target;
-  // The built-in URL always splits; a URL that does not (a host or path too long for its
-  // buffer, a scheme other than http or https) is a failure rather than a request to nowhere.
-  if (!SplitReportUrl(url, target)) {
-    delivery = {ReportDelivery::Outcome::kFailed, 0, ERROR_INTERNET_INVALID_URL};
-    return -1;
-  }
+  // The built-in URL always splits; one that does not is a failure, not a request to nowhere.
+  if (!SplitReportUrl(url, target)) return {ReportDelivery::Outcome::kFailed, 0, ERROR_INTERNET_INVALID_URL};
   auto post = std::make_shared<CReportPost>(std::move(target), AnsiToUtf8(body.c_str()));
   const BoundedRunResult run = RunWithDeadline(post, std::chrono::milliseconds(kReportDeadlineMs),
                                                std::chrono::milliseconds(kReportCancelGraceMs));
-  delivery = post->Delivery();
-  // Only an answer that is not a redirection makes the report sent; one that came in the
-  // grace time still counts.
+  const ReportDelivery delivery = post->Delivery();
+  // An answer that came in the grace time still counts; any other outcome of a late POST is
+  // its lateness.
   const bool sent = run != BoundedRunResult::kAbandoned && delivery.outcome == ReportDelivery::Outcome::kAnswered;
-  if (run != BoundedRunResult::kFinished && !sent) delivery = {ReportDelivery::Outcome::kTimedOut, 0, 0};
-  return sent ? 0 : -1;
+  return run == BoundedRunResult::kFinished || sent ? delivery
+                                                    : ReportDelivery{ReportDelivery::Outcome::kTimedOut, 0, 0};
 }
 
 }  // namespace
@@ -197,10 +188,8 @@ bool SplitReportUrl(const std::wstring& url, ReportTarget& parts) {
   if (!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &cracked)) return false;
   const bool web = cracked.nScheme == INTERNET_SCHEME_HTTP || cracked.nScheme == INTERNET_SCHEME_HTTPS;
   if (!web || host[0] == L'\0') return false;
-  parts.host = host;
-  parts.port = cracked.nPort;  // the scheme's default when the URL names none
-  parts.target = target;
-  parts.secure = cracked.nScheme == INTERNET_SCHEME_HTTPS;
+  // The port is the scheme's default when the URL names none.
+  parts = {host, cracked.nPort, target, cracked.nScheme == INTERNET_SCHEME_HTTPS};
   return true;
 }
 
@@ -213,14 +202,13 @@ int32_t UploadReport(const std::string& body, ReportDelivery* delivery) {
 // Only memory can run out in a post; the handles close on the way out and the caller sees -1.
 int32_t UploadReportTo(const std::wstring& url, const std::string& body, ReportDelivery* asked) {
   ReportDelivery delivery;
-  int32_t result = -1;
   try {
-    result = Post(url, body, delivery);
+    delivery = Post(url, body);
   } catch (const std::exception&) {
     delivery = {ReportDelivery::Outcome::kFailed, 0, ERROR_NOT_ENOUGH_MEMORY};
   }
   if (asked != nullptr) *asked = delivery;
-  return result;
+  return delivery.outcome == ReportDelivery::Outcome::kAnswered ? 0 : -1;
 }
 
 }  // namespace zr

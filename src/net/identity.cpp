@@ -7,13 +7,8 @@ namespace zr {
 std::string NarrowRegistryText(const unsigned char* data, std::size_t byteCount) {
   std::string text;
   if (data == nullptr) return text;
-  const std::size_t units = byteCount / 2;
-  text.reserve(units);
-  for (std::size_t i = 0; i < units; ++i) {
-    const unsigned char low = data[2 * i];
-    const unsigned char high = data[2 * i + 1];
-    if (low == 0 && high == 0) break;
-    text += static_cast<char>(low);
+  for (std::size_t i = 0; i + 1 < byteCount && (data[i] != 0 || data[i + 1] != 0); i += 2) {
+    text += static_cast<char>(data[i]);
   }
   return text;
 }

@@ -9,13 +9,7 @@
 
 namespace zr {
 
-namespace {
-
-using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-
 static_assert(sizeof(OSVERSIONINFOEXW) == 284, "the extended version record is 284 bytes");
-
-}  // namespace
 
 std::string ReadMachineGuid() {
   const std::wstring keyPath = std::wstring(kMachineGuidKeyPrefix) + kProductExeName;
@@ -26,11 +20,9 @@ std::string ReadMachineGuid() {
   unsigned char buffer[kMachineGuidBufferBytes] = {};
   DWORD size = sizeof buffer;
   DWORD type = REG_NONE;
-  if (RegQueryValueExW(key.get(), kMachineGuidValueName, nullptr, &type, buffer, &size) != ERROR_SUCCESS) {
-    return kMachineGuidFallback;
-  }
+  const bool read = RegQueryValueExW(key.get(), kMachineGuidValueName, nullptr, &type, buffer, &size) == ERROR_SUCCESS;
   // Only text is an identifier: a number or binary data narrowed as text would be garbage.
-  if (type != REG_SZ && type != REG_EXPAND_SZ) return kMachineGuidFallback;
+  if (!read || (type != REG_SZ && type != REG_EXPAND_SZ)) return kMachineGuidFallback;
   // The query tells the size in bytes; only byteCount / 2 UTF-16 units were returned.
   return NarrowRegistryText(buffer, size);
 }
@@ -45,17 +37,8 @@ std::string DescribeOs() {
 #pragma GCC diagnostic pop
 
   BOOL wow64 = FALSE;
-  // Looked up at run time: the function is missing from the oldest kernel32 versions.
-  HMODULE kernel = GetModuleHandleW(L"kernel32");
-  if (kernel != nullptr) {
-    auto isWow64Process =
-        reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
-    if (isWow64Process != nullptr && !isWow64Process(GetCurrentProcess(), &wow64)) {
-      wow64 = FALSE;
-    }
-  }
-  return FormatOsDescription(info.dwMajorVersion, info.dwMinorVersion, info.wProductType == VER_NT_SERVER,
-                             wow64 != FALSE);
+  const bool underWow64 = IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+  return FormatOsDescription(info.dwMajorVersion, info.dwMinorVersion, info.wProductType == VER_NT_SERVER, underWow64);
 }
 
 std::string ReadSourceId() {

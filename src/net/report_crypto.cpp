@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "util/escape.h"
 
@@ -19,10 +20,7 @@ namespace {
 constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr std::size_t kBase64LineLength = 76;
 
-bool IsUnreserved(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '.' ||
-         c == '_' || c == '~';
-}
+constexpr std::string_view kUnreserved = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz-._~";
 
 // The four characters of a group of 1 to 3 bytes, "=" in place of each missing byte's.
 void AppendBase64Group(std::string& out, const unsigned char* group, std::size_t count) {
@@ -42,16 +40,10 @@ KeyBlock MakeKeyBlock(const std::string& keyString) {
   return block;
 }
 
-std::optional<std::string> TripleDesEcbEncrypt(const std::string& data, const KeyBlock& key) {
+std::string TripleDesEcbEncrypt(const std::string& data, const KeyBlock& key) {
   const std::size_t padding = 8 - data.size() % 8;
-  std::string buffer;
-  try {
-    buffer.reserve(data.size() + padding);
-    buffer = data;
-    buffer.append(padding, static_cast<char>(padding));
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  std::string buffer = data;
+  buffer.append(padding, static_cast<char>(padding));
 
   DES_key_schedule schedules[3];
   for (int i = 0; i < 3; ++i) {
@@ -77,15 +69,9 @@ std::string Base64EncodeWrapped(const std::string& bytes) {
   const std::size_t groups = size / 3;
   std::string out;
   out.reserve((size + 2) / 3 * 4 + (groups * 4 / kBase64LineLength) * 2);
-
-  std::size_t lineCount = 0;
   for (std::size_t g = 0; g < groups; ++g) {
     AppendBase64Group(out, in + 3 * g, 3);
-    lineCount += 4;
-    if (lineCount == kBase64LineLength) {
-      out += "\r\n";
-      lineCount = 0;
-    }
+    if ((g + 1) * 4 % kBase64LineLength == 0) out += "\r\n";  // the line is full
   }
   if (size > groups * 3) AppendBase64Group(out, in + groups * 3, size - groups * 3);
   return out;
@@ -93,18 +79,15 @@ std::string Base64EncodeWrapped(const std::string& bytes) {
 
 std::string PercentEncode(const std::string& text) {
   return EscapeBytes(
-      text, [](unsigned char c) { return !IsUnreserved(c); }, "%", kUpperHexDigits);
+      text, [](unsigned char c) { return kUnreserved.find(static_cast<char>(c)) == std::string_view::npos; }, "%",
+      kUpperHexDigits);
 }
 
 std::string EncryptReportPayload(const std::string& text) {
   // Memory can run out in any of the three steps; the caller only ever sees an empty body.
   try {
-    const KeyBlock key = MakeKeyBlock(kReportKeyString);
-    std::optional<std::string> cipher = TripleDesEcbEncrypt(text, key);
-    if (!cipher) return std::string();
-    std::string base64 = Base64EncodeWrapped(*cipher);
-    cipher.reset();
-    return PercentEncode(base64);
+    const std::string cipher = TripleDesEcbEncrypt(text, MakeKeyBlock(kReportKeyString));
+    return PercentEncode(Base64EncodeWrapped(cipher));
   } catch (const std::bad_alloc&) {
     return std::string();
   }

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstddef>
-#include <optional>
 #include <string>
 
 namespace zr {
@@ -22,8 +21,8 @@ KeyBlock MakeKeyBlock(const std::string& keyString);
 
 // Pads data with p = 8 - (size mod 8) bytes of value p (always 1 to 8 of them) and encrypts
 // every 8-byte block on its own as E_K3(D_K2(E_K1(block))). The keys are scheduled as they are:
-// no parity adjustment, no parity check, no weak-key check. Empty when memory runs out.
-std::optional<std::string> TripleDesEcbEncrypt(const std::string& data, const KeyBlock& key);
+// no parity adjustment, no parity check, no weak-key check.
+std::string TripleDesEcbEncrypt(const std::string& data, const KeyBlock& key);
 
 // Standard Base64 (RFC 4648 alphabet, "=" padding). A counter grows by 4 with every complete
 // 3-byte group; at 76 "\r\n" is written and the counter starts again, also after the last
@@ -34,8 +33,7 @@ std::string Base64EncodeWrapped(const std::string& bytes);
 // as "%" and two upper-case hexadecimal digits.
 std::string PercentEncode(const std::string& text);
 
-// The three steps above with the key block of kReportKeyString. Empty only when the cipher
-// step runs out of memory.
+// The three steps above under kReportKeyString's key block; empty only when memory runs out.
 std::string EncryptReportPayload(const std::string& text);
 
 }  // namespace zr

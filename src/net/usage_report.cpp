@@ -25,13 +25,12 @@ constexpr char kDescription[] = "MOVE_FILE_FAILED";
 // A JSON string with quotes, backslashes and control characters escaped as jsoncpp escapes
 // them (\b \f \n \r \t by name, the others as \u00xx), and every other byte as it is.
 //
-// jsoncpp's StyledWriter reads each string as UTF-8 and writes every byte from 0x80 up as a
-// \u escape of what it decoded: GBK text (and any text that is not UTF-8) arrives damaged, and
-// a stray lead byte swallows the characters after it. Its writers that can leave those bytes
-// alone (StreamWriterBuilder with "emitUTF8") write through std::ostream, and the shipped
-// exe is built without libstdc++'s iostreams and locale facets (about 0.7 MB): so the record
-// is written here, in exactly the text that writer gives (the tests compare the two byte for
-// byte, and with StyledWriter for ASCII values).
+// jsoncpp's StyledWriter writes every byte from 0x80 up as a \u escape of what it decoded as
+// UTF-8, which damages GBK (or any text that is not UTF-8: a stray lead byte swallows the
+// characters after it). Its writers that leave those bytes alone (StreamWriterBuilder with
+// "emitUTF8") need std::ostream, and the shipped exe is built without libstdc++'s iostreams and
+// locale facets (about 0.7 MB): so the record is written here, in exactly the text that writer
+// gives (the tests compare the two byte for byte, and with StyledWriter for ASCII values).
 void AppendQuoted(std::string& out, const std::string& text) {
   out += '"';
   for (const char ch : text) {
@@ -57,9 +56,7 @@ void AppendQuoted(std::string& out, const std::string& text) {
   out += '"';
 }
 
-// An object of string and integer members in StyledWriter's layout: the opening brace, one
-// line per member in byte order of the names, indented by three blanks, name " : " value and
-// a comma but after the last, then the closing brace and a line break.
+// An object of string and integer members in StyledWriter's layout (usage_report.h).
 std::string WriteFlatObject(const Json::Value& object) {
   const Json::Value::Members names = object.getMemberNames();  // sorted by the object
   std::string text = "{\n";
@@ -103,13 +100,9 @@ std::string WriteUsageReportJson(const UsageReportRecord& record) {
 
 std::string BuildUsageReport(const std::string& manifestVersion, int32_t code, const std::string& productVersion) {
   try {
-    UsageReportRecord record;
-    record.pcvs = productVersion;
-    record.pcguid = ReadMachineGuid();
-    record.pcos = DescribeOs();
-    record.pccid = ReadSourceId();
-    record.uptovs = manifestVersion;
-    record.code = code;
+    // A braced list is evaluated in its order: the identity values are read in the header's.
+    const UsageReportRecord record{ReadMachineGuid(), productVersion, manifestVersion,
+                                   DescribeOs(),      ReadSourceId(), code};
     return EncryptReportPayload(WriteUsageReportJson(record));
   } catch (const std::exception&) {
     // Out of memory (or a writer failure): the report goes out with an empty body.

@@ -33,8 +33,7 @@ std::wstring TrimRight(const std::wstring& text) {
 
 Table StringTable::Parse(std::string_view document) {
   Table table;
-  const size_t zero = document.find('\0');
-  if (zero != std::string_view::npos) document = document.substr(0, zero);
+  document = document.substr(0, document.find('\0'));
   pugi::xml_document parsed;
   if (!parsed.load_buffer(document.data(), document.size(), pugi::parse_pi, pugi::encoding_utf8)) {
     return table;  // nothing parsed before an error is used

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "skin/button.h"
 #include "skin/label.h"
@@ -16,11 +17,6 @@ namespace {
 constexpr wchar_t kCompletionPicture[] = L"file = 'install_img_03@2x.png'";
 constexpr int kStripWidth = 30;
 constexpr int kStripHeight = 100;
-
-template <typename T>
-T* Find(Skin::CPaintManager& manager, const wchar_t* name) {
-  return dynamic_cast<T*>(manager.FindControl(name));
-}
 
 void SetText(Skin::CLabelUI* label, const std::wstring& text) {
   if (label) label->SetText(text);
@@ -48,21 +44,16 @@ Skin::SkinRect ComputeInitialWindowRect(int screenWidth, int screenHeight) {
 }
 
 std::wstring FormatTransferSpeed(int32_t bytesPerSecond) {
-  constexpr int32_t kKilo = 1024;
-  constexpr int32_t kMega = 1048576;
-  constexpr int32_t kGiga = 1073741824;
+  constexpr std::pair<int32_t, const wchar_t*> kUnits[] = {{1073741824, L"GB"}, {1048576, L"MB"}, {1024, L"KB"}};
   wchar_t text[64] = {};
-  const double value = static_cast<double>(bytesPerSecond);
   // The comparisons are strict: exactly 1024 B/s is still shown in bytes.
-  if (bytesPerSecond > kGiga) {
-    std::swprintf(text, 64, L"%.2f GB/s", value / kGiga);
-  } else if (bytesPerSecond > kMega) {
-    std::swprintf(text, 64, L"%.2f MB/s", value / kMega);
-  } else if (bytesPerSecond > kKilo) {
-    std::swprintf(text, 64, L"%.2f KB/s", value / kKilo);
-  } else {
-    std::swprintf(text, 64, L"%d B/s", static_cast<int>(bytesPerSecond));
+  for (const auto& [unit, name] : kUnits) {
+    if (bytesPerSecond > unit) {
+      std::swprintf(text, 64, L"%.2f %ls/s", static_cast<double>(bytesPerSecond) / unit, name);
+      return text;
+    }
   }
+  std::swprintf(text, 64, L"%d B/s", static_cast<int>(bytesPerSecond));
   return text;
 }
 
@@ -77,24 +68,19 @@ MainHitTest DecideMainHitTest(const Skin::CPaintManager& manager, Skin::SkinPoin
   return MainHitTest::kUseDefault;
 }
 
-void CMainController::Init(Skin::CPaintManager& manager) {
-  m_pages = Find<Skin::CTabLayoutUI>(manager, L"tab_update_view");
-  m_background = Find<Skin::CLabelUI>(manager, L"labBk");
-  m_title = Find<Skin::CTextUI>(manager, L"lab_captionTitle");
-  m_startButton = Find<Skin::CButtonUI>(manager, L"btn_runprogram");
-  m_fileLine = Find<Skin::CLabelUI>(manager, L"lb_file");
-  m_speedLine = Find<Skin::CLabelUI>(manager, L"lb_speed");
-  m_progress = Find<Skin::CProgressUI>(manager, L"pro_pos");
-  m_updatingCaption = Find<Skin::CLabelUI>(manager, L"lab_install_tip");
-  m_productCaption = Find<Skin::CLabelUI>(manager, L"lab_install_name");
-  m_completedCaption = Find<Skin::CLabelUI>(manager, L"lab_install_completed");
+template <typename T>
+T* CMainController::Find(const wchar_t* name) const {
+  return m_manager != nullptr ? dynamic_cast<T*>(m_manager->FindControl(name)) : nullptr;
+}
 
+void CMainController::Init(Skin::CPaintManager& manager) {
+  m_manager = &manager;
   const std::wstring product = m_texts.Get(L"product_name");
-  SetText(m_title, m_texts.Get(L"update") + product);
-  SetText(m_productCaption, product);
-  SetVisible(m_updatingCaption, true);
-  SetVisible(m_productCaption, true);
-  SetVisible(m_completedCaption, false);
+  SetText(Find<Skin::CTextUI>(L"lab_captionTitle"), m_texts.Get(L"update") + product);
+  SetText(Find<Skin::CLabelUI>(L"lab_install_name"), product);
+  SetVisible(Find<Skin::CLabelUI>(L"lab_install_tip"), true);
+  SetVisible(Find<Skin::CLabelUI>(L"lab_install_name"), true);
+  SetVisible(Find<Skin::CLabelUI>(L"lab_install_completed"), false);
 }
 
 void CMainController::OnEvent(const UpdateEvent& event) {
@@ -110,17 +96,18 @@ void CMainController::OnEvent(const UpdateEvent& event) {
 }
 
 void CMainController::OnProgress(std::intptr_t percent) {
-  if (m_progress && percent >= 0 && percent <= 100) m_progress->SetValue(static_cast<int>(percent));
+  auto* progress = Find<Skin::CProgressUI>(L"pro_pos");
+  if (progress && percent >= 0 && percent <= 100) progress->SetValue(static_cast<int>(percent));
 }
 
 void CMainController::OnSpeed(std::int64_t bytesPerSecond) {
   constexpr std::int64_t kMost = INT32_MAX;  // the speed line's own limit
-  SetText(m_speedLine, bytesPerSecond < 0
-                           ? std::wstring()
-                           : FormatTransferSpeed(static_cast<std::int32_t>(std::min(bytesPerSecond, kMost))));
+  SetText(Find<Skin::CLabelUI>(L"lb_speed"),
+          bytesPerSecond < 0 ? std::wstring()
+                             : FormatTransferSpeed(static_cast<std::int32_t>(std::min(bytesPerSecond, kMost))));
 }
 
-void CMainController::OnStatusText(const std::wstring& text) { SetText(m_fileLine, text); }
+void CMainController::OnStatusText(const std::wstring& text) { SetText(Find<Skin::CLabelUI>(L"lb_file"), text); }
 
 void CMainController::OnFatalText(const std::wstring& text) {
   ++m_boxDepth;
@@ -130,13 +117,13 @@ void CMainController::OnFatalText(const std::wstring& text) {
 }
 
 void CMainController::OnSucceeded() {
-  if (m_pages) m_pages->SelectItem(kCompletionPage);
-  if (m_background) m_background->SetBkImage(kCompletionPicture);
-  SetVisible(m_updatingCaption, false);
-  SetVisible(m_productCaption, false);
-  SetVisible(m_completedCaption, true);
+  if (auto* pages = Find<Skin::CTabLayoutUI>(L"tab_update_view")) pages->SelectItem(kCompletionPage);
+  if (auto* background = Find<Skin::CLabelUI>(L"labBk")) background->SetBkImage(kCompletionPicture);
+  SetVisible(Find<Skin::CLabelUI>(L"lab_install_tip"), false);
+  SetVisible(Find<Skin::CLabelUI>(L"lab_install_name"), false);
+  SetVisible(Find<Skin::CLabelUI>(L"lab_install_completed"), true);
   m_window.StartCompletionTimer(kCompletionTimerMs);
-  SetText(m_startButton, m_texts.Get(L"ok"));
+  SetText(Find<Skin::CButtonUI>(L"btn_runprogram"), m_texts.Get(L"ok"));
 }
 
 void CMainController::OnFinished() { CloseAndQuit(); }

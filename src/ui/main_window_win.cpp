@@ -78,21 +78,19 @@ LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*
   handled = false;  // the engine's own handling runs afterwards
   switch (msg) {
     case WM_UPDATE_EVENTS:
-      // Whoever posted it, only what the engine put in the queue is done.
-      if (TakeEvents()) {
-        handled = true;
-        return 0;
-      }
+      // Whoever posted it, only what the engine put in the queue is done. An object that is
+      // gone afterwards leaves nothing for the engine's handling.
+      handled = TakeEvents();
       break;
     case WM_TIMER:
       // The window's own timers (the skin's have ids far above these). Anyone may post a
       // WM_TIMER: the completion timer's counts only while it runs.
       if (wparam == kEventTimerId) {
         handled = true;
-        if (TakeEvents()) return 0;
+        TakeEvents();
       } else if (wparam == kCompletionTimerId) {
         handled = true;
-        if (m_completionTimerRunning) OnCompletionTimer();
+        if (m_completionTimerRunning) m_controller.OnCompletionTimer();
       }
       break;
     case WM_QUERYENDSESSION:

@@ -65,7 +65,6 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
   // `context` and `texts` outlive the window object, as the owner does.
   CWnd_Main(Skin::CSkinContext& context, IMainWindowOwner& owner, const ITexts& texts)
       : CSkinWindow(context), m_owner(owner), m_texts(texts) {}
-  ~CWnd_Main() override = default;
 
   const wchar_t* GetWindowClassName() const override { return kMainWindowClassName; }
   void OnFinalMessage(HWND hwnd) override;
@@ -77,14 +76,11 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
   LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
   void Notify(Skin::SkinNotify& msg) override;
 
-  // The completion timer's work (id 1000): the controller stops the timer, then launches the
-  // product and closes, unless the window is already closing.
-  void OnCompletionTimer() { m_controller.OnCompletionTimer(); }
+ private:
   // Hands the run's waiting events to the controller, one at a time; true when the object is
   // gone afterwards (a fatal box outlived the window and was the last to hold it).
   bool TakeEvents();
 
- private:
   // IMainWindowActions
   void StartCompletionTimer(unsigned ms) override;
   void StopCompletionTimer() override;

@@ -29,8 +29,10 @@ BoxAnswer ShowBox(Skin::CSkinContext& context, HWND owner, BoxKind kind, const B
     return BoxAnswer::kClosed;
   }
   box.CenterWindow();
-  if (record)
-    record("box shown (" + box.Describe() + "): " + WideToUtf8(texts.caption) + ": " + WideToUtf8(texts.message));
+  if (record) {
+    record("box shown (" + WideToUtf8(box.GetSkinFile()) + "; " + DescribeBoxButtons(box.GetPaintManager()) +
+           "): " + WideToUtf8(texts.caption) + ": " + WideToUtf8(texts.message));
+  }
   box.ShowModal();
   if (record) record(box.ClosedBy().empty() ? "box closed without a button" : "box closed: " + box.ClosedBy());
   return box.GetAnswer();
@@ -76,7 +78,5 @@ void CMessageBox::Notify(Skin::SkinNotify& msg) {
     ::ShellExecuteW(nullptr, L"open", ZR_OFFICIAL_SITE_URL, nullptr, nullptr, SW_SHOWNORMAL);
   }
 }
-
-std::string CMessageBox::Describe() { return WideToUtf8(GetSkinFile()) + "; " + DescribeBoxButtons(GetPaintManager()); }
 
 }  // namespace zr

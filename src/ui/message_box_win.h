@@ -35,7 +35,6 @@ class CMessageBox : public Skin::CSkinWindow {
  public:
   CMessageBox(Skin::CSkinContext& context, const BoxStyle& style, const BoxTexts& texts)
       : CSkinWindow(context), m_style(style), m_texts(texts) {}
-  ~CMessageBox() override = default;
 
   const wchar_t* GetWindowClassName() const override { return L"messagebox"; }
   // Fills the box (box_fill.h).
@@ -47,8 +46,6 @@ class CMessageBox : public Skin::CSkinWindow {
 
   // The answer of the button that closed the box; BoxAnswer::kClosed until one did.
   BoxAnswer GetAnswer() const { return m_answer; }
-  // Its document and buttons, as the record's "box shown" line names them.
-  std::string Describe();
   // The button whose click closed the box ("btn_ok", "btn_no", "btn_close"); empty when it
   // closed any other way (Alt+F4, WM_QUIT) or is still open.
   const std::string& ClosedBy() const { return m_closedBy; }

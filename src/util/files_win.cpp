@@ -20,13 +20,12 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
 // Length of the root of an extended path that no directory creation may touch:
 // "\\?\C:\" or "\\?\UNC\server\share\".
 size_t ExtendedRootLength(const std::wstring& path) {
-  size_t start = std::char_traits<wchar_t>::length(kExtendedPrefix);
+  size_t i = std::char_traits<wchar_t>::length(kExtendedPrefix);
   int parts = 1;  // the drive
   if (StartsWith(path, kExtendedUncPrefix)) {
-    start = std::char_traits<wchar_t>::length(kExtendedUncPrefix);
+    i = std::char_traits<wchar_t>::length(kExtendedUncPrefix);
     parts = 2;  // server and share
   }
-  size_t i = start;
   for (; parts > 0 && i < path.size(); ++i) {
     if (path[i] == L'\\') --parts;
   }
@@ -109,12 +108,6 @@ bool CreateDirectoryChain(const wchar_t* path) {
   return true;
 }
 
-std::string ReadWholeFile(const wchar_t* path) {
-  std::string content;
-  if (!ReadExistingFile(path, content)) return {};
-  return content;
-}
-
 bool ReadExistingFile(const wchar_t* path, std::string& content) {
   content.clear();
   if (path == nullptr || path[0] == L'\0') return false;
@@ -186,14 +179,13 @@ bool DeleteDirectoryTree(const std::wstring& directory) {
     do {
       const std::wstring name = entry.cFileName;
       const std::wstring child = root + L"\\" + name;
-      const DWORD childAttributes = entry.dwFileAttributes;
-      if (childAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         if (name == L"." || name == L"..") continue;
         // A junction or directory symbolic link leads outside the tree: remove the link
         // itself and never look inside it.
-        if (!(childAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteDirectoryTree(child);
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteDirectoryTree(child);
         RemoveDirectoryW(child.c_str());
-      } else if (!(childAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
+      } else if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) {
         RemoveFileForce(child);
       }
     } while (FindNextFileW(listing.get(), &entry));

@@ -1,31 +1,16 @@
-// Exact UTF-8 <-> UTF-32 conversions for the native build, where wchar_t holds a whole code
-// point and both local code pages are taken to be UTF-8. Invalid input bytes become U+FFFD
-// (as Windows does for flags 0); surrogate code points are written as U+FFFD on the way out.
+// The native build's conversions (text.h). Invalid input bytes become U+FFFD (as Windows does
+// for flags 0); surrogate code points are written as U+FFFD on the way out.
 #include "util/text.h"
-
-#include <cstdint>
 
 namespace zr {
 namespace {
 
 void AppendUtf8(std::string& out, char32_t c) {
-  if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-  if (c > 0x10FFFF) c = 0xFFFD;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
+  static const char32_t kLead[] = {0, 0xC0, 0xE0, 0xF0};
+  const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;  // continuation bytes
+  out += static_cast<char>(kLead[extra] | (c >> (6 * extra)));
+  for (int shift = 6 * (extra - 1); shift >= 0; shift -= 6) out += static_cast<char>(0x80 | ((c >> shift) & 0x3F));
 }
 
 }  // namespace
@@ -35,26 +20,16 @@ std::wstring Utf8ToWide(const char* text) {
   if (text == nullptr) return out;
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   while (*p != 0) {
-    unsigned char b = *p;
-    int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0) {
-      out += static_cast<wchar_t>(0xFFFD);
-      ++p;
-      continue;
-    }
-    char32_t c = extra == 0 ? b : b & (0x3F >> extra);
+    const unsigned char b = *p;
+    const int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+    char32_t c = extra <= 0 ? b : b & (0x3F >> extra);
     int i = 1;
-    for (; i <= extra; ++i) {
-      if ((p[i] & 0xC0) != 0x80) break;
-      c = (c << 6) | (p[i] & 0x3F);
-    }
+    for (; i <= extra && (p[i] & 0xC0) == 0x80; ++i) c = (c << 6) | (p[i] & 0x3F);
     static const char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (i <= extra || c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      out += static_cast<wchar_t>(0xFFFD);
-      p += i;  // skip the lead byte and the continuation bytes that were valid
-      continue;
-    }
-    out += static_cast<wchar_t>(c);
+    // A stray byte, or a sequence cut short, longer than its value needs or outside Unicode's
+    // scalar values: its lead byte and the continuation bytes that were valid give one U+FFFD.
+    const bool valid = extra >= 0 && i > extra && c >= kMin[extra] && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+    out += static_cast<wchar_t>(valid ? c : 0xFFFD);
     p += i;
   }
   return out;
@@ -67,7 +42,6 @@ std::string WideToUtf8(const wchar_t* text) {
   return out;
 }
 
-std::string WideToLocal(const wchar_t* text) { return WideToUtf8(text); }
 std::wstring LocalToWide(const char* text) { return Utf8ToWide(text); }
 
 }  // namespace zr

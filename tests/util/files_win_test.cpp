@@ -21,6 +21,13 @@ using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
 
+// What ReadExistingFile read: empty when it read nothing.
+std::string ReadWholeFile(const wchar_t* path) {
+  std::string content;
+  ReadExistingFile(path, content);
+  return content;
+}
+
 // Run by deep_module_win_test.sh from a directory past the old limit of 260 characters.
 TEST(GetModuleDirectory, IsWholeHoweverDeepTheExecutableLies) {
   const wchar_t* expected = _wgetenv(L"ZR_DEEP_DIRECTORY");
@@ -69,7 +76,7 @@ TEST(CreateDirectoryChain, FailsForNetworkPathsEmptyPathsAndFilesInTheWay) {
   EXPECT_FALSE(CreateDirectoryChain((temp / L"blocker\\inner\\f.txt").c_str()));
 }
 
-TEST(ReadWholeFile, ReturnsEveryByteIncludingZeros) {
+TEST(ReadExistingFile, ReturnsEveryByteIncludingZeros) {
   TempDir temp;
   std::string content("head\0middle\0tail", 16);
   content += std::string(300000, 'x');
@@ -77,7 +84,7 @@ TEST(ReadWholeFile, ReturnsEveryByteIncludingZeros) {
   EXPECT_EQ(ReadWholeFile((temp / L"data.bin").c_str()), content);
 }
 
-TEST(ReadWholeFile, EmptyMissingAndLockedFilesReadAsEmpty) {
+TEST(ReadExistingFile, EmptyMissingAndLockedFilesReadAsEmpty) {
   TempDir temp;
   WriteFileBytes(temp / L"empty.xml", "");
   EXPECT_EQ(ReadWholeFile((temp / L"empty.xml").c_str()), "");
@@ -94,7 +101,7 @@ TEST(ReadWholeFile, EmptyMissingAndLockedFilesReadAsEmpty) {
 }
 
 // Only files on a disk, of a size a manifest may have, are read; nothing else blocks or throws.
-TEST(ReadWholeFile, ReadsNothingButOrdinaryFilesOfAReasonableSize) {
+TEST(ReadExistingFile, ReadsNothingButOrdinaryFilesOfAReasonableSize) {
   TempDir temp;
   const std::wstring big = temp / L"two gigabytes.xml";
   HANDLE file = CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
