@@ -18,6 +18,11 @@ constexpr wchar_t kCompletionPicture[] = L"file = 'install_img_03@2x.png'";
 constexpr int kStripWidth = 30;
 constexpr int kStripHeight = 100;
 
+template <typename T>
+T* Find(Skin::CPaintManager& manager, const wchar_t* name) {
+  return dynamic_cast<T*>(manager.FindControl(name));
+}
+
 void SetText(Skin::CLabelUI* label, const std::wstring& text) {
   if (label) label->SetText(text);
 }
@@ -68,19 +73,24 @@ MainHitTest DecideMainHitTest(const Skin::CPaintManager& manager, Skin::SkinPoin
   return MainHitTest::kUseDefault;
 }
 
-template <typename T>
-T* CMainController::Find(const wchar_t* name) const {
-  return m_manager != nullptr ? dynamic_cast<T*>(m_manager->FindControl(name)) : nullptr;
-}
-
 void CMainController::Init(Skin::CPaintManager& manager) {
-  m_manager = &manager;
+  m_pages = Find<Skin::CTabLayoutUI>(manager, L"tab_update_view");
+  m_background = Find<Skin::CLabelUI>(manager, L"labBk");
+  m_title = Find<Skin::CTextUI>(manager, L"lab_captionTitle");
+  m_startButton = Find<Skin::CButtonUI>(manager, L"btn_runprogram");
+  m_fileLine = Find<Skin::CLabelUI>(manager, L"lb_file");
+  m_speedLine = Find<Skin::CLabelUI>(manager, L"lb_speed");
+  m_progress = Find<Skin::CProgressUI>(manager, L"pro_pos");
+  m_updatingCaption = Find<Skin::CLabelUI>(manager, L"lab_install_tip");
+  m_productCaption = Find<Skin::CLabelUI>(manager, L"lab_install_name");
+  m_completedCaption = Find<Skin::CLabelUI>(manager, L"lab_install_completed");
+
   const std::wstring product = m_texts.Get(L"product_name");
-  SetText(Find<Skin::CTextUI>(L"lab_captionTitle"), m_texts.Get(L"update") + product);
-  SetText(Find<Skin::CLabelUI>(L"lab_install_name"), product);
-  SetVisible(Find<Skin::CLabelUI>(L"lab_install_tip"), true);
-  SetVisible(Find<Skin::CLabelUI>(L"lab_install_name"), true);
-  SetVisible(Find<Skin::CLabelUI>(L"lab_install_completed"), false);
+  SetText(m_title, m_texts.Get(L"update") + product);
+  SetText(m_productCaption, product);
+  SetVisible(m_updatingCaption, true);
+  SetVisible(m_productCaption, true);
+  SetVisible(m_completedCaption, false);
 }
 
 void CMainController::OnEvent(const UpdateEvent& event) {
@@ -96,18 +106,17 @@ void CMainController::OnEvent(const UpdateEvent& event) {
 }
 
 void CMainController::OnProgress(std::intptr_t percent) {
-  auto* progress = Find<Skin::CProgressUI>(L"pro_pos");
-  if (progress && percent >= 0 && percent <= 100) progress->SetValue(static_cast<int>(percent));
+  if (m_progress && percent >= 0 && percent <= 100) m_progress->SetValue(static_cast<int>(percent));
 }
 
 void CMainController::OnSpeed(std::int64_t bytesPerSecond) {
   constexpr std::int64_t kMost = INT32_MAX;  // the speed line's own limit
-  SetText(Find<Skin::CLabelUI>(L"lb_speed"),
-          bytesPerSecond < 0 ? std::wstring()
-                             : FormatTransferSpeed(static_cast<std::int32_t>(std::min(bytesPerSecond, kMost))));
+  SetText(m_speedLine, bytesPerSecond < 0
+                           ? std::wstring()
+                           : FormatTransferSpeed(static_cast<std::int32_t>(std::min(bytesPerSecond, kMost))));
 }
 
-void CMainController::OnStatusText(const std::wstring& text) { SetText(Find<Skin::CLabelUI>(L"lb_file"), text); }
+void CMainController::OnStatusText(const std::wstring& text) { SetText(m_fileLine, text); }
 
 void CMainController::OnFatalText(const std::wstring& text) {
   ++m_boxDepth;
@@ -117,13 +126,13 @@ void CMainController::OnFatalText(const std::wstring& text) {
 }
 
 void CMainController::OnSucceeded() {
-  if (auto* pages = Find<Skin::CTabLayoutUI>(L"tab_update_view")) pages->SelectItem(kCompletionPage);
-  if (auto* background = Find<Skin::CLabelUI>(L"labBk")) background->SetBkImage(kCompletionPicture);
-  SetVisible(Find<Skin::CLabelUI>(L"lab_install_tip"), false);
-  SetVisible(Find<Skin::CLabelUI>(L"lab_install_name"), false);
-  SetVisible(Find<Skin::CLabelUI>(L"lab_install_completed"), true);
+  if (m_pages) m_pages->SelectItem(kCompletionPage);
+  if (m_background) m_background->SetBkImage(kCompletionPicture);
+  SetVisible(m_updatingCaption, false);
+  SetVisible(m_productCaption, false);
+  SetVisible(m_completedCaption, true);
   m_window.StartCompletionTimer(kCompletionTimerMs);
-  SetText(Find<Skin::CButtonUI>(L"btn_runprogram"), m_texts.Get(L"ok"));
+  SetText(m_startButton, m_texts.Get(L"ok"));
 }
 
 void CMainController::OnFinished() { CloseAndQuit(); }

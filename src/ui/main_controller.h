@@ -15,7 +15,12 @@
 #include "update/update_events.h"
 
 namespace Skin {
+class CButtonUI;
+class CLabelUI;
 class CPaintManager;
+class CProgressUI;
+class CTabLayoutUI;
+class CTextUI;
 }  // namespace Skin
 
 namespace zr {
@@ -75,8 +80,8 @@ class CMainController {
   CMainController(const CMainController&) = delete;
   CMainController& operator=(const CMainController&) = delete;
 
-  // From now on works on the controls of "wnd_main.xml" in `manager` (a missing one is left
-  // alone); shows the progress page's title and captions.
+  // Finds the controls of "wnd_main.xml" (a missing one is left alone from then on) and
+  // shows the progress page's title and captions.
   void Init(Skin::CPaintManager& manager);
 
   // One of the engine's events, handed to the handler of its kind; "quit" ends the loop.
@@ -109,13 +114,19 @@ class CMainController {
   // button and the timer never start the product twice, nor after the window began closing.
   void LaunchProductAndClose();
   void CloseAndQuit();
-  // The control of that name as a T; null when there is none such.
-  template <typename T>
-  T* Find(const wchar_t* name) const;
 
   IMainWindowActions& m_window;
   const ITexts& m_texts;
-  Skin::CPaintManager* m_manager = nullptr;  // the window's, from Init on
+  Skin::CButtonUI* m_startButton = nullptr;
+  Skin::CTextUI* m_title = nullptr;
+  Skin::CLabelUI* m_fileLine = nullptr;
+  Skin::CLabelUI* m_speedLine = nullptr;
+  Skin::CProgressUI* m_progress = nullptr;
+  Skin::CTabLayoutUI* m_pages = nullptr;
+  Skin::CLabelUI* m_background = nullptr;
+  Skin::CLabelUI* m_updatingCaption = nullptr;
+  Skin::CLabelUI* m_productCaption = nullptr;
+  Skin::CLabelUI* m_completedCaption = nullptr;
   bool m_closing = false;
   bool m_windowGone = false;
   // Fatal boxes running inside the controller (nested when a second fatal text comes while
