@@ -35,8 +35,10 @@ bool CreateDirectoryChain(const wchar_t* path);
 // Files larger than this are not read (a manifest is a few megabytes at most).
 inline constexpr unsigned long long kMaxReadBytes = 64ull << 20;
 
-// The whole content of a file on disk. False, with `content` empty, when it is missing,
-// unreadable, not a disk file (a directory, a device, a pipe) or larger than kMaxReadBytes;
+// The whole content of a file on disk; empty when it is missing, empty, unreadable, not a
+// disk file (a directory, a device, a pipe) or larger than kMaxReadBytes.
+std::string ReadWholeFile(const wchar_t* path);
+// The same, false in every case where ReadWholeFile gives empty for want of reading;
 // GetLastError() then says why (ERROR_BAD_FILE_TYPE for no disk file, ERROR_FILE_TOO_LARGE).
 bool ReadExistingFile(const wchar_t* path, std::string& content);
 

@@ -108,6 +108,12 @@ bool CreateDirectoryChain(const wchar_t* path) {
   return true;
 }
 
+std::string ReadWholeFile(const wchar_t* path) {
+  std::string content;
+  if (!ReadExistingFile(path, content)) return {};
+  return content;
+}
+
 bool ReadExistingFile(const wchar_t* path, std::string& content) {
   content.clear();
   if (path == nullptr || path[0] == L'\0') return false;

@@ -21,13 +21,6 @@ using test::ReadFileBytes;
 using test::TempDir;
 using test::WriteFileBytes;
 
-// What ReadExistingFile read: empty when it read nothing.
-std::string ReadWholeFile(const wchar_t* path) {
-  std::string content;
-  ReadExistingFile(path, content);
-  return content;
-}
-
 // Run by deep_module_win_test.sh from a directory past the old limit of 260 characters.
 TEST(GetModuleDirectory, IsWholeHoweverDeepTheExecutableLies) {
   const wchar_t* expected = _wgetenv(L"ZR_DEEP_DIRECTORY");
@@ -76,7 +69,7 @@ TEST(CreateDirectoryChain, FailsForNetworkPathsEmptyPathsAndFilesInTheWay) {
   EXPECT_FALSE(CreateDirectoryChain((temp / L"blocker\\inner\\f.txt").c_str()));
 }
 
-TEST(ReadExistingFile, ReturnsEveryByteIncludingZeros) {
+TEST(ReadWholeFile, ReturnsEveryByteIncludingZeros) {
   TempDir temp;
   std::string content("head\0middle\0tail", 16);
   content += std::string(300000, 'x');
@@ -84,7 +77,7 @@ TEST(ReadExistingFile, ReturnsEveryByteIncludingZeros) {
   EXPECT_EQ(ReadWholeFile((temp / L"data.bin").c_str()), content);
 }
 
-TEST(ReadExistingFile, EmptyMissingAndLockedFilesReadAsEmpty) {
+TEST(ReadWholeFile, EmptyMissingAndLockedFilesReadAsEmpty) {
   TempDir temp;
   WriteFileBytes(temp / L"empty.xml", "");
   EXPECT_EQ(ReadWholeFile((temp / L"empty.xml").c_str()), "");
@@ -101,7 +94,7 @@ TEST(ReadExistingFile, EmptyMissingAndLockedFilesReadAsEmpty) {
 }
 
 // Only files on a disk, of a size a manifest may have, are read; nothing else blocks or throws.
-TEST(ReadExistingFile, ReadsNothingButOrdinaryFilesOfAReasonableSize) {
+TEST(ReadWholeFile, ReadsNothingButOrdinaryFilesOfAReasonableSize) {
   TempDir temp;
   const std::wstring big = temp / L"two gigabytes.xml";
   HANDLE file = CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
