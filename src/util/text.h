@@ -6,7 +6,7 @@
 // converts up to its first zero and keeps no state, so any thread may call it.
 //
 // On Windows the work is done by WideCharToMultiByte / MultiByteToWideChar with flags 0.
-// The native build converts UTF-8 exactly and treats the ANSI code page as UTF-8.
+// The native build converts UTF-8 exactly and treats both local code pages as UTF-8.
 #pragma once
 
 #include <string>
@@ -17,7 +17,9 @@ namespace zr {
 std::string WideToUtf8(const wchar_t* text);
 std::wstring Utf8ToWide(const char* text);
 
-// The machine's ANSI code page (0).
+// The machine's OEM code page (1) one way, its ANSI code page (0) the other. They are not
+// each other's inverse where the two code pages differ.
+std::string WideToLocal(const wchar_t* text);
 std::wstring LocalToWide(const char* text);
 
 inline std::string WideToUtf8(const std::wstring& text) { return WideToUtf8(text.c_str()); }

@@ -42,6 +42,7 @@ std::string WideToUtf8(const wchar_t* text) {
   return out;
 }
 
+std::string WideToLocal(const wchar_t* text) { return WideToUtf8(text); }
 std::wstring LocalToWide(const char* text) { return Utf8ToWide(text); }
 
 }  // namespace zr

@@ -28,6 +28,7 @@ std::wstring ToWide(UINT codePage, const char* text) {
 
 std::string WideToUtf8(const wchar_t* text) { return FromWide(CP_UTF8, text); }
 std::wstring Utf8ToWide(const char* text) { return ToWide(CP_UTF8, text); }
+std::string WideToLocal(const wchar_t* text) { return FromWide(CP_OEMCP, text); }
 std::wstring LocalToWide(const char* text) { return ToWide(CP_ACP, text); }
 
 }  // namespace zr

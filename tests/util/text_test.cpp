@@ -9,6 +9,7 @@ namespace {
 TEST(Text, NullAndEmptyGiveEmpty) {
   EXPECT_EQ(WideToUtf8(static_cast<const wchar_t*>(nullptr)), "");
   EXPECT_EQ(Utf8ToWide(static_cast<const char*>(nullptr)), L"");
+  EXPECT_EQ(WideToLocal(nullptr), "");
   EXPECT_EQ(LocalToWide(nullptr), L"");
   EXPECT_EQ(AnsiToUtf8(nullptr), "");
   EXPECT_EQ(WideToUtf8(L""), "");
@@ -51,6 +52,7 @@ TEST(Text, InvalidUtf8BecomesReplacementCharacters) {
 }
 
 TEST(Text, AsciiSurvivesTheLocalCodePages) {
+  EXPECT_EQ(WideToLocal(L"%d/%d file.txt"), "%d/%d file.txt");
   EXPECT_EQ(LocalToWide("%d/%d file.txt"), L"%d/%d file.txt");
   EXPECT_EQ(AnsiToUtf8("abc=+/%"), "abc=+/%");
 }
