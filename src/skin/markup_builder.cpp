@@ -38,8 +38,7 @@ bool LoadDocument(const CSkinContext& context, const std::wstring& file, pugi::x
 
 class Builder {
  public:
-  Builder(CPaintManager& manager, IControlFactory* factory, IControlTextSource* textSource)
-      : m_manager(manager), m_factory(factory), m_textSource(textSource) {}
+  explicit Builder(CPaintManager& manager) : m_manager(manager) {}
 
   CControlUI* Build(const pugi::xml_document& doc) {
     pugi::xml_node window = doc.document_element();
@@ -147,12 +146,6 @@ class Builder {
     return root;
   }
 
-  CControlUI* MakeControl(const std::wstring& element) {
-    CControlUI* c = CMarkupBuilder::CreateBuiltIn(element);
-    if (!c && m_factory) c = m_factory->CreateControl(element.c_str());
-    return c;
-  }
-
   void ChildrenInto(CContainerUI* box, pugi::xml_node parent, int depth, int nesting) {
     if (nesting >= kMaxNesting) return;
     const auto included = [&](pugi::xml_node top) {
@@ -167,7 +160,7 @@ class Builder {
 
   CControlUI* Control(pugi::xml_node node, int depth, int nesting = 0) {
     std::wstring element = W(node.name());
-    CControlUI* control = MakeControl(element);
+    CControlUI* control = CMarkupBuilder::CreateBuiltIn(element);
     if (!control) return nullptr;
     control->SetManager(&m_manager, nullptr);
     if (const std::wstring* list = m_manager.GetDefaultAttributeList(element)) {
@@ -176,10 +169,6 @@ class Builder {
     for (pugi::xml_attribute a : node.attributes()) {
       control->SetAttribute(W(a.name()), W(a.value()));
     }
-    if (m_textSource && !control->GetName().empty()) {
-      std::wstring text = m_textSource->GetControlText(control->GetName(), control->GetClass());
-      if (!text.empty()) control->SetText(text);
-    }
     if (auto* box = static_cast<CContainerUI*>(control->GetInterface(L"Container"))) {
       ChildrenInto(box, node, depth, nesting);
     }
@@ -187,8 +176,6 @@ class Builder {
   }
 
   CPaintManager& m_manager;
-  IControlFactory* m_factory;
-  IControlTextSource* m_textSource;
   int m_includesLoaded = 0;  // included documents loaded by this build
   int m_fontCount = 0;
 };
@@ -208,18 +195,16 @@ CControlUI* CMarkupBuilder::CreateBuiltIn(const std::wstring& e) {
   return nullptr;
 }
 
-CControlUI* CMarkupBuilder::Create(const std::wstring& file, CPaintManager& manager, IControlFactory* factory,
-                                   IControlTextSource* textSource) {
+CControlUI* CMarkupBuilder::Create(const std::wstring& file, CPaintManager& manager) {
   pugi::xml_document doc;
   if (!LoadDocument(manager.Context(), file, &doc)) return nullptr;
-  return Builder(manager, factory, textSource).Build(doc);
+  return Builder(manager).Build(doc);
 }
 
-CControlUI* CMarkupBuilder::CreateFromText(const std::string& text, CPaintManager& manager, IControlFactory* factory,
-                                           IControlTextSource* textSource) {
+CControlUI* CMarkupBuilder::CreateFromText(const std::string& text, CPaintManager& manager) {
   pugi::xml_document doc;
   if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) return nullptr;
-  return Builder(manager, factory, textSource).Build(doc);
+  return Builder(manager).Build(doc);
 }
 
 }  // namespace Skin
