@@ -1,7 +1,6 @@
 #include "skin/control.h"
 
 #include "skin/paint_manager.h"
-#include "skin/skin_string.h"
 
 namespace Skin {
 namespace {

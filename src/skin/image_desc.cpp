@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "skin/skin_string.h"
+#include "util/ascii.h"
 
 namespace Skin {
 namespace {
@@ -60,7 +60,7 @@ SkinSize ParseSize(const std::wstring& text) {
 
 int ParseInt(const std::wstring& text) { return ParseInts(text, 1)[0]; }
 
-bool ParseBool(const std::wstring& text) { return EqualsNoCase(text, L"true"); }
+bool ParseBool(const std::wstring& text) { return zr::EqualsIgnoringAsciiCase(text, L"true"); }
 
 bool ParseImageDesc(const std::wstring& text, ImageDesc* out) {
   *out = ImageDesc{};
@@ -78,7 +78,7 @@ bool ParseImageDesc(const std::wstring& text, ImageDesc* out) {
     while (i < n && std::iswspace(text[i])) ++i;
     size_t keyStart = i;
     while (i < n && text[i] != L'=' && !std::iswspace(text[i])) ++i;
-    std::wstring key = AsciiLower(text.substr(keyStart, i - keyStart));
+    std::wstring key = zr::AsciiLower(text.substr(keyStart, i - keyStart));
     while (i < n && std::iswspace(text[i])) ++i;
     if (i >= n || text[i] != L'=') break;
     ++i;

@@ -1,12 +1,12 @@
 #include "skin/label.h"
 
 #include "skin/paint_manager.h"
-#include "skin/skin_string.h"
+#include "util/ascii.h"
 
 namespace Skin {
 
 unsigned ApplyAlign(unsigned style, const std::wstring& value) {
-  std::wstring v = AsciiLower(value);
+  std::wstring v = zr::AsciiLower(value);
   size_t i = 0;
   while (i <= v.size()) {
     size_t end = v.find_first_of(L"-, |", i);

@@ -10,9 +10,9 @@
 #include "skin/label.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/skin_string.h"
 #include "skin/tab_layout.h"
 #include "skin/linear_layout.h"
+#include "util/ascii.h"
 #include "util/text.h"
 
 namespace Skin {
@@ -43,7 +43,7 @@ class Builder {
   CControlUI* Build(const pugi::xml_document& doc) {
     pugi::xml_node window = doc.document_element();
     if (!window) return nullptr;
-    if (EqualsNoCase(W(window.name()), L"Window")) {
+    if (zr::EqualsIgnoringAsciiCase(W(window.name()), L"Window")) {
       ApplyWindowAttributes(window);
     }
     return WindowChildren(window, 0);
@@ -112,7 +112,7 @@ class Builder {
     for (pugi::xml_node node : parent.children()) {
       if (node.type() != pugi::node_element) continue;
       const std::wstring name = W(node.name());
-      if (!EqualsNoCase(name, L"Include")) {
+      if (!zr::EqualsIgnoringAsciiCase(name, L"Include")) {
         element(name, node);
         continue;
       }
@@ -133,11 +133,11 @@ class Builder {
       }
     };
     ForEachChild(parent, depth, included, [&](const std::wstring& name, pugi::xml_node node) {
-      if (EqualsNoCase(name, L"Font")) {
+      if (zr::EqualsIgnoringAsciiCase(name, L"Font")) {
         AddFont(node);
-      } else if (EqualsNoCase(name, L"Default")) {
+      } else if (zr::EqualsIgnoringAsciiCase(name, L"Default")) {
         m_manager.AddDefaultAttributeList(W(node.attribute("name").value()), W(node.attribute("value").value()));
-      } else if (EqualsNoCase(name, L"Image") || EqualsNoCase(name, L"Style")) {
+      } else if (zr::EqualsIgnoringAsciiCase(name, L"Image") || zr::EqualsIgnoringAsciiCase(name, L"Style")) {
         // Pictures load on first use; nothing to do.
       } else if (!root) {
         root = Control(node, depth);
@@ -149,8 +149,8 @@ class Builder {
   void ChildrenInto(CContainerUI* box, pugi::xml_node parent, int depth, int nesting) {
     if (nesting >= kMaxNesting) return;
     const auto included = [&](pugi::xml_node top) {
-      CControlUI* sub = EqualsNoCase(W(top.name()), L"Window") ? WindowChildren(top, depth + 1)
-                                                               : Control(top, depth + 1, nesting + 1);
+      CControlUI* sub = zr::EqualsIgnoringAsciiCase(W(top.name()), L"Window") ? WindowChildren(top, depth + 1)
+                                                                              : Control(top, depth + 1, nesting + 1);
       if (sub) box->Add(sub);
     };
     ForEachChild(parent, depth, included, [&](const std::wstring&, pugi::xml_node node) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "skin/image_desc.h"
-#include "skin/skin_string.h"
+#include "util/ascii.h"
 
 namespace Skin {
 
@@ -32,11 +32,11 @@ bool CPaintManager::AttachDialog(CControlUI* root) {
 }
 
 void CPaintManager::AddDefaultAttributeList(const std::wstring& className, const std::wstring& list) {
-  m_defaultAttributes[AsciiLower(className)] = list;
+  m_defaultAttributes[zr::AsciiLower(className)] = list;
 }
 
 const std::wstring* CPaintManager::GetDefaultAttributeList(const std::wstring& className) const {
-  auto it = m_defaultAttributes.find(AsciiLower(className));
+  auto it = m_defaultAttributes.find(zr::AsciiLower(className));
   return it == m_defaultAttributes.end() ? nullptr : &it->second;
 }
 

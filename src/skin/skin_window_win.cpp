@@ -4,7 +4,7 @@
 
 #include "skin/markup_builder.h"
 #include "skin/modal_windows_win.h"
-#include "skin/skin_string.h"
+#include "util/ascii.h"
 #include "util/handle_win.h"
 
 namespace Skin {
@@ -17,7 +17,7 @@ CSkinWindow::~CSkinWindow() { m_paintManager->SetNotifier(nullptr); }
 void CSkinWindow::OnFinalMessage(HWND) { m_paintManager->SetNotifier(nullptr); }
 
 void CSkinWindow::Notify(SkinNotify& msg) {
-  if (EqualsNoCase(msg.type, L"click")) OnClick(msg);
+  if (zr::EqualsIgnoringAsciiCase(msg.type, L"click")) OnClick(msg);
 }
 
 void CSkinWindow::OnClick(SkinNotify& msg) {
@@ -35,7 +35,7 @@ bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
                                            L"horizontallayoutui", L"verticallayoutui", L"tablayoutui"};
   if (!control) return false;
   for (CControlUI* c = control; c; c = c->GetParent()) {
-    std::wstring cls = AsciiLower(c->GetClass());
+    std::wstring cls = zr::AsciiLower(c->GetClass());
     bool found = false;
     for (const wchar_t* s : kStatic) found = found || cls == s;
     if (!found) return false;

@@ -10,7 +10,6 @@
 #include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/skin_string.h"
 #include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
 
