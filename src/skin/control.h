@@ -67,10 +67,8 @@ class CControlUI {
   int GetFixedWidth() const { return m_fixed.cx; }
   void SetFixedWidth(int cx);
   void SetFixedHeight(int cy);
-  int GetMinWidth() const { return m_min.cx; }
-  int GetMaxWidth() const { return m_max.cx; }
-  int GetMinHeight() const { return m_min.cy; }
-  int GetMaxHeight() const { return m_max.cy; }
+  SkinSize GetMinSize() const { return m_min; }
+  SkinSize GetMaxSize() const { return m_max; }
   const SkinRect& GetPadding() const { return m_padding; }
 
   const std::wstring& GetBkImage() const { return m_bkimage; }
