@@ -170,6 +170,8 @@ class CPaintManager : public IPictureVariants {
     unsigned nativeId;
     unsigned period;
   };
+  // The hot control is no longer hot, and then hears the mouse leave.
+  void LeaveHot(SkinPoint point);
 
   CSkinContext& m_context;
   IPaintHost* m_host = nullptr;
