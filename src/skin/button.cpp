@@ -40,40 +40,33 @@ void CButtonUI::DoEvent(SkinEvent& event) {
   }
 }
 
+namespace {
+
+bool IsSet(Colour colour) { return AlphaOf(colour) != 0; }
+bool IsSet(const std::wstring& image) { return !image.empty(); }
+
+}  // namespace
+
+template <typename T>
+T CButtonUI::ForState(const T& normal, const T& hot, const T& pushed, const T& disabled) const {
+  if (!m_enabled) return IsSet(disabled) ? disabled : normal;
+  if (m_pushed && IsSet(pushed)) return pushed;
+  return m_hot && IsSet(hot) ? hot : normal;
+}
+
 Colour CButtonUI::CurrentTextColor() const {
-  if (m_enabled) {
-    if (m_pushed && AlphaOf(m_pushedTextColour)) return m_pushedTextColour;
-    if (m_hot && AlphaOf(m_hotTextColour)) return m_hotTextColour;
-  }
-  return CLabelUI::CurrentTextColor();
+  const Colour c = ForState<Colour>(0, m_hotTextColour, m_pushedTextColour, 0);
+  return IsSet(c) ? c : CLabelUI::CurrentTextColor();
 }
 
 void CButtonUI::PaintBkColor(ISurface& surface) {
-  Colour c = m_bkcolor;
-  if (!m_enabled) {
-    if (AlphaOf(m_disabledBkColour)) c = m_disabledBkColour;
-  } else if (m_pushed && AlphaOf(m_pushedBkColour)) {
-    c = m_pushedBkColour;
-  } else if (m_hot && AlphaOf(m_hotBkColour)) {
-    c = m_hotBkColour;
-  }
-  if (AlphaOf(c)) surface.FillRoundRect(m_pos, m_borderround, c);
-}
-
-const std::wstring& CButtonUI::CurrentImage() const {
-  if (!m_enabled) {
-    if (!m_disabledImage.empty()) return m_disabledImage;
-  } else if (m_pushed && !m_pushedImage.empty()) {
-    return m_pushedImage;
-  } else if (m_hot && !m_hotImage.empty()) {
-    return m_hotImage;
-  }
-  return m_normalImage;
+  const Colour c = ForState(m_bkcolor, m_hotBkColour, m_pushedBkColour, m_disabledBkColour);
+  if (IsSet(c)) surface.FillRoundRect(m_pos, m_borderround, c);
 }
 
 void CButtonUI::PaintStatusImage(ISurface& surface) {
-  const std::wstring& image = CurrentImage();
-  if (!image.empty()) DrawImage(surface, image);
+  const std::wstring image = ForState(m_normalImage, m_hotImage, m_pushedImage, m_disabledImage);
+  if (IsSet(image)) DrawImage(surface, image);
 }
 
 void CButtonUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
