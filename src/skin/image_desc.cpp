@@ -121,12 +121,7 @@ SkinRect ImageDest(const ImageDesc& desc, const SkinRect& area) {
 }
 
 std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
-                                                    const SkinRect& corner) {
-  return NineGrid(dest, source, corner, corner);
-}
-
-std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
-                                                    const SkinRect& corner, const SkinRect& destCorner) {
+                                                    const SkinRect& corner, std::optional<SkinRect> destCorner) {
   std::vector<std::pair<SkinRect, SkinRect>> pieces;
   if (dest.IsEmpty() || source.IsEmpty()) return pieces;
   // Source borders can never exceed the source itself.
@@ -138,10 +133,11 @@ std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const 
   auto destSide = [](int sourceSide, int cornerSide, int destCornerSide) {
     return sourceSide == 0 ? 0 : (cornerSide == destCornerSide ? sourceSide : std::max(0, destCornerSide));
   };
-  int dl = destSide(sl, corner.left, destCorner.left);
-  int dr = destSide(sr, corner.right, destCorner.right);
-  int dt = destSide(st, corner.top, destCorner.top);
-  int db = destSide(sb, corner.bottom, destCorner.bottom);
+  const SkinRect to = destCorner.value_or(corner);
+  int dl = destSide(sl, corner.left, to.left);
+  int dr = destSide(sr, corner.right, to.right);
+  int dt = destSide(st, corner.top, to.top);
+  int db = destSide(sb, corner.bottom, to.bottom);
   if (dl + dr > dest.Width()) {
     dl = dest.Width() * dl / (dl + dr);
     dr = dest.Width() - dl;
