@@ -1,5 +1,7 @@
 #include "skin/button.h"
 
+#include <map>
+
 #include "skin/paint_manager.h"
 
 namespace Skin {
@@ -70,27 +72,20 @@ void CButtonUI::PaintStatusImage(ISurface& surface) {
 }
 
 void CButtonUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
-  if (name == L"normalimage") {
-    m_normalImage = value;
-  } else if (name == L"hotimage") {
-    m_hotImage = value;
-  } else if (name == L"pushedimage") {
-    m_pushedImage = value;
-  } else if (name == L"disabledimage") {
-    m_disabledImage = value;
-  } else if (name == L"hottextcolor") {
-    m_hotTextColour = ParseColour(value);
-  } else if (name == L"pushedtextcolor") {
-    m_pushedTextColour = ParseColour(value);
-  } else if (name == L"hotbkcolor") {
-    m_hotBkColour = ParseColour(value);
-  } else if (name == L"pushedbkcolor") {
-    m_pushedBkColour = ParseColour(value);
-  } else if (name == L"disabledbkcolor") {
-    m_disabledBkColour = ParseColour(value);
-  } else {
-    CLabelUI::SetAttribute(name, value);
-  }
+  static const std::map<std::wstring, void (*)(CButtonUI&, const std::wstring&)> kSetters = {
+      {L"normalimage", [](CButtonUI& b, const std::wstring& v) { b.m_normalImage = v; }},
+      {L"hotimage", [](CButtonUI& b, const std::wstring& v) { b.m_hotImage = v; }},
+      {L"pushedimage", [](CButtonUI& b, const std::wstring& v) { b.m_pushedImage = v; }},
+      {L"disabledimage", [](CButtonUI& b, const std::wstring& v) { b.m_disabledImage = v; }},
+      {L"hottextcolor", [](CButtonUI& b, const std::wstring& v) { b.m_hotTextColour = ParseColour(v); }},
+      {L"pushedtextcolor", [](CButtonUI& b, const std::wstring& v) { b.m_pushedTextColour = ParseColour(v); }},
+      {L"hotbkcolor", [](CButtonUI& b, const std::wstring& v) { b.m_hotBkColour = ParseColour(v); }},
+      {L"pushedbkcolor", [](CButtonUI& b, const std::wstring& v) { b.m_pushedBkColour = ParseColour(v); }},
+      {L"disabledbkcolor", [](CButtonUI& b, const std::wstring& v) { b.m_disabledBkColour = ParseColour(v); }},
+  };
+  auto it = kSetters.find(name);
+  if (it == kSetters.end()) return CLabelUI::SetAttribute(name, value);
+  it->second(*this, value);
 }
 
 }  // namespace Skin

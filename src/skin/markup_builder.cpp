@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <map>
 #include <vector>
 
 #include "skin/button.h"
@@ -51,35 +52,24 @@ class Builder {
 
  private:
   void ApplyWindowAttributes(pugi::xml_node window) {
-    WindowSettings& w = m_manager.Window();
+    static const std::map<std::wstring, void (*)(WindowSettings&, const std::wstring&)> kSetters = {
+        {L"size", [](WindowSettings& w, const std::wstring& v) { w.size = ParseSize(v); }},
+        {L"caption", [](WindowSettings& w, const std::wstring& v) { w.caption = ParseRect(v); }},
+        {L"roundcorner", [](WindowSettings& w, const std::wstring& v) { w.roundcorner = ParseSize(v); }},
+        {L"defaultfontcolor", [](WindowSettings& w, const std::wstring& v) { w.defaultFontColour = ParseColour(v); }},
+        {L"disabledfontcolor", [](WindowSettings& w, const std::wstring& v) { w.disabledFontColour = ParseColour(v); }},
+        {L"linkfontcolor", [](WindowSettings& w, const std::wstring& v) { w.linkFontColour = ParseColour(v); }},
+        {L"linkhoverfontcolor",
+         [](WindowSettings& w, const std::wstring& v) { w.linkHoverFontColour = ParseColour(v); }},
+        {L"showshadow", [](WindowSettings& w, const std::wstring& v) { w.showShadow = ParseBool(v); }},
+        {L"shadowimage", [](WindowSettings& w, const std::wstring& v) { w.shadowImage = v; }},
+        {L"shadowsize", [](WindowSettings& w, const std::wstring& v) { w.shadowSize = ParseInt(v); }},
+        {L"shadowcorner", [](WindowSettings& w, const std::wstring& v) { w.shadowCorner = ParseRect(v); }},
+        {L"acctitle", [](WindowSettings& w, const std::wstring& v) { w.accessibleTitle = v; }},
+    };
     for (pugi::xml_attribute a : window.attributes()) {
-      std::wstring name = W(a.name());
-      std::wstring value = W(a.value());
-      if (name == L"size") {
-        w.size = ParseSize(value);
-      } else if (name == L"caption") {
-        w.caption = ParseRect(value);
-      } else if (name == L"roundcorner") {
-        w.roundcorner = ParseSize(value);
-      } else if (name == L"defaultfontcolor") {
-        w.defaultFontColour = ParseColour(value);
-      } else if (name == L"disabledfontcolor") {
-        w.disabledFontColour = ParseColour(value);
-      } else if (name == L"linkfontcolor") {
-        w.linkFontColour = ParseColour(value);
-      } else if (name == L"linkhoverfontcolor") {
-        w.linkHoverFontColour = ParseColour(value);
-      } else if (name == L"showshadow") {
-        w.showShadow = ParseBool(value);
-      } else if (name == L"shadowimage") {
-        w.shadowImage = value;
-      } else if (name == L"shadowsize") {
-        w.shadowSize = ParseInt(value);
-      } else if (name == L"shadowcorner") {
-        w.shadowCorner = ParseRect(value);
-      } else if (name == L"acctitle") {
-        w.accessibleTitle = value;
-      }
+      auto it = kSetters.find(W(a.name()));
+      if (it != kSetters.end()) it->second(m_manager.Window(), W(a.value()));
     }
   }
 
