@@ -68,7 +68,7 @@ void CButtonUI::PaintBkColor(ISurface& surface) {
 
 void CButtonUI::PaintStatusImage(ISurface& surface) {
   const std::wstring image = ForState(m_normalImage, m_hotImage, m_pushedImage, m_disabledImage);
-  if (IsSet(image)) DrawImage(surface, image);
+  if (IsSet(image)) DrawImage(surface, image, m_pos);
 }
 
 void CButtonUI::SetAttribute(const std::wstring& name, const std::wstring& value) {

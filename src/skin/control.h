@@ -82,16 +82,13 @@ class CControlUI {
   // image, text, border.
   virtual void DoPaint(ISurface& surface, const SkinRect& paint);
   virtual void PaintBkColor(ISurface& surface);
-  virtual void PaintBkImage(ISurface& surface);
-  virtual void PaintStatusImage(ISurface& surface);
-  virtual void PaintText(ISurface& surface);
-  virtual void PaintBorder(ISurface& surface);
+  virtual void PaintStatusImage(ISurface&) {}
+  virtual void PaintText(ISurface&) {}
 
-  // Draws a picture by description into the control's rectangle (or the description's dest
-  // inside it). False when the picture cannot be loaded or the description names none.
-  bool DrawImage(ISurface& surface, const std::wstring& description);
-  // The same into `dest` instead of the control's rectangle (still clipped to it).
-  bool DrawImage(ISurface& surface, const std::wstring& description, const SkinRect& dest);
+  // Draws a picture by description into `area` (or the description's dest inside it), clipped
+  // to the control's rectangle. False when the picture cannot be loaded or the description
+  // names none.
+  bool DrawImage(ISurface& surface, const std::wstring& description, const SkinRect& area);
 
   virtual void DoEvent(SkinEvent& event);
   // The control's own reaction to a click, before the "click" notification. False when it
