@@ -105,14 +105,11 @@ CControlUI* CPaintManager::FindControl(SkinPoint point) const {
 
 bool CPaintManager::SetTimer(CControlUI* control, unsigned id, unsigned periodMs) {
   if (!control || !m_host) return false;
-  for (auto& t : m_timers) {
-    if (t.control == control && t.id == id) {
-      // Setting an existing timer again restarts it with the new period.
-      t.period = periodMs;
-      return m_host->StartTimer(t.nativeId, periodMs);
-    }
+  for (const auto& t : m_timers) {
+    // Setting an existing timer again restarts it with the new period.
+    if (t.control == control && t.id == id) return m_host->StartTimer(t.nativeId, periodMs);
   }
-  Timer t{control, id, m_nextNativeTimer++, periodMs};
+  Timer t{control, id, m_nextNativeTimer++};
   if (!m_host->StartTimer(t.nativeId, periodMs)) return false;
   m_timers.push_back(t);
   return true;
@@ -130,12 +127,11 @@ bool CPaintManager::KillTimer(CControlUI* control, unsigned id) {
 }
 
 void CPaintManager::KillTimers(CControlUI* control) {
-  for (auto it = m_timers.begin(); it != m_timers.end();) {
-    if (it->control == control) {
-      if (m_host) m_host->StopTimer(it->nativeId);
-      it = m_timers.erase(it);
+  for (size_t i = 0; i < m_timers.size();) {
+    if (m_timers[i].control == control) {
+      KillTimer(control, m_timers[i].id);
     } else {
-      ++it;
+      ++i;
     }
   }
 }

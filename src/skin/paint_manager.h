@@ -168,7 +168,6 @@ class CPaintManager : public IPictureVariants {
     CControlUI* control;
     unsigned id;
     unsigned nativeId;
-    unsigned period;
   };
   // The hot control is no longer hot, and then hears the mouse leave.
   void LeaveHot(SkinPoint point);
