@@ -43,10 +43,7 @@ class CSkinWindow : public CWindowBase, public INotifySink {
   // The document's file name in the skin package.
   virtual std::wstring GetSkinFile() = 0;
   // Enter and Escape (WM_KEYDOWN) in the message loops; the answer is not acted on.
-  virtual LRESULT OnDefaultKey(WPARAM key) {
-    (void)key;
-    return 0;
-  }
+  virtual LRESULT OnDefaultKey(WPARAM /*key*/) { return 0; }
   // WM_CLOSE (the answer is kept first); the base leaves it unhandled, which destroys the window.
   virtual LRESULT OnClose(UINT, WPARAM, LPARAM, bool& handled) {
     handled = false;
