@@ -32,7 +32,6 @@ enum class EventType {
 
 struct SkinEvent {
   EventType type = EventType::kMouseMove;
-  CControlUI* sender = nullptr;
   SkinPoint point;
   WParam wparam = 0;  // the control's own timer id for kTimer
 };

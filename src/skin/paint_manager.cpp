@@ -11,7 +11,7 @@ namespace {
 
 // Hands the control an event about itself.
 void Deliver(CControlUI* control, EventType type, SkinPoint point, WParam wparam = 0) {
-  SkinEvent event{type, control, point, wparam};
+  SkinEvent event{type, point, wparam};
   control->DoEvent(event);
 }
 
