@@ -36,8 +36,6 @@ CControlUI::~CControlUI() {
   if (m_manager) m_manager->ReleaseControl(this);
 }
 
-CControlUI* CControlUI::GetInterface(const std::wstring& name) { return name == L"Control" ? this : nullptr; }
-
 void CControlUI::SetText(const std::wstring& text) {
   if (m_text == text) return;
   m_text = text;
@@ -71,8 +69,6 @@ void CControlUI::SetPos(const SkinRect& rect) {
   m_pos = rect;
   if (m_manager) m_manager->Invalidate(old.Union(m_pos));
 }
-
-SkinSize CControlUI::EstimateSize(SkinSize) { return m_fixed; }
 
 void CControlUI::SetFixedWidth(int cx) {
   if (cx < 0 || cx == m_fixed.cx) return;
@@ -136,10 +132,6 @@ bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description, c
   return true;
 }
 
-void CControlUI::DoEvent(SkinEvent&) {}
-
-bool CControlUI::Activate() { return m_visible && m_enabled; }
-
 void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
   static const std::map<std::wstring, void (*)(CControlUI&, const std::wstring&)> kSetters = {
       {L"name", [](CControlUI& c, const std::wstring& v) { c.m_name = v; }},
@@ -183,7 +175,5 @@ CControlUI* CControlUI::FindControlAt(SkinPoint point) {
   if (!m_visible || !m_mouseEnabled) return nullptr;
   return m_pos.Contains(point) ? this : nullptr;
 }
-
-CControlUI* CControlUI::FindControlByName(const std::wstring& name) { return m_name == name ? this : nullptr; }
 
 }  // namespace Skin

@@ -27,7 +27,7 @@ class CControlUI {
 
   virtual std::wstring GetClass() const { return L"ControlUI"; }
   // This control when it answers to `name` ("Control" for every control), else nullptr.
-  virtual CControlUI* GetInterface(const std::wstring& name);
+  virtual CControlUI* GetInterface(const std::wstring& name) { return name == L"Control" ? this : nullptr; }
 
   const std::wstring& GetName() const { return m_name; }
   const std::wstring& GetText() const { return m_text; }
@@ -63,7 +63,7 @@ class CControlUI {
 
   // Measure pass: the size this control asks of its container; 0 on an axis means "as
   // much as there is".
-  virtual SkinSize EstimateSize(SkinSize available);
+  virtual SkinSize EstimateSize(SkinSize /*available*/) { return m_fixed; }
   int GetFixedWidth() const { return m_fixed.cx; }
   void SetFixedWidth(int cx);
   void SetFixedHeight(int cy);
@@ -90,10 +90,10 @@ class CControlUI {
   // names none.
   bool DrawImage(ISurface& surface, const std::wstring& description, const SkinRect& area);
 
-  virtual void DoEvent(SkinEvent& event);
+  virtual void DoEvent(SkinEvent&) {}
   // The control's own reaction to a click, before the "click" notification. False when it
   // cannot be clicked (disabled, hidden); the manager then sends nothing.
-  virtual bool Activate();
+  virtual bool Activate() { return m_visible && m_enabled; }
   // Whether a press and release on it makes a click (buttons).
   virtual bool IsClickable() const { return false; }
 
@@ -103,7 +103,7 @@ class CControlUI {
 
   // The topmost visible, hit-testable control at the point (this one or a descendant).
   virtual CControlUI* FindControlAt(SkinPoint point);
-  virtual CControlUI* FindControlByName(const std::wstring& name);
+  virtual CControlUI* FindControlByName(const std::wstring& name) { return m_name == name ? this : nullptr; }
   // Calls `f` for this control and every descendant, parents first.
   virtual void VisitTree(const std::function<void(CControlUI*)>& f) { f(this); }
 

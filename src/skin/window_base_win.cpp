@@ -15,8 +15,6 @@ LRESULT CWindowBase::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   return ::DefWindowProcW(m_hwnd, msg, wparam, lparam);
 }
 
-void CWindowBase::OnFinalMessage(HWND) {}
-
 bool CWindowBase::RegisterWindowClass() {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW wc = {};

@@ -20,7 +20,7 @@ class CWindowBase {
 
   virtual const wchar_t* GetWindowClassName() const = 0;
   virtual LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam);
-  virtual void OnFinalMessage(HWND hwnd);
+  virtual void OnFinalMessage(HWND) {}
   virtual ~CWindowBase();
 
   HWND GetHWND() const { return m_hwnd; }
