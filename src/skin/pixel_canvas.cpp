@@ -166,7 +166,6 @@ SkinBitmap ScaleRows(IPictureRows& rows, const SkinRect& source, int width, int 
         const std::uint32_t v = static_cast<std::uint32_t>((sums[x * 4 + c] + (1ull << 31)) >> 32);
         px = (px << 8) | (v < 255 ? v : 255);
       }
-      if ((px >> 24) != 255) out.hasAlpha = true;
       line[x] = px;
     }
   }

@@ -191,7 +191,6 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
       const std::uint32_t* row = png.Row(y);
       std::copy(row, row + w, out->pixels.data() + static_cast<size_t>(y) * w);
     }
-    out->hasAlpha = std::any_of(out->pixels.begin(), out->pixels.end(), [](std::uint32_t p) { return p >> 24 != 255; });
   }
   if (png.Finish()) return true;
   *out = SkinBitmap{};
