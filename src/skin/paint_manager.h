@@ -51,9 +51,6 @@ struct WindowSettings {
   SkinRect caption;  // l, t, r, b; a bottom of 0 means no caption. r counts from the right.
   SkinSize roundcorner;
   Colour defaultFontColour = 0xFF000000;
-  Colour disabledFontColour = 0xFFA7A6AA;
-  Colour linkFontColour = 0xFF0000FF;
-  Colour linkHoverFontColour = 0xFFD3215F;
   bool showShadow = false;
   std::wstring shadowImage;
   int shadowSize = 0;
