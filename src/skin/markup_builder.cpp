@@ -122,7 +122,7 @@ class Builder {
       if (zr::EqualsIgnoringAsciiCase(name, L"Font")) {
         AddFont(node);
       } else if (zr::EqualsIgnoringAsciiCase(name, L"Default")) {
-        m_manager.AddDefaultAttributeList(W(node.attribute("name").value()), W(node.attribute("value").value()));
+        m_defaults[zr::AsciiLower(W(node.attribute("name").value()))] = W(node.attribute("value").value());
       } else if (zr::EqualsIgnoringAsciiCase(name, L"Image") || zr::EqualsIgnoringAsciiCase(name, L"Style")) {
         // Pictures load on first use; nothing to do.
       } else if (!root) {
@@ -149,9 +149,8 @@ class Builder {
     CControlUI* control = CMarkupBuilder::CreateBuiltIn(element);
     if (!control) return nullptr;
     control->SetManager(&m_manager, nullptr);
-    if (const std::wstring* list = m_manager.GetDefaultAttributeList(element)) {
-      control->ApplyAttributeList(*list);
-    }
+    auto defaults = m_defaults.find(zr::AsciiLower(element));
+    if (defaults != m_defaults.end()) control->ApplyAttributeList(defaults->second);
     for (pugi::xml_attribute a : node.attributes()) {
       control->SetAttribute(W(a.name()), W(a.value()));
     }
@@ -164,6 +163,7 @@ class Builder {
   CPaintManager& m_manager;
   int m_includesLoaded = 0;  // included documents loaded by this build
   int m_fontCount = 0;
+  std::map<std::wstring, std::wstring> m_defaults;  // attribute lists by element name in lower case
 };
 
 }  // namespace

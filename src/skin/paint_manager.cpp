@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "skin/image_desc.h"
-#include "util/ascii.h"
 
 namespace Skin {
 namespace {
@@ -35,15 +34,6 @@ bool CPaintManager::AttachDialog(CControlUI* root) {
   m_root->SetManager(this, nullptr);
   NeedUpdate();
   return true;
-}
-
-void CPaintManager::AddDefaultAttributeList(const std::wstring& className, const std::wstring& list) {
-  m_defaultAttributes[zr::AsciiLower(className)] = list;
-}
-
-const std::wstring* CPaintManager::GetDefaultAttributeList(const std::wstring& className) const {
-  auto it = m_defaultAttributes.find(zr::AsciiLower(className));
-  return it == m_defaultAttributes.end() ? nullptr : &it->second;
 }
 
 const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool useMask, Colour mask, SkinSize drawnAt) {

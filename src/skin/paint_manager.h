@@ -1,5 +1,5 @@
 // CPaintManager: one per window. Owns the control tree built from the window's document,
-// the window's own fonts, default attribute lists and decoded pictures; keeps the per-control
+// the window's own fonts and decoded pictures; keeps the per-control
 // timers and the notifier; routes the mouse to controls
 // (hot, pushed, click) and paints the tree through an ISurface.
 //
@@ -84,9 +84,6 @@ class CPaintManager : public IPictureVariants {
   const WindowSettings& Window() const { return m_window; }
   CFontTable& Fonts() { return m_fonts; }
   const CFontTable& Fonts() const { return m_fonts; }
-  void AddDefaultAttributeList(const std::wstring& className, const std::wstring& list);
-  // nullptr when none was declared for that name (compared without regard to case).
-  const std::wstring* GetDefaultAttributeList(const std::wstring& className) const;
 
   // A decoded picture of the package, shared with the context's other windows
   // (CSkinContext::GetPicture, `drawnAt` in device pixels) and held by this manager; nullptr
@@ -177,7 +174,6 @@ class CPaintManager : public IPictureVariants {
   CControlUI* m_root = nullptr;  // owned
   WindowSettings m_window;
   CFontTable m_fonts;
-  std::map<std::wstring, std::wstring> m_defaultAttributes;  // key in lower case
   std::map<std::wstring, std::shared_ptr<const SkinBitmap>> m_images;
   struct ImageSource {
     std::wstring file;
