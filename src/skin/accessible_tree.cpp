@@ -2,7 +2,7 @@
 
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/skin_string.h"
+#include "util/ascii.h"
 
 namespace Skin {
 namespace {
@@ -44,7 +44,7 @@ AccessibleItem DescribeAccessible(CControlUI* control) {
     int percent = span > 0 ? (progress->GetValue() - progress->GetMinValue()) * 100 / span : 0;
     item.value = std::to_wstring(percent) + L"%";
   } else if (control->GetInterface(L"Button") != nullptr) {
-    item.role = EqualsNoCase(info.role, L"link") ? AccessibleRole::kLink : AccessibleRole::kButton;
+    item.role = zr::EqualsIgnoringAsciiCase(info.role, L"link") ? AccessibleRole::kLink : AccessibleRole::kButton;
     item.value = info.value;
     item.defaultAction = L"press";
   } else {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "skin/accessible_tree.h"
@@ -126,10 +127,8 @@ class CAccessibleObject final : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
     if (HRESULT hr = Open(out); hr != S_OK) return hr;
-    AccessibleItem item;
-    HRESULT hr = Item(child, &item);
     // The items are simple elements of this object: no object of their own.
-    return FAILED(hr) ? hr : S_FALSE;
+    return Item(child) ? S_FALSE : E_INVALIDARG;
   }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
     if (HRESULT hr = Open(name); hr != S_OK) return hr;
@@ -138,9 +137,8 @@ class CAccessibleObject final : public IAccessible {
       ::GetWindowTextW(m_hwnd, text, 256);
       return AnswerText(AccessibleTitle(*m_manager, text), name);
     }
-    AccessibleItem item;
-    HRESULT hr = Item(child, &item);
-    return FAILED(hr) ? hr : AnswerText(item.name, name);
+    const auto item = Item(child);
+    return item ? AnswerText(item->name, name) : E_INVALIDARG;
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
     return AnswerItemText(child, &AccessibleItem::value, value);
@@ -206,11 +204,10 @@ class CAccessibleObject final : public IAccessible {
       RECT rc;
       ::GetClientRect(m_hwnd, &rc);
       device = SkinRect{rc.left, rc.top, rc.right, rc.bottom};
+    } else if (const auto item = Item(child)) {
+      device = m_manager->Scale().ToDevice(item->control->GetPos());
     } else {
-      AccessibleItem item;
-      HRESULT hr = Item(child, &item);
-      if (FAILED(hr)) return hr;
-      device = m_manager->Scale().ToDevice(item.control->GetPos());
+      return E_INVALIDARG;
     }
     POINT origin{device.left, device.top};
     ::ClientToScreen(m_hwnd, &origin);
@@ -226,14 +223,12 @@ class CAccessibleObject final : public IAccessible {
     long from = IsSelf(start) ? 0 : (start.vt == VT_I4 ? start.lVal : -1);
     if (from < 0 || from > count) return E_INVALIDARG;
     long to = 0;
-    if (direction == NAVDIR_FIRSTCHILD && from == 0)
-      to = 1;
-    else if (direction == NAVDIR_LASTCHILD && from == 0)
-      to = count;
-    else if (direction == NAVDIR_NEXT && from > 0)
-      to = from + 1;
-    else if (direction == NAVDIR_PREVIOUS && from > 0)
-      to = from - 1;
+    switch (direction) {
+      case NAVDIR_FIRSTCHILD: to = from == 0 ? 1 : 0; break;
+      case NAVDIR_LASTCHILD: to = from == 0 ? count : 0; break;
+      case NAVDIR_NEXT: to = from > 0 ? from + 1 : 0; break;
+      case NAVDIR_PREVIOUS: to = from > 0 ? from - 1 : 0; break;
+    }
     if (to < 1 || to > count) return S_FALSE;
     end->vt = VT_I4;
     end->lVal = to;
@@ -261,12 +256,11 @@ class CAccessibleObject final : public IAccessible {
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
     if (!m_manager) return CO_E_OBJNOTCONNECTED;
     if (IsSelf(child)) return DISP_E_MEMBERNOTFOUND;
-    AccessibleItem item;
-    HRESULT hr = Item(child, &item);
-    if (FAILED(hr)) return hr;
-    if (item.defaultAction.empty()) return DISP_E_MEMBERNOTFOUND;
+    const auto item = Item(child);
+    if (!item) return E_INVALIDARG;
+    if (item->defaultAction.empty()) return DISP_E_MEMBERNOTFOUND;
     // As a click would: the button's own handling, then the window's notifiers.
-    return m_manager->Click(item.control) ? S_OK : E_FAIL;
+    return m_manager->Click(item->control) ? S_OK : E_FAIL;
   }
   HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
@@ -289,29 +283,27 @@ class CAccessibleObject final : public IAccessible {
   template <typename OfSelf, typename OfItem>
   HRESULT AnswerNumber(const VARIANT& child, VARIANT* out, OfSelf ofSelf, OfItem ofItem) const {
     if (HRESULT hr = Open(out); hr != S_OK) return hr;
-    AccessibleItem item;
-    HRESULT hr = IsSelf(child) ? S_OK : Item(child, &item);
-    if (FAILED(hr)) return hr;
+    const auto item = IsSelf(child) ? std::nullopt : Item(child);
+    if (!IsSelf(child) && !item) return E_INVALIDARG;
     out->vt = VT_I4;
-    out->lVal = IsSelf(child) ? ofSelf() : ofItem(item);
+    out->lVal = item ? ofItem(*item) : ofSelf();
     return S_OK;
   }
   // A text property that the window itself does not have and each item may.
   HRESULT AnswerItemText(const VARIANT& child, std::wstring AccessibleItem::*field, BSTR* out) const {
     if (HRESULT hr = Open(out); hr != S_OK) return hr;
     if (IsSelf(child)) return S_FALSE;
-    AccessibleItem item;
-    HRESULT hr = Item(child, &item);
-    return FAILED(hr) ? hr : AnswerText(item.*field, out);
+    const auto item = Item(child);
+    return item ? AnswerText((*item).*field, out) : E_INVALIDARG;
   }
 
-  // Only once Open (or a check of its own) found the window connected.
-  HRESULT Item(const VARIANT& child, AccessibleItem* out) const {
-    if (child.vt != VT_I4) return E_INVALIDARG;
+  // The item a child id names; none (E_INVALIDARG to the client) for any other id. Only once
+  // Open (or a check of its own) found the window connected.
+  std::optional<AccessibleItem> Item(const VARIANT& child) const {
+    if (child.vt != VT_I4) return std::nullopt;
     auto items = AccessibleControls(m_manager->GetRoot());
-    if (child.lVal < 1 || child.lVal > static_cast<long>(items.size())) return E_INVALIDARG;
-    *out = DescribeAccessible(items[static_cast<size_t>(child.lVal - 1)]);
-    return S_OK;
+    if (child.lVal < 1 || child.lVal > static_cast<long>(items.size())) return std::nullopt;
+    return DescribeAccessible(items[static_cast<size_t>(child.lVal - 1)]);
   }
 
   LONG m_refs = 1;

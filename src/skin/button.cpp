@@ -1,5 +1,7 @@
 #include "skin/button.h"
 
+#include <map>
+
 #include "skin/paint_manager.h"
 
 namespace Skin {
@@ -40,64 +42,50 @@ void CButtonUI::DoEvent(SkinEvent& event) {
   }
 }
 
+namespace {
+
+bool IsSet(Colour colour) { return AlphaOf(colour) != 0; }
+bool IsSet(const std::wstring& image) { return !image.empty(); }
+
+}  // namespace
+
+template <typename T>
+T CButtonUI::ForState(const T& normal, const T& hot, const T& pushed, const T& disabled) const {
+  if (!m_enabled) return IsSet(disabled) ? disabled : normal;
+  if (m_pushed && IsSet(pushed)) return pushed;
+  return m_hot && IsSet(hot) ? hot : normal;
+}
+
 Colour CButtonUI::CurrentTextColor() const {
-  if (m_enabled) {
-    if (m_pushed && AlphaOf(m_pushedTextColour)) return m_pushedTextColour;
-    if (m_hot && AlphaOf(m_hotTextColour)) return m_hotTextColour;
-  }
-  return CLabelUI::CurrentTextColor();
+  const Colour c = ForState<Colour>(0, m_hotTextColour, m_pushedTextColour, 0);
+  return IsSet(c) ? c : CLabelUI::CurrentTextColor();
 }
 
 void CButtonUI::PaintBkColor(ISurface& surface) {
-  Colour c = m_bkcolor;
-  if (!m_enabled) {
-    if (AlphaOf(m_disabledBkColour)) c = m_disabledBkColour;
-  } else if (m_pushed && AlphaOf(m_pushedBkColour)) {
-    c = m_pushedBkColour;
-  } else if (m_hot && AlphaOf(m_hotBkColour)) {
-    c = m_hotBkColour;
-  }
-  if (AlphaOf(c)) surface.FillRoundRect(m_pos, m_borderround, c);
-}
-
-const std::wstring& CButtonUI::CurrentImage() const {
-  if (!m_enabled) {
-    if (!m_disabledImage.empty()) return m_disabledImage;
-  } else if (m_pushed && !m_pushedImage.empty()) {
-    return m_pushedImage;
-  } else if (m_hot && !m_hotImage.empty()) {
-    return m_hotImage;
-  }
-  return m_normalImage;
+  const Colour c = ForState(m_bkcolor, m_hotBkColour, m_pushedBkColour, m_disabledBkColour);
+  if (IsSet(c)) surface.FillRoundRect(m_pos, m_borderround, c);
 }
 
 void CButtonUI::PaintStatusImage(ISurface& surface) {
-  const std::wstring& image = CurrentImage();
-  if (!image.empty()) DrawImage(surface, image);
+  const std::wstring image = ForState(m_normalImage, m_hotImage, m_pushedImage, m_disabledImage);
+  if (IsSet(image)) DrawImage(surface, image, m_pos);
 }
 
 void CButtonUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
-  if (name == L"normalimage") {
-    m_normalImage = value;
-  } else if (name == L"hotimage") {
-    m_hotImage = value;
-  } else if (name == L"pushedimage") {
-    m_pushedImage = value;
-  } else if (name == L"disabledimage") {
-    m_disabledImage = value;
-  } else if (name == L"hottextcolor") {
-    m_hotTextColour = ParseColour(value);
-  } else if (name == L"pushedtextcolor") {
-    m_pushedTextColour = ParseColour(value);
-  } else if (name == L"hotbkcolor") {
-    m_hotBkColour = ParseColour(value);
-  } else if (name == L"pushedbkcolor") {
-    m_pushedBkColour = ParseColour(value);
-  } else if (name == L"disabledbkcolor") {
-    m_disabledBkColour = ParseColour(value);
-  } else {
-    CLabelUI::SetAttribute(name, value);
-  }
+  static const std::map<std::wstring, void (*)(CButtonUI&, const std::wstring&)> kSetters = {
+      {L"normalimage", [](CButtonUI& b, const std::wstring& v) { b.m_normalImage = v; }},
+      {L"hotimage", [](CButtonUI& b, const std::wstring& v) { b.m_hotImage = v; }},
+      {L"pushedimage", [](CButtonUI& b, const std::wstring& v) { b.m_pushedImage = v; }},
+      {L"disabledimage", [](CButtonUI& b, const std::wstring& v) { b.m_disabledImage = v; }},
+      {L"hottextcolor", [](CButtonUI& b, const std::wstring& v) { b.m_hotTextColour = ParseColour(v); }},
+      {L"pushedtextcolor", [](CButtonUI& b, const std::wstring& v) { b.m_pushedTextColour = ParseColour(v); }},
+      {L"hotbkcolor", [](CButtonUI& b, const std::wstring& v) { b.m_hotBkColour = ParseColour(v); }},
+      {L"pushedbkcolor", [](CButtonUI& b, const std::wstring& v) { b.m_pushedBkColour = ParseColour(v); }},
+      {L"disabledbkcolor", [](CButtonUI& b, const std::wstring& v) { b.m_disabledBkColour = ParseColour(v); }},
+  };
+  auto it = kSetters.find(name);
+  if (it == kSetters.end()) return CLabelUI::SetAttribute(name, value);
+  it->second(*this, value);
 }
 
 }  // namespace Skin

@@ -22,8 +22,10 @@ class CButtonUI : public CNamedControl<CLabelUI, kButtonName> {
 
  protected:
   Colour CurrentTextColor() const override;
-  // The picture for the current state, falling back to the normal one.
-  const std::wstring& CurrentImage() const;
+  // The value for the current state (the pushed one before the hot one) when it is set, else
+  // `normal`; a disabled button has only its disabled value or `normal`.
+  template <typename T>
+  T ForState(const T& normal, const T& hot, const T& pushed, const T& disabled) const;
 
   bool m_hot = false;
   bool m_pushed = false;

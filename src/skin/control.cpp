@@ -1,7 +1,8 @@
 #include "skin/control.h"
 
+#include <map>
+
 #include "skin/paint_manager.h"
-#include "skin/skin_string.h"
 
 namespace Skin {
 namespace {
@@ -34,8 +35,6 @@ void ForEachAttribute(const std::wstring& list, F&& f) {
 CControlUI::~CControlUI() {
   if (m_manager) m_manager->ReleaseControl(this);
 }
-
-CControlUI* CControlUI::GetInterface(const std::wstring& name) { return name == L"Control" ? this : nullptr; }
 
 void CControlUI::SetText(const std::wstring& text) {
   if (m_text == text) return;
@@ -71,8 +70,6 @@ void CControlUI::SetPos(const SkinRect& rect) {
   if (m_manager) m_manager->Invalidate(old.Union(m_pos));
 }
 
-SkinSize CControlUI::EstimateSize(SkinSize) { return m_fixed; }
-
 void CControlUI::SetFixedWidth(int cx) {
   if (cx < 0 || cx == m_fixed.cx) return;
   m_fixed.cx = cx;
@@ -102,32 +99,17 @@ void CControlUI::NeedUpdate() {
 void CControlUI::DoPaint(ISurface& surface, const SkinRect& paint) {
   if (m_pos.Intersect(paint).IsEmpty()) return;
   PaintBkColor(surface);
-  PaintBkImage(surface);
+  if (!m_bkimage.empty()) DrawImage(surface, m_bkimage, m_pos);
   PaintStatusImage(surface);
   PaintText(surface);
-  PaintBorder(surface);
-}
-
-void CControlUI::PaintBkColor(ISurface& surface) {
-  if (AlphaOf(m_bkcolor) == 0) return;
-  surface.FillRoundRect(m_pos, m_borderround, m_bkcolor);
-}
-
-void CControlUI::PaintBkImage(ISurface& surface) {
-  if (!m_bkimage.empty()) DrawImage(surface, m_bkimage);
-}
-
-void CControlUI::PaintStatusImage(ISurface&) {}
-void CControlUI::PaintText(ISurface&) {}
-
-void CControlUI::PaintBorder(ISurface& surface) {
   if (m_bordersize <= 0) return;
   Colour c = (m_focused && AlphaOf(m_focusbordercolor)) ? m_focusbordercolor : m_bordercolor;
   surface.DrawBorder(m_pos, m_bordersize, m_borderround, c);
 }
 
-bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description) {
-  return DrawImage(surface, description, m_pos);
+void CControlUI::PaintBkColor(ISurface& surface) {
+  if (AlphaOf(m_bkcolor) == 0) return;
+  surface.FillRoundRect(m_pos, m_borderround, m_bkcolor);
 }
 
 bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description, const SkinRect& area) {
@@ -150,62 +132,39 @@ bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description, c
   return true;
 }
 
-void CControlUI::DoEvent(SkinEvent&) {}
-
-bool CControlUI::Activate() { return m_visible && m_enabled; }
-
 void CControlUI::SetAttribute(const std::wstring& name, const std::wstring& value) {
-  if (name == L"name") {
-    m_name = value;
-  } else if (name == L"text") {
-    SetText(value);
-  } else if (name == L"tooltip") {
-    m_tooltip = value;
-  } else if (name == L"accname") {
-    m_accessible.name = value;
-  } else if (name == L"accrole") {
-    m_accessible.role = value;
-  } else if (name == L"accvalue") {
-    m_accessible.value = value;
-  } else if (name == L"width") {
-    SetFixedWidth(ParseInt(value));
-  } else if (name == L"height") {
-    SetFixedHeight(ParseInt(value));
-  } else if (name == L"minwidth") {
-    m_min.cx = ParseInt(value);
-  } else if (name == L"maxwidth") {
-    m_max.cx = ParseInt(value);
-  } else if (name == L"minheight") {
-    m_min.cy = ParseInt(value);
-  } else if (name == L"maxheight") {
-    m_max.cy = ParseInt(value);
-  } else if (name == L"float") {
-    m_float = ParseBool(value);
-  } else if (name == L"pos") {
-    m_floatPos = ParseRect(value);
-    m_fixed.cx = m_floatPos.Width();
-    m_fixed.cy = m_floatPos.Height();
-  } else if (name == L"padding") {
-    m_padding = ParseRect(value);
-  } else if (name == L"bkcolor") {
-    m_bkcolor = ParseColour(value);
-  } else if (name == L"bkimage") {
-    m_bkimage = value;
-  } else if (name == L"bordercolor") {
-    m_bordercolor = ParseColour(value);
-  } else if (name == L"focusbordercolor") {
-    m_focusbordercolor = ParseColour(value);
-  } else if (name == L"bordersize") {
-    m_bordersize = ParseInt(value);
-  } else if (name == L"borderround") {
-    m_borderround = ParseSize(value);
-  } else if (name == L"visible") {
-    SetVisible(ParseBool(value));
-  } else if (name == L"enabled") {
-    SetEnabled(ParseBool(value));
-  } else if (name == L"mouse") {
-    m_mouseEnabled = ParseBool(value);
-  }
+  static const std::map<std::wstring, void (*)(CControlUI&, const std::wstring&)> kSetters = {
+      {L"name", [](CControlUI& c, const std::wstring& v) { c.m_name = v; }},
+      {L"text", [](CControlUI& c, const std::wstring& v) { c.SetText(v); }},
+      {L"tooltip", [](CControlUI& c, const std::wstring& v) { c.m_tooltip = v; }},
+      {L"accname", [](CControlUI& c, const std::wstring& v) { c.m_accessible.name = v; }},
+      {L"accrole", [](CControlUI& c, const std::wstring& v) { c.m_accessible.role = v; }},
+      {L"accvalue", [](CControlUI& c, const std::wstring& v) { c.m_accessible.value = v; }},
+      {L"width", [](CControlUI& c, const std::wstring& v) { c.SetFixedWidth(ParseInt(v)); }},
+      {L"height", [](CControlUI& c, const std::wstring& v) { c.SetFixedHeight(ParseInt(v)); }},
+      {L"minwidth", [](CControlUI& c, const std::wstring& v) { c.m_min.cx = ParseInt(v); }},
+      {L"maxwidth", [](CControlUI& c, const std::wstring& v) { c.m_max.cx = ParseInt(v); }},
+      {L"minheight", [](CControlUI& c, const std::wstring& v) { c.m_min.cy = ParseInt(v); }},
+      {L"maxheight", [](CControlUI& c, const std::wstring& v) { c.m_max.cy = ParseInt(v); }},
+      {L"float", [](CControlUI& c, const std::wstring& v) { c.m_float = ParseBool(v); }},
+      {L"pos",
+       [](CControlUI& c, const std::wstring& v) {
+         c.m_floatPos = ParseRect(v);
+         c.m_fixed = SkinSize{c.m_floatPos.Width(), c.m_floatPos.Height()};
+       }},
+      {L"padding", [](CControlUI& c, const std::wstring& v) { c.m_padding = ParseRect(v); }},
+      {L"bkcolor", [](CControlUI& c, const std::wstring& v) { c.m_bkcolor = ParseColour(v); }},
+      {L"bkimage", [](CControlUI& c, const std::wstring& v) { c.m_bkimage = v; }},
+      {L"bordercolor", [](CControlUI& c, const std::wstring& v) { c.m_bordercolor = ParseColour(v); }},
+      {L"focusbordercolor", [](CControlUI& c, const std::wstring& v) { c.m_focusbordercolor = ParseColour(v); }},
+      {L"bordersize", [](CControlUI& c, const std::wstring& v) { c.m_bordersize = ParseInt(v); }},
+      {L"borderround", [](CControlUI& c, const std::wstring& v) { c.m_borderround = ParseSize(v); }},
+      {L"visible", [](CControlUI& c, const std::wstring& v) { c.SetVisible(ParseBool(v)); }},
+      {L"enabled", [](CControlUI& c, const std::wstring& v) { c.SetEnabled(ParseBool(v)); }},
+      {L"mouse", [](CControlUI& c, const std::wstring& v) { c.m_mouseEnabled = ParseBool(v); }},
+  };
+  auto it = kSetters.find(name);
+  if (it != kSetters.end()) it->second(*this, value);
 }
 
 void CControlUI::ApplyAttributeList(const std::wstring& list) {
@@ -216,7 +175,5 @@ CControlUI* CControlUI::FindControlAt(SkinPoint point) {
   if (!m_visible || !m_mouseEnabled) return nullptr;
   return m_pos.Contains(point) ? this : nullptr;
 }
-
-CControlUI* CControlUI::FindControlByName(const std::wstring& name) { return m_name == name ? this : nullptr; }
 
 }  // namespace Skin

@@ -27,7 +27,7 @@ class CControlUI {
 
   virtual std::wstring GetClass() const { return L"ControlUI"; }
   // This control when it answers to `name` ("Control" for every control), else nullptr.
-  virtual CControlUI* GetInterface(const std::wstring& name);
+  virtual CControlUI* GetInterface(const std::wstring& name) { return name == L"Control" ? this : nullptr; }
 
   const std::wstring& GetName() const { return m_name; }
   const std::wstring& GetText() const { return m_text; }
@@ -63,14 +63,12 @@ class CControlUI {
 
   // Measure pass: the size this control asks of its container; 0 on an axis means "as
   // much as there is".
-  virtual SkinSize EstimateSize(SkinSize available);
+  virtual SkinSize EstimateSize(SkinSize /*available*/) { return m_fixed; }
   int GetFixedWidth() const { return m_fixed.cx; }
   void SetFixedWidth(int cx);
   void SetFixedHeight(int cy);
-  int GetMinWidth() const { return m_min.cx; }
-  int GetMaxWidth() const { return m_max.cx; }
-  int GetMinHeight() const { return m_min.cy; }
-  int GetMaxHeight() const { return m_max.cy; }
+  SkinSize GetMinSize() const { return m_min; }
+  SkinSize GetMaxSize() const { return m_max; }
   const SkinRect& GetPadding() const { return m_padding; }
 
   const std::wstring& GetBkImage() const { return m_bkimage; }
@@ -84,21 +82,18 @@ class CControlUI {
   // image, text, border.
   virtual void DoPaint(ISurface& surface, const SkinRect& paint);
   virtual void PaintBkColor(ISurface& surface);
-  virtual void PaintBkImage(ISurface& surface);
-  virtual void PaintStatusImage(ISurface& surface);
-  virtual void PaintText(ISurface& surface);
-  virtual void PaintBorder(ISurface& surface);
+  virtual void PaintStatusImage(ISurface&) {}
+  virtual void PaintText(ISurface&) {}
 
-  // Draws a picture by description into the control's rectangle (or the description's dest
-  // inside it). False when the picture cannot be loaded or the description names none.
-  bool DrawImage(ISurface& surface, const std::wstring& description);
-  // The same into `dest` instead of the control's rectangle (still clipped to it).
-  bool DrawImage(ISurface& surface, const std::wstring& description, const SkinRect& dest);
+  // Draws a picture by description into `area` (or the description's dest inside it), clipped
+  // to the control's rectangle. False when the picture cannot be loaded or the description
+  // names none.
+  bool DrawImage(ISurface& surface, const std::wstring& description, const SkinRect& area);
 
-  virtual void DoEvent(SkinEvent& event);
+  virtual void DoEvent(SkinEvent&) {}
   // The control's own reaction to a click, before the "click" notification. False when it
   // cannot be clicked (disabled, hidden); the manager then sends nothing.
-  virtual bool Activate();
+  virtual bool Activate() { return m_visible && m_enabled; }
   // Whether a press and release on it makes a click (buttons).
   virtual bool IsClickable() const { return false; }
 
@@ -108,7 +103,7 @@ class CControlUI {
 
   // The topmost visible, hit-testable control at the point (this one or a descendant).
   virtual CControlUI* FindControlAt(SkinPoint point);
-  virtual CControlUI* FindControlByName(const std::wstring& name);
+  virtual CControlUI* FindControlByName(const std::wstring& name) { return m_name == name ? this : nullptr; }
   // Calls `f` for this control and every descendant, parents first.
   virtual void VisitTree(const std::function<void(CControlUI*)>& f) { f(this); }
 

@@ -41,11 +41,10 @@ int CDpiScale::LengthToDocument(int device) const {
   return static_cast<int>(-FloorDiv(-static_cast<long long>(device) * kDocumentDpi, m_dpi));
 }
 
+// The top-left corner rounded down as a point, the bottom-right one rounded up as a length.
 SkinRect CDpiScale::CoverToDocument(const SkinRect& device) const {
-  if (IsIdentity()) return device;
-  auto down = [this](int v) { return static_cast<int>(FloorDiv(static_cast<long long>(v) * kDocumentDpi, m_dpi)); };
-  auto up = [this](int v) { return static_cast<int>(-FloorDiv(-static_cast<long long>(v) * kDocumentDpi, m_dpi)); };
-  return SkinRect{down(device.left), down(device.top), up(device.right), up(device.bottom)};
+  const SkinPoint topLeft = ToDocument(SkinPoint{device.left, device.top});
+  return SkinRect{topLeft.x, topLeft.y, LengthToDocument(device.right), LengthToDocument(device.bottom)};
 }
 
 }  // namespace Skin

@@ -35,25 +35,13 @@ FontInfo CFontTable::BuiltInDefault() {
 }
 
 void CFontTable::Add(int id, const FontInfo& font, bool shared, bool isDefault) {
-  if (shared) {
-    m_shared.Add(id, font, isDefault);
-    return;
-  }
-  m_own[id] = font;
-  if (isDefault) m_default = font;
-}
-
-FontInfo CFontTable::GetDefault() const {
-  if (m_default) return *m_default;
-  FontInfo font;
-  return m_shared.FindDefault(&font) ? font : BuiltInDefault();
+  (shared ? m_shared : m_own).Add(id, font, isDefault);
 }
 
 FontInfo CFontTable::Get(int index) const {
-  auto it = m_own.find(index);
-  if (it != m_own.end()) return it->second;
   FontInfo font;
-  return m_shared.Find(index, &font) ? font : GetDefault();
+  if (m_own.Find(index, &font) || m_shared.Find(index, &font)) return font;
+  return m_own.FindDefault(&font) || m_shared.FindDefault(&font) ? font : BuiltInDefault();
 }
 
 }  // namespace Skin

@@ -22,7 +22,7 @@ struct FontInfo {
   }
 };
 
-// The fonts of one table and its default. Guarded by a lock where it is shared: the update
+// The fonts of one table and its default. Guarded by a lock, for the shared table: the update
 // worker's message boxes read the shared fonts while the UI thread may build a window.
 class CSharedFonts {
  public:
@@ -46,15 +46,13 @@ class CFontTable {
   // becomes the window's (or, if shared, every later window's) default.
   void Add(int id, const FontInfo& font, bool shared, bool isDefault);
   FontInfo Get(int index) const;
-  FontInfo GetDefault() const;
 
   // The face every window falls back to ("微软雅黑", 12 pixels).
   static FontInfo BuiltInDefault();
 
  private:
   CSharedFonts& m_shared;
-  std::map<int, FontInfo> m_own;
-  std::optional<FontInfo> m_default;
+  CSharedFonts m_own;  // a table of the same kind, used by one thread only
 };
 
 }  // namespace Skin

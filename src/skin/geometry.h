@@ -42,7 +42,6 @@ struct SkinRect {
   bool operator==(const SkinRect& o) const {
     return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
   }
-  bool operator!=(const SkinRect& o) const { return !(*this == o); }
 };
 
 // 0xAARRGGBB, as written "#AARRGGBB" in the documents. Alpha 0 means "no colour".

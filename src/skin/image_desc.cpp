@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "skin/skin_string.h"
+#include "util/ascii.h"
 
 namespace Skin {
 namespace {
@@ -60,7 +60,7 @@ SkinSize ParseSize(const std::wstring& text) {
 
 int ParseInt(const std::wstring& text) { return ParseInts(text, 1)[0]; }
 
-bool ParseBool(const std::wstring& text) { return EqualsNoCase(text, L"true"); }
+bool ParseBool(const std::wstring& text) { return zr::EqualsIgnoringAsciiCase(text, L"true"); }
 
 bool ParseImageDesc(const std::wstring& text, ImageDesc* out) {
   *out = ImageDesc{};
@@ -78,7 +78,7 @@ bool ParseImageDesc(const std::wstring& text, ImageDesc* out) {
     while (i < n && std::iswspace(text[i])) ++i;
     size_t keyStart = i;
     while (i < n && text[i] != L'=' && !std::iswspace(text[i])) ++i;
-    std::wstring key = AsciiLower(text.substr(keyStart, i - keyStart));
+    std::wstring key = zr::AsciiLower(text.substr(keyStart, i - keyStart));
     while (i < n && std::iswspace(text[i])) ++i;
     if (i >= n || text[i] != L'=') break;
     ++i;
@@ -121,12 +121,7 @@ SkinRect ImageDest(const ImageDesc& desc, const SkinRect& area) {
 }
 
 std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
-                                                    const SkinRect& corner) {
-  return NineGrid(dest, source, corner, corner);
-}
-
-std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
-                                                    const SkinRect& corner, const SkinRect& destCorner) {
+                                                    const SkinRect& corner, std::optional<SkinRect> destCorner) {
   std::vector<std::pair<SkinRect, SkinRect>> pieces;
   if (dest.IsEmpty() || source.IsEmpty()) return pieces;
   // Source borders can never exceed the source itself.
@@ -138,10 +133,11 @@ std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const 
   auto destSide = [](int sourceSide, int cornerSide, int destCornerSide) {
     return sourceSide == 0 ? 0 : (cornerSide == destCornerSide ? sourceSide : std::max(0, destCornerSide));
   };
-  int dl = destSide(sl, corner.left, destCorner.left);
-  int dr = destSide(sr, corner.right, destCorner.right);
-  int dt = destSide(st, corner.top, destCorner.top);
-  int db = destSide(sb, corner.bottom, destCorner.bottom);
+  const SkinRect to = destCorner.value_or(corner);
+  int dl = destSide(sl, corner.left, to.left);
+  int dr = destSide(sr, corner.right, to.right);
+  int dt = destSide(st, corner.top, to.top);
+  int db = destSide(sb, corner.bottom, to.bottom);
   if (dl + dr > dest.Width()) {
     dl = dest.Width() * dl / (dl + dr);
     dr = dest.Width() - dl;

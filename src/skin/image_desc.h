@@ -2,6 +2,7 @@
 // descriptions, plus the nine-grid split of a picture. Pure functions, any thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,12 +45,11 @@ inline bool DrawsWhole(const ImageDesc& desc) { return desc.source.IsEmpty() && 
 // Splits the drawing of `source` (a rectangle of a picture) into `dest` into up to nine
 // pieces: the corners keep their size, the edges stretch along one axis, the centre both.
 // Corner widths larger than the destination are shrunk proportionally. Pieces empty on
-// either side are left out. Each pair is (destination piece, source piece).
+// either side are left out. Each pair is (destination piece, source piece). With `destCorner`
+// (a picture drawn at another scale than its pixels), it replaces each non-empty source
+// corner's size in the destination.
 std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
-                                                    const SkinRect& corner);
-// The same with the destination's corners apart from the source's (a picture drawn at another
-// scale than its pixels): `destCorner` replaces each non-empty source corner's size.
-std::vector<std::pair<SkinRect, SkinRect>> NineGrid(const SkinRect& dest, const SkinRect& source,
-                                                    const SkinRect& corner, const SkinRect& destCorner);
+                                                    const SkinRect& corner,
+                                                    std::optional<SkinRect> destCorner = std::nullopt);
 
 }  // namespace Skin

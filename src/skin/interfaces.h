@@ -32,7 +32,6 @@ enum class EventType {
 
 struct SkinEvent {
   EventType type = EventType::kMouseMove;
-  CControlUI* sender = nullptr;
   SkinPoint point;
   WParam wparam = 0;  // the control's own timer id for kTimer
 };
@@ -41,22 +40,6 @@ class INotifySink {
  public:
   virtual ~INotifySink() = default;
   virtual void Notify(SkinNotify& msg) = 0;
-};
-
-// Makes controls for element names the builder does not know. Returns a new control that
-// the tree will own, or nullptr to skip the element.
-class IControlFactory {
- public:
-  virtual ~IControlFactory() = default;
-  virtual CControlUI* CreateControl(const wchar_t* className) = 0;
-};
-
-// Supplies a control's text by its name when the document is built; an empty answer keeps
-// the document's text.
-class IControlTextSource {
- public:
-  virtual ~IControlTextSource() = default;
-  virtual std::wstring GetControlText(const std::wstring& controlName, const std::wstring& className) = 0;
 };
 
 }  // namespace Skin

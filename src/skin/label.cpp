@@ -1,33 +1,31 @@
 #include "skin/label.h"
 
 #include "skin/paint_manager.h"
-#include "skin/skin_string.h"
+#include "util/ascii.h"
 
 namespace Skin {
 
 unsigned ApplyAlign(unsigned style, const std::wstring& value) {
-  std::wstring v = AsciiLower(value);
+  // Each word: the flags it clears, then the ones it sets.
+  static const struct {
+    const wchar_t* word;
+    unsigned clear, set;
+  } kWords[] = {{L"left", kTextCenter | kTextRight, kTextLeft},
+                {L"center", kTextRight, kTextCenter},
+                {L"right", kTextCenter, kTextRight},
+                {L"top", kTextVCenter | kTextBottom, kTextTop},
+                {L"vcenter", kTextBottom, kTextVCenter},
+                {L"bottom", kTextVCenter, kTextBottom},
+                {L"multiline", kTextSingleLine, kTextWordBreak},
+                {L"singleline", kTextWordBreak, kTextSingleLine}};
+  std::wstring v = zr::AsciiLower(value);
   size_t i = 0;
   while (i <= v.size()) {
     size_t end = v.find_first_of(L"-, |", i);
     if (end == std::wstring::npos) end = v.size();
-    std::wstring word = v.substr(i, end - i);
-    if (word == L"left") {
-      style = (style & ~(kTextCenter | kTextRight)) | kTextLeft;
-    } else if (word == L"center") {
-      style = (style & ~(kTextRight)) | kTextCenter;
-    } else if (word == L"right") {
-      style = (style & ~(kTextCenter)) | kTextRight;
-    } else if (word == L"top") {
-      style = style & ~(kTextVCenter | kTextBottom);
-    } else if (word == L"vcenter") {
-      style = (style & ~kTextBottom) | kTextVCenter;
-    } else if (word == L"bottom") {
-      style = (style & ~kTextVCenter) | kTextBottom;
-    } else if (word == L"multiline") {
-      style = (style & ~kTextSingleLine) | kTextWordBreak;
-    } else if (word == L"singleline") {
-      style = (style & ~kTextWordBreak) | kTextSingleLine;
+    const std::wstring word = v.substr(i, end - i);
+    for (const auto& w : kWords) {
+      if (word == w.word) style = (style & ~w.clear) | w.set;
     }
     i = end + 1;
   }

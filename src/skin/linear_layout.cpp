@@ -41,20 +41,12 @@ std::vector<int> ShareSpace(int available, const std::vector<std::pair<int, int>
   return sizes;
 }
 
-// "main" is the axis the children follow each other on, "cross" the other.
 void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, int childPadding, bool vertical) {
-  auto mainOf = [vertical](SkinSize s) { return vertical ? s.cy : s.cx; };
-  auto crossOf = [vertical](SkinSize s) { return vertical ? s.cx : s.cy; };
-  auto padBefore = [vertical](const SkinRect& p) { return vertical ? p.top : p.left; };
-  auto padAfter = [vertical](const SkinRect& p) { return vertical ? p.bottom : p.right; };
-  auto crossBefore = [vertical](const SkinRect& p) { return vertical ? p.left : p.top; };
-  auto crossAfter = [vertical](const SkinRect& p) { return vertical ? p.right : p.bottom; };
-  auto minMain = [vertical](CControlUI* c) { return vertical ? c->GetMinHeight() : c->GetMinWidth(); };
-  auto maxMain = [vertical](CControlUI* c) { return vertical ? c->GetMaxHeight() : c->GetMaxWidth(); };
-  auto minCross = [vertical](CControlUI* c) { return vertical ? c->GetMinWidth() : c->GetMinHeight(); };
-  auto maxCross = [vertical](CControlUI* c) { return vertical ? c->GetMaxWidth() : c->GetMaxHeight(); };
-  const int mainLen = vertical ? inner.Height() : inner.Width();
-  const int crossLen = vertical ? inner.Width() : inner.Height();
+  // Laid out as down a vertical layout, with the axes swapped when it is horizontal: y is the
+  // axis the children follow each other on, x the one across.
+  auto flip = [vertical](const SkinRect& r) { return vertical ? r : SkinRect{r.top, r.left, r.bottom, r.right}; };
+  auto flipSize = [vertical](SkinSize s) { return vertical ? s : SkinSize{s.cy, s.cx}; };
+  const SkinRect area = flip(inner);
 
   // Measure.
   std::vector<CControlUI*> flow;
@@ -62,42 +54,35 @@ void LayOutInLine(const std::vector<CControlUI*>& items, const SkinRect& inner, 
   for (CControlUI* c : items) {
     if (!c->IsVisible() || c->IsFloat()) continue;
     flow.push_back(c);
-    wants.push_back(c->EstimateSize(SkinSize{inner.Width(), inner.Height()}));
+    wants.push_back(flipSize(c->EstimateSize(SkinSize{inner.Width(), inner.Height()})));
   }
   int used = 0;
   std::vector<std::pair<int, int>> flexLimits;
   for (size_t i = 0; i < flow.size(); ++i) {
-    const SkinRect& pad = flow[i]->GetPadding();
-    used += padBefore(pad) + padAfter(pad);
-    if (i > 0) used += childPadding;
-    int m = mainOf(wants[i]);
-    if (m > 0) {
-      used += std::max(minMain(flow[i]), std::min(m, maxMain(flow[i])));
+    const SkinRect pad = flip(flow[i]->GetPadding());
+    const SkinSize min = flipSize(flow[i]->GetMinSize()), max = flipSize(flow[i]->GetMaxSize());
+    used += pad.top + pad.bottom + (i > 0 ? childPadding : 0);
+    if (wants[i].cy > 0) {
+      used += std::max(min.cy, std::min(wants[i].cy, max.cy));
     } else {
-      flexLimits.emplace_back(minMain(flow[i]), maxMain(flow[i]));
+      flexLimits.emplace_back(min.cy, max.cy);
     }
   }
-  std::vector<int> shares = ShareSpace(mainLen - used, flexLimits);
+  std::vector<int> shares = ShareSpace(area.Height() - used, flexLimits);
 
   // Arrange.
-  int cursor = vertical ? inner.top : inner.left;
+  int cursor = area.top;
   size_t flexIndex = 0;
   for (size_t i = 0; i < flow.size(); ++i) {
-    CControlUI* c = flow[i];
-    const SkinRect& pad = c->GetPadding();
-    if (i > 0) cursor += childPadding;
-    cursor += padBefore(pad);
-    int m = mainOf(wants[i]);
-    int len = m > 0 ? std::max(minMain(c), std::min(m, maxMain(c))) : shares[flexIndex++];
-    int cw = crossOf(wants[i]);
-    int cross = cw > 0 ? cw : crossLen - crossBefore(pad) - crossAfter(pad);
-    cross = std::max(minCross(c), std::min(cross, maxCross(c)));
-    cross = std::max(0, cross);
-    int crossStart = (vertical ? inner.left : inner.top) + crossBefore(pad);
-    SkinRect r = vertical ? SkinRect{crossStart, cursor, crossStart + cross, cursor + len}
-                          : SkinRect{cursor, crossStart, cursor + len, crossStart + cross};
-    c->SetPos(r);
-    cursor += len + padAfter(pad);
+    const SkinRect pad = flip(flow[i]->GetPadding());
+    const SkinSize min = flipSize(flow[i]->GetMinSize()), max = flipSize(flow[i]->GetMaxSize());
+    cursor += pad.top + (i > 0 ? childPadding : 0);
+    int len = wants[i].cy > 0 ? std::max(min.cy, std::min(wants[i].cy, max.cy)) : shares[flexIndex++];
+    int cross = wants[i].cx > 0 ? wants[i].cx : area.Width() - pad.left - pad.right;
+    cross = std::max(0, std::max(min.cx, std::min(cross, max.cx)));
+    const int x = area.left + pad.left;
+    flow[i]->SetPos(flip(SkinRect{x, cursor, x + cross, cursor + len}));
+    cursor += len + pad.bottom;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <map>
 #include <vector>
 
 #include "skin/button.h"
@@ -10,9 +11,9 @@
 #include "skin/label.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/skin_string.h"
 #include "skin/tab_layout.h"
 #include "skin/linear_layout.h"
+#include "util/ascii.h"
 #include "util/text.h"
 
 namespace Skin {
@@ -38,13 +39,12 @@ bool LoadDocument(const CSkinContext& context, const std::wstring& file, pugi::x
 
 class Builder {
  public:
-  Builder(CPaintManager& manager, IControlFactory* factory, IControlTextSource* textSource)
-      : m_manager(manager), m_factory(factory), m_textSource(textSource) {}
+  explicit Builder(CPaintManager& manager) : m_manager(manager) {}
 
   CControlUI* Build(const pugi::xml_document& doc) {
     pugi::xml_node window = doc.document_element();
     if (!window) return nullptr;
-    if (EqualsNoCase(W(window.name()), L"Window")) {
+    if (zr::EqualsIgnoringAsciiCase(W(window.name()), L"Window")) {
       ApplyWindowAttributes(window);
     }
     return WindowChildren(window, 0);
@@ -52,35 +52,20 @@ class Builder {
 
  private:
   void ApplyWindowAttributes(pugi::xml_node window) {
-    WindowSettings& w = m_manager.Window();
+    static const std::map<std::wstring, void (*)(WindowSettings&, const std::wstring&)> kSetters = {
+        {L"size", [](WindowSettings& w, const std::wstring& v) { w.size = ParseSize(v); }},
+        {L"caption", [](WindowSettings& w, const std::wstring& v) { w.caption = ParseRect(v); }},
+        {L"roundcorner", [](WindowSettings& w, const std::wstring& v) { w.roundcorner = ParseSize(v); }},
+        {L"defaultfontcolor", [](WindowSettings& w, const std::wstring& v) { w.defaultFontColour = ParseColour(v); }},
+        {L"showshadow", [](WindowSettings& w, const std::wstring& v) { w.showShadow = ParseBool(v); }},
+        {L"shadowimage", [](WindowSettings& w, const std::wstring& v) { w.shadowImage = v; }},
+        {L"shadowsize", [](WindowSettings& w, const std::wstring& v) { w.shadowSize = ParseInt(v); }},
+        {L"shadowcorner", [](WindowSettings& w, const std::wstring& v) { w.shadowCorner = ParseRect(v); }},
+        {L"acctitle", [](WindowSettings& w, const std::wstring& v) { w.accessibleTitle = v; }},
+    };
     for (pugi::xml_attribute a : window.attributes()) {
-      std::wstring name = W(a.name());
-      std::wstring value = W(a.value());
-      if (name == L"size") {
-        w.size = ParseSize(value);
-      } else if (name == L"caption") {
-        w.caption = ParseRect(value);
-      } else if (name == L"roundcorner") {
-        w.roundcorner = ParseSize(value);
-      } else if (name == L"defaultfontcolor") {
-        w.defaultFontColour = ParseColour(value);
-      } else if (name == L"disabledfontcolor") {
-        w.disabledFontColour = ParseColour(value);
-      } else if (name == L"linkfontcolor") {
-        w.linkFontColour = ParseColour(value);
-      } else if (name == L"linkhoverfontcolor") {
-        w.linkHoverFontColour = ParseColour(value);
-      } else if (name == L"showshadow") {
-        w.showShadow = ParseBool(value);
-      } else if (name == L"shadowimage") {
-        w.shadowImage = value;
-      } else if (name == L"shadowsize") {
-        w.shadowSize = ParseInt(value);
-      } else if (name == L"shadowcorner") {
-        w.shadowCorner = ParseRect(value);
-      } else if (name == L"acctitle") {
-        w.accessibleTitle = value;
-      }
+      auto it = kSetters.find(W(a.name()));
+      if (it != kSetters.end()) it->second(m_manager.Window(), W(a.value()));
     }
   }
 
@@ -113,7 +98,7 @@ class Builder {
     for (pugi::xml_node node : parent.children()) {
       if (node.type() != pugi::node_element) continue;
       const std::wstring name = W(node.name());
-      if (!EqualsNoCase(name, L"Include")) {
+      if (!zr::EqualsIgnoringAsciiCase(name, L"Include")) {
         element(name, node);
         continue;
       }
@@ -134,11 +119,11 @@ class Builder {
       }
     };
     ForEachChild(parent, depth, included, [&](const std::wstring& name, pugi::xml_node node) {
-      if (EqualsNoCase(name, L"Font")) {
+      if (zr::EqualsIgnoringAsciiCase(name, L"Font")) {
         AddFont(node);
-      } else if (EqualsNoCase(name, L"Default")) {
-        m_manager.AddDefaultAttributeList(W(node.attribute("name").value()), W(node.attribute("value").value()));
-      } else if (EqualsNoCase(name, L"Image") || EqualsNoCase(name, L"Style")) {
+      } else if (zr::EqualsIgnoringAsciiCase(name, L"Default")) {
+        m_defaults[zr::AsciiLower(W(node.attribute("name").value()))] = W(node.attribute("value").value());
+      } else if (zr::EqualsIgnoringAsciiCase(name, L"Image") || zr::EqualsIgnoringAsciiCase(name, L"Style")) {
         // Pictures load on first use; nothing to do.
       } else if (!root) {
         root = Control(node, depth);
@@ -147,17 +132,11 @@ class Builder {
     return root;
   }
 
-  CControlUI* MakeControl(const std::wstring& element) {
-    CControlUI* c = CMarkupBuilder::CreateBuiltIn(element);
-    if (!c && m_factory) c = m_factory->CreateControl(element.c_str());
-    return c;
-  }
-
   void ChildrenInto(CContainerUI* box, pugi::xml_node parent, int depth, int nesting) {
     if (nesting >= kMaxNesting) return;
     const auto included = [&](pugi::xml_node top) {
-      CControlUI* sub = EqualsNoCase(W(top.name()), L"Window") ? WindowChildren(top, depth + 1)
-                                                               : Control(top, depth + 1, nesting + 1);
+      CControlUI* sub = zr::EqualsIgnoringAsciiCase(W(top.name()), L"Window") ? WindowChildren(top, depth + 1)
+                                                                              : Control(top, depth + 1, nesting + 1);
       if (sub) box->Add(sub);
     };
     ForEachChild(parent, depth, included, [&](const std::wstring&, pugi::xml_node node) {
@@ -167,18 +146,13 @@ class Builder {
 
   CControlUI* Control(pugi::xml_node node, int depth, int nesting = 0) {
     std::wstring element = W(node.name());
-    CControlUI* control = MakeControl(element);
+    CControlUI* control = CMarkupBuilder::CreateBuiltIn(element);
     if (!control) return nullptr;
     control->SetManager(&m_manager, nullptr);
-    if (const std::wstring* list = m_manager.GetDefaultAttributeList(element)) {
-      control->ApplyAttributeList(*list);
-    }
+    auto defaults = m_defaults.find(zr::AsciiLower(element));
+    if (defaults != m_defaults.end()) control->ApplyAttributeList(defaults->second);
     for (pugi::xml_attribute a : node.attributes()) {
       control->SetAttribute(W(a.name()), W(a.value()));
-    }
-    if (m_textSource && !control->GetName().empty()) {
-      std::wstring text = m_textSource->GetControlText(control->GetName(), control->GetClass());
-      if (!text.empty()) control->SetText(text);
     }
     if (auto* box = static_cast<CContainerUI*>(control->GetInterface(L"Container"))) {
       ChildrenInto(box, node, depth, nesting);
@@ -187,10 +161,9 @@ class Builder {
   }
 
   CPaintManager& m_manager;
-  IControlFactory* m_factory;
-  IControlTextSource* m_textSource;
   int m_includesLoaded = 0;  // included documents loaded by this build
   int m_fontCount = 0;
+  std::map<std::wstring, std::wstring> m_defaults;  // attribute lists by element name in lower case
 };
 
 }  // namespace
@@ -208,18 +181,16 @@ CControlUI* CMarkupBuilder::CreateBuiltIn(const std::wstring& e) {
   return nullptr;
 }
 
-CControlUI* CMarkupBuilder::Create(const std::wstring& file, CPaintManager& manager, IControlFactory* factory,
-                                   IControlTextSource* textSource) {
+CControlUI* CMarkupBuilder::Create(const std::wstring& file, CPaintManager& manager) {
   pugi::xml_document doc;
   if (!LoadDocument(manager.Context(), file, &doc)) return nullptr;
-  return Builder(manager, factory, textSource).Build(doc);
+  return Builder(manager).Build(doc);
 }
 
-CControlUI* CMarkupBuilder::CreateFromText(const std::string& text, CPaintManager& manager, IControlFactory* factory,
-                                           IControlTextSource* textSource) {
+CControlUI* CMarkupBuilder::CreateFromText(const std::string& text, CPaintManager& manager) {
   pugi::xml_document doc;
   if (!doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8)) return nullptr;
-  return Builder(manager, factory, textSource).Build(doc);
+  return Builder(manager).Build(doc);
 }
 
 }  // namespace Skin

@@ -1,11 +1,20 @@
 #include "skin/paint_manager.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "skin/image_desc.h"
-#include "skin/skin_string.h"
 
 namespace Skin {
+namespace {
+
+// Hands the control an event about itself.
+void Deliver(CControlUI* control, EventType type, SkinPoint point, WParam wparam = 0) {
+  SkinEvent event{type, point, wparam};
+  control->DoEvent(event);
+}
+
+}  // namespace
 
 CPaintManager::CPaintManager(CSkinContext& context) : m_context(context), m_fonts(context.SharedFonts()) {}
 
@@ -14,30 +23,17 @@ CPaintManager::~CPaintManager() {
     if (m_host) m_host->StopTimer(t.nativeId);
   }
   m_timers.clear();
-  CControlUI* root = m_root;
-  m_root = nullptr;
-  delete root;
+  delete std::exchange(m_root, nullptr);
 }
 
 bool CPaintManager::AttachDialog(CControlUI* root) {
   if (!root) return false;
-  CControlUI* old = m_root;
-  m_root = nullptr;
   m_hot = m_pushed = m_focus = nullptr;
-  delete old;
+  delete std::exchange(m_root, nullptr);
   m_root = root;
   m_root->SetManager(this, nullptr);
   NeedUpdate();
   return true;
-}
-
-void CPaintManager::AddDefaultAttributeList(const std::wstring& className, const std::wstring& list) {
-  m_defaultAttributes[AsciiLower(className)] = list;
-}
-
-const std::wstring* CPaintManager::GetDefaultAttributeList(const std::wstring& className) const {
-  auto it = m_defaultAttributes.find(AsciiLower(className));
-  return it == m_defaultAttributes.end() ? nullptr : &it->second;
 }
 
 const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool useMask, Colour mask, SkinSize drawnAt) {
@@ -99,14 +95,11 @@ CControlUI* CPaintManager::FindControl(SkinPoint point) const {
 
 bool CPaintManager::SetTimer(CControlUI* control, unsigned id, unsigned periodMs) {
   if (!control || !m_host) return false;
-  for (auto& t : m_timers) {
-    if (t.control == control && t.id == id) {
-      // Setting an existing timer again restarts it with the new period.
-      t.period = periodMs;
-      return m_host->StartTimer(t.nativeId, periodMs);
-    }
+  for (const auto& t : m_timers) {
+    // Setting an existing timer again restarts it with the new period.
+    if (t.control == control && t.id == id) return m_host->StartTimer(t.nativeId, periodMs);
   }
-  Timer t{control, id, m_nextNativeTimer++, periodMs};
+  Timer t{control, id, m_nextNativeTimer++};
   if (!m_host->StartTimer(t.nativeId, periodMs)) return false;
   m_timers.push_back(t);
   return true;
@@ -124,12 +117,11 @@ bool CPaintManager::KillTimer(CControlUI* control, unsigned id) {
 }
 
 void CPaintManager::KillTimers(CControlUI* control) {
-  for (auto it = m_timers.begin(); it != m_timers.end();) {
-    if (it->control == control) {
-      if (m_host) m_host->StopTimer(it->nativeId);
-      it = m_timers.erase(it);
+  for (size_t i = 0; i < m_timers.size();) {
+    if (m_timers[i].control == control) {
+      KillTimer(control, m_timers[i].id);
     } else {
-      ++it;
+      ++i;
     }
   }
 }
@@ -142,8 +134,7 @@ bool CPaintManager::HasTimer(CControlUI* control, unsigned id) const {
 bool CPaintManager::OnHostTimer(unsigned nativeId) {
   for (const auto& t : m_timers) {
     if (t.nativeId == nativeId) {
-      SkinEvent event{EventType::kTimer, t.control, SkinPoint{}, t.id};
-      t.control->DoEvent(event);  // may kill timers: `t` must not be used after this
+      Deliver(t.control, EventType::kTimer, SkinPoint{}, t.id);  // may kill timers: `t` must not be used after this
       return true;
     }
   }
@@ -208,37 +199,23 @@ void CPaintManager::OnMouseMove(SkinPoint devicePoint) {
   if (now && (!now->IsEnabled() || !now->IsMouseEnabled())) now = nullptr;
   if (m_pushed) {
     // While pressed, only the pressed control hears the mouse.
-    SkinEvent move{EventType::kMouseMove, m_pushed, point, 0};
-    m_pushed->DoEvent(move);
+    Deliver(m_pushed, EventType::kMouseMove, point);
     return;
   }
   if (now != m_hot) {
-    if (m_hot) {
-      SkinEvent leave{EventType::kMouseLeave, m_hot, point, 0};
-      CControlUI* old = m_hot;
-      m_hot = nullptr;
-      old->DoEvent(leave);
-    }
+    LeaveHot(point);
     m_hot = now;
-    if (m_hot) {
-      SkinEvent enter{EventType::kMouseEnter, m_hot, point, 0};
-      m_hot->DoEvent(enter);
-    }
+    if (m_hot) Deliver(m_hot, EventType::kMouseEnter, point);
   }
-  if (m_hot) {
-    SkinEvent move{EventType::kMouseMove, m_hot, point, 0};
-    m_hot->DoEvent(move);
-  }
+  if (m_hot) Deliver(m_hot, EventType::kMouseMove, point);
 }
 
 void CPaintManager::OnMouseLeave() {
-  if (m_pushed) return;
-  if (m_hot) {
-    SkinEvent leave{EventType::kMouseLeave, m_hot, SkinPoint{}, 0};
-    CControlUI* old = m_hot;
-    m_hot = nullptr;
-    old->DoEvent(leave);
-  }
+  if (!m_pushed) LeaveHot(SkinPoint{});
+}
+
+void CPaintManager::LeaveHot(SkinPoint point) {
+  if (CControlUI* old = std::exchange(m_hot, nullptr)) Deliver(old, EventType::kMouseLeave, point);
 }
 
 void CPaintManager::OnButtonDown(SkinPoint devicePoint) {
@@ -256,19 +233,16 @@ void CPaintManager::OnButtonDown(SkinPoint devicePoint) {
   }
   m_pushed = target;
   if (m_host) m_host->CaptureMouse(true);
-  SkinEvent down{EventType::kButtonDown, target, point, 0};
-  target->DoEvent(down);
+  Deliver(target, EventType::kButtonDown, point);
 }
 
 void CPaintManager::OnButtonUp(SkinPoint devicePoint) {
   const SkinPoint point = m_scale.ToDocument(devicePoint);
   Layout();
-  CControlUI* target = m_pushed;
-  m_pushed = nullptr;
+  CControlUI* target = std::exchange(m_pushed, nullptr);
   if (m_host) m_host->CaptureMouse(false);
   if (!target) return;
-  SkinEvent up{EventType::kButtonUp, target, point, 0};
-  target->DoEvent(up);
+  Deliver(target, EventType::kButtonUp, point);
   // A release over the pressed control is a click: first the control's own handling, then
   // the notification. The control may have been released meanwhile (hidden, removed).
   if (target->IsClickable() && target->GetPos().Contains(point) && target->Activate()) {
@@ -277,11 +251,7 @@ void CPaintManager::OnButtonUp(SkinPoint devicePoint) {
 }
 
 void CPaintManager::OnCaptureLost() {
-  if (!m_pushed) return;
-  CControlUI* target = m_pushed;
-  m_pushed = nullptr;
-  SkinEvent up{EventType::kButtonUp, target, SkinPoint{-1, -1}, 0};
-  target->DoEvent(up);
+  if (CControlUI* target = std::exchange(m_pushed, nullptr)) Deliver(target, EventType::kButtonUp, SkinPoint{-1, -1});
 }
 
 void CPaintManager::ReleaseControl(CControlUI* control) {

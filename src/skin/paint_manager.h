@@ -1,5 +1,5 @@
 // CPaintManager: one per window. Owns the control tree built from the window's document,
-// the window's own fonts, default attribute lists and decoded pictures; keeps the per-control
+// the window's own fonts and decoded pictures; keeps the per-control
 // timers and the notifier; routes the mouse to controls
 // (hot, pushed, click) and paints the tree through an ISurface.
 //
@@ -51,9 +51,6 @@ struct WindowSettings {
   SkinRect caption;  // l, t, r, b; a bottom of 0 means no caption. r counts from the right.
   SkinSize roundcorner;
   Colour defaultFontColour = 0xFF000000;
-  Colour disabledFontColour = 0xFFA7A6AA;
-  Colour linkFontColour = 0xFF0000FF;
-  Colour linkHoverFontColour = 0xFFD3215F;
   bool showShadow = false;
   std::wstring shadowImage;
   int shadowSize = 0;
@@ -87,9 +84,6 @@ class CPaintManager : public IPictureVariants {
   const WindowSettings& Window() const { return m_window; }
   CFontTable& Fonts() { return m_fonts; }
   const CFontTable& Fonts() const { return m_fonts; }
-  void AddDefaultAttributeList(const std::wstring& className, const std::wstring& list);
-  // nullptr when none was declared for that name (compared without regard to case).
-  const std::wstring* GetDefaultAttributeList(const std::wstring& className) const;
 
   // A decoded picture of the package, shared with the context's other windows
   // (CSkinContext::GetPicture, `drawnAt` in device pixels) and held by this manager; nullptr
@@ -168,8 +162,9 @@ class CPaintManager : public IPictureVariants {
     CControlUI* control;
     unsigned id;
     unsigned nativeId;
-    unsigned period;
   };
+  // The hot control is no longer hot, and then hears the mouse leave.
+  void LeaveHot(SkinPoint point);
 
   CSkinContext& m_context;
   IPaintHost* m_host = nullptr;
@@ -179,7 +174,6 @@ class CPaintManager : public IPictureVariants {
   CControlUI* m_root = nullptr;  // owned
   WindowSettings m_window;
   CFontTable m_fonts;
-  std::map<std::wstring, std::wstring> m_defaultAttributes;  // key in lower case
   std::map<std::wstring, std::shared_ptr<const SkinBitmap>> m_images;
   struct ImageSource {
     std::wstring file;

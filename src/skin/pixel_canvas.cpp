@@ -98,17 +98,10 @@ void CPixelCanvas::Blend(int x, int y, std::uint32_t src, int coverage) {
   d = ch(24) | ch(16) | ch(8) | ch(0);
 }
 
-void CPixelCanvas::FillRect(const SkinRect& rect, Colour colour) {
-  if (AlphaOf(colour) == 0) return;
-  SkinRect r = rect.Intersect(m_clip);
-  std::uint32_t p = Premultiply(colour);
-  for (int y = r.top; y < r.bottom; ++y) {
-    for (int x = r.left; x < r.right; ++x) Blend(x, y, p, 255);
-  }
-}
+// Without a round on either axis RoundCoverage covers every pixel of the rectangle whole.
+void CPixelCanvas::FillRect(const SkinRect& rect, Colour colour) { FillRoundRect(rect, SkinSize{}, colour); }
 
 void CPixelCanvas::FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) {
-  if (round.cx <= 0 || round.cy <= 0) return FillRect(rect, colour);
   if (AlphaOf(colour) == 0) return;
   double rx = std::min(round.cx / 2.0, rect.Width() / 2.0);
   double ry = std::min(round.cy / 2.0, rect.Height() / 2.0);
@@ -173,7 +166,6 @@ SkinBitmap ScaleRows(IPictureRows& rows, const SkinRect& source, int width, int 
         b += w * (rb & 0xFFFFFFFF);
       }
       line[x] = channel(a) << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
-      if ((line[x] >> 24) != 255) out.hasAlpha = true;
     }
   }
   return out;
@@ -220,14 +212,10 @@ void CPixelCanvas::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, co
   if (r.IsEmpty()) return;
   alpha = std::min(alpha, 255);
   if (src.Width() == dest.Width() && src.Height() == dest.Height()) {
-    BlitUnscaled(bitmap, src.left, src.top, dest, r, alpha);
-    return;
+    return BlitUnscaled(bitmap, src.left, src.top, dest, r, alpha);
   }
-  if (m_scaleCache) {
-    BlitUnscaled(m_scaleCache->Get(bitmap, src, dest.Width(), dest.Height()), 0, 0, dest, r, alpha);
-    return;
-  }
-  BlitUnscaled(ScalePicture(bitmap, src, dest.Width(), dest.Height()), 0, 0, dest, r, alpha);
+  if (!m_scaleCache) return BlitUnscaled(ScalePicture(bitmap, src, dest.Width(), dest.Height()), 0, 0, dest, r, alpha);
+  BlitUnscaled(m_scaleCache->Get(bitmap, src, dest.Width(), dest.Height()), 0, 0, dest, r, alpha);
 }
 
 }  // namespace Skin

@@ -1,8 +1,5 @@
-// DecodePicture (skin_context.h): the skin's PNG reader. It reads the one kind of PNG the
-// package holds (8-bit RGB or RGBA, not interlaced, without a palette or a transparent colour;
-// the packer refuses others) and refuses every other. The rows are inflated and unfiltered one
-// at a time as the picture is filtered to the size it is drawn at: the 1160 x 580
-// illustrations, drawn smaller at 100 % and 150 %, are never held whole.
+// DecodePicture (skin_context.h): the skin's PNG reader. The rows are inflated and unfiltered
+// one at a time as the picture is filtered to the size it is drawn at.
 #include <zlib.h>
 
 #include <algorithm>
@@ -200,7 +197,6 @@ bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, 
       const std::uint32_t* row = png.Row(y);
       std::copy(row, row + w, out->pixels.data() + static_cast<size_t>(y) * w);
     }
-    out->hasAlpha = std::any_of(out->pixels.begin(), out->pixels.end(), [](std::uint32_t p) { return p >> 24 != 255; });
   }
   if (png.Finish()) return true;
   *out = SkinBitmap{};

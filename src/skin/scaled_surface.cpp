@@ -3,14 +3,20 @@
 namespace Skin {
 namespace {
 
-// `value` of a picture's pixels in a rendering `percent` as large (its size `to` against the
-// picture's `from`), so that the pieces of a nine-grid still meet.
+// `value` of a picture's pixels in a rendering of size `to` against the picture's `from`.
 int ToRendering(int value, int from, int to) {
   if (from <= 0) return value;
   return static_cast<int>((static_cast<long long>(value) * to * 2 + from) / (2LL * from));
 }
 
 }  // namespace
+
+SkinRect ToRendering(const SkinRect& rect, const SkinBitmap& picture, const SkinBitmap& rendering) {
+  return SkinRect{ToRendering(rect.left, picture.width, rendering.width),
+                  ToRendering(rect.top, picture.height, rendering.height),
+                  ToRendering(rect.right, picture.width, rendering.width),
+                  ToRendering(rect.bottom, picture.height, rendering.height)};
+}
 
 int ChooseVariantPercent(const SkinRect& source, const SkinRect& deviceDest) {
   if (source.IsEmpty()) return 100;
@@ -64,11 +70,7 @@ void CScaledSurface::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, 
     m_device.DrawBitmap(bitmap, device, source, alpha);
     return;
   }
-  SkinRect scaled{ToRendering(source.left, bitmap.width, variant->width),
-                  ToRendering(source.top, bitmap.height, variant->height),
-                  ToRendering(source.right, bitmap.width, variant->width),
-                  ToRendering(source.bottom, bitmap.height, variant->height)};
-  m_device.DrawBitmap(*variant, device, scaled, alpha);
+  m_device.DrawBitmap(*variant, device, ToRendering(source, bitmap, *variant), alpha);
 }
 
 void CScaledSurface::DrawText(const SkinRect& rect, const std::wstring& text, int font, Colour colour, unsigned style) {

@@ -29,6 +29,9 @@ inline constexpr int kPictureVariantPercents[] = {150, 200};
 // (the picture itself) and the variants that is at least as large as the device size on both
 // axes, else the largest.
 int ChooseVariantPercent(const SkinRect& source, const SkinRect& deviceDest);
+// `rect` of a picture's pixels (or a nine-grid's corner widths) in a `rendering` of the picture
+// at another size, rounded to the nearest pixel so that the pieces of a nine-grid still meet.
+SkinRect ToRendering(const SkinRect& rect, const SkinBitmap& picture, const SkinBitmap& rendering);
 
 class CScaledSurface : public ISurface {
  public:

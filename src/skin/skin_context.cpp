@@ -1,6 +1,6 @@
 #include "skin/skin_context.h"
 
-#include "skin/skin_string.h"
+#include "util/ascii.h"
 #include "util/detached_thread.h"
 #include "util/text.h"
 
@@ -20,7 +20,7 @@ int CModalCounts::Count(std::uintptr_t owner) const {
 }
 
 std::wstring PictureKey(const std::wstring& name, bool useMask, Colour mask, SkinSize drawnAt) {
-  std::wstring key = AsciiLower(name);
+  std::wstring key = zr::AsciiLower(name);
   if (useMask) key += L"|" + std::to_wstring(mask & 0xFFFFFF);
   if (drawnAt.cx > 0 && drawnAt.cy > 0) key += L"@" + std::to_wstring(drawnAt.cx) + L"x" + std::to_wstring(drawnAt.cy);
   return key;

@@ -95,8 +95,9 @@ class CSkinContext {
 // is drawn at when it has them.
 std::wstring PictureKey(const std::wstring& name, bool useMask, Colour mask, SkinSize drawnAt);
 
-// Decodes a PNG of 8-bit RGB or RGBA, not interlaced (the one kind of picture the skin has: the
-// packer refuses others), into a premultiplied bitmap (png_reader.cpp). Pixels equal to `mask`
+// Decodes a PNG of 8-bit RGB or RGBA, not interlaced, without a palette or a transparent colour
+// (the one kind of picture the skin has: the packer refuses others), into a premultiplied
+// bitmap (png_reader.cpp). Pixels equal to `mask`
 // (compared without alpha) become transparent when `useMask` is set. A picture larger than
 // `drawnAt` (on one axis, and not smaller on the other) comes out filtered to that size, the
 // pixels ScalePicture would give, without the whole picture ever being held: the 1160 x 580

@@ -4,7 +4,7 @@
 
 #include "skin/markup_builder.h"
 #include "skin/modal_windows_win.h"
-#include "skin/skin_string.h"
+#include "util/ascii.h"
 #include "util/handle_win.h"
 
 namespace Skin {
@@ -17,7 +17,7 @@ CSkinWindow::~CSkinWindow() { m_paintManager->SetNotifier(nullptr); }
 void CSkinWindow::OnFinalMessage(HWND) { m_paintManager->SetNotifier(nullptr); }
 
 void CSkinWindow::Notify(SkinNotify& msg) {
-  if (EqualsNoCase(msg.type, L"click")) OnClick(msg);
+  if (zr::EqualsIgnoringAsciiCase(msg.type, L"click")) OnClick(msg);
 }
 
 void CSkinWindow::OnClick(SkinNotify& msg) {
@@ -35,7 +35,7 @@ bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
                                            L"horizontallayoutui", L"verticallayoutui", L"tablayoutui"};
   if (!control) return false;
   for (CControlUI* c = control; c; c = c->GetParent()) {
-    std::wstring cls = AsciiLower(c->GetClass());
+    std::wstring cls = zr::AsciiLower(c->GetClass());
     bool found = false;
     for (const wchar_t* s : kStatic) found = found || cls == s;
     if (!found) return false;
@@ -57,19 +57,6 @@ LRESULT CSkinWindow::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool&) {
   return HTCLIENT;
 }
 
-void CSkinWindow::OnGetMinMaxInfo(MINMAXINFO* info) {
-  const SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
-  if (size.cx <= 0 || size.cy <= 0) return;  // no document yet
-  // Every size the system may pick is the document's; "maximised" stays where it is.
-  info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize = POINT{size.cx, size.cy};
-  MONITORINFO mi = {};
-  mi.cbSize = sizeof(mi);
-  RECT rc;
-  if (::GetMonitorInfoW(::MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &mi) && ::GetWindowRect(m_hwnd, &rc)) {
-    info->ptMaxPosition = POINT{rc.left - mi.rcMonitor.left, rc.top - mi.rcMonitor.top};
-  }
-}
-
 void CSkinWindow::OnSize() {
   SkinSize round = m_paintManager->Scale().ToDevice(m_paintManager->Window().roundcorner);
   if (!::IsIconic(m_hwnd) && (round.cx != 0 || round.cy != 0)) {
@@ -80,16 +67,6 @@ void CSkinWindow::OnSize() {
     // Once set, the region belongs to the system.
     if (region && ::SetWindowRgn(m_hwnd, static_cast<HRGN>(region.get()), TRUE)) region.Release();
   }
-}
-
-LRESULT CSkinWindow::OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool&) {
-  const WPARAM command = wparam & 0xFFF0;
-  if (command == SC_CLOSE) {
-    SendMessage(WM_CLOSE);
-    return 0;
-  }
-  if (command == SC_SIZE || command == SC_MAXIMIZE) return 0;  // refused: the size is the document's
-  return ::DefWindowProcW(m_hwnd, msg, wparam, lparam);
 }
 
 namespace {
@@ -134,6 +111,19 @@ bool CSkinWindow::KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& res
   const SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
   if (size.cx <= 0 || size.cy <= 0) return false;  // no document yet
   switch (msg) {
+    case WM_GETMINMAXINFO: {
+      // Every size the system may pick is the document's; "maximised" stays where it is.
+      auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+      info->ptMinTrackSize = info->ptMaxTrackSize = info->ptMaxSize = POINT{size.cx, size.cy};
+      MONITORINFO mi = {};
+      mi.cbSize = sizeof(mi);
+      RECT rc;
+      if (::GetMonitorInfoW(::MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &mi) &&
+          ::GetWindowRect(m_hwnd, &rc)) {
+        info->ptMaxPosition = POINT{rc.left - mi.rcMonitor.left, rc.top - mi.rcMonitor.top};
+      }
+      return false;
+    }
     case WM_SIZING: {
       // A drag on a sizing edge (should one be offered): the dragged edges give way.
       auto* r = reinterpret_cast<RECT*>(lparam);
@@ -187,15 +177,20 @@ LRESULT CSkinWindow::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_NCPAINT:     // nothing drawn there
       break;
     case WM_NCHITTEST: result = OnNcHitTest(msg, wparam, lparam, handled); break;
-    case WM_GETMINMAXINFO:
-      OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lparam));
-      handled = false;
-      break;
     case WM_SIZE:
       OnSize();
       handled = false;
       break;
-    case WM_SYSCOMMAND: result = OnSysCommand(msg, wparam, lparam, handled); break;
+    case WM_SYSCOMMAND: {
+      // SC_CLOSE as WM_CLOSE; SC_SIZE and SC_MAXIMIZE refused (the size is the document's).
+      const WPARAM command = wparam & 0xFFF0;
+      if (command == SC_CLOSE) {
+        SendMessage(WM_CLOSE);
+      } else if (command != SC_SIZE && command != SC_MAXIMIZE) {
+        result = ::DefWindowProcW(m_hwnd, msg, wparam, lparam);
+      }
+      break;
+    }
     default: handled = false; break;
   }
   if (handled) return result;

@@ -43,10 +43,7 @@ class CSkinWindow : public CWindowBase, public INotifySink {
   // The document's file name in the skin package.
   virtual std::wstring GetSkinFile() = 0;
   // Enter and Escape (WM_KEYDOWN) in the message loops; the answer is not acted on.
-  virtual LRESULT OnDefaultKey(WPARAM key) {
-    (void)key;
-    return 0;
-  }
+  virtual LRESULT OnDefaultKey(WPARAM /*key*/) { return 0; }
   // WM_CLOSE (the answer is kept first); the base leaves it unhandled, which destroys the window.
   virtual LRESULT OnClose(UINT, WPARAM, LPARAM, bool& handled) {
     handled = false;
@@ -54,8 +51,6 @@ class CSkinWindow : public CWindowBase, public INotifySink {
   }
   // WM_NCHITTEST: HTCAPTION on a static control inside the caption rectangle, else HTCLIENT.
   virtual LRESULT OnNcHitTest(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled);
-  // WM_SYSCOMMAND: SC_CLOSE sends WM_CLOSE; otherwise the default processing.
-  virtual LRESULT OnSysCommand(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled);
   // Every message without a slot of its own, before the paint manager sees it.
   virtual LRESULT HandleCustomMessage(UINT, WPARAM, LPARAM, bool& handled) {
     handled = false;
@@ -93,8 +88,6 @@ class CSkinWindow : public CWindowBase, public INotifySink {
   // the document cannot be built.
   LRESULT OnCreate();
   void OnClick(SkinNotify& msg);
-  // WM_GETMINMAXINFO: the document's size, for a window that keeps it.
-  void OnGetMinMaxInfo(MINMAXINFO* info);
   // WM_SIZE: the round-corner region, unless minimised.
   void OnSize();
   // Keeping the document's size, for the messages that have no slot of their own. True when

@@ -33,7 +33,6 @@ struct SkinBitmap {
   int width = 0;
   int height = 0;
   std::vector<std::uint32_t> pixels;
-  bool hasAlpha = false;  // any pixel not fully opaque
 };
 
 class ISurface {

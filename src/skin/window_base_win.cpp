@@ -1,5 +1,7 @@
 #include "skin/window_base_win.h"
 
+#include <algorithm>
+
 namespace Skin {
 
 CWindowBase::~CWindowBase() {
@@ -12,8 +14,6 @@ CWindowBase::~CWindowBase() {
 LRESULT CWindowBase::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   return ::DefWindowProcW(m_hwnd, msg, wparam, lparam);
 }
-
-void CWindowBase::OnFinalMessage(HWND) {}
 
 bool CWindowBase::RegisterWindowClass() {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
@@ -63,9 +63,8 @@ LRESULT CALLBACK CWindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPA
   }
 }
 
-void CWindowBase::ShowWindow(bool show, bool takeFocus) {
-  if (!::IsWindow(m_hwnd)) return;
-  ::ShowWindow(m_hwnd, show ? (takeFocus ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
+void CWindowBase::ShowWindow(bool show) {
+  if (::IsWindow(m_hwnd)) ::ShowWindow(m_hwnd, show ? SW_SHOWNORMAL : SW_HIDE);
 }
 
 void CWindowBase::CenterWindow() {
@@ -80,13 +79,9 @@ void CWindowBase::CenterWindow() {
   RECT area = mi.rcWork;
   RECT centreOn = area;
   if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner)) ::GetWindowRect(owner, &centreOn);
-  int x = (centreOn.left + centreOn.right) / 2 - w / 2;
-  int y = (centreOn.top + centreOn.bottom) / 2 - h / 2;
-  // Keep the whole window inside the work area.
-  if (x + w > area.right) x = area.right - w;
-  if (y + h > area.bottom) y = area.bottom - h;
-  if (x < area.left) x = area.left;
-  if (y < area.top) y = area.top;
+  // The whole window inside the work area (its top-left corner when it is larger).
+  const int x = std::max(area.left, std::min((centreOn.left + centreOn.right) / 2 - w / 2, area.right - w));
+  const int y = std::max(area.top, std::min((centreOn.top + centreOn.bottom) / 2 - h / 2, area.bottom - h));
   ::SetWindowPos(m_hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

@@ -20,7 +20,7 @@ class CWindowBase {
 
   virtual const wchar_t* GetWindowClassName() const = 0;
   virtual LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam);
-  virtual void OnFinalMessage(HWND hwnd);
+  virtual void OnFinalMessage(HWND) {}
   virtual ~CWindowBase();
 
   HWND GetHWND() const { return m_hwnd; }
@@ -28,8 +28,8 @@ class CWindowBase {
 
   // Registers the class (once) and creates the window. nullptr on failure.
   HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int cx, int cy);
-  // SW_SHOWNORMAL, SW_SHOWNOACTIVATE or SW_HIDE.
-  void ShowWindow(bool show = true, bool takeFocus = true);
+  // SW_SHOWNORMAL or SW_HIDE.
+  void ShowWindow(bool show = true);
   // Centres on the owner, or on the work area of the window's monitor without one.
   void CenterWindow();
   // Posts WM_CLOSE with the answer as wParam, if the window exists.

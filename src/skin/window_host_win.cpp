@@ -130,11 +130,7 @@ void CWindowHost::SetUpShadow() {
     SkinRect whole{0, 0, picture->width, picture->height};
     int percent = ChooseVariantPercent(whole, scale.ToDevice(whole));
     if (const SkinBitmap* variant = percent > 100 ? m_manager.Variant(*picture, percent) : nullptr) {
-      auto across = [](int v, int from, int to) { return from > 0 ? (v * to + from / 2) / from : v; };
-      pictureCorner = SkinRect{across(corner.left, picture->width, variant->width),
-                               across(corner.top, picture->height, variant->height),
-                               across(corner.right, picture->width, variant->width),
-                               across(corner.bottom, picture->height, variant->height)};
+      pictureCorner = ToRendering(corner, *picture, *variant);
       picture = variant;
     }
   }

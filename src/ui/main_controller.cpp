@@ -8,8 +8,8 @@
 #include "skin/label.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/skin_string.h"
 #include "skin/tab_layout.h"
+#include "util/ascii.h"
 
 namespace zr {
 namespace {
@@ -33,7 +33,7 @@ void SetVisible(Skin::CLabelUI* label, bool visible) {
 
 bool IsPressable(const Skin::CControlUI& control) {
   const std::wstring kind = control.GetClass();
-  return Skin::EqualsNoCase(kind, L"ButtonUI") || Skin::EqualsNoCase(kind, L"TextUI");
+  return EqualsIgnoringAsciiCase(kind, L"ButtonUI") || EqualsIgnoringAsciiCase(kind, L"TextUI");
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "skin/modal_windows_win.h"
-#include "skin/skin_string.h"
 #include "ui/message_box_win.h"
 #include "update/update_events.h"
+#include "util/ascii.h"
 
 namespace zr {
 namespace {
@@ -141,7 +141,8 @@ void CWnd_Main::ShowFatalBox(const std::wstring& text) {
 int CWnd_Main::ModalBoxesOver() const { return Skin::ModalWindowsOver(Context().ModalCounts(), m_keptHwnd); }
 
 void CWnd_Main::Notify(Skin::SkinNotify& msg) {
-  if (Skin::EqualsNoCase(msg.type, L"click") && msg.sender != nullptr && m_controller.OnClick(msg.sender->GetName())) {
+  if (EqualsIgnoringAsciiCase(msg.type, L"click") && msg.sender != nullptr &&
+      m_controller.OnClick(msg.sender->GetName())) {
     return;  // the engine's own minimise is not wanted as well
   }
   Skin::CSkinWindow::Notify(msg);

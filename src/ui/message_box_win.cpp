@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "build_config.h"
-#include "skin/skin_string.h"
+#include "util/ascii.h"
 #include "util/text.h"
 
 namespace zr {
@@ -63,17 +63,17 @@ LRESULT CMessageBox::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled
 }
 
 void CMessageBox::Notify(Skin::SkinNotify& msg) {
-  if (!Skin::EqualsNoCase(msg.type, L"click") || msg.sender == nullptr) return;
+  if (!EqualsIgnoringAsciiCase(msg.type, L"click") || msg.sender == nullptr) return;
   const std::wstring& name = msg.sender->GetName();
   for (const auto& [button, answer] : kAnswers) {
-    if (Skin::EqualsNoCase(name, button)) {
+    if (EqualsIgnoringAsciiCase(name, button)) {
       m_closedBy = WideToUtf8(name);
       m_answer = answer;
       Close(1);
       return;
     }
   }
-  if (Skin::EqualsNoCase(name, L"btn_link")) {
+  if (EqualsIgnoringAsciiCase(name, L"btn_link")) {
     // The box stays open whatever the shell makes of the address.
     ::ShellExecuteW(nullptr, L"open", ZR_OFFICIAL_SITE_URL, nullptr, nullptr, SW_SHOWNORMAL);
   }

@@ -65,14 +65,6 @@ class MeasuringCanvas : public Skin::CPixelCanvas {
   }
 };
 
-// Every named control gets its own name as text, as the windows give theirs from the table.
-class NameAsText : public Skin::IControlTextSource {
- public:
-  std::wstring GetControlText(const std::wstring& name, const std::wstring&) override {
-    return name;
-  }
-};
-
 class ClickCheck : public Skin::INotifySink {
  public:
   explicit ClickCheck(const std::vector<Skin::CControlUI*>& tree) : m_tree(tree) {}
@@ -123,9 +115,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zr::test::FakeHost host;
   Skin::CPaintManager pm(skin);
   pm.Init(&host);
-  NameAsText texts;
-  Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", pm, nullptr, &texts);
+  Skin::CControlUI* root = Skin::CMarkupBuilder::Create(L"wnd_main.xml", pm);
   if (!root) return 0;
+  // Every named control gets its own name as text, as the windows give theirs from the table.
+  root->VisitTree([](Skin::CControlUI* c) {
+    if (!c->GetName().empty()) c->SetText(c->GetName());
+  });
   pm.AttachDialog(root);
   const Skin::SkinSize sizeWanted = pm.Window().size;
   const int width = std::clamp(sizeWanted.cx, 1, kMaxWidth);

@@ -10,7 +10,6 @@
 #include "skin/markup_builder.h"
 #include "skin/paint_manager.h"
 #include "skin/progress.h"
-#include "skin/skin_string.h"
 #include "skin/tab_layout.h"
 #include "support/skin_fixtures.h"
 
@@ -248,9 +247,10 @@ TEST_F(Painted, PicturesScaleWholeOrByNineGridAndMissingOnesReportFailure) {
   EXPECT_EQ(fill[2].source, (SkinRect{57, 0, 60, 80}));
   EXPECT_TRUE(Paint(L"gone", DrawCall::kBitmap).empty());
   zr::test::RecordingSurface s;
-  EXPECT_FALSE(m_pm.FindControl(L"gone")->DrawImage(s, L"file='absent.png'"));
-  EXPECT_FALSE(m_pm.FindControl(L"gone")->DrawImage(s, L""));
-  EXPECT_TRUE(m_pm.FindControl(L"gone")->DrawImage(s, L"sheet.png"));
+  Skin::CControlUI* gone = m_pm.FindControl(L"gone");
+  EXPECT_FALSE(gone->DrawImage(s, L"file='absent.png'", gone->GetPos()));
+  EXPECT_FALSE(gone->DrawImage(s, L"", gone->GetPos()));
+  EXPECT_TRUE(gone->DrawImage(s, L"sheet.png", gone->GetPos()));
   // Pictures are decoded once per window.
   EXPECT_EQ(m_pm.GetImage(L"sheet.png"), m_pm.GetImage(L"SHEET.png"));
 }

@@ -21,11 +21,10 @@ class SkinDocuments : public zr::test::SkinPackageTest {
  protected:
 
   // Builds the document into a manager with a client area of the document's size.
-  std::unique_ptr<Skin::CPaintManager> Build(const wchar_t* file,
-                                             Skin::IControlFactory* factory = nullptr) {
+  std::unique_ptr<Skin::CPaintManager> Build(const wchar_t* file) {
     auto pm = std::make_unique<Skin::CPaintManager>(m_skin);
     pm->Init(&m_host);
-    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(file, *pm, factory);
+    Skin::CControlUI* root = Skin::CMarkupBuilder::Create(file, *pm);
     if (!root) return nullptr;
     pm->AttachDialog(root);
     pm->SetClientSize(pm->Window().size);
@@ -256,39 +255,15 @@ TEST_F(OwnDocuments, IncludeDefaultAndFonts) {
   EXPECT_TRUE(other.Get(5).underline);
 }
 
-class Factory : public Skin::IControlFactory {
- public:
-  Skin::CControlUI* CreateControl(const wchar_t* className) override {
-    asked.push_back(className);
-    if (std::wstring(className) == L"Special") return new Skin::CLabelUI();
-    return nullptr;
-  }
-  std::vector<std::wstring> asked;
-};
-
-class Texts : public Skin::IControlTextSource {
- public:
-  std::wstring GetControlText(const std::wstring& name, const std::wstring&) override {
-    return name == L"t" ? L"from source" : L"";
-  }
-};
-
-TEST_F(OwnDocuments, UnknownElementsGoToTheFactoryOrAreSkipped) {
-  Factory factory;
-  Texts texts;
+TEST_F(OwnDocuments, UnknownElementsAreSkipped) {
   Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(
-      "<Window><VerticalLayout><Special name=\"s\" text=\"hi\" height=\"10\"/>"
-      "<Unknown name=\"u\"><Label name=\"inside\"/></Unknown>"
-      "<Label name=\"t\" text=\"doc\"/><Label name=\"k\" text=\"kept\"/></VerticalLayout></Window>",
-      m_pm, &factory, &texts);
+      "<Window><VerticalLayout><Unknown name=\"u\"><Label name=\"inside\"/></Unknown>"
+      "<Label name=\"k\" text=\"kept\"/></VerticalLayout></Window>",
+      m_pm);
   ASSERT_NE(root, nullptr);
   m_pm.AttachDialog(root);
-  EXPECT_EQ(factory.asked, (std::vector<std::wstring>{L"Special", L"Unknown"}));
-  ASSERT_NE(m_pm.FindControl(L"s"), nullptr);
-  EXPECT_EQ(m_pm.FindControl(L"s")->GetText(), L"hi");
   EXPECT_EQ(m_pm.FindControl(L"u"), nullptr);
   EXPECT_EQ(m_pm.FindControl(L"inside"), nullptr);
-  EXPECT_EQ(m_pm.FindControl(L"t")->GetText(), L"from source");
   EXPECT_EQ(m_pm.FindControl(L"k")->GetText(), L"kept");
 }
 

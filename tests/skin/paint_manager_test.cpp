@@ -38,23 +38,12 @@ class OrderButton : public Skin::CButtonUI {
   std::vector<std::wstring>* m_log;
 };
 
-class Factory : public Skin::IControlFactory {
- public:
-  explicit Factory(std::vector<std::wstring>* log) : m_log(log) {}
-  Skin::CControlUI* CreateControl(const wchar_t* name) override {
-    return std::wstring(name) == L"OrderButton" ? new OrderButton(m_log) : nullptr;
-  }
-
- private:
-  std::vector<std::wstring>* m_log;
-};
-
 const char kDocument[] =
     "<Window size=\"200,100\" caption=\"0,0,0,30\">"
     "<VerticalLayout name=\"root\" bkcolor=\"#FF101010\">"
     "  <HorizontalLayout name=\"bar\" height=\"30\">"
     "    <Label name=\"title\" width=\"100\" text=\"Title\"/>"
-    "    <OrderButton name=\"ok\" width=\"50\"/>"
+    "    <Container name=\"okslot\" width=\"50\"/>"
     "    <Button name=\"off\" width=\"50\" enabled=\"false\"/>"
     "  </HorizontalLayout>"
     "  <Container name=\"body\">"
@@ -67,12 +56,14 @@ const char kDocument[] =
 class PaintManagerTest : public testing::Test {
  protected:
   void SetUp() override {
-    m_factory = std::make_unique<Factory>(&m_log);
     m_pm.Init(&m_host);
-    Skin::CControlUI* root =
-        Skin::CMarkupBuilder::CreateFromText(kDocument, m_pm, m_factory.get());
+    Skin::CControlUI* root = Skin::CMarkupBuilder::CreateFromText(kDocument, m_pm);
     ASSERT_NE(root, nullptr);
     m_pm.AttachDialog(root);
+    // "ok" fills its slot: a button of the test's own class.
+    auto* ok = new OrderButton(&m_log);
+    ok->SetAttribute(L"name", L"ok");
+    static_cast<Skin::CContainerUI*>(m_pm.FindControl(L"okslot"))->Add(ok);
     m_pm.SetClientSize({200, 100});
     m_pm.Layout();
     m_sink.onNotify = [this](Skin::SkinNotify& m) { m_log.push_back(L"notify:" + m.type); };
@@ -86,7 +77,6 @@ class PaintManagerTest : public testing::Test {
   }
 
   std::vector<std::wstring> m_log;
-  std::unique_ptr<Factory> m_factory;
   zr::test::FakeHost m_host;
   Skin::CSkinContext m_skin;
   Skin::CPaintManager m_pm{m_skin};

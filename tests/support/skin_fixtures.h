@@ -332,7 +332,6 @@ inline Skin::SkinBitmap ReferenceScale(const Skin::SkinBitmap& picture, const Sk
       }
       std::uint32_t px = 0;
       for (int c = 0; c < 4; ++c) px = (px << 8) | std::min<std::uint32_t>((acc[c] + (1ull << 31)) >> 32, 255);
-      out.hasAlpha = out.hasAlpha || (px >> 24) != 255;
       out.pixels.push_back(px);
     }
   }
