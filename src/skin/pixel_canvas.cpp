@@ -98,10 +98,18 @@ void CPixelCanvas::Blend(int x, int y, std::uint32_t src, int coverage) {
   d = ch(24) | ch(16) | ch(8) | ch(0);
 }
 
-// Without a round on either axis RoundCoverage covers every pixel of the rectangle whole.
-void CPixelCanvas::FillRect(const SkinRect& rect, Colour colour) { FillRoundRect(rect, SkinSize{}, colour); }
+void CPixelCanvas::FillRect(const SkinRect& rect, Colour colour) {
+  if (AlphaOf(colour) == 0) return;
+  SkinRect r = rect.Intersect(m_clip);
+  std::uint32_t p = Premultiply(colour);
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) Blend(x, y, p, 255);
+  }
+}
 
 void CPixelCanvas::FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) {
+  // A plain rectangle, which every frame fills whole, skips the corners' coverage.
+  if (round.cx <= 0 || round.cy <= 0) return FillRect(rect, colour);
   if (AlphaOf(colour) == 0) return;
   double rx = std::min(round.cx / 2.0, rect.Width() / 2.0);
   double ry = std::min(round.cy / 2.0, rect.Height() / 2.0);
