@@ -10,20 +10,20 @@
 namespace zr {
 namespace {
 
-constexpr wchar_t kExtendedPrefix[] = L"\\\\?\\";
-constexpr wchar_t kExtendedUncPrefix[] = L"\\\\?\\UNC\\";
+constexpr std::wstring_view kExtendedPrefix = L"\\\\?\\";
+constexpr std::wstring_view kExtendedUncPrefix = L"\\\\?\\UNC\\";
 
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
-  return text.compare(0, std::char_traits<wchar_t>::length(prefix), prefix) == 0;
+bool StartsWith(const std::wstring& text, std::wstring_view prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 // Length of the root of an extended path that no directory creation may touch:
 // "\\?\C:\" or "\\?\UNC\server\share\".
 size_t ExtendedRootLength(const std::wstring& path) {
-  size_t i = std::char_traits<wchar_t>::length(kExtendedPrefix);
+  size_t i = kExtendedPrefix.size();
   int parts = 1;  // the drive
   if (StartsWith(path, kExtendedUncPrefix)) {
-    i = std::char_traits<wchar_t>::length(kExtendedUncPrefix);
+    i = kExtendedUncPrefix.size();
     parts = 2;  // server and share
   }
   for (; parts > 0 && i < path.size(); ++i) {
@@ -35,9 +35,8 @@ size_t ExtendedRootLength(const std::wstring& path) {
 }  // namespace
 
 std::wstring WithoutExtendedPrefix(const std::wstring& path) {
-  if (StartsWith(path, kExtendedUncPrefix))
-    return L"\\\\" + path.substr(std::char_traits<wchar_t>::length(kExtendedUncPrefix));
-  if (StartsWith(path, kExtendedPrefix)) return path.substr(std::char_traits<wchar_t>::length(kExtendedPrefix));
+  if (StartsWith(path, kExtendedUncPrefix)) return L"\\\\" + path.substr(kExtendedUncPrefix.size());
+  if (StartsWith(path, kExtendedPrefix)) return path.substr(kExtendedPrefix.size());
   return path;
 }
 
@@ -84,8 +83,8 @@ std::wstring ExtendedPath(const std::wstring& path) {
   if (StartsWith(path, kExtendedPrefix) || StartsWith(path, L"\\\\.\\")) return path;
   const std::wstring full = FullPathName(path);
   if (full.empty()) return full;
-  if (StartsWith(full, L"\\\\")) return kExtendedUncPrefix + full.substr(2);
-  return kExtendedPrefix + full;
+  if (StartsWith(full, L"\\\\")) return std::wstring(kExtendedUncPrefix) + full.substr(2);
+  return std::wstring(kExtendedPrefix) + full;
 }
 
 bool CreateDirectoryChain(const wchar_t* path) {
