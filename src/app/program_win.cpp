@@ -53,8 +53,7 @@ bool CProgram::Run() {
     m_record.Join(m_directory);
     RecordStart(askedEarlier);
     m_record.Append("the installation is held (zrUpdater.lock) by another updater or program: nothing done");
-    // The earlier one would not end, or another program holds the lock: the user learns why
-    // nothing happens, and nothing is touched.
+    // The user learns why nothing happens.
     ShowBox(m_skin, nullptr, BoxKind::kWarning,
             {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok"), {}, {}},
             [this](const std::string& line) { m_record.Append(line); });
