@@ -17,6 +17,12 @@ bool StartsWith(const std::wstring& text, std::wstring_view prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// A failure whose reason GetLastError() gives.
+bool FailWith(DWORD error) {
+  SetLastError(error);
+  return false;
+}
+
 // Length of the root of an extended path that no directory creation may touch:
 // "\\?\C:\" or "\\?\UNC\server\share\".
 size_t ExtendedRootLength(const std::wstring& path) {
@@ -120,21 +126,16 @@ bool ReadExistingFile(const wchar_t* path, std::string& content) {
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   // Devices and pipes could block or never end: only files on a disk are read.
-  if (GetFileType(file.get()) != FILE_TYPE_DISK) {
-    SetLastError(ERROR_BAD_FILE_TYPE);
-    return false;
-  }
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return FailWith(ERROR_BAD_FILE_TYPE);
   LARGE_INTEGER size = {};
   if (!GetFileSizeEx(file.get(), &size)) return false;
   if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > kMaxReadBytes) {
-    SetLastError(ERROR_FILE_TOO_LARGE);
-    return false;
+    return FailWith(ERROR_FILE_TOO_LARGE);
   }
   try {
     content.resize(static_cast<size_t>(size.QuadPart));
   } catch (const std::exception&) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
+    return FailWith(ERROR_NOT_ENOUGH_MEMORY);
   }
   size_t done = 0;
   while (done < content.size()) {
@@ -164,8 +165,7 @@ bool RemoveFileForce(const std::wstring& path) {
     error = GetLastError();
     SetFileAttributesW(full.c_str(), attributes);  // still held: it stays as it was
   }
-  SetLastError(error);
-  return false;
+  return FailWith(error);
 }
 
 bool DeleteDirectoryTree(const std::wstring& directory) {
