@@ -89,11 +89,9 @@ CWnd_Main* CProgram::CreateMainWindow(const std::wstring& title) {
   auto* window = new (std::nothrow) CWnd_Main(m_skin, *this, m_texts);
   if (window == nullptr) return nullptr;
   const Skin::SkinRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  // A window whose creation fails has deleted its object on the way out.
-  return window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top, rect.Width(),
-                        rect.Height()) != nullptr
-             ? window
-             : nullptr;
+  const HWND created = window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top,
+                                      rect.Width(), rect.Height());
+  return created != nullptr ? window : nullptr;  // a failed creation has deleted the object on the way out
 }
 
 CEventQueue* CProgram::WindowBuilt(HWND window) {
