@@ -64,8 +64,7 @@ std::string WriteFlatObject(const Json::Value& object) {
     const Json::Value& value = object[names[i]];
     text += "   " + Quoted(names[i]) + " : ";
     text += value.isString() ? Quoted(value.asString()) : std::to_string(value.asLargestInt());
-    if (i + 1 < names.size()) text += ',';
-    text += '\n';
+    text += i + 1 < names.size() ? ",\n" : "\n";
   }
   text += "}\n";
   return text;
