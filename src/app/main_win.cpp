@@ -29,11 +29,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   // On the heap: when Run says something still refers to the program, it goes with the process.
   auto* program = new (std::nothrow) zr::CProgram(CommandLineArguments());
-  int exitCode = 0;
-  if (program != nullptr) {
-    const bool ended = program->Run();
-    exitCode = program->ExitCode();
-    if (ended) delete program;
-  }
+  if (program == nullptr) return 0;
+  const bool ended = program->Run();
+  const int exitCode = program->ExitCode();
+  if (ended) delete program;
   return exitCode;
 }

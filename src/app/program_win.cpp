@@ -53,8 +53,7 @@ bool CProgram::Run() {
     m_record.Join(m_directory);
     RecordStart(askedEarlier);
     m_record.Append("the installation is held (zrUpdater.lock) by another updater or program: nothing done");
-    // The earlier one would not end, or another program holds the lock: the user learns why
-    // nothing happens, and nothing is touched.
+    // The user learns why nothing happens.
     ShowBox(m_skin, nullptr, BoxKind::kWarning,
             {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok"), {}, {}},
             [this](const std::string& line) { m_record.Append(line); });
@@ -90,11 +89,9 @@ CWnd_Main* CProgram::CreateMainWindow(const std::wstring& title) {
   auto* window = new (std::nothrow) CWnd_Main(m_skin, *this, m_texts);
   if (window == nullptr) return nullptr;
   const Skin::SkinRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  // A window whose creation fails has deleted its object on the way out.
-  return window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top, rect.Width(),
-                        rect.Height()) != nullptr
-             ? window
-             : nullptr;
+  const HWND created = window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top,
+                                      rect.Width(), rect.Height());
+  return created != nullptr ? window : nullptr;  // a failed creation has deleted the object on the way out
 }
 
 CEventQueue* CProgram::WindowBuilt(HWND window) {

@@ -3,7 +3,7 @@
 #include <json/json.h>
 
 #include <cstddef>
-#include <new>
+#include <exception>
 #include <string>
 
 #include "net/identity.h"
@@ -31,8 +31,8 @@ constexpr char kDescription[] = "MOVE_FILE_FAILED";
 // "emitUTF8") need std::ostream, and the shipped exe is built without libstdc++'s iostreams and
 // locale facets (about 0.7 MB): so the record is written here, in exactly the text that writer
 // gives (the tests compare the two byte for byte, and with StyledWriter for ASCII values).
-void AppendQuoted(std::string& out, const std::string& text) {
-  out += '"';
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
   for (const char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
     switch (c) {
@@ -53,7 +53,7 @@ void AppendQuoted(std::string& out, const std::string& text) {
         }
     }
   }
-  out += '"';
+  return out + '"';
 }
 
 // An object of string and integer members in StyledWriter's layout (usage_report.h).
@@ -62,16 +62,9 @@ std::string WriteFlatObject(const Json::Value& object) {
   std::string text = "{\n";
   for (std::size_t i = 0; i < names.size(); ++i) {
     const Json::Value& value = object[names[i]];
-    text += "   ";
-    AppendQuoted(text, names[i]);
-    text += " : ";
-    if (value.isString()) {
-      AppendQuoted(text, value.asString());
-    } else {
-      text += std::to_string(value.asLargestInt());
-    }
-    if (i + 1 < names.size()) text += ',';
-    text += '\n';
+    text += "   " + Quoted(names[i]) + " : ";
+    text += value.isString() ? Quoted(value.asString()) : std::to_string(value.asLargestInt());
+    text += i + 1 < names.size() ? ",\n" : "\n";
   }
   text += "}\n";
   return text;

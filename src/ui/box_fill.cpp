@@ -63,12 +63,10 @@ void FillMessageBox(Skin::CPaintManager& manager, const BoxStyle& style, const B
                     const TextWidthMeasure& measure) {
   if (style.link) FillLink(manager.FindControl(L"btn_link"), texts.linkText, measure);
   SetText(manager.FindControl(L"btn_ok"), texts.firstButton);
-  if (Skin::CControlUI* no = manager.FindControl(L"btn_no")) {
-    if (texts.secondButton) {
-      no->SetText(*texts.secondButton);
-    } else {
-      no->SetVisible(false);
-    }
+  if (texts.secondButton) {
+    SetText(manager.FindControl(L"btn_no"), *texts.secondButton);
+  } else if (Skin::CControlUI* no = manager.FindControl(L"btn_no")) {
+    no->SetVisible(false);
   }
   if (Skin::CControlUI* close = manager.FindControl(L"btn_close")) close->SetEnabled(style.closable);
   if (Skin::CControlUI* icon = manager.FindControl(L"txt_icon")) icon->SetBkImage(IconDescription(style.icon));

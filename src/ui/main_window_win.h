@@ -24,10 +24,6 @@
 #include "strings/texts.h"
 #include "ui/main_controller.h"
 
-namespace Skin {
-class CControlUI;
-}  // namespace Skin
-
 namespace zr {
 
 class CEventQueue;

@@ -1,4 +1,4 @@
-// A thread that nobody joins: it runs entry(argument) and ends on its own.
+// A thread that nobody joins: it runs a job and ends on its own.
 //
 // Windows builds start it with _beginthreadex. std::thread's detached threads (winpthreads in
 // this toolchain) are not used there: under load, about one in a thousand started while an
@@ -11,30 +11,30 @@
 
 namespace zr {
 
-using DetachedThreadEntry = void (*)(void* argument);
+// What a detached thread runs; the thread destroys it once Run() returns.
+class IDetachedRun {
+ public:
+  virtual ~IDetachedRun() = default;
+  virtual void Run() = 0;
+};
 
-// False when no thread could be started; entry is then never called, and the argument stays
-// the caller's to free.
-bool StartDetachedThread(DetachedThreadEntry entry, void* argument);
+// False when no thread could be started; run is then destroyed without being run.
+bool StartDetachedThread(std::unique_ptr<IDetachedRun> run);
 
 // Runs entry(shared) on a thread nobody joins, which holds a reference of its own to the
 // shared block until entry returns: the block outlives whichever side goes first. False when
 // no thread could be started (or no memory had for its reference); entry is then never called.
 template <typename T>
 bool StartDetachedThread(void (*entry)(const std::shared_ptr<T>&), std::shared_ptr<T> shared) {
-  struct Start {
-    void (*entry)(const std::shared_ptr<T>&);
-    std::shared_ptr<T> shared;
+  struct Start : IDetachedRun {
+    Start(void (*entry)(const std::shared_ptr<T>&), std::shared_ptr<T> shared)
+        : m_entry(entry), m_shared(std::move(shared)) {}
+    void Run() override { m_entry(m_shared); }
+    void (*const m_entry)(const std::shared_ptr<T>&);
+    const std::shared_ptr<T> m_shared;
   };
-  auto* start = new (std::nothrow) Start{entry, std::move(shared)};
-  if (start == nullptr) return false;
-  const DetachedThreadEntry run = [](void* argument) {
-    const std::unique_ptr<Start> owned(static_cast<Start*>(argument));
-    owned->entry(owned->shared);
-  };
-  if (StartDetachedThread(run, start)) return true;
-  delete start;
-  return false;
+  std::unique_ptr<IDetachedRun> start(new (std::nothrow) Start(entry, std::move(shared)));
+  return start != nullptr && StartDetachedThread(std::move(start));
 }
 
 }  // namespace zr

@@ -5,9 +5,9 @@
 
 namespace zr {
 
-bool StartDetachedThread(DetachedThreadEntry entry, void* argument) {
+bool StartDetachedThread(std::unique_ptr<IDetachedRun> run) {
   try {
-    std::thread(entry, argument).detach();
+    std::thread([](std::unique_ptr<IDetachedRun> owned) { owned->Run(); }, std::move(run)).detach();
     return true;
   } catch (const std::exception&) {  // no thread, or no memory for its start
     return false;

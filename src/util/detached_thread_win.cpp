@@ -3,34 +3,22 @@
 #include <windows.h>
 #include <process.h>
 
-#include <new>
-
 namespace zr {
 
 namespace {
 
-struct Start {
-  DetachedThreadEntry entry;
-  void* argument;
-};
-
 unsigned __stdcall RunStart(void* raw) {
-  const Start start = *static_cast<Start*>(raw);
-  delete static_cast<Start*>(raw);
-  start.entry(start.argument);
+  const std::unique_ptr<IDetachedRun> run(static_cast<IDetachedRun*>(raw));
+  run->Run();
   return 0;
 }
 
 }  // namespace
 
-bool StartDetachedThread(DetachedThreadEntry entry, void* argument) {
-  Start* start = new (std::nothrow) Start{entry, argument};
-  if (start == nullptr) return false;
-  const uintptr_t thread = _beginthreadex(nullptr, 0, RunStart, start, 0, nullptr);
-  if (thread == 0) {
-    delete start;
-    return false;
-  }
+bool StartDetachedThread(std::unique_ptr<IDetachedRun> run) {
+  const uintptr_t thread = _beginthreadex(nullptr, 0, RunStart, run.get(), 0, nullptr);
+  if (thread == 0) return false;
+  run.release();  // the thread's now
   CloseHandle(reinterpret_cast<HANDLE>(thread));
   return true;
 }

@@ -10,20 +10,26 @@
 namespace zr {
 namespace {
 
-constexpr wchar_t kExtendedPrefix[] = L"\\\\?\\";
-constexpr wchar_t kExtendedUncPrefix[] = L"\\\\?\\UNC\\";
+constexpr std::wstring_view kExtendedPrefix = L"\\\\?\\";
+constexpr std::wstring_view kExtendedUncPrefix = L"\\\\?\\UNC\\";
 
-bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
-  return text.compare(0, std::char_traits<wchar_t>::length(prefix), prefix) == 0;
+bool StartsWith(const std::wstring& text, std::wstring_view prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A failure whose reason GetLastError() gives.
+bool FailWith(DWORD error) {
+  SetLastError(error);
+  return false;
 }
 
 // Length of the root of an extended path that no directory creation may touch:
 // "\\?\C:\" or "\\?\UNC\server\share\".
 size_t ExtendedRootLength(const std::wstring& path) {
-  size_t i = std::char_traits<wchar_t>::length(kExtendedPrefix);
+  size_t i = kExtendedPrefix.size();
   int parts = 1;  // the drive
   if (StartsWith(path, kExtendedUncPrefix)) {
-    i = std::char_traits<wchar_t>::length(kExtendedUncPrefix);
+    i = kExtendedUncPrefix.size();
     parts = 2;  // server and share
   }
   for (; parts > 0 && i < path.size(); ++i) {
@@ -35,9 +41,8 @@ size_t ExtendedRootLength(const std::wstring& path) {
 }  // namespace
 
 std::wstring WithoutExtendedPrefix(const std::wstring& path) {
-  if (StartsWith(path, kExtendedUncPrefix))
-    return L"\\\\" + path.substr(std::char_traits<wchar_t>::length(kExtendedUncPrefix));
-  if (StartsWith(path, kExtendedPrefix)) return path.substr(std::char_traits<wchar_t>::length(kExtendedPrefix));
+  if (StartsWith(path, kExtendedUncPrefix)) return L"\\\\" + path.substr(kExtendedUncPrefix.size());
+  if (StartsWith(path, kExtendedPrefix)) return path.substr(kExtendedPrefix.size());
   return path;
 }
 
@@ -84,8 +89,8 @@ std::wstring ExtendedPath(const std::wstring& path) {
   if (StartsWith(path, kExtendedPrefix) || StartsWith(path, L"\\\\.\\")) return path;
   const std::wstring full = FullPathName(path);
   if (full.empty()) return full;
-  if (StartsWith(full, L"\\\\")) return kExtendedUncPrefix + full.substr(2);
-  return kExtendedPrefix + full;
+  if (StartsWith(full, L"\\\\")) return std::wstring(kExtendedUncPrefix) + full.substr(2);
+  return std::wstring(kExtendedPrefix) + full;
 }
 
 bool CreateDirectoryChain(const wchar_t* path) {
@@ -121,21 +126,16 @@ bool ReadExistingFile(const wchar_t* path, std::string& content) {
                                  FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   // Devices and pipes could block or never end: only files on a disk are read.
-  if (GetFileType(file.get()) != FILE_TYPE_DISK) {
-    SetLastError(ERROR_BAD_FILE_TYPE);
-    return false;
-  }
+  if (GetFileType(file.get()) != FILE_TYPE_DISK) return FailWith(ERROR_BAD_FILE_TYPE);
   LARGE_INTEGER size = {};
   if (!GetFileSizeEx(file.get(), &size)) return false;
   if (size.QuadPart < 0 || static_cast<unsigned long long>(size.QuadPart) > kMaxReadBytes) {
-    SetLastError(ERROR_FILE_TOO_LARGE);
-    return false;
+    return FailWith(ERROR_FILE_TOO_LARGE);
   }
   try {
     content.resize(static_cast<size_t>(size.QuadPart));
   } catch (const std::exception&) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return false;
+    return FailWith(ERROR_NOT_ENOUGH_MEMORY);
   }
   size_t done = 0;
   while (done < content.size()) {
@@ -165,8 +165,7 @@ bool RemoveFileForce(const std::wstring& path) {
     error = GetLastError();
     SetFileAttributesW(full.c_str(), attributes);  // still held: it stays as it was
   }
-  SetLastError(error);
-  return false;
+  return FailWith(error);
 }
 
 bool DeleteDirectoryTree(const std::wstring& directory) {
