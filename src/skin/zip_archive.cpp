@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "util/ascii.h"
+
 namespace Skin {
 namespace {
 
@@ -13,13 +15,6 @@ std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[
 std::uint32_t Le32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::string LowerAscii(std::string s) {
-  for (auto& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
 }
 
 constexpr std::uint32_t kEndOfDirectory = 0x06054b50;
@@ -87,9 +82,10 @@ bool CZipArchive::Read(const std::string& utf8Name, std::vector<std::uint8_t>* b
   if (!m_open) return false;
   auto it = m_entries.find(utf8Name);
   if (it == m_entries.end()) {
-    const std::string wanted = LowerAscii(utf8Name);
-    it = std::find_if(m_entries.begin(), m_entries.end(),
-                      [&wanted](const auto& entry) { return LowerAscii(entry.first) == wanted; });
+    it = std::find_if(m_entries.begin(), m_entries.end(), [&utf8Name](const auto& entry) {
+      return std::equal(entry.first.begin(), entry.first.end(), utf8Name.begin(), utf8Name.end(),
+                        [](char a, char b) { return zr::FoldAsciiCase(a) == zr::FoldAsciiCase(b); });
+    });
   }
   return it != m_entries.end() && Extract(it->second, buffer, view);
 }
