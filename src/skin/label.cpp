@@ -56,11 +56,8 @@ void CLabelUI::SetAttribute(const std::wstring& name, const std::wstring& value)
   } else if (name == L"align" || name == L"valign") {
     m_textStyle = ApplyAlign(m_textStyle, value);
   } else if (name == L"endellipsis") {
-    if (ParseBool(value)) {
-      m_textStyle |= kTextEndEllipsis;
-    } else {
-      m_textStyle &= ~static_cast<unsigned>(kTextEndEllipsis);
-    }
+    const unsigned others = m_textStyle & ~static_cast<unsigned>(kTextEndEllipsis);
+    m_textStyle = ParseBool(value) ? others | kTextEndEllipsis : others;
   } else if (name == L"textpadding") {
     m_textPadding = ParseRect(value);
   } else {
