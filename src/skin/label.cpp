@@ -40,8 +40,7 @@ Colour CLabelUI::CurrentTextColor() const {
 
 void CLabelUI::PaintText(ISurface& surface) {
   if (m_text.empty()) return;
-  SkinRect r{m_pos.left + m_textPadding.left, m_pos.top + m_textPadding.top, m_pos.right - m_textPadding.right,
-             m_pos.bottom - m_textPadding.bottom};
+  const SkinRect r = m_pos.Deflated(m_textPadding);
   if (r.IsEmpty()) return;
   surface.DrawText(r, m_text, m_font, CurrentTextColor(), m_textStyle | kTextNoPrefix);
 }
