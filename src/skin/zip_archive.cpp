@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "util/ascii.h"
@@ -108,8 +107,7 @@ bool CZipArchive::Extract(const Entry& e, std::vector<std::uint8_t>* buffer, Byt
     // One spare byte: zlib needs room to write into even for an empty entry, and it lets
     // an entry that inflates to more than its declared size be told apart.
     buffer->assign(e.uncompressed + 1u, 0);
-    z_stream z;
-    std::memset(&z, 0, sizeof z);
+    z_stream z = {};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
     z.next_in = const_cast<Bytef*>(src);
     z.avail_in = e.compressed;
@@ -124,9 +122,8 @@ bool CZipArchive::Extract(const Entry& e, std::vector<std::uint8_t>* buffer, Byt
   } else {
     return false;
   }
-  uLong crc = crc32(0L, Z_NULL, 0);
-  if (bytes.size) crc = crc32(crc, bytes.data, static_cast<uInt>(bytes.size));
-  if (crc != e.crc) return false;
+  // zlib's CRC of nothing (no bytes, or none at all) is 0.
+  if (crc32(0L, bytes.data, static_cast<uInt>(bytes.size)) != e.crc) return false;
   *view = bytes;
   return true;
 }
