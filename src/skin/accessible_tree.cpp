@@ -54,10 +54,8 @@ AccessibleItem DescribeAccessible(CControlUI* control) {
 }
 
 std::wstring AccessibleTitle(const CPaintManager& manager, const std::wstring& windowText) {
-  const std::wstring& titleControl = manager.Window().accessibleTitle;
-  if (!titleControl.empty()) {
-    if (CControlUI* c = manager.FindControl(titleControl)) return c->GetText();
-  }
+  // FindControl finds nothing for an empty name: the window's text then.
+  if (CControlUI* c = manager.FindControl(manager.Window().accessibleTitle)) return c->GetText();
   return windowText;
 }
 

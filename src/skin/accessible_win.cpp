@@ -8,6 +8,7 @@
 #include <string>
 
 #include "skin/accessible_tree.h"
+#include "skin/dpi_win.h"
 
 namespace Skin {
 namespace {
@@ -15,26 +16,15 @@ namespace {
 // IID_IAccessible spelt out: in a static link the import library's symbol may not resolve.
 const IID kIidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
+// oleacc.dll and oleaut32.dll, which the updater does not import, are loaded only once assistive
+// technology asks for a window's object, and kept.
 using LresultFromObjectProc = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
 using CreateStdAccessibleObjectProc = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
-
-// A function of a system DLL that the updater does not import: oleacc.dll and oleaut32.dll are
-// loaded only once assistive technology asks for a window's object, and kept. nullptr where
-// it cannot be had.
-template <typename Proc>
-Proc SystemProc(const wchar_t* dll, const char* name) {
-  wchar_t system[MAX_PATH];
-  UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return nullptr;
-  HMODULE module = ::LoadLibraryW((std::wstring(system, n) + L"\\" + dll).c_str());
-  if (!module) return nullptr;
-  return reinterpret_cast<Proc>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
 
 // A BSTR the client frees with SysFreeString.
 BSTR ToBstr(const std::wstring& text) {
   using SysAllocStringLenProc = BSTR(WINAPI*)(const OLECHAR*, UINT);
-  static const auto alloc = SystemProc<SysAllocStringLenProc>(L"oleaut32.dll", "SysAllocStringLen");
+  static const auto alloc = ProcOf<SysAllocStringLenProc>(LoadSystemDll(L"oleaut32.dll"), "SysAllocStringLen");
   return alloc ? alloc(text.data(), static_cast<UINT>(text.size())) : nullptr;
 }
 
@@ -115,7 +105,8 @@ class CAccessibleObject final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
     if (HRESULT hr = Open(parent); hr != S_OK) return hr;
     // The window's own object (its frame), which the system makes.
-    static const auto create = SystemProc<CreateStdAccessibleObjectProc>(L"oleacc.dll", "CreateStdAccessibleObject");
+    static const auto create =
+        ProcOf<CreateStdAccessibleObjectProc>(LoadSystemDll(L"oleacc.dll"), "CreateStdAccessibleObject");
     if (!create) return E_FAIL;
     return create(m_hwnd, OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
   }
@@ -331,7 +322,8 @@ bool CWindowAccessibility::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam,
   switch (msg) {
     case WM_GETOBJECT: {
       if (static_cast<LONG>(lparam) != OBJID_CLIENT || !m_manager) return false;
-      static const auto lresultFromObject = SystemProc<LresultFromObjectProc>(L"oleacc.dll", "LresultFromObject");
+      static const auto lresultFromObject =
+          ProcOf<LresultFromObjectProc>(LoadSystemDll(L"oleacc.dll"), "LresultFromObject");
       if (!lresultFromObject) return false;
       if (!m_object) m_object = new CAccessibleObject(m_hwnd, m_manager);
       result = lresultFromObject(kIidAccessible, wparam, static_cast<IAccessible*>(m_object));

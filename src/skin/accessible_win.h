@@ -1,8 +1,7 @@
 // Windows only. A skinned window for assistive technology: an IAccessible for its client area,
-// answered through WM_GETOBJECT (as owner-drawn windows do), with the items of
-// accessible_tree.h as its simple children (child ids 1..n), and win events
-// (NotifyWinEvent) when an item's text, value, visibility or state changes and when an owned
-// window (a message box) is shown.
+// answered through WM_GETOBJECT (as owner-drawn windows do), with the items of accessible_tree.h
+// as its simple children (child ids 1..n), and win events (NotifyWinEvent) when an item's text,
+// value, visibility or state changes and when an owned window (a message box) is shown.
 //
 // oleacc.dll is loaded when the first WM_GETOBJECT asks for the client object: a run that no
 // assistive technology looks at never loads it.

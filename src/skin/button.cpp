@@ -61,9 +61,8 @@ Colour CButtonUI::CurrentTextColor() const {
   return IsSet(c) ? c : CLabelUI::CurrentTextColor();
 }
 
-void CButtonUI::PaintBkColor(ISurface& surface) {
-  const Colour c = ForState(m_bkcolor, m_hotBkColour, m_pushedBkColour, m_disabledBkColour);
-  if (IsSet(c)) surface.FillRoundRect(m_pos, m_borderround, c);
+Colour CButtonUI::CurrentBkColor() const {
+  return ForState(m_bkcolor, m_hotBkColour, m_pushedBkColour, m_disabledBkColour);
 }
 
 void CButtonUI::PaintStatusImage(ISurface& surface) {

@@ -16,11 +16,11 @@ class CButtonUI : public CNamedControl<CLabelUI, kButtonName> {
   bool IsPushed() const { return m_pushed; }
 
   void DoEvent(SkinEvent& event) override;
-  void PaintBkColor(ISurface& surface) override;
   void PaintStatusImage(ISurface& surface) override;
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
 
  protected:
+  Colour CurrentBkColor() const override;
   Colour CurrentTextColor() const override;
   // The value for the current state (the pushed one before the hot one) when it is set, else
   // `normal`; a disabled button has only its disabled value or `normal`.

@@ -30,11 +30,6 @@ void CContainerUI::SetManager(CPaintManager* manager, CControlUI* parent) {
   for (CControlUI* c : m_items) c->SetManager(manager, this);
 }
 
-SkinRect CContainerUI::Inner(const SkinRect& rect) const {
-  return SkinRect{rect.left + m_inset.left, rect.top + m_inset.top, rect.right - m_inset.right,
-                  rect.bottom - m_inset.bottom};
-}
-
 void CContainerUI::PlaceFloats() {
   for (CControlUI* c : m_items) {
     if (!c->IsVisible() || !c->IsFloat()) continue;

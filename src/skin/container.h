@@ -30,7 +30,7 @@ class CContainerUI : public CNamedControl<CControlUI, kContainerName> {
 
  protected:
   // The area inside the inset.
-  SkinRect Inner(const SkinRect& rect) const;
+  SkinRect Inner(const SkinRect& rect) const { return rect.Deflated(m_inset); }
   // Places every visible floating child by its "pos", relative to the container.
   void PlaceFloats();
 

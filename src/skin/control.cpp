@@ -98,18 +98,14 @@ void CControlUI::NeedUpdate() {
 
 void CControlUI::DoPaint(ISurface& surface, const SkinRect& paint) {
   if (m_pos.Intersect(paint).IsEmpty()) return;
-  PaintBkColor(surface);
+  const Colour bk = CurrentBkColor();
+  if (AlphaOf(bk)) surface.FillRoundRect(m_pos, m_borderround, bk);
   if (!m_bkimage.empty()) DrawImage(surface, m_bkimage, m_pos);
   PaintStatusImage(surface);
   PaintText(surface);
   if (m_bordersize <= 0) return;
   Colour c = (m_focused && AlphaOf(m_focusbordercolor)) ? m_focusbordercolor : m_bordercolor;
   surface.DrawBorder(m_pos, m_bordersize, m_borderround, c);
-}
-
-void CControlUI::PaintBkColor(ISurface& surface) {
-  if (AlphaOf(m_bkcolor) == 0) return;
-  surface.FillRoundRect(m_pos, m_borderround, m_bkcolor);
 }
 
 bool CControlUI::DrawImage(ISurface& surface, const std::wstring& description, const SkinRect& area) {

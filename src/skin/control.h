@@ -81,7 +81,8 @@ class CControlUI {
   // Paints the control clipped to `paint`: background colour, background image, status
   // image, text, border.
   virtual void DoPaint(ISurface& surface, const SkinRect& paint);
-  virtual void PaintBkColor(ISurface& surface);
+  // The background colour for the control's state (a colour without alpha: none).
+  virtual Colour CurrentBkColor() const { return m_bkcolor; }
   virtual void PaintStatusImage(ISurface&) {}
   virtual void PaintText(ISurface&) {}
 

@@ -26,8 +26,7 @@ SkinRect CDpiScale::ToDevice(const SkinRect& rect) const {
 
 int CDpiScale::LineToDevice(int units) const {
   if (units <= 1) return units;
-  int device = ToDevice(units);
-  return device < 1 ? 1 : device;
+  return std::max(1, ToDevice(units));
 }
 
 SkinPoint CDpiScale::ToDocument(SkinPoint device) const {

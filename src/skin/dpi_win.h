@@ -2,7 +2,8 @@
 //
 // The process declares per-monitor awareness (v2, else v1, else system-wide) in its manifest
 // (src/resources/zrUpdater.manifest); the functions that tell a window's own DPI exist only
-// on newer systems and are looked up at run time, so the exe still starts on Windows 7.
+// on newer systems and are looked up at run time, so the exe still starts on Windows 7. The
+// engine's other system functions that are not imported are looked up the same way (ProcOf).
 #pragma once
 
 #include <windows.h>
@@ -19,5 +20,14 @@ int WindowDpi(HWND hwnd);
 // For programs without the exe's manifest (the test programs): declares per-monitor
 // awareness v2 (else v1, else system-wide) at run time. False when the system refused all.
 bool DeclareDpiAwareness();
+
+// `dll` loaded from the system folder, never from beside the exe; nullptr where it cannot be.
+HMODULE LoadSystemDll(const wchar_t* dll);
+
+// The function `name` of `module` (which may be nullptr); nullptr where it cannot be had.
+template <typename Proc>
+Proc ProcOf(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Proc>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+}
 
 }  // namespace Skin

@@ -39,6 +39,10 @@ struct SkinRect {
     return SkinRect{std::min(left, o.left), std::min(top, o.top), std::max(right, o.right), std::max(bottom, o.bottom)};
   }
   SkinRect Inflated(int dx, int dy) const { return SkinRect{left - dx, top - dy, right + dx, bottom + dy}; }
+  // Moved in on each side by that side of `by` (a padding or an inset).
+  SkinRect Deflated(const SkinRect& by) const {
+    return SkinRect{left + by.left, top + by.top, right - by.right, bottom - by.bottom};
+  }
   bool operator==(const SkinRect& o) const {
     return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
   }

@@ -40,8 +40,7 @@ Colour CLabelUI::CurrentTextColor() const {
 
 void CLabelUI::PaintText(ISurface& surface) {
   if (m_text.empty()) return;
-  SkinRect r{m_pos.left + m_textPadding.left, m_pos.top + m_textPadding.top, m_pos.right - m_textPadding.right,
-             m_pos.bottom - m_textPadding.bottom};
+  const SkinRect r = m_pos.Deflated(m_textPadding);
   if (r.IsEmpty()) return;
   surface.DrawText(r, m_text, m_font, CurrentTextColor(), m_textStyle | kTextNoPrefix);
 }
@@ -56,11 +55,8 @@ void CLabelUI::SetAttribute(const std::wstring& name, const std::wstring& value)
   } else if (name == L"align" || name == L"valign") {
     m_textStyle = ApplyAlign(m_textStyle, value);
   } else if (name == L"endellipsis") {
-    if (ParseBool(value)) {
-      m_textStyle |= kTextEndEllipsis;
-    } else {
-      m_textStyle &= ~static_cast<unsigned>(kTextEndEllipsis);
-    }
+    const unsigned others = m_textStyle & ~static_cast<unsigned>(kTextEndEllipsis);
+    m_textStyle = ParseBool(value) ? others | kTextEndEllipsis : others;
   } else if (name == L"textpadding") {
     m_textPadding = ParseRect(value);
   } else {

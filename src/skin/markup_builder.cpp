@@ -3,6 +3,7 @@
 #include <pugixml.hpp>
 
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "skin/button.h"
@@ -111,21 +112,17 @@ class Builder {
   CControlUI* WindowChildren(pugi::xml_node parent, int depth) {
     CControlUI* root = nullptr;
     const auto included = [&](pugi::xml_node top) {
-      CControlUI* sub = WindowChildren(top, depth + 1);
-      if (sub && !root) {
-        root = sub;
-      } else {
-        delete sub;
-      }
+      std::unique_ptr<CControlUI> sub(WindowChildren(top, depth + 1));
+      if (!root) root = sub.release();
     };
     ForEachChild(parent, depth, included, [&](const std::wstring& name, pugi::xml_node node) {
       if (zr::EqualsIgnoringAsciiCase(name, L"Font")) {
         AddFont(node);
       } else if (zr::EqualsIgnoringAsciiCase(name, L"Default")) {
         m_defaults[zr::AsciiLower(W(node.attribute("name").value()))] = W(node.attribute("value").value());
-      } else if (zr::EqualsIgnoringAsciiCase(name, L"Image") || zr::EqualsIgnoringAsciiCase(name, L"Style")) {
-        // Pictures load on first use; nothing to do.
       } else if (!root) {
+        // Image and Style elements make no control (pictures load on first use): the first
+        // control is the root.
         root = Control(node, depth);
       }
     });

@@ -117,12 +117,9 @@ bool CPaintManager::KillTimer(CControlUI* control, unsigned id) {
 }
 
 void CPaintManager::KillTimers(CControlUI* control) {
-  for (size_t i = 0; i < m_timers.size();) {
-    if (m_timers[i].control == control) {
-      KillTimer(control, m_timers[i].id);
-    } else {
-      ++i;
-    }
+  // From the back: KillTimer erases the one it stops, which moves only the timers after it.
+  for (size_t i = m_timers.size(); i-- > 0;) {
+    if (m_timers[i].control == control) KillTimer(control, m_timers[i].id);
   }
 }
 

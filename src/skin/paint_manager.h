@@ -1,7 +1,6 @@
-// CPaintManager: one per window. Owns the control tree built from the window's document,
-// the window's own fonts and decoded pictures; keeps the per-control
-// timers and the notifier; routes the mouse to controls
-// (hot, pushed, click) and paints the tree through an ISurface.
+// CPaintManager: one per window. Owns the control tree built from the window's document, the
+// window's own fonts and decoded pictures; keeps the per-control timers and the notifier; routes
+// the mouse to controls (hot, pushed, click) and paints the tree through an ISurface.
 //
 // Portable: the manager talks to its window only through IPaintHost. On Windows the window's
 // host (window_host_win.h) serves it and drives it through the operations below: client size,

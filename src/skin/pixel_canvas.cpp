@@ -68,13 +68,8 @@ std::vector<std::vector<ScaleTap>> ScaleTaps(int destLen, int srcStart, int srcL
   return taps;
 }
 
-std::uint32_t Premultiply(Colour c) {
-  std::uint32_t a = c >> 24;
-  std::uint32_t r = ((c >> 16) & 0xFF) * a / 255;
-  std::uint32_t g = ((c >> 8) & 0xFF) * a / 255;
-  std::uint32_t b = (c & 0xFF) * a / 255;
-  return (a << 24) | (r << 16) | (g << 8) | b;
-}
+// The colour made opaque, then faded by its alpha: the alpha channel comes back as it was.
+std::uint32_t Premultiply(Colour c) { return Fade(c | 0xFF000000u, static_cast<int>(c >> 24)); }
 
 CPixelCanvas::CPixelCanvas(std::uint32_t* pixels, int width, int height)
     : m_pixels(pixels), m_width(width), m_height(height), m_clip{0, 0, width, height} {}

@@ -25,10 +25,9 @@ SkinRect CProgressUI::FilledRect() const {
 }
 
 void CProgressUI::PaintStatusImage(ISurface& surface) {
-  if (m_foreImage.empty()) return;
-  SkinRect filled = FilledRect();
-  if (filled.IsEmpty()) return;
-  DrawImage(surface, m_foreImage, filled);
+  // An empty part is not drawn: the picture would be read for nothing.
+  const SkinRect filled = FilledRect();
+  if (!filled.IsEmpty()) DrawImage(surface, m_foreImage, filled);
 }
 
 void CProgressUI::SetAttribute(const std::wstring& name, const std::wstring& value) {

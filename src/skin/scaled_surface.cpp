@@ -66,10 +66,7 @@ void CScaledSurface::DrawBitmap(const SkinBitmap& bitmap, const SkinRect& dest, 
     if (percent <= 100 || p < percent || variant != nullptr || m_variants == nullptr) continue;
     variant = m_variants->Variant(bitmap, p);
   }
-  if (variant == nullptr) {
-    m_device.DrawBitmap(bitmap, device, source, alpha);
-    return;
-  }
+  if (variant == nullptr) return m_device.DrawBitmap(bitmap, device, source, alpha);
   m_device.DrawBitmap(*variant, device, ToRendering(source, bitmap, *variant), alpha);
 }
 

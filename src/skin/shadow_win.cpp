@@ -50,9 +50,8 @@ bool CShadowWindow::Render(CDibBuffer& buffer, int width, int height) {
   CPixelCanvas canvas(buffer.bits(), width, height);
   SkinRect dest{0, 0, width, height};
   SkinRect source{0, 0, m_picture->width, m_picture->height};
-  auto pieces = NineGrid(dest, source, m_corner, m_destCorner);
   SkinRect windowArea = dest.Inflated(-m_size, -m_size);
-  for (const auto& piece : pieces) {
+  for (const auto& piece : NineGrid(dest, source, m_corner, m_destCorner)) {
     // The centre lies under the window: leave it transparent.
     if (piece.first == windowArea) continue;
     canvas.DrawBitmap(*m_picture, piece.first, piece.second, 255);

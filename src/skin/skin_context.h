@@ -10,8 +10,7 @@
 // - the decoded pictures: each decoded once, on first use, and shared by every window that
 //   draws it (the main window and the boxes of either thread); a picture that is missing or
 //   undecodable is remembered as such. A bitmap never changes once made;
-// - the shared fonts: fonts a document declares shared, available to every window built
-//   after it;
+// - the shared fonts: fonts a document declares shared, available to every window built after it;
 // - the modal windows open over each owner, counted across threads (modal_windows_win.h).
 //
 // Threads: the package is only read once opened; pictures, shared fonts and modal counts are
@@ -96,12 +95,11 @@ class CSkinContext {
 std::wstring PictureKey(const std::wstring& name, bool useMask, Colour mask, SkinSize drawnAt);
 
 // Decodes a PNG of 8-bit RGB or RGBA, not interlaced, without a palette or a transparent colour
-// (the one kind of picture the skin has: the packer refuses others), into a premultiplied
-// bitmap (png_reader.cpp). Pixels equal to `mask`
-// (compared without alpha) become transparent when `useMask` is set. A picture larger than
-// `drawnAt` (on one axis, and not smaller on the other) comes out filtered to that size, the
-// pixels ScalePicture would give, without the whole picture ever being held: the 1160 x 580
-// illustrations are drawn at half their size at 100 %.
+// (the one kind of picture the skin has: the packer refuses others), into a premultiplied bitmap
+// (png_reader.cpp). Pixels equal to `mask` (compared without alpha) become transparent when
+// `useMask` is set. A picture larger than `drawnAt` (on one axis, and not smaller on the other)
+// comes out filtered to that size, the pixels ScalePicture would give, without the whole picture
+// ever being held: the 1160 x 580 illustrations are drawn at half their size at 100 %.
 bool DecodePicture(const std::uint8_t* data, std::size_t size, SkinBitmap* out, bool useMask = false, Colour mask = 0,
                    SkinSize drawnAt = {});
 

@@ -11,10 +11,6 @@ CWindowBase::~CWindowBase() {
   }
 }
 
-LRESULT CWindowBase::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return ::DefWindowProcW(m_hwnd, msg, wparam, lparam);
-}
-
 bool CWindowBase::RegisterWindowClass() {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   WNDCLASSEXW wc = {};
@@ -86,16 +82,7 @@ void CWindowBase::CenterWindow() {
 }
 
 void CWindowBase::Close(UINT answer) {
-  if (!::IsWindow(m_hwnd)) return;
-  ::PostMessageW(m_hwnd, WM_CLOSE, answer, 0);
-}
-
-BOOL CWindowBase::PostMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return ::PostMessageW(m_hwnd, msg, wparam, lparam);
-}
-
-LRESULT CWindowBase::SendMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  return ::SendMessageW(m_hwnd, msg, wparam, lparam);
+  if (::IsWindow(m_hwnd)) ::PostMessageW(m_hwnd, WM_CLOSE, answer, 0);
 }
 
 CWindowBase* CWindowBase::FromOwnWindow(HWND hwnd) {

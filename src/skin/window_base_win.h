@@ -19,7 +19,9 @@ class CWindowBase {
   CWindowBase& operator=(const CWindowBase&) = delete;
 
   virtual const wchar_t* GetWindowClassName() const = 0;
-  virtual LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam);
+  virtual LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+    return ::DefWindowProcW(m_hwnd, msg, wparam, lparam);
+  }
   virtual void OnFinalMessage(HWND) {}
   virtual ~CWindowBase();
 
@@ -34,8 +36,12 @@ class CWindowBase {
   void CenterWindow();
   // Posts WM_CLOSE with the answer as wParam, if the window exists.
   void Close(UINT answer = IDOK);
-  BOOL PostMessage(UINT msg, WPARAM wparam = 0, LPARAM lparam = 0);
-  LRESULT SendMessage(UINT msg, WPARAM wparam = 0, LPARAM lparam = 0);
+  BOOL PostMessage(UINT msg, WPARAM wparam = 0, LPARAM lparam = 0) {
+    return ::PostMessageW(m_hwnd, msg, wparam, lparam);
+  }
+  LRESULT SendMessage(UINT msg, WPARAM wparam = 0, LPARAM lparam = 0) {
+    return ::SendMessageW(m_hwnd, msg, wparam, lparam);
+  }
 
   // The object of a window of this kind on this thread, nullptr for any other window.
   static CWindowBase* FromOwnWindow(HWND hwnd);

@@ -32,13 +32,10 @@ CWindowHost::~CWindowHost() {
 
 bool CWindowHost::LoadTooltipClass() {
   if (m_commonControls) return true;
-  wchar_t system[MAX_PATH];
-  UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return false;
-  HMODULE module = ::LoadLibraryW((std::wstring(system, n) + L"\\comctl32.dll").c_str());
+  HMODULE module = LoadSystemDll(L"comctl32.dll");
   if (!module) return false;
   using InitProc = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  auto init = reinterpret_cast<InitProc>(reinterpret_cast<void*>(::GetProcAddress(module, "InitCommonControlsEx")));
+  auto init = ProcOf<InitProc>(module, "InitCommonControlsEx");
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
   if (init == nullptr || !init(&icc)) {
     ::FreeLibrary(module);

@@ -3,8 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
+
+#include "util/ascii.h"
 
 namespace Skin {
 namespace {
@@ -13,13 +14,6 @@ std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[
 std::uint32_t Le32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::string LowerAscii(std::string s) {
-  for (auto& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
 }
 
 constexpr std::uint32_t kEndOfDirectory = 0x06054b50;
@@ -87,9 +81,10 @@ bool CZipArchive::Read(const std::string& utf8Name, std::vector<std::uint8_t>* b
   if (!m_open) return false;
   auto it = m_entries.find(utf8Name);
   if (it == m_entries.end()) {
-    const std::string wanted = LowerAscii(utf8Name);
-    it = std::find_if(m_entries.begin(), m_entries.end(),
-                      [&wanted](const auto& entry) { return LowerAscii(entry.first) == wanted; });
+    it = std::find_if(m_entries.begin(), m_entries.end(), [&utf8Name](const auto& entry) {
+      return std::equal(entry.first.begin(), entry.first.end(), utf8Name.begin(), utf8Name.end(),
+                        [](char a, char b) { return zr::FoldAsciiCase(a) == zr::FoldAsciiCase(b); });
+    });
   }
   return it != m_entries.end() && Extract(it->second, buffer, view);
 }
@@ -112,8 +107,7 @@ bool CZipArchive::Extract(const Entry& e, std::vector<std::uint8_t>* buffer, Byt
     // One spare byte: zlib needs room to write into even for an empty entry, and it lets
     // an entry that inflates to more than its declared size be told apart.
     buffer->assign(e.uncompressed + 1u, 0);
-    z_stream z;
-    std::memset(&z, 0, sizeof z);
+    z_stream z = {};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
     z.next_in = const_cast<Bytef*>(src);
     z.avail_in = e.compressed;
@@ -128,9 +122,8 @@ bool CZipArchive::Extract(const Entry& e, std::vector<std::uint8_t>* buffer, Byt
   } else {
     return false;
   }
-  uLong crc = crc32(0L, Z_NULL, 0);
-  if (bytes.size) crc = crc32(crc, bytes.data, static_cast<uInt>(bytes.size));
-  if (crc != e.crc) return false;
+  // zlib's CRC of nothing (no bytes, or none at all) is 0.
+  if (crc32(0L, bytes.data, static_cast<uInt>(bytes.size)) != e.crc) return false;
   *view = bytes;
   return true;
 }
