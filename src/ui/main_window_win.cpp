@@ -85,9 +85,13 @@ LRESULT CWnd_Main::HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM /*lparam*
     case WM_TIMER:
       // The window's own timers (the skin's have ids far above these). Anyone may post a
       // WM_TIMER: the completion timer's counts only while it runs.
+      // After TakeEvents the object may be gone: nothing of it is read then.
       handled = wparam == kEventTimerId || wparam == kCompletionTimerId;
-      if (wparam == kEventTimerId) TakeEvents();
-      if (wparam == kCompletionTimerId && m_completionTimerRunning) m_controller.OnCompletionTimer();
+      if (wparam == kEventTimerId) {
+        TakeEvents();
+      } else if (wparam == kCompletionTimerId && m_completionTimerRunning) {
+        m_controller.OnCompletionTimer();
+      }
       break;
     case WM_QUERYENDSESSION:
       // While product files move the session waits, and Windows shows the user why.
