@@ -133,9 +133,7 @@ class CViewerWindow : public Skin::CSkinWindow {
   LRESULT HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled) override {
     handled = false;
     if (msg == WM_PAINT) ++m_paints;
-    if (m_shadowMs < 0 && m_host && m_host->Stats().shadowBytesUploaded > 0) {
-      m_shadowMs = MillisecondsSinceProcessStart();
-    }
+    NoteShadow();
     if (msg == WM_PAINT && !m_painted) {
       // The manager paints right after this; the posted message arrives once it has.
       m_painted = true;
@@ -190,8 +188,16 @@ class CViewerWindow : public Skin::CSkinWindow {
   }
 
  private:
+  // The host sets up the shadow after this window has seen the message that asks for it, so
+  // it is looked for again once each message has been handled.
+  void NoteShadow() {
+    if (m_shadowMs < 0 && m_host && m_host->Stats().shadowBytesUploaded > 0) {
+      m_shadowMs = MillisecondsSinceProcessStart();
+    }
+  }
+
   // Runs this thread's messages until none is left (paints included).
-  static void Settle() {
+  void Settle() {
     MSG msg;
     for (int idle = 0; idle < 3;) {
       if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -199,6 +205,7 @@ class CViewerWindow : public Skin::CSkinWindow {
         if (msg.message == WM_QUIT) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
+        NoteShadow();
       } else {
         ++idle;
         Sleep(5);
