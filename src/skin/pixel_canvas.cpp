@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 namespace Skin {
@@ -138,8 +139,50 @@ SkinBitmap ScaleRows(IPictureRows& rows, const SkinRect& source, int width, int 
   out.width = width;
   out.height = height;
   out.pixels.resize(static_cast<std::size_t>(width) * height);
-  const auto yt = ScaleTaps(height, source.top, source.Height());
-  const auto xt = ScaleTaps(width, 0, source.Width());
+  auto yt = ScaleTaps(height, source.top, source.Height());
+  auto xt = ScaleTaps(width, 0, source.Width());
+  // Every weight is a multiple of their greatest common divisor, a power of two since each
+  // pixel's weights sum to 65536. In units of it, a pixel's weights sum to n each way; at most
+  // 16 (a half, a quarter: the illustrations at 100 % and 150 %), a channel's sum is at most
+  // n x n x 255 and fits in 16 bits: two channels a 32-bit word, alpha and green, red and blue.
+  auto eachTap = [&](auto&& f) {
+    for (auto* taps : {&yt, &xt})
+      for (auto& pixel : *taps)
+        for (auto& tap : pixel) f(tap);
+  };
+  int unit = 0;
+  eachTap([&](ScaleTap& tap) { unit = std::gcd(unit, tap.weight); });
+  if (unit >= 65536 / 16) {
+    eachTap([&](ScaleTap& tap) { tap.weight /= unit; });
+    constexpr std::uint32_t kLanes = 0x00FF00FF;
+    const std::uint32_t n = 65536 / unit, half = n * n / 2 * 0x10001;
+    int shift = 0;  // n x n is 1 << shift
+    while ((1u << shift) < n * n) ++shift;
+    std::vector<std::uint32_t> down(static_cast<std::size_t>(source.Width()) * 2);
+    std::uint32_t *downAG = down.data(), *downRB = downAG + source.Width();
+    for (int y = 0; y < height; ++y) {
+      std::uint32_t kept = 0;  // the first tap's sums replace the last row's
+      for (const auto& a : yt[y]) {
+        const std::uint32_t* row = rows.Row(a.index) + source.left;
+        const std::uint32_t w = a.weight;
+        for (int x = 0; x < source.Width(); ++x) {
+          downAG[x] = (downAG[x] & kept) + w * (row[x] >> 8 & kLanes);
+          downRB[x] = (downRB[x] & kept) + w * (row[x] & kLanes);
+        }
+        kept = ~0u;
+      }
+      std::uint32_t* line = out.pixels.data() + static_cast<std::size_t>(y) * width;
+      for (int x = 0; x < width; ++x) {
+        std::uint32_t ag = half, rb = half;
+        for (const auto& tap : xt[x]) {
+          ag += tap.weight * downAG[tap.index];
+          rb += tap.weight * downRB[tap.index];
+        }
+        line[x] = (ag >> shift & kLanes) << 8 | (rb >> shift & kLanes);
+      }
+    }
+    return out;
+  }
   // Down the source's columns first, then across, two channels a word, 32 bits apart: alpha and
   // green, red and blue. A column's sum down is at most 65536 x 255 a channel, so the halves
   // never carry into each other; the sums are exact, so the order of the axes changes nothing.
@@ -147,15 +190,17 @@ SkinBitmap ScaleRows(IPictureRows& rows, const SkinRect& source, int width, int 
   std::vector<std::uint64_t> down(static_cast<std::size_t>(columns) * 2);
   auto channel = [](std::uint64_t sum) { return std::min<std::uint32_t>((sum + (1ull << 31)) >> 32, 255); };
   for (int y = 0; y < height; ++y) {
-    std::fill(down.begin(), down.end(), 0);
+    std::uint64_t kept = 0;  // the first tap's sums replace the last row's
     for (const auto& a : yt[y]) {
       const std::uint32_t* row = rows.Row(a.index) + source.left;
       const std::uint64_t w = static_cast<std::uint32_t>(a.weight);
       for (int x = 0; x < columns; ++x) {
         const std::uint32_t px = row[x];
-        down[x * 2] += w * ((static_cast<std::uint64_t>(px >> 24) << 32) | ((px >> 8) & 0xFF));
-        down[x * 2 + 1] += w * ((static_cast<std::uint64_t>((px >> 16) & 0xFF) << 32) | (px & 0xFF));
+        down[x * 2] = (down[x * 2] & kept) + w * ((static_cast<std::uint64_t>(px >> 24) << 32) | ((px >> 8) & 0xFF));
+        down[x * 2 + 1] =
+            (down[x * 2 + 1] & kept) + w * ((static_cast<std::uint64_t>((px >> 16) & 0xFF) << 32) | (px & 0xFF));
       }
+      kept = ~0ull;
     }
     std::uint32_t* line = out.pixels.data() + static_cast<std::size_t>(y) * width;
     for (int x = 0; x < width; ++x) {

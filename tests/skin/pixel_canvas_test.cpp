@@ -120,6 +120,8 @@ TEST(PixelCanvas, CachedScalingDrawsTheSamePixelsAndScalesOncePerSize) {
       {"clipped", {-3, -2, 15, 12}, {0, 0, 7, 5}, {4, 3, 9, 8}, 255},
       {"faded", {0, 0, 13, 9}, {0, 0, 7, 5}, {0, 0, 20, 20}, 100},
       {"same size", {5, 5, 12, 10}, {0, 0, 7, 5}, {0, 0, 20, 20}, 200},
+      {"halved (16-bit sums)", {0, 0, 3, 2}, {1, 1, 7, 5}, {0, 0, 20, 20}, 255},
+      {"three quarters (16-bit sums)", {0, 0, 3, 3}, {0, 0, 4, 4}, {0, 0, 20, 20}, 255},
   };
   Skin::CScaledPictureCache cache;
   unsigned scaled = 0;
