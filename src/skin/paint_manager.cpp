@@ -49,11 +49,9 @@ const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool useMask
 }
 
 void CPaintManager::DecodeAhead() {
-  // At 100 % the first frame's pictures take about 12 ms to decode and filter, not worth the
-  // memory of a thread (1.2 MB of working set under Wine, a thread that does nothing included).
-  // Above it they are filtered to more pixels (2.25 times as many at 150 %), and the first
-  // frame came a fifth later without decoding ahead.
-  if (!m_root || m_scale.IsIdentity()) return;
+  // The first frame's pictures take the better part of its time to decode and filter (the
+  // illustration, about 8 ms under Wine); the system takes longer still to show the window.
+  if (!m_root) return;
   Layout();
   m_root->VisitTree([this](CControlUI* control) {
     ImageDesc desc;
@@ -68,19 +66,8 @@ const SkinBitmap* CPaintManager::Variant(const SkinBitmap& picture, int percent)
   auto it = m_imageSources.find(&picture);
   if (it == m_imageSources.end()) return nullptr;
   const ImageSource source = it->second;  // GetImage below adds to the map
-  size_t dot = source.file.rfind(L'.');
-  if (dot == std::wstring::npos) return nullptr;
-  std::wstring suffix = percent == 150 ? L"@1.5x" : L"@" + std::to_wstring(percent / 100) + L"x";
-  std::wstring name = source.file.substr(0, dot) + suffix + source.file.substr(dot);
-  const SkinBitmap* variant = GetImage(name, source.useMask, source.mask);
-  if (!variant) return nullptr;
-  // A rendering of another size is not this picture's (rounded sizes are off by one at most).
-  auto near = [percent](int rendered, int base) {
-    int expected = (base * percent + 50) / 100;
-    return rendered >= expected - 1 && rendered <= expected + 1;
-  };
-  if (!near(variant->width, picture.width) || !near(variant->height, picture.height)) return nullptr;
-  return variant;
+  const SkinBitmap* variant = GetImage(VariantName(source.file, percent), source.useMask, source.mask);
+  return variant && IsRenderingAt(*variant, picture, percent) ? variant : nullptr;
 }
 
 CControlUI* CPaintManager::FindControl(const std::wstring& name) const {

@@ -89,8 +89,8 @@ class CPaintManager : public IPictureVariants {
   // when missing.
   const SkinBitmap* GetImage(const std::wstring& file, bool useMask = false, Colour mask = 0, SkinSize drawnAt = {});
 
-  // Above 100 %, has the context decode ahead the large pictures the first paint draws (those
-  // drawn whole as a control's background at the current client size).
+  // Has the context decode ahead the large pictures the first paint draws (those drawn whole
+  // as a control's background at the current client size).
   void DecodeAhead();
 
   // IPictureVariants: "name@1.5x.png" or "name@2x.png" of the package for a picture of this

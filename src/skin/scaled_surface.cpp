@@ -18,6 +18,21 @@ SkinRect ToRendering(const SkinRect& rect, const SkinBitmap& picture, const Skin
                   ToRendering(rect.bottom, picture.height, rendering.height)};
 }
 
+std::wstring VariantName(const std::wstring& file, int percent) {
+  const size_t dot = file.rfind(L'.');
+  if (dot == std::wstring::npos) return {};
+  const std::wstring suffix = percent == 150 ? L"@1.5x" : L"@" + std::to_wstring(percent / 100) + L"x";
+  return file.substr(0, dot) + suffix + file.substr(dot);
+}
+
+bool IsRenderingAt(const SkinBitmap& rendering, const SkinBitmap& picture, int percent) {
+  auto near = [percent](int rendered, int base) {
+    const int expected = (base * percent + 50) / 100;
+    return rendered >= expected - 1 && rendered <= expected + 1;
+  };
+  return near(rendering.width, picture.width) && near(rendering.height, picture.height);
+}
+
 int ChooseVariantPercent(const SkinRect& source, const SkinRect& deviceDest) {
   if (source.IsEmpty()) return 100;
   // The enlargement the device size asks for, in percent, on the larger axis.

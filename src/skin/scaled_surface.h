@@ -29,6 +29,11 @@ inline constexpr int kPictureVariantPercents[] = {150, 200};
 // (the picture itself) and the variants that is at least as large as the device size on both
 // axes, else the largest.
 int ChooseVariantPercent(const SkinRect& source, const SkinRect& deviceDest);
+// The package's name of a picture's rendering at `percent`: "name@1.5x.png", "name@2x.png"
+// (empty for a name without an extension). A rendering whose size is not the picture's at
+// that scale, give or take the rounding of a pixel, is another picture's (IsRenderingAt).
+std::wstring VariantName(const std::wstring& file, int percent);
+bool IsRenderingAt(const SkinBitmap& rendering, const SkinBitmap& picture, int percent);
 // `rect` of a picture's pixels (or a nine-grid's corner widths) in a `rendering` of the picture
 // at another size, rounded to the nearest pixel so that the pieces of a nine-grid still meet.
 SkinRect ToRendering(const SkinRect& rect, const SkinBitmap& picture, const SkinBitmap& rendering);

@@ -22,12 +22,12 @@ void RegisterShadowClass() {
 
 CShadowWindow::~CShadowWindow() { Destroy(); }
 
-void CShadowWindow::Setup(HWND owner, const SkinBitmap* picture, int size, const SkinRect& corner,
+void CShadowWindow::Setup(HWND owner, std::shared_ptr<const SkinBitmap> picture, int size, const SkinRect& corner,
                           const SkinRect& destCorner) {
   Destroy();
   if (!owner || !picture || size <= 0) return;
   m_owner = owner;
-  m_picture = picture;
+  m_picture = std::move(picture);
   m_size = size;
   m_corner = corner;
   m_destCorner = destCorner;
@@ -64,9 +64,12 @@ void CShadowWindow::Hide() {
   m_shown = false;
 }
 
-void CShadowWindow::Follow() {
-  if (!m_hwnd || !m_owner) return;
-  if (!IsWindowVisible(m_owner) || IsIconic(m_owner)) return Hide();
+bool CShadowWindow::Follow() {
+  if (!m_hwnd || !m_owner) return true;
+  if (!IsWindowVisible(m_owner) || IsIconic(m_owner)) {
+    Hide();
+    return true;
+  }
   RECT r;
   GetWindowRect(m_owner, &r);
   int width = r.right - r.left + 2 * m_size;
@@ -76,9 +79,12 @@ void CShadowWindow::Follow() {
   // centre keeps the window visible; place it right after the owner all the same.
   const UINT place = SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER;
   if (!m_shown || width != m_sizeShown.cx || height != m_sizeShown.cy) {
-    // The system keeps its own copy of the picture: ours goes once handed over.
+    // The system keeps its own copy of the picture: ours goes once handed over, and so does
+    // the nine-grid picture it is drawn from.
+    if (!m_picture) return false;
     CDibBuffer picture;
-    if (!Render(picture, width, height)) return;
+    if (!Render(picture, width, height)) return true;
+    m_picture.reset();
     SIZE sz{width, height};
     POINT origin{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
@@ -92,6 +98,7 @@ void CShadowWindow::Follow() {
   }
   m_where = at;
   m_shown = true;
+  return true;
 }
 
 }  // namespace Skin

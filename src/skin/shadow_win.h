@@ -2,12 +2,14 @@
 // on every side, showing the nine-grid shadow picture around the window (its centre, which
 // lies under the window, is left transparent). It follows the window as it moves, resizes,
 // hides and shows, and goes with it. Its picture is rendered and handed to the system only
-// when its size changes or it is shown again; a move only moves it.
+// when its size changes or it is shown again; a move only moves it. The nine-grid picture goes
+// once handed over: rendering again needs Setup again.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "skin/gdi_surface_win.h"
 #include "skin/geometry.h"
@@ -22,11 +24,12 @@ class CShadowWindow {
   CShadowWindow(const CShadowWindow&) = delete;
   CShadowWindow& operator=(const CShadowWindow&) = delete;
 
-  // The picture is owned by the window's paint manager and outlives the shadow. `size` and
-  // `destCorner` are device pixels; `corner` is in the picture's pixels.
-  void Setup(HWND owner, const SkinBitmap* picture, int size, const SkinRect& corner, const SkinRect& destCorner);
-  // Called on every move, size and show change of the owner.
-  void Follow();
+  // `size` and `destCorner` are device pixels; `corner` is in the picture's pixels.
+  void Setup(HWND owner, std::shared_ptr<const SkinBitmap> picture, int size, const SkinRect& corner,
+             const SkinRect& destCorner);
+  // Called on every move, size and show change of the owner. False when the shadow must be
+  // rendered again and its picture has gone.
+  bool Follow();
   // Hides it until the next Follow finds the owner shown.
   void Hide();
   void Destroy();
@@ -39,7 +42,7 @@ class CShadowWindow {
 
   HWND m_owner = nullptr;
   HWND m_hwnd = nullptr;
-  const SkinBitmap* m_picture = nullptr;
+  std::shared_ptr<const SkinBitmap> m_picture;  // until handed to the system
   int m_size = 0;
   SkinRect m_corner;
   SkinRect m_destCorner;

@@ -86,7 +86,7 @@ void CSkinContext::DecodeAhead(const std::wstring& name, bool useMask, Colour ma
 }
 
 std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& name, bool useMask, Colour mask,
-                                                           SkinSize drawnAt) {
+                                                           SkinSize drawnAt, bool keep) {
   const std::wstring key = PictureKey(name, useMask, mask, drawnAt);
   std::shared_ptr<AheadPicture> ahead;
   {
@@ -123,6 +123,7 @@ std::shared_ptr<const SkinBitmap> CSkinContext::GetPicture(const std::wstring& n
   std::lock_guard<std::mutex> lock(m_picturesMutex);
   if (made) ++m_decoded;
   if (ahead) ++m_decodedAhead;
+  if (!keep) return bitmap;
   return m_pictures.emplace(key, std::move(bitmap)).first->second;
 }
 

@@ -63,9 +63,11 @@ class CSkinContext {
 
   // A decoded picture of the package, nullptr when missing or undecodable (see above). With
   // `drawnAt`, a picture drawn whole: one larger than that is kept only at that size (see
-  // DecodePicture), under a name of its own for each size.
+  // DecodePicture), under a name of its own for each size. With `keep` false, a picture that is
+  // not kept already is decoded for this one use and not kept (the drop shadow's: a megabyte
+  // needed only while the shadow is drawn for the system).
   std::shared_ptr<const SkinBitmap> GetPicture(const std::wstring& name, bool useMask = false, Colour mask = 0,
-                                               SkinSize drawnAt = {});
+                                               SkinSize drawnAt = {}, bool keep = true);
   // Starts decoding a picture (as GetPicture would) on a thread of its own, so that it is ready,
   // or nearly, when the first paint asks for it: the window's pictures decode while the system
   // shows the window. Nothing when it is kept already or missing.

@@ -107,7 +107,7 @@ void CWindowHost::UpdateTooltip(CControlUI* hot, const MSG& relay) {
 void CWindowHost::FollowWithShadow() {
   const WindowSettings& window = m_manager.Window();
   if (m_shadowReady) {
-    m_shadow.Follow();
+    if (!m_shadow.Follow()) SetUpShadow();  // shown again: its picture is decoded again
   } else if (window.showShadow && m_stats.paints > 0 && ::IsWindowVisible(m_hwnd)) {
     m_shadowReady = true;
     SetUpShadow();
@@ -120,20 +120,23 @@ void CWindowHost::FollowWithShadow() {
 void CWindowHost::SetUpShadow() {
   const WindowSettings& window = m_manager.Window();
   const CDpiScale& scale = m_manager.Scale();
-  const SkinBitmap* picture = m_manager.GetImage(window.shadowImage);
+  // Decoded for the shadow alone, which lets it go once the system has the shadow's picture.
+  auto load = [this](const std::wstring& name) { return m_manager.Context().GetPicture(name, false, 0, {}, false); };
+  std::shared_ptr<const SkinBitmap> picture = load(window.shadowImage);
   const SkinRect corner = window.shadowCorner;
   SkinRect pictureCorner = corner;
   if (picture && !scale.IsIdentity()) {
     SkinRect whole{0, 0, picture->width, picture->height};
     int percent = ChooseVariantPercent(whole, scale.ToDevice(whole));
-    if (const SkinBitmap* variant = percent > 100 ? m_manager.Variant(*picture, percent) : nullptr) {
+    auto variant = percent > 100 ? load(VariantName(window.shadowImage, percent)) : nullptr;
+    if (variant && IsRenderingAt(*variant, *picture, percent)) {
       pictureCorner = ToRendering(corner, *picture, *variant);
-      picture = variant;
+      picture = std::move(variant);
     }
   }
   const SkinRect destCorner{scale.ToDevice(corner.left), scale.ToDevice(corner.top), scale.ToDevice(corner.right),
                             scale.ToDevice(corner.bottom)};
-  m_shadow.Setup(m_hwnd, picture, scale.ToDevice(window.shadowSize), pictureCorner, destCorner);
+  m_shadow.Setup(m_hwnd, std::move(picture), scale.ToDevice(window.shadowSize), pictureCorner, destCorner);
 }
 
 void CWindowHost::OnDpiChanged(int dpi, const RECT& suggested) {

@@ -155,6 +155,12 @@ TEST(SkinContext, PicturesAreDecodedOnceAndSharedByItsWindows) {
   EXPECT_EQ(one.GetImage(L"absent.png"), nullptr);
   EXPECT_EQ(two.GetImage(L"absent.png"), nullptr);
   EXPECT_EQ(skin.PicturesDecoded(), 3u);
+  // One asked for without keeping it is decoded for that caller alone, unless it is kept already.
+  const auto unkept = skin.GetPicture(L"b.png", true, 0xFF000000, {}, false);
+  ASSERT_NE(unkept, nullptr);
+  EXPECT_NE(skin.GetPicture(L"b.png", true, 0xFF000000, {}, false), unkept);
+  EXPECT_EQ(skin.GetPicture(L"b.png", false, 0, {}, false).get(), b);
+  EXPECT_EQ(skin.PicturesDecoded(), 5u);
 
   // Another context over another package: its own pictures, the first one's untouched.
   zr::test::ZipWriter other;
@@ -167,11 +173,11 @@ TEST(SkinContext, PicturesAreDecodedOnceAndSharedByItsWindows) {
   EXPECT_EQ(three.GetImage(L"a.png")->width, 5);
   EXPECT_EQ(otherSkin.PicturesDecoded(), 1u);
   EXPECT_EQ(one.GetImage(L"a.png")->width, 2);
-  EXPECT_EQ(skin.PicturesDecoded(), 3u);
+  EXPECT_EQ(skin.PicturesDecoded(), 5u);
 }
 
-// Above 100 %, the pictures a window's first paint draws whole are decoded ahead at the size
-// it draws them at, and that paint takes them instead of decoding them again; a picture
+// The pictures a window's first paint draws whole are decoded ahead at the size it draws them
+// at (at every scale), and that paint takes them instead of decoding them again; a picture
 // decoded ahead is the one a paint would have decoded.
 TEST(SkinContext, TheFirstPaintTakesThePicturesDecodedAhead) {
   zr::test::ZipWriter zip;
@@ -189,9 +195,9 @@ TEST(SkinContext, TheFirstPaintTakesThePicturesDecodedAhead) {
   Skin::CPaintManager& pm = window.pm;
   Skin::CSkinContext& skin = window.skin;
   pm.SetClientSize(Skin::SkinSize{20, 40});
-  pm.DecodeAhead();  // not at 100 %
+  pm.DecodeAhead();
   ASSERT_NE(pm.GetImage(L"big.png", false, 0, {20, 10}), nullptr);
-  EXPECT_EQ(skin.PicturesDecodedAhead(), 0u);
+  EXPECT_EQ(skin.PicturesDecodedAhead(), 1u);
   pm.SetDpi(144);
   pm.SetClientSize(pm.Scale().ToDevice(Skin::SkinSize{20, 40}));
   pm.DecodeAhead();
@@ -202,11 +208,11 @@ TEST(SkinContext, TheFirstPaintTakesThePicturesDecodedAhead) {
   ASSERT_EQ(bitmaps.size(), 2u);
   EXPECT_EQ(bitmaps[0].bitmap->width, 30);  // big.png at the size it is drawn at, 150 %
   EXPECT_EQ(bitmaps[0].bitmap->pixels, std::vector<std::uint32_t>(30 * 15, 0xFF336699));
-  EXPECT_EQ(skin.PicturesDecodedAhead(), 1u);
+  EXPECT_EQ(skin.PicturesDecodedAhead(), 2u);
   EXPECT_EQ(skin.PicturesDecoded(), 3u);  // big at 100 % and 150 %, and sheet
   skin.DecodeAhead(L"big.png", false, 0, {30, 15});  // kept already: nothing to do
   EXPECT_EQ(pm.GetImage(L"big.png", false, 0, {30, 15}), bitmaps[0].bitmap);
-  EXPECT_EQ(skin.PicturesDecodedAhead(), 1u);
+  EXPECT_EQ(skin.PicturesDecodedAhead(), 2u);
 }
 
 }  // namespace

@@ -356,9 +356,17 @@ TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
   ::GetWindowRect(::FindWindowW(L"zrSkinShadow", nullptr), &shadowRect);
   EXPECT_EQ(shadowRect.left, 100 + 35 - 12);
   EXPECT_EQ(shadowRect.top, 100 + 15 - 12);
+  // Shown again, the shadow is drawn again, from its picture decoded anew (it goes once the
+  // system has the shadow).
+  main.ShowWindow(false);
+  settle();
+  main.ShowWindow(true);
+  settle();
+  EXPECT_EQ(host.Stats().shadowBytesUploaded, 2 * shadow);
+  EXPECT_TRUE(::IsWindowVisible(::FindWindowW(L"zrSkinShadow", nullptr)));
 
   // A message box on another thread draws with the very pictures this window decoded.
-  const Skin::SkinBitmap* here = main.GetPaintManager().GetImage(L"Window_shadow.png");
+  const Skin::SkinBitmap* here = main.GetPaintManager().GetImage(L"Head_btnsys_20x20.png");
   const Skin::SkinBitmap* there = nullptr;
   std::thread worker([&] {
     TestWindow box(m_skin, L"messagebox.xml", L"zrSkinTestWorkerBox");
@@ -368,7 +376,7 @@ TEST_F(Package, FramesCostOnePaintAndMovesNoShadowUpload) {
       Pump();
       ::Sleep(10);
     }
-    there = box.GetPaintManager().GetImage(L"Window_shadow.png");
+    there = box.GetPaintManager().GetImage(L"Head_btnsys_20x20.png");
     ::DestroyWindow(box);
   });
   worker.join();
