@@ -5,7 +5,6 @@
 
 #include <tuple>
 
-#include "strings/texts.h"
 #include "update/file_system_win.h"
 #include "update/progress.h"
 #include "util/files.h"
