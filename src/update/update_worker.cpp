@@ -149,7 +149,7 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
           context.files.clear();
           PostStatus(platform, platform.Texts(), kParsingConfigText);
           ReportProgress(platform, 0);
-          ReportSpeed(platform, -1);
+          platform.Report({UpdateEvent::Kind::kSpeed, -1});  // no speed line
           return LoadUpdateConfig(context, platform, configPath);
         },
         UpdateOutcome::kManifestInvalid);
