@@ -112,8 +112,7 @@ bool Commit(IUpdatePlatform& platform) {
   return landed;
 }
 
-// "files to replace 2, to create 1, folders to make 1, copied from another volume 0": what a
-// plan does.
+// What a plan does: "files to replace 2, to create 1, folders to make 1, copied from another volume 0".
 std::string PlanText(const Journal& plan, size_t copies) {
   size_t existed = 0;
   for (const PlannedFile& file : plan.files) existed += file.existed ? 1 : 0;
@@ -231,9 +230,7 @@ UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
     IHeldFile& staged = *context.heldStaged[i];
     PostStatus(platform, platform.Texts(), kUpdatingFileText, i, count, FileNameOfPath(entry.path));
 
-    // Listed again, the file holds this run's earlier content, and its original is at its
-    // backup already (or did not exist): backing it up again would overwrite the only copy of
-    // the original.
+    // Listed again, its original is at its backup already (or did not exist): never back it up twice.
     const bool again = fileOf[i] < planned;
     if (!again) ++planned;
     if (!again && !file.existed) {
