@@ -134,8 +134,6 @@ void CMainController::OnSucceeded() {
   SetText(m_startButton, m_texts.Get(L"ok"));
 }
 
-void CMainController::OnFinished() { CloseAndQuit(); }
-
 void CMainController::OnCompletionTimer() {
   m_window.StopCompletionTimer();
   LaunchProductAndClose();
@@ -157,10 +155,6 @@ void CMainController::OnClose() {
   m_closing = true;
   m_window.PostQuit();
 }
-
-void CMainController::OnWindowGone() { m_windowGone = true; }
-
-bool CMainController::MayDelete() const { return m_windowGone && m_boxDepth == 0 && m_window.ModalBoxesOver() == 0; }
 
 void CMainController::LaunchProductAndClose() {
   if (m_closing) return;
