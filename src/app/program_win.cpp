@@ -125,8 +125,6 @@ bool CProgram::EndWorker() {
   return true;
 }
 
-unsigned __stdcall CProgram::WorkerEntry(void* program) { return static_cast<CProgram*>(program)->Work(); }
-
 unsigned CProgram::Work() {
   CComApartment com;  // for ShellExecuteW behind the boxes' link
   CWin32Platform platform({m_run->events, m_texts, m_skin, m_gate, m_record, m_window, m_options.version});

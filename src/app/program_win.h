@@ -79,7 +79,7 @@ class CProgram final : private IMainWindowOwner {
   void StartWorker();
   // After the loop: the moving section finished, then the worker's boxes closed until it ends.
   bool EndWorker();
-  static unsigned __stdcall WorkerEntry(void* program);
+  static unsigned __stdcall WorkerEntry(void* program) { return static_cast<CProgram*>(program)->Work(); }
   unsigned Work();
 
   LaunchOptions m_options;
