@@ -2,7 +2,6 @@
 
 #include "update/entry_check.h"
 #include "update/file_set.h"
-#include "update/platform.h"
 #include "update/progress.h"
 #include "update/restore.h"
 #include "update/update_context.h"
@@ -184,15 +183,6 @@ std::vector<Leftover> FinishJournal(IUpdatePlatform& platform, const Journal& jo
 }
 
 }  // namespace
-
-CMovingSection::~CMovingSection() {
-  if (m_entered) m_platform.LeaveMovingSection();
-}
-
-bool CMovingSection::Enter() {
-  if (!m_entered) m_entered = m_platform.EnterMovingSection();
-  return m_entered;
-}
 
 UpdateOutcome ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CMovingSection& section) {
   // A manifest that cannot be applied fails before the product is closed for it.
