@@ -13,8 +13,6 @@
 
 namespace zr {
 
-struct CUpdateContext;
-
 // Holds the platform's moving section from Enter until the object goes.
 class CMovingSection {
  public:
