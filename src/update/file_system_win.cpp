@@ -396,11 +396,6 @@ bool CWin32FileSystem::DeleteDirectoryTree(const std::wstring& directory) {
   return zr::DeleteDirectoryTree(directory) || Failed();
 }
 
-bool CWin32FileSystem::Failed(uint32_t error) {
-  m_lastError = error;
-  return false;
-}
-
 bool CWin32FileSystem::Failed() { return Failed(GetLastError()); }
 
 std::wstring CWin32FileSystem::ModuleDirectory() { return GetModuleDirectory(); }
