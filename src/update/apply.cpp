@@ -111,7 +111,8 @@ bool Commit(IUpdatePlatform& platform) {
   return landed;
 }
 
-// What a plan does: "files to replace 2, to create 1, folders to make 1, copied from another volume 0".
+// "files to replace 2, to create 1, folders to make 1, copied from another volume 0": what a
+// plan does.
 std::string PlanText(const Journal& plan, size_t copies) {
   size_t existed = 0;
   for (const PlannedFile& file : plan.files) existed += file.existed ? 1 : 0;
@@ -220,7 +221,7 @@ UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
     IHeldFile& staged = *context.heldStaged[i];
     PostStatus(platform, platform.Texts(), kUpdatingFileText, i, count, FileNameOfPath(entry.path));
 
-    // Listed again, its original is at its backup already (or did not exist): never back it up twice.
+    // Listed again: its original is at its backup already (or never existed); no second backup.
     const bool again = fileOf[i] < planned;
     if (!again) ++planned;
     if (!again && !file.existed) {

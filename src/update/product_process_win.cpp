@@ -76,8 +76,8 @@ class CProductFile {
   const bool m_hasIdentity;
 };
 
-// A process that refuses even the limited right (0x1000, where 0x410 would be refused: product_process_win.h)
-// is not the product.
+// A process that refuses even the limited right (0x1000; 0x410 would be refused, see
+// product_process_win.h) is not the product.
 bool ProcessRunsFrom(DWORD processId, CProductFile& product) {
   CKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
   return process && product.IsReachedBy(ImagePath(process.get()));
