@@ -53,7 +53,6 @@ bool CProgram::Run() {
     m_record.Join(m_directory);
     RecordStart(askedEarlier);
     m_record.Append("the installation is held (zrUpdater.lock) by another updater or program: nothing done");
-    // The user learns why nothing happens.
     ShowBox(m_skin, nullptr, BoxKind::kWarning,
             {m_texts.Get(L"update"), m_texts.Get(L"box_updater_busy"), m_texts.Get(L"ok"), {}, {}},
             [this](const std::string& line) { m_record.Append(line); });
@@ -125,8 +124,6 @@ bool CProgram::EndWorker() {
   }
   return true;
 }
-
-unsigned __stdcall CProgram::WorkerEntry(void* program) { return static_cast<CProgram*>(program)->Work(); }
 
 unsigned CProgram::Work() {
   CComApartment com;  // for ShellExecuteW behind the boxes' link

@@ -67,7 +67,7 @@ class CProgram final : private IMainWindowOwner {
   // IMainWindowOwner
   CEventQueue* WindowBuilt(HWND window) override;
   void WindowDestroyed() override { m_window.store(nullptr); }
-  bool FilesMoving() override { return m_gate.Running(); }
+  bool FilesMoving() override { return m_gate.IsRunning(); }
   void SessionEnds() override { m_gate.Finish(); }
   void LaunchProduct() override;
   void Record(const std::string& line) override { m_record.Append(line); }
@@ -79,7 +79,7 @@ class CProgram final : private IMainWindowOwner {
   void StartWorker();
   // After the loop: the moving section finished, then the worker's boxes closed until it ends.
   bool EndWorker();
-  static unsigned __stdcall WorkerEntry(void* program);
+  static unsigned __stdcall WorkerEntry(void* program) { return static_cast<CProgram*>(program)->Work(); }
   unsigned Work();
 
   LaunchOptions m_options;

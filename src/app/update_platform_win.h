@@ -49,7 +49,7 @@ class CWin32Platform : public IUpdatePlatform {
   void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
   bool EnterMovingSection() override { return m_parts.gate.EnterOnThisThread(); }
   void LeaveMovingSection() override { m_parts.gate.Leave(); }
-  bool ProcessEnding() override { return m_parts.gate.Closed(); }
+  bool ProcessEnding() override { return m_parts.gate.IsClosed(); }
   ReportDelivery SendUsageReport(const CUpdateContext& context, UpdateOutcome outcome) override;
 
  private:

@@ -7,7 +7,6 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <utility>
 
 #include "build_config.h"

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <string>
-
 #include "net/identity.h"
 #include "util/files.h"
 #include "util/handle_win.h"

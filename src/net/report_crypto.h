@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <string>
 
 namespace zr {
@@ -12,8 +11,7 @@ namespace zr {
 // The report endpoint's fixed key text. Only its first 24 characters enter the cipher.
 inline constexpr char kReportKeyString[] = "5809tumo3714962850kelvarisquen47";
 
-inline constexpr std::size_t kKeyBlockSize = 24;
-using KeyBlock = std::array<unsigned char, kKeyBlockSize>;
+using KeyBlock = std::array<unsigned char, 24>;
 
 // 24 zero bytes with the first min(length, 24) characters of keyString copied in. The block is
 // split into the three DES keys K1 = bytes 0-7, K2 = 8-15, K3 = 16-23.

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <exception>
-#include <string>
 
 #include "net/identity.h"
 #include "net/report_crypto.h"

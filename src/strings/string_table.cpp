@@ -45,8 +45,6 @@ Table StringTable::Parse(std::string_view document) {
   return table;
 }
 
-StringTable::StringTable(std::string_view document) : m_texts(Parse(document)) {}
-
 std::wstring StringTable::Get(const std::wstring& id) const {
   const auto it = m_texts.find(id);
   return it == m_texts.end() ? std::wstring() : TrimRight(TrimLeft(it->second));

@@ -16,7 +16,7 @@ namespace zr {
 class StringTable final : public ITexts {
  public:
   // The table of a document (see Parse); the program's own is ProgramDocument().
-  explicit StringTable(std::string_view document);
+  explicit StringTable(std::string_view document) : m_texts(Parse(document)) {}
 
   // The text for an id (exact, case-sensitive), with " \t\n\r\f\v" trimmed from both ends;
   // empty when the id is absent or the document could not be read.

@@ -36,7 +36,6 @@ bool Shown(const Skin::CControlUI* control) {
   return true;
 }
 
-// The image description of an icon's row.
 std::wstring IconDescription(BoxIcon icon) {
   const int top = static_cast<int>(icon) * kIconSize;
   return L"file='messagebox_icon_22x22.png' source='0," + std::to_wstring(top) + L"," + std::to_wstring(kIconSize) +

@@ -51,7 +51,6 @@ Skin::SkinRect ComputeInitialWindowRect(int screenWidth, int screenHeight) {
 std::wstring FormatTransferSpeed(int32_t bytesPerSecond) {
   constexpr std::pair<int32_t, const wchar_t*> kUnits[] = {{1073741824, L"GB"}, {1048576, L"MB"}, {1024, L"KB"}};
   wchar_t text[64] = {};
-  // The comparisons are strict: exactly 1024 B/s is still shown in bytes.
   for (const auto& [unit, name] : kUnits) {
     if (bytesPerSecond > unit) {
       std::swprintf(text, 64, L"%.2f %ls/s", static_cast<double>(bytesPerSecond) / unit, name);
@@ -135,8 +134,6 @@ void CMainController::OnSucceeded() {
   SetText(m_startButton, m_texts.Get(L"ok"));
 }
 
-void CMainController::OnFinished() { CloseAndQuit(); }
-
 void CMainController::OnCompletionTimer() {
   m_window.StopCompletionTimer();
   LaunchProductAndClose();
@@ -158,10 +155,6 @@ void CMainController::OnClose() {
   m_closing = true;
   m_window.PostQuit();
 }
-
-void CMainController::OnWindowGone() { m_windowGone = true; }
-
-bool CMainController::MayDelete() const { return m_windowGone && m_boxDepth == 0 && m_window.ModalBoxesOver() == 0; }
 
 void CMainController::LaunchProductAndClose() {
   if (m_closing) return;

@@ -93,7 +93,7 @@ class CMainController {
   void OnFatalText(const std::wstring& text);
   // The completion page, the "ok" button and the timer that starts the product.
   void OnSucceeded();
-  void OnFinished();
+  void OnFinished() { CloseAndQuit(); }
 
   void OnCompletionTimer();
   // A click on the control named `name`; true when the engine's own handling must not follow
@@ -102,10 +102,10 @@ class CMainController {
   // WM_CLOSE reached the window: it closes and the message loop ends.
   void OnClose();
   // The window has had its last message.
-  void OnWindowGone();
+  void OnWindowGone() { m_windowGone = true; }
 
   // Whether the window object may go: its window is gone and no box over it is open.
-  bool MayDelete() const;
+  bool MayDelete() const { return m_windowGone && m_boxDepth == 0 && m_window.ModalBoxesOver() == 0; }
   bool WindowGone() const { return m_windowGone; }
   bool Closing() const { return m_closing; }
 

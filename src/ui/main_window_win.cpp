@@ -121,17 +121,11 @@ void CWnd_Main::StopCompletionTimer() {
   ::KillTimer(GetHWND(), kCompletionTimerId);
 }
 
-void CWnd_Main::LaunchProduct() { m_owner.LaunchProduct(); }
-
 void CWnd_Main::PostCloseAndQuit() {
   HWND hwnd = GetHWND();
   if (::IsWindow(hwnd)) ::PostMessageW(hwnd, WM_CLOSE, 1, 0);
   ::PostMessageW(hwnd, WM_QUIT, 0, 0);
 }
-
-void CWnd_Main::PostQuit() { ::PostQuitMessage(0); }
-
-void CWnd_Main::Minimise() { ::ShowWindow(GetHWND(), SW_MINIMIZE); }
 
 void CWnd_Main::ShowFatalBox(const std::wstring& text) {
   ShowBox(Context(), GetHWND(), BoxKind::kError, {m_texts.Get(L"update"), text, m_texts.Get(L"ok"), {}, {}},

@@ -80,10 +80,10 @@ class CWnd_Main : public Skin::CSkinWindow, private IMainWindowActions {
   // IMainWindowActions
   void StartCompletionTimer(unsigned ms) override;
   void StopCompletionTimer() override;
-  void LaunchProduct() override;
+  void LaunchProduct() override { m_owner.LaunchProduct(); }
   void PostCloseAndQuit() override;
-  void PostQuit() override;
-  void Minimise() override;
+  void PostQuit() override { ::PostQuitMessage(0); }
+  void Minimise() override { ::ShowWindow(GetHWND(), SW_MINIMIZE); }
   void ShowFatalBox(const std::wstring& text) override;
   int ModalBoxesOver() const override;
 

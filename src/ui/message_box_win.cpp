@@ -49,13 +49,6 @@ void CMessageBox::InitWindow() {
   }
 }
 
-std::wstring CMessageBox::GetSkinFile() { return m_style.link ? L"messageboxwithlink.xml" : L"messagebox.xml"; }
-
-LRESULT CMessageBox::OnDefaultKey(WPARAM key) {
-  // Consulted for Enter and Escape only; neither closes the box.
-  return key == VK_RETURN ? 1 : 0;
-}
-
 LRESULT CMessageBox::HandleCustomMessage(UINT msg, WPARAM, LPARAM, bool& handled) {
   // A double click on the drag area does nothing.
   handled = msg == WM_NCLBUTTONDBLCLK;

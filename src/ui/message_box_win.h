@@ -39,8 +39,9 @@ class CMessageBox : public Skin::CSkinWindow {
   const wchar_t* GetWindowClassName() const override { return L"messagebox"; }
   // Fills the box (box_fill.h).
   void InitWindow() override;
-  std::wstring GetSkinFile() override;
-  LRESULT OnDefaultKey(WPARAM key) override;
+  std::wstring GetSkinFile() override { return m_style.link ? L"messageboxwithlink.xml" : L"messagebox.xml"; }
+  // Consulted for Enter and Escape only; neither closes the box.
+  LRESULT OnDefaultKey(WPARAM key) override { return key == VK_RETURN ? 1 : 0; }
   LRESULT HandleCustomMessage(UINT msg, WPARAM wparam, LPARAM lparam, bool& handled) override;
   void Notify(Skin::SkinNotify& msg) override;
 

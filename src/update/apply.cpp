@@ -2,7 +2,6 @@
 
 #include "update/entry_check.h"
 #include "update/file_set.h"
-#include "update/platform.h"
 #include "update/progress.h"
 #include "update/restore.h"
 #include "update/update_context.h"
@@ -186,15 +185,6 @@ std::vector<Leftover> FinishJournal(IUpdatePlatform& platform, const Journal& jo
 
 }  // namespace
 
-CMovingSection::~CMovingSection() {
-  if (m_entered) m_platform.LeaveMovingSection();
-}
-
-bool CMovingSection::Enter() {
-  if (!m_entered) m_entered = m_platform.EnterMovingSection();
-  return m_entered;
-}
-
 UpdateOutcome ApplyUpdate(CUpdateContext& context, IUpdatePlatform& platform, CMovingSection& section) {
   // A manifest that cannot be applied fails before the product is closed for it.
   const UpdateOutcome checked = CheckFileEntries(context, platform);
@@ -231,9 +221,7 @@ UpdateOutcome ReplaceFiles(CUpdateContext& context, IUpdatePlatform& platform) {
     IHeldFile& staged = *context.heldStaged[i];
     PostStatus(platform, platform.Texts(), kUpdatingFileText, i, count, FileNameOfPath(entry.path));
 
-    // Listed again, the file holds this run's earlier content, and its original is at its
-    // backup already (or did not exist): backing it up again would overwrite the only copy of
-    // the original.
+    // Listed again: its original is at its backup already (or never existed); no second backup.
     const bool again = fileOf[i] < planned;
     if (!again) ++planned;
     if (!again && !file.existed) {

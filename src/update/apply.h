@@ -9,23 +9,25 @@
 // ".bak" or ".tmp" file that was there before is left exactly as it is.
 #pragma once
 
-#include "update/outcome.h"
+#include "update/platform.h"
 
 namespace zr {
-
-class IUpdatePlatform;
-struct CUpdateContext;
 
 // Holds the platform's moving section from Enter until the object goes.
 class CMovingSection {
  public:
   explicit CMovingSection(IUpdatePlatform& platform) : m_platform(platform) {}
-  ~CMovingSection();
+  ~CMovingSection() {
+    if (m_entered) m_platform.LeaveMovingSection();
+  }
   CMovingSection(const CMovingSection&) = delete;
   CMovingSection& operator=(const CMovingSection&) = delete;
 
   // False when the process is already ending: then nothing may move.
-  bool Enter();
+  bool Enter() {
+    if (!m_entered) m_entered = m_platform.EnterMovingSection();
+    return m_entered;
+  }
 
  private:
   IUpdatePlatform& m_platform;

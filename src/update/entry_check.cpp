@@ -68,11 +68,10 @@ bool IsRunNameOfATarget(IFileSystem& files, const CFileSet& targets, const std::
 // 3 more, no blank. Such a name reaches a file whose long name is quite another once that file
 // exists (the run's journal, a backup it makes), so only an existing file may be named that way.
 bool LooksLikeShortName(const std::wstring& name) {
-  const size_t dot = name.find(L'.');
-  const size_t base = dot == std::wstring::npos ? name.size() : dot;
-  const size_t extension = dot == std::wstring::npos ? 0 : name.size() - dot - 1;
+  const size_t base = std::min(name.find(L'.'), name.size());
+  const size_t extension = base < name.size() ? name.size() - base - 1 : 0;
   return name.find(L'~') < base && base <= 8 && extension <= 3 && name.find(L' ') == std::wstring::npos &&
-         (dot == std::wstring::npos || name.find(L'.', dot + 1) == std::wstring::npos);
+         name.find(L'.', base + 1) == std::wstring::npos;
 }
 
 // "entry 2/3 "C:\...\cache\update\b.new" -> "C:\...\b.dll"", as the record names an entry.

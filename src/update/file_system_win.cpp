@@ -62,7 +62,6 @@ class CWin32HeldFile : public IHeldFile {
 };
 
 CWin32HeldFile& Held(IHeldFile& file) { return static_cast<CWin32HeldFile&>(file); }
-const CWin32HeldFile& Held(const IHeldFile& file) { return static_cast<const CWin32HeldFile&>(file); }
 
 // Renames the open file to `to` (a full path), replacing what is there.
 bool RenameOpenFile(HANDLE file, const std::wstring& to) {
@@ -327,7 +326,7 @@ bool CWin32FileSystem::ReadHeld(IHeldFile& file, const std::function<void(const 
 }
 
 bool CWin32FileSystem::MustCopy(const IHeldFile& file, const std::wstring& target) {
-  const CWin32HeldFile& held = Held(file);
+  const auto& held = static_cast<const CWin32HeldFile&>(file);
   const std::wstring& volume = VolumeOf(target);
   return !held.mayRename || held.volume.empty() || volume.empty() || volume != held.volume;
 }
@@ -395,11 +394,6 @@ bool CWin32FileSystem::WriteDurably(const std::wstring& path, const std::string&
 
 bool CWin32FileSystem::DeleteDirectoryTree(const std::wstring& directory) {
   return zr::DeleteDirectoryTree(directory) || Failed();
-}
-
-bool CWin32FileSystem::Failed(uint32_t error) {
-  m_lastError = error;
-  return false;
 }
 
 bool CWin32FileSystem::Failed() { return Failed(GetLastError()); }

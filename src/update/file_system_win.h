@@ -53,7 +53,10 @@ class CWin32FileSystem : public IFileSystem {
 
  private:
   // Keep the error and return false.
-  bool Failed(uint32_t error);
+  bool Failed(uint32_t error) {
+    m_lastError = error;
+    return false;
+  }
   bool Failed();  // GetLastError()
 
   // The buffer that held files are read and copied through, made at its first use and kept: a

@@ -21,15 +21,15 @@ void CloseBoxesOfThread(DWORD threadId) {
 }
 
 bool CWin32MovingGate::EnterOnThisThread() {
-  if (!m_gate.Enter()) return false;
+  if (!Enter()) return false;
   m_thread.store(::GetCurrentThreadId());
   return true;
 }
 
 void CWin32MovingGate::Finish() {
-  m_gate.Close();
+  Close();
   // A box may open just after a look: look again until the section is over.
-  while (!m_gate.WaitIdle(kPollMs)) CloseBoxesOfThread(m_thread.load());
+  while (!WaitIdle(kPollMs)) CloseBoxesOfThread(m_thread.load());
 }
 
 }  // namespace zr

@@ -9,21 +9,20 @@
 
 namespace zr {
 
-class CWin32MovingGate {
+class CWin32MovingGate : private CMovingGate {
  public:
   // Worker thread. The calling thread's own windows are its modal boxes, closed by Finish.
   bool EnterOnThisThread();
-  void Leave() { m_gate.Leave(); }
+  using CMovingGate::Leave;
 
   // UI thread, once the message loop has ended or the session ends: closes the gate, then the
   // boxes of the thread in the section (CloseBoxesOfThread) until the section has ended.
   void Finish();
 
-  bool Running() { return m_gate.IsRunning(); }
-  bool Closed() { return m_gate.IsClosed(); }  // Finish has begun: boxes are no longer shown
+  using CMovingGate::IsClosed;  // Finish has begun: boxes are no longer shown
+  using CMovingGate::IsRunning;
 
  private:
-  CMovingGate m_gate;
   std::atomic<DWORD> m_thread{0};
 };
 

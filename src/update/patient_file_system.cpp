@@ -22,11 +22,6 @@ std::string Seconds(uint32_t milliseconds) {
 
 }  // namespace
 
-bool CPatientFileSystem::Pass(bool done) {
-  if (!done) m_lastError = m_files.LastError();
-  return done;
-}
-
 template <typename Call>
 bool CPatientFileSystem::Patiently(const std::wstring& path, Call call) {
   if (Pass(call())) return true;

@@ -56,7 +56,10 @@ class CPatientFileSystem : public IFileSystem {
   template <typename Call>
   bool Patiently(const std::wstring& path, Call call);
   // The result of a call made once; its error is kept.
-  bool Pass(bool done);
+  bool Pass(bool done) {
+    if (!done) m_lastError = m_files.LastError();
+    return done;
+  }
   // `done`, and when it is false the failure just kept goes to the record: "failed: <what> <path>
   // [-> <other>]: error N".
   bool Recorded(bool done, const char* what, const std::wstring& path, const std::wstring& other = {});

@@ -23,8 +23,12 @@ namespace zr {
 
 struct CUpdateContext;
 
-class IUpdatePlatform : public IUpdateEvents, public IRunRecord {
+class IUpdatePlatform : public IUpdateEvents {
  public:
+  // One line of the run's record (run_record.h), UTF-8 text. Never fails and never throws: a
+  // record that cannot be written changes nothing the update does.
+  virtual void Record(const std::string& line) = 0;
+
   // The files and directories of the installation, seen through a CPatientFileSystem
   // (patient_file_system.h: a moment's lock is outlasted, every failure reaches the record).
   virtual IFileSystem& Files() = 0;

@@ -1,7 +1,6 @@
 // Closing the running product before its files are replaced (CloseRunningProduct, apply.h).
 #include "update/apply.h"
 
-#include "update/platform.h"
 #include "update/progress.h"
 #include "util/paths.h"
 

@@ -5,7 +5,6 @@
 
 #include <tuple>
 
-#include "strings/texts.h"
 #include "update/file_system_win.h"
 #include "update/progress.h"
 #include "util/files.h"
@@ -77,9 +76,8 @@ class CProductFile {
   const bool m_hasIdentity;
 };
 
-// Processes we may not open even to read their path (system processes, a higher integrity
-// level) are not the product as far as we can tell. The limited right (0x1000) is granted on
-// 64-bit processes to a 32-bit caller and on other users' processes, where 0x410 is refused.
+// A process that refuses even the limited right (0x1000; 0x410 would be refused, see
+// product_process_win.h) is not the product.
 bool ProcessRunsFrom(DWORD processId, CProductFile& product) {
   CKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
   return process && product.IsReachedBy(ImagePath(process.get()));

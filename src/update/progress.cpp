@@ -78,8 +78,4 @@ void ReportProgress(IUpdateEvents& events, int64_t position) {
   events.Report({UpdateEvent::Kind::kProgress, position, {}});
 }
 
-void ReportSpeed(IUpdateEvents& events, int64_t bytesPerSecond) {
-  events.Report({UpdateEvent::Kind::kSpeed, bytesPerSecond, {}});
-}
-
 }  // namespace zr

@@ -53,8 +53,7 @@ void PostStatus(IUpdateEvents& events, const ITexts& texts, CodeText text, int64
 // The fatal box's text, whole.
 void PostFatal(IUpdateEvents& events, const ITexts& texts, PlainText text);
 
-// The progress bar's position (0 to 100), the transfer speed (negative clears it).
+// The progress bar's position (0 to 100).
 void ReportProgress(IUpdateEvents& events, int64_t position);
-void ReportSpeed(IUpdateEvents& events, int64_t bytesPerSecond);
 
 }  // namespace zr

@@ -3,22 +3,14 @@
 // every failed file operation with its Windows error, the journal, a rollback or recovery, the
 // outcome and the report's delivery).
 //
-// The engine writes through IRunRecord, which the platform provides: on Windows the file
-// "zrUpdater.log" beside the updater (run_record_win.h), in the tests a list of lines.
+// The engine writes through IUpdatePlatform::Record: on Windows to the file "zrUpdater.log"
+// beside the updater (run_record_win.h), in the tests to a list of lines.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace zr {
-
-class IRunRecord {
- public:
-  virtual ~IRunRecord() = default;
-  // One line of UTF-8 text. Never fails and never throws: a record that cannot be written
-  // changes nothing the update does.
-  virtual void Record(const std::string& line) = 0;
-};
 
 // A path, quoted, as the record writes it.
 std::string RecordPath(const std::wstring& path);

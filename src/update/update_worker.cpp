@@ -149,7 +149,7 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
           context.files.clear();
           PostStatus(platform, platform.Texts(), kParsingConfigText);
           ReportProgress(platform, 0);
-          ReportSpeed(platform, -1);
+          platform.Report({UpdateEvent::Kind::kSpeed, -1});  // no speed line
           return LoadUpdateConfig(context, platform, configPath);
         },
         UpdateOutcome::kManifestInvalid);
@@ -161,8 +161,7 @@ UpdateOutcome RunUpdate(CUpdateContext& context, IUpdatePlatform& platform, cons
       answer = ShowFailureBox(platform, L"retry", L"ok");
       platform.Record(answer == BoxAnswer::kFirst ? "the user asked to read it again" : "the user gave up");
     });
-    if (answer == BoxAnswer::kFirst) continue;  // read again
-    return Finish(context, platform, loaded, false);
+    if (answer != BoxAnswer::kFirst) return Finish(context, platform, loaded, false);
   }
 
   UpdateOutcome applied = UpdateOutcome::kOk;
