@@ -156,8 +156,7 @@ SkinBitmap ScaleRows(IPictureRows& rows, const SkinRect& source, int width, int 
     eachTap([&](ScaleTap& tap) { tap.weight /= unit; });
     constexpr std::uint32_t kLanes = 0x00FF00FF;
     const std::uint32_t n = 65536 / unit, half = n * n / 2 * 0x10001;
-    int shift = 0;  // n x n is 1 << shift
-    while ((1u << shift) < n * n) ++shift;
+    const int shift = __builtin_ctz(n * n);  // n x n is 1 << shift
     std::vector<std::uint32_t> down(static_cast<std::size_t>(source.Width()) * 2);
     std::uint32_t *downAG = down.data(), *downRB = downAG + source.Width();
     for (int y = 0; y < height; ++y) {

@@ -1,5 +1,7 @@
 #include "skin/scaled_surface.h"
 
+#include <cstdlib>
+
 namespace Skin {
 namespace {
 
@@ -26,10 +28,7 @@ std::wstring VariantName(const std::wstring& file, int percent) {
 }
 
 bool IsRenderingAt(const SkinBitmap& rendering, const SkinBitmap& picture, int percent) {
-  auto near = [percent](int rendered, int base) {
-    const int expected = (base * percent + 50) / 100;
-    return rendered >= expected - 1 && rendered <= expected + 1;
-  };
+  auto near = [percent](int rendered, int base) { return std::abs(rendered - (base * percent + 50) / 100) <= 1; };
   return near(rendering.width, picture.width) && near(rendering.height, picture.height);
 }
 

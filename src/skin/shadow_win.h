@@ -2,8 +2,7 @@
 // on every side, showing the nine-grid shadow picture around the window (its centre, which
 // lies under the window, is left transparent). It follows the window as it moves, resizes,
 // hides and shows, and goes with it. Its picture is rendered and handed to the system only
-// when its size changes or it is shown again; a move only moves it. The nine-grid picture goes
-// once handed over: rendering again needs Setup again.
+// when its size changes or it is shown again; a move only moves it.
 #pragma once
 
 #include <windows.h>

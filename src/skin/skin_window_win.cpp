@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "skin/markup_builder.h"
 #include "skin/modal_windows_win.h"
 #include "util/ascii.h"
@@ -35,10 +37,9 @@ bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
                                            L"horizontallayoutui", L"verticallayoutui", L"tablayoutui"};
   if (!control) return false;
   for (CControlUI* c = control; c; c = c->GetParent()) {
-    std::wstring cls = zr::AsciiLower(c->GetClass());
-    bool found = false;
-    for (const wchar_t* s : kStatic) found = found || cls == s;
-    if (!found) return false;
+    if (std::find(std::begin(kStatic), std::end(kStatic), zr::AsciiLower(c->GetClass())) == std::end(kStatic)) {
+      return false;
+    }
   }
   return true;
 }
