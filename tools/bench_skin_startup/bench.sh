@@ -100,7 +100,8 @@ skin_kb=$(median "$work/skin.log" $peak_key); plain_kb=$(median "$work/plain.log
 echo "== start-up to first painted frame (ms, under Wine) =="
 echo "updater's window (skin engine) : $(stats "$work/skin.log" frame-ms)"
 echo "plain Win32 window             : $(stats "$work/plain.log" frame-ms)"
-echo "ratio of the medians           : $(ratio "$skin_ms" "$plain_ms") (aim: at most 1.2x)"
+aim=1.2; [ "$1" = "100 %" ] || aim=1.15  # the scaled window has the tighter aim
+echo "ratio of the medians           : $(ratio "$skin_ms" "$plain_ms") (aim: at most ${aim}x)"
 echo "skin engine phases (median)    : $(grep '^phases-ms' "$work/skin.log" | awk '{print $3, $5, $7}' |
   sort -n -k3 | awk '{a[NR]=$0} END {split(a[int((NR+1)/2)], f, " ");
   printf "wWinMain at %.1f, window built at %.1f, first frame at %.1f", f[1], f[2], f[3]}')"
