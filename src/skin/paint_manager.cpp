@@ -49,8 +49,7 @@ const SkinBitmap* CPaintManager::GetImage(const std::wstring& file, bool useMask
 }
 
 void CPaintManager::DecodeAhead() {
-  // The first frame's pictures take the better part of its time to decode and filter (the
-  // illustration, about 8 ms under Wine); the system takes longer still to show the window.
+  // The illustration takes about 8 ms to decode under Wine, the system longer to show the window.
   if (!m_root) return;
   Layout();
   m_root->VisitTree([this](CControlUI* control) {
@@ -153,13 +152,15 @@ void CPaintManager::Invalidate(const SkinRect& rect) {
 }
 
 void CPaintManager::NeedUpdate() {
+  if (m_updateNeeded) return;  // invalid until laid out: a document's build asks hundreds of times
   m_updateNeeded = true;
   if (m_host) m_host->InvalidateRect(SkinRect{0, 0, m_deviceClient.cx, m_deviceClient.cy});
 }
 
 void CPaintManager::Layout() {
-  if (!m_updateNeeded || !m_root) return;
+  if (!m_updateNeeded) return;
   m_updateNeeded = false;
+  if (!m_root) return;
   m_root->EstimateSize(m_client);
   m_root->SetPos(SkinRect{0, 0, m_client.cx, m_client.cy});
 }

@@ -29,9 +29,8 @@ inline constexpr int kPictureVariantPercents[] = {150, 200};
 // (the picture itself) and the variants that is at least as large as the device size on both
 // axes, else the largest.
 int ChooseVariantPercent(const SkinRect& source, const SkinRect& deviceDest);
-// The package's name of a picture's rendering at `percent`: "name@1.5x.png", "name@2x.png"
-// (empty for a name without an extension). A rendering whose size is not the picture's at
-// that scale, give or take the rounding of a pixel, is another picture's (IsRenderingAt).
+// "name@1.5x.png" or "name@2x.png": a picture's rendering at `percent` (empty without an extension);
+// one whose size is not the picture's at that scale, within a pixel, is another picture's.
 std::wstring VariantName(const std::wstring& file, int percent);
 bool IsRenderingAt(const SkinBitmap& rendering, const SkinBitmap& picture, int percent);
 // `rect` of a picture's pixels (or a nine-grid's corner widths) in a `rendering` of the picture

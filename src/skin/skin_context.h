@@ -63,9 +63,8 @@ class CSkinContext {
 
   // A decoded picture of the package, nullptr when missing or undecodable (see above). With
   // `drawnAt`, a picture drawn whole: one larger than that is kept only at that size (see
-  // DecodePicture), under a name of its own for each size. With `keep` false, a picture that is
-  // not kept already is decoded for this one use and not kept (the drop shadow's: a megabyte
-  // needed only while the shadow is drawn for the system).
+  // DecodePicture), under a name of its own for each size. With `keep` false, one not kept already
+  // is decoded for this use alone (the drop shadow's: a megabyte, needed until the system has it).
   std::shared_ptr<const SkinBitmap> GetPicture(const std::wstring& name, bool useMask = false, Colour mask = 0,
                                                SkinSize drawnAt = {}, bool keep = true);
   // Starts decoding a picture (as GetPicture would) on a thread of its own, so that it is ready,

@@ -234,6 +234,10 @@ TEST_F(PaintManagerTest, InvalidationReachesTheHost) {
   m_host.invalidated.clear();
   m_pm.FindControl(L"title")->SetText(L"Other");  // unchanged: no repaint
   EXPECT_TRUE(m_host.invalidated.empty());
+  // Relayouts asked for before the layout is done invalidate the whole client once.
+  m_pm.SetClientSize({301, 120});
+  m_pm.FindControl(L"hidden")->SetVisible(true);
+  EXPECT_EQ(m_host.invalidated, (std::vector<SkinRect>{{0, 0, 301, 120}}));
 }
 
 // The documents' units against device pixels, at 125 % and 150 %: edges round to the nearest
