@@ -285,6 +285,11 @@ e2e_launch() {
   local end=$((SECONDS + 60 * ${ZR_UI_PATIENCE:-1}))
   while [ ! -s "$ready" ]; do
     [ $SECONDS -lt $end ] || { e2e_fail "$what did not start"; return 1; }
+    if ! kill -0 "$e2e_launched_pid" 2>/dev/null && [ ! -s "$ready" ]; then
+      wait "$e2e_launched_pid"
+      e2e_fail "$what ended before it was ready (exit code $?)"
+      return 1
+    fi
     sleep 0.1
   done
 }

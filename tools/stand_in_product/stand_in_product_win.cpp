@@ -173,11 +173,15 @@ int Run(HINSTANCE instance, const Options& options) {
   }
 
   // Read and write sharing only (or none): a move or delete of the held file fails while we live.
+  // A program killed a moment ago may still share it: its handles go a little after it.
   const DWORD sharing = options.exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
-  zr::CKernelHandle held(options.holdPath.empty()
-                             ? INVALID_HANDLE_VALUE
-                             : CreateFileW(options.holdPath.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  zr::CKernelHandle held;
+  for (int tries = 0; !options.holdPath.empty() && !held && tries < 100; ++tries) {
+    if (tries > 0) Sleep(100);
+    held.Reset(CreateFileW(options.holdPath.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held && GetLastError() != ERROR_SHARING_VIOLATION) break;
+  }
   if (!options.holdPath.empty() && !held) return 2;
 
   HWND window = options.window ? CreateProductWindow(instance) : nullptr;
