@@ -63,7 +63,6 @@ bool CProgram::Run() {
 
   CWnd_Main* window = CreateMainWindow(title);
   if (window != nullptr) {
-    window->CenterWindow();
     ShowWindow(window->GetHWND(), SW_SHOW);
     StartWorker();  // the window is there for whatever the update shows
     Skin::MessageLoop();
@@ -88,6 +87,7 @@ CWnd_Main* CProgram::CreateMainWindow(const std::wstring& title) {
   auto* window = new (std::nothrow) CWnd_Main(m_skin, *this, m_texts);
   if (window == nullptr) return nullptr;
   const Skin::SkinRect rect = ComputeInitialWindowRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  window->CentreWhenCreated();
   const HWND created = window->Create(nullptr, title.c_str(), kWindowStyle, kWindowExStyle, rect.left, rect.top,
                                       rect.Width(), rect.Height());
   return created != nullptr ? window : nullptr;  // a failed creation has deleted the object on the way out

@@ -25,11 +25,8 @@ void CSkinWindow::Notify(SkinNotify& msg) {
 void CSkinWindow::OnClick(SkinNotify& msg) {
   if (!msg.sender) return;
   const std::wstring& name = msg.sender->GetName();
-  if (name == L"closebtn") {
-    Close(1);
-  } else if (name == L"minbtn") {
-    SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  }
+  if (name == L"closebtn") Close(1);
+  if (name == L"minbtn") SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
 }
 
 bool CSkinWindow::IsInStaticControl(CControlUI* control) const {
@@ -97,12 +94,10 @@ LRESULT CSkinWindow::OnCreate() {
   m_paintManager->AttachDialog(root);
   m_paintManager->SetNotifier(this);
   m_accessibility = std::make_unique<CWindowAccessibility>(m_hwnd, *m_paintManager);
-  // No non-client area: the window is as large as the document asks its client to be, at
-  // the window's DPI (a document without a size leaves the size alone).
-  SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
-  const UINT keepSize = size.cx > 0 && size.cy > 0 ? 0 : SWP_NOSIZE;
-  ::SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED | keepSize);
+  // No non-client area: the window takes the size its document asks of the client, at its DPI (a
+  // document without one keeps it), centred in the same placement if asked (one trip to the display).
+  const SkinSize size = m_paintManager->Scale().ToDevice(m_paintManager->Window().size);
+  CenterWindow(SIZE{size.cx, size.cy}, SWP_FRAMECHANGED | (m_centred ? 0 : SWP_NOMOVE));
   InitWindow();
   m_paintManager->DecodeAhead();  // while the system shows the window
   return 0;

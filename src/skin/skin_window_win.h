@@ -69,6 +69,8 @@ class CSkinWindow : public CWindowBase, public INotifySink {
   // for the enclosing loop. The answer of the last close(answer) (or WM_CLOSE wParam), 0 if none.
   UINT ShowModal();
 
+  // Set before Create: the window comes up centred (CenterWindow) at its document's size.
+  void CentreWhenCreated() { m_centred = true; }
   CSkinContext& Context() const { return m_context; }
   CPaintManager& GetPaintManager() { return *m_paintManager; }
   // The window side of painting; nullptr before WM_CREATE.
@@ -95,6 +97,7 @@ class CSkinWindow : public CWindowBase, public INotifySink {
   bool KeepShape(UINT msg, WPARAM wparam, LPARAM lparam, LRESULT& result);
 
   UINT m_closeAnswer = 0;
+  bool m_centred = false;
 };
 
 // The pre-message handling of the message loops: Enter and Escape consult OnDefaultKey of the

@@ -63,11 +63,12 @@ void CWindowBase::ShowWindow(bool show) {
   if (::IsWindow(m_hwnd)) ::ShowWindow(m_hwnd, show ? SW_SHOWNORMAL : SW_HIDE);
 }
 
-void CWindowBase::CenterWindow() {
+void CWindowBase::CenterWindow(SIZE size, UINT flags) {
   if (!::IsWindow(m_hwnd)) return;
   RECT rc;
   ::GetWindowRect(m_hwnd, &rc);
-  int w = rc.right - rc.left, h = rc.bottom - rc.top;
+  if (size.cx <= 0 || size.cy <= 0) size = SIZE{rc.right - rc.left, rc.bottom - rc.top};
+  const int w = size.cx, h = size.cy;
   HWND owner = ::GetWindow(m_hwnd, GW_OWNER);
   MONITORINFO mi = {};
   mi.cbSize = sizeof(mi);
@@ -78,7 +79,7 @@ void CWindowBase::CenterWindow() {
   // The whole window inside the work area (its top-left corner when it is larger).
   const int x = std::max(area.left, std::min((centreOn.left + centreOn.right) / 2 - w / 2, area.right - w));
   const int y = std::max(area.top, std::min((centreOn.top + centreOn.bottom) / 2 - h / 2, area.bottom - h));
-  ::SetWindowPos(m_hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ::SetWindowPos(m_hwnd, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | flags);
 }
 
 void CWindowBase::Close(UINT answer) {

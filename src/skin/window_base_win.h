@@ -32,8 +32,9 @@ class CWindowBase {
   HWND Create(HWND parent, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int cx, int cy);
   // SW_SHOWNORMAL or SW_HIDE.
   void ShowWindow(bool show = true);
-  // Centres on the owner, or on the work area of the window's monitor without one.
-  void CenterWindow();
+  // Centres on the owner, or on the work area of the window's monitor without one, and gives
+  // it a size if one is given; flags: more SWP_ flags (SWP_NOMOVE: only the size).
+  void CenterWindow(SIZE size = {}, UINT flags = 0);
   // Posts WM_CLOSE with the answer as wParam, if the window exists.
   void Close(UINT answer = IDOK);
   BOOL PostMessage(UINT msg, WPARAM wparam = 0, LPARAM lparam = 0) {

@@ -13,8 +13,7 @@ namespace {
 
 constexpr wchar_t kBoxTitle[] = L"MessageBox";
 constexpr DWORD kBoxStyle = 0x10CE0000;  // WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX
-constexpr int kBoxCreateWidth = 400;
-constexpr int kBoxCreateHeight = 200;
+constexpr int kBoxCreateWidth = 400, kBoxCreateHeight = 200;
 
 // The buttons that close the box, with their answers.
 constexpr std::pair<const wchar_t*, BoxAnswer> kAnswers[] = {
@@ -25,10 +24,10 @@ constexpr std::pair<const wchar_t*, BoxAnswer> kAnswers[] = {
 BoxAnswer ShowBox(Skin::CSkinContext& context, HWND owner, BoxKind kind, const BoxTexts& texts,
                   const BoxRecord& record) {
   CMessageBox box(context, StyleOf(kind), texts);
+  box.CentreWhenCreated();
   if (box.Create(owner, kBoxTitle, kBoxStyle, 0, 0, 0, kBoxCreateWidth, kBoxCreateHeight) == nullptr) {
     return BoxAnswer::kClosed;
   }
-  box.CenterWindow();
   if (record) {
     record("box shown (" + WideToUtf8(box.GetSkinFile()) + "; " + DescribeBoxButtons(box.GetPaintManager()) +
            "): " + WideToUtf8(texts.caption) + ": " + WideToUtf8(texts.message));

@@ -132,11 +132,12 @@ TEST_F(Package, ModalLoopDisablesTheOwnerAndGivesTheAnswer) {
   ASSERT_NE(owner.Create(nullptr, L"owner", WS_POPUP, 0, 100, 100, 600, 400), nullptr);
   owner.ShowWindow(true);
   TestWindow box(m_skin, L"messagebox.xml");
+  box.CentreWhenCreated();
   ASSERT_NE(box.Create(owner, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
-  box.CenterWindow();
   RECT o, b;
   ::GetWindowRect(owner, &o);
   ::GetWindowRect(box, &b);
+  EXPECT_EQ(b.right - b.left, 380);  // centred at its document's size
   EXPECT_NEAR((b.left + b.right) / 2, (o.left + o.right) / 2, 1);
   EXPECT_NEAR((b.top + b.bottom) / 2, (o.top + o.bottom) / 2, 1);
 

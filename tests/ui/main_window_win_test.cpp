@@ -643,8 +643,8 @@ TEST_F(SkinnedWindows, AtTheDisplayScaleWindowsAreDrawnAndAnswerScaled) {
   const zr::BoxTexts texts{L"Caption", L"Message", L"Yes", L"No", L"Site"};
   for (const zr::BoxKind kind : {zr::BoxKind::kQuestion, zr::BoxKind::kLink}) {
     zr::CMessageBox box(m_skin, zr::StyleOf(kind), texts);
+    box.CentreWhenCreated();
     ASSERT_NE(box.Create(hwnd, L"MessageBox", 0x10CE0000, 0, 0, 0, 400, 200), nullptr);
-    box.CenterWindow();
     ShowWindow(box.GetHWND(), SW_SHOWNORMAL);
     SetWindowPos(box.GetHWND(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
     PumpFor(200);
@@ -652,6 +652,8 @@ TEST_F(SkinnedWindows, AtTheDisplayScaleWindowsAreDrawnAndAnswerScaled) {
     GetWindowRect(box.GetHWND(), &b);
     EXPECT_EQ(b.right - b.left, Scaled(380, dpi));
     EXPECT_EQ(b.bottom - b.top, Scaled(168, dpi));
+    EXPECT_NEAR(Centre(b).x, Centre(back).x, 1) << "centred on the main window at its scaled size";
+    EXPECT_NEAR(Centre(b).y, Centre(back).y, 1);
     const Shot boxShot = TakeShot(box.GetHWND());
     const RECT no = DeviceRect(box, L"btn_no");
     const int middle = (no.top + no.bottom) / 2;

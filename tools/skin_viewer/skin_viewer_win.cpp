@@ -385,6 +385,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
 
   CViewerWindow window(skin, o);
+  window.CentreWhenCreated();
   std::wstring title = L"skin_viewer " + o.document;
   if (!window.Create(nullptr, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 600, 400)) {
     return 1;  // the document could not be built: the engine's error box has been shown
@@ -395,7 +396,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     DestroyWindow(window.GetHWND());
     return 0;
   }
-  window.CenterWindow();
   window.ShowWindow(true);
   Skin::MessageLoop();
   return 0;
