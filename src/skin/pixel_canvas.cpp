@@ -94,24 +94,20 @@ void CPixelCanvas::Blend(int x, int y, std::uint32_t src, int coverage) {
   d = ch(24) | ch(16) | ch(8) | ch(0);
 }
 
-void CPixelCanvas::FillRect(const SkinRect& rect, Colour colour) {
-  if (AlphaOf(colour) == 0) return;
-  SkinRect r = rect.Intersect(m_clip);
-  std::uint32_t p = Premultiply(colour);
-  for (int y = r.top; y < r.bottom; ++y) {
-    for (int x = r.left; x < r.right; ++x) Blend(x, y, p, 255);
-  }
-}
+void CPixelCanvas::FillRect(const SkinRect& rect, Colour colour) { FillRoundRect(rect, SkinSize{}, colour); }
 
 void CPixelCanvas::FillRoundRect(const SkinRect& rect, SkinSize round, Colour colour) {
-  // A plain rectangle, which every frame fills whole, skips the corners' coverage.
-  if (round.cx <= 0 || round.cy <= 0) return FillRect(rect, colour);
   if (AlphaOf(colour) == 0) return;
   double rx = std::min(round.cx / 2.0, rect.Width() / 2.0);
   double ry = std::min(round.cy / 2.0, rect.Height() / 2.0);
   SkinRect r = rect.Intersect(m_clip);
   std::uint32_t p = Premultiply(colour);
   for (int y = r.top; y < r.bottom; ++y) {
+    // An opaque row between the corners (any row of a plain rectangle) is covered whole.
+    if (p >> 24 == 255 && y >= rect.top + ry && y + 1 <= rect.bottom - ry) {
+      std::fill(m_pixels + y * m_width + r.left, m_pixels + y * m_width + r.right, p);
+      continue;
+    }
     for (int x = r.left; x < r.right; ++x) Blend(x, y, p, RoundCoverage(rect, rx, ry, x, y));
   }
 }
@@ -245,9 +241,13 @@ void CPixelCanvas::BlitUnscaled(const SkinBitmap& picture, int sx, int sy, const
                                 int alpha) {
   for (int y = r.top; y < r.bottom; ++y) {
     const std::uint32_t* row = picture.pixels.data() + static_cast<size_t>(sy + y - dest.top) * picture.width;
+    std::uint32_t* to = m_pixels + y * m_width;
     for (int x = r.left; x < r.right; ++x) {
       std::uint32_t out = Fade(row[sx + x - dest.left], alpha);
-      if (out >> 24) Blend(x, y, out, 255);
+      if (out >> 24 == 255)
+        to[x] = out;  // opaque: no blending
+      else if (out >> 24)
+        Blend(x, y, out, 255);
     }
   }
 }
