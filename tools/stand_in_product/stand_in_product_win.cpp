@@ -173,7 +173,7 @@ int Run(HINSTANCE instance, const Options& options) {
   }
 
   // Read and write sharing only (or none): a move or delete of the held file fails while we live.
-  // A program killed a moment ago may still share it: its handles go a little after it.
+  // A program killed a moment ago may still hold it: its handles go a little after it.
   const DWORD sharing = options.exclusive ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE;
   zr::CKernelHandle held;
   for (int tries = 0; !options.holdPath.empty() && !held && tries < 100; ++tries) {
